@@ -1,0 +1,17 @@
+#include "app/fatal.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/log.h"
+#include "platform/message_box.h"
+
+void zep_abort(std::u16string_view message) {
+  const std::u16string text(message);
+  LogWrite(LOG_FATAL, u"zep_abort(): program aborted. msg=%s\n", text);
+  fflush(nullptr);
+  platform::ShowMessageBox(text, u"異常終了", platform::MB_ICONEXCLAMATION);
+  fflush(nullptr);
+  std::_Exit(1);
+}

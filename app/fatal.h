@@ -1,0 +1,9 @@
+// The one reaction to a broken internal invariant: log, show the box, end
+// the process with exit code 1. Any thread.
+#pragma once
+
+#include <string_view>
+
+// Logs "zep_abort(): program aborted. msg=%s\n" at FATAL, flushes the
+// standard streams, shows a box captioned "異常終了" and exits with code 1.
+[[noreturn]] void zep_abort(std::u16string_view message);

@@ -1,0 +1,66 @@
+// The leveled log: one line per call, "[LEVEL] [tick] message", written as
+// UTF-8 to standard output. ERROR and FATAL are always written; the mask
+// (WARN, ERROR and FATAL by default) decides the others. Any thread: each
+// thread formats in its own buffer.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "app/format.h"
+
+enum LogLevel : uint32_t {
+  LOG_TRACE = 1,
+  LOG_DEBUG = 2,
+  LOG_WARN = 4,
+  LOG_ERROR = 8,
+  LOG_FATAL = 16,
+};
+
+// mask := bits | ERROR | FATAL. The start-up option -d passes 7.
+void SetLogLevelMask(uint32_t bits);
+uint32_t GetLogLevelMask();
+// True when a line of this level would be written.
+bool IsLogLevelEnabled(uint32_t level);
+
+// Writes one line without looking at the mask: prefix "[%5s] [%010u] " (level
+// name, milliseconds of the monotonic clock cut to 32 bits) then the message,
+// cut so the whole line fits 10239 characters. No line end is added.
+void LogWriteLine(uint32_t level, std::u16string_view format, std::span<const FormatArg> args);
+
+template <class... A>
+void LogWrite(uint32_t level, std::u16string_view format, const A&... args) {
+  if (!IsLogLevelEnabled(level)) return;
+  if constexpr (sizeof...(A) == 0) {
+    LogWriteLine(level, format, {});
+  } else {
+    const FormatArg list[] = {FormatArg(args)...};
+    LogWriteLine(level, format, list);
+  }
+}
+
+// Writes the line like LogWriteLine; when flags bit 0 is set, also shows the
+// finished line in a debug message box. Does not look at the mask.
+void LogWriteWithBoxArgs(uint32_t flags, uint32_t level, std::u16string_view format,
+                         std::span<const FormatArg> args);
+
+template <class... A>
+void LogWriteWithBox(uint32_t flags, uint32_t level, std::u16string_view format, const A&... args) {
+  if constexpr (sizeof...(A) == 0) {
+    LogWriteWithBoxArgs(flags, level, format, {});
+  } else {
+    const FormatArg list[] = {FormatArg(args)...};
+    LogWriteWithBoxArgs(flags, level, format, list);
+  }
+}
+
+// A message box captioned "デバッグメッセージ" with an OK button, owned by the
+// main window once there is one.
+void ShowDebugMessageBox(std::u16string_view text);
+
+// Every written line is also handed to the observer (tools and tests use it
+// to read the log). Null removes it. The observer runs on the logging thread
+// under a lock: it must not log.
+using LogObserver = void (*)(void* context, uint32_t level, std::u16string_view line);
+void SetLogObserver(LogObserver observer, void* context);

@@ -1,0 +1,29 @@
+#include "app/string_util.h"
+
+#include "platform/codepage.h"
+
+std::u16string MultiByteToWString(const char* bytes, size_t length) {
+  if (!bytes || length == 0) return {};
+  return platform::DecodeCP932(std::string_view(bytes, length));
+}
+
+std::u16string BytesToWString(const std::vector<uint8_t>& bytes) {
+  if (bytes.empty()) return {};
+  return MultiByteToWString(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+std::string WStringToMultiByte(std::u16string_view text) { return platform::EncodeCP932(text); }
+
+std::u16string ToSlashPath(std::u16string_view path) {
+  std::u16string out(path);
+  for (char16_t& c : out) {
+    if (c == u'\\') c = u'/';
+  }
+  return out;
+}
+
+std::u16string FormatString1024Args(std::u16string_view format, std::span<const FormatArg> args) {
+  std::u16string out = FormatArgs(format, args);
+  if (out.size() > 1023) out.resize(1023);
+  return out;
+}

@@ -1,0 +1,37 @@
+// String helpers every reader and writer of text uses: the game code page
+// (CP932) conversions, path slashes and the 1024-character formatter of path
+// building. Pure functions, any thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/format.h"
+
+// Code-page text to UTF-16; a byte that starts no valid character becomes
+// U+FFFD.
+std::u16string MultiByteToWString(const char* bytes, size_t length);
+// The same for a whole byte vector; an empty vector gives an empty string.
+std::u16string BytesToWString(const std::vector<uint8_t>& bytes);
+// UTF-16 to code-page text; a character the code page lacks becomes a blank.
+std::string WStringToMultiByte(std::u16string_view text);
+
+// A copy with every backslash replaced by "/".
+std::u16string ToSlashPath(std::u16string_view path);
+
+// Formats like Format and cuts the result to 1023 characters (the room of a
+// 1024-character buffer with its terminator).
+std::u16string FormatString1024Args(std::u16string_view format, std::span<const FormatArg> args);
+
+template <class... A>
+std::u16string FormatString1024(std::u16string_view format, const A&... args) {
+  if constexpr (sizeof...(A) == 0) {
+    return FormatString1024Args(format, {});
+  } else {
+    const FormatArg list[] = {FormatArg(args)...};
+    return FormatString1024Args(format, list);
+  }
+}

@@ -1,0 +1,1 @@
+(a . b) (a b . c) ( . a) (a .) (a . b c) ))) ((( "unclosed

@@ -1,0 +1,51 @@
+// Buffered files with the sharing intent of the Windows design, as advisory
+// locks: readers take a shared flock (others may read, not write), writers an
+// exclusive one. Text mode drops the "\r" of CRLF line ends when reading.
+// Paths are UTF-8 and use "/". A File is used by one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+class File {
+ public:
+  enum class Access { Read, Write };
+
+  // Null when the file cannot be opened or its lock cannot be had at once;
+  // *error (when given) receives errno. Write truncates or creates the file,
+  // after the lock is held.
+  static std::unique_ptr<File> open(const std::string& path, Access access, bool text,
+                                    int* error = nullptr);
+
+  ~File();
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // fread/fwrite semantics: the number of whole elements transferred.
+  size_t read(void* buffer, size_t elementSize, size_t count);
+  size_t write(const void* buffer, size_t elementSize, size_t count);
+  bool flush();
+  // Flushes and asks the system to put the data on disk.
+  bool sync();
+  // The file's size in bytes, or -1 when it cannot be read.
+  int64_t size() const;
+  bool eof() const;
+
+ private:
+  File(FILE* stream, bool text) : stream_(stream), text_(text) {}
+  size_t readText(char* buffer, size_t bytes);
+
+  FILE* stream_;
+  bool text_;
+};
+
+// 0 when the path exists (file or folder), else errno.
+int StatPath(const std::string& path);
+// 0 on success, else errno.
+int RemoveFile(const std::string& path);
+
+}  // namespace platform

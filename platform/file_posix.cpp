@@ -1,0 +1,94 @@
+// File over stdio with flock for the sharing rules.
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace platform {
+
+std::unique_ptr<File> File::open(const std::string& path, Access access, bool text, int* error) {
+  const bool write = access == Access::Write;
+  const int fd = ::open(path.c_str(), write ? (O_WRONLY | O_CREAT | O_CLOEXEC) : (O_RDONLY | O_CLOEXEC),
+                        0644);
+  if (fd < 0) {
+    if (error) *error = errno;
+    return nullptr;
+  }
+  if (flock(fd, (write ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0 || (write && ftruncate(fd, 0) != 0)) {
+    if (error) *error = errno;
+    ::close(fd);
+    return nullptr;
+  }
+  FILE* stream = fdopen(fd, write ? "wb" : "rb");
+  if (!stream) {
+    if (error) *error = errno;
+    ::close(fd);
+    return nullptr;
+  }
+  return std::unique_ptr<File>(new File(stream, text));
+}
+
+File::~File() { fclose(stream_); }
+
+size_t File::read(void* buffer, size_t elementSize, size_t count) {
+  if (elementSize == 0 || count == 0) return 0;
+  if (!text_) return fread(buffer, elementSize, count, stream_);
+  if (count > SIZE_MAX / elementSize) count = SIZE_MAX / elementSize;
+  return readText(static_cast<char*>(buffer), elementSize * count) / elementSize;
+}
+
+size_t File::readText(char* buffer, size_t bytes) {
+  size_t filled = 0;
+  while (filled < bytes) {
+    const size_t got = fread(buffer + filled, 1, bytes - filled, stream_);
+    if (got == 0) break;
+    // Compact the new bytes, dropping each "\r" that stands before "\n".
+    size_t w = filled;
+    const size_t end = filled + got;
+    for (size_t r = filled; r < end; ++r) {
+      if (buffer[r] == '\r') {
+        if (r + 1 < end) {
+          if (buffer[r + 1] == '\n') continue;
+        } else {
+          const int next = fgetc(stream_);
+          if (next != EOF) ungetc(next, stream_);
+          if (next == '\n') continue;
+        }
+      }
+      buffer[w++] = buffer[r];
+    }
+    filled = w;
+  }
+  return filled;
+}
+
+size_t File::write(const void* buffer, size_t elementSize, size_t count) {
+  if (elementSize == 0 || count == 0) return 0;
+  return fwrite(buffer, elementSize, count, stream_);
+}
+
+bool File::flush() { return fflush(stream_) == 0; }
+
+bool File::sync() { return flush() && fsync(fileno(stream_)) == 0; }
+
+int64_t File::size() const {
+  struct stat st {};
+  if (fstat(fileno(stream_), &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+bool File::eof() const { return feof(stream_) != 0; }
+
+int StatPath(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? 0 : errno;
+}
+
+int RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
+
+}  // namespace platform

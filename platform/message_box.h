@@ -1,0 +1,48 @@
+// Modal message boxes with the Windows type bits and button results, over SDL.
+// Without a display (ZEP_NO_DIALOGS=1, SDL's offscreen or dummy video driver,
+// or a box SDL cannot show) the box prints "[caption] text" to standard error
+// and answers its default button at once, so nothing ever blocks a test.
+// Main thread, or any thread before the window exists.
+#pragma once
+
+#include <string_view>
+
+struct SDL_Window;
+
+namespace platform {
+
+// Type bits (the low nibble picks the buttons, 0x0F0 the icon, 0xF00 the
+// default button).
+enum : unsigned {
+  MB_OK = 0x0,
+  MB_OKCANCEL = 0x1,
+  MB_ABORTRETRYIGNORE = 0x2,
+  MB_YESNOCANCEL = 0x3,
+  MB_YESNO = 0x4,
+  MB_RETRYCANCEL = 0x5,
+  MB_ICONHAND = 0x10,
+  MB_ICONQUESTION = 0x20,
+  MB_ICONEXCLAMATION = 0x30,
+  MB_ICONASTERISK = 0x40,
+  MB_DEFBUTTON2 = 0x100,
+  MB_DEFBUTTON3 = 0x200,
+};
+
+// Button results.
+enum : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
+
+// Shows the box owned by the window set with SetMessageBoxOwner (unowned
+// while none is set) and returns the button pressed; closing the box answers
+// IDCANCEL where there is a Cancel button, else the default button.
+int ShowMessageBox(std::u16string_view text, std::u16string_view caption, unsigned type);
+
+// The button a box of this type answers without a user.
+int DefaultMessageBoxButton(unsigned type);
+
+// True when boxes print instead of showing.
+bool MessageBoxesAreHeadless();
+
+// The main window owns every box from now on (null: unowned).
+void SetMessageBoxOwner(SDL_Window* window);
+
+}  // namespace platform

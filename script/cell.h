@@ -1,0 +1,86 @@
+// The S-expression tree every text format of the engine is read into and
+// written from: conses and tokens. Cells belong to the Tokenizer that made
+// them and die with it; a null cell is the empty list. Not thread-safe: a
+// tree is used by one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tokenizer {
+
+class MyOStream;
+
+class Cell {
+ public:
+  enum Kind : int32_t { kCons = 1, kToken = 2 };
+
+  explicit Cell(int32_t kind) : kind(kind) {}
+  virtual ~Cell() = default;
+  Cell(const Cell&) = delete;
+  Cell& operator=(const Cell&) = delete;
+
+  // Writes the cell as S-expression text.
+  virtual void print(MyOStream& out) const = 0;
+
+  const int32_t kind;
+};
+
+template <int32_t K>
+class CellT : public Cell {
+ public:
+  CellT() : Cell(K) {}
+};
+
+class Cons : public CellT<Cell::kCons> {
+ public:
+  Cons(Cell* car, Cell* cdr) : car(car), cdr(cdr) {}
+  void print(MyOStream& out) const override;
+
+  Cell* car;  // null: the empty list
+  Cell* cdr;  // null ends a proper list
+};
+
+class Token : public CellT<Cell::kToken> {
+ public:
+  enum Type : int32_t {
+    kOpen = 0,    // lexer only
+    kClose = 1,   // lexer only
+    kSymbol = 2,
+    kInt = 3,
+    kString = 4,
+    kBool = 5,
+    kQuote = 7,   // lexer only
+    kDot = 8,     // lexer only
+  };
+
+  Token(int32_t type, std::u16string text, int32_t value)
+      : type(type), text(std::move(text)), value(value) {}
+  void print(MyOStream& out) const override;
+
+  // A symbol whose name is the given text.
+  bool isSymbol(std::u16string_view name) const { return type == kSymbol && text == name; }
+  // The text of a symbol or string; empty for any other token.
+  std::u16string getString() const;
+
+  int32_t type;
+  std::u16string text;  // symbol name or string characters
+  int32_t value;        // integer value, or 1/0 for a boolean
+};
+
+// Accessors on possibly null cells.
+inline bool isCons(const Cell* c) { return c && c->kind == Cell::kCons; }
+inline bool isToken(const Cell* c) { return c && c->kind == Cell::kToken; }
+// The cdr of a cons, else the default.
+Cell* cdrOr(Cell* c, Cell* fallback);
+// The cdr of the cdr, falling back to the default at each step.
+Cell* cddrOr(Cell* c, Cell* fallback);
+// The car of a cons, else null.
+Cell* carOf(Cell* c);
+// The cell when it is a token, else null.
+Token* asToken(Cell* c);
+// The car of a cons when that is a token, else null.
+Token* carAsToken(Cell* c);
+
+}  // namespace tokenizer

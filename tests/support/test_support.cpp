@@ -1,0 +1,61 @@
+#include "tests/support/test_support.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+
+#include "app/log.h"
+#include "platform/utf8.h"
+
+namespace {
+std::atomic<int> g_counter{0};
+}
+
+TempDir::TempDir() {
+  const char* sandbox = std::getenv("ZEP_TEST_SANDBOX");
+  const std::filesystem::path base = sandbox ? sandbox : std::filesystem::temp_directory_path();
+  path_ = base / ("t" + std::to_string(g_counter++));
+  std::filesystem::remove_all(path_);
+  std::filesystem::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::filesystem::path TempDir::write(const std::string& name, const std::string& bytes) const {
+  const std::filesystem::path file = path_ / name;
+  std::filesystem::create_directories(file.parent_path());
+  std::ofstream out(file, std::ios::binary);
+  out << bytes;
+  return file;
+}
+
+LogCapture::LogCapture() { SetLogObserver(&LogCapture::observe, this); }
+
+LogCapture::~LogCapture() { SetLogObserver(nullptr, nullptr); }
+
+void LogCapture::observe(void* self, unsigned, std::u16string_view line) {
+  static_cast<LogCapture*>(self)->lines_.push_back(platform::ToUtf8(line));
+}
+
+bool LogCapture::contains(const std::string& text) const {
+  for (const std::string& line : lines_) {
+    if (line.find(text) != std::string::npos) return true;
+  }
+  return false;
+}
+
+std::string LogCapture::all() const {
+  std::string out;
+  for (const std::string& line : lines_) out += line;
+  return out;
+}
+
+ScopedCurrentDir::ScopedCurrentDir(const std::filesystem::path& dir)
+    : old_(std::filesystem::current_path()) {
+  std::filesystem::current_path(dir);
+}
+
+ScopedCurrentDir::~ScopedCurrentDir() { std::filesystem::current_path(old_); }

@@ -1,0 +1,53 @@
+// Helpers shared by the tests: a temporary folder per test and a capture of
+// the log lines written while it lives.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// A fresh folder under the binary's sandbox, removed with the object.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // Writes a file (binary) below the folder and returns its full path.
+  std::filesystem::path write(const std::string& name, const std::string& bytes) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Records every log line (UTF-8) written while it lives.
+class LogCapture {
+ public:
+  LogCapture();
+  ~LogCapture();
+  LogCapture(const LogCapture&) = delete;
+  LogCapture& operator=(const LogCapture&) = delete;
+
+  const std::vector<std::string>& lines() const { return lines_; }
+  // True when some line contains the text.
+  bool contains(const std::string& text) const;
+  // The lines joined, for failure messages.
+  std::string all() const;
+  void clear() { lines_.clear(); }
+
+ private:
+  static void observe(void* self, unsigned level, std::u16string_view line);
+  std::vector<std::string> lines_;
+};
+
+// The current folder is changed for the object's lifetime.
+class ScopedCurrentDir {
+ public:
+  explicit ScopedCurrentDir(const std::filesystem::path& dir);
+  ~ScopedCurrentDir();
+
+ private:
+  std::filesystem::path old_;
+};
