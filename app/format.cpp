@@ -15,7 +15,7 @@ uint64_t FormatArg::magnitude() const {
 
 namespace {
 
-struct Spec {
+struct FieldSpec {
   bool left = false;
   bool zero = false;
   int width = 0;
@@ -36,10 +36,10 @@ std::u16string digitsOf(uint64_t value, unsigned base, bool upper) {
   return out;
 }
 
-void pad(std::u16string& out, std::u16string_view body, const Spec& spec, char16_t fill) {
-  const size_t width = spec.width > 0 ? static_cast<size_t>(spec.width) : 0;
+void pad(std::u16string& out, std::u16string_view body, const FieldSpec& field, char16_t fill) {
+  const size_t width = field.width > 0 ? static_cast<size_t>(field.width) : 0;
   const size_t padding = width > body.size() ? width - body.size() : 0;
-  if (spec.left) {
+  if (field.left) {
     out.append(body);
     out.append(padding, u' ');
   } else {
@@ -48,7 +48,7 @@ void pad(std::u16string& out, std::u16string_view body, const Spec& spec, char16
   }
 }
 
-void formatInteger(std::u16string& out, const FormatArg& arg, char16_t conv, const Spec& spec) {
+void formatInteger(std::u16string& out, const FormatArg& arg, char16_t conv, const FieldSpec& field) {
   std::u16string sign;
   std::u16string digits;
   if (conv == u'd' || conv == u'i') {
@@ -59,18 +59,18 @@ void formatInteger(std::u16string& out, const FormatArg& arg, char16_t conv, con
   } else {
     digits = digitsOf(arg.asUnsigned(), 16, conv == u'X');
   }
-  if (spec.precision >= 0) {
-    if (spec.precision == 0 && digits == u"0") digits.clear();
-    if (digits.size() < static_cast<size_t>(spec.precision)) {
-      digits.insert(0, static_cast<size_t>(spec.precision) - digits.size(), u'0');
+  if (field.precision >= 0) {
+    if (field.precision == 0 && digits == u"0") digits.clear();
+    if (digits.size() < static_cast<size_t>(field.precision)) {
+      digits.insert(0, static_cast<size_t>(field.precision) - digits.size(), u'0');
     }
   }
-  if (spec.zero && !spec.left && spec.precision < 0) {
-    const size_t width = spec.width > 0 ? static_cast<size_t>(spec.width) : 0;
+  if (field.zero && !field.left && field.precision < 0) {
+    const size_t width = field.width > 0 ? static_cast<size_t>(field.width) : 0;
     const size_t used = sign.size() + digits.size();
     if (width > used) digits.insert(0, width - used, u'0');
   }
-  pad(out, sign + digits, spec, u' ');
+  pad(out, sign + digits, field, u' ');
 }
 
 }  // namespace
@@ -101,39 +101,39 @@ std::u16string FormatArgs(std::u16string_view format, std::span<const FormatArg>
       out.push_back(u'%');
       break;
     }
-    Spec spec;
+    FieldSpec field;
     // Flags.
     for (; i < format.size(); ++i) {
       const char16_t f = format[i];
-      if (f == u'-') spec.left = true;
-      else if (f == u'0') spec.zero = true;
+      if (f == u'-') field.left = true;
+      else if (f == u'0') field.zero = true;
       else if (f != u'+' && f != u' ' && f != u'#') break;
     }
     // Width.
     if (i < format.size() && format[i] == u'*') {
-      spec.width = takeInt();
-      if (spec.width < 0) {
-        spec.left = true;
-        spec.width = -spec.width;
+      field.width = takeInt();
+      if (field.width < 0) {
+        field.left = true;
+        field.width = -field.width;
       }
       ++i;
     } else {
       while (i < format.size() && format[i] >= u'0' && format[i] <= u'9') {
-        if (spec.width < 1000000) spec.width = spec.width * 10 + (format[i] - u'0');
+        if (field.width < 1000000) field.width = field.width * 10 + (format[i] - u'0');
         ++i;
       }
     }
     // Precision.
     if (i < format.size() && format[i] == u'.') {
       ++i;
-      spec.precision = 0;
+      field.precision = 0;
       if (i < format.size() && format[i] == u'*') {
-        spec.precision = takeInt();
-        if (spec.precision < 0) spec.precision = -1;
+        field.precision = takeInt();
+        if (field.precision < 0) field.precision = -1;
         ++i;
       } else {
         while (i < format.size() && format[i] >= u'0' && format[i] <= u'9') {
-          if (spec.precision < 1000000) spec.precision = spec.precision * 10 + (format[i] - u'0');
+          if (field.precision < 1000000) field.precision = field.precision * 10 + (format[i] - u'0');
           ++i;
         }
       }
@@ -161,14 +161,14 @@ std::u16string FormatArgs(std::u16string_view format, std::span<const FormatArg>
       case u'x':
       case u'X': {
         const FormatArg* a = take();
-        if (a && a->isInteger()) formatInteger(out, *a, conv, spec);
+        if (a && a->isInteger()) formatInteger(out, *a, conv, field);
         break;
       }
       case u'c': {
         const FormatArg* a = take();
         if (a && (a->kind() == FormatArg::Kind::Char || a->isInteger())) {
           const char16_t ch = a->asChar();
-          pad(out, std::u16string_view(&ch, 1), spec, spec.zero ? u'0' : u' ');
+          pad(out, std::u16string_view(&ch, 1), field, field.zero ? u'0' : u' ');
         }
         break;
       }
@@ -176,10 +176,10 @@ std::u16string FormatArgs(std::u16string_view format, std::span<const FormatArg>
         const FormatArg* a = take();
         if (a && a->kind() == FormatArg::Kind::String) {
           std::u16string_view s = a->isNullString() ? std::u16string_view(u"(null)") : a->asString();
-          if (spec.precision >= 0 && s.size() > static_cast<size_t>(spec.precision)) {
-            s = s.substr(0, static_cast<size_t>(spec.precision));
+          if (field.precision >= 0 && s.size() > static_cast<size_t>(field.precision)) {
+            s = s.substr(0, static_cast<size_t>(field.precision));
           }
-          pad(out, s, spec, spec.zero ? u'0' : u' ');
+          pad(out, s, field, field.zero ? u'0' : u' ');
         }
         break;
       }
@@ -188,7 +188,7 @@ std::u16string FormatArgs(std::u16string_view format, std::span<const FormatArg>
         if (a && (a->kind() == FormatArg::Kind::Pointer || a->isInteger())) {
           std::u16string digits = digitsOf(a->kind() == FormatArg::Kind::Pointer ? a->magnitude() : a->asUnsigned(), 16, true);
           digits.insert(0, 16 - std::min<size_t>(16, digits.size()), u'0');
-          pad(out, digits, spec, u' ');
+          pad(out, digits, field, u' ');
         }
         break;
       }

@@ -32,7 +32,8 @@ class FormatArg {
   template <class E>
     requires std::is_enum_v<E>
   FormatArg(E v) : FormatArg(static_cast<std::underlying_type_t<E>>(v)) {}
-  FormatArg(const char16_t* s) : kind_(Kind::String), s_(s), isNull_(s == nullptr) {}
+  FormatArg(const char16_t* s)
+      : kind_(Kind::String), s_(s ? std::u16string_view(s) : std::u16string_view()), isNull_(s == nullptr) {}
   FormatArg(std::u16string_view s) : kind_(Kind::String), s_(s) {}
   FormatArg(const std::u16string& s) : kind_(Kind::String), s_(s) {}
   FormatArg(const void* p) : kind_(Kind::Pointer), u_(reinterpret_cast<uintptr_t>(p)) {}

@@ -32,6 +32,9 @@ class Converter {
   iconv_t cd_;
 };
 
+// First bytes of the two-byte characters.
+bool isLeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
 Converter& decoder() {
   thread_local Converter c("UTF-16LE", "CP932");
   return c;
@@ -61,12 +64,12 @@ std::u16string DecodeCP932(std::string_view bytes) {
       ++i;
       continue;
     }
-    // Convert the run up to the next ASCII byte in one call.
+    // Convert the run up to the next ASCII byte that starts a character in
+    // one call (a trail byte may be ASCII).
     size_t end = i;
     while (end < bytes.size() && static_cast<uint8_t>(bytes[end]) >= 0x80) {
-      end += (end + 1 < bytes.size()) ? 2 : 1;  // a lead byte takes its trail, even ASCII
+      end += (isLeadByte(static_cast<uint8_t>(bytes[end])) && end + 1 < bytes.size()) ? 2 : 1;
     }
-    if (end > bytes.size()) end = bytes.size();
     char* in = const_cast<char*>(bytes.data() + i);
     size_t inLeft = end - i;
     while (inLeft > 0) {
@@ -120,7 +123,16 @@ std::string EncodeCP932(std::u16string_view text) {
       out.push_back(' ');
       continue;
     }
-    out.append(dst, sizeof dst - outLeft);
+    // iconv maps a few characters to a look-alike (U+00A5 to a backslash,
+    // U+301C to the wave dash): only a form that reads back as the same
+    // character counts.
+    const std::string_view encoded(dst, sizeof dst - outLeft);
+    const std::u16string back = DecodeCP932(encoded);
+    if (back.size() != 1 || back[0] != c) {
+      out.push_back(' ');
+      continue;
+    }
+    out.append(encoded);
   }
   return out;
 }

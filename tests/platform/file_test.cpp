@@ -1,1 +1,220 @@
+// Buffered files: sharing rules as advisory locks, text-mode reading, size,
+// status and removal.
+#include "platform/file.h"
+
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "tests/support/test_support.h"
+
+namespace {
+
+using platform::File;
+
+std::string ReadAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Reads the rest of the file in chunks of the given size.
+std::string ReadChunks(File& file, size_t chunk) {
+  std::string out;
+  std::string buffer(chunk, '\0');
+  for (;;) {
+    const size_t got = file.read(buffer.data(), 1, chunk);
+    out.append(buffer.data(), got);
+    if (got < chunk) break;
+  }
+  return out;
+}
+
+class FileTest : public testing::Test {
+ protected:
+  std::string pathOf(const std::string& name) const { return (dir_.path() / name).string(); }
+
+  TempDir dir_;
+};
+
+TEST_F(FileTest, WrittenBytesReadBackInBinaryMode) {
+  const std::string path = pathOf("data.bin");
+  const std::string bytes("a\r\nb\0c\r", 7);
+  {
+    auto out = File::open(path, File::Access::Write, false);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(out->write(bytes.data(), 1, bytes.size()), bytes.size());
+    EXPECT_TRUE(out->sync());
+  }
+  EXPECT_EQ(ReadAll(path), bytes);
+  auto in = File::open(path, File::Access::Read, false);
+  ASSERT_NE(in, nullptr);
+  EXPECT_EQ(ReadChunks(*in, 64), bytes);
+  EXPECT_TRUE(in->eof());
+}
+
+TEST_F(FileTest, WriteCreatesAndTruncates) {
+  const std::string path = pathOf("new.txt");
+  {
+    auto out = File::open(path, File::Access::Write, false);
+    ASSERT_NE(out, nullptr);
+    out->write("long content", 1, 12);
+  }
+  EXPECT_EQ(ReadAll(path), "long content");
+  {
+    auto out = File::open(path, File::Access::Write, false);
+    ASSERT_NE(out, nullptr);
+    out->write("ab", 1, 2);
+  }
+  EXPECT_EQ(ReadAll(path), "ab");
+}
+
+TEST_F(FileTest, ReadCountsWholeElements) {
+  dir_.write("seven.bin", "1234567");
+  auto in = File::open(pathOf("seven.bin"), File::Access::Read, false);
+  ASSERT_NE(in, nullptr);
+  char buffer[16];
+  EXPECT_EQ(in->read(buffer, 2, 8), 3u);
+}
+
+TEST_F(FileTest, OpeningMissingFileForReadFailsWithErrno) {
+  int error = 0;
+  EXPECT_EQ(File::open(pathOf("missing.txt"), File::Access::Read, false, &error), nullptr);
+  EXPECT_EQ(error, ENOENT);
+  EXPECT_FALSE(std::filesystem::exists(pathOf("missing.txt")));
+}
+
+TEST_F(FileTest, OpeningForWriteInMissingFolderFails) {
+  int error = 0;
+  EXPECT_EQ(File::open(pathOf("no/such/file.txt"), File::Access::Write, false, &error), nullptr);
+  EXPECT_EQ(error, ENOENT);
+}
+
+TEST_F(FileTest, WriterIsRefusedWhileReaderHoldsTheFileAndNothingIsTruncated) {
+  dir_.write("shared.txt", "keep me");
+  auto reader = File::open(pathOf("shared.txt"), File::Access::Read, false);
+  ASSERT_NE(reader, nullptr);
+  int error = 0;
+  EXPECT_EQ(File::open(pathOf("shared.txt"), File::Access::Write, false, &error), nullptr);
+  EXPECT_TRUE(error == EWOULDBLOCK || error == EAGAIN) << error;
+  EXPECT_EQ(ReadAll(dir_.path() / "shared.txt"), "keep me");
+  EXPECT_EQ(ReadChunks(*reader, 64), "keep me");
+}
+
+TEST_F(FileTest, WriterIsAdmittedOnceTheReaderCloses) {
+  dir_.write("shared.txt", "old");
+  {
+    auto reader = File::open(pathOf("shared.txt"), File::Access::Read, false);
+    ASSERT_NE(reader, nullptr);
+  }
+  auto writer = File::open(pathOf("shared.txt"), File::Access::Write, false);
+  EXPECT_NE(writer, nullptr);
+}
+
+TEST_F(FileTest, TwoReadersShareTheFile) {
+  dir_.write("shared.txt", "both");
+  auto first = File::open(pathOf("shared.txt"), File::Access::Read, false);
+  auto second = File::open(pathOf("shared.txt"), File::Access::Read, true);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(ReadChunks(*first, 64), "both");
+  EXPECT_EQ(ReadChunks(*second, 64), "both");
+}
+
+TEST_F(FileTest, WriterExcludesReadersAndOtherWriters) {
+  auto writer = File::open(pathOf("busy.txt"), File::Access::Write, false);
+  ASSERT_NE(writer, nullptr);
+  writer->write("partial", 1, 7);
+  writer->flush();
+  EXPECT_EQ(File::open(pathOf("busy.txt"), File::Access::Read, false), nullptr);
+  EXPECT_EQ(File::open(pathOf("busy.txt"), File::Access::Write, false), nullptr);
+  EXPECT_EQ(ReadAll(dir_.path() / "busy.txt"), "partial");
+}
+
+TEST_F(FileTest, TextModeDropsCarriageReturnOfCrLfOnly) {
+  dir_.write("lines.txt", std::string("a\r\nb\rc\r\r\nd\n\re\r"));
+  auto in = File::open(pathOf("lines.txt"), File::Access::Read, true);
+  ASSERT_NE(in, nullptr);
+  EXPECT_EQ(ReadChunks(*in, 256), "a\nb\rc\r\nd\n\re\r");
+}
+
+TEST_F(FileTest, TextModeDropsCarriageReturnAcrossReadBoundaries) {
+  const std::string content = "one\r\ntwo\r\n\r\nthree\rfour\r\n";
+  const std::string expected = "one\ntwo\n\nthree\rfour\n";
+  dir_.write("lines.txt", content);
+  for (size_t chunk : {1u, 2u, 3u, 4u, 5u, 7u}) {
+    auto in = File::open(pathOf("lines.txt"), File::Access::Read, true);
+    ASSERT_NE(in, nullptr);
+    EXPECT_EQ(ReadChunks(*in, chunk), expected) << "chunk " << chunk;
+  }
+}
+
+TEST_F(FileTest, TextModeFillsTheRequestedCount) {
+  dir_.write("lines.txt", "a\r\nb\r\nc");
+  auto in = File::open(pathOf("lines.txt"), File::Access::Read, true);
+  ASSERT_NE(in, nullptr);
+  char buffer[4] = {};
+  ASSERT_EQ(in->read(buffer, 1, 4), 4u);
+  EXPECT_EQ(std::string(buffer, 4), "a\nb\n");
+  ASSERT_EQ(in->read(buffer, 1, 4), 1u);
+  EXPECT_EQ(buffer[0], 'c');
+}
+
+TEST_F(FileTest, BinaryModeKeepsCarriageReturns) {
+  dir_.write("lines.txt", "a\r\nb");
+  auto in = File::open(pathOf("lines.txt"), File::Access::Read, false);
+  ASSERT_NE(in, nullptr);
+  EXPECT_EQ(ReadChunks(*in, 1), "a\r\nb");
+}
+
+TEST_F(FileTest, SizeIsTheFileLength) {
+  dir_.write("ten.bin", "0123456789");
+  dir_.write("empty.bin", "");
+  auto ten = File::open(pathOf("ten.bin"), File::Access::Read, false);
+  auto empty = File::open(pathOf("empty.bin"), File::Access::Read, false);
+  ASSERT_NE(ten, nullptr);
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(ten->size(), 10);
+  EXPECT_EQ(empty->size(), 0);
+  EXPECT_FALSE(ten->eof());
+}
+
+TEST_F(FileTest, SizeOfWrittenFileAfterFlush) {
+  auto out = File::open(pathOf("grow.bin"), File::Access::Write, false);
+  ASSERT_NE(out, nullptr);
+  EXPECT_EQ(out->size(), 0);
+  out->write("abcdef", 2, 3);
+  ASSERT_TRUE(out->flush());
+  EXPECT_EQ(out->size(), 6);
+}
+
+TEST_F(FileTest, StatPathReportsFilesAndFolders) {
+  dir_.write("here.txt", "x");
+  std::filesystem::create_directory(dir_.path() / "folder");
+  EXPECT_EQ(platform::StatPath(pathOf("here.txt")), 0);
+  EXPECT_EQ(platform::StatPath(pathOf("folder")), 0);
+  EXPECT_EQ(platform::StatPath(pathOf("gone.txt")), ENOENT);
+}
+
+TEST_F(FileTest, RemoveFileDeletesAndReportsErrno) {
+  dir_.write("doomed.txt", "x");
+  EXPECT_EQ(platform::RemoveFile(pathOf("doomed.txt")), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "doomed.txt"));
+  EXPECT_EQ(platform::RemoveFile(pathOf("doomed.txt")), ENOENT);
+}
+
+TEST_F(FileTest, Utf8PathsWork) {
+  const std::string path = pathOf("セーブ.dat");
+  {
+    auto out = File::open(path, File::Access::Write, false);
+    ASSERT_NE(out, nullptr);
+    out->write("s", 1, 1);
+  }
+  EXPECT_EQ(platform::StatPath(path), 0);
+  EXPECT_TRUE(std::filesystem::exists(dir_.path() / std::filesystem::path(u8"セーブ.dat")));
+}
+
+}  // namespace

@@ -14,11 +14,20 @@ int main(int argc, char** argv) {
   setenv("LP_NUM_THREADS", "2", 0);
   setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
 
-  const std::filesystem::path base = std::filesystem::temp_directory_path();
-  std::string pattern = (base / "zep-test-XXXXXX").string();
-  const char* root = mkdtemp(pattern.data());
-  if (!root) return 2;
-  const std::filesystem::path sandbox(root);
+  // A death-test child (or any process a test starts) runs in its parent's
+  // sandbox, which the parent removes.
+  const char* inherited = getenv("ZEP_TEST_SANDBOX");
+  const bool own = !(inherited && std::filesystem::is_directory(inherited));
+  std::filesystem::path sandbox;
+  if (own) {
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    std::string pattern = (base / "zep-test-XXXXXX").string();
+    const char* root = mkdtemp(pattern.data());
+    if (!root) return 2;
+    sandbox = root;
+  } else {
+    sandbox = inherited;
+  }
   for (const char* name : {"data", "config", "runtime", "registry"}) {
     std::filesystem::create_directories(sandbox / name);
   }
@@ -31,7 +40,9 @@ int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const int rc = RUN_ALL_TESTS();
-  std::error_code ignored;
-  std::filesystem::remove_all(sandbox, ignored);
+  if (own) {
+    std::error_code ignored;
+    std::filesystem::remove_all(sandbox, ignored);
+  }
   return rc;
 }

@@ -1,22 +1,18 @@
 #include "tests/support/test_support.h"
 
-#include <atomic>
 #include <cstdlib>
 #include <fstream>
 
 #include "app/log.h"
 #include "platform/utf8.h"
 
-namespace {
-std::atomic<int> g_counter{0};
-}
-
 TempDir::TempDir() {
   const char* sandbox = std::getenv("ZEP_TEST_SANDBOX");
   const std::filesystem::path base = sandbox ? sandbox : std::filesystem::temp_directory_path();
-  path_ = base / ("t" + std::to_string(g_counter++));
-  std::filesystem::remove_all(path_);
-  std::filesystem::create_directories(path_);
+  // mkdtemp keeps a death-test child, which shares its parent's sandbox, out
+  // of the parent's folders.
+  std::string pattern = (base / "tXXXXXX").string();
+  if (mkdtemp(pattern.data())) path_ = pattern;
 }
 
 TempDir::~TempDir() {
