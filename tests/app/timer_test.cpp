@@ -3,7 +3,6 @@
 // and the misuse that ends the process.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <functional>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "app/timer.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -476,7 +476,7 @@ TEST(TimerDefaultManagerDeathTest, ExistsBeforeAnyUseAndBelongsToTheMainThread) 
 TEST_F(TimerDeathTest, TimerMadeOnWorkerThreadEndsTheProcess) {
   EXPECT_EXIT(
       {
-        dup2(STDERR_FILENO, STDOUT_FILENO);
+        SendStdoutToStderr();
         std::thread worker([] { ProbeTimer timer; });
         worker.join();
         std::_Exit(0);
@@ -489,7 +489,7 @@ TEST_F(TimerDeathTest, TimerMadeOnWorkerThreadEndsTheProcess) {
 TEST(TimerDefaultManagerDeathTest, TimerMadeOnWorkerThreadEndsTheProcess) {
   EXPECT_EXIT(
       {
-        dup2(STDERR_FILENO, STDOUT_FILENO);
+        SendStdoutToStderr();
         std::thread worker([] { ProbeTimer timer; });
         worker.join();
         std::_Exit(0);
@@ -500,7 +500,7 @@ TEST(TimerDefaultManagerDeathTest, TimerMadeOnWorkerThreadEndsTheProcess) {
 TEST_F(TimerDeathTest, TimerDestroyedOnWorkerThreadEndsTheProcess) {
   EXPECT_EXIT(
       {
-        dup2(STDERR_FILENO, STDOUT_FILENO);
+        SendStdoutToStderr();
         auto* timer = new ProbeTimer;
         std::thread worker([timer] { delete timer; });
         worker.join();
@@ -513,7 +513,7 @@ TEST_F(TimerDeathTest, TimerDestroyedOnWorkerThreadEndsTheProcess) {
 TEST_F(TimerDeathTest, MainThreadMovedAwayMakesTimersAbort) {
   EXPECT_EXIT(
       {
-        dup2(STDERR_FILENO, STDOUT_FILENO);
+        SendStdoutToStderr();
         std::thread other([] {});
         manager_.setMainThread(other.get_id());
         other.join();
@@ -526,7 +526,7 @@ TEST_F(TimerDeathTest, MainThreadMovedAwayMakesTimersAbort) {
 TEST_F(TimerDeathTest, DoubleRegistrationEndsTheProcess) {
   EXPECT_EXIT(
       {
-        dup2(STDERR_FILENO, STDOUT_FILENO);
+        SendStdoutToStderr();
         ProbeTimer timer;
         manager_.addTimer(&timer);
         std::_Exit(0);
@@ -539,7 +539,7 @@ TEST_F(TimerDeathTest, DoubleRegistrationEndsTheProcess) {
 TEST_F(TimerDeathTest, RemovingAnUnknownTimerEndsTheProcess) {
   EXPECT_EXIT(
       {
-        dup2(STDERR_FILENO, STDOUT_FILENO);
+        SendStdoutToStderr();
         ProbeTimer timer;  // registered with manager_ only
         ManualClockTimerManager other;
         other.removeTimer(&timer);
@@ -553,7 +553,7 @@ TEST_F(TimerDeathTest, RemovingAnUnknownTimerEndsTheProcess) {
 TEST_F(TimerDeathTest, RemovingATimerTwiceEndsTheProcess) {
   EXPECT_EXIT(
       {
-        dup2(STDERR_FILENO, STDOUT_FILENO);
+        SendStdoutToStderr();
         {
           ProbeTimer timer;
           manager_.removeTimer(&timer);
@@ -566,7 +566,7 @@ TEST_F(TimerDeathTest, RemovingATimerTwiceEndsTheProcess) {
 TEST_F(TimerDeathTest, RemovingATimerTwiceDuringDispatchEndsTheProcess) {
   EXPECT_EXIT(
       {
-        dup2(STDERR_FILENO, STDOUT_FILENO);
+        SendStdoutToStderr();
         ProbeTimer timer;
         const std::function<void()> twice = [&] {
           manager_.removeTimer(&timer);

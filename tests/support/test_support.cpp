@@ -1,9 +1,11 @@
 #include "tests/support/test_support.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
 #include "app/log.h"
+#include "platform/std_streams.h"
 #include "platform/utf8.h"
 
 TempDir::TempDir() {
@@ -55,3 +57,5 @@ ScopedCurrentDir::ScopedCurrentDir(const std::filesystem::path& dir)
 }
 
 ScopedCurrentDir::~ScopedCurrentDir() { std::filesystem::current_path(old_); }
+
+void SendStdoutToStderr() { platform::RedirectStdoutToStderr(); }

@@ -51,3 +51,7 @@ class ScopedCurrentDir {
  private:
   std::filesystem::path old_;
 };
+
+// Points standard output at standard error (inside a death test, so one
+// pattern sees the log line and the box in the order they were written).
+void SendStdoutToStderr();
