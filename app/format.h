@@ -68,12 +68,19 @@ class FormatArg {
 // Formats into a new string.
 std::u16string FormatArgs(std::u16string_view format, std::span<const FormatArg> args);
 
-template <class... A>
-std::u16string Format(std::u16string_view format, const A&... args) {
+// Calls f with the arguments wrapped as a span of FormatArg: the one place
+// the variadic front ends (Format, LogWrite, ...) turn arguments into a list.
+template <class F, class... A>
+decltype(auto) WithFormatArgs(F&& f, const A&... args) {
   if constexpr (sizeof...(A) == 0) {
-    return FormatArgs(format, {});
+    return f(std::span<const FormatArg>());
   } else {
     const FormatArg list[] = {FormatArg(args)...};
-    return FormatArgs(format, list);
+    return f(std::span<const FormatArg>(list));
   }
+}
+
+template <class... A>
+std::u16string Format(std::u16string_view format, const A&... args) {
+  return WithFormatArgs([&](std::span<const FormatArg> list) { return FormatArgs(format, list); }, args...);
 }

@@ -32,12 +32,7 @@ void LogWriteLine(uint32_t level, std::u16string_view format, std::span<const Fo
 template <class... A>
 void LogWrite(uint32_t level, std::u16string_view format, const A&... args) {
   if (!IsLogLevelEnabled(level)) return;
-  if constexpr (sizeof...(A) == 0) {
-    LogWriteLine(level, format, {});
-  } else {
-    const FormatArg list[] = {FormatArg(args)...};
-    LogWriteLine(level, format, list);
-  }
+  WithFormatArgs([&](std::span<const FormatArg> list) { LogWriteLine(level, format, list); }, args...);
 }
 
 // Writes the line like LogWriteLine; when flags bit 0 is set, also shows the
@@ -47,12 +42,8 @@ void LogWriteWithBoxArgs(uint32_t flags, uint32_t level, std::u16string_view for
 
 template <class... A>
 void LogWriteWithBox(uint32_t flags, uint32_t level, std::u16string_view format, const A&... args) {
-  if constexpr (sizeof...(A) == 0) {
-    LogWriteWithBoxArgs(flags, level, format, {});
-  } else {
-    const FormatArg list[] = {FormatArg(args)...};
-    LogWriteWithBoxArgs(flags, level, format, list);
-  }
+  WithFormatArgs(
+      [&](std::span<const FormatArg> list) { LogWriteWithBoxArgs(flags, level, format, list); }, args...);
 }
 
 // A message box captioned "デバッグメッセージ" with an OK button, owned by the

@@ -28,10 +28,6 @@ std::u16string FormatString1024Args(std::u16string_view format, std::span<const 
 
 template <class... A>
 std::u16string FormatString1024(std::u16string_view format, const A&... args) {
-  if constexpr (sizeof...(A) == 0) {
-    return FormatString1024Args(format, {});
-  } else {
-    const FormatArg list[] = {FormatArg(args)...};
-    return FormatString1024Args(format, list);
-  }
+  return WithFormatArgs(
+      [&](std::span<const FormatArg> list) { return FormatString1024Args(format, list); }, args...);
 }
