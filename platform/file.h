@@ -34,6 +34,8 @@ class File {
   // The file's size in bytes, or -1 when it cannot be read.
   int64_t size() const;
   bool eof() const;
+  // The stream's error indicator (a failed read or write).
+  bool error() const;
 
  private:
   File(FILE* stream, bool text) : stream_(stream), text_(text) {}
@@ -45,6 +47,13 @@ class File {
 
 // 0 when the path exists (file or folder), else errno.
 int StatPath(const std::string& path);
+// True when the path names a regular file (following links).
+bool IsRegularFile(const std::string& path);
+// The path of an existing file or folder whose name matches the given path
+// component by component, ignoring ASCII case (game folders mix upper and
+// lower case in names and references). The exact path wins when it exists;
+// empty when nothing matches. A relative path stays relative.
+std::string FindPathIgnoringCase(const std::string& path);
 // 0 on success, else errno.
 int RemoveFile(const std::string& path);
 

@@ -1,6 +1,7 @@
 // File over stdio with flock for the sharing rules.
 #include "platform/file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace platform {
 
@@ -84,9 +86,69 @@ int64_t File::size() const {
 
 bool File::eof() const { return feof(stream_) != 0; }
 
+bool File::error() const { return ferror(stream_) != 0; }
+
 int StatPath(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 ? 0 : errno;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+namespace {
+
+bool equalIgnoringAsciiCase(const char* a, const std::string& b) {
+  size_t i = 0;
+  for (; a[i] && i < b.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return a[i] == '\0' && i == b.size();
+}
+
+}  // namespace
+
+std::string FindPathIgnoringCase(const std::string& path) {
+  if (path.empty()) return {};
+  if (StatPath(path) == 0) return path;
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    parts.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  const bool absolute = path[0] == '/';
+  std::string current = absolute ? "/" : "";
+  for (size_t i = absolute ? 1 : 0; i < parts.size(); ++i) {
+    const std::string& part = parts[i];
+    if (part.empty()) continue;
+    const std::string dirPath = current.empty() ? "." : current;
+    std::string next = current + (current.empty() || current == "/" ? "" : "/") + part;
+    if (part == "." || part == ".." || StatPath(next) == 0) {
+      current = next;
+      continue;
+    }
+    DIR* dir = opendir(dirPath.c_str());
+    if (!dir) return {};
+    std::string match;
+    while (dirent* entry = readdir(dir)) {
+      if (equalIgnoringAsciiCase(entry->d_name, part)) {
+        match = entry->d_name;
+        break;
+      }
+    }
+    closedir(dir);
+    if (match.empty()) return {};
+    current += (current.empty() || current == "/" ? "" : "/") + match;
+  }
+  return StatPath(current) == 0 ? current : std::string();
 }
 
 int RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0 ? 0 : errno; }

@@ -1,0 +1,239 @@
+#include "app/game_environment.h"
+
+#include <filesystem>
+
+#include "app/ee_codec.h"
+#include "app/embedded_files.h"
+#include "app/fatal.h"
+#include "app/file_helpers.h"
+#include "app/log.h"
+#include "app/string_util.h"
+#include "platform/special_folders.h"
+#include "platform/utf8.h"
+
+namespace {
+
+GameEnvironment* g_environment = nullptr;
+std::u16string g_altSearchPath;
+
+constexpr int32_t kCsidlAppData = 0x1a;
+constexpr int64_t kMaxLoadSize = 0x40000000;  // 1 GiB
+
+std::u16string resolve(const Config::NamingRule& rule, const APValue& value) {
+  if (value.isString()) return value.svalue;
+  if (value.isInt() && value.ivalue >= 0) return rule.pathOf(value.ivalue);
+  return {};
+}
+
+bool isAbsolute(std::u16string_view path) { return !path.empty() && path[0] == u'/'; }
+
+}  // namespace
+
+std::u16string Config::NamingRule::pathOf(int32_t n) const {
+  if (extension.empty()) return FormatString1024(u"%s/%s%0*d", baseDir, baseName, digits, n);
+  return FormatString1024(u"%s/%s%0*d.%s", baseDir, baseName, digits, n, extension);
+}
+
+GameEnvironment::GameEnvironment(std::u16string baseFolder, std::vector<std::u16string> loadPaths,
+                                 std::vector<std::u16string> furtherArgs)
+    : baseFolder_(ToSlashPath(baseFolder)), loadPaths_(std::move(loadPaths)), furtherArgs_(std::move(furtherArgs)) {
+  g_environment = this;
+}
+
+GameEnvironment::~GameEnvironment() {
+  if (g_environment == this) g_environment = nullptr;
+}
+
+GameEnvironment* GetGameEnvironment() { return g_environment; }
+
+int32_t GameEnvironment::getScriptNo(int32_t type) const {
+  static constexpr int32_t kBuiltin[13] = {9010, 9000, 9001, 9008, 9005, 9007, 9006,
+                                           9002, 9004, 9003, 9014, 9015, 9017};
+  if (type < 0 || type > 12) {
+    LogWrite(LOG_ERROR, u"getScriptNo : 未知のスクリプトtype(%d)\n", type);
+    zep_abort(u"getScriptNo : 未知のスクリプトtype");
+  }
+  const auto it = constants_.find(type + 40);
+  if (it != constants_.end() && it->second >= 0) return it->second;
+  return kBuiltin[type];
+}
+
+std::u16string GameEnvironment::getScriptPath(int32_t number) const { return resource_.script.pathOf(number); }
+std::u16string GameEnvironment::getImagePath(const APValue& v) const { return resolve(resource_.image, v); }
+std::u16string GameEnvironment::getStreamAnimePath(const APValue& v) const { return resolve(resource_.streamAnime, v); }
+std::u16string GameEnvironment::getCellImagePath(const APValue& v) const { return resolve(resource_.cellImage, v); }
+std::u16string GameEnvironment::getMusicPath(const APValue& v) const { return resolve(resource_.music, v); }
+std::u16string GameEnvironment::getSoundPath(const APValue& v) const { return resolve(resource_.sound, v); }
+std::u16string GameEnvironment::getPartsPath(const APValue& v) const { return resolve(resource_.parts, v); }
+std::u16string GameEnvironment::getMoviePath(const APValue& v) const { return resolve(resource_.movie, v); }
+std::u16string GameEnvironment::getStoragePath(const APValue& v) const { return resolve(resource_.storage, v); }
+std::u16string GameEnvironment::getCursorPath(const APValue& v) const { return resolve(resource_.cursor, v); }
+
+std::u16string GameEnvironment::getVoicePath(int32_t scene, int32_t voice) const {
+  const Config::VoiceRule& r = resource_.voice;
+  return FormatString1024(u"%s/%0*d/%s%0*d%0*d.%s", r.baseDir, r.sceneDigits, scene, r.prefix, r.sceneDigits,
+                          scene, r.voiceDigits, voice, r.extension);
+}
+
+std::u16string GameEnvironment::getSysSavePath() const {
+  const Config::SaveRule& save = resource_.save;
+  if (product_.saveFolderLocation != 1) return save.baseDir + u"/" + save.sysSaveName;
+  std::u16string appData;
+  int32_t error = 0;
+  if (!GetSpecialFolderPath(kCsidlAppData, &appData, &error)) {
+    LogWrite(LOG_ERROR, u"内部エラー：特殊フォルダ(CSIDL_APPDATA)を取得できません(%d)\n", error);
+    zep_abort(u"内部エラー：特殊フォルダ(CSIDL_APPDATA)を取得できません");
+  }
+  const std::u16string folder =
+      appData + u"/" + product_.authorName + u"/" + product_.productName + u"/" + save.baseDir;
+  std::error_code ignored;
+  std::filesystem::create_directories(platform::ToUtf8(folder), ignored);
+  return folder + u"/" + save.sysSaveName;
+}
+
+std::u16string GameEnvironment::getSysSaveDefaultPath() const {
+  return resource_.save.baseDir + u"/" + resource_.save.sysSaveDefaultName;
+}
+
+bool GameEnvironment::findFile(std::u16string_view name, std::u16string* found, bool searchBuiltins,
+                               bool* isBuiltin) const {
+  if (searchBuiltins && FindEmbeddedFile(name)) {
+    *found = std::u16string(name);
+    if (isBuiltin) *isBuiltin = true;
+    return true;
+  }
+  if (isBuiltin) *isBuiltin = false;
+  std::u16string path = ExistingPath(name);
+  if (!path.empty()) {
+    *found = std::move(path);
+    return true;
+  }
+  if (isAbsolute(name)) return false;
+  for (const std::u16string& folder : loadPaths_) {
+    path = ExistingPath(JoinPath(folder, name));
+    if (!path.empty()) {
+      *found = std::move(path);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool GameEnvironment::loadResource(std::vector<uint8_t>* bytes, std::u16string_view name, bool search,
+                                   bool searchBuiltins) const {
+  std::u16string path(name);
+  if (search) {
+    bool builtin = false;
+    if (!findFile(name, &path, searchBuiltins, &builtin)) {
+      LogWrite(LOG_TRACE, u"ファイルが見つからない(%s)\n", std::u16string(name));
+      return false;
+    }
+  }
+  return LoadFileBytes(bytes, path, searchBuiltins);
+}
+
+bool LoadFileBytes(std::vector<uint8_t>* bytes, std::u16string_view path, bool searchBuiltins) {
+  const std::u16string given(path);
+  LogWrite(LOG_TRACE, u"loading from %s\n", given);
+  bytes->clear();
+  bool loaded = false;
+  if (searchBuiltins) {
+    std::u16string name = ToSlashPath(path);
+    if (const GameEnvironment* env = GetGameEnvironment()) {
+      // An absolute path inside the base folder names a built-in file by its
+      // relative name.
+      const std::u16string& base = env->baseFolder();
+      if (isAbsolute(name) && !base.empty() && name.size() > base.size() &&
+          name.compare(0, base.size(), base) == 0 &&
+          (name[base.size()] == u'/' || base.back() == u'/')) {
+        name.erase(0, base.size());
+        while (!name.empty() && name[0] == u'/') name.erase(0, 1);
+      }
+    }
+    if (const EmbeddedFileRecord* file = FindEmbeddedFile(name)) {
+      LogWrite(LOG_TRACE, u"embed_objからロードします %s\n", name);
+      bytes->assign(file->data, file->data + file->size);
+      loaded = true;
+    }
+  }
+  if (!loaded) {
+    const std::u16string existing = ExistingPath(path);
+    std::unique_ptr<FileStream> file = OpenFileByMode(existing.empty() ? given : existing, 0);
+    if (!file) {
+      LogWrite(LOG_TRACE, u"ファイルのオープンに失敗(%s)\n", given);
+      return false;
+    }
+    const int64_t size = GetFileSize(file.get());
+    if (size < 0 || size > kMaxLoadSize) return false;
+    bytes->resize(static_cast<size_t>(size));
+    if (size > 0 && file->read(bytes->data(), 1, bytes->size()) != bytes->size()) {
+      bytes->clear();
+      return false;
+    }
+  }
+  if (bytes->empty()) return true;
+  std::vector<uint8_t> decoded;
+  switch (DecodeEEBuffer(&decoded, bytes->data(), bytes->size())) {
+    case EEDecodeResult::kDecoded:
+      bytes->swap(decoded);
+      return true;
+    case EEDecodeResult::kNotEncoded:
+      LogWrite(LOG_TRACE, u"may not be encoded\n");
+      return true;
+    case EEDecodeResult::kFailed:
+      LogWrite(LOG_WARN, u"符号化データの復号に失敗しました(%s)\n", given);
+      bytes->clear();
+      return false;
+  }
+  return false;
+}
+
+std::u16string ExistingPath(std::u16string_view path) {
+  if (path.empty()) return {};
+  const std::string utf8 = platform::ToUtf8(path);
+  if (platform::StatPath(utf8) == 0) return std::u16string(path);
+  const std::string found = platform::FindPathIgnoringCase(utf8);
+  return found.empty() ? std::u16string() : platform::FromUtf8(found);
+}
+
+std::u16string JoinPath(std::u16string_view folder, std::u16string_view name) {
+  if (folder.empty()) return std::u16string(name);
+  std::u16string out(folder);
+  if (out.back() != u'/') out.push_back(u'/');
+  size_t skip = 0;
+  while (skip < name.size() && name[skip] == u'/') ++skip;
+  out.append(name.substr(skip));
+  return out;
+}
+
+bool GetSpecialFolderPath(int32_t csidl, std::u16string* path, int32_t* error) {
+  platform::SpecialFolder which;
+  switch (csidl) {
+    case 0x1a: which = platform::SpecialFolder::kAppData; break;
+    case 0x00:
+    case 0x10:
+    case 0x19: which = platform::SpecialFolder::kDesktop; break;
+    case 0x02:
+    case 0x17: which = platform::SpecialFolder::kStartMenu; break;
+    case 0x26: which = platform::SpecialFolder::kProgramFiles; break;
+    default:
+      if (error) *error = 2;
+      return false;
+  }
+  const std::string folder = platform::SpecialFolderPath(which);
+  if (folder.empty()) {
+    if (error) *error = 2;
+    return false;
+  }
+  *path = platform::FromUtf8(folder);
+  return true;
+}
+
+void SetAltResourceSearchPath(std::u16string folder) { g_altSearchPath = ToSlashPath(folder); }
+
+std::u16string ResolveWithAltSearchPath(std::u16string_view path) {
+  std::u16string found = ExistingPath(path);
+  if (!found.empty()) return found;
+  if (g_altSearchPath.empty()) return {};
+  return ExistingPath(JoinPath(g_altSearchPath, path));
+}

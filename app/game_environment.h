@@ -1,0 +1,116 @@
+// GameEnvironment: the one process-wide object that knows where the game's
+// files are and how they are named: base folder, load paths, further
+// command-line arguments, the configuration records, the naming rule of each
+// resource kind, the system-script numbers and the save-folder rule. Also
+// the file lookup (built-in files, the name as given, the load paths) and
+// the whole-file loader that decodes encoded blocks. Main thread.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/config_records.h"
+#include "script/ap_value.h"
+
+class GameEnvironment {
+ public:
+  // Publishes itself as the process-wide environment.
+  GameEnvironment(std::u16string baseFolder, std::vector<std::u16string> loadPaths,
+                  std::vector<std::u16string> furtherArgs);
+  ~GameEnvironment();
+  GameEnvironment(const GameEnvironment&) = delete;
+  GameEnvironment& operator=(const GameEnvironment&) = delete;
+
+  const std::u16string& baseFolder() const { return baseFolder_; }
+  const std::vector<std::u16string>& loadPaths() const { return loadPaths_; }
+  const std::vector<std::u16string>& furtherArgs() const { return furtherArgs_; }
+
+  // The configuration records (filled by the configuration reader).
+  Config::ProductInfo& productInfo() { return product_; }
+  Config::SystemRecord& systemRecord() { return system_; }
+  Config::ResourceRecord& resource() { return resource_; }
+  Config::WindowRecord& window() { return window_; }
+  // ":flag-constants" (system-script overrides live at type + 40) and
+  // ":string-constants".
+  std::map<int32_t, int32_t>& constants() { return constants_; }
+  std::map<int32_t, std::u16string>& stringConstants() { return stringConstants_; }
+  // ":key": virtual-key code -> system command id.
+  std::map<int32_t, int32_t>& keyMap() { return keyMap_; }
+
+  int32_t getSavedataUsage() const { return product_.savedataUsage; }
+  int32_t getSavedataVersion() const { return product_.savedataVersion; }
+  const std::u16string& getProductName() const { return product_.productName; }
+
+  // The scenario number of system script type 0..12 (an override of 0 or
+  // more from the constants wins). Any other type ends the process.
+  int32_t getScriptNo(int32_t type) const;
+
+  // Resolvers: a string is used as it stands, an integer of 0 or more names
+  // the numbered file of the kind, anything else gives the empty string.
+  std::u16string getScriptPath(int32_t number) const;
+  std::u16string getImagePath(const APValue& value) const;
+  std::u16string getStreamAnimePath(const APValue& value) const;
+  std::u16string getCellImagePath(const APValue& value) const;
+  std::u16string getMusicPath(const APValue& value) const;
+  std::u16string getSoundPath(const APValue& value) const;
+  std::u16string getPartsPath(const APValue& value) const;
+  std::u16string getMoviePath(const APValue& value) const;
+  std::u16string getStoragePath(const APValue& value) const;
+  std::u16string getCursorPath(const APValue& value) const;
+  // "folder/SSS/prefixSSSVVVV.ext": a sub-folder per scene number.
+  std::u16string getVoicePath(int32_t scene, int32_t voice) const;
+  // The system settings file. Under the application-data folder (created
+  // when missing) when the save-folder location is 1, else relative to the
+  // current folder. An application-data folder that cannot be had ends the
+  // process.
+  std::u16string getSysSavePath() const;
+  std::u16string getSysSaveDefaultPath() const;
+
+  // Lookup order: built-in files (when asked), the name as given (relative
+  // to the current folder or absolute), then each load path joined with the
+  // name. Each try also finds a file whose name differs only in ASCII case.
+  bool findFile(std::u16string_view name, std::u16string* found, bool searchBuiltins, bool* isBuiltin) const;
+  // findFile (when search is set) then LoadFileBytes.
+  bool loadResource(std::vector<uint8_t>* bytes, std::u16string_view name, bool search,
+                    bool searchBuiltins) const;
+
+ private:
+  std::u16string baseFolder_;
+  std::vector<std::u16string> loadPaths_;
+  std::vector<std::u16string> furtherArgs_;
+  Config::ProductInfo product_;
+  Config::SystemRecord system_;
+  Config::ResourceRecord resource_;
+  std::map<int32_t, int32_t> constants_;
+  std::map<int32_t, std::u16string> stringConstants_;
+  std::map<int32_t, int32_t> keyMap_;
+  Config::WindowRecord window_;
+};
+
+// The process-wide environment, or null before it exists.
+GameEnvironment* GetGameEnvironment();
+
+// Reads a whole file (or built-in file) of at most 1 GiB; an encoded block is
+// decoded, other data are kept as they are. A block whose body does not
+// decode is a failed load.
+bool LoadFileBytes(std::vector<uint8_t>* bytes, std::u16string_view path, bool searchBuiltins);
+
+// The path of an existing file or folder: the name as given, else one that
+// differs only in ASCII case; empty when there is none.
+std::u16string ExistingPath(std::u16string_view path);
+
+// folder + "/" + name with exactly one "/" between them.
+std::u16string JoinPath(std::u16string_view folder, std::u16string_view name);
+
+// Special folders by their Windows numbers (0x1a application data, 0x10 and
+// 0x19 desktop, 0x02 and 0x17 start-menu programs, 0x26 program files).
+bool GetSpecialFolderPath(int32_t csidl, std::u16string* path, int32_t* error);
+
+// The extra search folder read from the registry at start-up.
+void SetAltResourceSearchPath(std::u16string folder);
+// The path when that file exists, else the extra folder joined with the
+// path when that exists, else the empty string.
+std::u16string ResolveWithAltSearchPath(std::u16string_view path);

@@ -1,0 +1,51 @@
+// Operating-system utilities that need no window: the system class, the
+// administrator test, message boxes, opening a file or address with the
+// desktop's default program, the folder dialog, the rich-text viewer and the
+// text-input entry point. Main thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The operating-system class the scripts see: 6 (the newest) on Linux. The
+// service-pack text, when asked for, is empty.
+int32_t GetOsVersionClass(std::u16string* servicePackText);
+
+// True when the process runs as the administrator (effective user id 0).
+bool IsUserAdmin();
+// result := IsUserAdmin(); always true.
+bool IsAdministratorUF(int32_t* result);
+
+// A modal box with the Windows type bits; button := the button pressed.
+// Always true.
+bool ShowMessageBox(std::u16string_view text, std::u16string_view caption, uint32_t flags, int32_t* button);
+
+// Opens the path or address with xdg-open, which receives it as its one
+// argument (never through a shell). False (logged at TRACE) when it cannot
+// be started.
+bool ShellOpen(std::u16string_view path);
+
+// The folder dialog (zenity when it is installed and there is a display).
+// A chosen folder comes back with "/" separators; a cancelled dialog, or one
+// that cannot be shown, gives an empty folder. Mode 1 offers no way to make
+// a new folder. True unless the dialog program failed.
+bool BrowseForFolder(std::u16string_view title, int32_t mode, std::u16string_view initialFolder,
+                     std::u16string* folder);
+
+// Shows a rich-text document as plain text (zenity when it is installed and
+// there is a display). 2 when closed with OK, 1 when cancelled or when it
+// cannot be shown.
+int32_t ShowRichTextDialog(std::u16string_view title, const std::vector<uint8_t>& rtfBytes);
+
+// The text of a rich-text document: control words and groups dropped, "\par"
+// and "\line" as line ends, "\'hh" bytes decoded from the game code page,
+// "\uN" characters kept.
+std::u16string RtfToPlainText(const std::vector<uint8_t>& rtfBytes);
+
+// The text-input entry point. The box itself is drawn by the engine in its
+// window; until a window exists the dialog answers as cancelled: false and
+// the initial text unchanged.
+bool ShowInputDialog(std::u16string* text, std::u16string_view initial, int32_t maxLength,
+                     std::u16string_view prompt, std::u16string_view caption);

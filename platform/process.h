@@ -1,0 +1,30 @@
+// Starting other programs without a shell: the arguments reach the program
+// exactly as given (no word splitting, no expansion). The program is looked
+// up on PATH. Any thread.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct ProcessResult {
+  int spawnError = 0;  // errno of a failed start (ENOENT: not on PATH); 0 when it ran
+  int exitCode = -1;   // the exit status; -1 when it did not exit normally
+  std::string output;  // what it wrote to standard output, when asked for
+};
+
+// Runs the program to its end. argv[0] is the program name.
+ProcessResult RunProcess(const std::vector<std::string>& argv, bool captureOutput);
+
+// Starts the program and returns at once; the child is reaped in the
+// background. 0 when it started, else errno.
+int StartDetachedProcess(const std::vector<std::string>& argv);
+
+// True when the program can be found on PATH.
+bool ProgramOnPath(const std::string& name);
+
+// True when the process runs with effective user id 0.
+bool IsEffectiveRoot();
+
+}  // namespace platform

@@ -1,0 +1,108 @@
+// Processes over posix_spawnp.
+#include "platform/process.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <thread>
+
+extern char** environ;
+
+namespace platform {
+
+namespace {
+
+std::vector<char*> argvOf(const std::vector<std::string>& argv) {
+  std::vector<char*> out;
+  for (const std::string& a : argv) out.push_back(const_cast<char*>(a.c_str()));
+  out.push_back(nullptr);
+  return out;
+}
+
+int waitFor(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, bool captureOutput) {
+  ProcessResult result;
+  if (argv.empty()) {
+    result.spawnError = EINVAL;
+    return result;
+  }
+  int pipeFds[2] = {-1, -1};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (captureOutput) {
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
+      result.spawnError = errno;
+      posix_spawn_file_actions_destroy(&actions);
+      return result;
+    }
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+  }
+  pid_t pid = 0;
+  std::vector<char*> args = argvOf(argv);
+  const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (captureOutput) close(pipeFds[1]);
+  if (rc != 0) {
+    if (captureOutput) close(pipeFds[0]);
+    result.spawnError = rc;
+    return result;
+  }
+  if (captureOutput) {
+    char buffer[4096];
+    for (;;) {
+      const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
+      if (n > 0) {
+        result.output.append(buffer, static_cast<size_t>(n));
+      } else if (n == 0 || errno != EINTR) {
+        break;
+      }
+    }
+    close(pipeFds[0]);
+  }
+  result.exitCode = waitFor(pid);
+  return result;
+}
+
+int StartDetachedProcess(const std::vector<std::string>& argv) {
+  if (argv.empty()) return EINVAL;
+  pid_t pid = 0;
+  std::vector<char*> args = argvOf(argv);
+  const int rc = posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ);
+  if (rc != 0) return rc;
+  std::thread([pid] { waitFor(pid); }).detach();
+  return 0;
+}
+
+bool ProgramOnPath(const std::string& name) {
+  if (name.find('/') != std::string::npos) return access(name.c_str(), X_OK) == 0;
+  const char* path = getenv("PATH");
+  if (!path) return false;
+  const std::string dirs(path);
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    const std::string dir = end > start ? dirs.substr(start, end - start) : ".";
+    if (access((dir + "/" + name).c_str(), X_OK) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+bool IsEffectiveRoot() { return geteuid() == 0; }
+
+}  // namespace platform

@@ -1,0 +1,55 @@
+// The registry stand-in: one UTF-8 text file per hive with "[key/path]"
+// sections and typed values, shared by every process of the user. Key and
+// value names compare ignoring ASCII case. Results are the Windows codes the
+// engine expects: 0 success, 2 missing key or value, 5 a key that still has
+// subkeys (or a store that cannot be written), 1630 an unsupported type.
+// Any thread: each call takes an in-process mutex and a lock file beside the
+// hive, re-reads the file and writes it back through a temporary file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+enum class RegistryHive { kCurrentUser, kLocalMachine };
+
+enum : uint32_t { kRegSz = 1, kRegBinary = 3, kRegDword = 4 };
+
+enum : int {
+  kRegOk = 0,
+  kRegNotFound = 2,
+  kRegAccessDenied = 5,
+  kRegUnsupportedType = 1630,
+};
+
+struct RegistryValue {
+  uint32_t type = kRegDword;
+  uint32_t dword = 0;           // kRegDword
+  std::u16string text;          // kRegSz
+  std::vector<uint8_t> bytes;   // any other type
+};
+
+// Key paths use "/" or "\" between names; empty names are ignored.
+int RegistryReadValue(RegistryHive hive, std::u16string_view key, std::u16string_view name,
+                      RegistryValue* out);
+// 0 when the key exists, else 2.
+int RegistryKeyExists(RegistryHive hive, std::u16string_view key);
+// Creates the key and its missing parents, then sets the value.
+int RegistryWriteValue(RegistryHive hive, std::u16string_view key, std::u16string_view name,
+                       const RegistryValue& value);
+int RegistryDeleteValue(RegistryHive hive, std::u16string_view key, std::u16string_view name);
+// Creates the key and its missing parents.
+int RegistryCreateKey(RegistryHive hive, std::u16string_view key);
+// Deletes a key that has no subkeys, with its values.
+int RegistryDeleteKey(RegistryHive hive, std::u16string_view key);
+
+// The file that holds the hive: $ZEP_REGISTRY_DIR/<hive>.reg when set, else
+// HKCU in $XDG_CONFIG_HOME/zep/registry/, HKLM in /var/lib/zep/registry/ as
+// root or $XDG_DATA_HOME/zep/registry/ otherwise. Empty when no folder can
+// be had.
+std::string RegistryHiveFile(RegistryHive hive);
+
+}  // namespace platform

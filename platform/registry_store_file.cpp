@@ -1,0 +1,413 @@
+// The file-backed registry store.
+#include "platform/registry_store.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+#include "platform/process.h"
+#include "platform/utf8.h"
+
+namespace platform {
+
+namespace {
+
+struct Entry {
+  std::string name;  // UTF-8, as first written
+  RegistryValue value;
+};
+
+struct Key {
+  std::string path;  // normalised UTF-8, as first written
+  std::vector<Entry> values;
+};
+
+struct Hive {
+  std::vector<Key> keys;
+};
+
+std::mutex g_mutex;
+
+std::string lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+bool sameName(std::string_view a, std::string_view b) { return a.size() == b.size() && lower(a) == lower(b); }
+
+std::string normaliseKey(std::u16string_view key) {
+  std::string utf8 = ToUtf8(key);
+  std::string out;
+  size_t start = 0;
+  while (start <= utf8.size()) {
+    size_t end = utf8.find_first_of("/\\", start);
+    if (end == std::string::npos) end = utf8.size();
+    if (end > start) {
+      if (!out.empty()) out.push_back('/');
+      out.append(utf8, start, end - start);
+    }
+    start = end + 1;
+  }
+  return out;
+}
+
+// ---- text form ----
+
+std::string escape(std::string_view s, bool bracket) {
+  std::string out;
+  for (char c : s) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (c == '\\' || c == '"' || (bracket && c == ']')) {
+      out.push_back('\\');
+      out.push_back(c);
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (u < 0x20 || u == 0x7F) {
+      char buf[8];
+      snprintf(buf, sizeof buf, "\\x%02x", u);
+      out += buf;
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+// Reads an escaped text up to an unescaped terminator; pos ends behind it.
+bool unescape(const std::string& line, size_t& pos, char terminator, std::string& out) {
+  out.clear();
+  while (pos < line.size()) {
+    const char c = line[pos++];
+    if (c == terminator) return true;
+    if (c != '\\') {
+      out.push_back(c);
+      continue;
+    }
+    if (pos >= line.size()) return false;
+    const char e = line[pos++];
+    if (e == 'n') {
+      out.push_back('\n');
+    } else if (e == 'r') {
+      out.push_back('\r');
+    } else if (e == 'x') {
+      if (pos + 2 > line.size()) return false;
+      out.push_back(static_cast<char>(strtol(line.substr(pos, 2).c_str(), nullptr, 16)));
+      pos += 2;
+    } else {
+      out.push_back(e);
+    }
+  }
+  return false;
+}
+
+std::string hexBytes(const std::vector<uint8_t>& bytes) {
+  std::string out;
+  char buf[4];
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    snprintf(buf, sizeof buf, i ? ",%02x" : "%02x", bytes[i]);
+    out += buf;
+  }
+  return out;
+}
+
+bool parseHexBytes(const std::string& text, std::vector<uint8_t>& out) {
+  out.clear();
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find(',', pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string part = text.substr(pos, end - pos);
+    char* stop = nullptr;
+    const long v = strtol(part.c_str(), &stop, 16);
+    if (part.empty() || *stop != '\0' || v < 0 || v > 255) return false;
+    out.push_back(static_cast<uint8_t>(v));
+    pos = end + 1;
+  }
+  return true;
+}
+
+std::string serialise(const Hive& hive) {
+  std::string out = "; zep registry store\n";
+  for (const Key& key : hive.keys) {
+    out += "\n[" + escape(key.path, true) + "]\n";
+    for (const Entry& e : key.values) {
+      out += "\"" + escape(e.name, false) + "\"=";
+      const RegistryValue& v = e.value;
+      if (v.type == kRegDword) {
+        char buf[16];
+        snprintf(buf, sizeof buf, "dword:%08x", v.dword);
+        out += buf;
+      } else if (v.type == kRegSz) {
+        out += "sz:\"" + escape(ToUtf8(v.text), false) + "\"";
+      } else if (v.type == kRegBinary) {
+        out += "hex:" + hexBytes(v.bytes);
+      } else {
+        out += "hex(" + std::to_string(v.type) + "):" + hexBytes(v.bytes);
+      }
+      out += "\n";
+    }
+  }
+  return out;
+}
+
+// Lines that cannot be read are skipped: a damaged line loses only itself.
+Hive parse(const std::string& text) {
+  Hive hive;
+  std::istringstream in(text);
+  std::string line;
+  Key* current = nullptr;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == ';') continue;
+    size_t pos = 1;
+    std::string text1;
+    if (line[0] == '[') {
+      if (!unescape(line, pos, ']', text1)) {
+        current = nullptr;
+        continue;
+      }
+      hive.keys.push_back({normaliseKey(FromUtf8(text1)), {}});
+      current = &hive.keys.back();
+      continue;
+    }
+    if (line[0] != '"' || !current || !unescape(line, pos, '"', text1)) continue;
+    if (pos >= line.size() || line[pos] != '=') continue;
+    const std::string rest = line.substr(pos + 1);
+    RegistryValue v;
+    if (rest.rfind("dword:", 0) == 0) {
+      char* stop = nullptr;
+      const unsigned long d = strtoul(rest.c_str() + 6, &stop, 16);
+      if (rest.size() == 6 || *stop != '\0') continue;
+      v.type = kRegDword;
+      v.dword = static_cast<uint32_t>(d);
+    } else if (rest.rfind("sz:\"", 0) == 0) {
+      size_t p = 4;
+      std::string s;
+      if (!unescape(rest, p, '"', s)) continue;
+      v.type = kRegSz;
+      v.text = FromUtf8(s);
+    } else if (rest.rfind("hex:", 0) == 0) {
+      v.type = kRegBinary;
+      if (!parseHexBytes(rest.substr(4), v.bytes)) continue;
+    } else if (rest.rfind("hex(", 0) == 0) {
+      const size_t close = rest.find("):");
+      if (close == std::string::npos) continue;
+      v.type = static_cast<uint32_t>(strtoul(rest.substr(4, close - 4).c_str(), nullptr, 10));
+      if (!parseHexBytes(rest.substr(close + 2), v.bytes)) continue;
+    } else {
+      continue;
+    }
+    current->values.push_back({text1, v});
+  }
+  return hive;
+}
+
+// ---- lookup ----
+
+Key* findKey(Hive& hive, const std::string& path) {
+  for (Key& k : hive.keys) {
+    if (sameName(k.path, path)) return &k;
+  }
+  return nullptr;
+}
+
+bool isBelow(const std::string& candidate, const std::string& path) {
+  if (path.empty()) return !candidate.empty();
+  return candidate.size() > path.size() && candidate[path.size()] == '/' &&
+         sameName(std::string_view(candidate).substr(0, path.size()), path);
+}
+
+bool keyExists(Hive& hive, const std::string& path) {
+  if (path.empty() || findKey(hive, path)) return true;
+  for (const Key& k : hive.keys) {
+    if (isBelow(k.path, path)) return true;
+  }
+  return false;
+}
+
+Key& createKey(Hive& hive, const std::string& path) {
+  // Parents first, so the file reads top-down.
+  size_t slash = 0;
+  while ((slash = path.find('/', slash + 1)) != std::string::npos) {
+    const std::string parent = path.substr(0, slash);
+    if (!findKey(hive, parent)) hive.keys.push_back({parent, {}});
+  }
+  if (Key* k = findKey(hive, path)) return *k;
+  hive.keys.push_back({path, {}});
+  return hive.keys.back();
+}
+
+// ---- the file and its lock ----
+
+class LockedHive {
+ public:
+  LockedHive(RegistryHive which, bool write) : file_(RegistryHiveFile(which)) {
+    if (file_.empty()) return;
+    const std::filesystem::path folder = std::filesystem::path(file_).parent_path();
+    std::error_code ec;
+    if (write) std::filesystem::create_directories(folder, ec);
+    if (!std::filesystem::is_directory(folder, ec)) return;  // nothing stored yet
+    lockFd_ = open((file_ + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lockFd_ < 0) return;
+    while (flock(lockFd_, write ? LOCK_EX : LOCK_SH) != 0) {
+      if (errno != EINTR) {
+        close(lockFd_);
+        lockFd_ = -1;
+        return;
+      }
+    }
+    std::ifstream in(file_, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    hive_ = parse(text.str());
+  }
+  ~LockedHive() {
+    if (lockFd_ >= 0) close(lockFd_);  // releases the lock
+  }
+  LockedHive(const LockedHive&) = delete;
+  LockedHive& operator=(const LockedHive&) = delete;
+
+  bool locked() const { return lockFd_ >= 0; }
+  Hive& hive() { return hive_; }
+
+  // Temporary file, flush, sync, rename: a failure leaves the old file.
+  bool save() {
+    if (!locked()) return false;
+    const std::string temp = file_ + ".tmp" + std::to_string(getpid());
+    const std::string text = serialise(hive_);
+    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    size_t done = 0;
+    while (done < text.size()) {
+      const ssize_t n = write(fd, text.data() + done, text.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    const bool ok = done == text.size() && fsync(fd) == 0;
+    close(fd);
+    if (!ok || rename(temp.c_str(), file_.c_str()) != 0) {
+      unlink(temp.c_str());
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  std::string file_;
+  int lockFd_ = -1;
+  Hive hive_;
+};
+
+}  // namespace
+
+std::string RegistryHiveFile(RegistryHive hive) {
+  const std::string name = hive == RegistryHive::kCurrentUser ? "HKCU.reg" : "HKLM.reg";
+  const char* dir = getenv("ZEP_REGISTRY_DIR");
+  if (dir && *dir) return std::string(dir) + "/" + name;
+  const char* home = getenv("HOME");
+  auto xdg = [&](const char* var, const char* fallback) -> std::string {
+    const char* v = getenv(var);
+    if (v && *v == '/') return v;
+    return home && *home ? std::string(home) + fallback : std::string();
+  };
+  std::string base;
+  if (hive == RegistryHive::kCurrentUser) {
+    base = xdg("XDG_CONFIG_HOME", "/.config");
+    return base.empty() ? base : base + "/zep/registry/" + name;
+  }
+  if (IsEffectiveRoot()) return "/var/lib/zep/registry/" + name;
+  base = xdg("XDG_DATA_HOME", "/.local/share");
+  return base.empty() ? base : base + "/zep/registry/" + name;
+}
+
+int RegistryReadValue(RegistryHive which, std::u16string_view key, std::u16string_view name,
+                      RegistryValue* out) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  LockedHive store(which, false);
+  Key* k = findKey(store.hive(), normaliseKey(key));
+  if (!k) return kRegNotFound;
+  const std::string wanted = ToUtf8(name);
+  for (const Entry& e : k->values) {
+    if (sameName(e.name, wanted)) {
+      if (out) *out = e.value;
+      return kRegOk;
+    }
+  }
+  return kRegNotFound;
+}
+
+int RegistryKeyExists(RegistryHive which, std::u16string_view key) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  LockedHive store(which, false);
+  return keyExists(store.hive(), normaliseKey(key)) ? kRegOk : kRegNotFound;
+}
+
+int RegistryWriteValue(RegistryHive which, std::u16string_view key, std::u16string_view name,
+                       const RegistryValue& value) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  LockedHive store(which, true);
+  if (!store.locked()) return kRegAccessDenied;
+  Key& k = createKey(store.hive(), normaliseKey(key));
+  const std::string utf8Name = ToUtf8(name);
+  bool replaced = false;
+  for (Entry& e : k.values) {
+    if (sameName(e.name, utf8Name)) {
+      e.value = value;
+      replaced = true;
+      break;
+    }
+  }
+  if (!replaced) k.values.push_back({utf8Name, value});
+  return store.save() ? kRegOk : kRegAccessDenied;
+}
+
+int RegistryDeleteValue(RegistryHive which, std::u16string_view key, std::u16string_view name) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  LockedHive store(which, true);
+  Key* k = findKey(store.hive(), normaliseKey(key));
+  if (!k) return kRegNotFound;
+  const std::string utf8Name = ToUtf8(name);
+  for (auto it = k->values.begin(); it != k->values.end(); ++it) {
+    if (sameName(it->name, utf8Name)) {
+      k->values.erase(it);
+      return store.save() ? kRegOk : kRegAccessDenied;
+    }
+  }
+  return kRegNotFound;
+}
+
+int RegistryCreateKey(RegistryHive which, std::u16string_view key) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  LockedHive store(which, true);
+  if (!store.locked()) return kRegAccessDenied;
+  createKey(store.hive(), normaliseKey(key));
+  return store.save() ? kRegOk : kRegAccessDenied;
+}
+
+int RegistryDeleteKey(RegistryHive which, std::u16string_view key) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  LockedHive store(which, true);
+  const std::string path = normaliseKey(key);
+  Hive& hive = store.hive();
+  if (path.empty() || !keyExists(hive, path)) return kRegNotFound;
+  for (const Key& k : hive.keys) {
+    if (isBelow(k.path, path)) return kRegAccessDenied;
+  }
+  std::erase_if(hive.keys, [&](const Key& k) { return sameName(k.path, path); });
+  return store.save() ? kRegOk : kRegAccessDenied;
+}
+
+}  // namespace platform
