@@ -2,10 +2,11 @@
 // command line as S-expression text and reports whether it parses; the full
 // start-up (environment, controller, window, scheduler) is built on top of it.
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "app/file_helpers.h"
+#include "app/game_environment.h"
 #include "app/log.h"
 #include "app/string_util.h"
 #include "app/timer.h"
@@ -14,19 +15,9 @@
 
 namespace {
 
-bool readConfiguration(const std::u16string& path) {
-  std::unique_ptr<FileStream> file = OpenFileByMode(path, 0);
-  if (!file) {
-    LogWrite(LOG_ERROR, u"ファイルのオープンに失敗(%s)\n", path);
-    return false;
-  }
-  const int64_t size = GetFileSize(file.get());
-  if (size <= 0 || size > 0x40000000) {
-    LogWrite(LOG_ERROR, u"ファイルが空か大きすぎます(%s)\n", path);
-    return false;
-  }
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  if (file->read(bytes.data(), 1, bytes.size()) != bytes.size()) {
+bool readConfiguration(const GameEnvironment& environment, const std::u16string& path) {
+  std::vector<uint8_t> bytes;
+  if (!environment.loadResource(&bytes, path, true, true) || bytes.empty()) {
     LogWrite(LOG_ERROR, u"ファイルの読み込みに失敗(%s)\n", path);
     return false;
   }
@@ -49,5 +40,8 @@ int main(int argc, char** argv) {
     LogWrite(LOG_WARN, u"USAGE: app_w.exe [-stdout logfname] [-loadpath <dir1>;<dir2>] srcfile.scm\n");
     return 0;
   }
-  return readConfiguration(args.back()) ? 0 : 1;
+  std::error_code ec;
+  const std::u16string base = platform::FromUtf8(std::filesystem::current_path(ec).string());
+  GameEnvironment environment(base, {u"."}, {});
+  return readConfiguration(environment, args.back()) ? 0 : 1;
 }

@@ -84,6 +84,9 @@ EEDecodeResult DecodeEEBuffer(std::vector<uint8_t>* out, const uint8_t* data, si
     scramble(out->data(), out->size(), key, 0);
     return EEDecodeResult::kDecoded;
   }
+  // zlib expands at most about 1032 to 1: a size field beyond that is a lie,
+  // refused before any memory is taken for it.
+  if (plain > static_cast<uint64_t>(bodySize) * 1032u + 64u) return EEDecodeResult::kFailed;
   std::vector<uint8_t> body(data + header, data + size);
   scramble(body.data(), body.size(), key, 0);
   // One byte of room beyond the plain size tells a longer stream apart.

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -88,7 +89,13 @@ int StartDetachedProcess(const std::vector<std::string>& argv) {
 }
 
 bool ProgramOnPath(const std::string& name) {
-  if (name.find('/') != std::string::npos) return access(name.c_str(), X_OK) == 0;
+  // An executable regular file, as the shell would run it (a folder passes
+  // the access test too).
+  auto runnable = [](const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+  };
+  if (name.find('/') != std::string::npos) return runnable(name);
   const char* path = getenv("PATH");
   if (!path) return false;
   const std::string dirs(path);
@@ -97,7 +104,7 @@ bool ProgramOnPath(const std::string& name) {
     size_t end = dirs.find(':', start);
     if (end == std::string::npos) end = dirs.size();
     const std::string dir = end > start ? dirs.substr(start, end - start) : ".";
-    if (access((dir + "/" + name).c_str(), X_OK) == 0) return true;
+    if (runnable(dir + "/" + name)) return true;
     start = end + 1;
   }
   return false;

@@ -1,1 +1,258 @@
+// The file-backed registry store: typed round trips, names that ignore ASCII
+// case, key creation and deletion, damaged hive files, and writers in other
+// processes.
+#include "platform/registry_store.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/process.h"
+#include "platform/utf8.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using namespace platform;
+
+constexpr RegistryHive kCU = RegistryHive::kCurrentUser;
+constexpr RegistryHive kLM = RegistryHive::kLocalMachine;
+
+// Sets or clears an environment variable and puts the old value back.
+struct ScopedEnv {
+  ScopedEnv(const char* n, const char* value) : name(n) {
+    if (const char* was = getenv(n)) old = was;
+    value ? setenv(n, value, 1) : unsetenv(n);
+  }
+  ~ScopedEnv() { old ? setenv(name, old->c_str(), 1) : unsetenv(name); }
+  const char* name;
+  std::optional<std::string> old;
+};
+
+RegistryValue Dword(uint32_t v) { return {kRegDword, v, {}, {}}; }
+RegistryValue Sz(std::u16string text) { return {kRegSz, 0, std::move(text), {}}; }
+RegistryValue Bytes(uint32_t type, std::vector<uint8_t> bytes) { return {type, 0, {}, std::move(bytes)}; }
+
+std::string ReadAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The DWORD stored under the name, or -1 when it cannot be read as one.
+int64_t ReadDword(RegistryHive hive, std::u16string_view key, std::u16string_view name) {
+  RegistryValue v;
+  if (RegistryReadValue(hive, key, name, &v) != kRegOk || v.type != kRegDword) return -1;
+  return v.dword;
+}
+
+// Every test has a hive folder of its own, which does not exist yet.
+class RegistryStoreTest : public testing::Test {
+ protected:
+  std::filesystem::path folder() const { return dir_.path() / "registry"; }
+
+  TempDir dir_;
+  ScopedEnv env_{"ZEP_REGISTRY_DIR", (dir_.path() / "registry").c_str()};
+};
+
+TEST_F(RegistryStoreTest, ValuesRoundTripWithTypeAndContent) {
+  struct Case {
+    std::u16string name;
+    RegistryValue value;
+  };
+  const std::vector<Case> cases = {
+      {u"max", Dword(0xFFFFFFFFu)},
+      {u"name \"with\" = and ] in it", Dword(42)},
+      {u"quotes", Sz(u"say \"hi\" to C:\\Games\\ and \\\\server\\")},
+      {u"line ends", Sz(u"one\ntwo\r\nthree\tfour\x01")},
+      {u"japanese", Sz(u"日本語のテキスト「体験版」 \U0001F600")},
+      {u"empty", Sz(u"")},
+      {u"embedded zero", Sz(std::u16string(u"a\0b", 3))},
+      {u"looks like a section", Sz(u"[Other/Key]\n\"x\"=dword:00000001")},
+      {u"binary", Bytes(kRegBinary, {0x00, 0xFF, 0x0A, 0x5B, 0x22})},
+      {u"empty binary", Bytes(kRegBinary, {})},
+      {u"multi string", Bytes(7, {'a', 0, 0, 0})},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(RegistryWriteValue(kCU, u"Software/Zep/RoundTrip", c.name, c.value), kRegOk) << ToUtf8(c.name);
+  }
+  // Read back only after all were written: each survives the others' rewrites.
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ToUtf8(c.name));
+    RegistryValue got{kRegDword, 12345, {}, {}};
+    ASSERT_EQ(RegistryReadValue(kCU, u"Software/Zep/RoundTrip", c.name, &got), kRegOk);
+    EXPECT_EQ(got.type, c.value.type);
+    EXPECT_EQ(got.dword, c.value.dword);
+    EXPECT_EQ(ToUtf8(got.text), ToUtf8(c.value.text));
+    EXPECT_EQ(got.text.size(), c.value.text.size());
+    EXPECT_EQ(got.bytes, c.value.bytes);
+  }
+}
+
+TEST_F(RegistryStoreTest, KeyAndValueNamesIgnoreAsciiCaseAndSeparators) {
+  ASSERT_EQ(RegistryWriteValue(kCU, u"Software/ZepGame/Settings", u"Volume", Dword(10)), kRegOk);
+  EXPECT_EQ(ReadDword(kCU, u"SOFTWARE\\zepgame\\settings", u"VOLUME"), 10);
+  EXPECT_EQ(ReadDword(kCU, u"\\software//ZepGame\\Settings/", u"volume"), 10);
+  EXPECT_EQ(RegistryKeyExists(kCU, u"software/ZEPGAME"), kRegOk);
+
+  // A write under other case replaces the value instead of adding one.
+  ASSERT_EQ(RegistryWriteValue(kCU, u"software/ZEPGAME/SETTINGS", u"volume", Sz(u"loud")), kRegOk);
+  RegistryValue v;
+  ASSERT_EQ(RegistryReadValue(kCU, u"Software/ZepGame/Settings", u"Volume", &v), kRegOk);
+  EXPECT_EQ(v.type, static_cast<uint32_t>(kRegSz));
+  EXPECT_EQ(v.text, u"loud");
+  const std::string file = ReadAll(RegistryHiveFile(kCU));
+  EXPECT_EQ(file.find("olume\"="), file.rfind("olume\"=")) << file;
+  EXPECT_EQ(file.find("ettings]"), file.rfind("ettings]")) << file;
+
+  ASSERT_EQ(RegistryDeleteKey(kCU, u"SOFTWARE/ZEPGAME/SETTINGS"), kRegOk);
+  EXPECT_EQ(RegistryKeyExists(kCU, u"Software/ZepGame/Settings"), kRegNotFound);
+}
+
+TEST_F(RegistryStoreTest, MissingKeysAndValuesReportNotFound) {
+  RegistryValue v;
+  // Nothing stored yet: reading neither fails otherwise nor makes the folder.
+  EXPECT_EQ(RegistryReadValue(kCU, u"Software/Zep", u"x", &v), kRegNotFound);
+  EXPECT_EQ(RegistryKeyExists(kCU, u"Software/Zep"), kRegNotFound);
+  EXPECT_FALSE(std::filesystem::exists(folder()));
+  EXPECT_EQ(RegistryDeleteKey(kCU, u"Software/Zep"), kRegNotFound);
+  EXPECT_EQ(RegistryDeleteValue(kCU, u"Software/Zep", u"x"), kRegNotFound);
+
+  ASSERT_EQ(RegistryWriteValue(kCU, u"Software/Zep", u"present", Dword(1)), kRegOk);
+  EXPECT_EQ(RegistryReadValue(kCU, u"Software/Zep", u"absent", &v), kRegNotFound);
+  EXPECT_EQ(RegistryReadValue(kCU, u"Software/Zep/Sub", u"present", &v), kRegNotFound);
+  EXPECT_EQ(RegistryKeyExists(kCU, u"Software/Ze"), kRegNotFound);
+  EXPECT_EQ(RegistryDeleteValue(kCU, u"Software/Zep", u"absent"), kRegNotFound);
+  EXPECT_EQ(RegistryDeleteValue(kCU, u"Software/Other", u"present"), kRegNotFound);
+  EXPECT_EQ(RegistryDeleteKey(kCU, u"Software/Zep/Sub"), kRegNotFound);
+  EXPECT_EQ(RegistryDeleteKey(kCU, u""), kRegNotFound);
+
+  // A deleted value is gone; its key and siblings stay.
+  ASSERT_EQ(RegistryWriteValue(kCU, u"Software/Zep", u"b", Dword(2)), kRegOk);
+  EXPECT_EQ(RegistryDeleteValue(kCU, u"software/zep", u"B"), kRegOk);
+  EXPECT_EQ(ReadDword(kCU, u"Software/Zep", u"b"), -1);
+  EXPECT_EQ(RegistryDeleteValue(kCU, u"Software/Zep", u"b"), kRegNotFound);
+  EXPECT_EQ(ReadDword(kCU, u"Software/Zep", u"present"), 1);
+}
+
+TEST_F(RegistryStoreTest, KeysAreCreatedWithParentsAndDeletedOnlyWithoutSubkeys) {
+  ASSERT_EQ(RegistryCreateKey(kCU, u"A/B/C"), kRegOk);
+  ASSERT_EQ(RegistryCreateKey(kCU, u"A/B/C"), kRegOk);
+  ASSERT_EQ(RegistryWriteValue(kCU, u"X/Y/Z", u"v", Dword(3)), kRegOk);
+  for (const char16_t* key : {u"A", u"A/B", u"A/B/C", u"X", u"X/Y", u"X/Y/Z"}) {
+    EXPECT_EQ(RegistryKeyExists(kCU, key), kRegOk) << ToUtf8(key);
+  }
+
+  ASSERT_EQ(RegistryWriteValue(kCU, u"A/B", u"kept", Dword(7)), kRegOk);
+  EXPECT_EQ(RegistryDeleteKey(kCU, u"A"), kRegAccessDenied);
+  EXPECT_EQ(RegistryDeleteKey(kCU, u"a/b"), kRegAccessDenied);
+  EXPECT_EQ(ReadDword(kCU, u"A/B", u"kept"), 7);
+  EXPECT_EQ(RegistryKeyExists(kCU, u"A/B/C"), kRegOk);
+
+  // Bottom up it works; a deleted key takes its values with it.
+  EXPECT_EQ(RegistryDeleteKey(kCU, u"A/B/C"), kRegOk);
+  EXPECT_EQ(RegistryKeyExists(kCU, u"A/B"), kRegOk);
+  EXPECT_EQ(RegistryDeleteKey(kCU, u"A/B"), kRegOk);
+  ASSERT_EQ(RegistryCreateKey(kCU, u"A/B"), kRegOk);
+  EXPECT_EQ(ReadDword(kCU, u"A/B", u"kept"), -1);
+
+  // A sibling whose name starts with the key's name is no subkey.
+  ASSERT_EQ(RegistryCreateKey(kCU, u"Q/b"), kRegOk);
+  ASSERT_EQ(RegistryCreateKey(kCU, u"Q/bc"), kRegOk);
+  EXPECT_EQ(RegistryDeleteKey(kCU, u"Q/b"), kRegOk);
+  EXPECT_EQ(RegistryKeyExists(kCU, u"Q/bc"), kRegOk);
+}
+
+TEST_F(RegistryStoreTest, HivesAreSeparateFilesInTheRegistryFolder) {
+  EXPECT_EQ(RegistryHiveFile(kCU), (folder() / "HKCU.reg").string());
+  EXPECT_EQ(RegistryHiveFile(kLM), (folder() / "HKLM.reg").string());
+  ASSERT_EQ(RegistryWriteValue(kCU, u"Software/Zep", u"v", Dword(1)), kRegOk);
+  EXPECT_TRUE(std::filesystem::is_regular_file(folder() / "HKCU.reg"));
+  EXPECT_FALSE(std::filesystem::exists(folder() / "HKLM.reg"));
+  EXPECT_EQ(ReadDword(kLM, u"Software/Zep", u"v"), -1);
+  ASSERT_EQ(RegistryWriteValue(kLM, u"Software/Zep", u"v", Dword(2)), kRegOk);
+  EXPECT_EQ(ReadDword(kCU, u"Software/Zep", u"v"), 1);
+  EXPECT_EQ(ReadDword(kLM, u"Software/Zep", u"v"), 2);
+
+  // Without the override the hives follow the XDG folders.
+  ScopedEnv noOverride("ZEP_REGISTRY_DIR", nullptr), config("XDG_CONFIG_HOME", "/cfg"), data("XDG_DATA_HOME", "/dat");
+  EXPECT_EQ(RegistryHiveFile(kCU), "/cfg/zep/registry/HKCU.reg");
+  EXPECT_EQ(RegistryHiveFile(kLM), IsEffectiveRoot() ? "/var/lib/zep/registry/HKLM.reg" : "/dat/zep/registry/HKLM.reg");
+}
+
+TEST_F(RegistryStoreTest, DamagedLineLosesOnlyItself) {
+  for (const std::string damage : {"\"b\"=dword:zz", "\"b\"=sz:\"unterminated", "\"b\"=hex:0g,11", "\"b\"=qword:1",
+                                   "\"b\" dword:00000002", "\xFF\xFE garbage \x01"}) {
+    SCOPED_TRACE(damage);
+    std::filesystem::remove(RegistryHiveFile(kCU));
+    for (const char16_t* name : {u"a", u"b", u"c"}) {
+      ASSERT_EQ(RegistryWriteValue(kCU, u"Damaged", name, Dword(name[0])), kRegOk);
+    }
+    const std::string text = ReadAll(RegistryHiveFile(kCU));
+    const size_t start = text.find("\"b\"=");
+    ASSERT_NE(start, std::string::npos) << text;
+    const size_t end = text.find('\n', start);
+    std::ofstream(RegistryHiveFile(kCU), std::ios::binary | std::ios::trunc)
+        << text.substr(0, start) << damage << text.substr(end);
+
+    EXPECT_EQ(ReadDword(kCU, u"Damaged", u"a"), 'a');
+    EXPECT_EQ(ReadDword(kCU, u"Damaged", u"b"), -1);
+    EXPECT_EQ(ReadDword(kCU, u"Damaged", u"c"), 'c');
+    // The next write stores what could be read and drops the damage.
+    ASSERT_EQ(RegistryWriteValue(kCU, u"Damaged", u"d", Dword('d')), kRegOk);
+    EXPECT_EQ(ReadDword(kCU, u"Damaged", u"c"), 'c');
+    EXPECT_EQ(ReadAll(RegistryHiveFile(kCU)).find(damage), std::string::npos);
+  }
+}
+
+TEST_F(RegistryStoreTest, ValuesWrittenByAnotherProcessAreRead) {
+  ASSERT_EQ(RegistryWriteValue(kCU, u"Software/Zep/Shared", u"Mine", Dword(7)), kRegOk);
+  ASSERT_EQ(RunProcess({ZEP_REGISTRY_WRITER, "cu", "Software/Zep/Shared", "dword", "n", "3"}, false).exitCode, 0);
+  const std::string title = "「体験版」 \"v1.0\" C:\\Games\nnext line";
+  ASSERT_EQ(RunProcess({ZEP_REGISTRY_WRITER, "lm", "software\\zep\\SHARED", "sz", "Title", title}, false).exitCode, 0);
+
+  EXPECT_EQ(ReadDword(kCU, u"Software/Zep/Shared", u"Mine"), 7);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(ReadDword(kCU, u"Software/Zep/Shared", u"n" + FromUtf8(std::to_string(i))), i);
+  RegistryValue v;
+  ASSERT_EQ(RegistryReadValue(kLM, u"Software/Zep/Shared", u"title", &v), kRegOk);
+  EXPECT_EQ(v.type, static_cast<uint32_t>(kRegSz));
+  EXPECT_EQ(ToUtf8(v.text), title);
+}
+
+TEST_F(RegistryStoreTest, ConcurrentWritersLoseNothing) {
+  constexpr int kPerProcess = 200;
+  constexpr int kInProcess = 100;
+  std::vector<ProcessResult> results(2);
+  std::vector<std::thread> writers;
+  for (int w = 0; w < 2; ++w) {
+    writers.emplace_back([&results, w] {
+      results[w] = RunProcess(
+          {ZEP_REGISTRY_WRITER, "cu", "Busy", "dword", w == 0 ? "a" : "b", std::to_string(kPerProcess)}, false);
+    });
+  }
+  int inProcessErrors = 0;  // and a thread of this process at the same time
+  writers.emplace_back([&inProcessErrors] {
+    for (int i = 0; i < kInProcess; ++i) {
+      inProcessErrors += RegistryWriteValue(kCU, u"Busy", u"c" + FromUtf8(std::to_string(i)), Dword(i)) != kRegOk;
+    }
+  });
+  for (std::thread& t : writers) t.join();
+  for (const ProcessResult& r : results) ASSERT_EQ(r.exitCode, 0);
+  EXPECT_EQ(inProcessErrors, 0);
+
+  int missing = 0;
+  for (const auto& [prefix, count] :
+       {std::pair{"a", kPerProcess}, std::pair{"b", kPerProcess}, std::pair{"c", kInProcess}}) {
+    for (int i = 0; i < count; ++i) {
+      if (ReadDword(kCU, u"Busy", FromUtf8(prefix + std::to_string(i))) != i) ++missing;
+    }
+  }
+  EXPECT_EQ(missing, 0);
+}
+
+}  // namespace

@@ -1,1 +1,74 @@
+// The special folders from the XDG variables, the user-dirs file and the
+// home folder.
+#include "platform/special_folders.h"
+
 #include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "platform/process.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using platform::SpecialFolder;
+using platform::SpecialFolderPath;
+
+// Sets or clears an environment variable and puts the old value back.
+struct ScopedEnv {
+  ScopedEnv(const char* n, const char* value) : name(n) {
+    if (const char* was = getenv(n)) old = was;
+    value ? setenv(n, value, 1) : unsetenv(n);
+  }
+  ~ScopedEnv() { old ? setenv(name, old->c_str(), 1) : unsetenv(name); }
+  const char* name;
+  std::optional<std::string> old;
+};
+
+// HOME points at a fresh folder; the XDG variables are cleared.
+class SpecialFoldersTest : public testing::Test {
+ protected:
+  std::string home() const { return dir_.path().string() + "/home"; }
+
+  TempDir dir_;
+  ScopedEnv home_{"HOME", (dir_.path() / "home").c_str()};
+  ScopedEnv data_{"XDG_DATA_HOME", nullptr};
+  ScopedEnv config_{"XDG_CONFIG_HOME", nullptr};
+};
+
+TEST_F(SpecialFoldersTest, DataFoldersFollowXdgDataHome) {
+  struct Case {
+    const char* dataHome;  // null: unset
+    std::string expected;
+  };
+  for (const Case& c : {Case{"/srv/data", "/srv/data"}, Case{"/srv/data//", "/srv/data"},
+                        Case{nullptr, home() + "/.local/share"}, Case{"", home() + "/.local/share"},
+                        Case{"relative/data", home() + "/.local/share"}}) {
+    SCOPED_TRACE(c.dataHome ? c.dataHome : "(unset)");
+    ScopedEnv data("XDG_DATA_HOME", c.dataHome);
+    EXPECT_EQ(SpecialFolderPath(SpecialFolder::kAppData), c.expected);
+    EXPECT_EQ(SpecialFolderPath(SpecialFolder::kStartMenu), c.expected + "/applications");
+    EXPECT_EQ(SpecialFolderPath(SpecialFolder::kProgramFiles),
+              platform::IsEffectiveRoot() ? std::string("/opt") : c.expected);
+  }
+}
+
+TEST_F(SpecialFoldersTest, DesktopComesFromUserDirsElseHomeDesktop) {
+  EXPECT_EQ(SpecialFolderPath(SpecialFolder::kDesktop), home() + "/Desktop");
+
+  // Default place of the file: $HOME/.config.
+  dir_.write("home/.config/user-dirs.dirs",
+             "# written by xdg-user-dirs-update\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n"
+             "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
+  EXPECT_EQ(SpecialFolderPath(SpecialFolder::kDesktop), home() + "/Schreibtisch");
+
+  ScopedEnv config("XDG_CONFIG_HOME", (dir_.path() / "config").c_str());
+  EXPECT_EQ(SpecialFolderPath(SpecialFolder::kDesktop), home() + "/Desktop");
+  dir_.write("config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"/data/デスクトップ/\"\n");
+  EXPECT_EQ(SpecialFolderPath(SpecialFolder::kDesktop), "/data/デスクトップ");
+  dir_.write("config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"relative\"\n");
+  EXPECT_EQ(SpecialFolderPath(SpecialFolder::kDesktop), home() + "/Desktop");
+}
+
+}  // namespace
