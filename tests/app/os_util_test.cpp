@@ -24,17 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Sets or clears an environment variable and puts the old value back.
-struct ScopedEnv {
-  ScopedEnv(const char* n, const char* value) : name(n) {
-    if (const char* was = getenv(n)) old = was;
-    value ? setenv(n, value, 1) : unsetenv(n);
-  }
-  ~ScopedEnv() { old ? setenv(name, old->c_str(), 1) : unsetenv(name); }
-  const char* name;
-  std::optional<std::string> old;
-};
-
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -24,17 +24,6 @@ using platform::RegistryKeyExists;
 constexpr uint32_t kCU = HKEY_CURRENT_USER_ID;
 constexpr uint32_t kLM = HKEY_LOCAL_MACHINE_ID;
 
-// Sets or clears an environment variable and puts the old value back.
-struct ScopedEnv {
-  ScopedEnv(const char* n, const char* value) : name(n) {
-    if (const char* was = getenv(n)) old = was;
-    value ? setenv(n, value, 1) : unsetenv(n);
-  }
-  ~ScopedEnv() { old ? setenv(name, old->c_str(), 1) : unsetenv(name); }
-  const char* name;
-  std::optional<std::string> old;
-};
-
 // Records the log with DEBUG lines switched on; the old mask comes back.
 class DebugLog {
  public:

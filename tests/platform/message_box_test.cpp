@@ -7,28 +7,11 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include "tests/support/test_support.h"
 
 namespace {
 
 using namespace platform;
-
-// Sets or clears an environment variable and puts the old value back.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = getenv(name)) old_ = old;
-    if (value) setenv(name, value, 1);
-    else unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (old_) setenv(name_, old_->c_str(), 1);
-    else unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 struct BoxCase {
   unsigned type;

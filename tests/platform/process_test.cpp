@@ -17,17 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace platform;
 
-// Sets or clears an environment variable and puts the old value back.
-struct ScopedEnv {
-  ScopedEnv(const char* n, const char* value) : name(n) {
-    if (const char* was = getenv(n)) old = was;
-    value ? setenv(n, value, 1) : unsetenv(n);
-  }
-  ~ScopedEnv() { old ? setenv(name, old->c_str(), 1) : unsetenv(name); }
-  const char* name;
-  std::optional<std::string> old;
-};
-
 TEST(RunProcessTest, ReportsExitStatusAndCapturedOutput) {
   ProcessResult r = RunProcess({"sh", "-c", "echo hi; echo err >&2; exit 3"}, true);
   EXPECT_EQ(r.spawnError, 0);

@@ -24,17 +24,6 @@ using namespace platform;
 constexpr RegistryHive kCU = RegistryHive::kCurrentUser;
 constexpr RegistryHive kLM = RegistryHive::kLocalMachine;
 
-// Sets or clears an environment variable and puts the old value back.
-struct ScopedEnv {
-  ScopedEnv(const char* n, const char* value) : name(n) {
-    if (const char* was = getenv(n)) old = was;
-    value ? setenv(n, value, 1) : unsetenv(n);
-  }
-  ~ScopedEnv() { old ? setenv(name, old->c_str(), 1) : unsetenv(name); }
-  const char* name;
-  std::optional<std::string> old;
-};
-
 RegistryValue Dword(uint32_t v) { return {kRegDword, v, {}, {}}; }
 RegistryValue Sz(std::u16string text) { return {kRegSz, 0, std::move(text), {}}; }
 RegistryValue Bytes(uint32_t type, std::vector<uint8_t> bytes) { return {type, 0, {}, std::move(bytes)}; }

@@ -15,17 +15,6 @@ namespace {
 using platform::SpecialFolder;
 using platform::SpecialFolderPath;
 
-// Sets or clears an environment variable and puts the old value back.
-struct ScopedEnv {
-  ScopedEnv(const char* n, const char* value) : name(n) {
-    if (const char* was = getenv(n)) old = was;
-    value ? setenv(n, value, 1) : unsetenv(n);
-  }
-  ~ScopedEnv() { old ? setenv(name, old->c_str(), 1) : unsetenv(name); }
-  const char* name;
-  std::optional<std::string> old;
-};
-
 // HOME points at a fresh folder; the XDG variables are cleared.
 class SpecialFoldersTest : public testing::Test {
  protected:

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,3 +56,17 @@ class ScopedCurrentDir {
 // Points standard output at standard error (inside a death test, so one
 // pattern sees the log line and the box in the order they were written).
 void SendStdoutToStderr();
+
+// Sets (or, with null, clears) an environment variable and puts the old
+// value back when it goes.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
