@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "app/config_reader.h"
 #include "app/ee_codec.h"
 #include "app/embedded_files.h"
 #include "app/fatal.h"
@@ -45,6 +46,13 @@ GameEnvironment::~GameEnvironment() {
 }
 
 GameEnvironment* GetGameEnvironment() { return g_environment; }
+
+bool GameEnvironment::init(std::u16string_view configFile) {
+  if (!LoadSystemConfig(this, configFile)) return false;
+  ResolveMenuParts(this);
+  ResolveMessageWindowParts(this);
+  return true;
+}
 
 int32_t GameEnvironment::getScriptNo(int32_t type) const {
   static constexpr int32_t kBuiltin[13] = {9010, 9000, 9001, 9008, 9005, 9007, 9006,

@@ -12,7 +12,10 @@
 #include <string_view>
 #include <vector>
 
+#include "app/config_flowmode.h"
+#include "app/config_parts.h"
 #include "app/config_records.h"
+#include "app/config_windows.h"
 #include "script/ap_value.h"
 
 class GameEnvironment {
@@ -23,6 +26,11 @@ class GameEnvironment {
   ~GameEnvironment();
   GameEnvironment(const GameEnvironment&) = delete;
   GameEnvironment& operator=(const GameEnvironment&) = delete;
+
+  // Reads the configuration file into the records and binds the parts that
+  // menus and message windows name. False when the file cannot be found,
+  // read or parsed, or a section is malformed.
+  bool init(std::u16string_view configFile);
 
   const std::u16string& baseFolder() const { return baseFolder_; }
   const std::vector<std::u16string>& loadPaths() const { return loadPaths_; }
@@ -39,6 +47,12 @@ class GameEnvironment {
   std::map<int32_t, std::u16string>& stringConstants() { return stringConstants_; }
   // ":key": virtual-key code -> system command id.
   std::map<int32_t, int32_t>& keyMap() { return keyMap_; }
+  Config::ColorTable& colorTable() { return colorTable_; }
+  Config::MenuTable& menuTable() { return menus_; }
+  Config::MessageWindowTable& messageWindowTable() { return messageWindows_; }
+  Config::SelectWindowTable& selectWindowTable() { return selectWindows_; }
+  Config::PartsTable& partsTable() { return parts_; }
+  Config::FlowmodeConfig& flowmode() { return flowmode_; }
 
   int32_t getSavedataUsage() const { return product_.savedataUsage; }
   int32_t getSavedataVersion() const { return product_.savedataVersion; }
@@ -88,6 +102,12 @@ class GameEnvironment {
   std::map<int32_t, std::u16string> stringConstants_;
   std::map<int32_t, int32_t> keyMap_;
   Config::WindowRecord window_;
+  Config::ColorTable colorTable_;
+  Config::MenuTable menus_;
+  Config::MessageWindowTable messageWindows_;
+  Config::SelectWindowTable selectWindows_;
+  Config::PartsTable parts_;
+  Config::FlowmodeConfig flowmode_;
 };
 
 // The process-wide environment, or null before it exists.

@@ -1,0 +1,3 @@
+#include "app/config_flowmode.h"
+
+bool ParseFlowmodeSection(Config::FlowmodeConfig*, tokenizer::Cell*) { return true; }

@@ -1,0 +1,175 @@
+#include "app/config_reader.h"
+
+#include <vector>
+
+#include "app/config_flowmode.h"
+#include "app/config_parts.h"
+#include "app/config_sections.h"
+#include "app/config_windows.h"
+#include "app/game_environment.h"
+#include "app/log.h"
+#include "script/tokenizer.h"
+
+using tokenizer::Cell;
+using tokenizer::Cons;
+using tokenizer::Token;
+
+bool LoadSystemConfig(GameEnvironment* environment, std::u16string_view fileName) {
+  const std::u16string name(fileName);
+  std::vector<uint8_t> bytes;
+  if (!environment->loadResource(&bytes, name, true, true)) {
+    LogWrite(LOG_WARN, u"コンフィグファイルが見つからない(%s)\n", name);
+    return false;
+  }
+  if (bytes.empty()) {
+    LogWrite(LOG_WARN, u"コンフィグファイルのサイズが0(%s)\n", name);
+    return false;
+  }
+  tokenizer::Tokenizer reader;
+  if (!reader.parse(BytesToWString(bytes))) {
+    LogWrite(LOG_WARN, u"コンフィグファイルの解析に失敗:%s(%s)\n", reader.error(), name);
+    return false;
+  }
+  if (!DispatchConfigSections(environment, reader.root())) {
+    LogWrite(LOG_WARN, u"コンフィグファイルの読み込みに失敗(%s)\n", name);
+    return false;
+  }
+  return true;
+}
+
+bool DispatchConfigSections(GameEnvironment* env, Cell* root) {
+  for (Cell* c = root; tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
+    Cell* section = static_cast<Cons*>(c)->car;
+    // Atoms, and empty lists, between sections are skipped.
+    if (!tokenizer::isCons(section)) continue;
+    const Token* head = tokenizer::carAsToken(section);
+    if (!head || head->type != Token::kSymbol) return false;
+    const std::u16string& word = head->text;
+    bool ok;
+    if (word == u":product-info") {
+      ok = ParseProductInfo(&env->productInfo(), section);
+    } else if (word == u":system") {
+      ok = ParseSystemSection(&env->systemRecord(), section);
+    } else if (word == u":resource") {
+      ok = ParseResourceSection(&env->resource(), section);
+    } else if (word == u":flag-constants") {
+      ok = ParseConstants(&env->constants(), &env->stringConstants(), section, false);
+    } else if (word == u":string-constants") {
+      ok = ParseConstants(&env->constants(), &env->stringConstants(), section, true);
+    } else if (word == u":key") {
+      ok = ParseKeySection(&env->keyMap(), section);
+    } else if (word == u":window") {
+      ok = ParseWindowSection(&env->window(), section);
+    } else if (word == u":color-table") {
+      ok = ParseColorTable(&env->colorTable(), section);
+    } else if (word == u":menu") {
+      ok = ParseMenuSection(&env->menuTable(), section);
+    } else if (word == u":message-window") {
+      ok = ParseMessageWindowSection(&env->messageWindowTable(), section);
+    } else if (word == u":select-window") {
+      ok = ParseSelectWindowSection(&env->selectWindowTable(), section);
+    } else if (word == u":parts") {
+      ok = ParsePartsSection(&env->partsTable(), section, env);
+    } else if (word == u":flowmode") {
+      ok = ParseFlowmodeSection(&env->flowmode(), section);
+    } else {
+      LogWrite(LOG_WARN, u"Config:使用されなかったエントリ<%s>\n", word);
+      continue;
+    }
+    if (!ok) return false;
+  }
+  return true;
+}
+
+bool ReadEntryInt(std::u16string_view key, const Token* value, std::u16string_view expected, int32_t* out) {
+  if (key != expected || !value || value->type != Token::kInt) return false;
+  *out = value->value;
+  return true;
+}
+
+bool ReadEntryBool(std::u16string_view key, const Token* value, std::u16string_view expected, bool* out) {
+  if (key != expected || !value || value->type != Token::kBool) return false;
+  *out = value->value != 0;
+  return true;
+}
+
+bool ReadEntryString(std::u16string_view key, const Token* value, std::u16string_view expected,
+                     std::u16string* out) {
+  if (key != expected || !value || value->type != Token::kString) return false;
+  *out = value->text;
+  return true;
+}
+
+bool ParseColorList(Cell* list, uint32_t* out) {
+  Cell* items[4] = {};
+  Cell* c = list;
+  for (int i = 0; i < 4 && tokenizer::isCons(c); ++i, c = static_cast<Cons*>(c)->cdr) {
+    items[i] = static_cast<Cons*>(c)->car;
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (!tokenizer::isToken(items[i])) return false;
+  }
+  auto intOf = [](Cell* cell, int32_t fallback) {
+    const Token* t = tokenizer::asToken(cell);
+    return t && t->type == Token::kInt ? t->value : fallback;
+  };
+  auto clamp = [](int32_t v) { return static_cast<uint32_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); };
+  const uint32_t r = clamp(intOf(items[0], 0));
+  const uint32_t g = clamp(intOf(items[1], 0));
+  const uint32_t b = clamp(intOf(items[2], 0));
+  uint32_t a = 255;
+  if (tokenizer::isToken(items[3])) a = clamp(intOf(items[3], 0));
+  *out = (a << 24) | (r << 16) | (g << 8) | b;
+  return true;
+}
+
+bool ReadPairEntry(Cell* element, ConfigEntry* entry) {
+  if (!tokenizer::isCons(element)) return false;
+  const Token* key = tokenizer::carAsToken(element);
+  Token* value = PairValue(element);
+  if (!key || key->type != Token::kSymbol || !value) return false;
+  entry->key = key->text;
+  entry->value = value;
+  return true;
+}
+
+bool ReadListEntry(Cell* element, ConfigEntry* entry) {
+  if (!tokenizer::isCons(element)) return false;
+  const Token* key = tokenizer::carAsToken(element);
+  Token* value = tokenizer::carAsToken(tokenizer::cdrOr(element, nullptr));
+  if (!key || key->type != Token::kSymbol || !value) return false;
+  entry->key = key->text;
+  entry->value = value;
+  return true;
+}
+
+Token* PairValue(Cell* entry) { return tokenizer::asToken(tokenizer::cdrOr(entry, nullptr)); }
+
+std::u16string StringTokenOr(const Cell* cell, std::u16string_view fallback) {
+  if (tokenizer::isToken(cell)) {
+    const Token* t = static_cast<const Token*>(cell);
+    if (t->type == Token::kString) return t->text;
+  }
+  return std::u16string(fallback);
+}
+
+Cell* FourthTailOr(Cell* list, Cell* fallback) {
+  Cell* c = list;
+  for (int i = 0; i < 3; ++i) {
+    if (!tokenizer::isCons(c)) return fallback;
+    c = static_cast<Cons*>(c)->cdr;
+  }
+  return c;
+}
+
+size_t ListLength(Cell* list) {
+  size_t n = 0;
+  for (Cell* c = list; tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) ++n;
+  return n;
+}
+
+Cell* ListElement(Cell* list, size_t n) {
+  Cell* c = list;
+  for (size_t i = 0; i < n && tokenizer::isCons(c); ++i) c = static_cast<Cons*>(c)->cdr;
+  return tokenizer::isCons(c) ? static_cast<Cons*>(c)->car : nullptr;
+}
