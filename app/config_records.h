@@ -2,6 +2,7 @@
 // holds, at their defaults until the configuration is read.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -57,8 +58,20 @@ struct SystemRecord {
   int32_t textureCachePurgeTimelimit = 20;
 };
 
-// ":resource" (the naming rules; fonts come with the configuration reader)
+// One font of ":resource": type -1 none, 0 a system font (name = face),
+// 1 and 2 bitmap fonts whose files lie in the font folder.
+struct FontRecord {
+  int32_t type = -1;
+  std::u16string name;
+  // 0s, 1s, 2s, 3s, 0l, 1l, 2l, 3l
+  std::array<std::u16string, 8> files;
+  // size -> the four per-size file names
+  std::map<int32_t, std::array<std::u16string, 4>> sizes;
+};
+
+// ":resource"
 struct ResourceRecord {
+  ResourceRecord() { fonts[0].type = 0; }
   NamingRule script;
   NamingRule image;
   NamingRule streamAnime;
@@ -69,16 +82,34 @@ struct ResourceRecord {
   NamingRule parts;
   NamingRule movie;
   std::u16string fontBaseDir;
+  // Fonts 0..7; the ninth is returned for any number above 7 and never filled.
+  std::array<FontRecord, 9> fonts;
   SaveRule save;
   NamingRule storage;
   NamingRule cursor;
 };
 
+struct Rect {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t right = 0;
+  int32_t bottom = 0;
+};
+
 // ":window"
 struct WindowRecord {
+  std::u16string title;
   int32_t width = 800;
   int32_t height = 600;
-  int32_t frameRate = 60;
+  bool enableSwitchFullscreen = false;
+  std::u16string flipMethod;
+  int32_t flipMethodRate = 60;
+  int32_t defaultCursor = 0;
+  bool enableExitByUser = true;
+  bool resizable = false;  // never set by the configuration
+  // Entry 0 is the configured size; entries 1..9 come from ":window-width-N"
+  // and ":window-height-N".
+  std::array<Rect, 10> sizes{};
 };
 
 }  // namespace Config
