@@ -54,6 +54,11 @@ bool GameEnvironment::init(std::u16string_view configFile) {
   return true;
 }
 
+SharedRef<XGChipConfig::ConfigBase> GameEnvironment::findPartsConfig(int32_t number) const {
+  const auto it = parts_.find(number);
+  return it != parts_.end() ? it->second : SharedRef<XGChipConfig::ConfigBase>();
+}
+
 int32_t GameEnvironment::getScriptNo(int32_t type) const {
   static constexpr int32_t kBuiltin[13] = {9010, 9000, 9001, 9008, 9005, 9007, 9006,
                                            9002, 9004, 9003, 9014, 9015, 9017};

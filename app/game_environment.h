@@ -52,6 +52,9 @@ class GameEnvironment {
   Config::MessageWindowTable& messageWindowTable() { return messageWindows_; }
   Config::SelectWindowTable& selectWindowTable() { return selectWindows_; }
   Config::PartsTable& partsTable() { return parts_; }
+  // A new reference to the part configuration of that number; empty when
+  // ":parts" does not define it.
+  SharedRef<XGChipConfig::ConfigBase> findPartsConfig(int32_t number) const;
   Config::FlowmodeConfig& flowmode() { return flowmode_; }
 
   int32_t getSavedataUsage() const { return product_.savedataUsage; }

@@ -1,0 +1,8 @@
+(:product-info (:author-name . "a") (:product-name . "p") (:savedata-usage . 1))
+(:system (:mutex-name . "m") (:texture-cache-num . 30))
+(:resource (:image-basedir "bg") (:image-num-digits 3) (:font-1-type 1) (:font-1-2-24 "s24"))
+(:flag-constants (40 . 100) (-1 . 2))
+(:string-constants (1 . "one"))
+(:key ("save" . "F5") ("load" . 117))
+(:window (:window-width 1024) (:window-height-2 480))
+(:color-table (1 255 0 0) (2 0 255 0 128))
