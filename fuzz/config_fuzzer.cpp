@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/config_flowmode.h"
 #include "app/config_reader.h"
 #include "app/config_windows.h"
 #include "app/game_environment.h"
@@ -30,6 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (DispatchConfigSections(&environment, reader.root())) {
       ResolveMenuParts(&environment);
       ResolveMessageWindowParts(&environment);
+      // Lay out a few pages of whatever flow chart was read.
+      Config::FlowmodeConfig::DrawCallback callback;
+      callback.drawTile = [](void*, int32_t, int32_t, int32_t, int32_t, const Config::FlowmodeConfig::SavePoint*) {
+        return true;
+      };
+      for (int32_t page = -1; page <= 2; ++page) environment.flowmode().drawPage(page, 5, callback);
     }
   }
   StreamAnimeConfig anime;
