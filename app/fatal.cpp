@@ -7,7 +7,14 @@
 #include "app/log.h"
 #include "platform/message_box.h"
 
+namespace {
+AbortHook g_abortHook = nullptr;
+}
+
+void SetAbortHook(AbortHook hook) { g_abortHook = hook; }
+
 void zep_abort(std::u16string_view message) {
+  if (g_abortHook) g_abortHook(message);
   const std::u16string text(message);
   LogWrite(LOG_FATAL, u"zep_abort(): program aborted. msg=%s\n", text);
   fflush(nullptr);

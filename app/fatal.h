@@ -7,3 +7,9 @@
 // Logs "zep_abort(): program aborted. msg=%s\n" at FATAL, flushes the
 // standard streams, shows a box captioned "異常終了" and exits with code 1.
 [[noreturn]] void zep_abort(std::u16string_view message);
+
+// A hook that runs first in zep_abort (null: none). Fuzz targets install one
+// that throws, to end just the input that reached a broken invariant; if it
+// returns, the process ends as usual.
+using AbortHook = void (*)(std::u16string_view message);
+void SetAbortHook(AbortHook hook);

@@ -1,0 +1,46 @@
+// The least-recently-used cache of compiled units, one map per kind (sets,
+// subs, script functions). A miss loads and adds; a hit evicts down to the
+// capacity, oldest first, but never the unit the machine is running.
+// Main thread.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+#include <utility>
+
+#include "script/code.h"
+
+class GameEnvironment;
+
+class CompiledUnitCache {
+ public:
+  enum Kind { kSet = 0, kSub = 1, kScriptFunc = 2 };
+
+  CompiledUnitCache(const GameEnvironment* environment, size_t capacity = 10)
+      : environment_(environment), capacity_(capacity) {}
+
+  // The unit of (scenario, number), loaded on a miss; null when it cannot be
+  // loaded. `running` is kept whatever its age.
+  CompiledUnit* get(Kind kind, int32_t scenario, int32_t number, const CompiledUnit* running);
+
+  // Puts a unit in the cache as if it had been loaded (tests and tools).
+  void insert(Kind kind, int32_t scenario, int32_t number, std::unique_ptr<CompiledUnit> unit);
+
+  size_t size(Kind kind) const { return tables_[kind].units.size(); }
+  bool contains(Kind kind, int32_t scenario, int32_t number) const {
+    return tables_[kind].units.count({scenario, number}) != 0;
+  }
+
+ private:
+  using Key = std::pair<int32_t, int32_t>;
+  struct Table {
+    std::map<Key, std::unique_ptr<CompiledUnit>> units;
+    std::list<Key> order;  // oldest first
+  };
+
+  const GameEnvironment* environment_;
+  size_t capacity_;
+  Table tables_[3];
+};

@@ -1,0 +1,31 @@
+// Compiling scenario files (the a3: dialect) into units: find the numbered
+// set or sub in the file and turn its statements and expressions into nodes.
+// A malformed argument inside a recognised statement form ends the program
+// ("内部エラー：コード解析に失敗"); other compile errors are logged and
+// fail the load. Main thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "script/cell.h"
+#include "script/code.h"
+
+class GameEnvironment;
+
+// Label numbers and local counts beyond this come from broken data.
+constexpr int32_t kMaxScriptIndex = 65536;
+
+// Loads scenario `scenario` through the environment's script naming rule
+// and compiles set `set` (or, with set -1, sub `sub`). Null on failure
+// (logged).
+std::unique_ptr<CompiledUnit> LoadCompiledUnit(const GameEnvironment& environment, int32_t scenario,
+                                               int32_t set, int32_t sub);
+
+// The same for scenario text already read; `path` only names it in messages.
+std::unique_ptr<CompiledUnit> CompileScenarioText(std::u16string_view text, int32_t set, int32_t sub,
+                                                  std::u16string_view path);
+
+// Compiles a statement list into the unit; false when a statement fails.
+bool CompileStatements(CompiledUnit* unit, tokenizer::Cell* statements);
