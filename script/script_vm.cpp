@@ -53,6 +53,21 @@ int32_t ScriptVM::exec_scriptfunc(int32_t scenario, int32_t number, int32_t pc, 
   return 0;
 }
 
+int32_t ScriptVM::enterPendingCall() {
+  int32_t result = 0;
+  if (pendingKind_ == kFar) {
+    result = exec_sub(farScenario_, callSub_, 0);
+  } else if (pendingKind_ == kSub) {
+    result = exec_sub(scenario_, callSub_, 0);
+  }
+  if (result == 0) {
+    state_ = kError;
+  } else if (result == 2) {
+    state_ = kFinished;
+  }
+  return result;
+}
+
 int32_t ScriptVM::restore_frame(const SavedFrame& f) {
   LogWrite(LOG_TRACE, u"restore_frame\n");
   int32_t result;

@@ -26,6 +26,11 @@ class ScriptVM {
   int32_t exec_sub(int32_t scenario, int32_t sub, int32_t pc);
   // Script functions do not exist: logs and gives 0.
   int32_t exec_scriptfunc(int32_t scenario, int32_t number, int32_t pc, const std::vector<int32_t>& args);
+  // Enters the target of the pending far or sub call (the scheduler has saved
+  // the calling frame): 1 running; 2 the sub has no statements, so the call
+  // returns at once (state finished); 0 it cannot be loaded (the loader has
+  // logged why; state error). Never leaves a call pending that cannot run.
+  int32_t enterPendingCall();
   // Re-enters a saved frame with its locals and arguments.
   int32_t restore_frame(const SavedFrame& frame);
   void saveFrame(SavedFrame* out, bool rewind) const;
