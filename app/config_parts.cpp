@@ -257,6 +257,7 @@ bool ParseButtonPartConfig(XGChipConfig::ButtonConfig* config, GameEnvironment* 
     if (key == u"size") return Consumed(ReadSize(config, entry, false));
     // "pic0" .. "pic3": each definition replaces the whole picture.
     if (key.size() != 4 || key.compare(0, 3, u"pic") != 0 || key[3] < u'0' || key[3] > u'3') return kUnknown;
+    if (tokenizer::isToken(Cdr(entry))) return kFailed;  // "(pic0 . 5)": not a list of entries
     XGChipConfig::ButtonPicture picture;
     auto ignore = [](const std::u16string&, Cell*) { return true; };
     if (!ReadPictureEntries(env, Cdr(entry), &picture, ignore)) return kFailed;
@@ -288,7 +289,10 @@ bool ParseAnimationPartConfig(XGChipConfig::AnimationConfig* config, GameEnviron
       config->loop = t->value != 0;
       return kRead;
     }
-    if (key == u"piclist") return Consumed(ForEachElement(Cdr(entry), readFrame));
+    if (key == u"piclist") {
+      if (tokenizer::isToken(Cdr(entry))) return kFailed;
+      return Consumed(ForEachElement(Cdr(entry), readFrame));
+    }
     return kUnknown;
   };
   return ReadPartEntries(entries, u"Config.Parts.animation:未知のエントリ<%s> - 無視されました\n", read);
@@ -302,7 +306,10 @@ bool ParseTouchmapPartConfig(XGChipConfig::TouchmapConfig* config, GameEnvironme
     return true;
   };
   auto read = [&](const std::u16string& key, Cell* entry) {
-    if (key == u"map") return Consumed(ForEachElement(Cdr(entry), readArea));
+    if (key == u"map") {
+      if (tokenizer::isToken(Cdr(entry))) return kFailed;
+      return Consumed(ForEachElement(Cdr(entry), readArea));
+    }
     return kUnknown;
   };
   return ReadPartEntries(entries, u"Config.Parts.touchmap:未知のエントリ<%s> - 無視されました\n", read);

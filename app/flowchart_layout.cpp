@@ -15,7 +15,7 @@ using SavePoint = FlowmodeConfig::SavePoint;
 
 // Chart coordinates farther out than this are refused, so that every
 // coordinate, offset and difference below stays within 32 bits.
-constexpr int64_t kChartLimit = int64_t{1} << 29;
+constexpr int64_t kChartLimit = int64_t{1} << 14;
 
 bool InChart(int64_t v) { return v >= -kChartLimit && v <= kChartLimit; }
 

@@ -1,7 +1,7 @@
 #include "app/os_util.h"
 
 #include <filesystem>
-#include <fstream>
+#include <cstdio>
 #include <random>
 
 #include "app/log.h"
@@ -68,10 +68,17 @@ int32_t ShowRichTextDialog(std::u16string_view title, const std::vector<uint8_t>
   std::error_code ec;
   const std::filesystem::path path = std::filesystem::temp_directory_path(ec) /
                                      ("zep-rtf-" + std::to_string(std::random_device()()) + ".txt");
+  if (ec) return 1;
   {
-    std::ofstream out(path, std::ios::binary);
-    out << platform::ToUtf8(RtfToPlainText(rtfBytes));
+    // Created exclusively: never through a file or link someone else made.
+    FILE* out = std::fopen(path.c_str(), "wx");
     if (!out) return 1;
+    const std::string text = platform::ToUtf8(RtfToPlainText(rtfBytes));
+    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    if (std::fclose(out) != 0 || !written) {
+      std::filesystem::remove(path, ec);
+      return 1;
+    }
   }
   const platform::ProcessResult result = platform::RunProcess(
       {"zenity", "--text-info", "--title=" + platform::ToUtf8(title), "--filename=" + path.string()}, false);
@@ -120,8 +127,7 @@ std::u16string RtfToPlainText(const std::vector<uint8_t>& rtf) {
       if (skipAfterUnicode > 0) {
         --skipAfterUnicode;
       } else if (!hidden.back()) {
-        flushBytes();
-        pendingBytes.push_back(c);
+        pendingBytes.push_back(c);  // a double-byte character may span an escape and a plain byte
       }
       ++i;
       continue;

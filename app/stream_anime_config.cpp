@@ -10,6 +10,7 @@ using tokenizer::Token;
 namespace {
 
 bool readFrame(Cell* frame, StreamAnimeFrame* out) {
+  if (tokenizer::isToken(frame)) return false;  // a frame is a list of entries
   for (Cell* c = frame; tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
     Cell* entry = static_cast<Cons*>(c)->car;
     const Token* key = tokenizer::carAsToken(entry);
@@ -63,7 +64,7 @@ bool ParseStreamAnimeConfig(StreamAnimeConfig* config, Cell* entries) {
         !ReadEntryInt(key->text, value, u"image-num-digits", &config->digits) &&
         !ReadEntryString(key->text, value, u"image-extension", &config->frameExtension) &&
         !ReadEntryInt(key->text, value, u"loop-index", &config->loopIndex)) {
-      LogWrite(LOG_WARN, u"StreamAnimeConfig:未知のエントリ<%s>\n", key->text);
+      LogWrite(LOG_WARN, u"StreamAnimeConfig:未知のエントリ<%s> - 無視されました\n", key->text);
     }
   }
   return true;

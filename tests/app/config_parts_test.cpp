@@ -115,6 +115,10 @@ TEST_F(ConfigPartsTest, MalformedDefinitionsFail) {
       u"(:parts (1 type))",
       u"(:parts (1 (type . image) (\"url\" . 1)))",
       u"(:parts (1 (type . image) url))",
+      // A token where a list of entries belongs.
+      u"(:parts (1 (type . button) (pic0 . 5)))",
+      u"(:parts (1 (type . animation) (piclist . 5)))",
+      u"(:parts (1 (type . touchmap) (map . 5)))",
   };
   for (size_t i = 0; i < std::size(bad); ++i) {
     env_.partsTable().clear();

@@ -144,6 +144,7 @@ TEST(RtfToPlainTextTest, KeepsTheTextAndDropsControlsAndHiddenGroups) {
        "{\\*\\generator Writer 1.0;}{\\*\\unknown hidden}Text}",
        u"Text"},
       {"{\\rtf1 a\\{b\\}c\\\\d}", u"a{b}c\\d"},
+      {"{\\rtf1 \\'83A \x82\xa0}", u"\u30A2 \u3042"},  // escaped and raw halves of one character
       {"{\\rtf1\\b bold\\b0  plain}", u"bold plain"},
       {"{\\rtf1 line\r\none}", u"lineone"},
       {"", u""},

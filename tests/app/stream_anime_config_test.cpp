@@ -46,12 +46,13 @@ TEST(StreamAnimeConfig, WrongTypesAreUnknownEntriesOrFailures) {
   StreamAnimeConfig c;
   ASSERT_TRUE(parse(u"(loop-index . \"2\") (mystery . 1)", &c));
   EXPECT_EQ(c.loopIndex, -1);
-  EXPECT_TRUE(log.contains("StreamAnimeConfig:未知のエントリ<loop-index>\n"));
-  EXPECT_TRUE(log.contains("StreamAnimeConfig:未知のエントリ<mystery>\n"));
+  EXPECT_TRUE(log.contains("StreamAnimeConfig:未知のエントリ<loop-index> - 無視されました\n"));
+  EXPECT_TRUE(log.contains("StreamAnimeConfig:未知のエントリ<mystery> - 無視されました\n"));
   EXPECT_FALSE(parse(u"(piclist ((waittime . \"50\")))", &c));
   EXPECT_FALSE(parse(u"(piclist ((url . (1))))", &c));
   EXPECT_FALSE(parse(u"(\"key\" . 1)", &c));
   EXPECT_FALSE(parse(u"(image-basename)", &c));
+  EXPECT_FALSE(parse(u"(piclist 7)", &c));
 }
 
 TEST(StreamAnimeConfig, ReadingAgainStartsFromAnEmptyFrameList) {
