@@ -9,9 +9,11 @@
 #include "app/game_environment.h"
 #include "app/log.h"
 #include "app/timer.h"
+#include "platform/std_streams.h"
 #include "platform/utf8.h"
 
 int main(int argc, char** argv) {
+  platform::IgnoreBrokenPipes();
   GetTimerManager()->setMainThread(std::this_thread::get_id());
   std::vector<std::u16string> args;
   for (int i = 1; i < argc; ++i) args.push_back(platform::FromUtf8(argv[i]));

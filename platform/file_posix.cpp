@@ -15,12 +15,20 @@ namespace platform {
 
 std::unique_ptr<File> File::open(const std::string& path, Access access, bool text, int* error) {
   const bool write = access == Access::Write;
-  const int fd = ::open(path.c_str(), write ? (O_WRONLY | O_CREAT | O_CLOEXEC) : (O_RDONLY | O_CLOEXEC),
-                        0644);
+  // Non-blocking so a FIFO cannot hang the open; only regular files are files.
+  const int fd = ::open(path.c_str(),
+                        (write ? (O_WRONLY | O_CREAT) : O_RDONLY) | O_CLOEXEC | O_NONBLOCK, 0644);
   if (fd < 0) {
     if (error) *error = errno;
     return nullptr;
   }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (error) *error = EISDIR;
+    ::close(fd);
+    return nullptr;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   if (flock(fd, (write ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0 || (write && ftruncate(fd, 0) != 0)) {
     if (error) *error = errno;
     ::close(fd);

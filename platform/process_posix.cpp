@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <thread>
 
@@ -17,6 +18,25 @@ extern char** environ;
 namespace platform {
 
 namespace {
+
+// Children start with the default action for SIGPIPE even when the engine
+// ignores it (an ignored signal would otherwise stay ignored across exec).
+class SpawnAttributes {
+ public:
+  SpawnAttributes() {
+    posix_spawnattr_init(&attr_);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attr_, &defaults);
+    posix_spawnattr_setflags(&attr_, POSIX_SPAWN_SETSIGDEF);
+  }
+  ~SpawnAttributes() { posix_spawnattr_destroy(&attr_); }
+  const posix_spawnattr_t* get() const { return &attr_; }
+
+ private:
+  posix_spawnattr_t attr_;
+};
 
 std::vector<char*> argvOf(const std::vector<std::string>& argv) {
   std::vector<char*> out;
@@ -54,7 +74,8 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, bool captureOutpu
   }
   pid_t pid = 0;
   std::vector<char*> args = argvOf(argv);
-  const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  const SpawnAttributes attributes;
+  const int rc = posix_spawnp(&pid, args[0], &actions, attributes.get(), args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (captureOutput) close(pipeFds[1]);
   if (rc != 0) {
@@ -82,7 +103,8 @@ int StartDetachedProcess(const std::vector<std::string>& argv) {
   if (argv.empty()) return EINVAL;
   pid_t pid = 0;
   std::vector<char*> args = argvOf(argv);
-  const int rc = posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ);
+  const SpawnAttributes attributes;
+  const int rc = posix_spawnp(&pid, args[0], nullptr, attributes.get(), args.data(), environ);
   if (rc != 0) return rc;
   std::thread([pid] { waitFor(pid); }).detach();
   return 0;

@@ -27,9 +27,11 @@ struct Entry {
 struct Key {
   std::string path;  // normalised UTF-8, as first written
   std::vector<Entry> values;
+  std::vector<std::string> unreadable;  // value lines kept as they were
 };
 
 struct Hive {
+  std::vector<std::string> unreadable;  // lines outside any readable section
   std::vector<Key> keys;
 };
 
@@ -140,6 +142,7 @@ bool parseHexBytes(const std::string& text, std::vector<uint8_t>& out) {
 
 std::string serialise(const Hive& hive) {
   std::string out = "; zep registry store\n";
+  for (const std::string& line : hive.unreadable) out += line + "\n";
   for (const Key& key : hive.keys) {
     out += "\n[" + escape(key.path, true) + "]\n";
     for (const Entry& e : key.values) {
@@ -158,11 +161,62 @@ std::string serialise(const Hive& hive) {
       }
       out += "\n";
     }
+    for (const std::string& line : key.unreadable) out += line + "\n";
   }
   return out;
 }
 
-// Lines that cannot be read are skipped: a damaged line loses only itself.
+// Reads one value line ("name"=type:data). False for a line it cannot read.
+bool parseValueLine(const std::string& line, Entry* entry) {
+  size_t pos = 1;
+  if (line.empty() || line[0] != '"' || !unescape(line, pos, '"', entry->name)) return false;
+  if (pos >= line.size() || line[pos] != '=') return false;
+  const std::string rest = line.substr(pos + 1);
+  RegistryValue& v = entry->value;
+  if (rest.rfind("dword:", 0) == 0) {
+    char* stop = nullptr;
+    const unsigned long d = strtoul(rest.c_str() + 6, &stop, 16);
+    if (rest.size() == 6 || *stop != '\0') return false;
+    v.type = kRegDword;
+    v.dword = static_cast<uint32_t>(d);
+    return true;
+  }
+  if (rest.rfind("sz:\"", 0) == 0) {
+    size_t p = 4;
+    std::string s;
+    if (!unescape(rest, p, '"', s) || p != rest.size()) return false;
+    v.type = kRegSz;
+    v.text = FromUtf8(s);
+    return true;
+  }
+  if (rest.rfind("hex:", 0) == 0) {
+    v.type = kRegBinary;
+    return parseHexBytes(rest.substr(4), v.bytes);
+  }
+  if (rest.rfind("hex(", 0) != 0) return false;
+  const size_t close = rest.find("):");
+  if (close == std::string::npos) return false;
+  char* stop = nullptr;
+  const unsigned long type = strtoul(rest.substr(4, close - 4).c_str(), &stop, 10);
+  if (close == 4 || *stop != '\0' || !parseHexBytes(rest.substr(close + 2), v.bytes)) return false;
+  v.type = static_cast<uint32_t>(type);
+  // Bytes of the two types the store keeps in their own form.
+  if (v.type == kRegDword) {
+    if (v.bytes.size() != 4) return false;
+    v.dword = static_cast<uint32_t>(v.bytes[0]) | (static_cast<uint32_t>(v.bytes[1]) << 8) |
+              (static_cast<uint32_t>(v.bytes[2]) << 16) | (static_cast<uint32_t>(v.bytes[3]) << 24);
+    v.bytes.clear();
+  } else if (v.type == kRegSz) {
+    if (v.bytes.size() % 2 != 0) return false;
+    for (size_t i = 0; i + 1 < v.bytes.size(); i += 2) v.text.push_back(static_cast<char16_t>(v.bytes[i] | (v.bytes[i + 1] << 8)));
+    while (!v.text.empty() && v.text.back() == u'\0') v.text.pop_back();
+    v.bytes.clear();
+  }
+  return true;
+}
+
+// Lines that cannot be read are kept as they were and written back, so a
+// damaged or newer line is never lost by another process's write.
 Hive parse(const std::string& text) {
   Hive hive;
   std::istringstream in(text);
@@ -171,45 +225,26 @@ Hive parse(const std::string& text) {
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == ';') continue;
-    size_t pos = 1;
-    std::string text1;
     if (line[0] == '[') {
-      if (!unescape(line, pos, ']', text1)) {
+      size_t pos = 1;
+      std::string path;
+      if (!unescape(line, pos, ']', path)) {
+        hive.unreadable.push_back(line);
         current = nullptr;
         continue;
       }
-      hive.keys.push_back({normaliseKey(FromUtf8(text1)), {}});
+      hive.keys.push_back({normaliseKey(FromUtf8(path)), {}, {}});
       current = &hive.keys.back();
       continue;
     }
-    if (line[0] != '"' || !current || !unescape(line, pos, '"', text1)) continue;
-    if (pos >= line.size() || line[pos] != '=') continue;
-    const std::string rest = line.substr(pos + 1);
-    RegistryValue v;
-    if (rest.rfind("dword:", 0) == 0) {
-      char* stop = nullptr;
-      const unsigned long d = strtoul(rest.c_str() + 6, &stop, 16);
-      if (rest.size() == 6 || *stop != '\0') continue;
-      v.type = kRegDword;
-      v.dword = static_cast<uint32_t>(d);
-    } else if (rest.rfind("sz:\"", 0) == 0) {
-      size_t p = 4;
-      std::string s;
-      if (!unescape(rest, p, '"', s)) continue;
-      v.type = kRegSz;
-      v.text = FromUtf8(s);
-    } else if (rest.rfind("hex:", 0) == 0) {
-      v.type = kRegBinary;
-      if (!parseHexBytes(rest.substr(4), v.bytes)) continue;
-    } else if (rest.rfind("hex(", 0) == 0) {
-      const size_t close = rest.find("):");
-      if (close == std::string::npos) continue;
-      v.type = static_cast<uint32_t>(strtoul(rest.substr(4, close - 4).c_str(), nullptr, 10));
-      if (!parseHexBytes(rest.substr(close + 2), v.bytes)) continue;
+    Entry entry;
+    if (current && parseValueLine(line, &entry)) {
+      current->values.push_back(std::move(entry));
+    } else if (current) {
+      current->unreadable.push_back(line);
     } else {
-      continue;
+      hive.unreadable.push_back(line);
     }
-    current->values.push_back({text1, v});
   }
   return hive;
 }
@@ -242,10 +277,10 @@ Key& createKey(Hive& hive, const std::string& path) {
   size_t slash = 0;
   while ((slash = path.find('/', slash + 1)) != std::string::npos) {
     const std::string parent = path.substr(0, slash);
-    if (!findKey(hive, parent)) hive.keys.push_back({parent, {}});
+    if (!findKey(hive, parent)) hive.keys.push_back({parent, {}, {}});
   }
   if (Key* k = findKey(hive, path)) return *k;
-  hive.keys.push_back({path, {}});
+  hive.keys.push_back({path, {}, {}});
   return hive.keys.back();
 }
 
@@ -268,10 +303,28 @@ class LockedHive {
         return;
       }
     }
-    std::ifstream in(file_, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    hive_ = parse(text.str());
+    // Only a hive that does not exist yet reads as empty: one that cannot be
+    // read must not be replaced by what this call writes.
+    std::string text;
+    const int fd = open(file_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      unreadable_ = errno != ENOENT;
+    } else {
+      char buffer[65536];
+      for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+          text.append(buffer, static_cast<size_t>(n));
+        } else if (n == 0) {
+          break;
+        } else if (errno != EINTR) {
+          unreadable_ = true;
+          break;
+        }
+      }
+      close(fd);
+    }
+    hive_ = parse(text);
   }
   ~LockedHive() {
     if (lockFd_ >= 0) close(lockFd_);  // releases the lock
@@ -279,7 +332,7 @@ class LockedHive {
   LockedHive(const LockedHive&) = delete;
   LockedHive& operator=(const LockedHive&) = delete;
 
-  bool locked() const { return lockFd_ >= 0; }
+  bool locked() const { return lockFd_ >= 0 && !unreadable_; }
   Hive& hive() { return hive_; }
 
   // Temporary file, flush, sync, rename: a failure leaves the old file.
@@ -308,6 +361,7 @@ class LockedHive {
  private:
   std::string file_;
   int lockFd_ = -1;
+  bool unreadable_ = false;
   Hive hive_;
 };
 

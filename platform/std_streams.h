@@ -8,4 +8,9 @@ namespace platform {
 // pipe. False when the descriptors cannot be duplicated.
 bool RedirectStdoutToStderr();
 
+// A reader that went away (app_w | head) must not end the game: writes to a
+// closed pipe fail instead of raising SIGPIPE. Programs the engine starts
+// get the default behaviour back. Call once at start-up.
+void IgnoreBrokenPipes();
+
 }  // namespace platform

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <csignal>
+
 #include <cstdio>
 
 namespace platform {
@@ -10,5 +12,7 @@ bool RedirectStdoutToStderr() {
   fflush(stdout);
   return dup2(STDERR_FILENO, STDOUT_FILENO) >= 0;
 }
+
+void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
 
 }  // namespace platform

@@ -318,7 +318,7 @@ bool Tokenizer::build(std::vector<Token*>& tokens) {
     }
   }
   if (stack.size() > 1) unclosed_ = true;
-  if (unclosed_) LogWrite(LOG_WARN, u"tokenizer : 閉じていない括弧または文字列が末尾で捨てられました\n");
+  if (unclosed_) LogWrite(LOG_WARN, u"tokenizer : 閉じていない括弧または文字列でテキストが終わっています\n");
   Cell* root = nullptr;
   if (!finish(stack.front(), root)) return false;
   root_ = root;

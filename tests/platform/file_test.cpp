@@ -2,6 +2,8 @@
 // status and removal.
 #include "platform/file.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -91,6 +93,19 @@ TEST_F(FileTest, OpeningForWriteInMissingFolderFails) {
   int error = 0;
   EXPECT_EQ(File::open(pathOf("no/such/file.txt"), File::Access::Write, false, &error), nullptr);
   EXPECT_EQ(error, ENOENT);
+}
+
+// A folder or a FIFO is not a file: refused at once (a FIFO without a writer
+// would otherwise block the open for ever).
+TEST_F(FileTest, OnlyRegularFilesOpen) {
+  std::filesystem::create_directory(pathOf("folder"));
+  ASSERT_EQ(mkfifo(pathOf("fifo").c_str(), 0600), 0);
+  for (const char* name : {"folder", "fifo"}) {
+    int error = 0;
+    EXPECT_EQ(File::open(pathOf(name), File::Access::Read, false, &error), nullptr) << name;
+    EXPECT_NE(error, 0) << name;
+  }
+  EXPECT_EQ(File::open(pathOf("folder"), File::Access::Write, false), nullptr);
 }
 
 TEST_F(FileTest, WriterIsRefusedWhileReaderHoldsTheFileAndNothingIsTruncated) {

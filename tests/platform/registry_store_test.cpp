@@ -192,11 +192,40 @@ TEST_F(RegistryStoreTest, DamagedLineLosesOnlyItself) {
     EXPECT_EQ(ReadDword(kCU, u"Damaged", u"a"), 'a');
     EXPECT_EQ(ReadDword(kCU, u"Damaged", u"b"), -1);
     EXPECT_EQ(ReadDword(kCU, u"Damaged", u"c"), 'c');
-    // The next write stores what could be read and drops the damage.
+    // The next write keeps the damaged line as it was (another version of
+    // the engine may read it), once.
     ASSERT_EQ(RegistryWriteValue(kCU, u"Damaged", u"d", Dword('d')), kRegOk);
     EXPECT_EQ(ReadDword(kCU, u"Damaged", u"c"), 'c');
-    EXPECT_EQ(ReadAll(RegistryHiveFile(kCU)).find(damage), std::string::npos);
+    const std::string after = ReadAll(RegistryHiveFile(kCU));
+    const size_t at = after.find(damage);
+    EXPECT_NE(at, std::string::npos);
+    EXPECT_EQ(after.find(damage, at + 1), std::string::npos);
   }
+}
+
+TEST_F(RegistryStoreTest, AHiveThatCannotBeReadIsNeverReplaced) {
+  ASSERT_EQ(RegistryWriteValue(kCU, u"Keep", u"v", Dword(1)), kRegOk);
+  const std::string hive = RegistryHiveFile(kCU);
+  const std::string before = ReadAll(hive);
+  // A folder where the hive file should be cannot be read as one.
+  std::filesystem::rename(hive, hive + ".saved");
+  std::filesystem::create_directory(hive);
+  EXPECT_EQ(RegistryWriteValue(kCU, u"Other", u"w", Dword(2)), kRegAccessDenied);
+  EXPECT_TRUE(std::filesystem::is_directory(hive));
+  std::filesystem::remove(hive);
+  std::filesystem::rename(hive + ".saved", hive);
+  EXPECT_EQ(ReadAll(hive), before);
+}
+
+TEST_F(RegistryStoreTest, TypedHexValuesReadInTheirOwnForm) {
+  const std::string hive = RegistryHiveFile(kCU);
+  std::filesystem::create_directories(std::filesystem::path(hive).parent_path());
+  std::ofstream(hive, std::ios::binary) << "[K]\n\"d\"=hex(4):2a,00,00,00\n\"s\"=hex(1):41,00,42,00,00,00\n";
+  EXPECT_EQ(ReadDword(kCU, u"K", u"d"), 42);
+  RegistryValue v;
+  ASSERT_EQ(RegistryReadValue(kCU, u"K", u"s", &v), kRegOk);
+  EXPECT_EQ(v.type, static_cast<uint32_t>(kRegSz));
+  EXPECT_EQ(v.text, u"AB");
 }
 
 TEST_F(RegistryStoreTest, ValuesWrittenByAnotherProcessAreRead) {
