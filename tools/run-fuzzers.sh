@@ -14,6 +14,10 @@ for target in "$build"/fuzz/*_fuzzer; do
   if [ -d "$root/fuzz/corpus/$name" ]; then
     cp -r "$root/fuzz/corpus/$name/." "$work/corpus/"
   fi
+  # The sample game's configuration seeds the configuration reader.
+  if [ "$name" = config ]; then
+    cp "$root/examples/sample/game.scm" "$work/corpus/sample.scm"
+  fi
   echo "fuzz: $name for ${seconds}s"
   if ! "$target" "$work/corpus" -max_total_time="$seconds" -artifact_prefix="$work/artifacts/" \
       -print_final_stats=1 > "$work/log" 2>&1; then
