@@ -196,8 +196,9 @@ bool parseValueLine(const std::string& line, Entry* entry) {
   if (rest.rfind("hex(", 0) != 0) return false;
   const size_t close = rest.find("):");
   if (close == std::string::npos) return false;
+  const std::string typeText = rest.substr(4, close - 4);
   char* stop = nullptr;
-  const unsigned long type = strtoul(rest.substr(4, close - 4).c_str(), &stop, 10);
+  const unsigned long type = strtoul(typeText.c_str(), &stop, 10);
   if (close == 4 || *stop != '\0' || !parseHexBytes(rest.substr(close + 2), v.bytes)) return false;
   v.type = static_cast<uint32_t>(type);
   // Bytes of the two types the store keeps in their own form.
