@@ -38,6 +38,20 @@ class APValue {
   std::u16string svalue;  // meaningful for kString, empty otherwise
 };
 
-// The argument list of a built-in call, in source order.
+// The argument list of a built-in call, in source order. Element access is
+// checked: an index past the end (a script that passed too few arguments)
+// reads a default value instead of memory that is not there. Elements are
+// written through push_back and friends, never through [].
 template <class T>
-using vector_mtus = std::vector<T, PrivateHeapAllocator<T>>;
+class vector_mtus : public std::vector<T, PrivateHeapAllocator<T>> {
+  using Base = std::vector<T, PrivateHeapAllocator<T>>;
+
+ public:
+  using Base::Base;
+
+  const T& operator[](size_t i) const {
+    static const T missing{};
+    return i < this->size() ? Base::operator[](i) : missing;
+  }
+  const T& operator[](size_t i) { return static_cast<const vector_mtus&>(*this)[i]; }
+};

@@ -147,4 +147,8 @@ TEST(VectorMtus, KeepsOrderAndChecksAccess) {
   EXPECT_EQ(args.at(1), APValue(u"two"));
   EXPECT_EQ(args.at(2), APValue(true));
   EXPECT_THROW((void)args.at(3), std::out_of_range);
+  // A missing argument reads as the default value (the integer 0).
+  EXPECT_EQ(args[1], APValue(u"two"));
+  EXPECT_EQ(args[3], APValue());
+  EXPECT_EQ(args[1000], APValue(int32_t{0}));
 }
