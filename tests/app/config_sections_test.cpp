@@ -12,27 +12,15 @@
 #include "app/key_names.h"
 #include "app/log.h"
 #include "script/tokenizer.h"
+#include "tests/support/config_load_test.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-class ConfigTest : public testing::Test {
- protected:
-  // Writes the text as game.scm and loads it into a fresh environment.
-  bool load(const std::string& text) {
-    dir_.write("game.scm", text);
-    env_ = std::make_unique<GameEnvironment>(u"/game", std::vector<std::u16string>{}, std::vector<std::u16string>{});
-    return env_->init(u"game.scm");
-  }
-
-  TempDir dir_;
-  ScopedCurrentDir cwd_{dir_.path()};
-  LogCapture log_;
-  std::unique_ptr<GameEnvironment> env_;
-};
+using ConfigTest = ConfigLoadTest;
 
 TEST_F(ConfigTest, MissingEmptyAndUnparsableFilesFailWithTheirMessages) {
-  env_ = std::make_unique<GameEnvironment>(u"/game", std::vector<std::u16string>{}, std::vector<std::u16string>{});
+  newEnvironment();
   EXPECT_FALSE(env_->init(u"absent.scm"));
   EXPECT_TRUE(log_.contains("[WARN ] ")) << log_.all();
   EXPECT_TRUE(log_.contains("コンフィグファイルが見つからない(absent.scm)\n"));
@@ -57,7 +45,7 @@ TEST_F(ConfigTest, EncodedConfigurationLoads) {
   std::vector<uint8_t> block;
   EncodeEEBuffer(&block, reinterpret_cast<const uint8_t*>(text.data()), text.size(), true);
   dir_.write("game.scm", std::string(block.begin(), block.end()));
-  env_ = std::make_unique<GameEnvironment>(u"/game", std::vector<std::u16string>{}, std::vector<std::u16string>{});
+  newEnvironment();
   ASSERT_TRUE(env_->init(u"game.scm"));
   EXPECT_EQ(env_->systemRecord().mutexName, u"enc");
 }

@@ -13,6 +13,7 @@
 #include "app/game_environment.h"
 #include "app/log.h"
 #include "script/tokenizer.h"
+#include "tests/support/config_load_test.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -368,19 +369,7 @@ TEST_F(ConfigWindowsTest, MenuSectionLogsWhatIsNotAnEntryMap) {
 
 // ---- post-load passes, through the whole loader
 
-class ConfigWindowsLoadTest : public testing::Test {
- protected:
-  bool load(const std::string& text) {
-    dir_.write("game.scm", text);
-    env_ = std::make_unique<GameEnvironment>(u"/game", std::vector<std::u16string>{}, std::vector<std::u16string>{});
-    return env_->init(u"game.scm");
-  }
-
-  TempDir dir_;
-  ScopedCurrentDir cwd_{dir_.path()};
-  LogCapture log_;
-  std::unique_ptr<GameEnvironment> env_;
-};
+using ConfigWindowsLoadTest = ConfigLoadTest;
 
 TEST_F(ConfigWindowsLoadTest, PartsNamedBeforeThePartsSectionAreBound) {
   ASSERT_TRUE(
