@@ -77,6 +77,14 @@ class KeyEvent : public EventImplBase<KeyEvent, 0x30003> {
   int32_t repeat = 0;       // 1 when the key was already down
 };
 
+// Posted when a choice is taken; the text is the chosen item's identifier.
+class SelectedEvent : public EventImplBase<SelectedEvent, 0x10002> {
+ public:
+  explicit SelectedEvent(std::u16string text) : EventImplBase(0), text(std::move(text)) {}
+
+  std::u16string text;
+};
+
 // Checked downcast: null when the event is of another type.
 template <class T>
 const T* EventAs(const Event* event) {

@@ -10,4 +10,20 @@ namespace platform {
 // going backwards.
 int64_t MonotonicMilliseconds();
 
+// Seconds since 1970-01-01 UTC on the wall clock.
+int64_t WallClockSeconds();
+
+struct CalendarTime {
+  int year = 0;    // full calendar year
+  int month = 0;   // 1..12
+  int day = 0;     // 1..31
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+};
+
+// The local date and time (TZ and the system's zone) of a wall-clock value;
+// false when it cannot be converted.
+bool LocalCalendarTime(int64_t seconds, CalendarTime* out);
+
 }  // namespace platform

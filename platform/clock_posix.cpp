@@ -1,4 +1,5 @@
-// Monotonic clock over clock_gettime(CLOCK_MONOTONIC).
+// Monotonic clock over clock_gettime(CLOCK_MONOTONIC); the wall clock and
+// local time over time() and localtime_r().
 #include "platform/clock.h"
 
 #include <time.h>
@@ -9,6 +10,23 @@ int64_t MonotonicMilliseconds() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+int64_t WallClockSeconds() { return static_cast<int64_t>(time(nullptr)); }
+
+bool LocalCalendarTime(int64_t seconds, CalendarTime* out) {
+  const time_t t = static_cast<time_t>(seconds);
+  if (static_cast<int64_t>(t) != seconds) return false;
+  tzset();
+  tm local{};
+  if (!localtime_r(&t, &local)) return false;
+  out->year = local.tm_year + 1900;
+  out->month = local.tm_mon + 1;
+  out->day = local.tm_mday;
+  out->hour = local.tm_hour;
+  out->minute = local.tm_min;
+  out->second = local.tm_sec;
+  return true;
 }
 
 }  // namespace platform

@@ -1,26 +1,101 @@
 #include "userfunc/userfunc_impl.h"
 
 #include "app/log.h"
+#include "gamestate/state_mgr.h"
 
 UserfuncImpl::UserfuncImpl(GameEnvironment* environment, StateMgr* state)
     : environment_(environment), state_(state) {
   registerAll();
 }
 
-void UserfuncImpl::registerAll() {
-  handlers_.clear();
-  for (int32_t n : {2024, 2025, 2030, 2100, 2101, 2102, 4311, 4315, 4320, 5002}) {
-    handlers_[n] = &UserfuncImpl::uf_nothing;
-  }
+void UserfuncImpl::registerHandlers(std::initializer_list<int32_t> numbers, Handler handler) {
+  for (int32_t n : numbers) handlers_[n] = handler;
 }
 
-std::unique_ptr<UFResult> UserfuncImpl::call(int32_t number, const vector_mtus<APValue>& args) {
+void UserfuncImpl::registerAll() {
+  handlers_.clear();
+  registerHandlers({2024, 2025, 2030, 2100, 2101, 2102, 4311, 4315, 4320, 5002}, &UserfuncImpl::uf_nothing);
+
+  registerHandlers({4000}, &UserfuncImpl::uf_wait_event);
+  registerHandlers({4001}, &UserfuncImpl::uf_yield);
+  registerHandlers({4002}, &UserfuncImpl::uf_enable_app_event);
+
+  registerHandlers({4100}, &UserfuncImpl::uf_set_play_string);
+  registerHandlers({4110}, &UserfuncImpl::uf_get_sysflag_int);
+  registerHandlers({4111}, &UserfuncImpl::uf_set_sysflag_int);
+  registerHandlers({4112}, &UserfuncImpl::uf_get_sysflag_string);
+  registerHandlers({4113}, &UserfuncImpl::uf_set_sysflag_string);
+  registerHandlers({4120}, &UserfuncImpl::uf_get_flag_constant);
+  registerHandlers({4121}, &UserfuncImpl::uf_get_string_constant);
+  registerHandlers({4130}, &UserfuncImpl::uf_is_view_flag_set);
+  registerHandlers({4131}, &UserfuncImpl::uf_set_view_flag);
+  registerHandlers({4132}, &UserfuncImpl::uf_clear_view_flags);
+
+  registerHandlers({5000}, &UserfuncImpl::uf_string_length);
+  registerHandlers({5001}, &UserfuncImpl::uf_string_compare);
+  registerHandlers({5003}, &UserfuncImpl::uf_string_concat);
+  registerHandlers({5004}, &UserfuncImpl::uf_format_number);
+  registerHandlers({5005}, &UserfuncImpl::uf_format_date);
+  registerHandlers({5100}, &UserfuncImpl::uf_clock);
+  registerHandlers({5200}, &UserfuncImpl::uf_random);
+  registerHandlers({5201}, &UserfuncImpl::uf_random_seed);
+}
+
+std::unique_ptr<UFResult> UserfuncImpl::call(int32_t number, const Args& args) {
   const auto it = handlers_.find(number);
   if (it == handlers_.end()) {
     LogWrite(LOG_WARN, u"未定義のUserfunc番号です(%d)\n", number);
     return nullptr;
   }
   return (this->*(it->second))(args);
+}
+
+int32_t UserfuncImpl::intArg(const Args& args, size_t i, int32_t fallback) {
+  if (i >= args.size()) return fallback;
+  const APValue& v = args[i];
+  return v.isInt() ? v.ivalue : fallback;
+}
+
+std::u16string UserfuncImpl::getStringArg(const Args& args, size_t i, const std::u16string& fallback) const {
+  if (i >= args.size()) return fallback;
+  const APValue& v = args[i];
+  if (v.isString()) return v.svalue;
+  return stateMgr().getPlayString(v.isInt() ? v.ivalue : 0, fallback);
+}
+
+bool UserfuncImpl::isUserMode() const { return stateMgr().isUserMode(); }
+
+bool UserfuncImpl::isSkipActive() const {
+  const StateMgr& s = stateMgr();
+  return s.isUserMode() && (s.isSkipping() || s.isForceSkip());
+}
+
+void UserfuncImpl::stopSkipForEffect() {
+  StateMgr& s = stateMgr();
+  if (s.isSkipping()) {
+    s.setSkipping(0);
+    s.setResumeSkip(static_cast<uint32_t>(s.getResumeSkipSetting()));
+  }
+}
+
+bool UserfuncImpl::isAutoActive() const { return stateMgr().isUserMode() && stateMgr().isAutoMode(); }
+
+int32_t UserfuncImpl::autoWaitMs() const { return isUserMode() ? stateMgr().getAutoWaitMs() : 0; }
+
+bool UserfuncImpl::normalizeWaitMode(int32_t& mode, int32_t& a, int32_t& b, bool& yield) const {
+  if (mode < 0 || mode > 3) mode = 0;
+  if (stateMgr().isForceSkip() && mode >= 2) mode = 1;
+  const bool skipping = isSkipActive();
+  if (skipping && mode <= 1) {
+    // The change happens at once; a call with a zero duration still lets
+    // one frame pass.
+    yield = a == 0 || b == 0;
+    mode = a = b = 0;
+    return false;
+  }
+  const bool stopSkip = skipping;  // a forced wait (mode 2 or 3) under message skip
+  if (mode == 3) mode = 1;
+  return stopSkip;
 }
 
 std::unique_ptr<UFResult> UserfuncImpl::make_value_ufresult(int32_t value) {
@@ -49,4 +124,17 @@ std::unique_ptr<UFResult> UserfuncImpl::make_yield_ufresult() {
   return result;
 }
 
-std::unique_ptr<UFResult> UserfuncImpl::uf_nothing(const vector_mtus<APValue>&) { return make_zero_ufresult(); }
+std::unique_ptr<UFResult> UserfuncImpl::make_modewait_ufresult(int32_t mode, int32_t ms, bool yield,
+                                                               std::unique_ptr<WaitFinalizer> finalizer) {
+  switch (mode) {
+    case 1:
+    case 3:
+      return makeresult_tonext_ok(ms, std::move(finalizer));
+    case 2:
+      return makeresult_forcewait(ms, std::move(finalizer));
+    default:
+      return yield ? make_nextframe_ufresult() : make_zero_ufresult();
+  }
+}
+
+std::unique_ptr<UFResult> UserfuncImpl::uf_nothing(const Args&) { return make_zero_ufresult(); }

@@ -1,12 +1,15 @@
-// UserfuncImpl: the table of numbered built-in functions and the result
-// makers every handler uses. Families register their handlers as they are
-// built; a number without a handler takes the unknown-number path. Lives as
-// long as the application controller. Main thread.
+// UserfuncImpl: the table of numbered built-in functions, the argument
+// readers and result makers every handler uses, the skip-state rules of
+// timed handlers, and the counters the waits compare events with. Families
+// register their handlers as they are built; a number without a handler
+// takes the unknown-number path. Lives as long as the application
+// controller. Main thread.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string>
 
 #include "script/userfunc_base.h"
 
@@ -15,16 +18,40 @@ class StateMgr;
 
 class UserfuncImpl : public UserfuncBase {
  public:
-  using Handler = std::unique_ptr<UFResult> (UserfuncImpl::*)(const vector_mtus<APValue>& args);
+  using Args = vector_mtus<APValue>;
+  using Handler = std::unique_ptr<UFResult> (UserfuncImpl::*)(const Args& args);
 
+  // The state may be null only for a table that runs no handler reading it.
   UserfuncImpl(GameEnvironment* environment, StateMgr* state);
 
   // Logs "未定義のUserfunc番号です(%d)\n" and gives null for a number
   // without a handler.
-  std::unique_ptr<UFResult> call(int32_t number, const vector_mtus<APValue>& args) override;
+  std::unique_ptr<UFResult> call(int32_t number, const Args& args) override;
   bool isRegistered(int32_t number) const { return handlers_.count(number) != 0; }
 
-  // Result makers.
+  // ---- Argument readers (index past the list: the default) ----
+  // The integer when argument i is one, else the default.
+  static int32_t intArg(const Args& args, size_t i, int32_t fallback = 0);
+  static bool flagArg(const Args& args, size_t i) { return intArg(args, i) != 0; }
+  // A string as given; an integer n names saved string variable n; any other
+  // value reads string variable 0.
+  std::u16string getStringArg(const Args& args, size_t i, const std::u16string& fallback = u"") const;
+
+  // ---- Skip state ----
+  bool isUserMode() const;
+  // User mode and (message skip or force skip).
+  bool isSkipActive() const;
+  // Message skip off, the resume-skip word from the resume setting.
+  void stopSkipForEffect();
+  bool isAutoActive() const;
+  // The auto wait in user mode, else 0.
+  int32_t autoWaitMs() const;
+  // Adjusts a wait mode (and the call's two durations a and b) to the skip
+  // state. True when the caller must stop message skip (stopSkipForEffect).
+  // Modes outside 0..3 count as 0.
+  bool normalizeWaitMode(int32_t& mode, int32_t& a, int32_t& b, bool& yield) const;
+
+  // ---- Result makers ----
   static std::unique_ptr<UFResult> make_value_ufresult(int32_t value);
   static std::unique_ptr<UFResult> make_zero_ufresult() { return make_value_ufresult(0); }
   static std::unique_ptr<UFResult> make_nextframe_ufresult();
@@ -33,18 +60,77 @@ class UserfuncImpl : public UserfuncBase {
   static std::unique_ptr<UFResult> make_wait_ufresult(std::unique_ptr<Checker> checker);
   static std::unique_ptr<UFResult> make_yield_ufresult();
 
+  // Mode 0: next frame (yield) or value 0, the finalizer unused; 1 and 3:
+  // makeresult_tonext_ok; 2: makeresult_forcewait. Other modes count as 0.
+  std::unique_ptr<UFResult> make_modewait_ufresult(int32_t mode, int32_t ms, bool yield,
+                                                   std::unique_ptr<WaitFinalizer> finalizer);
+  // Ends on skip, the confirm input (code 16) or after ms.
+  std::unique_ptr<UFResult> makeresult_tonext_ok(int32_t ms, std::unique_ptr<WaitFinalizer> finalizer);
+  // Ends after ms or on force skip; a press then release turns skip off.
+  std::unique_ptr<UFResult> makeresult_forcewait(int32_t ms, std::unique_ptr<WaitFinalizer> finalizer);
+  // Key-wait icon `icon`; waits for the confirm input.
+  std::unique_ptr<UFResult> make_keywait_ufresult(int32_t icon, std::unique_ptr<WaitFinalizer> finalizer);
+  // Icon icon + 2; waits for the text to be revealed, then auto mode's wait.
+  std::unique_ptr<UFResult> make_autowait_ufresult(int32_t icon, int32_t ms,
+                                                   std::unique_ptr<WaitFinalizer> finalizer);
+  std::unique_ptr<UFResult> make_autowait_after_ufresult(int32_t icon, int32_t ms,
+                                                         std::unique_ptr<WaitFinalizer> finalizer);
+  // While the text is being revealed: turns into a key wait when it is done.
+  std::unique_ptr<UFResult> make_key_or_textdone_wait_ufresult(int32_t icon,
+                                                               std::unique_ptr<WaitFinalizer> finalizer);
+  // Event wait over the mask; the deadline is a 64-bit clock time given as
+  // two halves (negative: none).
+  std::unique_ptr<UFResult> make_waitforevent_ufresult(int32_t mask, int32_t deadlineLow, int32_t deadlineHigh,
+                                                       std::unique_ptr<WaitFinalizer> finalizer);
+
+  // The state every handler reads; never null while handlers run.
+  StateMgr& stateMgr() const { return *state_; }
   GameEnvironment* environment() const { return environment_; }
   StateMgr* state() const { return state_; }
-  // The integer setting of built-in 5201 (13013 until set).
+  // The random seed of built-ins 5200 and 5201 (13013 until set).
   int32_t setting() const { return setting_; }
+  // Ids of the last fades of faders 1 and 2 and of the last movie; the
+  // counters start at 0 and advance before each use.
   int32_t lastFade1Id() const { return fade1Id_; }
   int32_t lastFade2Id() const { return fade2Id_; }
   int32_t movieId() const { return movieId_; }
+  int32_t nextFade1Id() { return ++fade1Id_; }
+  int32_t nextFade2Id() { return ++fade2Id_; }
+  int32_t nextMovieId() { return ++movieId_; }
 
  private:
   void registerAll();
+  void registerHandlers(std::initializer_list<int32_t> numbers, Handler handler);
+
   // The built-ins that do nothing and answer 0.
-  std::unique_ptr<UFResult> uf_nothing(const vector_mtus<APValue>& args);
+  std::unique_ptr<UFResult> uf_nothing(const Args& args);
+
+  // Event waits (4000-4002).
+  std::unique_ptr<UFResult> uf_wait_event(const Args& args);
+  std::unique_ptr<UFResult> uf_yield(const Args& args);
+  std::unique_ptr<UFResult> uf_enable_app_event(const Args& args);
+
+  // System variables (4100-4132).
+  std::unique_ptr<UFResult> uf_set_play_string(const Args& args);
+  std::unique_ptr<UFResult> uf_get_sysflag_int(const Args& args);
+  std::unique_ptr<UFResult> uf_set_sysflag_int(const Args& args);
+  std::unique_ptr<UFResult> uf_get_sysflag_string(const Args& args);
+  std::unique_ptr<UFResult> uf_set_sysflag_string(const Args& args);
+  std::unique_ptr<UFResult> uf_get_flag_constant(const Args& args);
+  std::unique_ptr<UFResult> uf_get_string_constant(const Args& args);
+  std::unique_ptr<UFResult> uf_is_view_flag_set(const Args& args);
+  std::unique_ptr<UFResult> uf_set_view_flag(const Args& args);
+  std::unique_ptr<UFResult> uf_clear_view_flags(const Args& args);
+
+  // Strings, numbers and the clock (5000-5201).
+  std::unique_ptr<UFResult> uf_string_length(const Args& args);
+  std::unique_ptr<UFResult> uf_string_compare(const Args& args);
+  std::unique_ptr<UFResult> uf_string_concat(const Args& args);
+  std::unique_ptr<UFResult> uf_format_number(const Args& args);
+  std::unique_ptr<UFResult> uf_format_date(const Args& args);
+  std::unique_ptr<UFResult> uf_clock(const Args& args);
+  std::unique_ptr<UFResult> uf_random(const Args& args);
+  std::unique_ptr<UFResult> uf_random_seed(const Args& args);
 
   GameEnvironment* environment_;
   StateMgr* state_;
@@ -52,5 +138,5 @@ class UserfuncImpl : public UserfuncBase {
   int32_t fade1Id_ = 0;
   int32_t fade2Id_ = 0;
   int32_t movieId_ = 0;
-  int32_t setting_ = 13013;  // built-in 5201
+  int32_t setting_ = 13013;
 };

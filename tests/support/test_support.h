@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "app/log.h"
+
 // A fresh folder under the binary's sandbox, removed with the object.
 class TempDir {
  public:
@@ -69,4 +71,16 @@ class ScopedEnv {
  private:
   const char* name_;
   std::optional<std::string> old_;
+};
+
+// Sets the log mask for the object's lifetime.
+class ScopedLogMask {
+ public:
+  explicit ScopedLogMask(uint32_t bits) : old_(GetLogLevelMask()) { SetLogLevelMask(bits); }
+  ~ScopedLogMask() { SetLogLevelMask(old_); }
+  ScopedLogMask(const ScopedLogMask&) = delete;
+  ScopedLogMask& operator=(const ScopedLogMask&) = delete;
+
+ private:
+  uint32_t old_;
 };

@@ -1,0 +1,228 @@
+// StateMgr: the one game-state object. Run mode (system screens or the
+// story), the frame stacks of both modes, the run flags of the message flow,
+// the system variables and view flags, the story's presentation state with
+// its recording setters, and the live music channels. Created by the
+// application controller and handed to every built-in. Main thread, no locks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "gamestate/frame_stack.h"
+#include "gamestate/presentation_state.h"
+#include "gamestate/system_settings.h"
+
+class GameEnvironment;
+class ScriptVM;
+class StateMgr;
+
+// Rebuilds the screen and the music from the current presentation state;
+// implemented with the scene and the sound glue.
+class PresentationRestore {
+ public:
+  virtual ~PresentationRestore() = default;
+  virtual void apply(StateMgr& state) = 0;
+};
+
+class StateMgr {
+ public:
+  static constexpr int32_t kSystemMode = 0;
+  static constexpr int32_t kUserMode = 1;
+
+  // Both pointers are borrowed and outlive the StateMgr; either may be null
+  // where a caller needs neither (the scenario number then reads 0 and word
+  // variables are not written).
+  StateMgr(ScriptVM* machine, GameEnvironment* environment);
+
+  ScriptVM* machine() const { return machine_; }
+  GameEnvironment* environment() const { return environment_; }
+
+  // ---- Run mode and run flags ----
+  int32_t mode() const { return mode_; }
+  // The scheduler switches the mode.
+  void setMode(int32_t mode) { mode_ = mode; }
+  bool isUserMode() const { return mode_ != kSystemMode; }
+
+  uint8_t isForceSkip() const { return forceSkip_; }
+  void setForceSkip(uint8_t on) { forceSkip_ = on; }
+  uint8_t isSkipping() const { return skip_; }
+  uint8_t setSkipping(uint8_t on);  // previous value
+  uint32_t getResumeSkip() const { return resumeSkip_; }
+  void setResumeSkip(uint32_t word) { resumeSkip_ = word; }
+  uint8_t isAutoMode() const { return auto_; }
+  uint8_t setAutoMode(uint8_t on);  // previous value
+  uint8_t isMoviePlaying() const { return moviePlaying_; }
+  void setMoviePlaying(uint8_t on) { moviePlaying_ = on; }
+
+  // Clears force-skip, skip, resume-skip, auto and movie playing. With full
+  // set the live music goes back to 4 default records and routeID and
+  // lastSPID to -1.
+  void resetModes(bool full);
+
+  int32_t getLastSPID() const { return lastSPID_; }
+  void setLastSPID(int32_t id) { lastSPID_ = id; }
+  int32_t getRouteID() const { return routeID_; }
+  void setRouteID(int32_t id) { routeID_ = id; }
+
+  // word[index] := value through the machine (grows the vector, logs at
+  // DEBUG, caps huge indexes with a WARN); a negative index does nothing.
+  void setWordVar(int32_t index, int32_t value);
+
+  // ---- Frame stacks ----
+  // Snapshot of the machine's current frame onto the stack of the current
+  // mode (pushFrameOn: of the given mode). With rewind the statement runs
+  // again when the frame is re-entered.
+  void pushFrame(ScriptVM& machine, bool rewind) { pushFrameOn(machine, rewind, mode_); }
+  void pushFrameOn(ScriptVM& machine, bool rewind, int32_t mode);
+  // Newest frame of the current mode's stack; false when it is empty. The
+  // stack's registers stay.
+  bool popFrame(SavedFrame& out);
+  void clearSystemStack() { systemStack_.clear(); }
+  // Empties the user stack and resets the current presentation.
+  void resetUserState();
+  void backupSystemStack() { systemStackBackup_ = systemStack_; }
+  void restoreSystemStack() { systemStack_ = systemStackBackup_; }
+
+  FrameStack& systemStack() { return systemStack_; }
+  FrameStack& systemStackBackup() { return systemStackBackup_; }
+  FrameStack& userStack() { return userStack_; }
+
+  // ---- Presentation ----
+  PresentationState& current() { return current_; }
+  PresentationState& backup() { return backup_; }
+  // What the four music channels play now.
+  std::vector<MusicChannelRecord>& liveMusic() { return liveMusic_; }
+  // The restorer is installed by the code that owns the scene; without one
+  // applying does nothing.
+  void setPresentationRestore(PresentationRestore* restore) { restore_ = restore; }
+  void applyPresentationState();
+
+  // ---- System variables ----
+  SystemSettings& settings() { return settings_; }
+  int32_t getSysflagInt(int32_t key) const;
+  void setSysflagInt(int32_t key, int32_t value) { settings_.sysflagInt[key] = value; }
+  std::u16string getSysflagString(int32_t key, const std::u16string& fallback) const;
+  void setSysflagString(int32_t key, const std::u16string& text) { settings_.sysflagString[key] = text; }
+
+  // sysflag 256 / 257 / 261 in user mode, 0 in system mode.
+  int32_t getTextOutputSetting() const;
+  int32_t getSkipSetting() const;
+  int32_t getResumeSkipSetting() const;
+  // The auto-mode wait in ms from the auto speed (sysflag 260); -1 in system
+  // mode or without auto mode.
+  int32_t getAutoWaitMs() const;
+  bool isCursorClipOn() const { return getSysflagInt(262) == 1; }
+
+  // Enables event 1 (skip) when the skip setting is not 0 and event 29
+  // (auto) when the auto wait is above 0.
+  void applySkipAutoEventMask();
+  // Enables the system events (quick save, quick load, save, load,
+  // configuration, backlog, restart, quit, erase window, flow mode), then
+  // disables the saving and loading ones again in appreciation mode.
+  void applySystemEventMask();
+
+  // ---- Volumes (recorded in both modes) ----
+  int32_t movieVolume(int32_t v) const;
+  int32_t getMusicVolume(int32_t channel) const;
+  int32_t setMusicVolume(int32_t channel, int32_t v);
+  int32_t getSoundVolume() const;
+  int32_t setSoundVolume(int32_t v);
+  int32_t getVoiceVolume(int32_t character) const;
+  int32_t setVoiceVolumeSetting(int32_t character, int32_t v);
+  int32_t getVoiceVolumeSetting(int32_t character) const;
+
+  // Saved counters plf[256 + n] (both modes; the key wraps in 32 bits).
+  // nextPlayCounter gives the counter (0 when absent) and stores it + 1.
+  int32_t nextPlayCounter(int32_t n);
+  void setPlayCounter(int32_t n, int32_t v);
+
+  // ---- View flags ----
+  uint8_t isViewFlagSet(int32_t kind, int32_t id) const;
+  uint8_t setViewFlag(int32_t kind, int32_t id, int32_t value);  // previous byte
+  uint8_t markPictureViewed(int32_t picture, int32_t value) { return setViewFlag(1, picture, value); }
+  uint8_t isTextRead(int32_t line) const;
+  uint8_t markTextRead(int32_t line);  // previous byte
+  // Erases the kinds first..last (last below first reads as first).
+  void clearViewFlagKinds(int32_t first, int32_t last);
+
+  // ":flag-constants" / ":string-constants" with a default for an absent key.
+  int32_t getFlagConstant(int32_t key, int32_t fallback) const;
+  std::u16string getStringConstant(int32_t key, const std::u16string& fallback) const;
+
+  // ---- Recording setters: most record in user mode only ----
+  void setSavedMenuCfgno(int32_t n);         // always
+  void setSavedMenuEnable(uint8_t on);       // always
+  void setSavedMenuAutohide(uint8_t on);     // always
+  void setSavedMenuShow(uint8_t on);         // always
+  void setSavedMsgwinCfgno(int32_t n);
+  void setSavedMsgwinVisible(int32_t on);
+  void setSavedMsgwinPos(int32_t index, int32_t x, int32_t y);
+  void setSavedMsgwinKeywait(int32_t kind);
+  void appendSavedMsgwinText(const std::u16string& text);
+  void clearSavedMsgwinText();
+  void setSavedPicture(const APValue& picno, int32_t tx, int32_t ty, int32_t tw, int32_t th);
+  void setSavedPictureRect(int32_t tx, int32_t ty, int32_t tw, int32_t th);
+  void setSavedCell(int32_t n, const APValue& picno, int32_t switchNo, int32_t x, int32_t y, int32_t w,
+                    int32_t h, int32_t tx, int32_t ty, int32_t tw, int32_t th, int32_t opacity, int32_t zorder);
+  // For each bit of mask's low byte: set stores the caller's values into
+  // cell n, clear gives the cell's values back. 1 switch, 2 x/y, 4 w/h,
+  // 8 tx/ty, 16 tw/th, 32 opacity, 64 zorder. The cell is created when
+  // absent (in user mode).
+  void exchangeSavedCellFields(int32_t n, int32_t mask, int32_t& switchNo, int32_t& x, int32_t& y,
+                               int32_t& w, int32_t& h, int32_t& tx, int32_t& ty, int32_t& tw,
+                               int32_t& th, int32_t& opacity, int32_t& zorder);
+  void eraseSavedCell(int32_t n);
+  void clearSavedCells();
+  void setSavedParts(int32_t n, int32_t partsNo, int32_t visible, int32_t x, int32_t y, int32_t zorder,
+                     int32_t opacity, int32_t keyorder);
+  void setSavedPartsVisible(int32_t n, int32_t visible);
+  void setSavedPartsPos(int32_t n, int32_t x, int32_t y);
+  void setSavedPartsWH(int32_t n, int32_t w, int32_t h);
+  void setSavedPartsZorder(int32_t n, int32_t z);
+  void setSavedPartsOpacity(int32_t n, int32_t opacity);
+  void setSavedPartsEnable(int32_t n, int32_t enable);
+  // A number below 1 removes the kind's entry.
+  void setSavedPartsEventNo(int32_t n, int32_t kind, int32_t number);
+  void setSavedPartsAnimationCode(int32_t n, int32_t code);
+  void setSavedPartsText(int32_t n, const APValue& text);
+  // A negative kind changes nothing in the colour map.
+  void setSavedPartsColor(int32_t n, int32_t kind, int32_t colour);
+  void eraseSavedParts(int32_t n);
+  // n negative removes every part.
+  void removeSavedParts(int32_t n);
+  void clearSavedParts();
+  void clearSavedFader();
+  void setSavedFader(int32_t r, int32_t g, int32_t b, int32_t a);
+  void setSavedMouseShow(int32_t flag);
+  void setSavedMouseCursor(const APValue& cursor);
+  // Always; channels 0..3 only. Copies the record into the live music.
+  void setSavedMusic(int32_t channel, const APValue& music, int32_t startposition, int32_t loopsetting,
+                     int32_t loopstart, int32_t loopend, int32_t loopnum);
+  void setPlayString(int32_t n, const std::u16string& text) { current_.pls[n] = text; }  // always
+  std::u16string getPlayString(int32_t n, const std::u16string& fallback) const;
+
+ private:
+  SavedCell& cellOf(int32_t n);
+  SavedParts& partsOf(int32_t n);
+  int32_t sysflagOf(int32_t key) const { return getSysflagInt(key); }
+
+  int32_t mode_ = kSystemMode;
+  FrameStack systemStack_;
+  FrameStack systemStackBackup_;
+  FrameStack userStack_;
+  PresentationState current_;
+  PresentationState backup_;
+  SystemSettings settings_;
+  ScriptVM* machine_;
+  GameEnvironment* environment_;
+  PresentationRestore* restore_ = nullptr;
+  uint8_t forceSkip_ = 0;
+  uint8_t skip_ = 0;
+  uint32_t resumeSkip_ = 0;
+  uint8_t auto_ = 0;
+  uint8_t moviePlaying_ = 0;
+  std::vector<MusicChannelRecord> liveMusic_;
+  int32_t routeID_ = -1;
+  int32_t lastSPID_ = -1;
+};

@@ -1,0 +1,53 @@
+#include "scene/scene_facade.h"
+
+namespace {
+
+SceneFacade* g_facade = nullptr;
+
+}  // namespace
+
+SceneFacade* SetSceneFacade(SceneFacade* facade) {
+  SceneFacade* previous = g_facade;
+  g_facade = facade;
+  return previous;
+}
+
+bool sceneMsg_isTextDisplaying(bool* displaying) {
+  *displaying = g_facade && g_facade->msgIsTextDisplaying();
+  return true;
+}
+
+bool sceneMsg_finishText() {
+  if (g_facade) g_facade->msgFinishText();
+  return true;
+}
+
+bool sceneMsg_setKeyWaitIcon(int32_t n) {
+  if (g_facade) g_facade->msgSetKeyWaitIcon(n);
+  return true;
+}
+
+bool sceneMsg_setPosition(int32_t n, int32_t x, int32_t y) {
+  if (g_facade) g_facade->msgSetPosition(n, x, y);
+  return true;
+}
+
+bool sceneFG_finishCellEffect(int32_t cell) {
+  if (g_facade) g_facade->fgFinishCellEffect(cell);
+  return true;
+}
+
+bool sceneSetAppEventEnabled(int32_t code, bool on) {
+  if (g_facade) g_facade->setAppEventEnabled(code, on);
+  return true;
+}
+
+static bool faderWaitStatus(int32_t fader, int32_t* parameter) {
+  int32_t p = 0;
+  const bool fading = g_facade && g_facade->faderIsFading(fader, &p);
+  if (parameter) *parameter = p;
+  return fading;
+}
+
+bool faderWaitStatus1(int32_t* parameter) { return faderWaitStatus(1, parameter); }
+bool faderWaitStatus2(int32_t* parameter) { return faderWaitStatus(2, parameter); }

@@ -1,0 +1,134 @@
+// A built-in table over a fresh game state, with a hand-driven clock and
+// fakes of the scene and the sound glue that record what the built-ins did.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/timer.h"
+#include "gamestate/state_mgr.h"
+#include "scene/scene_facade.h"
+#include "sound/sound_glue.h"
+#include "userfunc/userfunc_impl.h"
+
+class ManualClock : public TimerManager {
+ public:
+  int64_t now() const override { return ms; }
+  int64_t ms = 100000;
+};
+
+class FakeScene : public SceneFacade {
+ public:
+  bool msgIsTextDisplaying() override { return textDisplaying; }
+  void msgFinishText() override { calls.push_back("finishText"); }
+  void msgSetKeyWaitIcon(int32_t kind) override { keyWaitIcon = kind; }
+  void msgSetPosition(int32_t preset, int32_t x, int32_t y) override {
+    calls.push_back("setPosition " + std::to_string(preset) + " " + std::to_string(x) + " " + std::to_string(y));
+  }
+  void fgFinishCellEffect(int32_t cell) override { calls.push_back("finishCell " + std::to_string(cell)); }
+  void setAppEventEnabled(int32_t code, bool on) override { appEvents[code] = on; }
+  bool faderIsFading(int32_t fader, int32_t* parameter) override {
+    *parameter = 0;
+    return fader == 1 ? fader1Fading : fader2Fading;
+  }
+
+  bool textDisplaying = false;
+  bool fader1Fading = false;
+  bool fader2Fading = false;
+  int32_t keyWaitIcon = -100;
+  std::map<int32_t, bool> appEvents;
+  std::vector<std::string> calls;
+};
+
+class FakeSound : public SoundGlue {
+ public:
+  bool sfxStop(int32_t channel) override {
+    calls.push_back("sfxStop " + std::to_string(channel));
+    return true;
+  }
+  int32_t sfxState(int32_t channel) override { return channel == 1 ? voiceState : sfxState0; }
+  bool streamStop(int32_t channel, int32_t fadeMs) override {
+    calls.push_back("streamStop " + std::to_string(channel) + " " + std::to_string(fadeMs));
+    return true;
+  }
+
+  int32_t voiceState = 0;
+  int32_t sfxState0 = 0;
+  std::vector<std::string> calls;
+};
+
+// Counts how often it ran.
+class CountingFinalizer : public WaitFinalizer {
+ public:
+  explicit CountingFinalizer(int* runs) : runs_(runs) {}
+  bool finish() override {
+    ++*runs_;
+    return true;
+  }
+
+ private:
+  int* runs_;
+};
+
+class UserfuncTest : public testing::Test {
+ protected:
+  UserfuncTest() {
+    oldClock_ = SetTimerManager(&clock);
+    oldScene_ = SetSceneFacade(&scene);
+    oldSound_ = SetSoundGlue(&sound);
+  }
+  ~UserfuncTest() override {
+    SetTimerManager(oldClock_);
+    SetSceneFacade(oldScene_);
+    SetSoundGlue(oldSound_);
+  }
+
+  std::unique_ptr<WaitFinalizer> counting() { return std::make_unique<CountingFinalizer>(&finalizerRuns); }
+
+  // Hands one event to a wait; null while it keeps waiting.
+  static std::unique_ptr<UFResult> feed(const UFResult& wait, const Event& event) {
+    VMEvent e;
+    e.code = eventKindOf(event);
+    e.event = SharedRef<Event>(event.clone().release());
+    return feedCode(wait, e);
+  }
+  static std::unique_ptr<UFResult> feedCode(const UFResult& wait, VMEvent event) {
+    VMEvent followUp;
+    return wait.checker->check(wait, event, followUp);
+  }
+  static std::unique_ptr<UFResult> tick(const UFResult& wait) {
+    VMEvent e;
+    e.code = 0;
+    return feedCode(wait, e);
+  }
+
+  void userMode() { state.setMode(StateMgr::kUserMode); }
+
+  template <class... A>
+  std::unique_ptr<UFResult> call(int32_t number, const A&... args) {
+    const UserfuncImpl::Args list = {APValue(args)...};
+    return userfuncs.call(number, list);
+  }
+
+  ManualClock clock;
+  FakeScene scene;
+  FakeSound sound;
+  StateMgr state{nullptr, nullptr};
+  UserfuncImpl userfuncs{nullptr, &state};
+  int finalizerRuns = 0;
+
+ private:
+  TimerManager* oldClock_;
+  SceneFacade* oldScene_;
+  SoundGlue* oldSound_;
+};
+
+inline KeyEvent keyEvent(uint32_t key, int32_t action) {
+  KeyEvent e;
+  e.virtualKey = key;
+  e.action = action;
+  return e;
+}
