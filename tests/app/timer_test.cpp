@@ -21,10 +21,9 @@ namespace {
 using testing::ElementsAre;
 using testing::FloatEq;
 
-class ManualClockTimerManager : public TimerManager {
+class ManualClockTimerManager : public ManualClock {
  public:
-  int64_t now() const override { return ms; }
-  int64_t ms = 50000;
+  ManualClockTimerManager() : ManualClock(50000) {}
 };
 
 // Records every progress it is given; an optional hook (owned by the test,

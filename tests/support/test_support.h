@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/log.h"
+#include "app/timer.h"
 
 // A fresh folder under the binary's sandbox, removed with the object.
 class TempDir {
@@ -83,4 +84,12 @@ class ScopedLogMask {
 
  private:
   uint32_t old_;
+};
+
+// A timer manager whose clock the test moves by hand.
+class ManualClock : public TimerManager {
+ public:
+  explicit ManualClock(int64_t start = 100000) : ms(start) {}
+  int64_t now() const override { return ms; }
+  int64_t ms;
 };

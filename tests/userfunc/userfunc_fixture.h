@@ -12,13 +12,9 @@
 #include "gamestate/state_mgr.h"
 #include "scene/scene_facade.h"
 #include "sound/sound_glue.h"
+#include "tests/support/test_support.h"
 #include "userfunc/userfunc_impl.h"
 
-class ManualClock : public TimerManager {
- public:
-  int64_t now() const override { return ms; }
-  int64_t ms = 100000;
-};
 
 class FakeScene : public SceneFacade {
  public:
