@@ -31,6 +31,9 @@ class File {
   bool flush();
   // Flushes and asks the system to put the data on disk.
   bool sync();
+  // Flushes and closes the file now; false when either fails. Only the
+  // destructor may follow.
+  bool close();
   // The file's size in bytes, or -1 when it cannot be read.
   int64_t size() const;
   bool eof() const;
@@ -56,5 +59,8 @@ bool IsRegularFile(const std::string& path);
 std::string FindPathIgnoringCase(const std::string& path);
 // 0 on success, else errno.
 int RemoveFile(const std::string& path);
+// Renames a file within one file system, atomically replacing an existing
+// target. 0 on success, else errno.
+int RenameFile(const std::string& from, const std::string& to);
 
 }  // namespace platform

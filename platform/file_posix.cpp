@@ -43,7 +43,15 @@ std::unique_ptr<File> File::open(const std::string& path, Access access, bool te
   return std::unique_ptr<File>(new File(stream, text));
 }
 
-File::~File() { fclose(stream_); }
+File::~File() {
+  if (stream_) fclose(stream_);
+}
+
+bool File::close() {
+  FILE* stream = stream_;
+  stream_ = nullptr;
+  return stream && fclose(stream) == 0;
+}
 
 size_t File::read(void* buffer, size_t elementSize, size_t count) {
   if (elementSize == 0 || count == 0) return 0;
@@ -160,5 +168,9 @@ std::string FindPathIgnoringCase(const std::string& path) {
 }
 
 int RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
+
+int RenameFile(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
 
 }  // namespace platform

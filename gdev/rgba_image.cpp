@@ -1,0 +1,118 @@
+#include "gdev/rgba_image.h"
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+
+#include "app/log.h"
+
+RGBAImage::RGBAImage(int32_t format, int32_t width, int32_t height)
+    : format(format),
+      width(width),
+      height(height),
+      pixels(static_cast<size_t>(std::max(width, 0)) * static_cast<size_t>(std::max(height, 0)) * 4) {}
+
+RGBAImage::RGBAImage(int32_t format, int32_t width, int32_t height, const std::vector<uint8_t>& bytes)
+    : format(format), width(width), height(height), pixels(bytes) {}
+
+RGBAImage::RGBAImage(int32_t format, int32_t width, int32_t height, std::vector<uint8_t>&& bytes)
+    : format(format), width(width), height(height), pixels(std::move(bytes)) {
+  bytes.clear();
+}
+
+// The pixels and the logical images (holders) that see them.
+struct RGBAImageRef::Node {
+  RGBAImage image;
+  std::vector<Holder*> sharers;
+};
+
+// One logical image: the handles that are copies of each other.
+struct RGBAImageRef::Holder {
+  long count = 1;
+  Node* node = nullptr;
+};
+
+namespace {
+
+template <class Holder, class Node>
+void attach(Holder* holder, Node* node) {
+  holder->node = node;
+  node->sharers.push_back(holder);
+}
+
+template <class Holder>
+void detach(Holder* holder) {
+  auto& sharers = holder->node->sharers;
+  sharers.erase(std::find(sharers.begin(), sharers.end(), holder));
+  if (sharers.empty()) delete holder->node;
+  holder->node = nullptr;
+}
+
+}  // namespace
+
+RGBAImageRef::RGBAImageRef(RGBAImage image) : holder_(new Holder) {
+  attach(holder_, new Node{std::move(image), {}});
+}
+
+RGBAImageRef::RGBAImageRef(const RGBAImageRef& other) : holder_(other.holder_) {
+  if (holder_) ++holder_->count;
+}
+
+RGBAImageRef::RGBAImageRef(RGBAImageRef&& other) noexcept : holder_(std::exchange(other.holder_, nullptr)) {}
+
+RGBAImageRef& RGBAImageRef::operator=(const RGBAImageRef& other) {
+  if (holder_ == other.holder_) return *this;
+  RGBAImageRef copy(other);
+  std::swap(holder_, copy.holder_);
+  return *this;
+}
+
+RGBAImageRef& RGBAImageRef::operator=(RGBAImageRef&& other) noexcept {
+  if (this != &other) {
+    reset();
+    holder_ = std::exchange(other.holder_, nullptr);
+  }
+  return *this;
+}
+
+RGBAImageRef::~RGBAImageRef() { reset(); }
+
+void RGBAImageRef::reset() {
+  Holder* holder = std::exchange(holder_, nullptr);
+  if (holder && --holder->count == 0) {
+    detach(holder);
+    delete holder;
+  }
+}
+
+RGBAImageRef RGBAImageRef::share() const {
+  RGBAImageRef result;
+  if (holder_) {
+    result.holder_ = new Holder;
+    attach(result.holder_, holder_->node);
+  }
+  return result;
+}
+
+const RGBAImage* RGBAImageRef::get() const { return holder_ ? &holder_->node->image : nullptr; }
+
+RGBAImage* RGBAImageRef::getWA() {
+  if (!holder_) return nullptr;
+  if (holder_->node->sharers.size() >= 2) {
+    LogWrite(LOG_TRACE, u"getWA::copy\n");
+    auto* node = new Node{holder_->node->image, {}};
+    detach(holder_);
+    attach(holder_, node);
+  }
+  return &holder_->node->image;
+}
+
+int32_t RGBAImageRef::alphaKind() const {
+  const RGBAImage* image = get();
+  if (!image) return 1;
+  const std::vector<uint8_t>& p = image->pixels;
+  for (size_t i = 3; i < p.size(); i += 4) {
+    if (p[i] != 255) return 3;
+  }
+  return 1;
+}
