@@ -1,0 +1,671 @@
+// The OpenGL device's start-up and capability check, screen buffer, reset
+// path, frames, present, viewport, clearing, blending contexts, filters and
+// shutdown. Drawing, matrices and textures live in the gdev_gl_* files.
+#include "gdev/gdev_gl.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "app/log.h"
+#include "platform/gl_window.h"
+#include "platform/utf8.h"
+
+namespace {
+
+constexpr char16_t kCapabilityPrefix[] =
+    u"グラフィックスデバイスの能力が不足しているため、初期化に失敗しました。\n\n";
+
+bool hasExtension(const char* name) {
+  GLint count = 0;
+  glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+  for (GLint i = 0; i < count; ++i) {
+    const char* ext = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
+    if (ext && std::strcmp(ext, name) == 0) return true;
+  }
+  return false;
+}
+
+std::u16string glString(GLenum name) {
+  const char* s = reinterpret_cast<const char*>(glGetString(name));
+  return platform::FromUtf8(s ? s : "");
+}
+
+}  // namespace
+
+float TruncToByte(float c) {
+  if (!(c > 0.0f)) return 0.0f;
+  if (c >= 1.0f) return 1.0f;
+  return std::trunc(c * 255.0f) / 255.0f;
+}
+
+int GDevGL::create(GDev** out) {
+  *out = new GDevGL();
+  return 0;
+}
+
+GDevGL::GDevGL() { filterLevel_ = 2; }
+
+GDevGL::~GDevGL() { term(); }
+
+// ---------------------------------------------------------------- start-up
+
+int GDevGL::init(const GDevInitParams& params) {
+  term();
+  window_ = params.window;
+  stack_.reset();
+  committed_ = false;
+  if (init_initGL() != 0) {
+    LogWrite(LOG_TRACE, u"OpenGLの初期化に失敗(init_initGL)\n");
+    return -1;
+  }
+  requestedBackWidth_ = requestedBackHeight_ = requestedScreenWidth_ = requestedScreenHeight_ = -1;
+  backWidth_ = backHeight_ = screenWidth_ = screenHeight_ = -1;
+  vblank_ = params.vblank;
+  return 0;
+}
+
+int GDevGL::init_initGL() {
+  std::u16string message = kCapabilityPrefix;
+  std::string why;
+  context_ = platform::GLContext::create(window_, &why);
+  if (context_) {
+    GLint major = 0;
+    GLint minor = 0;
+    glGetIntegerv(GL_MAJOR_VERSION, &major);
+    glGetIntegerv(GL_MINOR_VERSION, &minor);
+    if (major * 10 + minor < 33) {
+      why = "version " + std::to_string(major) + "." + std::to_string(minor);
+      context_.reset();
+    }
+  }
+  if (!context_) {
+    LogWrite(LOG_ERROR, u"init_initGL() : OpenGL 3.3 コアプロファイルのコンテキストを作成できません(%s)\n",
+             platform::FromUtf8(why));
+    GDevStartupErrorText() = message + u"・OpenGL 3.3 コアプロファイルのコンテキストを作成できません\n";
+    return -1;
+  }
+  accelerated_ = true;
+  accelerationLevel_ = 0;
+  LogWrite(LOG_TRACE, u"init_initGL() : GL_VERSION : %s\n", glString(GL_VERSION));
+  LogWrite(LOG_TRACE, u"init_initGL() : GL_RENDERER : %s\n", glString(GL_RENDERER));
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize_);
+  LogWrite(LOG_TRACE, u"init_initGL() : GL_MAX_TEXTURE_SIZE : %d\n", maxTextureSize_);
+
+  bool passed = true;
+  std::string shaderLog;
+  const bool shaders = programs_.build(&shaderLog);
+  LogWrite(LOG_TRACE, u"init_initGL() : GLSL 3.30 : %s\n", shaders ? u"○" : u"×");
+  if (!shaders) {
+    LogWrite(LOG_ERROR, u"init_initGL() : シェーダ(GLSL 3.30)を作成できません(%s)\n", platform::FromUtf8(shaderLog));
+    message += u"・シェーダ(GLSL 3.30)を作成できません\n";
+    passed = false;
+  }
+
+  // Textures that are drawn into are RGBA8 framebuffer attachments.
+  GLuint probe = 0;
+  GLuint probeTarget = 0;
+  glGenTextures(1, &probe);
+  glBindTexture(GL_TEXTURE_2D, probe);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 64, 64, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+  glGenFramebuffers(1, &probeTarget);
+  glBindFramebuffer(GL_FRAMEBUFFER, probeTarget);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, probe, 0);
+  const bool renderTarget = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glDeleteFramebuffers(1, &probeTarget);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glDeleteTextures(1, &probe);
+  LogWrite(LOG_TRACE, u"init_initGL() : RT:RGBA8 : %s\n", renderTarget ? u"○" : u"×");
+  if (!renderTarget) {
+    LogWrite(LOG_ERROR, u"init_initGL() : α付きのレンダターゲットが使用できません\n");
+    message += u"・α付きのレンダターゲットが使用できません\n";
+    passed = false;
+  }
+
+  if (!passed) {
+    programs_.release();
+    context_.reset();
+    GDevStartupErrorText() = message;
+    return -1;
+  }
+  createGLObjects();
+  if (!context_->setSwapInterval(1)) LogWrite(LOG_TRACE, u"init_initGL() : no vertical-blank swap interval\n");
+  accelerationLevel_ = 3;
+  LogWrite(LOG_TRACE, u"init_initGL() : アクセラレーションレベル = %d\n", accelerationLevel_);
+  return 0;
+}
+
+void GDevGL::createGLObjects() {
+  glGenVertexArrays(1, &vertexArray_);
+  glBindVertexArray(vertexArray_);
+  glGenBuffers(1, &vertexBuffer_);
+  glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
+  const GLsizei stride = sizeof(GLVertex);
+  glEnableVertexAttribArray(0);
+  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(offsetof(GLVertex, x)));
+  glEnableVertexAttribArray(1);
+  glVertexAttribPointer(1, 4, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(offsetof(GLVertex, r)));
+  glEnableVertexAttribArray(2);
+  glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(offsetof(GLVertex, u0)));
+  glEnableVertexAttribArray(3);
+  glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(offsetof(GLVertex, u1)));
+  glEnableVertexAttribArray(4);
+  glVertexAttribPointer(4, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(offsetof(GLVertex, u2)));
+
+  GLTransformBlock block{};
+  const Matrix4 identity = MatrixIdentity();
+  std::copy(identity.begin(), identity.end(), block.world);
+  std::copy(projection_.begin(), projection_.end(), block.projection);
+  block.target[0] = 1.0f;
+  glGenBuffers(1, &transformBuffer_);
+  glBindBuffer(GL_UNIFORM_BUFFER, transformBuffer_);
+  glBufferData(GL_UNIFORM_BUFFER, sizeof block, &block, GL_DYNAMIC_DRAW);
+  glBindBufferBase(GL_UNIFORM_BUFFER, kTransformBinding, transformBuffer_);
+  committed_ = false;
+
+  anisotropy_ = hasExtension("GL_EXT_texture_filter_anisotropic") || hasExtension("GL_ARB_texture_filter_anisotropic");
+  const GLfloat transparent[4] = {0, 0, 0, 0};
+  for (int f = 0; f < 3; ++f) {
+    for (int a = 0; a < 3; ++a) {
+      GLuint& s = samplers_[f][a];
+      glGenSamplers(1, &s);
+      const GLint filter = f == kNearest ? GL_NEAREST : GL_LINEAR;
+      glSamplerParameteri(s, GL_TEXTURE_MIN_FILTER, filter);
+      glSamplerParameteri(s, GL_TEXTURE_MAG_FILTER, filter);
+      if (f == kAnisotropic && anisotropy_) glSamplerParameterf(s, GL_TEXTURE_MAX_ANISOTROPY_EXT, 2.0f);
+      const GLint wrap = a == kClampEdge ? GL_CLAMP_TO_EDGE : a == kClampBorder ? GL_CLAMP_TO_BORDER : GL_REPEAT;
+      glSamplerParameteri(s, GL_TEXTURE_WRAP_S, wrap);
+      glSamplerParameteri(s, GL_TEXTURE_WRAP_T, wrap);
+      glSamplerParameterfv(s, GL_TEXTURE_BORDER_COLOR, transparent);
+    }
+  }
+
+  glDisable(GL_DITHER);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_SCISSOR_TEST);
+  glEnable(GL_BLEND);
+  glBlendEquation(GL_FUNC_ADD);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  blendEnabled_ = true;
+  culling_ = false;
+}
+
+void GDevGL::releaseGLObjects() {
+  programs_.release();
+  for (auto& row : samplers_) {
+    for (GLuint& s : row) {
+      if (s) glDeleteSamplers(1, &s);
+      s = 0;
+    }
+  }
+  if (transformBuffer_) glDeleteBuffers(1, &transformBuffer_);
+  if (vertexBuffer_) glDeleteBuffers(1, &vertexBuffer_);
+  if (vertexArray_) glDeleteVertexArrays(1, &vertexArray_);
+  transformBuffer_ = vertexBuffer_ = vertexArray_ = 0;
+}
+
+void GDevGL::term() {
+  if (context_) {
+    inScene_ = false;
+    renderTarget_ = nullptr;
+    while (!textures_.empty()) delete textures_.back();
+    releaseScreenBuffer();
+    releaseGLObjects();
+    context_.reset();
+  }
+  textures_.clear();
+  backWidth_ = backHeight_ = screenWidth_ = screenHeight_ = -1;
+  lost_ = true;
+}
+
+// ------------------------------------------------------- sizes and reset
+
+bool GDevGL::setWindowSize(int32_t backWidth, int32_t backHeight, int32_t screenWidth, int32_t screenHeight) {
+  if (backWidth < 1 || backHeight < 1) return false;
+  LogWrite(LOG_TRACE, u"changing device window size to %d, %d\n", backWidth, backHeight);
+  releaseCachedResources();
+  requestedBackWidth_ = backWidth;
+  requestedBackHeight_ = backHeight;
+  if (screenWidth < 1 || screenHeight < 1) {
+    screenWidth = backWidth;
+    screenHeight = backHeight;
+  }
+  requestedScreenWidth_ = screenWidth;
+  requestedScreenHeight_ = screenHeight;
+  backWidth_ = backHeight_ = screenWidth_ = screenHeight_ = -1;
+  lost_ = true;
+  restoreDevice();
+  return true;
+}
+
+bool GDevGL::validateScreen() {
+  if (!lost_ && backWidth_ >= 1) return true;
+  restoreDevice();
+  return true;
+}
+
+bool GDevGL::restoreDevice() {
+  LogWrite(LOG_TRACE, u"GDevGL::restoreDevice()\n");
+  if (!context_ ||
+      !resetScreen(requestedBackWidth_, requestedBackHeight_, requestedScreenWidth_, requestedScreenHeight_)) {
+    LogWrite(LOG_TRACE, u"GDevGL::restoreDevice : failed to resetScreen\n");
+    lost_ = true;
+    return false;
+  }
+  lost_ = false;
+  LogWrite(LOG_TRACE, u"GDevGL::restoreDevice() : ok.\n");
+  return true;
+}
+
+bool GDevGL::resetScreen(int32_t backWidth, int32_t backHeight, int32_t screenWidth, int32_t screenHeight) {
+  LogWrite(LOG_TRACE, u"GDevGL::resetScreen(%d,%d,%d,%d)\n", backWidth, backHeight, screenWidth, screenHeight);
+  if (screenWidth >= 1 && screenHeight >= 1 && (screenWidth != backWidth || screenHeight != backHeight)) {
+    LogWrite(LOG_TRACE, u"GDevGL::resetScreen : use alternate render buffer\n");
+  }
+  if (screenWidth < 1 || screenHeight < 1) {
+    screenWidth = backWidth;
+    screenHeight = backHeight;
+  }
+  backWidth_ = backHeight_ = screenWidth_ = screenHeight_ = -1;
+  if (backWidth < 1 || backHeight < 1) return false;
+
+  inScene_ = false;
+  renderTarget_ = nullptr;
+  for (int unit = 0; unit < 3; ++unit) {
+    glActiveTexture(GL_TEXTURE0 + unit);
+    glBindTexture(GL_TEXTURE_2D, 0);
+  }
+  releaseScreenBuffer();
+  releaseCachedResources();
+  if (!initAppBuffer(screenWidth, screenHeight)) {
+    errorOnce(kErrorScreenBuffer, u"GDevGL::initAppBuffer() : failed to create the screen buffer; drawing goes to the window\n");
+  }
+  backWidth_ = backWidth;
+  backHeight_ = backHeight;
+  screenWidth_ = screenWidth;
+  screenHeight_ = screenHeight;
+
+  // Transforms start over at identity; the next draw sends the top again.
+  projection_ = MatrixIdentity();
+  textureMatrix_ = MatrixIdentity();
+  sendProjection();
+  committed_ = false;
+  useScreenTarget();
+  frameDirty_ = true;
+  return true;
+}
+
+bool GDevGL::initAppBuffer(int32_t width, int32_t height) {
+  const int32_t storageWidth = RoundUpPow2(width);
+  const int32_t storageHeight = RoundUpPow2(height);
+  if (storageWidth > maxTextureSize_ || storageHeight > maxTextureSize_) return false;
+  glActiveTexture(GL_TEXTURE0);
+  glGenTextures(1, &screenTexture_);
+  glBindTexture(GL_TEXTURE_2D, screenTexture_);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, storageWidth, storageHeight, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+  glGenFramebuffers(1, &screenFramebuffer_);
+  glBindFramebuffer(GL_FRAMEBUFFER, screenFramebuffer_);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, screenTexture_, 0);
+  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    // RGBA8 with its alpha read as 1 instead.
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, storageWidth, storageHeight, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, screenTexture_, 0);
+  }
+  const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  glBindTexture(GL_TEXTURE_2D, 0);
+  if (!complete) {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    releaseScreenBuffer();
+    return false;
+  }
+  glDisable(GL_SCISSOR_TEST);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  applyColorMask();
+  screenStorageWidth_ = storageWidth;
+  screenStorageHeight_ = storageHeight;
+  return true;
+}
+
+void GDevGL::releaseScreenBuffer() {
+  if (screenFramebuffer_) glDeleteFramebuffers(1, &screenFramebuffer_);
+  if (screenTexture_) glDeleteTextures(1, &screenTexture_);
+  screenFramebuffer_ = screenTexture_ = 0;
+  screenStorageWidth_ = screenStorageHeight_ = 0;
+}
+
+// ------------------------------------------------------------- targets
+
+void GDevGL::useScreenTarget() {
+  if (screenFramebuffer_) {
+    useTarget({screenFramebuffer_, screenWidth_, screenHeight_, true});
+  } else {
+    useTarget({0, backWidth_, backHeight_, false});
+  }
+}
+
+void GDevGL::useTarget(const Target& target) {
+  target_ = target;
+  glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+  clipped_ = {0, 0, std::max(target.width, 0), std::max(target.height, 0)};
+  partialViewport_ = false;
+  applyViewport();
+  const float sign[4] = {target.offscreen ? -1.0f : 1.0f, 0.0f, 0.0f, 0.0f};
+  glBufferSubData(GL_UNIFORM_BUFFER, kTargetOffset, sizeof sign, sign);
+  if (culling_) glFrontFace(target.offscreen ? GL_CW : GL_CCW);
+}
+
+GDevArea GDevGL::toGL(const GDevArea& area) const {
+  if (target_.offscreen) return area;
+  return {area.x, target_.height - area.y - area.height, area.width, area.height};
+}
+
+void GDevGL::applyViewport() {
+  const GDevArea gl = toGL(clipped_);
+  glViewport(gl.x, gl.y, gl.width, gl.height);
+}
+
+// --------------------------------------------------------------- frames
+
+bool GDevGL::impl_beginScene(GDevTexture* target) {
+  if (!context_) return false;
+  if (inScene_) {
+    LogWrite(LOG_TRACE, u"GDevGL::impl_beginScene() : failed to BeginScene(a scene is open)\n");
+    return false;
+  }
+  if (lost_ && !restoreDevice()) return false;
+  // Nothing stays bound that could be the new target.
+  for (int unit = 0; unit < 3; ++unit) {
+    glActiveTexture(GL_TEXTURE0 + unit);
+    glBindTexture(GL_TEXTURE_2D, 0);
+  }
+  if (target) {
+    auto* texture = static_cast<GDevGLTexture*>(target);
+    if (!texture->texture_) {
+      LogWrite(LOG_TRACE, u"GDevGL::impl_beginScene() : texture object is not created!\n");
+      return false;
+    }
+    // Pixels the owner changed before this scene go in first, so that no
+    // later bind puts them over what the scene renders.
+    glActiveTexture(GL_TEXTURE0);
+    texture->uploadIfChanged();
+    glBindTexture(GL_TEXTURE_2D, 0);
+    if (!texture->ensureFramebuffer()) {
+      LogWrite(LOG_TRACE, u"GDevGL::impl_beginScene() : failed to setRenderTarget\n");
+      return false;
+    }
+    renderTarget_ = texture;
+    useTarget({texture->framebuffer_, std::max(texture->width_, 0), std::max(texture->height_, 0), true});
+  } else {
+    renderTarget_ = nullptr;
+    useScreenTarget();
+  }
+  inScene_ = true;
+  return true;
+}
+
+bool GDevGL::impl_endScene(bool capture, RGBAImageRef* captured) {
+  if (!inScene_) {
+    LogWrite(LOG_TRACE, u"GDevGL::impl_endScene() : failed to EndScene(no scene is open)\n");
+    return false;
+  }
+  inScene_ = false;
+  bool ok = true;
+  GDevGLTexture* texture = renderTarget_;
+  if (texture) {
+    if (texture->keepMode_ == 1 || capture) {
+      ok = readBack(texture);
+      if (ok && capture && captured) {
+        RGBAImageRef image;
+        texture->source_->getImage(image);
+        *captured = image.share();
+      }
+    }
+  } else {
+    frameDirty_ = true;
+  }
+  renderTarget_ = nullptr;
+  useScreenTarget();
+  return ok;
+}
+
+bool GDevGL::readBack(GDevGLTexture* texture) {
+  LogWrite(LOG_TRACE, u"GDevGL::readBack(%p)\n", texture);
+  const int32_t width = std::max(texture->width_, 0);
+  const int32_t height = std::max(texture->height_, 0);
+  std::vector<uint8_t> bytes(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+  for (int i = 0; i < 8 && glGetError() != GL_NO_ERROR; ++i) {
+  }
+  if (!bytes.empty()) {
+    glBindFramebuffer(GL_FRAMEBUFFER, texture->framebuffer_);
+    glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, bytes.data());
+    glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer);
+  }
+  const GLenum error = glGetError();
+  if (error != GL_NO_ERROR) {
+    LogWrite(LOG_TRACE, u"GDevGL::readBack() : failed to glReadPixels(%04x)\n", error);
+    return false;
+  }
+  texture->source_->setPixels(bytes);
+  // The texture already holds these pixels: no upload on the next bind.
+  texture->uploadedRevision_ = texture->source_->getRevision();
+  LogWrite(LOG_TRACE, u"GDevGL::readBack() : Done(user:%p)\n", texture);
+  return true;
+}
+
+void GDevGL::impl_swapBuffers(const GDevArea&, const GDevArea& dest) {
+  if (!context_ || lost_ || backWidth_ < 1) return;
+  if (inScene_) {
+    LogWrite(LOG_TRACE, u"GDevGL::impl_swapBuffers() : a scene is open\n");
+    return;
+  }
+  const GDevArea rect =
+      dest.width != 0 && dest.height != 0 ? dest : GDevArea{0, 0, backWidth_, backHeight_};
+  // Nothing new to show: the window keeps its last frame.
+  if (!frameDirty_ && rect == lastPresent_) return;
+
+  if (screenFramebuffer_) {
+    int drawableWidth = 0;
+    int drawableHeight = 0;
+    context_->drawableSize(&drawableWidth, &drawableHeight);
+    if (drawableWidth < 1 || drawableHeight < 1) {
+      drawableWidth = backWidth_;
+      drawableHeight = backHeight_;
+    }
+    useTarget({0, backWidth_, backHeight_, false});
+    glViewport(0, 0, drawableWidth, drawableHeight);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    setMatrixTexture_Ident();
+    setBlendingContext(0, BLENDINGCONTEXT_BOTH);
+    setMatrixProj_Ortho2D(0.0f, 0.0f, static_cast<float>(backWidth_), static_cast<float>(backHeight_));
+    setupBlend(GDEV_BLEND_COPY, 0, 0);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, screenTexture_);
+    glBindSampler(0, samplers_[kLinear][kClampEdge]);
+    const GDevUV uv{0.0f, 0.0f, static_cast<float>(screenWidth_) / static_cast<float>(screenStorageWidth_),
+                    static_cast<float>(screenHeight_) / static_cast<float>(screenStorageHeight_)};
+    const GDevRectF corners{static_cast<float>(rect.x), static_cast<float>(rect.y),
+                            static_cast<float>(rect.x + rect.width), static_cast<float>(rect.y + rect.height)};
+    // The picture goes up unmoved whatever the model-view top holds.
+    stack_.push();
+    stack_.top() = MatrixIdentity();
+    matrixChanged();
+    drawQuad(GLProgram::Texture, corners, nullptr, &uv, 1);
+    stack_.pop();
+    matrixChanged();
+    glBindTexture(GL_TEXTURE_2D, 0);
+  }
+  context_->swapBuffers();
+  ++presents_;
+  frameDirty_ = false;
+  lastPresent_ = rect;
+  useScreenTarget();
+}
+
+std::u16string GDevGL::formatStatus(std::u16string_view text) {
+  return Format(u"%s / T:%3d / VB:%3d ", text, static_cast<int32_t>(textures_.size()), 0);
+}
+
+void GDevGL::setDialogBoxMode(bool) {}
+
+void GDevGL::refreshWindow() { frameDirty_ = true; }
+
+void GDevGL::releaseCachedResources() {}
+
+void GDevGL::finish() {
+  if (context_) glFinish();
+}
+
+// ----------------------------------------------------- viewport and clear
+
+bool GDevGL::setViewport(int32_t x, int32_t y, int32_t width, int32_t height) {
+  if (screenHeight_ == -1 || !context_) return false;
+  const int64_t targetWidth = target_.width;
+  const int64_t targetHeight = target_.height;
+  int64_t cx = x, cy = y, cw = width, ch = height;
+  if (!(cx >= 0 && cy >= 0 && cx + cw <= targetWidth && cy + ch <= targetHeight)) {
+    if (cx < 0) {
+      cw += cx;
+      cx = 0;
+    }
+    if (cx + cw > targetWidth) cw = targetWidth - cx;
+    if (cw < 0) {
+      cx = 0;
+      cw = 0;
+    }
+    if (cy < 0) {
+      ch += cy;
+      cy = 0;
+    }
+    if (cy + ch > targetHeight) ch = targetHeight - cy;
+    if (ch < 0) {
+      cy = 0;
+      ch = 0;
+    }
+  }
+  viewport_ = {x, y, width, height};
+  clipped_ = {static_cast<int32_t>(cx), static_cast<int32_t>(cy), static_cast<int32_t>(cw), static_cast<int32_t>(ch)};
+  partialViewport_ = !(clipped_ == viewport_);
+  applyViewport();
+  return true;
+}
+
+int GDevGL::clearRegion(uint32_t flags, int32_t x, int32_t y, int32_t width, int32_t height, const float color[4]) {
+  if (!context_ || backWidth_ < 0 || backHeight_ < 0 || screenWidth_ < 0 || screenHeight_ < 0) return 0;
+  if (!(flags & GDEV_CLEAR_TARGET)) return 0;
+  // Clearing never reaches outside the viewport.
+  GDevArea area = clipped_;
+  const bool whole = (flags & GDEV_CLEAR_WHOLE) ||
+                     (x <= 0 && y <= 0 && width >= target_.width && height >= target_.height);
+  if (!whole) {
+    const int64_t x0 = std::max<int64_t>(x, clipped_.x);
+    const int64_t y0 = std::max<int64_t>(y, clipped_.y);
+    const int64_t x1 = std::min<int64_t>(int64_t{x} + width, int64_t{clipped_.x} + clipped_.width);
+    const int64_t y1 = std::min<int64_t>(int64_t{y} + height, int64_t{clipped_.y} + clipped_.height);
+    if (x1 <= x0 || y1 <= y0) return 0;
+    area = {static_cast<int32_t>(x0), static_cast<int32_t>(y0), static_cast<int32_t>(x1 - x0),
+            static_cast<int32_t>(y1 - y0)};
+  }
+  if (area.width <= 0 || area.height <= 0) return 0;
+  const GDevArea gl = toGL(area);
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(gl.x, gl.y, gl.width, gl.height);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glClearColor(TruncToByte(color[0]), TruncToByte(color[1]), TruncToByte(color[2]), TruncToByte(color[3]));
+  glClear(GL_COLOR_BUFFER_BIT);
+  applyColorMask();
+  glDisable(GL_SCISSOR_TEST);
+  return 0;
+}
+
+// ------------------------------------------------ contexts and filters
+
+void GDevGL::applyColorMask() {
+  switch (channelMode_) {
+    case BLENDINGCONTEXT_BOTH: glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE); break;
+    case BLENDINGCONTEXT_COLORONLY: glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE); break;
+    case BLENDINGCONTEXT_ALPHAONLY: glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE); break;
+    default: break;  // keeps the last mask
+  }
+}
+
+int GDevGL::setBlendingContext(int32_t context, int32_t channelMode) {
+  if (context < 0 || context > 2) return -1;
+  channelMode_ = channelMode;
+  if (!context_) return 0;
+  applyColorMask();
+  glDisable(GL_DITHER);
+  blendEnabled_ = context != 1;
+  if (blendEnabled_) {
+    glEnable(GL_BLEND);
+  } else {
+    glDisable(GL_BLEND);
+  }
+  setCulling(context != 0);
+  setAllFilters(context == 0 ? filterFor2D(filter2D_) : filterFor3D(filter3D_));
+  return 0;
+}
+
+void GDevGL::setCulling(bool on) {
+  culling_ = on;
+  if (!context_) return;
+  if (on) {
+    // Clockwise triangles on screen go; offscreen targets are stored upside
+    // down, which turns their winding round.
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glFrontFace(target_.offscreen ? GL_CW : GL_CCW);
+  } else {
+    glDisable(GL_CULL_FACE);
+  }
+}
+
+GDevGL::Filter GDevGL::filterFor3D(int32_t mode) const {
+  if (mode == 0) return kNearest;
+  if (mode == 2) return kAnisotropic;
+  return kLinear;
+}
+
+void GDevGL::setAllFilters(Filter filter) {
+  for (Filter& f : unitFilter_) f = filter;
+}
+
+void GDevGL::setFilter2D(int32_t mode, bool applyNow) {
+  if (applyNow) {
+    unitFilter_[0] = filterFor2D(mode);
+  } else {
+    filter2D_ = mode;
+  }
+}
+
+void GDevGL::setFilter3D(int32_t mode, bool applyNow) {
+  if (applyNow) {
+    unitFilter_[0] = filterFor3D(mode);
+  } else {
+    filter3D_ = mode;
+  }
+}
+
+void GDevGL::setFilterLevel(int32_t level, bool applyNow) {
+  if (applyNow) {
+    unitFilter_[0] = filterFor3D(filter3D_);
+  } else {
+    filterLevel_ = level;
+  }
+}
+
+void GDevGL::errorOnce(unsigned key, std::u16string_view message) {
+  const unsigned bit = 1u << key;
+  if (reportedErrors_ & bit) return;
+  reportedErrors_ |= bit;
+  LogWrite(LOG_ERROR, message);
+}

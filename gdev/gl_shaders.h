@@ -1,0 +1,61 @@
+// The GLSL 330 programs of the OpenGL device: one shared vertex stage and one
+// fragment stage per way of combining textures and vertex colours, and the
+// vertex and uniform-block layouts they read. Main thread, context current.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "gdev/gl_api.h"
+
+enum class GLProgram : int {
+  Color,          // vertex colour
+  Texture,        // texture 0
+  TextureColor,   // texture 0 x vertex colour
+  Texture2,       // texture 0 x texture 1
+  Texture2Color,  // texture 0 x vertex colour x texture 1
+  CrossFade,      // mix(texture 0, texture 1, uFactor)
+  RuleFade,       // mix(texture 0, texture 2, alpha of texture 1)
+  WithAlpha,      // colour of texture 0, alpha of texture 1
+  Count,
+};
+
+// One vertex of every drawing operation (attribute locations 0 to 4).
+struct GLVertex {
+  float x, y, z;
+  float r, g, b, a;
+  float u0, v0, u1, v1, u2, v2;
+};
+
+// The uniform block "Transforms" (std140, binding point 0): the arrays go in
+// untransposed, so the shaders' P * (W * v) is the engine's v x W x P; the
+// target's y sign flips offscreen targets so they are stored top row first.
+struct GLTransformBlock {
+  float world[16];
+  float projection[16];
+  float target[4];  // x: y sign (-1 offscreen, +1 window)
+};
+constexpr GLuint kTransformBinding = 0;
+constexpr GLintptr kWorldOffset = offsetof(GLTransformBlock, world);
+constexpr GLintptr kProjectionOffset = offsetof(GLTransformBlock, projection);
+constexpr GLintptr kTargetOffset = offsetof(GLTransformBlock, target);
+
+class GLPrograms {
+ public:
+  GLPrograms() = default;
+  GLPrograms(const GLPrograms&) = delete;
+  GLPrograms& operator=(const GLPrograms&) = delete;
+
+  // Compiles and links every program and sets its sampler units; false with
+  // the compiler's log in *error.
+  bool build(std::string* error);
+  void release();
+
+  GLuint get(GLProgram which) const { return programs_[static_cast<int>(which)]; }
+  // The cross fade's factor uniform.
+  GLint factorLocation() const { return factorLocation_; }
+
+ private:
+  GLuint programs_[static_cast<int>(GLProgram::Count)] = {};
+  GLint factorLocation_ = -1;
+};

@@ -1,0 +1,48 @@
+// Windows that can hold an OpenGL 3.3 core context, and that context: SDL
+// owns both. The graphics device makes its context on the main window; tests
+// and benchmarks make a hidden window of their own. Main thread only; the
+// context stays current on the thread that made it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+struct SDL_Window;
+
+namespace platform {
+
+// Starts SDL's video subsystem (counted), asks for the framebuffer the device
+// needs (8-bit RGB, no depth or stencil, double-buffered, OpenGL 3.3 core) and
+// makes a window of the client size w x h with OpenGL support, hidden when
+// asked. Null on failure with SDL's reason in *error.
+SDL_Window* CreateGLWindow(std::u16string_view title, int width, int height, bool hidden, std::string* error);
+
+// Destroys the window and releases the video subsystem it started.
+void DestroyGLWindow(SDL_Window* window);
+
+class GLContext {
+ public:
+  // An OpenGL 3.3 core context on the window, made current. Null on failure
+  // with SDL's reason in *error (no such context on this machine, or the
+  // window was not made for OpenGL).
+  static std::unique_ptr<GLContext> create(SDL_Window* window, std::string* error);
+  ~GLContext();
+  GLContext(const GLContext&) = delete;
+  GLContext& operator=(const GLContext&) = delete;
+
+  // Shows the back buffer.
+  void swapBuffers();
+  // 1 waits for the vertical blank, 0 does not. False when the driver refuses.
+  bool setSwapInterval(int interval);
+  // The window's framebuffer in pixels (larger than the client size on
+  // high-density displays).
+  void drawableSize(int* width, int* height) const;
+
+ private:
+  GLContext(SDL_Window* window, void* context) : window_(window), context_(context) {}
+  SDL_Window* window_;
+  void* context_;
+};
+
+}  // namespace platform
