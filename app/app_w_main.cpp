@@ -1,6 +1,7 @@
-// The app_w executable. For now it creates the game environment and reads the
-// configuration file named on the command line into it; the rest of start-up
-// (controller, window, scheduler) is built on top of it.
+// The app_w executable. For now it creates the game environment, reads the
+// configuration file named on the command line into it, opens the main
+// window and runs frames until the window is closed; the rest of start-up
+// (controller, scene, scheduler) is built on top of it.
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "app/game_environment.h"
 #include "app/log.h"
+#include "app/main_window.h"
 #include "app/timer.h"
 #include "platform/std_streams.h"
 #include "platform/utf8.h"
@@ -26,5 +28,18 @@ int main(int argc, char** argv) {
   GameEnvironment environment(base, {u"."}, {});
   if (!environment.init(args.back())) return 1;
   LogWrite(LOG_WARN, u"%s: 読み込みました\n", args.back());
+
+  const Config::WindowRecord& window = environment.window();
+  const std::u16string& title = window.title.empty() ? environment.getProductName() : window.title;
+  if (!CreateMainWindow(window.width, window.height, FrameModeFromFlipMethod(window.flipMethod),
+                        window.flipMethodRate, window.resizable, title,
+                        environment.getCursorPath(APValue(window.defaultCursor)), window.sizes)) {
+    return 1;
+  }
+  EnableCloseMenu(window.enableExitByUser);
+  ShowMainWindow(true);
+  while (PumpMessagesGuarded(0, false) != -1) {
+  }
+  DestroyMainWindow();
   return 0;
 }

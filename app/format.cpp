@@ -52,7 +52,7 @@ void formatInteger(std::u16string& out, const FormatArg& arg, char16_t conv, con
   std::u16string sign;
   std::u16string digits;
   if (conv == u'd' || conv == u'i') {
-    if (arg.isNegative()) sign = u"-";
+    if (arg.isNegative()) sign.push_back(u'-');
     digits = digitsOf(arg.magnitude(), 10, false);
   } else if (conv == u'u') {
     digits = digitsOf(arg.asUnsigned(), 10, false);

@@ -29,8 +29,16 @@ bool IsAdministratorUF(int32_t* result) {
   return true;
 }
 
+namespace {
+void (*messageBoxPointerHook)(bool) = nullptr;
+}  // namespace
+
+void SetMessageBoxPointerHook(void (*hook)(bool boxOpening)) { messageBoxPointerHook = hook; }
+
 bool ShowMessageBox(std::u16string_view text, std::u16string_view caption, uint32_t flags, int32_t* button) {
+  if (messageBoxPointerHook) messageBoxPointerHook(true);
   const int pressed = platform::ShowMessageBox(text, caption, flags);
+  if (messageBoxPointerHook) messageBoxPointerHook(false);
   if (button) *button = pressed;
   return true;
 }

@@ -19,8 +19,14 @@ bool IsUserAdmin();
 bool IsAdministratorUF(int32_t* result);
 
 // A modal box with the Windows type bits; button := the button pressed.
-// Always true.
+// The pointer is let out of the main window while the box is open (see
+// SetMessageBoxPointerHook). Always true.
 bool ShowMessageBox(std::u16string_view text, std::u16string_view caption, uint32_t flags, int32_t* button);
+
+// Set by the main window: ShowMessageBox calls hook(true) before the box
+// opens (the window releases its pointer clip and marks itself for redraw)
+// and hook(false) after it closed (the clip flag comes back). Null: none.
+void SetMessageBoxPointerHook(void (*hook)(bool boxOpening));
 
 // Opens the path or address with xdg-open, which receives it as its one
 // argument (never through a shell). False (logged at TRACE) when it cannot

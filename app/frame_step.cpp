@@ -1,0 +1,352 @@
+// The message pump and the frame step of the main window: window input
+// turned into the engine's events, the paced wait for the next frame, and
+// one frame (timers, pointer leave, render, texture sweep). Main thread; the
+// pump and the frame step refuse re-entry.
+#include <algorithm>
+#include <memory>
+
+#include "app/event.h"
+#include "app/event_queue.h"
+#include "app/log.h"
+#include "app/main_window.h"
+#include "app/main_window_state.h"
+#include "app/screen_flags.h"
+#include "app/timer.h"
+#include "gdev/gdev_factory.h"
+#include "gdev/texture_manager.h"
+
+namespace main_window_local {
+
+namespace {
+
+constexpr uint32_t kVkReturn = 13;
+constexpr uint32_t kVkAlt = 18;
+constexpr uint32_t kVkF10 = 121;
+constexpr int32_t kSweepPeriod = 300;
+
+void dispatchInput(const Event& event) {
+  if (MainWindowScene* scene = state().scene) scene->dispatchInput(event);
+}
+
+// Keys typed with Alt held are the window's own (menu keys): only F10 and
+// the release of Alt+Enter mean something to the engine.
+void handleKey(const platform::WindowEvent& e) {
+  const bool down = e.kind == platform::WindowEvent::kKeyDown;
+  const bool alt = (e.modifiers & platform::WindowEvent::kAlt) != 0 || e.virtualKey == kVkAlt;
+  if (alt && e.virtualKey != kVkF10) {
+    if (!down && e.virtualKey == kVkReturn && !MoviePlayingFlag) {
+      PostEvent(std::make_unique<AppEvent>(AppEvent::kToggleScreenMode, 0));
+    }
+    return;
+  }
+  if (e.virtualKey == 0) return;
+  KeyEvent key;
+  key.virtualKey = e.virtualKey;
+  key.action = down ? KeyEvent::kDown : KeyEvent::kUp;
+  if (e.modifiers & platform::WindowEvent::kShift) key.modifiers |= KeyEvent::kShift;
+  if (e.modifiers & platform::WindowEvent::kCtrl) key.modifiers |= KeyEvent::kCtrl;
+  key.repeat = e.repeat ? 1 : 0;
+  dispatchInput(key);
+}
+
+void handleMouse(const platform::WindowEvent& e) {
+  State& s = state();
+  markPointerActivity();
+  s.pointerInside = true;
+  s.pointerLeft = false;
+  s.lastClientX = e.x;
+  s.lastClientY = e.y;
+  int32_t x = e.x, y = e.y;
+  MapClientToLogical(mapping(), &x, &y);
+  s.lastLogicalX = x;
+  s.lastLogicalY = y;
+
+  int32_t action = MouseEvent::kMove;
+  int32_t button = MouseEvent::kNone;
+  int32_t wheel = 0;
+  switch (e.kind) {
+    case platform::WindowEvent::kMouseMove:
+      break;
+    case platform::WindowEvent::kMouseDown:
+    case platform::WindowEvent::kMouseUp: {
+      const bool down = e.kind == platform::WindowEvent::kMouseDown;
+      if (e.button == platform::WindowEvent::kLeft) {
+        s.leftDown = down;
+        button = MouseEvent::kLeft;
+      } else if (e.button == platform::WindowEvent::kRight) {
+        s.rightDown = down;
+        button = MouseEvent::kRight;
+      } else {
+        return;  // middle and extra buttons only count as activity
+      }
+      action = down ? MouseEvent::kPress : MouseEvent::kRelease;
+      break;
+    }
+    case platform::WindowEvent::kMouseWheel:
+      action = MouseEvent::kWheel;
+      wheel = e.wheel;
+      break;
+    default:
+      return;
+  }
+  dispatchInput(MouseEvent(x, y, action, button, wheel, 0));
+}
+
+// A close request is the close button (the window cannot tell it from
+// Alt+F4): the game decides, or, with no game running, the engine ends.
+void handleCloseRequest() {
+  State& s = state();
+  if (s.quit) return;
+  if (s.scene) {
+    PostEvent(std::make_unique<AppEvent>(AppEvent::kClose, 0));
+  } else {
+    s.quit = true;
+  }
+}
+
+void handleFocusGained() {
+  State& s = state();
+  s.focused = true;
+  if (s.requestFullScreen && !s.fullScreen) {
+    LogWrite(LOG_TRACE, u"request restore fullscreen\n");
+    s.restorePending = true;
+  }
+  if (s.restorePending && !platform::IsWindowMinimized(s.window)) {
+    s.restorePending = false;
+    if (s.requestFullScreen) {
+      LogWrite(LOG_TRACE, u"restore fullscreen\n");
+      ApplyScreenMode(true, 0);
+      LogWrite(LOG_TRACE, u"restore fullscreen ok\n");
+    } else {
+      ApplyScreenMode(false, s.requestEntry);
+    }
+  }
+  applyClip();
+  markPointerActivity();
+}
+
+void handleFocusLost() {
+  State& s = state();
+  // Focus that has already come back (the engine's own message box took it
+  // for a while) is no deactivation.
+  if (s.window && platform::WindowHasInputFocus(s.window)) return;
+  s.focused = false;
+  platform::ConfinePointer(s.window, false);
+  if (s.fullScreen) {
+    LogWrite(LOG_TRACE, u"restore org mode\n");
+    LogWrite(LOG_TRACE, u"restore org mode ok\n");
+  }
+  if (s.requestFullScreen) {
+    s.restorePending = true;
+    platform::MinimizeWindow(s.window);
+  }
+  PostEvent(std::make_unique<AppEvent>(AppEvent::kDeactivated, 0));
+}
+
+void handleResized(const platform::WindowEvent& e) {
+  State& s = state();
+  if (GDevFactory::device) GDevFactory::device->refreshWindow();
+  GUIChangedFlag = 1;
+  if (s.fullScreen || e.x <= 0 || e.y <= 0 || platform::IsWindowMinimized(s.window)) return;
+  s.clientW = e.x;
+  s.clientH = e.y;
+  s.picture = {0, 0, e.x, e.y};
+  // A sizing border may not make the window smaller than its entry.
+  if (s.resizable && s.currentEntry >= 0) {
+    const WindowSizeEntry& entry = s.sizes[s.currentEntry];
+    if (e.x < entry.width || e.y < entry.height) {
+      platform::SetClientSize(s.window, entry.width, entry.height);
+      s.clientW = entry.width;
+      s.clientH = entry.height;
+      s.picture = {0, 0, entry.width, entry.height};
+    }
+  }
+  LogWrite(LOG_TRACE, u"WM_SIZE(%d, %d) (cs:%d,%d)\n", e.x, e.y, s.clientW, s.clientH);
+}
+
+// Draws the scene (black without one) into the device's screen buffer.
+bool drawScene(GDev* device) {
+  State& s = state();
+  MainWindowScene* scene = s.scene;
+  if (scene) scene->updateRoot();
+  if (!device->impl_beginScene(nullptr)) return false;
+  device->setViewport(0, 0, s.logicalW, s.logicalH);
+  const uint32_t rgb = scene ? scene->clearColor() : 0;
+  const float color[4] = {static_cast<float>((rgb >> 16) & 0xFF) / 255.0f,
+                          static_cast<float>((rgb >> 8) & 0xFF) / 255.0f, static_cast<float>(rgb & 0xFF) / 255.0f,
+                          1.0f};
+  device->clearRegion(GDEV_CLEAR_TARGET | GDEV_CLEAR_WHOLE, 0, 0, s.logicalW, s.logicalH, color);
+  device->setMatrixTexture_Ident();
+  if (scene && scene->isRootVisible()) {
+    device->setBlendingContext(0, BLENDINGCONTEXT_BOTH);
+    device->setMatrixProj_Ortho2D(0.0f, 0.0f, static_cast<float>(s.logicalW), static_cast<float>(s.logicalH));
+    device->pushMatrix();
+    scene->paintRoot(device);
+    device->popMatrix();
+  }
+  return device->impl_endScene(false, nullptr);
+}
+
+// One render step; true when a new picture went to the window.
+bool renderStep(int64_t now) {
+  State& s = state();
+  s.lastRenderMicros = now * 1000;
+  if (s.fullScreen && !isForeground()) return false;
+  if (MoviePlayingFlag) {
+    GUIChangedFlag = 0;
+    return false;
+  }
+  GDev* device = GDevFactory::device;
+  bool presented = false;
+  if (GUIChangedFlag && device && drawScene(device)) {
+    ++s.renderedFrames;
+    GUIChangedFlag = 0;
+    presented = true;
+  }
+  ++s.framesSinceMeasure;
+  if (device) {
+    // Windowed, the picture fills the window; full screen, its rectangle.
+    const GDevArea dest = s.fullScreen ? GDevArea{s.picture.x, s.picture.y, s.picture.width, s.picture.height}
+                                       : GDevArea{0, 0, 0, 0};
+    device->impl_swapBuffers(GDevArea{0, 0, 0, 0}, dest);
+    device->afterSwap();
+    device->validateScreen();
+  }
+  if (s.measureStart < 0) s.measureStart = now;
+  if (now - s.measureStart >= 1000) {
+    s.measuredFps = static_cast<float>(s.framesSinceMeasure) * 1000.0f / static_cast<float>(now - s.measureStart);
+    s.framesSinceMeasure = 0;
+    s.measureStart = now;
+  }
+  return presented;
+}
+
+// The pointer left the client area since the last frame: the scene sees
+// one move at the nearest edge point.
+void checkPointerLeave() {
+  State& s = state();
+  if (!s.pointerInside || !s.pointerLeft) return;
+  int32_t x = 0, y = 0;
+  platform::GetPointerPosition(s.window, &x, &y);
+  x = std::clamp(x, 0, std::max(s.clientW - 1, 0));
+  y = std::clamp(y, 0, std::max(s.clientH - 1, 0));
+  MapClientToLogical(mapping(), &x, &y);
+  s.pointerInside = false;
+  s.pointerLeft = false;
+  s.lastLogicalX = x;
+  s.lastLogicalY = y;
+  if (s.scene) s.scene->dispatchInput(MouseEvent(x, y, MouseEvent::kMove, MouseEvent::kNone, 0, 0));
+}
+
+}  // namespace
+
+void handleWindowEvent(const platform::WindowEvent& e) {
+  State& s = state();
+  if (e.windowId != 0 && e.windowId != s.windowId) return;
+  using K = platform::WindowEvent;
+  switch (e.kind) {
+    case K::kCloseRequest:
+      handleCloseRequest();
+      break;
+    case K::kFocusGained:
+      handleFocusGained();
+      break;
+    case K::kFocusLost:
+      handleFocusLost();
+      break;
+    case K::kExposed:
+      if (GDevFactory::device) GDevFactory::device->refreshWindow();
+      GUIChangedFlag = 1;
+      if (s.fullScreen) FrameStep(false);
+      break;
+    case K::kMoved:
+      LogWrite(LOG_TRACE, u"WM_MOVE[%d,%d]\n", e.x, e.y);
+      if (!s.fullScreen) {
+        s.clientX = e.x;
+        s.clientY = e.y;
+      }
+      break;
+    case K::kResized:
+      handleResized(e);
+      break;
+    case K::kRestored:
+    case K::kMaximized:
+      // A full-screen restore that waited for the window to come back.
+      if (s.restorePending && isForeground()) handleFocusGained();
+      break;
+    case K::kPointerEntered:
+      s.pointerLeft = false;
+      markPointerActivity();
+      break;
+    case K::kPointerLeft:
+      s.pointerLeft = true;
+      break;
+    case K::kMouseMove:
+    case K::kMouseDown:
+    case K::kMouseUp:
+    case K::kMouseWheel:
+      handleMouse(e);
+      break;
+    case K::kKeyDown:
+    case K::kKeyUp:
+      handleKey(e);
+      break;
+    case K::kMinimized:
+    case K::kNone:
+      break;
+  }
+}
+
+}  // namespace main_window_local
+
+using namespace main_window_local;
+
+int32_t PumpMessagesGuarded(int32_t mode, bool skipPump) {
+  State& s = state();
+  if (s.pumping) return -1;
+  s.pumping = true;
+  const int32_t result = PumpMessages(mode, skipPump);
+  s.pumping = false;
+  return result;
+}
+
+int32_t PumpMessages(int32_t mode, bool skipPump) {
+  State& s = state();
+  autoHidePointer();
+  if (s.quit) return -1;
+  if (!skipPump) {
+    for (;;) {
+      FramePacer::Wait wait{0, true};
+      if (mode != 1) wait = s.pacer.frameWaitTime(nowMs() * 1000, isForeground(), s.wakeCapMicros);
+      platform::WindowEvent event;
+      if (platform::WaitWindowEvent(wait.timeoutMs, &event)) handleWindowEvent(event);
+      while (platform::PollWindowEvent(&event)) handleWindowEvent(event);
+      if (wait.due || s.quit) break;
+    }
+    if (s.quit) return -1;
+  }
+  if (mode == 2) return 0;
+  return FrameStep(true);
+}
+
+int32_t FrameStep(bool) {
+  State& s = state();
+  if (s.stepping) return 0;
+  s.stepping = true;
+  s.wakeCapMicros = -1;
+  GetTimerManager()->dispatch();
+  checkPointerLeave();
+  const int64_t now = nowMs();
+  stepCursorAnimation(now);
+  bool presented = false;
+  if (!s.window || !platform::IsWindowMinimized(s.window)) presented = renderStep(now);
+  // The pacer moves on every step, so a minimised window does not spin.
+  s.pacer.frameRan(now * 1000, presented);
+  ++s.stepCount;
+  if (++s.frameSteps >= kSweepPeriod) {
+    s.frameSteps = 0;
+    GetTextureManager().finalize();
+  }
+  s.stepping = false;
+  return 0;
+}
