@@ -1,0 +1,257 @@
+// The component tree: painting through the device's matrix stack, hit
+// testing from the topmost child down, input dispatch and the child list.
+// Main thread.
+#include "scene/gui_component.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "app/event.h"
+#include "app/input_target.h"
+#include "app/screen_flags.h"
+#include "gdev/gdev_factory.h"
+
+namespace {
+
+// Coordinates come from scripts as well as from the window: sums and
+// differences are worked out in 64 bits and held to the 32-bit range.
+int32_t Saturate(int64_t v) {
+  return static_cast<int32_t>(
+      std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+
+}  // namespace
+
+// --- GUIComponent ---
+
+GUIComponent::~GUIComponent() {
+  if (parent_) {
+    GUIChangedFlag = 1;
+    parent_->detachChild(this);
+    GUIChangedFlag = 1;
+  }
+  ForgetInputTarget(this);
+}
+
+void GUIComponent::paint(int32_t) {
+  if (visible_ && isDrawable()) {
+    draw();
+    drawAfter();
+  }
+}
+
+GUIComponent* GUIComponent::componentAt(int32_t x, int32_t y) { return contains(x, y) ? this : nullptr; }
+
+GUIComponent* GUIComponent::componentAtPrecise(int32_t x, int32_t y) {
+  return contains(x, y) && hitTestPrecise(x, y) ? this : nullptr;
+}
+
+bool GUIComponent::prepareDraw(int32_t) { return true; }
+
+bool GUIComponent::hitTestPrecise(int32_t, int32_t) { return false; }
+
+void GUIComponent::dispatchKey(const KeyEvent& event) {
+  if (event.action == KeyEvent::kUp) {
+    onKey(event, false);
+  } else if (event.action == KeyEvent::kDown) {
+    onKey(event, true);
+  }
+}
+
+bool GUIComponent::dispatchMouse(const MouseEvent& event) {
+  switch (event.action) {
+    case MouseEvent::kRelease:
+      return onMouseButton(event, false);
+    case MouseEvent::kPress:
+      return onMouseButton(event, true);
+    case MouseEvent::kMove:
+      onMouseMove(event);
+      return true;
+    case MouseEvent::kWheel:
+      return onMouseWheel(event);
+    case 0x8000:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void GUIComponent::onHover(const MouseEvent&, bool) {}
+void GUIComponent::onKey(const KeyEvent&, bool) {}
+bool GUIComponent::onMouseButton(const MouseEvent&, bool) { return false; }
+bool GUIComponent::onMouseWheel(const MouseEvent&) { return false; }
+void GUIComponent::onMouseMove(const MouseEvent&) {}
+
+void GUIComponent::setVisible(bool visible) {
+  if (visible_ == visible) return;
+  visible_ = visible;
+  GUIChangedFlag = 1;
+}
+
+void GUIComponent::setPosition(int32_t x, int32_t y) {
+  if (x_ == x && y_ == y) return;
+  x_ = x;
+  y_ = y;
+  GUIChangedFlag = 1;
+}
+
+void GUIComponent::setSize(int32_t width, int32_t height) {
+  if (width_ == width && height_ == height) return;
+  width_ = width;
+  height_ = height;
+  GUIChangedFlag = 1;
+}
+
+void GUIComponent::setBounds(int32_t x, int32_t y, int32_t width, int32_t height) {
+  setPosition(x, y);
+  setSize(width, height);
+}
+
+bool GUIComponent::contains(int32_t x, int32_t y) const { return x >= 0 && x < width_ && y >= 0 && y < height_; }
+
+void GUIComponent::toLocal(int32_t* x, int32_t* y) const {
+  int64_t lx = *x;
+  int64_t ly = *y;
+  for (const GUIComponent* c = this; c; c = c->parent_) {
+    lx -= c->x_;
+    ly -= c->y_;
+  }
+  *x = Saturate(lx);
+  *y = Saturate(ly);
+}
+
+void GUIComponent::toGlobal(int32_t* x, int32_t* y) const {
+  int64_t gx = *x;
+  int64_t gy = *y;
+  for (const GUIComponent* c = this; c; c = c->parent_) {
+    gx += c->x_;
+    gy += c->y_;
+  }
+  *x = Saturate(gx);
+  *y = Saturate(gy);
+}
+
+// --- GUIComposite ---
+
+GUIComposite::~GUIComposite() {
+  // A child's destructor must not find itself in the list being walked.
+  std::vector<GUIComponent*> children;
+  children.swap(children_);
+  for (GUIComponent* child : children) {
+    child->parent_ = nullptr;
+    GUIChangedFlag = 1;
+    delete child;
+  }
+}
+
+bool GUIComposite::overlaps(const GUIComponent& child) const {
+  const int64_t cx = child.x_;
+  const int64_t cy = child.y_;
+  return cx < width() && cx + child.width_ >= 0 && cy < height() && cy + child.height_ >= 0;
+}
+
+void GUIComposite::paint(int32_t) {
+  if (isVisible() && isDrawable()) {
+    draw();
+    drawAfter();
+  }
+  GDev* device = GDevFactory::device;
+  // Indexed: a child's paint may not add or remove siblings, but if one does
+  // the walk stays inside the list.
+  for (size_t i = 0; i < children_.size(); ++i) {
+    GUIComponent* child = children_[i];
+    if (!child->visible_ || !overlaps(*child)) continue;
+    if (device) {
+      device->pushMatrix();
+      device->translate(static_cast<float>(child->x_), static_cast<float>(child->y_), 0.0f);
+    }
+    child->paint(0);
+    if (device) device->popMatrix();
+  }
+}
+
+GUIComponent* GUIComposite::findAt(int32_t x, int32_t y, bool precise) {
+  for (size_t i = children_.size(); i-- > 0;) {
+    if (i >= children_.size()) continue;
+    GUIComponent* child = children_[i];
+    if (!child->visible_ || !overlaps(*child)) continue;
+    const int32_t cx = Saturate(static_cast<int64_t>(x) - child->x_);
+    const int32_t cy = Saturate(static_cast<int64_t>(y) - child->y_);
+    GUIComponent* hit = precise ? child->componentAtPrecise(cx, cy) : child->componentAt(cx, cy);
+    if (hit) return hit;
+  }
+  if (!contains(x, y)) return nullptr;
+  return hitTestPrecise(x, y) ? this : nullptr;
+}
+
+GUIComponent* GUIComposite::componentAt(int32_t x, int32_t y) { return findAt(x, y, false); }
+
+GUIComponent* GUIComposite::componentAtPrecise(int32_t x, int32_t y) { return findAt(x, y, true); }
+
+bool GUIComposite::prepareDraw(int32_t arg) {
+  for (size_t i = children_.size(); i-- > 0;) {
+    if (i >= children_.size()) continue;
+    GUIComponent* child = children_[i];
+    if (child->visible_ && !child->prepareDraw(arg)) return false;
+  }
+  return true;
+}
+
+void GUIComposite::addChild(GUIComponent* child) {
+  GUIChangedFlag = 1;
+  if (!child || child == this) return;
+  if (std::find(children_.begin(), children_.end(), child) != children_.end()) return;
+  // A child in two lists would be deleted twice.
+  if (child->parent_) child->parent_->removeChild(child);
+  children_.push_back(child);
+  child->parent_ = this;
+  GUIChangedFlag = 1;
+}
+
+void GUIComposite::insertChild(size_t index, GUIComponent* child) {
+  GUIChangedFlag = 1;
+  if (!child || child == this) return;
+  if (std::find(children_.begin(), children_.end(), child) != children_.end()) return;
+  if (child->parent_) child->parent_->removeChild(child);
+  children_.insert(children_.begin() + static_cast<std::ptrdiff_t>(std::min(index, children_.size())), child);
+  child->parent_ = this;
+}
+
+void GUIComposite::raiseChild(GUIComponent* child) {
+  GUIChangedFlag = 1;
+  if (!child || child->parent_ != this) return;
+  std::erase(children_, child);
+  children_.push_back(child);
+}
+
+void GUIComposite::removeChild(GUIComponent* child) {
+  GUIChangedFlag = 1;
+  if (!child) return;
+  const bool wasChild = std::erase(children_, child) > 0;
+  if (child->parent_ == this) child->parent_ = nullptr;
+  GUIChangedFlag = 1;
+  if (wasChild) onChildRemoved(child);
+}
+
+bool GUIComposite::replaceChild(GUIComponent* old, GUIComponent* replacement) {
+  if (!old || !replacement || replacement == this) return false;
+  auto it = std::find(children_.begin(), children_.end(), old);
+  if (it == children_.end()) return false;
+  if (replacement->parent_) replacement->parent_->removeChild(replacement);
+  it = std::find(children_.begin(), children_.end(), old);
+  *it = replacement;
+  replacement->parent_ = this;
+  old->parent_ = nullptr;
+  GUIChangedFlag = 1;
+  onChildRemoved(old);
+  delete old;
+  return true;
+}
+
+void GUIComposite::onChildRemoved(GUIComponent*) {}
+
+void GUIComposite::detachChild(GUIComponent* child) {
+  std::erase(children_, child);
+  child->parent_ = nullptr;
+  onChildRemoved(child);
+}

@@ -1,0 +1,23 @@
+// MyTimer: the timer a component holds as a member; each frame's tick goes
+// to one method of its owner. Made, run and destroyed on the main thread
+// (the timer manager refuses any other).
+#pragma once
+
+#include "app/timer.h"
+
+template <class Owner>
+class MyTimer : public Timer {
+ public:
+  // step may be null: the timer then only keeps time.
+  using Step = void (Owner::*)(float progress);
+
+  MyTimer(Owner* owner, Step step) : owner_(owner), step_(step) {}
+
+  void onTimer(float progress) override {
+    if (step_) (owner_->*step_)(progress);
+  }
+
+ private:
+  Owner* owner_;
+  Step step_;
+};

@@ -1,0 +1,74 @@
+// SceneImpl: the scene. It owns the GUI root, keeps the key map and the
+// name given at set-up, routes window input into the tree, and serves the
+// scene commands (SceneFacade) once it is the global scene. GlobalScene is
+// set by the scene set-up at start-up. Main thread.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "scene/scene.h"
+#include "scene/scene_facade.h"
+
+class SceneImpl : public Scene, public SceneFacade {
+ public:
+  // The root of the screen size becomes the key listener and every
+  // application event is enabled.
+  SceneImpl(int32_t screenWidth, int32_t screenHeight);
+  // Deletes the root and every component in it; stops being the global
+  // scene when it is.
+  ~SceneImpl() override;
+  SceneImpl(const SceneImpl&) = delete;
+  SceneImpl& operator=(const SceneImpl&) = delete;
+
+  bool setup(const std::map<int32_t, int32_t>& keyMap, std::u16string_view name) override;
+  MyGUIRoot* getRoot() override { return root_.get(); }
+  // Mouse events only: an extra child is hidden and moved to the event's
+  // point; while the root has a modal layer the event is routed from the
+  // layer and consumed. Everything else: false.
+  bool handleEvent(const Event& event) override;
+  void movePointer(int32_t x, int32_t y) override;
+  void closeExtra(std::u16string_view name) override;
+
+  // The window's input dispatch: handleEvent, then (not consumed) mouse
+  // events are routed from the root and key events through the key
+  // listener and the key map.
+  void dispatchInput(const Event& event);
+
+  // Sets or clears one code's bit of the application event mask (0..99;
+  // others are ignored).
+  void setAppEventEnabled(int32_t code, bool on) override;
+  // Brings the windows' buttons in line with the whole mask (after they
+  // were rebuilt).
+  void applyAppEventMask();
+
+  const std::map<int32_t, int32_t>& keyMap() const { return keyMap_; }
+  const std::u16string& name() const { return name_; }
+
+  // The scene commands of the screen objects; until those objects exist
+  // in the root's slots they do nothing and report nothing running.
+  bool msgIsTextDisplaying() override { return false; }
+  void msgFinishText() override {}
+  void msgSetKeyWaitIcon(int32_t) override {}
+  void msgSetPosition(int32_t, int32_t, int32_t) override {}
+  void fgFinishCellEffect(int32_t) override {}
+  bool faderIsFading(int32_t, int32_t*) override { return false; }
+
+ private:
+  // Tells the message and menu windows to enable or disable their buttons
+  // that raise this code.
+  void forwardToButtons(int32_t code, bool on);
+
+  std::map<int32_t, int32_t> keyMap_;
+  std::u16string name_;
+  std::unique_ptr<MyGUIRoot> root_;
+};
+
+// The scene every scene command uses (null before start-up and after
+// shutdown).
+SceneImpl* GetGlobalScene();
+// Makes the scene the global scene and installs it as the scene commands'
+// facade; null removes both.
+void SetGlobalScene(SceneImpl* scene);
