@@ -15,21 +15,13 @@
 #include "gdev/gdev_factory.h"
 #include "gdev/image_file.h"
 #include "platform/utf8.h"
+#include "tests/gdev/null_device.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-struct FakeTexture : GDevTexture {
-  FakeTexture(int32_t w, int32_t h) : width(w), height(h) {}
-  void upload(const RGBAImageRef&) override {}
-  void getSize(int32_t* w, int32_t* h) const override { *w = width, *h = height; }
-  void setKeepMode(int32_t) override {}
-  void detach() override {}
-  int32_t width, height;
-};
-
 // Makes fake textures (unless refusing) and records the texture draws.
-class FakeDevice : public GDev {
+class FakeDevice : public NullDevice {
  public:
   bool refuse = false;
   std::vector<GDevTextureCreateParams> made;
@@ -40,7 +32,7 @@ class FakeDevice : public GDev {
   bool createTextureObject(const GDevTextureCreateParams& p, GDevTexture** out) override {
     if (refuse) return false;
     made.push_back(p);
-    *out = new FakeTexture(p.width, p.height);
+    *out = new SizedTexture(p.width, p.height);
     return true;
   }
   bool releaseTextureObject(GDevTexture* t) override {
@@ -71,50 +63,6 @@ class FakeDevice : public GDev {
                 const GDevUV& c, GDevTexture*, GDevTexture*, GDevTexture*, int32_t, int32_t) override {
     record("rule", {a, b, c});
   }
-  // Nothing else is used here.
-  int init(const GDevInitParams&) override { return 0; }
-  bool validateScreen() override { return true; }
-  void term() override {}
-  void impl_swapBuffers(const GDevArea&, const GDevArea&) override {}
-  std::u16string formatStatus(std::u16string_view) override { return {}; }
-  bool setWindowSize(int32_t, int32_t, int32_t, int32_t) override { return true; }
-  bool setViewport(int32_t, int32_t, int32_t, int32_t) override { return true; }
-  bool impl_beginScene(GDevTexture*) override { return true; }
-  bool impl_endScene(bool, RGBAImageRef*) override { return true; }
-  void setDialogBoxMode(bool) override {}
-  void refreshWindow() override {}
-  int clearRegion(uint32_t, int32_t, int32_t, int32_t, int32_t, const float*) override { return 0; }
-  int setBlendingContext(int32_t, int32_t) override { return 0; }
-  void setCulling(bool) override {}
-  void pushMatrix() override {}
-  void popMatrix() override {}
-  void rotate(float, float, float, float) override {}
-  void translate(float, float, float) override {}
-  void translateV(const float*) override {}
-  void multMatrix(const float*) override {}
-  void loadIdentity() override {}
-  void setMatrix(int32_t, const float*) override {}
-  void setMatrix(const float*) override {}
-  void getMatrix(int32_t, float*) override {}
-  void getMatrix(float*) override {}
-  void commitMatrix() override {}
-  void setMatrixProj_Ortho2D(float, float, float, float) override {}
-  void setMatrixProj_PerspectiveFov(float, float, float, float, float) override {}
-  void setMatrixLookAt(const float*, const float*, const float*) override {}
-  void setMatrixTexture_Ident() override {}
-  void setFilter2D(int32_t, bool) override {}
-  void setFilter3D(int32_t, bool) override {}
-  void setFilterLevel(int32_t, bool) override {}
-  void drawPoint(int32_t, int32_t, const float*, int32_t, int32_t) override {}
-  void drawLine(const GDevRect&, const float*, int32_t, int32_t) override {}
-  void drawRect(const GDevRect&, const float*, int32_t, int32_t) override {}
-  void drawRectGradient(const GDevRect&, const float*, const float*, const float*, const float*, int32_t,
-                        int32_t) override {}
-  void fillRect(const GDevRect&, const float*, int32_t, int32_t) override {}
-  void fillRectGradient(const GDevRect&, const float*, const float*, const float*, const float*, int32_t,
-                        int32_t) override {}
-  void drawTextureWithAlpha(const GDevRect&, const GDevUV&, GDevTexture*, GDevTexture*) override {}
-  void releaseCachedResources() override {}
 
  private:
   void record(const char* name, std::vector<GDevUV> list) { calls.push_back(name), uvs = std::move(list); }
