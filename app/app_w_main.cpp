@@ -1,18 +1,21 @@
 // The app_w executable. For now it creates the game environment, reads the
-// configuration file named on the command line into it, opens the main
-// window and runs frames until the window is closed; the rest of start-up
-// (controller, scene, scheduler) is built on top of it.
+// configuration file named on the command line into it, sets up the scene
+// with the main window and runs frames until the window is closed; the rest
+// of start-up (controller, scheduler) is built on top of it.
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "app/event.h"
+#include "app/event_queue.h"
 #include "app/game_environment.h"
 #include "app/log.h"
 #include "app/main_window.h"
 #include "app/timer.h"
 #include "platform/std_streams.h"
 #include "platform/utf8.h"
+#include "scene/scene_setup.h"
 
 int main(int argc, char** argv) {
   platform::IgnoreBrokenPipes();
@@ -29,17 +32,18 @@ int main(int argc, char** argv) {
   if (!environment.init(args.back())) return 1;
   LogWrite(LOG_WARN, u"%s: 読み込みました\n", args.back());
 
-  const Config::WindowRecord& window = environment.window();
-  const std::u16string& title = window.title.empty() ? environment.getProductName() : window.title;
-  if (!CreateMainWindow(window.width, window.height, FrameModeFromFlipMethod(window.flipMethod),
-                        window.flipMethodRate, window.resizable, title,
-                        environment.getCursorPath(APValue(window.defaultCursor)), window.sizes)) {
-    return 1;
+  if (!sceneInit(&environment)) return 1;
+  // Until the controller answers application events, closing the window
+  // ends the run; the other events are dropped.
+  bool closed = false;
+  while (!closed && PumpMessagesGuarded(0, false) != -1) {
+    for (const auto& event : GetEventQueue().takeAll()) {
+      const AppEvent* app = EventAs<AppEvent>(event.get());
+      if (app && app->code == AppEvent::kClose) closed = true;
+    }
   }
-  EnableCloseMenu(window.enableExitByUser);
-  ShowMainWindow(true);
-  while (PumpMessagesGuarded(0, false) != -1) {
-  }
+  sceneDetach();
+  sceneRelease();
   DestroyMainWindow();
   return 0;
 }

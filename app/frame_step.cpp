@@ -292,6 +292,7 @@ void handleWindowEvent(const platform::WindowEvent& e) {
       handleKey(e);
       break;
     case K::kMinimized:
+    case K::kTextInput:  // only the input box reads typed text
     case K::kNone:
       break;
   }

@@ -419,6 +419,7 @@ void SetCursorPosLogical(int32_t x, int32_t y) {
   s.lastClientY = cy;
   s.lastLogicalX = x;
   s.lastLogicalY = y;
+  if (s.scene) s.scene->movePointer(x, y);
 }
 
 LogicalPoint GetCursorPosLogical() {

@@ -35,6 +35,11 @@ class MainWindowScene {
   virtual uint32_t clearColor() const = 0;
   // The effective pointer file changed (empty: the system arrow).
   virtual void cursorFileChanged(std::u16string_view file) = 0;
+  // The engine placed the pointer at this logical point.
+  virtual void movePointer(int32_t x, int32_t y) {
+    (void)x;
+    (void)y;
+  }
 };
 
 // --- creation and lifetime ---

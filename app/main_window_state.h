@@ -1,6 +1,7 @@
 // The main window's process-wide state record, shared by main_window.cpp
 // (creation, presentation, pointer, script functions) and frame_step.cpp
-// (pump, window input, frame). Not for other files. Main thread.
+// (pump, window input, frame), and input_box_window.cpp (the drawn input
+// box). Not for other files. Main thread.
 #pragma once
 
 #include <cstdint>

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <random>
 
+#include "app/input_box.h"
 #include "app/log.h"
 #include "app/string_util.h"
 #include "platform/message_box.h"
@@ -216,9 +217,5 @@ std::u16string RtfToPlainText(const std::vector<uint8_t>& rtf) {
 
 bool ShowInputDialog(std::u16string* text, std::u16string_view initial, int32_t maxLength,
                      std::u16string_view prompt, std::u16string_view caption) {
-  (void)maxLength;
-  (void)prompt;
-  (void)caption;
-  *text = std::u16string(initial);
-  return false;
+  return ShowInputBox(caption, prompt, initial, maxLength, text);
 }

@@ -50,8 +50,8 @@ int32_t ShowRichTextDialog(std::u16string_view title, const std::vector<uint8_t>
 // "\uN" characters kept.
 std::u16string RtfToPlainText(const std::vector<uint8_t>& rtfBytes);
 
-// The text-input entry point. The box itself is drawn by the engine in its
-// window; until a window exists the dialog answers as cancelled: false and
-// the initial text unchanged.
+// The text-input entry point: ShowInputBox (app/input_box.h), drawn by the
+// engine in its window; without a window the box answers as cancelled:
+// false and the initial text unchanged.
 bool ShowInputDialog(std::u16string* text, std::u16string_view initial, int32_t maxLength,
                      std::u16string_view prompt, std::u16string_view caption);

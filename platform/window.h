@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 struct SDL_Window;
@@ -35,6 +36,7 @@ struct WindowEvent {
     kMouseWheel,     // x, y, wheel
     kKeyDown,        // virtualKey, modifiers, repeat
     kKeyUp,
+    kTextInput,      // text: characters typed (input method included)
   };
   enum Button : int32_t { kLeft = 1, kRight = 2, kMiddle = 3, kOtherButton = 4 };
   enum Modifier : uint32_t { kShift = 1, kCtrl = 2, kAlt = 4 };
@@ -49,6 +51,7 @@ struct WindowEvent {
   uint32_t virtualKey = 0;  // 0 for keys without a virtual-key number
   uint32_t modifiers = 0;   // Modifier bits held with the key
   bool repeat = false;      // the key was already down
+  std::u16string text;      // kTextInput only
 };
 
 // The Windows virtual-key number of an SDL key code (SDL_Keycode), 0 when
@@ -115,6 +118,10 @@ void GetClientPosition(SDL_Window* window, int32_t* x, int32_t* y);
 void SetWindowResizable(SDL_Window* window, bool resizable);
 // Borderless full screen on the window's display, or back to a window.
 bool SetWindowFullscreen(SDL_Window* window, bool fullScreen);
+
+// Turns the delivery of typed text (kTextInput, with the input method's
+// window) on or off; returns whether it was on before.
+bool SetTextInputActive(bool on);
 
 // Confines the pointer to the window (or releases it).
 void ConfinePointer(SDL_Window* window, bool on);

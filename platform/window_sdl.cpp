@@ -130,6 +130,11 @@ WindowEvent TranslateSdlEvent(const SDL_Event& event, WheelAccumulator* wheel) {
       out.modifiers = modifierBits(event.key.keysym.mod);
       out.repeat = event.key.repeat != 0;
       break;
+    case SDL_TEXTINPUT:
+      out.kind = WindowEvent::kTextInput;
+      out.windowId = event.text.windowID;
+      out.text = FromUtf8(event.text.text);
+      break;
     case SDL_MOUSEMOTION:
       if (event.motion.which == SDL_TOUCH_MOUSEID) break;
       out.kind = WindowEvent::kMouseMove;
@@ -197,6 +202,13 @@ bool WaitWindowEvent(int32_t timeoutMs, WindowEvent* out) {
 }
 
 bool PollWindowEvent(WindowEvent* out) { return WaitWindowEvent(0, out); }
+
+bool SetTextInputActive(bool on) {
+  const bool was = SDL_IsTextInputActive() == SDL_TRUE;
+  if (on && !was) SDL_StartTextInput();
+  if (!on && was) SDL_StopTextInput();
+  return was;
+}
 
 bool VideoDriverHasWindowManager() {
   const char* driver = SDL_GetCurrentVideoDriver();

@@ -1,0 +1,163 @@
+// The global scene set-up, the adapter through which the main window drives
+// the scene, and rendering a component into a texture. Sits above the scene
+// and the main window. Main thread.
+#include "scene/scene_setup.h"
+
+#include <thread>
+
+#include "app/game_environment.h"
+#include "app/input_box.h"
+#include "app/input_box_window.h"
+#include "app/log.h"
+#include "app/main_window.h"
+#include "app/os_util.h"
+#include "app/timer.h"
+#include "app/window_geometry.h"
+#include "gdev/gdev_factory.h"
+#include "gdev/glyph_renderer.h"
+#include "gdev/texture_manager.h"
+#include "platform/message_box.h"
+#include "scene/gui_root.h"
+#include "scene/scene_impl.h"
+
+namespace {
+
+// What the main window asks of the scene, answered by the SceneImpl.
+class WindowSceneAdapter : public MainWindowScene {
+ public:
+  explicit WindowSceneAdapter(SceneImpl* scene) : scene_(scene) {}
+  void dispatchInput(const Event& event) override { scene_->dispatchInput(event); }
+  void updateRoot() override { scene_->getRoot()->prepareDraw(0); }
+  bool isRootVisible() const override { return scene_->getRoot()->isVisible(); }
+  void paintRoot(GDev*) override { scene_->getRoot()->paint(0); }
+  uint32_t clearColor() const override { return 0; }
+  void cursorFileChanged(std::u16string_view) override {}
+  void movePointer(int32_t x, int32_t y) override { scene_->movePointer(x, y); }
+
+ private:
+  SceneImpl* scene_;
+};
+
+GameEnvironment* g_environment = nullptr;
+std::unique_ptr<SceneImpl> g_scene;
+std::unique_ptr<WindowSceneAdapter> g_adapter;
+
+std::u16string fontPath(const std::u16string& folder, const std::u16string& file) { return folder + u"/" + file; }
+
+// Fonts 0..7 into the renderer table; false at an unknown font type.
+bool createFontRenderers(GameEnvironment* environment) {
+  const Config::ResourceRecord& resource = environment->resource();
+  FontRendererTable& table = GetFontRendererTable();
+  for (int32_t n = 0; n < 8; ++n) {
+    const Config::FontRecord& font = resource.fonts[static_cast<size_t>(n)];
+    BitmapCreateParams bitmap;
+    switch (font.type) {
+      case -1:
+        continue;
+      case 0: {
+        GDICreateParams params;
+        // An unnamed system font is the default face.
+        params.faceName = font.name.empty() ? std::u16string(u"ＭＳ ゴシック") : font.name;
+        table.createGDIRenderer(n, params);
+        continue;
+      }
+      case 1:
+        for (int32_t i = 0; i < 4; ++i) {
+          bitmap.sheets[32][static_cast<size_t>(i)] = fontPath(resource.fontBaseDir, font.files[static_cast<size_t>(i)]);
+          bitmap.sheets[64][static_cast<size_t>(i)] =
+              fontPath(resource.fontBaseDir, font.files[static_cast<size_t>(i + 4)]);
+        }
+        break;
+      case 2:
+        for (const auto& [size, files] : font.sizes) {
+          for (size_t i = 0; i < 4; ++i) bitmap.sheets[size][i] = fontPath(resource.fontBaseDir, files[i]);
+        }
+        break;
+      default:
+        return false;
+    }
+    if (!table.createBitmapRenderer(n, bitmap)) {
+      LogWrite(LOG_WARN, u"ビットマップフォントの初期化に失敗しました(fcno:%d)\n", n);
+      int32_t button = 0;
+      ShowMessageBox(u"ビットマップフォントの初期化に失敗しました", environment->getProductName(), platform::MB_OK,
+                     &button);
+    }
+  }
+  if (!table.has(0)) {
+    GDICreateParams params;
+    params.faceName = u"ＭＳ ゴシック";
+    table.createGDIRenderer(0, params);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool InitFontRenderers(GameEnvironment* environment, std::unique_ptr<SceneImpl>* scene) {
+  GetTimerManager()->setMainThread(std::this_thread::get_id());
+  if (!createFontRenderers(environment)) return false;
+
+  const Config::WindowRecord& window = environment->window();
+  const int32_t frameMode = FrameModeFromFlipMethod(window.flipMethod);
+  const std::u16string cursor = environment->getCursorPath(APValue(window.defaultCursor));
+  const std::u16string& title = window.title.empty() ? environment->getProductName() : window.title;
+  if (!CreateMainWindow(window.width, window.height, frameMode, window.flipMethodRate, window.resizable, title,
+                        cursor, window.sizes)) {
+    return false;
+  }
+  EnableCloseMenu(window.enableExitByUser);
+  SetInputBoxRunner(&RunInputBoxInMainWindow);
+
+  auto made = std::make_unique<SceneImpl>(window.width, window.height);
+  made->setup(environment->keyMap(), cursor);
+  g_adapter = std::make_unique<WindowSceneAdapter>(made.get());
+  SetMainWindowScene(g_adapter.get());
+  *scene = std::move(made);
+
+  ShowMainWindow(true);
+  const Config::SystemRecord& system = environment->systemRecord();
+  SetTextureCacheLimits(system.textureCacheNum, system.textureCachePurgeTimelimit);
+  return true;
+}
+
+bool sceneInit(GameEnvironment* environment) {
+  g_environment = environment;
+  std::unique_ptr<SceneImpl> scene;
+  if (!InitFontRenderers(environment, &scene)) return false;
+  g_scene = std::move(scene);
+  SetGlobalScene(g_scene.get());
+  return true;
+}
+
+void sceneDetach() { DetachScene(); }
+
+void sceneRelease() {
+  DetachScene();
+  SetInputBoxRunner(nullptr);
+  g_scene.reset();
+  g_adapter.reset();
+}
+
+GameEnvironment* SceneEnvironment() { return g_environment; }
+
+bool RenderToTexture(GUIComponent* component, ZEPTextureRef* texture, bool capture, RGBAImageRef* captured,
+                     int32_t paintArgument) {
+  GDev* device = GDevFactory::device;
+  if (!texture || !*texture || !device) return false;
+  ZEPTexture* target = texture->get();
+  target->ensureDeviceTexture();
+  if (!target->deviceTexture()) return false;
+  if (!device->impl_beginScene(target->deviceTexture())) return false;
+  const int32_t width = target->width();
+  const int32_t height = target->height();
+  device->setViewport(0, 0, width, height);
+  const float clear[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+  device->clearRegion(GDEV_CLEAR_TARGET | GDEV_CLEAR_WHOLE, 0, 0, width, height, clear);
+  device->setMatrixTexture_Ident();
+  device->setBlendingContext(0, BLENDINGCONTEXT_BOTH);
+  device->setMatrixProj_Ortho2D(0.0f, 0.0f, static_cast<float>(width), static_cast<float>(height));
+  device->pushMatrix();
+  if (component) component->paint(paintArgument);
+  device->popMatrix();
+  return device->impl_endScene(capture, captured);
+}

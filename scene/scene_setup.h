@@ -1,0 +1,38 @@
+// Start-up of everything drawn: the font renderers of the configuration, the
+// main window with its device, the scene (joined to the window) and the
+// texture-cache limits; sceneInit and sceneDetach for the controller, and
+// RenderToTexture for components that draw into a texture. Main thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+class GameEnvironment;
+class GUIComponent;
+class RGBAImageRef;
+class SceneImpl;
+class ZEPTextureRef;
+
+// The global scene set-up on the environment's configuration. The calling
+// thread becomes the main thread. False, without a message, for a font type
+// other than -1..2 (before any window exists), and when the main window
+// cannot be made; *scene then stays empty. A bitmap font that cannot be
+// loaded is logged and shown in a box and start-up goes on.
+bool InitFontRenderers(GameEnvironment* environment, std::unique_ptr<SceneImpl>* scene);
+
+// Keeps the environment, runs InitFontRenderers and makes its scene the
+// global scene, joined to the main window. False when the set-up failed.
+bool sceneInit(GameEnvironment* environment);
+// The main window lets go of the scene (shutdown).
+void sceneDetach();
+// After sceneDetach: deletes the global scene (before the window goes).
+void sceneRelease();
+// The environment given to sceneInit (null before).
+GameEnvironment* SceneEnvironment();
+
+// Paints the component into the texture (cleared to transparent black, 2-D
+// projection of the texture's size) and ends the device scene with
+// (capture, captured). False without a texture or a device, or when the
+// texture cannot get its device texture.
+bool RenderToTexture(GUIComponent* component, ZEPTextureRef* texture, bool capture, RGBAImageRef* captured,
+                     int32_t paintArgument);
