@@ -62,13 +62,9 @@ tokenizer::Cell* ListElement(tokenizer::Cell* list, size_t n);
 // Bounded formatting of generated key names (29 and 119 characters).
 template <class... A>
 std::u16string FormatString30(std::u16string_view format, const A&... args) {
-  std::u16string out = Format(format, args...);
-  if (out.size() > 29) out.resize(29);
-  return out;
+  return FormatCut(30, format, args...);
 }
 template <class... A>
 std::u16string FormatString120(std::u16string_view format, const A&... args) {
-  std::u16string out = Format(format, args...);
-  if (out.size() > 119) out.resize(119);
-  return out;
+  return FormatCut(120, format, args...);
 }

@@ -22,8 +22,8 @@ std::u16string ToSlashPath(std::u16string_view path) {
   return out;
 }
 
-std::u16string FormatString1024Args(std::u16string_view format, std::span<const FormatArg> args) {
+std::u16string FormatCutArgs(size_t room, std::u16string_view format, std::span<const FormatArg> args) {
   std::u16string out = FormatArgs(format, args);
-  if (out.size() > 1023) out.resize(1023);
+  if (room > 0 && out.size() > room - 1) out.resize(room - 1);
   return out;
 }

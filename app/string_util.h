@@ -22,12 +22,17 @@ std::string WStringToMultiByte(std::u16string_view text);
 // A copy with every backslash replaced by "/".
 std::u16string ToSlashPath(std::u16string_view path);
 
-// Formats like Format and cuts the result to 1023 characters (the room of a
-// 1024-character buffer with its terminator).
-std::u16string FormatString1024Args(std::u16string_view format, std::span<const FormatArg> args);
+// Formats like Format and cuts the result to room - 1 characters (what a
+// buffer of `room` characters holds with its terminator).
+std::u16string FormatCutArgs(size_t room, std::u16string_view format, std::span<const FormatArg> args);
+
+template <class... A>
+std::u16string FormatCut(size_t room, std::u16string_view format, const A&... args) {
+  return WithFormatArgs([&](std::span<const FormatArg> list) { return FormatCutArgs(room, format, list); },
+                        args...);
+}
 
 template <class... A>
 std::u16string FormatString1024(std::u16string_view format, const A&... args) {
-  return WithFormatArgs(
-      [&](std::span<const FormatArg> list) { return FormatString1024Args(format, list); }, args...);
+  return FormatCut(1024, format, args...);
 }

@@ -11,11 +11,6 @@
 
 namespace {
 
-// base + offset with 32-bit wrap-around (offsets come from scripts).
-int32_t keyAt(int32_t base, int32_t offset) {
-  return static_cast<int32_t>(static_cast<uint32_t>(base) + static_cast<uint32_t>(offset));
-}
-
 constexpr int32_t kReadLineKindBase = 10000;
 constexpr int32_t kPlayCounterBase = 256;
 
@@ -110,13 +105,13 @@ int32_t StateMgr::setVoiceVolumeSetting(int32_t character, int32_t v) {
 // ---- Play counters ----
 
 int32_t StateMgr::nextPlayCounter(int32_t n) {
-  int32_t& counter = current_.plf[keyAt(kPlayCounterBase, n)];
+  int32_t& counter = current_.plf[OffsetKey(kPlayCounterBase, n)];
   int32_t value = counter;
   counter = static_cast<int32_t>(static_cast<uint32_t>(value) + 1u);
   return value;
 }
 
-void StateMgr::setPlayCounter(int32_t n, int32_t v) { current_.plf[keyAt(kPlayCounterBase, n)] = v; }
+void StateMgr::setPlayCounter(int32_t n, int32_t v) { current_.plf[OffsetKey(kPlayCounterBase, n)] = v; }
 
 // ---- View flags ----
 
@@ -136,12 +131,12 @@ uint8_t StateMgr::setViewFlag(int32_t kind, int32_t id, int32_t value) {
 
 uint8_t StateMgr::isTextRead(int32_t line) const {
   int32_t scenario = machine_ != nullptr ? machine_->scenario() : 0;
-  return isViewFlagSet(keyAt(kReadLineKindBase, scenario), line);
+  return isViewFlagSet(OffsetKey(kReadLineKindBase, scenario), line);
 }
 
 uint8_t StateMgr::markTextRead(int32_t line) {
   int32_t scenario = machine_ != nullptr ? machine_->scenario() : 0;
-  return setViewFlag(keyAt(kReadLineKindBase, scenario), line, 1);
+  return setViewFlag(OffsetKey(kReadLineKindBase, scenario), line, 1);
 }
 
 void StateMgr::clearViewFlagKinds(int32_t first, int32_t last) {

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "gamestate/system_settings.h"
+
 namespace volume {
 
 namespace {
@@ -17,12 +19,6 @@ int32_t clamp32(Wide x) {
   if (x > INT32_MAX) return INT32_MAX;
   if (x < INT32_MIN) return INT32_MIN;
   return static_cast<int32_t>(x);
-}
-
-// base + offset with 32-bit wrap-around: a character number from a script
-// may be anything, and its key only has to be some key.
-int32_t keyAt(int32_t base, int32_t offset) {
-  return static_cast<int32_t>(static_cast<uint32_t>(base) + static_cast<uint32_t>(offset));
 }
 
 // pct(level) x factor x v / 10000, or 0 when muted.
@@ -49,8 +45,8 @@ int32_t sound(const SysflagLookup& sysflag, int32_t v) { return scaled(sysflag, 
 
 int32_t voice(const SysflagLookup& sysflag, int32_t character, int32_t v) {
   if (sysflag(270) != 0) return 0;
-  Wide a = Wide{levelPercent(sysflag(271))} * levelPercent(sysflag(keyAt(276, character))) / 100;
-  Wide b = Wide{sysflag(keyAt(316, character))} * sysflag(308) / 100;
+  Wide a = Wide{levelPercent(sysflag(271))} * levelPercent(sysflag(OffsetKey(276, character))) / 100;
+  Wide b = Wide{sysflag(OffsetKey(316, character))} * sysflag(308) / 100;
   return clamp32(a * b * v / 10000);
 }
 

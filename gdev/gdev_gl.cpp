@@ -527,30 +527,27 @@ void GDevGL::finish() {
 
 // ----------------------------------------------------- viewport and clear
 
+// Cuts one axis of a viewport to 0..limit; nothing left gives (0, 0).
+static void clipSpan(int64_t& pos, int64_t& len, int64_t limit) {
+  if (pos < 0) {
+    len += pos;
+    pos = 0;
+  }
+  if (pos + len > limit) len = limit - pos;
+  if (len < 0) {
+    pos = 0;
+    len = 0;
+  }
+}
+
 bool GDevGL::setViewport(int32_t x, int32_t y, int32_t width, int32_t height) {
   if (screenHeight_ == -1 || !context_) return false;
   const int64_t targetWidth = target_.width;
   const int64_t targetHeight = target_.height;
   int64_t cx = x, cy = y, cw = width, ch = height;
   if (!(cx >= 0 && cy >= 0 && cx + cw <= targetWidth && cy + ch <= targetHeight)) {
-    if (cx < 0) {
-      cw += cx;
-      cx = 0;
-    }
-    if (cx + cw > targetWidth) cw = targetWidth - cx;
-    if (cw < 0) {
-      cx = 0;
-      cw = 0;
-    }
-    if (cy < 0) {
-      ch += cy;
-      cy = 0;
-    }
-    if (cy + ch > targetHeight) ch = targetHeight - cy;
-    if (ch < 0) {
-      cy = 0;
-      ch = 0;
-    }
+    clipSpan(cx, cw, targetWidth);
+    clipSpan(cy, ch, targetHeight);
   }
   viewport_ = {x, y, width, height};
   clipped_ = {static_cast<int32_t>(cx), static_cast<int32_t>(cy), static_cast<int32_t>(cw), static_cast<int32_t>(ch)};

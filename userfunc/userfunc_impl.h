@@ -86,7 +86,6 @@ class UserfuncImpl : public UserfuncBase {
   // The state every handler reads; never null while handlers run.
   StateMgr& stateMgr() const { return *state_; }
   GameEnvironment* environment() const { return environment_; }
-  StateMgr* state() const { return state_; }
   // The random seed of built-ins 5200 and 5201 (13013 until set).
   int32_t setting() const { return setting_; }
   // Ids of the last fades of faders 1 and 2 and of the last movie; the
