@@ -15,7 +15,7 @@ build: deps
 	cmake --build build -j$(JOBS)
 
 run: build
-	./build/app_w examples/sample/game.scm
+	cd examples/sample && ../../build/app_w game.scm
 
 test: build
 	cd build && ctest $(CTEST_FLAGS)

@@ -248,6 +248,9 @@ void handleWindowEvent(const platform::WindowEvent& e) {
     case K::kCloseRequest:
       handleCloseRequest();
       break;
+    case K::kQuitRequest:
+      s.quit = true;
+      break;
     case K::kFocusGained:
       handleFocusGained();
       break;

@@ -175,6 +175,10 @@ bool handleBoxEvent(InputBoxModel* box, const InputBoxLayout& layout, const plat
     case K::kCloseRequest:
       box->cancel();
       return true;
+    case K::kQuitRequest:
+      SetQuitFlag();
+      box->cancel();
+      return true;
     case K::kExposed:
     case K::kResized:
     case K::kFocusGained:

@@ -64,6 +64,15 @@ void StateMgr::applyPresentationState() {
   if (restore_ != nullptr) restore_->apply(*this);
 }
 
+bool StateMgr::loadSystemFile() { return fileStore_ == nullptr || fileStore_->load(*this); }
+
+bool StateMgr::initSystemFile() { return fileStore_ == nullptr || fileStore_->loadDefault(*this); }
+
+bool StateMgr::saveSystemFile() {
+  if (fileStore_ != nullptr) fileStore_->save(*this);
+  return true;
+}
+
 std::u16string StateMgr::getPlayString(int32_t n, const std::u16string& fallback) const {
   auto it = current_.pls.find(n);
   return it != current_.pls.end() ? it->second : fallback;

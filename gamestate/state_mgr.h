@@ -25,6 +25,16 @@ class PresentationRestore {
   virtual void apply(StateMgr& state) = 0;
 };
 
+// Reads and writes the system settings file; implemented by the save-data
+// code. Each answers whether it succeeded.
+class SystemFileStore {
+ public:
+  virtual ~SystemFileStore() = default;
+  virtual bool load(StateMgr& state) = 0;
+  virtual bool loadDefault(StateMgr& state) = 0;
+  virtual bool save(StateMgr& state) = 0;
+};
+
 class StateMgr {
  public:
   static constexpr int32_t kSystemMode = 0;
@@ -97,6 +107,20 @@ class StateMgr {
   // applying does nothing.
   void setPresentationRestore(PresentationRestore* restore) { restore_ = restore; }
   void applyPresentationState();
+
+  // ---- System settings file ----
+  // The store is installed by the save-data code; without one the settings
+  // keep their defaults, loading succeeds and saving writes nothing.
+  void setSystemFileStore(SystemFileStore* store) { fileStore_ = store; }
+  // Start-up: the settings file, then the default file as fallback.
+  bool loadSystemFile();
+  bool initSystemFile();
+  // Writes the settings file now; a failure is logged by the store. True.
+  bool saveSystemFile();
+
+  // Brings every queued layer change to the screen. The presentation keeps
+  // no layers yet, so there is nothing to commit.
+  void commitAllLayers() {}
 
   // ---- System variables ----
   SystemSettings& settings() { return settings_; }
@@ -217,6 +241,7 @@ class StateMgr {
   ScriptVM* machine_;
   GameEnvironment* environment_;
   PresentationRestore* restore_ = nullptr;
+  SystemFileStore* fileStore_ = nullptr;
   uint8_t forceSkip_ = 0;
   uint8_t skip_ = 0;
   uint32_t resumeSkip_ = 0;

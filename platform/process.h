@@ -27,4 +27,8 @@ bool ProgramOnPath(const std::string& name);
 // True when the process runs with effective user id 0.
 bool IsEffectiveRoot();
 
+// True when a debugger (any tracer) is attached to this process: the
+// TracerPid of /proc/self/status is not 0.
+bool DebuggerAttached();
+
 }  // namespace platform

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <thread>
 
 extern char** environ;
@@ -133,5 +134,14 @@ bool ProgramOnPath(const std::string& name) {
 }
 
 bool IsEffectiveRoot() { return geteuid() == 0; }
+
+bool DebuggerAttached() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("TracerPid:", 0) == 0) return std::strtol(line.c_str() + 10, nullptr, 10) != 0;
+  }
+  return false;
+}
 
 }  // namespace platform

@@ -19,7 +19,8 @@ namespace platform {
 struct WindowEvent {
   enum Kind : int32_t {
     kNone = 0,       // nothing the engine handles
-    kCloseRequest,   // close button, the window manager's close, or a quit signal
+    kCloseRequest,   // close button or the window manager's close
+    kQuitRequest,    // a quit signal (SIGINT, SIGTERM): the engine ends at once
     kFocusGained,
     kFocusLost,
     kExposed,

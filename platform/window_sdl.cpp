@@ -117,7 +117,7 @@ WindowEvent TranslateSdlEvent(const SDL_Event& event, WheelAccumulator* wheel) {
   WindowEvent out;
   switch (event.type) {
     case SDL_QUIT:
-      out.kind = WindowEvent::kCloseRequest;
+      out.kind = WindowEvent::kQuitRequest;
       break;
     case SDL_WINDOWEVENT:
       out = translateWindowEvent(event.window);

@@ -42,6 +42,20 @@ bool sceneSetAppEventEnabled(int32_t code, bool on) {
   return true;
 }
 
+bool sceneMenu_setUnusedFlag(bool) { return true; }
+
+bool sceneMenu_setAutoHide(bool on) {
+  if (g_facade) g_facade->menuSetAutoHide(on);
+  return true;
+}
+
+bool sceneMenu_show(bool visible, bool animated, bool byAutoHide) {
+  if (g_facade) g_facade->menuShow(visible, animated, byAutoHide);
+  return true;
+}
+
+SceneFacade* CurrentSceneFacade() { return g_facade; }
+
 static bool faderWaitStatus(int32_t fader, int32_t* parameter) {
   int32_t p = 0;
   const bool fading = g_facade && g_facade->faderIsFading(fader, &p);

@@ -7,6 +7,11 @@
 
 #include <cstdint>
 
+namespace Config {
+struct MenuConfigEntry;
+struct MessageWindowConfig;
+}  // namespace Config
+
 class SceneFacade {
  public:
   virtual ~SceneFacade() = default;
@@ -23,10 +28,29 @@ class SceneFacade {
   // Whether fader 1 or 2 is fading; *parameter := the running fade's
   // parameter.
   virtual bool faderIsFading(int32_t fader, int32_t* parameter) = 0;
+
+  // The windows that follow configurations. Until a window exists in the
+  // scene these do nothing.
+  // Menu: a null entry gives the default menu.
+  virtual void menuSetConfig(const Config::MenuConfigEntry* entry) { (void)entry; }
+  virtual void menuSetAutoHide(bool on) { (void)on; }
+  virtual void menuShow(bool visible, bool animated, bool byAutoHide) {
+    (void)visible;
+    (void)animated;
+    (void)byAutoHide;
+  }
+  // Message window: null gives a window without configuration.
+  virtual void msgSetConfig(const Config::MessageWindowConfig* config) { (void)config; }
+  // Applies the whole application-event mask to the windows' buttons again.
+  virtual void applyAppEventMask() {}
+  // Choice list 0: emptied and hidden; the GUI root takes the keys again.
+  virtual void selectClear() {}
 };
 
 // Installs the scene's facade (null removes it); returns the previous one.
 SceneFacade* SetSceneFacade(SceneFacade* facade);
+// The installed facade, or null.
+SceneFacade* CurrentSceneFacade();
 
 bool sceneMsg_isTextDisplaying(bool* displaying);
 // Reveals the whole message text at once.
@@ -37,6 +61,11 @@ bool sceneMsg_setKeyWaitIcon(int32_t n);
 bool sceneMsg_setPosition(int32_t n, int32_t x, int32_t y);
 bool sceneFG_finishCellEffect(int32_t cell);
 bool sceneSetAppEventEnabled(int32_t code, bool on);
+
+// The menu window. The unused flag is accepted and has no effect.
+bool sceneMenu_setUnusedFlag(bool on);
+bool sceneMenu_setAutoHide(bool on);
+bool sceneMenu_show(bool visible, bool animated, bool byAutoHide);
 
 // Whether fader 1 (2) is fading, and the parameter of its running fade.
 bool faderWaitStatus1(int32_t* parameter);

@@ -42,7 +42,7 @@ class SceneImpl : public Scene, public SceneFacade {
   void setAppEventEnabled(int32_t code, bool on) override;
   // Brings the windows' buttons in line with the whole mask (after they
   // were rebuilt).
-  void applyAppEventMask();
+  void applyAppEventMask() override;
 
   const std::map<int32_t, int32_t>& keyMap() const { return keyMap_; }
   const std::u16string& name() const { return name_; }

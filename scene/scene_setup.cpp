@@ -161,3 +161,8 @@ bool RenderToTexture(GUIComponent* component, ZEPTextureRef* texture, bool captu
   device->popMatrix();
   return device->impl_endScene(capture, captured);
 }
+
+bool cmd_setCursorClip(bool on) {
+  SetClipCursor(on);
+  return true;
+}

@@ -36,3 +36,7 @@ GameEnvironment* SceneEnvironment();
 // texture cannot get its device texture.
 bool RenderToTexture(GUIComponent* component, ZEPTextureRef* texture, bool capture, RGBAImageRef* captured,
                      int32_t paintArgument);
+
+// Confines the pointer to the main window while it is in the foreground
+// (on), or frees it.
+bool cmd_setCursorClip(bool on);

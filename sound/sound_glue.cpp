@@ -12,6 +12,13 @@ SoundGlue* SetSoundGlue(SoundGlue* glue) {
   return previous;
 }
 
+void SoundStartup() {
+  static bool started = false;
+  if (started || !g_glue) return;
+  started = true;
+  g_glue->startup();
+}
+
 bool SoundSfxStop(int32_t channel) { return g_glue && g_glue->sfxStop(channel); }
 
 bool SoundSfxGetState(int32_t channel, int32_t& state) {

@@ -13,11 +13,16 @@ class SoundGlue {
   // 1 playing, 2 paused, 0 otherwise.
   virtual int32_t sfxState(int32_t channel) = 0;
   virtual bool streamStop(int32_t channel, int32_t fadeMs) = 0;
+  // Opens the sound device; called once at application start.
+  virtual void startup() {}
 };
 
 // Installs the glue (null removes it); returns the previous one.
 SoundGlue* SetSoundGlue(SoundGlue* glue);
 
+// Starts the sound library once at application start (nothing without a
+// glue).
+void SoundStartup();
 // Stops a sound-effect channel.
 bool SoundSfxStop(int32_t channel);
 // state := 1 playing, 2 paused, 0 otherwise; always true.

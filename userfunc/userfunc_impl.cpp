@@ -39,6 +39,12 @@ void UserfuncImpl::registerAll() {
   registerHandlers({5100}, &UserfuncImpl::uf_clock);
   registerHandlers({5200}, &UserfuncImpl::uf_random);
   registerHandlers({5201}, &UserfuncImpl::uf_random_seed);
+
+  registerHandlers({6000}, &UserfuncImpl::uf_sys_quit);
+  registerHandlers({6001}, &UserfuncImpl::uf_sys_call);
+  registerHandlers({6002}, &UserfuncImpl::uf_sys_return);
+  registerHandlers({6003}, &UserfuncImpl::uf_sys_raise);
+  registerHandlers({6007}, &UserfuncImpl::uf_sys_resume_saved);
 }
 
 std::unique_ptr<UFResult> UserfuncImpl::call(int32_t number, const Args& args) {

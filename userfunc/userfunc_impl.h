@@ -59,6 +59,8 @@ class UserfuncImpl : public UserfuncBase {
   // reports it).
   static std::unique_ptr<UFResult> make_wait_ufresult(std::unique_ptr<Checker> checker);
   static std::unique_ptr<UFResult> make_yield_ufresult();
+  // Value 0, then the scheduler handles event code with the parameter.
+  static std::unique_ptr<UFResult> make_runcontrol_ufresult(int32_t code, int32_t parameter);
 
   // Mode 0: next frame (yield) or value 0, the finalizer unused; 1 and 3:
   // makeresult_tonext_ok; 2: makeresult_forcewait. Other modes count as 0.
@@ -108,6 +110,13 @@ class UserfuncImpl : public UserfuncBase {
   std::unique_ptr<UFResult> uf_wait_event(const Args& args);
   std::unique_ptr<UFResult> uf_yield(const Args& args);
   std::unique_ptr<UFResult> uf_enable_app_event(const Args& args);
+
+  // Run control (6000-6003, 6007).
+  std::unique_ptr<UFResult> uf_sys_quit(const Args& args);
+  std::unique_ptr<UFResult> uf_sys_call(const Args& args);
+  std::unique_ptr<UFResult> uf_sys_return(const Args& args);
+  std::unique_ptr<UFResult> uf_sys_raise(const Args& args);
+  std::unique_ptr<UFResult> uf_sys_resume_saved(const Args& args);
 
   // System variables (4100-4132).
   std::unique_ptr<UFResult> uf_set_play_string(const Args& args);

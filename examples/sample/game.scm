@@ -32,16 +32,18 @@
   (:movie-basedir "movie") (:movie-basename "mv") (:movie-num-digits 2) (:movie-extension "mpg")
   (:font-basedir "font")
   (:font-0-type 0) (:font-0-name "IPAGothic")
-  (:font-1-type 2) (:font-1-name "digits")
-  (:font-1-0-24 "digits24_0.png") (:font-1-1-24 "digits24_1.png")
-  (:font-1-2-24 "digits24_2.png") (:font-1-3-24 "digits24_3.png")
   (:save-basedir "save") (:save-basename "save") (:save-num-digits 3) (:save-extension "dat")
   (:save-syssave-name "system.dat") (:save-syssave-default-name "default.dat")
   (:storage-basedir "storage") (:storage-basename "st") (:storage-num-digits 3) (:storage-extension "bin")
   (:cursor-basedir "cursor") (:cursor-basename "cur") (:cursor-num-digits 2) (:cursor-extension "cur"))
 
+; 10-12: auto-mode waits. 45-52: the system screens of types 5-12 (erase
+; window, save, load, backlog, configuration, quick save, quick load, flow
+; mode) all run scenario 9100.
 (:flag-constants
-  (10 . 5000) (11 . 3000) (12 . 1000))
+  (10 . 5000) (11 . 3000) (12 . 1000)
+  (45 . 9100) (46 . 9100) (47 . 9100) (48 . 9100)
+  (49 . 9100) (50 . 9100) (51 . 9100) (52 . 9100))
 
 (:string-constants
   (1 . "Sample Game"))

@@ -198,10 +198,11 @@ TEST_F(SceneSetupTest, TheDrawnInputBoxTakesTypedText) {
   // The box is modal: its keys never reached the game.
   for (const auto& event : GetEventQueue().takeAll()) EXPECT_EQ(EventAs<KeyEvent>(event.get()), nullptr);
 
-  // A close request cancels the box.
+  // A quit signal cancels the box, and the engine is to end.
   SDL_Event quit{};
   quit.type = SDL_QUIT;
   SDL_PushEvent(&quit);
   EXPECT_FALSE(ShowInputDialog(&out, u"abc", 4, u"", u""));
   EXPECT_EQ(out, u"abc");
+  EXPECT_TRUE(IsQuitFlagSet());
 }

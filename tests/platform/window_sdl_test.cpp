@@ -137,10 +137,10 @@ TEST(WindowSdl, TranslatesKeyMouseAndWindowEvents) {
   e.window.event = SDL_WINDOWEVENT_HIT_TEST;
   EXPECT_EQ(platform::TranslateSdlEvent(e, &wheel).kind, WindowEvent::kNone);
 
-  // A quit signal is a close request about no window.
+  // A quit signal is about no window.
   e = SDL_Event{};
   e.type = SDL_QUIT;
   out = platform::TranslateSdlEvent(e, &wheel);
-  EXPECT_EQ(out.kind, WindowEvent::kCloseRequest);
+  EXPECT_EQ(out.kind, WindowEvent::kQuitRequest);
   EXPECT_EQ(out.windowId, 0u);
 }

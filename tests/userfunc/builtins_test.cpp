@@ -167,3 +167,27 @@ TEST_F(BuiltinTest, DateClockAndRandomBuiltins) {
 }
 
 }  // namespace
+
+TEST_F(BuiltinTest, RunControlBuiltinsHandTheSchedulerAnEvent) {
+  struct Case {
+    std::unique_ptr<UFResult> result;
+    int32_t code;
+    int32_t param;
+  };
+  Case cases[] = {
+      {call(6000), 8, 0},
+      {call(6001, 9100), 50, 9100},
+      {call(6002, 5, true), 52, 5},  // a boolean flag reads as 0
+      {call(6002, -1, 1), 53, -1},
+      {call(6003, 2, 7), 2, 7},
+      {call(6003), 0, 0},
+      {call(6007, 4), 51, 0},
+  };
+  for (const Case& c : cases) {
+    ASSERT_NE(c.result, nullptr);
+    EXPECT_EQ(c.result->kind, UFResult::kValueAndEvent);
+    EXPECT_EQ(c.result->value, 0);
+    EXPECT_EQ(c.result->location.code, c.code);
+    EXPECT_EQ(c.result->location.param, c.param);
+  }
+}

@@ -1,0 +1,272 @@
+#include "script/app_controller.h"
+
+#include <string>
+
+#include "app/game_environment.h"
+#include "app/log.h"
+#include "app/main_window.h"
+#include "app/os_util.h"
+#include "app/registry.h"
+#include "gamestate/state_mgr.h"
+#include "platform/instance_lock.h"
+#include "platform/utf8.h"
+#include "scene/scene_facade.h"
+#include "scene/scene_setup.h"
+#include "script/script_vm.h"
+#include "sound/sound_glue.h"
+#include "userfunc/scene_config.h"
+#include "userfunc/userfunc_impl.h"
+
+namespace {
+
+AppController* g_controller = nullptr;
+
+class WindowPump : public FramePump {
+ public:
+  int32_t pumpFrame(int32_t mode, bool skipPump) override { return PumpMessagesGuarded(mode, skipPump); }
+  bool quitRequested() const override { return IsQuitFlagSet(); }
+};
+
+constexpr uint32_t kInitBoxFlags = 0x10030;  // exclamation icon, brought to the foreground
+
+void showInitBox(const GameEnvironment* environment, std::u16string_view text) {
+  int32_t button = 0;
+  ShowMessageBox(text, environment->getProductName(), kInitBoxFlags, &button);
+}
+
+// An extra folder that the player's installation names in the registry;
+// resource lookups that miss try it. Any failure leaves it unset.
+void readAlternativeResourceFolder(GameEnvironment* environment) {
+  const Config::ProductInfo& product = environment->productInfo();
+  if (product.altSearchPathRegkey.empty()) return;
+  const uint32_t hive = product.saveFolderLocation == 0 ? HKEY_CURRENT_USER_ID : HKEY_LOCAL_MACHINE_ID;
+  const std::u16string key = u"SOFTWARE/" + product.authorKey + u"/" + product.productKey;
+  APValue value;
+  int32_t error = 0;
+  if (Win32RegRead(hive, key, product.altSearchPathRegkey, &value, &error) && value.isString()) {
+    SetAltResourceSearchPath(value.svalue);
+  }
+}
+
+}  // namespace
+
+FramePump* MainWindowFramePump() {
+  static WindowPump pump;
+  return &pump;
+}
+
+AppController* GetAppController() { return g_controller; }
+void SetAppController(AppController* controller) { g_controller = controller; }
+
+AppController::AppController(GameEnvironment* environment, FramePump* pump)
+    : environment_(environment),
+      pump_(pump ? pump : MainWindowFramePump()),
+      machine_(std::make_unique<ScriptVM>(environment)),
+      state_(std::make_unique<StateMgr>(machine_.get(), environment)),
+      userfuncs_(std::make_unique<UserfuncImpl>(environment, state_.get())) {}
+
+AppController::~AppController() {
+  userfuncs_.reset();
+  if (sceneCreated_) {
+    sceneDetach();
+    sceneRelease();
+    DestroyMainWindow();
+  }
+}
+
+bool AppController::init() {
+  const std::u16string& mutexName = environment_->systemRecord().mutexName;
+  if (!mutexName.empty() && platform::AcquireInstanceLock(platform::ToUtf8(mutexName)) != 0) {
+    showInitBox(environment_, u"すでに起動しています");
+    return false;
+  }
+  readAlternativeResourceFolder(environment_);
+  if (!sceneInit(environment_)) {
+    showInitBox(environment_, u"アプリケーションの初期化に失敗しました。終了します。");
+    return false;
+  }
+  sceneCreated_ = true;
+  setMenuConfig(-1);
+  setMsgwinConfig(0);
+  SoundStartup();
+  if (!state_->loadSystemFile() && !state_->initSystemFile()) return false;
+  cmd_setCursorClip(state_->isCursorClipOn());
+  return true;
+}
+
+bool AppController::run() {
+  state_->setSysflagInt(258, 0);
+  const int32_t first = environment_->getScriptNo(0);
+  if (first < 0) return false;
+  const bool result = enterSet(first) != 0 && mainLoop();
+  state_->saveSystemFile();
+  return result;
+}
+
+bool AppController::mainLoop() {
+  bool going = true;
+  while (going) {
+    switch (machine_->state()) {
+      case ScriptVM::kRunning:
+        machine_->run();
+        break;
+      case ScriptVM::kFinished:
+        going = onFinished();
+        break;
+      case ScriptVM::kPendingCall:
+        going = onPendingCall();
+        break;
+      default:
+        going = false;
+    }
+  }
+  return ended_;
+}
+
+// The current set or sub ended: return to the saved frame, go on to the
+// next scenario, or enter the system script that follows a story.
+bool AppController::onFinished() {
+  SavedFrame frame;
+  int32_t restored = 0;
+  if (state_->popFrame(frame)) restored = machine_->restore_frame(frame);
+  if (restored == 1 || restored == 2) return true;
+  const int32_t afterStory = environment_->getScriptNo(1);
+  if (machine_->nextScenario() >= 0) {
+    const int32_t next = machine_->nextScenario();
+    machine_->setNextScenario(-1);
+    return enterSet(next) == 1;
+  }
+  if (state_->isUserMode()) {
+    enterSystemMode(afterStory, false);
+    return machine_->state() != ScriptVM::kError;
+  }
+  int32_t entered = 1;
+  if (!state_->userStack().frames.empty()) {
+    enterUserMode(-1);
+    if (machine_->state() != ScriptVM::kRunning) entered = enterSet(afterStory);
+  } else {
+    entered = enterSet(afterStory);
+  }
+  if (entered == 2) {
+    // Entering it again would end again at once, for ever.
+    LogWrite(LOG_ERROR, u"システムスクリプト(%d)が何もせずに終了しました\n", afterStory);
+    return false;
+  }
+  return entered == 1;
+}
+
+bool AppController::onPendingCall() {
+  switch (machine_->pendingKind()) {
+    case ScriptVM::kBuiltin: {
+      const vector_mtus<APValue> args = machine_->pendingArgs();
+      const bool ok = CallUserfunc(machine_->pendingNumber(), args);
+      if (machine_->state() == ScriptVM::kPendingCall) machine_->setState(ScriptVM::kRunning);
+      return ok;
+    }
+    case ScriptVM::kFar:
+      if (machine_->farScenario() < 0 || machine_->callSub() < 0) return false;
+      state_->pushFrame(*machine_, false);
+      machine_->enterPendingCall();
+      return true;
+    case ScriptVM::kSub:
+      if (machine_->callSub() < 0) return false;
+      state_->pushFrame(*machine_, false);
+      machine_->enterPendingCall();
+      return true;
+    case ScriptVM::kScriptFunc:
+      if (!callScriptFunc(machine_->pendingNumber(), machine_->pendingArgs())) return false;
+      if (machine_->state() == ScriptVM::kPendingCall) machine_->setState(ScriptVM::kRunning);
+      return true;
+    default:
+      return false;
+  }
+}
+
+int32_t AppController::enterSet(int32_t script) {
+  const int32_t result = machine_->exec_set(script, 0, 0);
+  if (result == 0) {
+    LogWrite(LOG_ERROR, u"シナリオ(%d)を開始できません。終了します\n", script);
+    machine_->setState(ScriptVM::kError);
+  } else if (result == 2) {
+    machine_->setState(ScriptVM::kFinished);
+  }
+  return result;
+}
+
+bool AppController::callScriptFunc(int32_t number, const vector_mtus<APValue>& args) {
+  state_->pushFrame(*machine_, false);
+  std::vector<int32_t> ints;
+  ints.reserve(args.size());
+  for (const APValue& v : args) ints.push_back(v.isInt() ? v.ivalue : 0);
+  machine_->exec_scriptfunc(machine_->scenario(), number, 0, ints);
+  return true;
+}
+
+bool AppController::enterSystemMode(int32_t script, bool pushUser) {
+  events_.clear();
+  state_->resetModes(false);
+  if (!state_->isUserMode()) return false;
+  clearSelect();
+  if (pushUser) {
+    state_->pushFrame(*machine_, true);
+    FrameStack& user = state_->userStack();
+    user.acc = machine_->acc();
+    user.reflag = machine_->reflag();
+    user.nextPrg = machine_->nextScenario();
+    state_->backup() = state_->current();
+  } else {
+    state_->resetUserState();
+  }
+  state_->setMode(StateMgr::kSystemMode);
+  if (script < 0) {
+    state_->restoreSystemStack();
+  } else {
+    state_->clearSystemStack();
+  }
+  machine_->setAcc(0);
+  machine_->setReflag(0);
+  machine_->setNextScenario(-1);
+  sceneMenu_setUnusedFlag(false);
+  setMenuConfig(0);
+  sceneMenu_setAutoHide(false);
+  sceneMenu_show(false, false, false);
+  if (script >= 0) return enterSet(script) != 0;
+  SavedFrame frame;
+  if (state_->popFrame(frame)) machine_->restore_frame(frame);
+  const FrameStack& system = state_->systemStack();
+  machine_->setAcc(system.acc);
+  machine_->setReflag(system.reflag);
+  machine_->setNextScenario(system.nextPrg);
+  return true;
+}
+
+bool AppController::enterUserMode(int32_t script) {
+  events_.clear();
+  state_->resetModes(false);
+  if (state_->isUserMode()) return false;
+  clearSelect();
+  state_->clearSystemStack();
+  state_->setMode(StateMgr::kUserMode);
+  if (script >= 0) {
+    state_->resetUserState();
+    state_->applyPresentationState();
+    state_->applySkipAutoEventMask();
+    state_->applySystemEventMask();
+    machine_->setAcc(0);
+    machine_->setReflag(0);
+    machine_->setNextScenario(-1);
+    return enterSet(script) != 0;
+  }
+  state_->current() = state_->backup();
+  state_->applyPresentationState();
+  state_->applySkipAutoEventMask();
+  state_->applySystemEventMask();
+  SavedFrame frame;
+  if (!state_->popFrame(frame)) return false;
+  const FrameStack& user = state_->userStack();
+  machine_->setNextScenario(user.nextPrg);
+  machine_->setAcc(user.acc);
+  machine_->setReflag(user.reflag);
+  machine_->restore_frame(frame);
+  return true;
+}
