@@ -182,8 +182,11 @@ bool AppController::onPendingCall() {
   }
 }
 
-int32_t AppController::enterSet(int32_t script) {
-  const int32_t result = machine_->exec_set(script, 0, 0);
+int32_t AppController::enterSet(int32_t script) { return settleEntry(script, machine_->exec_set(script, 0, 0)); }
+
+int32_t AppController::enterSub(int32_t script) { return settleEntry(script, machine_->exec_sub(script, 0, 0)); }
+
+int32_t AppController::settleEntry(int32_t script, int32_t result) {
   if (result == 0) {
     LogWrite(LOG_ERROR, u"シナリオ(%d)を開始できません。終了します\n", script);
     machine_->setState(ScriptVM::kError);

@@ -83,10 +83,12 @@ class AppController {
   bool mainLoop();
   bool onFinished();
   bool onPendingCall();
-  // exec_set(script, 0, 0) with the machine's state kept right; a scenario
-  // that cannot be entered is logged and ends the run.
-  // 0 (state: error), 1 running, 2 ended at once (state: finished).
+  // exec_set / exec_sub (script, 0, 0) with the machine's state kept right;
+  // a scenario that cannot be entered is logged and ends the run. 0 (state:
+  // error), 1 running, 2 ended at once (state: finished).
   int32_t enterSet(int32_t script);
+  int32_t enterSub(int32_t script);
+  int32_t settleEntry(int32_t script, int32_t result);
   // Drops what skipping passes over at the front of the queue.
   void filterSkippedEvents();
   void logCall(int32_t number, const vector_mtus<APValue>& args) const;

@@ -69,6 +69,13 @@ void AppController::PumpAndCollectEvents(int32_t mode, bool skipPump, bool& aliv
 AppController::CallStep AppController::handleResult(UFResult& r) {
   CallStep step;
   bool alive = true;
+  // Queued layer changes reach the screen, then one frame runs (mode 1: at
+  // once; mode 0: in its time slot).
+  const auto frame = [&](int32_t mode) {
+    state_->commitAllLayers();
+    PumpAndCollectEvents(mode, false, alive, step.events);
+    step.status = 0;
+  };
   switch (r.kind) {
     case UFResult::kValue:
       machine_->setReflag(r.value);
@@ -86,21 +93,15 @@ AppController::CallStep AppController::handleResult(UFResult& r) {
       break;
     case UFResult::kValueThenYield:
       machine_->setReflag(r.value);
-      state_->commitAllLayers();
-      PumpAndCollectEvents(1, false, alive, step.events);
+      frame(1);
       step.yield = true;
-      step.status = 0;
       break;
     case UFResult::kWait:
-      state_->commitAllLayers();
-      PumpAndCollectEvents(0, false, alive, step.events);
+      frame(0);
       step.keepCurrent = true;
-      step.status = 0;
       break;
     case UFResult::kYield:
-      state_->commitAllLayers();
-      PumpAndCollectEvents(1, false, alive, step.events);
-      step.status = 0;
+      frame(1);
       break;
     default:
       LogWrite(LOG_ERROR, u"CallUserfunc:不明な結果種別(%d)\n", r.kind);
@@ -242,13 +243,7 @@ AppController::EventAnswer AppController::processEvent(std::unique_ptr<UFResult>
         // Saved one statement back: the statement that was waiting runs
         // again when the quit script returns.
         state_->pushFrame(*machine_, true);
-        const int32_t entered = machine_->exec_sub(n, 0, 0);
-        if (entered == 0) {
-          LogWrite(LOG_ERROR, u"シナリオ(%d)を開始できません。終了します\n", n);
-          machine_->setState(ScriptVM::kError);
-        } else if (entered == 2) {
-          machine_->setState(ScriptVM::kFinished);
-        }
+        enterSub(n);
       }
       break;
     }
