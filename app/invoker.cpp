@@ -98,44 +98,49 @@ void SplitLoadPaths(std::u16string_view text, std::vector<std::u16string>* loadP
 }
 
 size_t ParseInvokerOptions(const std::vector<std::u16string>& args, InvokerOptions* options) {
-  size_t i = 1;
-  // The value of the option at i, or null after the abort box when it is
-  // the last argument.
-  auto valueOf = [&](const char16_t* missingText) -> const std::u16string* {
-    if (i + 1 < args.size()) return &args[++i];
-    int32_t button = 0;
-    ShowMessageBox(missingText, kAbortCaption, kMbOk, &button);
-    options->exitCode = 1;
-    return nullptr;
+  // The options that take a value (the load paths are split, not stored).
+  struct Valued {
+    std::u16string_view name;
+    const char16_t* missingText;
+    std::u16string InvokerOptions::*field;
   };
+  static const Valued kValued[] = {
+      {u"-loadpath", u"-loadpathには引数が必要です\n", nullptr},
+      {u"-loglevel", u"-loglevelには引数が必要です\n", &InvokerOptions::logLevel},
+      {u"-stdout", u"-stdoutには引数が必要です\n", &InvokerOptions::stdoutFile},
+      {u"-workdir", u"-workdirには引数が必要です\n", &InvokerOptions::workDir},
+  };
+  size_t i = 1;
   for (; i < args.size() && !args[i].empty() && args[i][0] == u'-'; ++i) {
     const std::u16string& arg = args[i];
     const char16_t second = arg.size() > 1 ? arg[1] : u'\0';
-    if (second == u'd') {
-      if (arg == u"-d") g_debug = true;
-      if (arg == u"-debugbreak") g_debugBreak = true;
-    } else if (second == u'h') {
+    if (second == u'h') {
       showUsage();
       options->exitCode = 0;
       return i;
-    } else if (arg == u"-loadpath") {
-      const std::u16string* value = valueOf(u"-loadpathには引数が必要です\n");
-      if (!value) return i;
-      SplitLoadPaths(*value, &options->loadPaths);
-    } else if (arg == u"-loglevel") {
-      const std::u16string* value = valueOf(u"-loglevelには引数が必要です\n");
-      if (!value) return i;
-      options->logLevel = *value;
-    } else if (arg == u"-stdout") {
-      const std::u16string* value = valueOf(u"-stdoutには引数が必要です\n");
-      if (!value) return i;
-      options->stdoutFile = *value;
-    } else if (arg == u"-workdir") {
-      const std::u16string* value = valueOf(u"-workdirには引数が必要です\n");
-      if (!value) return i;
-      options->workDir = *value;
     }
-    // Any other option is ignored.
+    if (second == u'd') {
+      if (arg == u"-d") g_debug = true;
+      if (arg == u"-debugbreak") g_debugBreak = true;
+      continue;
+    }
+    const Valued* option = nullptr;
+    for (const Valued& v : kValued) {
+      if (arg == v.name) option = &v;
+    }
+    if (!option) continue;  // any other option is ignored
+    if (i + 1 >= args.size()) {
+      int32_t button = 0;
+      ShowMessageBox(option->missingText, kAbortCaption, kMbOk, &button);
+      options->exitCode = 1;
+      return i;
+    }
+    const std::u16string& value = args[++i];
+    if (option->field) {
+      options->*(option->field) = value;
+    } else {
+      SplitLoadPaths(value, &options->loadPaths);
+    }
   }
   return i;
 }

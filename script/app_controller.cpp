@@ -164,10 +164,8 @@ bool AppController::onPendingCall() {
       return ok;
     }
     case ScriptVM::kFar:
-      if (machine_->farScenario() < 0 || machine_->callSub() < 0) return false;
-      state_->pushFrame(*machine_, false);
-      machine_->enterPendingCall();
-      return true;
+      if (machine_->farScenario() < 0) return false;
+      [[fallthrough]];
     case ScriptVM::kSub:
       if (machine_->callSub() < 0) return false;
       state_->pushFrame(*machine_, false);
