@@ -18,6 +18,7 @@
 #include "platform/instance_lock.h"
 #include "platform/process.h"
 #include "platform/std_streams.h"
+#include "tests/support/app_w_run.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -27,12 +28,6 @@ using Args = std::vector<std::u16string>;
 const char kUsage[] =
     "[VELKO app invoker: help] USAGE: app_w.exe [-stdout logfname] [-loadpath <dir1>;<dir2>] srcfile.scm";
 
-std::string readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 TEST(InvokerOptions, ReadsOptionsUpToTheConfigurationFile) {
   InvokerOptions options;
@@ -105,7 +100,7 @@ TEST(InvokerStreams, StdoutFileTakesBothStreamsInOrder) {
         std::_Exit(0);
       },
       testing::ExitedWithCode(0), "");
-  EXPECT_EQ(readFile(file), "out1\nerr1\nout2\n");
+  EXPECT_EQ(ReadWholeFile(file), "out1\nerr1\nout2\n");
   std::filesystem::remove(file);
   EXPECT_FALSE(platform::RedirectStdStreamsToFile((file.parent_path() / "no/such/folder/log.txt").string()));
 }
@@ -120,36 +115,6 @@ TEST(InvokerMainTest, DebugBreakWithoutADebuggerOnlyWarns) {
 }
 
 // --- app_w on the command line ---
-
-class AppWRun : public testing::Test {
- protected:
-  AppWRun() {
-    std::filesystem::copy_file(ZEP_APP_W, dir_.path() / "app_w");
-    mutex_ = "zep-invoker-" + dir_.path().filename().string();
-  }
-
-  // Runs "./app_w <arguments>" in the test's folder; standard error joins
-  // standard output.
-  platform::ProcessResult run(const std::string& arguments) {
-    const std::string command = "cd '" + dir_.path().string() +
-                                "' && ASAN_OPTIONS=detect_leaks=0 ./app_w " + arguments + " 2>&1";
-    return platform::RunProcess({"sh", "-c", command}, true);
-  }
-
-  // A game whose first system script ends the run at once.
-  void writeGame() {
-    dir_.write("game.scm",
-               "(:product-info (:product-name . \"Invoker Test\"))\n"
-               "(:system (:mutex-name . \"" + mutex_ + "\"))\n"
-               "(:resource (:script-basedir \"scene\") (:script-basename \"scene\") (:script-num-digits 4)\n"
-               "  (:script-extension \"scm\") (:font-0-type 0) (:font-0-name \"IPAGothic\"))\n"
-               "(:window (:window-title \"Invoker Test\") (:window-width 160) (:window-height 120))\n");
-    dir_.write("scene/scene9010.scm", "(a3:define-set (0 0) (a3:call-user-func 6000))\n");
-  }
-
-  TempDir dir_;
-  std::string mutex_;
-};
 
 TEST_F(AppWRun, NoArgumentsShowsTheUsageOnce) {
   const platform::ProcessResult result = run("");
@@ -175,7 +140,7 @@ TEST_F(AppWRun, StdoutFileInTheWorkFolderTakesTheLog) {
   const platform::ProcessResult result = run("-workdir work -stdout log.txt missing.scm");
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.output, "");
-  EXPECT_NE(readFile(dir_.path() / "work/log.txt").find("コンフィグファイルが見つからない(missing.scm)"),
+  EXPECT_NE(ReadWholeFile(dir_.path() / "work/log.txt").find("コンフィグファイルが見つからない(missing.scm)"),
             std::string::npos);
 }
 
@@ -193,7 +158,7 @@ TEST_F(AppWRun, StdoutOptionKeepsTheRunOffTheTerminal) {
   const platform::ProcessResult result = run("-d -stdout log.txt game.scm");
   EXPECT_EQ(result.exitCode, 0) << result.output;
   EXPECT_EQ(result.output, "");
-  EXPECT_NE(readFile(dir_.path() / "log.txt").find("CallUserFunc(6000)"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(dir_.path() / "log.txt").find("CallUserFunc(6000)"), std::string::npos);
 }
 
 TEST_F(AppWRun, SecondInstanceStops) {

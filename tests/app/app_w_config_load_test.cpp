@@ -1,0 +1,2 @@
+// (being written)
+#include "tests/support/app_w_run.h"
