@@ -132,6 +132,9 @@ class GDev {
   // the target texture. False when the scene could not be finished.
   virtual bool impl_endScene(bool capture, RGBAImageRef* captured) = 0;
   virtual void afterSwap() {}
+  // The buffer swap was asked to wait for the display's vertical blank and
+  // the driver accepted it (it may still not block: the frame step watches).
+  virtual bool swapIntervalAccepted() const { return false; }
   virtual void setDialogBoxMode(bool on) = 0;
   // The window was exposed: the next present redraws.
   virtual void refreshWindow() = 0;

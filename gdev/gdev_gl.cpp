@@ -130,7 +130,8 @@ int GDevGL::init_initGL() {
     return -1;
   }
   createGLObjects();
-  if (!context_->setSwapInterval(1)) LogWrite(LOG_TRACE, u"init_initGL() : no vertical-blank swap interval\n");
+  swapIntervalAccepted_ = context_->setSwapInterval(1);
+  if (!swapIntervalAccepted_) LogWrite(LOG_TRACE, u"init_initGL() : no vertical-blank swap interval\n");
   accelerationLevel_ = 3;
   LogWrite(LOG_TRACE, u"init_initGL() : アクセラレーションレベル = %d\n", accelerationLevel_);
   return 0;

@@ -144,6 +144,7 @@ class GDevGL final : public GDev {
   void releaseCachedResources() override;
 
   // --- state for the frame step, tests and benchmarks ---
+  bool swapIntervalAccepted() const override { return swapIntervalAccepted_; }
   // No usable screen yet (before the first setWindowSize, or a failed reset).
   bool isLost() const { return lost_; }
   int32_t backBufferWidth() const { return backWidth_; }
@@ -217,6 +218,7 @@ class GDevGL final : public GDev {
   SDL_Window* window_ = nullptr;
   std::unique_ptr<platform::GLContext> context_;
   bool vblank_ = true;
+  bool swapIntervalAccepted_ = false;
 
   GLPrograms programs_;
   GLuint vertexArray_ = 0;

@@ -1,19 +1,21 @@
-// The single-instance lock: an exclusive flock on
-// "<runtime dir>/<name>.lock" (runtime dir = $XDG_RUNTIME_DIR, else /tmp;
-// characters other than letters, digits, '-', '_' and '.' in the name become
-// '_'). Held until the process ends. Main thread.
+// The single-instance lock: an exclusive flock on "<runtime dir>/<encoded
+// name>.lock". Held until the process ends. Main thread.
 #pragma once
 
 #include <string>
 
 namespace platform {
 
-// 0 when this process now holds the lock (or already did); EWOULDBLOCK when
-// another process holds it; another errno when the lock file cannot be
-// opened.
-int AcquireInstanceLock(const std::string& name);
+// Another process holds the lock (a second instance of the game).
+constexpr int kInstanceLockHeld = -1;
 
-// The lock file's path for that name.
+// 0 when this process now holds the lock (or already did);
+// kInstanceLockHeld when another process holds it; otherwise the errno of
+// the failure that kept the lock from being taken (the caller runs without
+// it), and *path (when given) names the file or folder that failed.
+int AcquireInstanceLock(const std::string& name, std::string* path = nullptr);
+
+// The lock file's path for that name ("" when no usable folder exists).
 std::string InstanceLockPath(const std::string& name);
 
 }  // namespace platform

@@ -22,16 +22,20 @@ std::string InstanceLockPath(const std::string& name) {
   return path + "/" + safe + ".lock";
 }
 
-int AcquireInstanceLock(const std::string& name) {
+int AcquireInstanceLock(const std::string& name, std::string* where) {
   // The descriptors stay open (and locked) for the life of the process.
   static std::map<std::string, int> held;
   const std::string path = InstanceLockPath(name);
   if (held.count(path)) return 0;
   const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return errno;
+  if (fd < 0) {
+    if (where) *where = path;
+    return errno;
+  }
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const int error = errno == EWOULDBLOCK ? EWOULDBLOCK : errno;
+    const int error = errno == EWOULDBLOCK ? kInstanceLockHeld : errno;
     close(fd);
+    if (where) *where = path;
     return error;
   }
   held[path] = fd;

@@ -76,9 +76,18 @@ AppController::~AppController() {
 
 bool AppController::init() {
   const std::u16string& mutexName = environment_->systemRecord().mutexName;
-  if (!mutexName.empty() && platform::AcquireInstanceLock(platform::ToUtf8(mutexName)) != 0) {
-    showInitBox(environment_, u"すでに起動しています");
-    return false;
+  if (!mutexName.empty()) {
+    // Only a lock another process holds means a second instance; a lock that
+    // cannot be taken at all leaves the game running without one.
+    std::string path;
+    const int locked = platform::AcquireInstanceLock(platform::ToUtf8(mutexName), &path);
+    if (locked == platform::kInstanceLockHeld) {
+      showInitBox(environment_, u"すでに起動しています");
+      return false;
+    }
+    if (locked != 0) {
+      LogWrite(LOG_WARN, u"多重起動防止のロックを取得できません(%s)\n", platform::FromUtf8(path));
+    }
   }
   readAlternativeResourceFolder(environment_);
   if (!sceneInit(environment_)) {
