@@ -14,6 +14,7 @@
 #include "app/timer.h"
 #include "gdev/gdev_factory.h"
 #include "gdev/texture_manager.h"
+#include "platform/clock.h"
 
 namespace main_window_local {
 
@@ -187,8 +188,9 @@ bool drawScene(GDev* device) {
   return device->impl_endScene(false, nullptr);
 }
 
-// One render step; true when a new picture went to the window.
-bool renderStep(int64_t now) {
+// One render step; true when a new picture went to the window, whose
+// buffer swap took *swapMicros.
+bool renderStep(int64_t now, int64_t* swapMicros) {
   State& s = state();
   s.lastRenderMicros = now * 1000;
   if (s.fullScreen && !isForeground()) return false;
@@ -208,7 +210,9 @@ bool renderStep(int64_t now) {
     // Windowed, the picture fills the window; full screen, its rectangle.
     const GDevArea dest = s.fullScreen ? GDevArea{s.picture.x, s.picture.y, s.picture.width, s.picture.height}
                                        : GDevArea{0, 0, 0, 0};
+    const int64_t swapStart = platform::MonotonicMicroseconds();
     device->impl_swapBuffers(GDevArea{0, 0, 0, 0}, dest);
+    *swapMicros = platform::MonotonicMicroseconds() - swapStart;
     device->afterSwap();
     device->validateScreen();
   }
@@ -343,9 +347,10 @@ int32_t FrameStep(bool) {
   const int64_t now = nowMs();
   stepCursorAnimation(now);
   bool presented = false;
-  if (!s.window || !platform::IsWindowMinimized(s.window)) presented = renderStep(now);
+  int64_t swapMicros = 0;
+  if (!s.window || !platform::IsWindowMinimized(s.window)) presented = renderStep(now, &swapMicros);
   // The pacer moves on every step, so a minimised window does not spin.
-  s.pacer.frameRan(now * 1000, presented);
+  s.pacer.frameRan(now * 1000, presented, swapMicros);
   ++s.stepCount;
   if (++s.frameSteps >= kSweepPeriod) {
     s.frameSteps = 0;

@@ -231,11 +231,10 @@ bool CreateMainWindow(int32_t logicalWidth, int32_t logicalHeight, int32_t frame
   }
   s.windowId = platform::WindowId(s.window);
   s.hasWindowManager = platform::VideoDriverHasWindowManager();
-  // Frames wait for the display's vertical blank where a display honours it;
-  // the configured rate paces frame mode 3, idle frames, and every frame
-  // where the swap does not wait.
+  // The configured rate paces every frame until the device is made (and
+  // then frame mode 3, idle frames, and every frame whose swap does not wait).
   s.pacer = FramePacer();
-  s.pacer.configure(FrameIntervalMicros(frameRate), frameMode != FRAME_MODE_SPECIFIED && s.hasWindowManager);
+  s.pacer.configure(FrameIntervalMicros(frameRate), false);
 
   refreshUsableEntries();
   const int32_t entry = PickInitialEntry(s.sizes);
@@ -270,6 +269,11 @@ bool CreateMainWindow(int32_t logicalWidth, int32_t logicalHeight, int32_t frame
     return false;
   }
   LogWrite(LOG_TRACE, u"GDev初期化OK\n");
+  // The display may pace presented frames where the swap waits for its
+  // vertical blank: the driver accepted the swap interval, and the frame
+  // step still watches that swaps really block.
+  s.pacer.configure(FrameIntervalMicros(frameRate), frameMode != FRAME_MODE_SPECIFIED && s.hasWindowManager &&
+                                                        GDevFactory::device->swapIntervalAccepted());
   GDevFactory::device->setWindowSize(s.clientW, s.clientH, s.logicalW, s.logicalH);
   GUIChangedFlag = 1;
   return true;

@@ -130,9 +130,13 @@ FramePacer::Wait FramePacer::frameWaitTime(int64_t nowMicros, bool foreground, i
   return {minimum, true};
 }
 
-void FramePacer::frameRan(int64_t nowMicros, bool presented) {
+void FramePacer::frameRan(int64_t nowMicros, bool presented, int64_t swapMicros) {
   ++framesRun_;
-  if (swapPaces_ && presented) {
+  if (presented) {
+    const bool blocked = swapMicros * 2 >= interval_;
+    blockingSwaps_ = blocked ? std::min(blockingSwaps_ + 1, kBlockingSwaps) : 0;
+  }
+  if (swapPaces() && presented) {
     // The buffer swap waited for the display: the next frame may start now.
     nextDue_ = nowMicros;
     return;

@@ -83,41 +83,49 @@ int64_t FrameIntervalMicros(int32_t frameRate);
 // due time more than one interval behind restarts from the current time (no
 // burst of frames after a stall).
 //
-// With swapPaces (the buffer swap waits for the vertical blank) a frame that
-// presented a new picture lets the next one start at once: the display paces
-// them. Frames that presented nothing are paced by the interval, so an idle
-// game never spins.
+// The display paces presented frames only where it is seen to: with
+// swapMayPace (the swap interval was accepted and the frame mode lets the
+// display pace), once kBlockingSwaps presented frames in a row spent at
+// least half an interval in the buffer swap, a frame that presented a new
+// picture lets the next one start at once. Everywhere else (a driver that
+// ignores the swap interval, a compositor that does not block) every frame
+// is paced by the interval, so a changing scene never spins.
 class FramePacer {
  public:
   static constexpr int32_t kBackgroundWaitMs = 50;  // least wait before a background frame
   static constexpr int32_t kMaxWaitMs = 200;        // longest single wait, so input is seen
   static constexpr int32_t kStartFrames = 3;        // the first frames run at once
+  static constexpr int32_t kBlockingSwaps = 3;      // swaps seen to block before the display paces
 
   struct Wait {
     int32_t timeoutMs = 0;  // how long to wait for input
     bool due = false;       // the frame runs after that wait
   };
 
-  void configure(int64_t intervalMicros, bool swapPaces) {
+  void configure(int64_t intervalMicros, bool swapMayPace) {
     interval_ = intervalMicros < 1 ? 1 : intervalMicros;
-    swapPaces_ = swapPaces;
+    swapMayPace_ = swapMayPace;
+    blockingSwaps_ = 0;
   }
   int64_t interval() const { return interval_; }
-  bool swapPaces() const { return swapPaces_; }
+  // The display paces presented frames now.
+  bool swapPaces() const { return swapMayPace_ && blockingSwaps_ >= kBlockingSwaps; }
 
   // The wait before the next frame at nowMicros. foreground: the minimum
   // wait is 0, else kBackgroundWaitMs (a frame due sooner still waits that
   // long). wakeCapMicros >= 0 brings the due time forward to it.
   Wait frameWaitTime(int64_t nowMicros, bool foreground, int64_t wakeCapMicros = -1) const;
-  // A frame ran at nowMicros; presented: it showed a new picture.
-  void frameRan(int64_t nowMicros, bool presented);
+  // A frame ran at nowMicros; presented: it showed a new picture, whose
+  // buffer swap took swapMicros.
+  void frameRan(int64_t nowMicros, bool presented, int64_t swapMicros = 0);
 
   int64_t nextDue() const { return nextDue_; }  // -1 before the first frame
   int64_t framesRun() const { return framesRun_; }
 
  private:
   int64_t interval_ = 1;
-  bool swapPaces_ = false;
+  bool swapMayPace_ = false;
+  int32_t blockingSwaps_ = 0;
   int64_t nextDue_ = -1;
   int64_t framesRun_ = 0;
 };

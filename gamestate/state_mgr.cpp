@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "app/log.h"
 #include "script/script_vm.h"
 
 StateMgr::StateMgr(ScriptVM* machine, GameEnvironment* environment)
@@ -40,11 +41,17 @@ void StateMgr::setWordVar(int32_t index, int32_t value) {
   machine_->setWord(index, value);
 }
 
-void StateMgr::pushFrameOn(ScriptVM& machine, bool rewind, int32_t mode) {
+bool StateMgr::pushFrameOn(ScriptVM& machine, bool rewind, int32_t mode) {
+  FrameStack& stack = mode != kSystemMode ? userStack_ : systemStack_;
+  if (stack.frames.size() >= kMaxSavedFrames) {
+    LogWrite(LOG_ERROR, u"呼び出しが深すぎます(scenario=%d, set=%d, sub=%d)\n", machine.scenario(), machine.set(),
+             machine.sub());
+    return false;
+  }
   SavedFrame frame;
   machine.saveFrame(&frame, rewind);
-  FrameStack& stack = mode != kSystemMode ? userStack_ : systemStack_;
   stack.frames.push_back(std::move(frame));
+  return true;
 }
 
 bool StateMgr::popFrame(SavedFrame& out) {

@@ -80,11 +80,15 @@ class StateMgr {
   void setWordVar(int32_t index, int32_t value);
 
   // ---- Frame stacks ----
+  // Each stack holds at most this many frames: deeper calls are a runaway
+  // recursion, not a story.
+  static constexpr size_t kMaxSavedFrames = 4096;
   // Snapshot of the machine's current frame onto the stack of the current
   // mode (pushFrameOn: of the given mode). With rewind the statement runs
-  // again when the frame is re-entered.
-  void pushFrame(ScriptVM& machine, bool rewind) { pushFrameOn(machine, rewind, mode_); }
-  void pushFrameOn(ScriptVM& machine, bool rewind, int32_t mode);
+  // again when the frame is re-entered. False, after an ERROR naming the
+  // frame, when the stack is full (nothing is pushed; the run must end).
+  bool pushFrame(ScriptVM& machine, bool rewind) { return pushFrameOn(machine, rewind, mode_); }
+  bool pushFrameOn(ScriptVM& machine, bool rewind, int32_t mode);
   // Newest frame of the current mode's stack; false when it is empty. The
   // stack's registers stay.
   bool popFrame(SavedFrame& out);

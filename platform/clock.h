@@ -9,6 +9,8 @@ namespace platform {
 // Milliseconds since an arbitrary fixed point (the system's boot), never
 // going backwards.
 int64_t MonotonicMilliseconds();
+// The same clock in microseconds.
+int64_t MonotonicMicroseconds();
 
 // Seconds since 1970-01-01 UTC on the wall clock.
 int64_t WallClockSeconds();

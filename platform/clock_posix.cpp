@@ -12,6 +12,12 @@ int64_t MonotonicMilliseconds() {
   return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
+int64_t MonotonicMicroseconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
 int64_t WallClockSeconds() { return static_cast<int64_t>(time(nullptr)); }
 
 bool LocalCalendarTime(int64_t seconds, CalendarTime* out) {

@@ -1,8 +1,10 @@
 // OpenGL windows and contexts over SDL2 (EGL on the offscreen driver, GLX or
-// EGL on X11 and Wayland).
+// EGL on X11 and Wayland), and the hang-up signal while a window exists.
 #include "platform/gl_window.h"
 
 #include <SDL2/SDL.h>
+
+#include <csignal>
 
 #include "platform/utf8.h"
 
@@ -25,6 +27,18 @@ void requestCoreContext() {
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
 }
 
+// SDL turns SIGINT and SIGTERM into a quit request while video runs; a
+// hang-up (the terminal went away) ends the game the same way instead of
+// killing it. A hang-up the parent ignores (nohup) stays ignored.
+void forwardHangupAsTerminate() {
+  struct sigaction current {};
+  if (sigaction(SIGHUP, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) return;
+  struct sigaction action {};
+  action.sa_handler = [](int) { raise(SIGTERM); };
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGHUP, &action, nullptr);
+}
+
 }  // namespace
 
 SDL_Window* CreateGLWindow(std::u16string_view title, int width, int height, bool hidden, std::string* error) {
@@ -32,6 +46,7 @@ SDL_Window* CreateGLWindow(std::u16string_view title, int width, int height, boo
     if (error) *error = SDL_GetError();
     return nullptr;
   }
+  forwardHangupAsTerminate();
   requestCoreContext();
   Uint32 flags = SDL_WINDOW_OPENGL | (hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN);
   SDL_Window* window = SDL_CreateWindow(ToUtf8(title).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,

@@ -8,6 +8,7 @@
 #include "app/os_util.h"
 #include "app/registry.h"
 #include "gamestate/state_mgr.h"
+#include "platform/clock.h"
 #include "platform/instance_lock.h"
 #include "platform/utf8.h"
 #include "scene/scene_facade.h"
@@ -114,6 +115,7 @@ bool AppController::run() {
 
 bool AppController::mainLoop() {
   bool going = true;
+  lastTurnMs_ = platform::MonotonicMilliseconds();
   while (going) {
     switch (machine_->state()) {
       case ScriptVM::kRunning:
@@ -128,8 +130,32 @@ bool AppController::mainLoop() {
       default:
         going = false;
     }
+    if (going && turnDue()) going = giveWindowATurn();
   }
   return ended_;
+}
+
+bool AppController::turnDue() {
+  // The clock is read only every few thousand statements or passes.
+  constexpr uint64_t kStatementsPerCheck = 2048;
+  constexpr int32_t kPassesPerCheck = 256;
+  const uint64_t statements = machine_->statementsRun();
+  if (++passesSinceCheck_ < kPassesPerCheck && statements - checkedStatements_ < kStatementsPerCheck) return false;
+  passesSinceCheck_ = 0;
+  checkedStatements_ = statements;
+  return platform::MonotonicMilliseconds() - lastTurnMs_ >= kTurnIntervalMs;
+}
+
+bool AppController::giveWindowATurn() {
+  bool alive = true;
+  std::deque<VMEvent> collected;
+  PumpAndCollectEvents(1, false, alive, collected);
+  if (!alive) {
+    ended_ = true;  // a quit signal: the run ends as a finished one does
+    return false;
+  }
+  appendEvents(collected);
+  return settleEventsBetweenWaits();
 }
 
 // The current set or sub ended: return to the saved frame, go on to the
@@ -177,7 +203,7 @@ bool AppController::onPendingCall() {
       [[fallthrough]];
     case ScriptVM::kSub:
       if (machine_->callSub() < 0) return false;
-      state_->pushFrame(*machine_, false);
+      if (!state_->pushFrame(*machine_, false)) return false;
       machine_->enterPendingCall();
       return true;
     case ScriptVM::kScriptFunc:
@@ -204,7 +230,7 @@ int32_t AppController::settleEntry(int32_t script, int32_t result) {
 }
 
 bool AppController::callScriptFunc(int32_t number, const vector_mtus<APValue>& args) {
-  state_->pushFrame(*machine_, false);
+  if (!state_->pushFrame(*machine_, false)) return false;
   std::vector<int32_t> ints;
   ints.reserve(args.size());
   for (const APValue& v : args) ints.push_back(v.isInt() ? v.ivalue : 0);
@@ -218,7 +244,10 @@ bool AppController::enterSystemMode(int32_t script, bool pushUser) {
   if (!state_->isUserMode()) return false;
   clearSelect();
   if (pushUser) {
-    state_->pushFrame(*machine_, true);
+    if (!state_->pushFrame(*machine_, rewindSavedFrames_)) {
+      machine_->setState(ScriptVM::kError);
+      return false;
+    }
     FrameStack& user = state_->userStack();
     user.acc = machine_->acc();
     user.reflag = machine_->reflag();

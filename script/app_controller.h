@@ -35,6 +35,9 @@ FramePump* MainWindowFramePump();
 
 class AppController {
  public:
+  static constexpr size_t kMaxQueuedEvents = 256;
+  static constexpr int64_t kTurnIntervalMs = 10;
+
   // The environment is borrowed; pump null takes the main window's.
   explicit AppController(GameEnvironment* environment, FramePump* pump = nullptr);
   ~AppController();
@@ -91,6 +94,18 @@ class AppController {
   int32_t settleEntry(int32_t script, int32_t result);
   // Drops what skipping passes over at the front of the queue.
   void filterSkippedEvents();
+  // Appends a frame's events, keeping at most kMaxQueuedEvents (the oldest
+  // go, with one WARN per run).
+  void appendEvents(std::deque<VMEvent>& collected);
+  // Outside a wait the queue only keeps input for the next one; closing the
+  // window, the screen-mode switch and the end of the run are handled now.
+  // False ends the run.
+  bool settleEventsBetweenWaits();
+  // A script that runs long without waiting still gives the window a turn
+  // every kTurnIntervalMs: true when one is due.
+  bool turnDue();
+  // Runs one frame at once and settles its events; false ends the run.
+  bool giveWindowATurn();
   void logCall(int32_t number, const vector_mtus<APValue>& args) const;
 
   GameEnvironment* environment_;
@@ -99,6 +114,16 @@ class AppController {
   std::unique_ptr<StateMgr> state_;
   std::unique_ptr<UserfuncBase> userfuncs_;
   std::deque<VMEvent> events_;
+  bool eventsDroppedWarned_ = false;
+  // The statement before the machine's pc is a built-in that still waits:
+  // frames saved for a system script are rewound to run it again on return.
+  // Between waits the statement has finished and must not run twice.
+  bool rewindSavedFrames_ = true;
+  // When the window last had its turn (monotonic ms), and what the turn
+  // check last saw.
+  int64_t lastTurnMs_ = 0;
+  uint64_t checkedStatements_ = 0;
+  int32_t passesSinceCheck_ = 0;
   bool sceneCreated_ = false;
   // A script or the player asked the run to end (not a failure).
   bool ended_ = false;

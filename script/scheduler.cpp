@@ -1,6 +1,7 @@
 // The scheduler's side of the controller: one built-in call with its waits
 // and yields, the events of each frame, and what each event code does to
 // the run.
+#include <algorithm>
 #include <string>
 
 #include "app/event_queue.h"
@@ -9,6 +10,7 @@
 #include "app/log.h"
 #include "app/main_window.h"
 #include "gamestate/state_mgr.h"
+#include "platform/clock.h"
 #include "script/app_controller.h"
 #include "script/script_vm.h"
 #include "sound/sound_glue.h"
@@ -57,6 +59,7 @@ void AppController::PumpAndCollectEvents(int32_t mode, bool skipPump, bool& aliv
   // A refused pump (re-entry) runs no frame but does not end the run; the
   // quit flag does.
   pump_->pumpFrame(mode, skipPump);
+  lastTurnMs_ = platform::MonotonicMilliseconds();
   alive = !pump_->quitRequested();
   for (std::unique_ptr<Event>& event : GetEventQueue().takeAll()) {
     VMEvent v;
@@ -138,6 +141,35 @@ void AppController::filterSkippedEvents() {
   }
 }
 
+void AppController::appendEvents(std::deque<VMEvent>& collected) {
+  for (VMEvent& ev : collected) events_.push_back(std::move(ev));
+  if (events_.size() <= kMaxQueuedEvents) return;
+  if (!eventsDroppedWarned_) {
+    eventsDroppedWarned_ = true;
+    LogWrite(LOG_WARN, u"イベントが処理されないまま溜まっています。古いものから捨てます(%d)\n",
+             static_cast<int32_t>(events_.size()));
+  }
+  while (events_.size() > kMaxQueuedEvents) events_.pop_front();
+}
+
+bool AppController::settleEventsBetweenWaits() {
+  const auto urgent = [](const VMEvent& ev) { return ev.code == 6 || ev.code == 19 || ev.code == 8; };
+  const bool rewind = rewindSavedFrames_;
+  rewindSavedFrames_ = false;
+  bool going = true;
+  for (auto it = std::find_if(events_.begin(), events_.end(), urgent); going && it != events_.end();
+       it = std::find_if(events_.begin(), events_.end(), urgent)) {
+    const VMEvent ev = std::move(*it);
+    events_.erase(it);
+    EventAnswer answer = processEvent(nullptr, ev);
+    going = answer.status == 0;
+    if (going && answer.followUp.code >= 0) events_.push_front(answer.followUp);
+  }
+  rewindSavedFrames_ = rewind;
+  if (!going) events_.clear();
+  return going;
+}
+
 bool AppController::CallUserfunc(int32_t number, const vector_mtus<APValue>& args) {
   LogWrite(LOG_TRACE, u"CallUserfunc(%d)\n", number);
   if (IsLogLevelEnabled(LOG_DEBUG)) logCall(number, args);
@@ -162,7 +194,7 @@ bool AppController::CallUserfunc(int32_t number, const vector_mtus<APValue>& arg
       }
       pending = step.followUp;
       yield = step.yield;
-      for (VMEvent& ev : step.events) events_.push_back(std::move(ev));
+      appendEvents(step.events);
       if (!step.keepCurrent) r.reset();
     }
     if (yield) filterSkippedEvents();
@@ -175,7 +207,7 @@ bool AppController::CallUserfunc(int32_t number, const vector_mtus<APValue>& arg
       if (!deliver(ev)) return false;
     }
   }
-  return true;
+  return settleEventsBetweenWaits();
 }
 
 AppController::EventAnswer AppController::processEvent(std::unique_ptr<UFResult> current, const VMEvent& ev) {
@@ -190,9 +222,10 @@ AppController::EventAnswer AppController::processEvent(std::unique_ptr<UFResult>
     reset();
     if (user) {
       enterSystemMode(n, true);
-    } else {
-      state_->pushFrame(*machine_, false);
+    } else if (state_->pushFrame(*machine_, false)) {
       enterSet(n);
+    } else {
+      answer.status = 1;
     }
   };
   // The same, but in system mode the event is ignored.
@@ -242,7 +275,10 @@ AppController::EventAnswer AppController::processEvent(std::unique_ptr<UFResult>
       } else {
         // Saved one statement back: the statement that was waiting runs
         // again when the quit script returns.
-        state_->pushFrame(*machine_, true);
+        if (!state_->pushFrame(*machine_, rewindSavedFrames_)) {
+          answer.status = 1;
+          break;
+        }
         enterSub(n);
       }
       break;

@@ -247,10 +247,11 @@ int32_t ScriptVM::execStatement() {
 }
 
 void ScriptVM::run() {
-  int32_t r;
-  do {
+  int32_t r = kRunning;
+  for (int32_t n = 0; n < kSliceStatements && r == kRunning; ++n) {
     r = execStatement();
-  } while (r == kRunning);
+    ++statementsRun_;
+  }
   state_ = r;
 }
 

@@ -37,8 +37,13 @@ class ScriptVM {
 
   // One statement: 1 continue, 2 finished, 3 pending call, 4 error.
   int32_t execStatement();
-  // Runs statements while they continue and keeps the last result as state.
+  // Runs statements while they continue and keeps the last result as state,
+  // at most kSliceStatements of them: the state is still running when the
+  // slice ran out, and the caller decides whether the window needs a turn.
+  static constexpr int32_t kSliceStatements = 2048;
   void run();
+  // Statements executed since the machine was made.
+  uint64_t statementsRun() const { return statementsRun_; }
   APValue evalExpression(const Code* node);
 
   // Variables. Indexes from script data are capped (kMaxScriptIndex):
@@ -109,5 +114,6 @@ class ScriptVM {
   vector_mtus<APValue> pendingArgs_;
   int32_t farScenario_ = -1;
   int32_t callSub_ = -1;
+  uint64_t statementsRun_ = 0;
   CompiledUnitCache cache_;
 };

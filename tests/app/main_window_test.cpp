@@ -177,13 +177,41 @@ TEST(FramePacer, BackgroundWakeCapAndDisplayPacedFrames) {
   EXPECT_EQ(wait.timeoutMs, 5);
   EXPECT_TRUE(slow.frameWaitTime(0, true, 0).due);
 
-  // A frame whose buffer swap waited for the display lets the next start at
-  // once; an idle one (nothing presented) is paced by the interval.
+  // Once swaps are seen to wait for the display, a presented frame lets the
+  // next start at once; an idle one (nothing presented) is paced by the
+  // interval.
   FramePacer display;
   display.configure(FrameIntervalMicros(60), true);
-  for (int i = 0; i < FramePacer::kStartFrames; ++i) display.frameRan(3000000, true);
+  for (int i = 0; i < FramePacer::kBlockingSwaps; ++i) display.frameRan(3000000, true, 9000);
+  EXPECT_TRUE(display.swapPaces());
   EXPECT_TRUE(display.frameWaitTime(3000100, true).due);
   display.frameRan(3000100, false);
   EXPECT_FALSE(display.frameWaitTime(3000200, true).due);
   EXPECT_EQ(display.nextDue(), 3016667);
+}
+
+// A swap interval the driver accepted but that does not block (Xvfb with
+// software rendering, some compositors) leaves every frame to the clock: a
+// scene that changes every frame presents at the configured rate.
+TEST(FramePacer, SwapsThatDoNotBlockArePacedByTheClock) {
+  ManualClock clock(1000);
+  FramePacer pacer;
+  pacer.configure(FrameIntervalMicros(60), true);
+  int presented = 0;
+  while (clock.ms < 2000) {
+    const FramePacer::Wait wait = pacer.frameWaitTime(clock.now() * 1000, true);
+    clock.ms += wait.timeoutMs;
+    if (!wait.due) continue;
+    pacer.frameRan(clock.now() * 1000, true, 300);
+    ++presented;
+    clock.ms += 1;  // drawing and the swap
+  }
+  EXPECT_FALSE(pacer.swapPaces());
+  EXPECT_LE(presented, 60 + FramePacer::kStartFrames);
+  EXPECT_GE(presented, 58);
+  // A short swap among blocking ones hands pacing back to the clock.
+  for (int i = 0; i < FramePacer::kBlockingSwaps; ++i) pacer.frameRan(clock.now() * 1000, true, 9000);
+  EXPECT_TRUE(pacer.swapPaces());
+  pacer.frameRan(clock.now() * 1000, true, 300);
+  EXPECT_FALSE(pacer.swapPaces());
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -188,7 +189,9 @@ TEST_F(AppControllerTest, DebugLogShowsEachCallWithItsArguments) {
 }
 
 // Skipping drops what it passes over after a yield, up to the first event
-// that ends it.
+// that ends it. Closing the window and the screen-mode switch end skipping
+// too, and are handled at once (the close enters the quit script, which
+// empties the queue; the switch leaves it).
 struct SkipCase {
   bool force;
   std::function<void()> post;
@@ -199,9 +202,9 @@ TEST_F(AppControllerTest, SkipFilterKeepsTheFirstEventThatEndsSkipping) {
   const std::vector<SkipCase> cases = {
       {false, [] { postKey(KeyEvent::kDown); postApp(16); postKey(KeyEvent::kUp); postApp(5); }, {40, 5}},
       {false, [] { postKey(KeyEvent::kDown); postApp(43); postApp(16); }, {43, 16}},
-      {false, [] { postApp(16); postApp(AppEvent::kClose); postKey(KeyEvent::kUp); }, {6, 40}},
+      {false, [] { postApp(16); postApp(AppEvent::kClose); postKey(KeyEvent::kUp); }, {}},
       {true, [] { postKey(KeyEvent::kUp); postApp(16); postApp(12); postApp(5); }, {12, 5}},
-      {true, [] { postApp(43); postApp(19); }, {19}},
+      {true, [] { postApp(43); postApp(19); postApp(5); }, {5}},
   };
   for (const SkipCase& c : cases) {
     AppController ctl(&env_, &pump_);
@@ -246,6 +249,75 @@ TEST_F(AppControllerTest, AWaitWithoutCheckerEndsWithZero) {
   EXPECT_EQ(answer.result->kind, UFResult::kValue);
   EXPECT_EQ(answer.result->value, 0);
   EXPECT_TRUE(log.contains("checker==0")) << log.all();
+}
+
+// A script that never waits still gives the window its turn: the close
+// button runs the quit script, in a system script (the frame is kept: the
+// quit sub) and in the story (the quit set), whether the loop jumps within
+// a set or from a scenario into itself.
+TEST_F(AppControllerTest, ALoopWithoutWaitsStillSeesTheCloseButton) {
+  const std::string loop = "(a3:label 0)" + addWord(1) + "(a3:goto 0)";
+  const std::string quit = set(0, setWord(2, "1") + kQuitRun) + sub(0, setWord(2, "2") + kQuitRun);
+  struct Case {
+    std::string start, story;
+    int32_t quitWord;
+  };
+  for (const Case& c : {Case{set(0, loop), "", 2}, Case{set(0, call("6002 100 0")), set(0, addWord(1) + "(a3:jump 100)"), 1}}) {
+    scenario(9010, c.start);
+    if (!c.story.empty()) scenario(100, c.story);
+    scenario(9001, quit);
+    AppController ctl(&env_, &pump_);
+    pump_.frames = 0;
+    pump_.onFrame = [](int frame) {
+      if (frame == 2) postApp(AppEvent::kClose);
+    };
+    EXPECT_TRUE(ctl.run());
+    EXPECT_EQ(ctl.machine().words().at(2), c.quitWord);
+    EXPECT_GT(ctl.machine().words().at(1), 0);
+    EXPECT_EQ(pump_.frames, 2);
+    EXPECT_EQ(pump_.modes.back(), 1);  // the loop's turn runs its frame at once
+  }
+}
+
+// A quit signal during such a loop ends the run as a finished run ends.
+TEST_F(AppControllerTest, AQuitSignalEndsALoopWithoutWaits) {
+  scenario(9010, set(0, "(a3:label 0)" + addWord(1) + "(a3:goto 0)"));
+  pump_.onFrame = [this](int) { pump_.quit = true; };
+  EXPECT_TRUE(ctl_.run());
+  EXPECT_EQ(pump_.frames, 1);
+}
+
+// Outside waits the queue keeps input for the next wait but no more than
+// its bound (one WARN); the close button still gets through.
+TEST_F(AppControllerTest, EventsBetweenWaitsStayBounded) {
+  scenario(9010, set(0, "(a3:label 0)" + call("4001") + "(a3:goto 0)"));
+  scenario(9001, sub(0, kQuitRun));
+  size_t most = 0;
+  pump_.onFrame = [this, &most](int frame) {
+    most = std::max(most, ctl_.events().size());
+    for (int i = 0; i < 10; ++i) postKey(KeyEvent::kDown);
+    if (frame == 60) postApp(AppEvent::kClose);
+  };
+  LogCapture log;
+  EXPECT_TRUE(ctl_.run());
+  EXPECT_EQ(pump_.frames, 60);
+  EXPECT_EQ(most, AppController::kMaxQueuedEvents);
+  size_t warnings = 0;
+  for (const std::string& line : log.lines()) warnings += line.find("[WARN ]") != std::string::npos;
+  EXPECT_EQ(warnings, 1u) << log.all();
+}
+
+// Endless recursion through sub or far calls ends the run with an ERROR
+// naming the frame, long before memory runs out.
+TEST_F(AppControllerTest, EndlessRecursionEndsTheRun) {
+  for (const char* recurse : {"(a3:call-sub 0)", "(a3:call-far 9010 0)"}) {
+    scenario(9010, set(0, "(a3:call-sub 0)") + sub(0, recurse));
+    AppController ctl(&env_, &pump_);
+    LogCapture log;
+    EXPECT_FALSE(ctl.run());
+    EXPECT_TRUE(log.contains("[ERROR]") && log.contains("(scenario=9010, set=-1, sub=0)")) << log.all();
+    EXPECT_EQ(ctl.state().systemStack().frames.size(), StateMgr::kMaxSavedFrames);
+  }
 }
 
 }  // namespace
