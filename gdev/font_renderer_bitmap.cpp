@@ -1,12 +1,14 @@
 // The bitmap-font glyph renderer: per pixel size four 4-bit sheets of 16
-// cells a row (read whole, plain or as an encoded block), a code table from
-// UTF-16 code unit to cell, and rendering by nibble copies into the alpha of
-// an image in the text colour. Main thread.
+// cells a row (read whole, plain or as an encoded block), one process-wide
+// code table from UTF-16 code unit to candidate cells, and rendering by
+// nibble copies into the alpha of an image in the text colour. Main thread.
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <map>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/game_environment.h"
@@ -46,17 +48,98 @@ struct Sheet {
   }
 };
 
-// Where a code unit's glyph lives; sheet -1 when it has none.
+// Where a code unit's glyph lives in one size: its sheet, the first pixel of
+// the cell within its rows and the byte of the cell's top row.
 struct CodeEntry {
-  int8_t sheet = -1;
-  uint32_t pixel = 0;   // first pixel of the cell within its rows
-  uint32_t offset = 0;  // byte of the cell's top row
+  int8_t sheet = -1;  // -1: no glyph
+  uint32_t pixel = 0;
+  uint32_t offset = 0;
+};
+
+// A cell that may hold a code unit's glyph.
+struct CellRef {
+  uint8_t sheet;
+  uint8_t row;  // at most 11 + 15 x 12 = 191
+  uint8_t column;
+};
+
+// Every code unit's candidate cells in table order: sheet 3 for 32..127,
+// then the two-byte Shift-JIS codes of sheets 2, 1 and 0 (lead x 256 + trail,
+// trail 0x40 or more) that CP932 turns into one character. The same for
+// every size of every bitmap font, so it is built once per process (about
+// 150 KB) instead of a 65,536-entry table per size.
+class CodeTable {
+ public:
+  static const CodeTable& get() {
+    static const CodeTable table;
+    return table;
+  }
+
+  // The candidates of c, in table order.
+  std::span<const CellRef> cells(char16_t c) const {
+    return std::span<const CellRef>(cells_.data() + first_[c], first_[c + 1u] - first_[c]);
+  }
+
+ private:
+  CodeTable() {
+    std::vector<std::pair<char16_t, CellRef>> list;
+    for (int32_t c = 32; c < 128; ++c) {
+      list.push_back({static_cast<char16_t>(c),
+                      {3, static_cast<uint8_t>((c - 32) / 16), static_cast<uint8_t>((c - 32) % 16)}});
+    }
+    struct Range {
+      uint8_t sheet;
+      uint16_t first;
+      uint16_t last;
+      uint8_t baseLead;
+    };
+    constexpr Range kRanges[] = {{2, 0xE000, 0xEFFF, 0xE0}, {1, 0x9000, 0x9FFF, 0x90}, {0, 0x8140, 0x8FFF, 0x81}};
+    for (const Range& range : kRanges) {
+      for (uint32_t code = range.first; code <= range.last; ++code) {
+        const uint8_t lead = static_cast<uint8_t>(code >> 8);
+        const uint8_t trail = static_cast<uint8_t>(code & 0xFF);
+        if (trail < 0x40) continue;
+        const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        const std::u16string unit = platform::DecodeCP932(std::string_view(bytes, 2));
+        if (unit.size() != 1 || unit[0] == 0xFFFD) continue;
+        list.push_back({unit[0],
+                        {range.sheet, static_cast<uint8_t>((trail - 0x40) / 16 + (lead - range.baseLead) * 12),
+                         static_cast<uint8_t>(trail % 16)}});
+      }
+    }
+    // Counting sort by code unit; a stable fill keeps table order. At most
+    // 96 + 3 x 16 x 192 cells, so 16-bit starts suffice.
+    first_.assign(kCodeUnits + 1, 0);
+    for (const auto& entry : list) ++first_[entry.first + 1u];
+    for (size_t c = 0; c < kCodeUnits; ++c) first_[c + 1] = static_cast<uint16_t>(first_[c + 1] + first_[c]);
+    cells_.resize(list.size());
+    std::vector<uint16_t> next(first_.begin(), first_.end() - 1);
+    for (const auto& entry : list) cells_[next[entry.first]++] = entry.second;
+  }
+
+  std::vector<uint16_t> first_;  // kCodeUnits + 1 starts into cells_
+  std::vector<CellRef> cells_;
 };
 
 struct SizeRecord {
   int32_t size = 0;
   std::array<Sheet, 4> sheets;
-  std::vector<CodeEntry> table;  // kCodeUnits entries
+
+  // The glyph of c in this size: of its candidate cells the last one that
+  // lies within its sheet's loaded rows (a later assignment replaces an
+  // earlier one); sheet -1 when none does.
+  CodeEntry find(char16_t c) const {
+    const std::span<const CellRef> cells = CodeTable::get().cells(c);
+    for (size_t i = cells.size(); i-- > 0;) {
+      const CellRef& cell = cells[i];
+      CodeEntry entry;
+      if (sheets[cell.sheet].locate(cell.row, cell.column, &entry.offset, &entry.pixel)) {
+        entry.sheet = static_cast<int8_t>(cell.sheet);
+        return entry;
+      }
+    }
+    return CodeEntry{};
+  }
 };
 
 // Reads sheet k of size s: cells s x s (sheets 0 to 2) or s / 2 x s (sheet 3).
@@ -80,62 +163,6 @@ SheetError LoadSheet(const std::u16string& path, int32_t s, int k, Sheet* sheet)
   return kSheetOk;
 }
 
-// One two-byte Shift-JIS cell of the kanji sheets and its UTF-16 unit.
-struct KanjiCell {
-  uint8_t sheet;
-  uint8_t row;
-  uint8_t column;
-  char16_t unit;
-};
-
-// The cells of sheets 2, 1 and 0 in table order (later ones win), made once:
-// codes lead x 256 + trail of each sheet's range with a trail of 0x40 or more
-// that CP932 turns into one character.
-const std::vector<KanjiCell>& KanjiCells() {
-  static const std::vector<KanjiCell> cells = [] {
-    struct Range {
-      uint8_t sheet;
-      uint16_t first;
-      uint16_t last;
-      uint8_t baseLead;
-    };
-    constexpr Range kRanges[] = {{2, 0xE000, 0xEFFF, 0xE0}, {1, 0x9000, 0x9FFF, 0x90}, {0, 0x8140, 0x8FFF, 0x81}};
-    std::vector<KanjiCell> list;
-    for (const Range& range : kRanges) {
-      for (uint32_t code = range.first; code <= range.last; ++code) {
-        const uint8_t lead = static_cast<uint8_t>(code >> 8);
-        const uint8_t trail = static_cast<uint8_t>(code & 0xFF);
-        if (trail < 0x40) continue;
-        const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-        const std::u16string unit = platform::DecodeCP932(std::string_view(bytes, 2));
-        if (unit.size() != 1 || unit[0] == 0xFFFD) continue;
-        list.push_back({range.sheet, static_cast<uint8_t>((trail - 0x40) / 16 + (lead - range.baseLead) * 12),
-                        static_cast<uint8_t>(trail % 16), unit[0]});
-      }
-    }
-    return list;
-  }();
-  return cells;
-}
-
-// Sheet 3 holds 32..127; then the kanji sheets. Cells outside a sheet's
-// loaded rows are left out.
-void BuildCodeTable(SizeRecord* record) {
-  record->table.assign(kCodeUnits, CodeEntry{});
-  uint32_t offset = 0;
-  uint32_t pixel = 0;
-  for (int32_t c = 32; c < 128; ++c) {
-    if (record->sheets[3].locate((c - 32) / 16, (c - 32) % 16, &offset, &pixel)) {
-      record->table[static_cast<size_t>(c)] = {3, pixel, offset};
-    }
-  }
-  for (const KanjiCell& cell : KanjiCells()) {
-    if (record->sheets[cell.sheet].locate(cell.row, cell.column, &offset, &pixel)) {
-      record->table[cell.unit] = {static_cast<int8_t>(cell.sheet), pixel, offset};
-    }
-  }
-}
-
 class BitmapImpl : public FontRenderer {
  public:
   explicit BitmapImpl(std::map<int32_t, SizeRecord> records) : records_(std::move(records)) {}
@@ -156,12 +183,18 @@ class BitmapImpl : public FontRenderer {
     }
     const SizeRecord& record = select(params.size);
     const int32_t s = record.size;
+    std::vector<CodeEntry> glyphs;
+    glyphs.reserve(text.size());
     int64_t cells = 0;
-    for (char16_t c : text) cells += (hasGlyph(record, c) && c < 128) ? 1 : 2;
+    for (char16_t c : text) {
+      glyphs.push_back(record.find(c));
+      cells += (glyphs.back().sheet >= 0 && c < 128) ? 1 : 2;
+    }
     const int64_t m = params.margin;
     const int64_t width = static_cast<int64_t>(s / 2) * cells + 2 * m;
     const int64_t height = static_cast<int64_t>(s) + 2 * m;
-    if (width <= 0 || height <= 0 || width * height > kMaxTextImagePixels) {
+    if (width <= 0 || height <= 0 || width * height > kMaxTextImagePixels ||
+        !ImageSizeWithinCap(u"BitmapImpl::render", width, height)) {
       out.reset();
       return;
     }
@@ -173,8 +206,7 @@ class BitmapImpl : public FontRenderer {
       image.pixels[i + 2] = (color >> 16) & 0xFF;
     }
     int64_t pen = m;
-    for (char16_t c : text) {
-      const CodeEntry& entry = record.table[c];
+    for (const CodeEntry& entry : glyphs) {
       if (entry.sheet < 0) {
         pen += s;  // no glyph: an empty full-width cell
         continue;
@@ -189,8 +221,6 @@ class BitmapImpl : public FontRenderer {
   int32_t adjustSize(int32_t size) const override { return select(size).size; }
 
  private:
-  static bool hasGlyph(const SizeRecord& record, char16_t c) { return record.table[c].sheet >= 0; }
-
   // The smallest size at least the request, else the largest.
   const SizeRecord& select(int32_t size) const {
     auto it = records_.lower_bound(size);
@@ -227,6 +257,7 @@ class BitmapFactoryImpl : public FontRendererFactory {
       LogWrite(LOG_WARN, u"BitmapFactoryImpl::create() : no sizes\n");
       return false;
     }
+    CodeTable::get();  // made at start-up, not on the first render
     std::map<int32_t, SizeRecord> records;
     for (const auto& [size, paths] : bitmap->sheets) {
       SizeRecord& record = records[size];
@@ -241,7 +272,6 @@ class BitmapFactoryImpl : public FontRendererFactory {
           return false;
         }
       }
-      BuildCodeTable(&record);
     }
     *out = std::make_unique<BitmapImpl>(std::move(records));
     return true;

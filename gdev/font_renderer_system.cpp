@@ -153,7 +153,8 @@ class SystemFontImpl : public FontRenderer {
     const int64_t m = doubled ? 2 * static_cast<int64_t>(params.margin) : params.margin;
     const int64_t width = cells * s / 2 + 2 * m;
     const int64_t height = s + 2 * m;
-    if (params.size < 1 || width <= 0 || height <= 0 || width * height > kMaxTextImagePixels) {
+    if (params.size < 1 || width <= 0 || height <= 0 || width * height > kMaxTextImagePixels ||
+        !ImageSizeWithinCap(u"SystemFontImpl::render", width, height)) {
       out.reset();
       return;
     }

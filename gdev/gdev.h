@@ -12,6 +12,7 @@
 #include "gdev/rgba_image.h"
 
 struct SDL_Window;
+class GDevTexture;
 
 // Channel modes of setBlendingContext: which channels drawing writes.
 enum : int32_t {
@@ -58,6 +59,10 @@ struct GDevPixelSource {
   // width x height x 4 bytes (blue, green, red, alpha, top row first) read
   // back from the device; the owner stores them and moves its revision on.
   virtual void setPixels(const std::vector<uint8_t>& bgra) = 0;
+  // The device deleted this source's texture on its own (term): the owner
+  // must forget the pointer and make a new texture on its next draw. Not
+  // called for releaseTextureObject, which the owner asked for.
+  virtual void deviceTextureDeleted(GDevTexture* /*texture*/) {}
 };
 
 struct GDevTextureCreateParams {
@@ -65,7 +70,9 @@ struct GDevTextureCreateParams {
   int32_t height = 0;
   int32_t flags = 0;  // bit 1: dynamic (no effect here)
   int32_t format = 3;  // 1 opaque picture, 2 or 3 with alpha, other: no alpha
-  GDevPixelSource* source = nullptr;  // must not be null
+  // Must not be null, and must outlive the texture: release the texture (or
+  // terminate the device) before the source goes.
+  GDevPixelSource* source = nullptr;
 };
 
 class GDevTexture {
@@ -113,7 +120,8 @@ class GDev {
   virtual int init(const GDevInitParams& params) = 0;
   // Makes the device usable again when it is not; true.
   virtual bool validateScreen() = 0;
-  // Releases every device object, textures included.
+  // Releases every device object, textures included; each texture's pixel
+  // source hears of it first (deviceTextureDeleted).
   virtual void term() = 0;
   // Presents the last frame into dest (whole window when its width or height
   // is 0); source is not used.

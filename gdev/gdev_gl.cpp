@@ -212,7 +212,14 @@ void GDevGL::term() {
   if (context_) {
     inScene_ = false;
     renderTarget_ = nullptr;
-    while (!textures_.empty()) delete textures_.back();
+    // Owners hear of it, so that none keeps a pointer to a freed texture:
+    // their next draw makes a new one (on this device after a new init, or
+    // on the next device).
+    while (!textures_.empty()) {
+      GDevGLTexture* texture = textures_.begin()->second;
+      if (texture->source_) texture->source_->deviceTextureDeleted(texture);
+      delete texture;
+    }
     releaseScreenBuffer();
     releaseGLObjects();
     context_.reset();

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "gdev/gdev.h"
@@ -259,7 +260,10 @@ class GDevGL final : public GDev {
   bool blendEnabled_ = true;
   bool culling_ = false;
 
-  std::vector<GDevGLTexture*> textures_;
+  // Every texture the device made, by the pointer handed out: release and
+  // forget in constant time, and a pointer the device never made (or already
+  // freed) is found missing without being read.
+  std::unordered_map<const GDevTexture*, GDevGLTexture*> textures_;
   std::vector<uint8_t> zeros_;
 
   bool frameDirty_ = true;

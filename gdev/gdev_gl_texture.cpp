@@ -31,6 +31,8 @@ void GDevGLTexture::createStorage() {
   releaseStorage();
   uploadedRevision_ = kNoRevision;
   framebufferFailed_ = false;
+  // Within the image cap the power-of-two storage stays within it too.
+  if (!ImageSizeWithinCap(u"GDevGL::createTextureObject()", width_, height_)) return;
   const int32_t storageWidth = RoundUpPow2(width_);
   const int32_t storageHeight = RoundUpPow2(height_);
   if (storageWidth > owner_->maxTextureSize_ || storageHeight > owner_->maxTextureSize_) {
@@ -171,25 +173,23 @@ bool GDevGL::createTextureObject(const GDevTextureCreateParams& params, GDevText
   }
   auto* texture = new GDevGLTexture(this, params);
   texture->createStorage();
-  textures_.push_back(texture);
+  textures_.emplace(texture, texture);
   *out = texture;
   return true;
 }
 
 bool GDevGL::releaseTextureObject(GDevTexture* texture) {
-  const auto it = std::find_if(textures_.begin(), textures_.end(),
-                               [&](GDevGLTexture* t) { return static_cast<GDevTexture*>(t) == texture; });
+  const auto it = textures_.find(texture);
   if (!texture || it == textures_.end()) {
     LogWrite(LOG_ERROR, u"GDevGL::releaseTextureObject() : テクスチャがリスト内にない\n");
     return false;
   }
-  delete *it;
+  delete it->second;  // forgets itself
   return true;
 }
 
 void GDevGL::forgetTexture(GDevGLTexture* texture) {
-  const auto it = std::find(textures_.begin(), textures_.end(), texture);
-  if (it != textures_.end()) textures_.erase(it);
+  textures_.erase(texture);
   if (renderTarget_ == texture) {
     renderTarget_ = nullptr;
     if (context_) useScreenTarget();

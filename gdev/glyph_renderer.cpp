@@ -166,7 +166,8 @@ void DrawTextRun(FontRendererTable& table, RGBAImageRef& out, const TextRenderPa
   const int64_t margin = params.margin;
   const int64_t width = static_cast<int64_t>(size / 2) * CountTextCells(items) + 2 * margin;
   const int64_t height = static_cast<int64_t>(size) + 2 * margin;
-  if (!found || size < 1 || width <= 0 || height <= 0 || width * height > kMaxTextImagePixels) {
+  if (!found || size < 1 || width <= 0 || height <= 0 || width * height > kMaxTextImagePixels ||
+      !ImageSizeWithinCap(u"DrawTextRun", width, height)) {
     out.reset();
     return;
   }

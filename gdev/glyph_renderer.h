@@ -142,6 +142,7 @@ void DrawTextRun(RGBAImageRef& out, const TextRenderParams& params, std::span<co
                  int32_t extra);
 
 // Shared by the renderers: a text image must stay below this many pixels
-// (also at the doubled size the system font draws at); larger requests give
-// an empty image.
+// (also at the doubled size the system font draws at) and within the image
+// cap of ImageSizeWithinCap (a WARN past it); larger requests give an empty
+// handle.
 constexpr int64_t kMaxTextImagePixels = int64_t{1} << 22;

@@ -93,7 +93,7 @@ uint8_t FilterChannel(const float* row, float r, float g, float b) {
 }  // namespace
 
 void ResampleImage(RGBAImageRef& out, const RGBAImageRef& source, int32_t width, int32_t height) {
-  if (width <= 0 || height <= 0) {
+  if (width <= 0 || height <= 0 || !ImageSizeWithinCap(u"ResampleImage", width, height)) {
     out = RGBAImageRef(RGBAImage(0, 0, 0));
     return;
   }
@@ -138,6 +138,10 @@ void HalveImage(RGBAImageRef& out, const RGBAImageRef& source) {
   }
   const int32_t width = std::max(src->width, 0) / 2;
   const int32_t height = std::max(src->height, 0) / 2;
+  if (!ImageSizeWithinCap(u"HalveImage", width, height)) {
+    out = RGBAImageRef(RGBAImage(0, 0, 0));
+    return;
+  }
   RGBAImageRef result(RGBAImage(0, width, height));
   if (width > 0 && height > 0 && HasPixels(src)) {
     RGBAImage* dst = result.getWA();

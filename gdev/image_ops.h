@@ -12,15 +12,17 @@
 // out := a new format-0 image of width x height, bilinear from source with
 // 8-bit fixed-point weights, corners mapped to corners (target corners equal
 // the source corners). A target of width or height 1 samples source column
-// (row) 0; a source of width or height 1 is replicated. width or height <= 0
-// gives a 0x0 image; an empty source (null handle, 0 pixels, or fewer bytes
+// (row) 0; a source of width or height 1 is replicated. width or height <= 0,
+// or a size past the image cap (WARN, see ImageSizeWithinCap), gives a 0x0
+// image; an empty source (null handle, 0 pixels, or fewer bytes
 // than width x height x 4) gives width x height of zero bytes. source may be
 // out itself.
 void ResampleImage(RGBAImageRef& out, const RGBAImageRef& source, int32_t width, int32_t height);
 
 // out := a new format-0 image of (width / 2) x (height / 2), each byte the
 // mean (>> 2) of the 2x2 source block; an odd last column or row is dropped.
-// A null source gives a 0x0 image. source may be out itself.
+// A null source, or a result past the image cap (WARN), gives a 0x0 image.
+// source may be out itself.
 void HalveImage(RGBAImageRef& out, const RGBAImageRef& source);
 
 // Every pixel becomes blue, green, red, alpha (the low byte of each int).

@@ -93,11 +93,9 @@ bool readRows(ReadJob* job, png_bytepp rows) {
 
 // Sizes the pixel vector and decodes into it.
 int32_t readPixels(ReadJob* job, std::vector<uint8_t>* pixels, uint32_t flags) {
+  // Past the image cap: one WARN, nothing allocated.
+  if (!ImageSizeWithinCap(u"LibPngUtil::decode()", job->width, job->height)) return 1;
   const uint64_t bytes = static_cast<uint64_t>(job->width) * job->height * 4;
-  if (bytes > kMaxPngPixelBytes) {
-    LogWrite(LOG_WARN, u"LibPngUtil::decode() : 画像が大きすぎる(%u x %u)\n", job->width, job->height);
-    return 1;
-  }
   const size_t stride = static_cast<size_t>(job->width) * 4;
   if (job->rowBytes != stride || job->channels != 4) {
     LogWrite(LOG_WARN, u"LibPngUtil::decode() : 行の長さが不正(%u, %u)\n", job->rowBytes, job->width);

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "gdev/rgba_image.h"
+
 struct ZEPInputStream;
 struct png_struct_def;  // libpng's png_struct; only gdev/ sees png.h
 
@@ -18,9 +20,10 @@ constexpr uint32_t kPngBottomUp = 8;  // decode only: last image row first
 // What the loader and the writer pass: BGRA pixels (bit value 4 is ignored).
 constexpr uint32_t kPngEngineFlags = 6;
 
-// Decoded images above this many pixel bytes (width x height x 4) are
-// refused before anything is allocated.
-constexpr uint64_t kMaxPngPixelBytes = 0x40000000;  // 1 GiB
+// Decoded images past the image cap (each side at most kMaxImageSide, at
+// most this many pixel bytes, width x height x 4) are refused before
+// anything is allocated.
+constexpr uint64_t kMaxPngPixelBytes = kMaxImagePixelBytes;  // 1 GiB
 
 // Every operation answers 0 on success and 1 on failure (a corrupt or
 // truncated file logs one TRACE line).

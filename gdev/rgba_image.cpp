@@ -6,11 +6,24 @@
 
 #include "app/log.h"
 
-RGBAImage::RGBAImage(int32_t format, int32_t width, int32_t height)
-    : format(format),
-      width(width),
-      height(height),
-      pixels(static_cast<size_t>(std::max(width, 0)) * static_cast<size_t>(std::max(height, 0)) * 4) {}
+bool ImageSizeWithinCap(const char16_t* who, int64_t width, int64_t height) {
+  if (width <= 0 || height <= 0) return true;
+  if (width <= kMaxImageSide && height <= kMaxImageSide &&
+      static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4 <= kMaxImagePixelBytes) {
+    return true;
+  }
+  LogWrite(LOG_WARN, u"%s : 画像が大きすぎる(%d x %d)\n", who, width, height);
+  return false;
+}
+
+RGBAImage::RGBAImage(int32_t format, int32_t width, int32_t height) : format(format), width(width), height(height) {
+  if (!ImageSizeWithinCap(u"RGBAImage", width, height)) {
+    this->width = 0;
+    this->height = 0;
+    return;
+  }
+  pixels.resize(static_cast<size_t>(std::max(width, 0)) * static_cast<size_t>(std::max(height, 0)) * 4);
+}
 
 RGBAImage::RGBAImage(int32_t format, int32_t width, int32_t height, const std::vector<uint8_t>& bytes)
     : format(format), width(width), height(height), pixels(bytes) {}

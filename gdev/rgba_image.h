@@ -10,9 +10,26 @@
 #include <cstdint>
 #include <vector>
 
+// The cap on every pixel image allocated from a size: each side at most
+// kMaxImageSide pixels and at most kMaxImagePixelBytes bytes of pixels
+// (16384 x 16384 x 4 is exactly 1 GiB). The PNG reader, the image
+// operations, the text renderers and the device textures all refuse sizes
+// past it through ImageSizeWithinCap.
+constexpr int64_t kMaxImageSide = 16384;
+constexpr uint64_t kMaxImagePixelBytes = 0x40000000;  // 1 GiB
+
+// True when width x height pixels may be allocated: each side at most
+// kMaxImageSide and width x height x 4 at most kMaxImagePixelBytes. Sizes of
+// 0 and below allocate nothing and pass (their callers keep their own rule
+// for them). Past the cap: false, with the WARN "<who> : 画像が大きすぎる(%d x
+// %d)\n" naming the size.
+bool ImageSizeWithinCap(const char16_t* who, int64_t width, int64_t height);
+
 struct RGBAImage {
   RGBAImage() = default;
-  // All bytes 0.
+  // All bytes 0. A size past the cap (ImageSizeWithinCap) gives an empty
+  // image (0 x 0, no pixels) and a WARN; sizes of 0 and below are kept as
+  // given, with no pixels.
   RGBAImage(int32_t format, int32_t width, int32_t height);
   // Copies the bytes.
   RGBAImage(int32_t format, int32_t width, int32_t height, const std::vector<uint8_t>& bytes);

@@ -129,9 +129,11 @@ int32_t ZEPTextureManager::createBlank(ZEPTextureRef& out, int32_t width, int32_
                                        int32_t secondMode) {
   width = std::max(width, 0);
   height = std::max(height, 0);
+  const bool fits = ImageSizeWithinCap(u"ZEPTextureManager::createBlank", width, height);
+  if (!fits) width = height = 0;
   out = makeTexture(std::u16string(), RGBAImageRef(RGBAImage(0, width, height)), width, height, coordMode,
                     secondMode);
-  return 0;
+  return fits ? 0 : 1;
 }
 
 void ZEPTextureManager::purgeCached(std::u16string_view name) {
@@ -242,6 +244,7 @@ int32_t LoadCursorTextures(std::vector<ZEPTextureRef>* out, std::u16string_view 
   frames.reserve(record.frames.size());
   for (const CursorFrame& frame : record.frames) {
     if (frame.width < 0 || frame.height < 0 ||
+        !ImageSizeWithinCap(u"LoadCursorTextures", frame.width, frame.height) ||
         frame.pixels.size() != static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height) * 4) {
       return 1;
     }

@@ -43,7 +43,9 @@ class ZEPTextureManager {
   // A new unnamed texture over the image (shared with the caller: writes
   // through either handle are seen by both). 0.
   int32_t createFromImage(ZEPTextureRef& out, const RGBAImageRef& image, int32_t coordMode, int32_t secondMode);
-  // A new unnamed texture over a new zero-filled image. 0.
+  // A new unnamed texture over a new zero-filled image. 0; 1 for a size
+  // past the image cap (WARN), when the texture is made over an empty 0x0
+  // image instead.
   int32_t createBlank(ZEPTextureRef& out, int32_t width, int32_t height, int32_t coordMode, int32_t secondMode);
   // Drops the cached texture of that name (if any) so the next load reads
   // the file again; a texture in use is left alone.

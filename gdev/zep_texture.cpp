@@ -65,6 +65,10 @@ void ZEPTexture::MyGDevPixelSource::setPixels(const std::vector<uint8_t>& bgra) 
   ++owner_->revision_;
 }
 
+void ZEPTexture::MyGDevPixelSource::deviceTextureDeleted(GDevTexture* texture) {
+  if (owner_->deviceTexture_ == texture) owner_->deviceTexture_ = nullptr;
+}
+
 // --- texture ---
 
 ZEPTexture::ZEPTexture(ZEPTextureManager* manager, std::u16string name, RGBAImageRef image, int32_t width,

@@ -28,6 +28,9 @@ class ZEPTexture {
     // Bytes of any other count than the image's are refused: nothing is
     // written and an ERROR line says so.
     void setPixels(const std::vector<uint8_t>& bgra) override;
+    // The device was terminated: the texture forgets its device texture
+    // (without releasing it) and makes a new one on its next draw.
+    void deviceTextureDeleted(GDevTexture* texture) override;
 
    private:
     ZEPTexture* owner_;

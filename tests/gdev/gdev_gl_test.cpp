@@ -5,6 +5,8 @@
 #include <array>
 #include <cmath>
 
+#include "gdev/image_ops.h"
+#include "gdev/texture_manager.h"
 #include "tests/gdev/gl_device_fixture.h"
 #include "tests/support/test_support.h"
 
@@ -69,7 +71,7 @@ TEST_F(GLDeviceTest, ViewportClipsToTheCurrentTargetAndKeepsTheRequest) {
   EXPECT_TRUE(dev->impl_endScene(false, nullptr));
 
   // A texture target clips to its own size, not the screen's.
-  TestPixelSource source(64, 32);
+  TestPixelSource& source = makeSource(64, 32);
   GDevTexture* target = texture(source);
   ASSERT_TRUE(dev->impl_beginScene(target));
   ASSERT_TRUE(dev->setViewport(0, 0, 800, 600));
@@ -123,10 +125,10 @@ TEST_F(GLDeviceTest, EachBlendModeOnKnownPixels) {
       // Alpha only: the colour stays, alpha takes the alpha factors.
       {GDEV_BLEND_NORMAL, 0, BLENDINGCONTEXT_ALPHAONLY, 0, px(153, 102, 51, 127 + 127 * (1 - sa))},
   };
-  TestPixelSource target(4, 4);
+  TestPixelSource& target = makeSource(4, 4);
   GDevTexture* rt = texture(target);
   // The premultiplied case needs a textured source of the same colour.
-  TestPixelSource sourcePixels(2, 2, Solid(4, 102, 153, 204, 127));
+  TestPixelSource& sourcePixels = makeSource(2, 2, Solid(4, 102, 153, 204, 127));
   GDevTexture* tex = texture(sourcePixels);
   for (const BlendCase& c : cases) {
     SCOPED_TRACE(testing::Message() << "blend " << c.blend << " alpha " << c.alphaBlend << " channels "
@@ -148,9 +150,9 @@ TEST_F(GLDeviceTest, EachBlendModeOnKnownPixels) {
 TEST_F(GLDeviceTest, TexturedCopyIsByteExactAndUploadsOnlyNewRevisions) {
   std::vector<uint8_t> bytes;
   for (int i = 0; i < 3 * 2; ++i) bytes.insert(bytes.end(), {uint8_t(i * 40), uint8_t(7 + i), uint8_t(250 - i), uint8_t(i * 50)});
-  TestPixelSource picture(3, 2, bytes);
+  TestPixelSource& picture = makeSource(3, 2, bytes);
   GDevTexture* tex = texture(picture);
-  TestPixelSource target(3, 2);
+  TestPixelSource& target = makeSource(3, 2);
   GDevTexture* rt = texture(target);
 
   dev->setFilter2D(0, false);
@@ -176,7 +178,7 @@ TEST_F(GLDeviceTest, TexturedCopyIsByteExactAndUploadsOnlyNewRevisions) {
   EXPECT_EQ(at(captured, 2, 1), (Pixel{1, 2, 3, 4}));
 
   // An opaque picture (format 1) samples alpha as 1 whatever its bytes say.
-  TestPixelSource opaque(2, 2, Solid(4, 10, 20, 30, 0));
+  TestPixelSource& opaque = makeSource(2, 2, Solid(4, 10, 20, 30, 0));
   GDevTexture* opaqueTex = texture(opaque, 1);
   begin(rt, clear, 3, 2);
   dev->drawTextureQuad({0, 0, 2, 2}, kWhole, opaqueTex, GDEV_BLEND_COPY, 0, 0);
@@ -185,8 +187,8 @@ TEST_F(GLDeviceTest, TexturedCopyIsByteExactAndUploadsOnlyNewRevisions) {
 }
 
 TEST_F(GLDeviceTest, CrossFadeMixesClampsProgressAndRefusesDifferentRectangles) {
-  TestPixelSource blackPixels(2, 2, Solid(4, 0, 0, 0, 255));
-  TestPixelSource whitePixels(2, 2, Solid(4, 255, 255, 255, 255));
+  TestPixelSource& blackPixels = makeSource(2, 2, Solid(4, 0, 0, 0, 255));
+  TestPixelSource& whitePixels = makeSource(2, 2, Solid(4, 255, 255, 255, 255));
   GDevTexture* black = texture(blackPixels, 1);
   GDevTexture* white = texture(whitePixels, 1);
   const GDevRect r{0, 0, 8, 8};
@@ -213,11 +215,11 @@ TEST_F(GLDeviceTest, CrossFadeMixesClampsProgressAndRefusesDifferentRectangles) 
 }
 
 TEST_F(GLDeviceTest, RuleFadeTakesEachPixelsShareFromTheRuleAlpha) {
-  TestPixelSource fromPixels(4, 1, Solid(4, 0, 0, 255, 255));  // red
-  TestPixelSource toPixels(4, 1, Solid(4, 255, 0, 0, 255));    // blue
+  TestPixelSource& fromPixels = makeSource(4, 1, Solid(4, 0, 0, 255, 255));  // red
+  TestPixelSource& toPixels = makeSource(4, 1, Solid(4, 255, 0, 0, 255));    // blue
   std::vector<uint8_t> levels;
   for (uint8_t a : {0, 85, 170, 255}) levels.insert(levels.end(), {0, 0, 0, a});
-  TestPixelSource rulePixels(4, 1, levels);
+  TestPixelSource& rulePixels = makeSource(4, 1, levels);
   GDevTexture* from = texture(fromPixels, 1);
   GDevTexture* to = texture(toPixels, 1);
   GDevTexture* rule = texture(rulePixels);
@@ -240,7 +242,7 @@ TEST_F(GLDeviceTest, RuleFadeTakesEachPixelsShareFromTheRuleAlpha) {
 }
 
 TEST_F(GLDeviceTest, RenderToTextureReadsBackTopRowFirstAndRecordsTheRevision) {
-  TestPixelSource owner(3, 2);
+  TestPixelSource& owner = makeSource(3, 2);
   GDevTexture* tex = texture(owner);
   tex->setKeepMode(1);
   const float clear[4] = {0, 0, 0, 0};
@@ -282,7 +284,7 @@ TEST_F(GLDeviceTest, RenderToTextureReadsBackTopRowFirstAndRecordsTheRevision) {
 }
 
 TEST_F(GLDeviceTest, OwnerPixelsChangedBeforeAScenePreparedNeverOverwriteTheRendering) {
-  TestPixelSource owner(2, 1, Solid(2, 0, 255, 0, 255));  // green
+  TestPixelSource& owner = makeSource(2, 1, Solid(2, 0, 255, 0, 255));  // green
   GDevTexture* tex = texture(owner);
   owner.change(Solid(2, 0, 0, 255, 255));  // red, not uploaded yet
   const float blue[4] = {0, 0, 1, 1};
@@ -355,11 +357,11 @@ TEST_F(GLDeviceTest, PrimitivesLightThePixelsTheirCoordinatesName) {
 }
 
 TEST_F(GLDeviceTest, TwoTextureDrawsAndTheTransparentBorderOfTheColouredOne) {
-  TestPixelSource whitePixels(2, 2, Solid(4, 255, 255, 255, 255));
-  TestPixelSource greyPixels(2, 2, Solid(4, 128, 128, 128, 255));
+  TestPixelSource& whitePixels = makeSource(2, 2, Solid(4, 255, 255, 255, 255));
+  TestPixelSource& greyPixels = makeSource(2, 2, Solid(4, 128, 128, 128, 255));
   GDevTexture* white = texture(whitePixels);
   GDevTexture* grey = texture(greyPixels);
-  TestPixelSource target(4, 1);
+  TestPixelSource& target = makeSource(4, 1);
   GDevTexture* rt = texture(target);
   const float clear[4] = {0, 0, 0, 0};
   const float opaque[4] = {1, 1, 1, 1};
@@ -381,7 +383,7 @@ TEST_F(GLDeviceTest, TwoTextureDrawsAndTheTransparentBorderOfTheColouredOne) {
   EXPECT_EQ(at(colored, 0, 0), (Pixel{0, 0, 0, 0}));
 
   // Colour from the first texture, alpha from the second.
-  TestPixelSource alphaPixels(2, 2, Solid(4, 0, 0, 0, 64));
+  TestPixelSource& alphaPixels = makeSource(2, 2, Solid(4, 0, 0, 0, 64));
   GDevTexture* alpha = texture(alphaPixels);
   begin(rt, clear, 4, 1);
   dev->drawTextureWithAlpha({0, 0, 4, 1}, kWhole, grey, alpha);
@@ -458,7 +460,7 @@ TEST_F(GLDeviceTest, PresentSwapsOnlyWhenThereIsSomethingNew) {
 }
 
 TEST_F(GLDeviceTest, TextureBookkeepingAndRefusedCalls) {
-  TestPixelSource pixels(300, 200);
+  TestPixelSource& pixels = makeSource(300, 200);
   GDevTexture* tex = texture(pixels);
   int32_t w = 0, h = 0;
   tex->getSize(&w, &h);
@@ -477,6 +479,15 @@ TEST_F(GLDeviceTest, TextureBookkeepingAndRefusedCalls) {
   EXPECT_TRUE(log.contains("テクスチャがリスト内にない")) << log.all();
   EXPECT_EQ(dev->textureCount(), 0u);
 
+  // Released in any order, each once.
+  std::vector<GDevTexture*> made;
+  for (int i = 0; i < 5; ++i) made.push_back(texture(makeSource(2, 2)));
+  for (int i : {2, 0, 4, 1, 3}) {
+    EXPECT_TRUE(dev->releaseTextureObject(made[static_cast<size_t>(i)])) << i;
+    EXPECT_FALSE(dev->releaseTextureObject(made[static_cast<size_t>(i)])) << i;
+  }
+  EXPECT_EQ(dev->textureCount(), 0u);
+
   // Scenes do not nest, and an end needs a begin.
   EXPECT_FALSE(dev->impl_endScene(false, nullptr));
   ASSERT_TRUE(dev->impl_beginScene(nullptr));
@@ -484,13 +495,54 @@ TEST_F(GLDeviceTest, TextureBookkeepingAndRefusedCalls) {
   EXPECT_TRUE(dev->impl_endScene(false, nullptr));
 
   // A texture released while it is the target sends drawing back to the screen.
-  TestPixelSource small(4, 4);
+  TestPixelSource& small = makeSource(4, 4);
   GDevTexture* rt = texture(small);
   ASSERT_TRUE(dev->impl_beginScene(rt));
   EXPECT_TRUE(dev->releaseTextureObject(rt));
   ASSERT_TRUE(dev->setViewport(0, 0, 800, 600));
   EXPECT_FALSE(dev->isViewportPartial());
   EXPECT_TRUE(dev->impl_endScene(true, nullptr));
+}
+
+// Engine textures outlive the device: its term makes them forget their device
+// textures, so drawing them on the next device makes new ones.
+TEST_F(GLDeviceTest, EngineTexturesDrawAgainOnTheNextDevice) {
+  ZEPTextureManager textures;
+  ZEPTextureRef picture, target;
+  textures.createFromImage(picture, RGBAImageRef(RGBAImage(0, 2, 2, Solid(4, 30, 20, 10, 255))), 1, 3);
+  textures.createBlank(target, 4, 4, 1, 3);
+  const float clear[4] = {0, 0, 0, 0};
+  auto drawAndCapture = [&]() {
+    target->ensureDeviceTexture();
+    begin(target->deviceTexture(), clear, 4, 4);
+    DrawTextureRect({1, 1, 3, 3}, kWhole, picture.get(), GDEV_BLEND_COPY, 0, 0);
+    RGBAImageRef captured;
+    EXPECT_TRUE(dev->impl_endScene(true, &captured));
+    return captured;
+  };
+  RGBAImageRef captured = drawAndCapture();
+  ASSERT_TRUE(captured);
+  EXPECT_EQ(at(captured, 2, 2), (Pixel{30, 20, 10, 255}));
+  EXPECT_EQ(at(captured, 0, 0), (Pixel{0, 0, 0, 0}));
+  ASSERT_NE(picture->deviceTexture(), nullptr);
+
+  GDevFactory::destroy();
+  EXPECT_EQ(picture->deviceTexture(), nullptr);
+  EXPECT_EQ(target->deviceTexture(), nullptr);
+  EXPECT_EQ(picture->getUExtent(), 1.0f);
+  // Changed while there is no device: the next device shows the new pixels.
+  FillImage(picture->image(), 200, 100, 50, 255);
+  picture->bumpRevision();
+
+  startDevice();
+  captured = drawAndCapture();
+  ASSERT_TRUE(captured);
+  EXPECT_EQ(at(captured, 1, 1), (Pixel{50, 100, 200, 255}));
+  EXPECT_EQ(at(captured, 3, 3), (Pixel{0, 0, 0, 0}));
+  EXPECT_EQ(dev->textureCount(), 2u);
+  picture.reset();
+  target.reset();
+  EXPECT_EQ(dev->textureCount(), 0u);
 }
 
 }  // namespace

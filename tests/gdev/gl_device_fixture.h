@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -69,6 +70,11 @@ class GLDeviceTest : public ::testing::Test {
     window_ = platform::CreateGLWindow(u"gdev test", 800, 600, true, &why);
     if (!window_) GTEST_SKIP() << "no window to hold an OpenGL context: " << why;
     if (!contextAvailable(&why)) GTEST_SKIP() << "no OpenGL 3.3 context on this machine: " << why;
+    startDevice();
+  }
+
+  // The process-wide device on the window, 800 x 600.
+  void startDevice() {
     ASSERT_EQ(GDevFactory::initialize(1), 0);
     dev = static_cast<GDevGL*>(GDevFactory::device);
     GDevInitParams params;
@@ -93,6 +99,13 @@ class GLDeviceTest : public ::testing::Test {
     dev->setMatrixTexture_Ident();
     dev->setBlendingContext(0, BLENDINGCONTEXT_BOTH);
     dev->setMatrixProj_Ortho2D(0, 0, static_cast<float>(width), static_cast<float>(height));
+  }
+
+  // A pixel source that outlives the device (device textures may call
+  // their source until the device's term, in TearDown).
+  TestPixelSource& makeSource(int32_t width, int32_t height, const std::vector<uint8_t>& bgra = {}) {
+    sources_.push_back(std::make_unique<TestPixelSource>(width, height, bgra));
+    return *sources_.back();
   }
 
   GDevTexture* texture(TestPixelSource& source, int32_t format = 3) {
@@ -137,6 +150,7 @@ class GLDeviceTest : public ::testing::Test {
   }
 
   SDL_Window* window_ = nullptr;
+  std::vector<std::unique_ptr<TestPixelSource>> sources_;  // freed after TearDown
 };
 
 inline bool operator==(const Pixel& a, const Pixel& b) {

@@ -263,6 +263,22 @@ TEST(BitmapFont, CellsOutsideTheSheetAndEncodedSheets) {
   ASSERT_TRUE(font);
   font->render(image, {0, 32, 0, 0, 0}, u"A", 0);
   EXPECT_TRUE(HasCell(image, 0, 0, 3, 'A' - 32, 16, 32));
+
+  // √ has two cells in sheet 0: 0x81E3 (row 10, column 3) and the later
+  // 0x8795 (row 77, column 5), which wins only where its row is loaded.
+  for (int rows : {78, 77}) {
+    BitmapCreateParams twice;
+    for (int k = 0; k < 4; ++k) {
+      const std::string name = "twice" + std::to_string(rows) + "_" + std::to_string(k) + ".bmp";
+      twice.sheets[4][static_cast<size_t>(k)] =
+          platform::FromUtf8(dir.write(name, MakeSheet(4, k, k == 0 ? rows : 0)).string());
+    }
+    font = MakeBitmap(twice);
+    ASSERT_TRUE(font);
+    font->render(image, {0, 4, 0, 0, 0}, u"√", 0);
+    ASSERT_TRUE(image);
+    EXPECT_TRUE(HasCell(image, 0, 0, 0, rows == 78 ? 77 * 16 + 5 : 10 * 16 + 3, 4, 4)) << rows;
+  }
 }
 
 TEST(BitmapFont, ABrokenSheetFailsTheWholeFont) {

@@ -129,20 +129,45 @@ TEST(ResampleImage, NonPositiveTargetGivesAnEmptyImageAndEmptySourceGivesZeros) 
   EXPECT_EQ(out->pixels, std::vector<uint8_t>(12, 0));
 }
 
-TEST(ResampleImage, LargeSizesUse64BitPositions) {
-  // 59999 x 39999 overflows 32 bits.
-  std::vector<Pixel> pixels(40000);
-  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = {uint8_t(i), uint8_t(i >> 8), 0, 255};
-  RGBAImageRef source = MakeImage(40000, 1, pixels);
+TEST(ImageCap, SizesPastItGiveAWarnAndAnEmptyImageAndTheRunGoesOn) {
+  AboveTrace trace;
+  RGBAImageRef source = MakeImage(2, 1, {{0, 0, 0, 255}, {200, 100, 50, 255}});
   RGBAImageRef out;
-  ResampleImage(out, source, 60000, 1);
-  ASSERT_EQ(out->width, 60000);
-  EXPECT_EQ(At(out, 0, 0), pixels.front());
-  EXPECT_EQ(At(out, 59999, 0), pixels.back());
-  // x = 59997 -> u = 59997 x 39999, source 39997 with weight
-  // (u mod 59999) x 256 / 59999 = 40000 x 256 / 59999 = 170.
-  // Blue: (0x3D x 86 + 0x3E x 170) >> 8 = 61; green 0x9C.
-  EXPECT_EQ(At(out, 59997, 0), (Pixel{61, 0x9C, 0, 255}));
+  ResampleImage(out, source, 20000, 20000);
+  ASSERT_TRUE(out);
+  EXPECT_EQ(out->width, 0);
+  EXPECT_EQ(out->height, 0);
+  EXPECT_TRUE(out->pixels.empty());
+  ASSERT_EQ(trace.log.lines().size(), 1u) << trace.log.all();
+  EXPECT_TRUE(trace.log.contains("[WARN ] ")) << trace.log.all();
+  EXPECT_TRUE(trace.log.contains("ResampleImage : 画像が大きすぎる(20000 x 20000)")) << trace.log.all();
+
+  // One side past 16384 is enough, however few the bytes; 16384 still goes.
+  ResampleImage(out, source, 16385, 1);
+  EXPECT_EQ(out->width, 0);
+  ResampleImage(out, source, 16384, 1);
+  ASSERT_EQ(out->width, 16384);
+  EXPECT_EQ(At(out, 16383, 0), (Pixel{200, 100, 50, 255}));
+
+  // An image that claims more pixels than it holds: halving it allocates
+  // nothing by that claim.
+  RGBAImageRef claims(RGBAImage(0, 40000, 40000, std::vector<uint8_t>{}));
+  HalveImage(out, claims);
+  EXPECT_EQ(out->width, 0);
+  EXPECT_TRUE(out->pixels.empty());
+  EXPECT_TRUE(trace.log.contains("HalveImage : 画像が大きすぎる(20000 x 20000)")) << trace.log.all();
+
+  // Every allocation from a size goes through the one check.
+  const RGBAImage blank(0, 50000, 50000);
+  EXPECT_EQ(blank.width, 0);
+  EXPECT_TRUE(blank.pixels.empty());
+  EXPECT_TRUE(trace.log.contains("RGBAImage : 画像が大きすぎる(50000 x 50000)")) << trace.log.all();
+  trace.log.clear();
+  EXPECT_TRUE(ImageSizeWithinCap(u"test", 16384, 16384));  // exactly 1 GiB
+  EXPECT_TRUE(ImageSizeWithinCap(u"test", 0, 99999));      // nothing to allocate
+  EXPECT_TRUE(ImageSizeWithinCap(u"test", -5, 3));
+  EXPECT_TRUE(trace.log.lines().empty()) << trace.log.all();
+  EXPECT_FALSE(ImageSizeWithinCap(u"test", 1, 16385));
 }
 
 // ------------------------------------------------------------------ halve

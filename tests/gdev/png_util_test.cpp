@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/test_support.h"
@@ -210,18 +211,20 @@ TEST(LibPngUtil, BrokenOrOversizedInputFails) {
     EXPECT_EQ(Decode({}, kPngBGR).code, 1);
     EXPECT_EQ(log.lines().size(), 2u) << log.all();
   }
-  {
-    // 16385 x 16384 x 4 bytes is one column above 1 GiB: refused after the
-    // header (which is all the file has), without allocating.
+  // 16385 x 16384 x 4 bytes is one column above 1 GiB, and 20000 x 1 one
+  // side past the 16384 of the image cap: refused after the header (which is
+  // all the file has), without allocating.
+  for (auto [width, height] : {std::pair{16385, 16384}, std::pair{20000, 1}}) {
     LogCapture log;
     PngSpec huge;
-    huge.width = 16385;
-    huge.height = 16384;
+    huge.width = width;
+    huge.height = height;
     huge.headerOnly = true;
     Bytes header = MakePng(huge, {});
     header.insert(header.end(), {0, 0, 0, 0, 'I', 'D', 'A', 'T'});  // where the header ends
     EXPECT_EQ(Decode(header, kPngBGR).code, 1);
-    EXPECT_TRUE(log.contains("16385 x 16384")) << log.all();
+    const std::string size = std::to_string(width) + " x " + std::to_string(height);
+    EXPECT_TRUE(log.contains("LibPngUtil::decode() : 画像が大きすぎる(" + size + ")")) << log.all();
     EXPECT_FALSE(log.contains(hook)) << log.all();
   }
 

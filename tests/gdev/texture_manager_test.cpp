@@ -198,6 +198,15 @@ TEST_F(TextureManagerTest, NamedTexturesAreSharedCachedRevivedAndPurged) {
   EXPECT_EQ(manager.queuedCount(), 0u);
   EXPECT_TRUE(log.contains("ZEPTextureManager::finalize() : 2 textures deleted!\n")) << log.all();
   EXPECT_EQ(shared->width, 3);  // our holder keeps the pixels
+
+  // A blank past the image cap: 1, one WARN and a texture over an empty image.
+  ZEPTextureRef huge;
+  log.clear();
+  EXPECT_EQ(manager.createBlank(huge, 50000, 50000, 1, 3), 1);
+  EXPECT_TRUE(log.contains("ZEPTextureManager::createBlank : 画像が大きすぎる(50000 x 50000)")) << log.all();
+  ASSERT_TRUE(huge);
+  EXPECT_EQ(huge->width(), 0);
+  EXPECT_TRUE(huge->image()->pixels.empty());
 }
 
 TEST_F(TextureManagerTest, SweepTrimsTheNewestBeyondTheCountThenTheOld) {
