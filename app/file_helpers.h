@@ -1,10 +1,14 @@
-// The file helpers every reader and writer opens, sizes, tests and deletes
-// files with: one table of open modes with their sharing rules, and one
-// policy for deleting files that scripts name. Paths are UTF-16 with "/".
+// The file helpers every reader and writer opens, sizes, tests, writes and
+// deletes files with: one table of open modes with their sharing rules, the
+// one atomic replace every written file goes through, and one policy each
+// for writing and deleting files that data or scripts name. Paths are UTF-16
+// with "/". Any thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "platform/file.h"
@@ -28,3 +32,23 @@ int FileStatus(std::u16string_view path);
 // letter, a leading slash or backslash, and any ".." component. A failed
 // delete logs WARN "ファイルの削除に失敗(%s)\n" and gives -1; success gives 0.
 int DeleteRelativeFile(std::u16string_view path);
+
+// Makes the bytes the whole content of the file, or leaves an existing file
+// exactly as it was: a temporary file in the same folder is written, synced
+// and renamed over it, and the folder synced; leftovers of an interrupted
+// write of the same file go with the next successful one. Every file the
+// engine writes goes through here. A temporary file that cannot be made logs
+// WARN "ファイルの書き込みオープンに失敗(%s)\n", any later failure
+// "ファイルの書き込みに失敗(%s,errno=%d)\n". 0 on success, else the errno.
+int WriteFileAtomically(std::u16string_view path, const void* data, size_t size);
+
+// Joins a file name that comes from data or scripts (save slots, captures,
+// storage files, installed files) to the folder it is written in; "\"
+// separates too, and "." and "dir/.." fold away. Refused with WARN
+// "書き込みファイルパスとして不適切(%s)\n" (the name) and false: an empty name
+// or one that folds to the folder itself, an absolute name (leading slash or
+// backslash, drive letter), a ".." that climbs out of the folder, and a name
+// whose existing parts lead through a symbolic link out of the folder (or to
+// a link that leads nowhere). Otherwise *out = folder + "/" + the folded
+// name. Reads keep the lookup rules of the game environment.
+bool ResolveWritePath(std::u16string_view folder, std::u16string_view name, std::u16string* out);

@@ -2,8 +2,9 @@
 // one value read into an APValue, value writes and deletes, key creation and
 // deletion. Paths use "/" (a "\" works too); messages show them with "\" as
 // the engine has always written them. Results are the Windows codes: 2
-// missing key or value, 5 a key that still has subkeys, 6 an unknown hive,
-// 1630 an unsupported value type. Any thread.
+// missing key or value, 5 a key that still has subkeys or a store that
+// cannot be read or written, 6 an unknown hive, 1630 an unsupported value
+// type. Any thread.
 #pragma once
 
 #include <cstdint>

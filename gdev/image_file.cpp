@@ -3,7 +3,6 @@
 // encoded block) so a large file is never held twice. Main thread.
 #include "gdev/image_file.h"
 
-#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -16,31 +15,10 @@
 #include "app/log.h"
 #include "app/timer.h"
 #include "gdev/png_util.h"
-#include "platform/utf8.h"
 
 namespace {
 
 constexpr uint8_t kPngSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
-
-// Writes the bytes to a temporary file beside the target, puts them on disk
-// and renames that over the target. 0 on success; else an errno, with the
-// temporary file removed and the target untouched; -1 when the temporary
-// file cannot be opened.
-int replaceFile(const std::u16string& target, const std::vector<uint8_t>& bytes) {
-  const std::u16string temp = target + u".tmp";
-  std::unique_ptr<FileStream> file = OpenFileByMode(temp, 2);
-  if (!file) return -1;
-  errno = 0;
-  bool ok = file->write(bytes.data(), 1, bytes.size()) == bytes.size() && file->sync();
-  int error = ok ? 0 : (errno != 0 ? errno : EIO);
-  if (!file->close() && ok) {
-    ok = false;
-    error = errno != 0 ? errno : EIO;
-  }
-  if (ok) error = platform::RenameFile(platform::ToUtf8(temp), platform::ToUtf8(target));
-  if (error != 0) platform::RemoveFile(platform::ToUtf8(temp));
-  return error;
-}
 
 }  // namespace
 
@@ -98,15 +76,8 @@ int32_t SaveImageFile(std::u16string_view path, const RGBAImageRef& image, bool 
     bytes = std::move(block);
   }
   const int64_t encoded = clock->now();
-  const int error = replaceFile(target, bytes);
-  if (error < 0) {
-    LogWrite(LOG_WARN, u"ファイルの書き込みオープンに失敗(%s)\n", target);
-    return 1;
-  }
-  if (error > 0) {
-    LogWrite(LOG_WARN, u"ファイルの書き込みに失敗(%s,errno=%d)\n", target, error);
-    return 1;
-  }
+  // The replace logs its own failure (open or write, with the path).
+  if (WriteFileAtomically(target, bytes.data(), bytes.size()) != 0) return 1;
   const int64_t written = clock->now();
   LogWrite(LOG_TRACE, u"encoding %d [ms]\n", encoded - start);
   LogWrite(LOG_TRACE, u"writing  %d [ms]\n", written - encoded);

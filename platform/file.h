@@ -1,13 +1,15 @@
 // Buffered files with the sharing intent of the Windows design, as advisory
 // locks: readers take a shared flock (others may read, not write), writers an
 // exclusive one. Text mode drops the "\r" of CRLF line ends when reading.
-// Paths are UTF-8 and use "/". A File is used by one thread at a time.
+// The one atomic replace that every written file goes through. Paths are
+// UTF-8 and use "/". A File is used by one thread at a time.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -62,5 +64,19 @@ int RemoveFile(const std::string& path);
 // Renames a file within one file system, atomically replacing an existing
 // target. 0 on success, else errno.
 int RenameFile(const std::string& from, const std::string& to);
+
+// Makes the bytes the whole content of the file at path, or leaves the old
+// file exactly as it was: they go to a temporary file created exclusively in
+// the same folder ("<name>.tmp<pid>-<n>"), which is synced and renamed over
+// the target; then the folder is synced. A new file gets mode 0644 (less the
+// umask), a replaced one keeps its mode; a symbolic link at path is replaced
+// by the file, not followed. After the rename, temporary files that an
+// earlier, interrupted replace of the same file left behind ("<name>.tmp"
+// followed by digits, a-f and "-") are removed; no other file is touched.
+// Two writers of one file must not overlap (one may remove the other's
+// temporary file and fail it). 0 on success, else errno; *created (when
+// given) tells whether the temporary file could be made, which separates an
+// open failure from a write failure.
+int ReplaceFileAtomically(const std::string& path, std::string_view bytes, bool* created = nullptr);
 
 }  // namespace platform

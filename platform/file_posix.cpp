@@ -1,4 +1,5 @@
-// File over stdio with flock for the sharing rules.
+// File over stdio with flock for the sharing rules, and the atomic replace
+// over open(O_EXCL), fsync and rename.
 #include "platform/file.h"
 
 #include <dirent.h>
@@ -7,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -171,6 +173,90 @@ int RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0 ? 0
 
 int RenameFile(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+namespace {
+
+// A temporary file of the replace of "base": "<base>.tmp" and then only the
+// characters a temporary name is made of (an older writer's plain ".tmp" and
+// ".tmp<pid>" included), so "<base>.tmpl" and the like are other files.
+bool isTemporaryOf(const char* entry, const std::string& base) {
+  if (std::strncmp(entry, base.c_str(), base.size()) != 0 || std::strncmp(entry + base.size(), ".tmp", 4) != 0) {
+    return false;
+  }
+  for (const char* p = entry + base.size() + 4; *p; ++p) {
+    if (!((*p >= '0' && *p <= '9') || (*p >= 'a' && *p <= 'f') || *p == '-')) return false;
+  }
+  return true;
+}
+
+// 0 when every byte was written, else errno.
+int writeAll(int fd, std::string_view bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return EIO;
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int ReplaceFileAtomically(const std::string& path, std::string_view bytes, bool* created) {
+  if (created) *created = false;
+  const size_t slash = path.rfind('/');
+  const std::string prefix = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string base = path.substr(prefix.size());
+  const std::string folder = prefix.empty() ? "." : (prefix == "/" ? prefix : prefix.substr(0, prefix.size() - 1));
+  if (base.empty() || base == "." || base == "..") return EISDIR;
+
+  struct stat old {};
+  const bool replacing = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+
+  static std::atomic<unsigned> sequence{0};
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; fd < 0; ++attempt) {
+    // A dead process's file of the same name only costs another try.
+    if (attempt == 100) return EEXIST;
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".tmp%x-%x", static_cast<unsigned>(getpid()), sequence.fetch_add(1));
+    temp = prefix + base + suffix;
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, replacing ? 0600 : 0644);
+    if (fd < 0 && errno != EEXIST) return errno;
+  }
+  if (created) *created = true;
+
+  int error = writeAll(fd, bytes);
+  if (error == 0 && replacing && fchmod(fd, old.st_mode & 0777) != 0) error = errno;
+  if (error == 0 && fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
+  if (error != 0) {
+    ::unlink(temp.c_str());
+    return error;
+  }
+
+  // The rename reaches the disk with the folder.
+  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd >= 0) {
+    if (fsync(folderFd) != 0 && errno != EINVAL) error = errno;  // EINVAL: no such sync here
+    ::close(folderFd);
+  }
+
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (const dirent* entry = readdir(dir)) {
+      if (!isTemporaryOf(entry->d_name, base)) continue;
+      const std::string stale = prefix + entry->d_name;
+      struct stat st {};
+      if (::lstat(stale.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(stale.c_str());
+    }
+    closedir(dir);
+  }
+  return error;
 }
 
 }  // namespace platform

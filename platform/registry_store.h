@@ -1,10 +1,13 @@
 // The registry stand-in: one UTF-8 text file per hive with "[key/path]"
 // sections and typed values, shared by every process of the user. Key and
 // value names compare ignoring ASCII case. Results are the Windows codes the
-// engine expects: 0 success, 2 missing key or value, 5 a key that still has
-// subkeys (or a store that cannot be written), 1630 an unsupported type.
-// Any thread: each call takes an in-process mutex and a lock file beside the
-// hive, re-reads the file and writes it back through a temporary file.
+// engine expects: 0 success, 2 missing key or value, 5 (access denied) a key
+// that still has subkeys, a store that cannot be written, or a hive file
+// that exists but cannot be read or is above 16 MiB (never rewritten), 1630
+// an unsupported type. Any thread: each call takes an in-process mutex and
+// a lock file beside the hive (exclusive for writes; shared for reads, which
+// go on without it where the lock file cannot be opened), re-reads the file
+// and writes it back by one atomic replace.
 #pragma once
 
 #include <cstdint>

@@ -1,10 +1,13 @@
-// The file-backed registry store.
+// The file-backed registry store: the text form of a hive, its lookups, and
+// the locked read and atomic rewrite of its file.
 #include "platform/registry_store.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +15,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "platform/file.h"
 #include "platform/process.h"
 #include "platform/utf8.h"
 
@@ -287,43 +291,48 @@ Key& createKey(Hive& hive, const std::string& path) {
 
 // ---- the file and its lock ----
 
+// A larger hive is taken for damage: it is neither read nor rewritten.
+constexpr size_t kMaxHiveBytes = 16u << 20;
+
+// One call's view of a hive. Writers hold an exclusive lock on the lock file
+// beside the hive (made when missing); readers a shared one where the lock
+// file opens for reading, and none where it does not (a read-only folder):
+// the hive is only ever replaced by one rename, so even an unlocked read
+// sees one whole version.
 class LockedHive {
  public:
   LockedHive(RegistryHive which, bool write) : file_(RegistryHiveFile(which)) {
-    if (file_.empty()) return;
+    if (file_.empty()) {
+      status_ = write ? kRegAccessDenied : kRegOk;
+      return;
+    }
     const std::filesystem::path folder = std::filesystem::path(file_).parent_path();
     std::error_code ec;
     if (write) std::filesystem::create_directories(folder, ec);
-    if (!std::filesystem::is_directory(folder, ec)) return;  // nothing stored yet
-    lockFd_ = open((file_ + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (lockFd_ < 0) return;
-    while (flock(lockFd_, write ? LOCK_EX : LOCK_SH) != 0) {
+    if (!std::filesystem::is_directory(folder, ec)) {
+      status_ = write ? kRegAccessDenied : kRegOk;  // nothing stored yet
+      return;
+    }
+    const std::string lock = file_ + ".lock";
+    lockFd_ = write ? open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644)
+                    : open(lock.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    while (lockFd_ >= 0 && flock(lockFd_, write ? LOCK_EX : LOCK_SH) != 0) {
       if (errno != EINTR) {
         close(lockFd_);
         lockFd_ = -1;
-        return;
       }
     }
-    // Only a hive that does not exist yet reads as empty: one that cannot be
-    // read must not be replaced by what this call writes.
+    if (write && lockFd_ < 0) {
+      status_ = kRegAccessDenied;
+      return;
+    }
+    // Only a hive that does not exist yet reads as empty: one that exists
+    // but cannot be read (or is too large) is an error, and is never
+    // replaced by what a write would make of it.
     std::string text;
-    const int fd = open(file_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-      unreadable_ = errno != ENOENT;
-    } else {
-      char buffer[65536];
-      for (;;) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n > 0) {
-          text.append(buffer, static_cast<size_t>(n));
-        } else if (n == 0) {
-          break;
-        } else if (errno != EINTR) {
-          unreadable_ = true;
-          break;
-        }
-      }
-      close(fd);
+    if (!readHive(&text)) {
+      status_ = kRegAccessDenied;
+      return;
     }
     hive_ = parse(text);
   }
@@ -333,36 +342,45 @@ class LockedHive {
   LockedHive(const LockedHive&) = delete;
   LockedHive& operator=(const LockedHive&) = delete;
 
-  bool locked() const { return lockFd_ >= 0 && !unreadable_; }
+  // kRegOk when the hive was read (and, for a write, locked), else the
+  // code to answer with.
+  int status() const { return status_; }
   Hive& hive() { return hive_; }
 
-  // Temporary file, flush, sync, rename: a failure leaves the old file.
+  // The one atomic replace: a failure leaves the old file. False too for a
+  // hive that would grow past the size a read accepts.
   bool save() {
-    if (!locked()) return false;
-    const std::string temp = file_ + ".tmp" + std::to_string(getpid());
+    if (status_ != kRegOk || lockFd_ < 0) return false;
     const std::string text = serialise(hive_);
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    size_t done = 0;
-    while (done < text.size()) {
-      const ssize_t n = write(fd, text.data() + done, text.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
-    }
-    const bool ok = done == text.size() && fsync(fd) == 0;
-    close(fd);
-    if (!ok || rename(temp.c_str(), file_.c_str()) != 0) {
-      unlink(temp.c_str());
-      return false;
-    }
-    return true;
+    return text.size() <= kMaxHiveBytes && ReplaceFileAtomically(file_, text) == 0;
   }
 
  private:
+  // False for a hive that exists but cannot be read whole.
+  bool readHive(std::string* text) const {
+    const int fd = open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return errno == ENOENT;
+    struct stat st {};
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) <= kMaxHiveBytes;
+    char buffer[65536];
+    while (ok) {
+      const ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n > 0) {
+        text->append(buffer, static_cast<size_t>(n));
+        ok = text->size() <= kMaxHiveBytes;
+      } else if (n == 0) {
+        break;
+      } else if (errno != EINTR) {
+        ok = false;
+      }
+    }
+    close(fd);
+    return ok;
+  }
+
   std::string file_;
   int lockFd_ = -1;
-  bool unreadable_ = false;
+  int status_ = kRegOk;
   Hive hive_;
 };
 
@@ -392,6 +410,7 @@ int RegistryReadValue(RegistryHive which, std::u16string_view key, std::u16strin
                       RegistryValue* out) {
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, false);
+  if (store.status() != kRegOk) return store.status();
   Key* k = findKey(store.hive(), normaliseKey(key));
   if (!k) return kRegNotFound;
   const std::string wanted = ToUtf8(name);
@@ -407,6 +426,7 @@ int RegistryReadValue(RegistryHive which, std::u16string_view key, std::u16strin
 int RegistryKeyExists(RegistryHive which, std::u16string_view key) {
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, false);
+  if (store.status() != kRegOk) return store.status();
   return keyExists(store.hive(), normaliseKey(key)) ? kRegOk : kRegNotFound;
 }
 
@@ -414,7 +434,7 @@ int RegistryWriteValue(RegistryHive which, std::u16string_view key, std::u16stri
                        const RegistryValue& value) {
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, true);
-  if (!store.locked()) return kRegAccessDenied;
+  if (store.status() != kRegOk) return store.status();
   Key& k = createKey(store.hive(), normaliseKey(key));
   const std::string utf8Name = ToUtf8(name);
   bool replaced = false;
@@ -432,6 +452,7 @@ int RegistryWriteValue(RegistryHive which, std::u16string_view key, std::u16stri
 int RegistryDeleteValue(RegistryHive which, std::u16string_view key, std::u16string_view name) {
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, true);
+  if (store.status() != kRegOk) return store.status();
   Key* k = findKey(store.hive(), normaliseKey(key));
   if (!k) return kRegNotFound;
   const std::string utf8Name = ToUtf8(name);
@@ -447,7 +468,7 @@ int RegistryDeleteValue(RegistryHive which, std::u16string_view key, std::u16str
 int RegistryCreateKey(RegistryHive which, std::u16string_view key) {
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, true);
-  if (!store.locked()) return kRegAccessDenied;
+  if (store.status() != kRegOk) return store.status();
   createKey(store.hive(), normaliseKey(key));
   return store.save() ? kRegOk : kRegAccessDenied;
 }
@@ -455,6 +476,7 @@ int RegistryCreateKey(RegistryHive which, std::u16string_view key) {
 int RegistryDeleteKey(RegistryHive which, std::u16string_view key) {
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, true);
+  if (store.status() != kRegOk) return store.status();
   const std::string path = normaliseKey(key);
   Hive& hive = store.hive();
   if (path.empty() || !keyExists(hive, path)) return kRegNotFound;

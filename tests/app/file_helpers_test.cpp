@@ -1,5 +1,5 @@
 // The file helpers: the open-mode table with its sharing rules, sizes,
-// status, and the delete policy for files that scripts name.
+// status, and the write and delete policies for files that scripts name.
 #include "app/file_helpers.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "app/log.h"
 #include "app/string_util.h"
@@ -279,6 +280,54 @@ TEST_F(DeleteRelativeFileTest, SecondDeleteOfTheSameFileFails) {
   dir_.write("once.txt", "x");
   EXPECT_EQ(DeleteRelativeFile(u"once.txt"), 0);
   EXPECT_EQ(DeleteRelativeFile(u"once.txt"), -1);
+}
+
+class ResolveWritePathTest : public FileHelpersFixture {};
+
+TEST_F(ResolveWritePathTest, NamesFromDataStayInsideTheirFolder) {
+  fs::create_directories("save/sub");
+  fs::create_directories("outside");
+  fs::create_symlink("sub", "save/inner");
+  fs::create_symlink(fs::absolute("outside"), "save/out");
+  fs::create_symlink("../outside/x.dat", "save/escape.dat");
+  fs::create_symlink("nowhere/x.dat", "save/dangling.dat");
+  fs::create_symlink("save", "linked-save");
+  struct Case {
+    std::u16string folder;
+    std::u16string name;
+    std::u16string joined;  // empty: refused
+  };
+  const std::vector<Case> cases = {
+      {u"save/", u"sub\\slot02.dat", u"save/sub/slot02.dat"},
+      {u"save", u"./a/../inner//b.dat", u"save/inner/b.dat"},
+      {u"linked-save", u"..セーブ.dat", u"linked-save/..セーブ.dat"},
+      {u"save", u"", u""},
+      {u"save", u"sub/..", u""},
+      {u"save", u"sub/../../slot.dat", u""},
+      {u"save", u"..\\slot.dat", u""},
+      {u"save", u"/tmp/slot.dat", u""},
+      {u"save", u"C:slot.dat", u""},
+      {u"save", u"out/f.dat", u""},
+      {u"save", u"escape.dat", u""},
+      {u"save", u"dangling.dat", u""},
+  };
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(platform::ToUtf8(c.folder + u" + " + c.name)));
+    log_.clear();
+    std::u16string out = u"untouched";
+    if (c.joined.empty()) {
+      EXPECT_FALSE(ResolveWritePath(c.folder, c.name, &out));
+      EXPECT_EQ(out, u"untouched");
+      const std::string expected = "書き込みファイルパスとして不適切(" + platform::ToUtf8(c.name) + ")\n";
+      EXPECT_TRUE(HasLine(log_, "WARN", expected)) << log_.all();
+    } else {
+      EXPECT_TRUE(ResolveWritePath(c.folder, c.name, &out));
+      EXPECT_EQ(platform::ToUtf8(out), platform::ToUtf8(c.joined));
+      EXPECT_TRUE(log_.lines().empty()) << log_.all();
+    }
+  }
+  EXPECT_TRUE(fs::is_empty("outside"));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Buffered files: sharing rules as advisory locks, text-mode reading, size,
-// status and removal.
+// status and removal; the atomic replace.
 #include "platform/file.h"
 
 #include <sys/stat.h>
@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "tests/support/test_support.h"
 
@@ -230,6 +231,27 @@ TEST_F(FileTest, Utf8PathsWork) {
   }
   EXPECT_EQ(platform::StatPath(path), 0);
   EXPECT_TRUE(std::filesystem::exists(dir_.path() / std::filesystem::path(u8"セーブ.dat")));
+}
+
+TEST_F(FileTest, ReplaceKeepsTheModeAndRemovesOnlyItsOwnLeftovers) {
+  namespace fs = std::filesystem;
+  dir_.write("save.dat", "old");
+  fs::permissions(dir_.path() / "save.dat", fs::perms(0600));
+  // What interrupted replaces of this file left, and files that only look so.
+  const std::vector<std::string> stale = {"save.dat.tmp", "save.dat.tmp1f2e-3", "save.dat.tmp4242"};
+  const std::vector<std::string> others = {"save.dat.tmpl", "save.dat.tmp1f-3.bak", "other.dat.tmp1f2e-3"};
+  for (const std::string& name : stale) dir_.write(name, "partial");
+  for (const std::string& name : others) dir_.write(name, "keep");
+  // A reader of the old file neither blocks the replace nor sees it.
+  auto reader = File::open(pathOf("save.dat"), File::Access::Read, false);
+  ASSERT_NE(reader, nullptr);
+
+  ASSERT_EQ(platform::ReplaceFileAtomically(pathOf("save.dat"), std::string("new\0data", 8)), 0);
+  EXPECT_EQ(ReadAll(pathOf("save.dat")), std::string("new\0data", 8));
+  EXPECT_EQ(ReadChunks(*reader, 16), "old");
+  EXPECT_EQ(fs::status(dir_.path() / "save.dat").permissions() & fs::perms::all, fs::perms(0600));
+  for (const std::string& name : stale) EXPECT_FALSE(fs::exists(dir_.path() / name)) << name;
+  for (const std::string& name : others) EXPECT_EQ(ReadAll(pathOf(name)), "keep") << name;
 }
 
 }  // namespace

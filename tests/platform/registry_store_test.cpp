@@ -1,14 +1,20 @@
 // The file-backed registry store: typed round trips, names that ignore ASCII
-// case, key creation and deletion, damaged hive files, and writers in other
-// processes.
+// case, key creation and deletion, damaged, unreadable and read-only hive
+// files, and writers in other processes, also killed in mid-write.
 #include "platform/registry_store.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -203,18 +209,83 @@ TEST_F(RegistryStoreTest, DamagedLineLosesOnlyItself) {
   }
 }
 
-TEST_F(RegistryStoreTest, AHiveThatCannotBeReadIsNeverReplaced) {
+TEST_F(RegistryStoreTest, AHiveThatCannotBeReadIsAnErrorAndNeverReplaced) {
   ASSERT_EQ(RegistryWriteValue(kCU, u"Keep", u"v", Dword(1)), kRegOk);
   const std::string hive = RegistryHiveFile(kCU);
   const std::string before = ReadAll(hive);
-  // A folder where the hive file should be cannot be read as one.
-  std::filesystem::rename(hive, hive + ".saved");
-  std::filesystem::create_directory(hive);
-  EXPECT_EQ(RegistryWriteValue(kCU, u"Other", u"w", Dword(2)), kRegAccessDenied);
-  EXPECT_TRUE(std::filesystem::is_directory(hive));
-  std::filesystem::remove(hive);
-  std::filesystem::rename(hive + ".saved", hive);
-  EXPECT_EQ(ReadAll(hive), before);
+  // Every call answers 5, not "not found", and leaves the file alone.
+  auto expectRefused = [&] {
+    RegistryValue v;
+    EXPECT_EQ(RegistryReadValue(kCU, u"Keep", u"v", &v), kRegAccessDenied);
+    EXPECT_EQ(RegistryKeyExists(kCU, u"Keep"), kRegAccessDenied);
+    EXPECT_EQ(RegistryWriteValue(kCU, u"Other", u"w", Dword(2)), kRegAccessDenied);
+    EXPECT_EQ(RegistryDeleteValue(kCU, u"Keep", u"v"), kRegAccessDenied);
+  };
+  {
+    SCOPED_TRACE("a folder where the hive file should be");
+    std::filesystem::rename(hive, hive + ".saved");
+    std::filesystem::create_directory(hive);
+    expectRefused();
+    EXPECT_TRUE(std::filesystem::is_directory(hive));
+    std::filesystem::remove(hive);
+    std::filesystem::rename(hive + ".saved", hive);
+    EXPECT_EQ(ReadAll(hive), before);
+  }
+  {
+    SCOPED_TRACE("a hive above 16 MiB");
+    const uintmax_t size = (16u << 20) + 1;
+    std::filesystem::resize_file(hive, size);  // the tail reads as zero bytes
+    expectRefused();
+    EXPECT_EQ(std::filesystem::file_size(hive), size);
+    EXPECT_EQ(ReadAll(hive).substr(0, before.size()), before);
+    // Exactly 16 MiB still reads (the zero bytes are one unreadable line).
+    std::filesystem::resize_file(hive, size - 1);
+    EXPECT_EQ(ReadDword(kCU, u"Keep", u"v"), 1);
+  }
+}
+
+TEST_F(RegistryStoreTest, AReadOnlyStoreFolderReadsItsValues) {
+  ASSERT_EQ(RegistryWriteValue(kCU, u"Software/Zep", u"Volume", Dword(80)), kRegOk);
+  ASSERT_EQ(RegistryWriteValue(kCU, u"Software/Zep", u"Title", Sz(u"体験版")), kRegOk);
+  const std::string before = ReadAll(RegistryHiveFile(kCU));
+  auto expectReads = [] {
+    EXPECT_EQ(ReadDword(kCU, u"software/zep", u"volume"), 80);
+    RegistryValue v;
+    EXPECT_EQ(RegistryReadValue(kCU, u"Software/Zep", u"Title", &v), kRegOk);
+    EXPECT_EQ(v.text, u"体験版");
+  };
+  // A copy of the hive without its lock file, in a folder of its own.
+  auto copyTo = [&](const std::string& name) {
+    const std::filesystem::path copy = dir_.path() / name;
+    std::filesystem::create_directory(copy);
+    std::filesystem::copy_file(RegistryHiveFile(kCU), copy / "HKCU.reg");
+    return copy;
+  };
+
+  // A lock file that cannot be opened (a link, which is never followed,
+  // whoever runs the test): reads go on without the lock, writes refuse.
+  const std::filesystem::path linked = copyTo("linked");
+  std::filesystem::create_symlink(dir_.path() / "nowhere", linked / "HKCU.reg.lock");
+  {
+    ScopedEnv env("ZEP_REGISTRY_DIR", linked.c_str());
+    expectReads();
+    EXPECT_EQ(RegistryWriteValue(kCU, u"Software/Zep", u"Volume", Dword(1)), kRegAccessDenied);
+    EXPECT_EQ(ReadAll(linked / "HKCU.reg"), before);
+  }
+
+  // A folder of mode 0555, where no lock file can be made.
+  const std::filesystem::path readOnly = copyTo("read-only");
+  std::filesystem::permissions(readOnly, std::filesystem::perms(0555));
+  struct Restore {
+    std::filesystem::path path;
+    ~Restore() { std::filesystem::permissions(path, std::filesystem::perms::owner_all); }
+  } restore{readOnly};
+  ScopedEnv env("ZEP_REGISTRY_DIR", readOnly.c_str());
+  expectReads();
+  if (IsEffectiveRoot()) GTEST_SKIP() << "permission bits do not stop root from writing";
+  EXPECT_EQ(RegistryWriteValue(kCU, u"Software/Zep", u"Volume", Dword(1)), kRegAccessDenied);
+  EXPECT_EQ(ReadAll(readOnly / "HKCU.reg"), before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(readOnly), std::filesystem::directory_iterator()), 1);
 }
 
 TEST_F(RegistryStoreTest, TypedHexValuesReadInTheirOwnForm) {
@@ -271,6 +342,62 @@ TEST_F(RegistryStoreTest, ConcurrentWritersLoseNothing) {
     }
   }
   EXPECT_EQ(missing, 0);
+}
+
+TEST_F(RegistryStoreTest, AWriterKilledInMidWriteLeavesTheLastOrTheInFlightValue) {
+  // A hive of some size, so that a kill often lands inside a write.
+  std::filesystem::create_directories(folder());
+  {
+    std::ofstream bulk(RegistryHiveFile(kCU), std::ios::binary);
+    bulk << "[Bulk]\n";
+    for (int i = 0; i < 5000; ++i) bulk << "\"v" << i << "\"=sz:\"" << std::string(40, 'x') << "\"\n";
+  }
+  auto temporaryFiles = [&] {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder())) {
+      count += entry.path().filename().string().find(".tmp") != std::string::npos;
+    }
+    return count;
+  };
+
+  std::minstd_rand random(20240611);
+  int64_t next = 0;
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE(round);
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const std::string start = std::to_string(next);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      dup2(out[1], 1);
+      close(out[0]);
+      close(out[1]);
+      execl(ZEP_REGISTRY_WRITER, ZEP_REGISTRY_WRITER, "cu", "Counter", "loop", "n", start.c_str(), nullptr);
+      _exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    close(out[1]);
+    FILE* written = fdopen(out[0], "r");
+    // One whole write first: it also removes what the last kill left.
+    long last = -1;
+    const bool wrote = std::fscanf(written, "%ld", &last) == 1;
+    usleep(static_cast<useconds_t>(random() % 20000));
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    for (long n; std::fscanf(written, "%ld", &n) == 1;) last = n;
+    std::fclose(written);
+    ASSERT_TRUE(wrote);
+    EXPECT_TRUE(WIFSIGNALED(status));
+
+    const int64_t stored = ReadDword(kCU, u"Counter", u"n");
+    EXPECT_TRUE(stored == last || stored == last + 1) << "stored " << stored << ", last reported " << last;
+    EXPECT_LE(temporaryFiles(), 1);
+    next = stored + 1;
+  }
+  RegistryValue v;
+  ASSERT_EQ(RegistryReadValue(kCU, u"Bulk", u"v4999", &v), kRegOk);
+  EXPECT_EQ(v.text, FromUtf8(std::string(40, 'x')));
 }
 
 }  // namespace
