@@ -17,8 +17,13 @@ using tokenizer::Token;
 bool LoadSystemConfig(GameEnvironment* environment, std::u16string_view fileName) {
   const std::u16string name(fileName);
   std::vector<uint8_t> bytes;
-  if (!environment->loadResource(&bytes, name, true, true)) {
-    LogWrite(LOG_WARN, u"コンフィグファイルが見つからない(%s)\n", name);
+  bool tooLarge = false;
+  if (!environment->loadResource(&bytes, name, true, true, tokenizer::Tokenizer::kMaxFileBytes, &tooLarge)) {
+    if (tooLarge) {
+      LogWrite(LOG_WARN, u"コンフィグファイルの解析に失敗:%s(%s)\n", tokenizer::Tokenizer::kFileTooLargeError, name);
+    } else {
+      LogWrite(LOG_WARN, u"コンフィグファイルが見つからない(%s)\n", name);
+    }
     return false;
   }
   if (bytes.empty()) {
@@ -26,7 +31,9 @@ bool LoadSystemConfig(GameEnvironment* environment, std::u16string_view fileName
     return false;
   }
   tokenizer::Tokenizer reader;
-  if (!reader.parse(BytesToWString(bytes))) {
+  const bool parsed = reader.parseFile(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  std::vector<uint8_t>().swap(bytes);  // the cells hold copies of what they need
+  if (!parsed) {
     LogWrite(LOG_WARN, u"コンフィグファイルの解析に失敗:%s(%s)\n", reader.error(), name);
     return false;
   }

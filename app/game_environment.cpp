@@ -18,7 +18,6 @@ GameEnvironment* g_environment = nullptr;
 std::u16string g_altSearchPath;
 
 constexpr int32_t kCsidlAppData = 0x1a;
-constexpr int64_t kMaxLoadSize = 0x40000000;  // 1 GiB
 
 std::u16string resolve(const Config::NamingRule& rule, const APValue& value) {
   if (value.isString()) return value.svalue;
@@ -133,7 +132,7 @@ bool GameEnvironment::findFile(std::u16string_view name, std::u16string* found, 
 }
 
 bool GameEnvironment::loadResource(std::vector<uint8_t>* bytes, std::u16string_view name, bool search,
-                                   bool searchBuiltins) const {
+                                   bool searchBuiltins, size_t maxSize, bool* tooLarge) const {
   std::u16string path(name);
   if (search) {
     bool builtin = false;
@@ -142,13 +141,20 @@ bool GameEnvironment::loadResource(std::vector<uint8_t>* bytes, std::u16string_v
       return false;
     }
   }
-  return LoadFileBytes(bytes, path, searchBuiltins);
+  return LoadFileBytes(bytes, path, searchBuiltins, maxSize, tooLarge);
 }
 
-bool LoadFileBytes(std::vector<uint8_t>* bytes, std::u16string_view path, bool searchBuiltins) {
+bool LoadFileBytes(std::vector<uint8_t>* bytes, std::u16string_view path, bool searchBuiltins, size_t maxSize,
+                   bool* tooLarge) {
   const std::u16string given(path);
   LogWrite(LOG_TRACE, u"loading from %s\n", given);
   bytes->clear();
+  if (tooLarge) *tooLarge = false;
+  auto refuseLarge = [&] {
+    if (tooLarge) *tooLarge = true;
+    std::vector<uint8_t>().swap(*bytes);
+    return false;
+  };
   bool loaded = false;
   if (searchBuiltins) {
     std::u16string name = ToSlashPath(path);
@@ -165,6 +171,7 @@ bool LoadFileBytes(std::vector<uint8_t>* bytes, std::u16string_view path, bool s
     }
     if (const EmbeddedFileRecord* file = FindEmbeddedFile(name)) {
       LogWrite(LOG_TRACE, u"embed_objからロードします %s\n", name);
+      if (file->size > maxSize) return refuseLarge();
       bytes->assign(file->data, file->data + file->size);
       loaded = true;
     }
@@ -177,7 +184,8 @@ bool LoadFileBytes(std::vector<uint8_t>* bytes, std::u16string_view path, bool s
       return false;
     }
     const int64_t size = GetFileSize(file.get());
-    if (size < 0 || size > kMaxLoadSize) return false;
+    if (size < 0) return false;
+    if (static_cast<uint64_t>(size) > maxSize) return refuseLarge();
     bytes->resize(static_cast<size_t>(size));
     if (size > 0 && file->read(bytes->data(), 1, bytes->size()) != bytes->size()) {
       bytes->clear();
@@ -188,6 +196,7 @@ bool LoadFileBytes(std::vector<uint8_t>* bytes, std::u16string_view path, bool s
   std::vector<uint8_t> decoded;
   switch (DecodeEEBuffer(&decoded, bytes->data(), bytes->size())) {
     case EEDecodeResult::kDecoded:
+      if (decoded.size() > maxSize) return refuseLarge();
       bytes->swap(decoded);
       return true;
     case EEDecodeResult::kNotEncoded:

@@ -91,8 +91,11 @@ class GameEnvironment {
   // name. Each try also finds a file whose name differs only in ASCII case.
   bool findFile(std::u16string_view name, std::u16string* found, bool searchBuiltins, bool* isBuiltin) const;
   // findFile (when search is set) then LoadFileBytes.
-  bool loadResource(std::vector<uint8_t>* bytes, std::u16string_view name, bool search,
-                    bool searchBuiltins) const;
+  bool loadResource(std::vector<uint8_t>* bytes, std::u16string_view name, bool search, bool searchBuiltins,
+                    size_t maxSize = kMaxLoadSize, bool* tooLarge = nullptr) const;
+
+  // The largest file LoadFileBytes reads by default: 1 GiB.
+  static constexpr size_t kMaxLoadSize = 0x40000000;
 
  private:
   std::u16string baseFolder_;
@@ -116,10 +119,13 @@ class GameEnvironment {
 // The process-wide environment, or null before it exists.
 GameEnvironment* GetGameEnvironment();
 
-// Reads a whole file (or built-in file) of at most 1 GiB; an encoded block is
-// decoded, other data are kept as they are. A block whose body does not
-// decode is a failed load.
-bool LoadFileBytes(std::vector<uint8_t>* bytes, std::u16string_view path, bool searchBuiltins);
+// Reads a whole file (or built-in file) of at most maxSize bytes (1 GiB
+// unless given); an encoded block is decoded, other data are kept as they
+// are. A block whose body does not decode is a failed load. A file, or a
+// decoded block, above maxSize is a failed load that sets *tooLarge (a file
+// on disk is refused before it is read).
+bool LoadFileBytes(std::vector<uint8_t>* bytes, std::u16string_view path, bool searchBuiltins,
+                   size_t maxSize = GameEnvironment::kMaxLoadSize, bool* tooLarge = nullptr);
 
 // The path of an existing file or folder: the name as given, else one that
 // differs only in ASCII case; empty when there is none.

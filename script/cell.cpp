@@ -1,6 +1,10 @@
 #include "script/cell.h"
 
+#include "script/cell_printer.h"
+
 namespace tokenizer {
+
+void Cell::print(MyOStream& out) const { printCell(this, out); }
 
 std::u16string Token::getString() const {
   return (type == kSymbol || type == kString) ? text : std::u16string();

@@ -12,19 +12,24 @@ namespace tokenizer {
 
 class MyOStream;
 
+// Cells carry no virtual table: the kind says which class a cell is (a large
+// scenario holds tens of millions of them, so every word counts). They are
+// destroyed only as their own class, by the Tokenizer that owns them.
 class Cell {
  public:
   enum Kind : int32_t { kCons = 1, kToken = 2 };
 
   explicit Cell(int32_t kind) : kind(kind) {}
-  virtual ~Cell() = default;
   Cell(const Cell&) = delete;
   Cell& operator=(const Cell&) = delete;
 
   // Writes the cell as S-expression text.
-  virtual void print(MyOStream& out) const = 0;
+  void print(MyOStream& out) const;
 
   const int32_t kind;
+
+ protected:
+  ~Cell() = default;
 };
 
 template <int32_t K>
@@ -36,7 +41,7 @@ class CellT : public Cell {
 class Cons : public CellT<Cell::kCons> {
  public:
   Cons(Cell* car, Cell* cdr) : car(car), cdr(cdr) {}
-  void print(MyOStream& out) const override;
+  void print(MyOStream& out) const;
 
   Cell* car;  // null: the empty list
   Cell* cdr;  // null ends a proper list
@@ -57,7 +62,7 @@ class Token : public CellT<Cell::kToken> {
 
   Token(int32_t type, std::u16string text, int32_t value)
       : type(type), text(std::move(text)), value(value) {}
-  void print(MyOStream& out) const override;
+  void print(MyOStream& out) const;
 
   // A symbol whose name is the given text.
   bool isSymbol(std::u16string_view name) const { return type == kSymbol && text == name; }

@@ -82,9 +82,38 @@ const std::unordered_map<std::u16string_view, FormInfo>& expressionForms() {
   return forms;
 }
 
+// Makes the nodes of one unit. Nodes are read-only once built, so one node
+// serves every use of a small integer constant in the unit (scenarios
+// repeat the same few numbers everywhere: codes, indices, labels).
+class UnitBuilder {
+ public:
+  explicit UnitBuilder(CompiledUnit* unit) : unit_(unit), small_(kSmallEnd - kSmallBegin, nullptr) {}
+
+  template <class T>
+  T* make() {
+    return unit_->make<T>();
+  }
+  ConstInt* constInt(int32_t value) {
+    const bool small = value >= kSmallBegin && value < kSmallEnd;
+    ConstInt** shared = small ? &small_[static_cast<size_t>(value - kSmallBegin)] : nullptr;
+    if (shared && *shared) return *shared;
+    ConstInt* node = unit_->make<ConstInt>();
+    node->value = value;
+    if (shared) *shared = node;
+    return node;
+  }
+
+ private:
+  static constexpr int32_t kSmallBegin = -256;
+  static constexpr int32_t kSmallEnd = 8192;
+
+  CompiledUnit* unit_;
+  std::vector<ConstInt*> small_;
+};
+
 // Makes an expression node of the given shape with its operation code.
 template <class ShapeT>
-ShapeT* makeShaped(CompiledUnit* unit, int32_t opcode) {
+ShapeT* makeShaped(UnitBuilder* unit, int32_t opcode) {
   ShapeT* node = unit->make<ShapeT>();
   node->opcode = opcode;
   return node;
@@ -100,16 +129,13 @@ std::vector<Cell*> elementsOf(Cell* list) {
 // stack of the evaluator).
 constexpr int kMaxExpressionDepth = 512;
 
-Code* compileExpression(CompiledUnit* unit, Cell* cell, int depth = 0) {
+Code* compileExpression(UnitBuilder* unit, Cell* cell, int depth = 0) {
   if (depth > kMaxExpressionDepth) return nullptr;
   if (tokenizer::isToken(cell)) {
     const Token* t = static_cast<const Token*>(cell);
     switch (t->type) {
-      case Token::kInt: {
-        ConstInt* node = unit->make<ConstInt>();
-        node->value = t->value;
-        return node;
-      }
+      case Token::kInt:
+        return unit->constInt(t->value);
       case Token::kString: {
         ConstString* node = unit->make<ConstString>();
         node->value = t->text;
@@ -169,17 +195,20 @@ Code* compileExpression(CompiledUnit* unit, Cell* cell, int depth = 0) {
 
 [[noreturn]] void builderFailed() { zep_abort(u"内部エラー：コード解析に失敗"); }
 
-// An argument that must be an integer immediate: a label number.
-int32_t labelArgument(CompiledUnit* unit, const std::vector<Cell*>& args) {
+// An argument that must be an integer immediate: a label number. A label
+// that is defined must lie in 0..kMaxScriptIndex - 1 (it sizes the label
+// table); a jump may name any number: one that names no label of the unit is
+// reported when the jump is taken, and the run goes on.
+int32_t labelArgument(UnitBuilder* unit, const std::vector<Cell*>& args, bool definition) {
   if (args.size() != 1) builderFailed();
   const Code* value = compileExpression(unit, args[0]);
   if (!value || value->opcode != ConstInt::kOpcode) builderFailed();
   const int32_t label = static_cast<const ConstInt*>(value)->value;
-  if (label < 0 || label >= kMaxScriptIndex) builderFailed();
+  if (definition && (label < 0 || label >= kMaxScriptIndex)) builderFailed();
   return label;
 }
 
-Code* oneArgument(CompiledUnit* unit, const std::vector<Cell*>& args) {
+Code* oneArgument(UnitBuilder* unit, const std::vector<Cell*>& args) {
   if (args.size() != 1) builderFailed();
   Code* child = compileExpression(unit, args[0]);
   if (!child) builderFailed();
@@ -187,28 +216,22 @@ Code* oneArgument(CompiledUnit* unit, const std::vector<Cell*>& args) {
 }
 
 template <class T>
-T* oneChildStatement(CompiledUnit* unit, const std::vector<Cell*>& args) {
+T* oneChildStatement(UnitBuilder* unit, const std::vector<Cell*>& args) {
   T* node = unit->make<T>();
   node->child = oneArgument(unit, args);
   return node;
 }
 
 template <class T>
-T* labelStatement(CompiledUnit* unit, const std::vector<Cell*>& args) {
+T* labelStatement(UnitBuilder* unit, const std::vector<Cell*>& args) {
   T* node = unit->make<T>();
-  node->label = labelArgument(unit, args);
-  return node;
-}
-
-ConstInt* constInt(CompiledUnit* unit, int32_t value) {
-  ConstInt* node = unit->make<ConstInt>();
-  node->value = value;
+  node->label = labelArgument(unit, args, T::kOpcode == SLabel::kOpcode);
   return node;
 }
 
 // Null for a statement the loader refuses (logged); ends the program for a
 // malformed recognised statement.
-Code* compileStatement(CompiledUnit* unit, Cell* cell) {
+Code* compileStatement(UnitBuilder* unit, Cell* cell) {
   const Token* head = tokenizer::carAsToken(cell);
   if (!head || head->type != Token::kSymbol) return nullptr;
   const std::u16string& name = head->text;
@@ -219,6 +242,7 @@ Code* compileStatement(CompiledUnit* unit, Cell* cell) {
   if (name == u"a3:call-sub") return oneChildStatement<SCallSub>(unit, args);
   if (name == u"a3:call-user-func") {
     SCallUserfunc* node = unit->make<SCallUserfunc>();
+    node->exprs.reserve(args.size());
     for (Cell* a : args) {
       Code* e = compileExpression(unit, a);
       if (!e) builderFailed();
@@ -265,7 +289,8 @@ Code* compileStatement(CompiledUnit* unit, Cell* cell) {
   if (name == u"a3:send-string") {
     if (args.empty() || args.size() > 2) builderFailed();
     SCallUserfunc* node = unit->make<SCallUserfunc>();
-    node->exprs.push_back(constInt(unit, -1));
+    node->exprs.reserve(3);
+    node->exprs.push_back(unit->constInt(-1));
     const Token* x = tokenizer::asToken(args[0]);
     if (x && x->type == Token::kString) {
       ConstString* text = unit->make<ConstString>();
@@ -277,13 +302,13 @@ Code* compileStatement(CompiledUnit* unit, Cell* cell) {
       else if (x->text == u"wait-e") code = -2;
       else if (x->text == u"wait-w") code = -3;
       else builderFailed();
-      node->exprs.push_back(constInt(unit, code));
+      node->exprs.push_back(unit->constInt(code));
     } else {
       builderFailed();
     }
     // Without a line id the text built-in gets -1.
     const Token* line = args.size() == 2 ? tokenizer::asToken(args[1]) : nullptr;
-    node->exprs.push_back(constInt(unit, line && line->type == Token::kInt ? line->value : -1));
+    node->exprs.push_back(unit->constInt(line && line->type == Token::kInt ? line->value : -1));
     return node;
   }
   LogWrite(LOG_ERROR, u"未定義の命令です(%s)\n", name);
@@ -293,8 +318,12 @@ Code* compileStatement(CompiledUnit* unit, Cell* cell) {
 }  // namespace
 
 bool CompileStatements(CompiledUnit* unit, Cell* statements) {
+  UnitBuilder builder(unit);
+  size_t count = 0;
+  for (Cell* c = statements; tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) ++count;
+  unit->statements.reserve(unit->statements.size() + count);
   for (Cell* c = statements; tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
-    Code* statement = compileStatement(unit, static_cast<Cons*>(c)->car);
+    Code* statement = compileStatement(&builder, static_cast<Cons*>(c)->car);
     if (!statement) return false;
     if (statement->opcode == SLabel::kOpcode) {
       const int32_t n = static_cast<SLabel*>(statement)->label;
@@ -306,11 +335,14 @@ bool CompileStatements(CompiledUnit* unit, Cell* statements) {
   return true;
 }
 
-std::unique_ptr<CompiledUnit> CompileScenarioText(std::u16string_view text, int32_t set, int32_t sub,
-                                                  std::u16string_view path) {
-  const std::u16string name(path);
-  tokenizer::Tokenizer reader;
-  if (!reader.parse(text)) {
+namespace {
+
+// The unit of the first form that defines the set (or sub) in the parsed
+// file; null (logged) when the read failed, no form matches or the compile
+// fails.
+std::unique_ptr<CompiledUnit> compileParsed(const tokenizer::Tokenizer& reader, bool parsed, int32_t set,
+                                            int32_t sub, const std::u16string& name) {
+  if (!parsed) {
     LogWrite(LOG_WARN, u"シナリオファイルの解析に失敗:%s(%s)\n", reader.error(), name);
     return nullptr;
   }
@@ -337,17 +369,39 @@ std::unique_ptr<CompiledUnit> CompileScenarioText(std::u16string_view text, int3
   return nullptr;
 }
 
+}  // namespace
+
+std::unique_ptr<CompiledUnit> CompileScenarioText(std::u16string_view text, int32_t set, int32_t sub,
+                                                  std::u16string_view path) {
+  tokenizer::Tokenizer reader;
+  const bool parsed = reader.parseFile(text);
+  return compileParsed(reader, parsed, set, sub, std::u16string(path));
+}
+
+std::unique_ptr<CompiledUnit> CompileScenarioBytes(std::vector<uint8_t> bytes, int32_t set, int32_t sub,
+                                                   std::u16string_view path) {
+  tokenizer::Tokenizer reader;
+  const bool parsed = reader.parseFile(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  std::vector<uint8_t>().swap(bytes);  // the cells hold copies of what they need
+  return compileParsed(reader, parsed, set, sub, std::u16string(path));
+}
+
 std::unique_ptr<CompiledUnit> LoadCompiledUnit(const GameEnvironment& environment, int32_t scenario, int32_t set,
                                                int32_t sub) {
   const std::u16string path = environment.getScriptPath(scenario);
   std::vector<uint8_t> bytes;
-  if (!environment.loadResource(&bytes, path, true, true)) {
-    LogWrite(LOG_WARN, u"シナリオファイルが見つからない(%s)\n", path);
+  bool tooLarge = false;
+  if (!environment.loadResource(&bytes, path, true, true, tokenizer::Tokenizer::kMaxFileBytes, &tooLarge)) {
+    if (tooLarge) {
+      LogWrite(LOG_WARN, u"シナリオファイルの解析に失敗:%s(%s)\n", tokenizer::Tokenizer::kFileTooLargeError, path);
+    } else {
+      LogWrite(LOG_WARN, u"シナリオファイルが見つからない(%s)\n", path);
+    }
     return nullptr;
   }
   if (bytes.empty()) {
     LogWrite(LOG_WARN, u"シナリオファイルが０バイト(%s)\n", path);
     return nullptr;
   }
-  return CompileScenarioText(BytesToWString(bytes), set, sub, path);
+  return CompileScenarioBytes(std::move(bytes), set, sub, path);
 }

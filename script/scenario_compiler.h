@@ -8,13 +8,15 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "script/cell.h"
 #include "script/code.h"
 
 class GameEnvironment;
 
-// Label numbers and local counts beyond this come from broken data.
+// Label numbers that are defined, and local counts, beyond this come from
+// broken data.
 constexpr int32_t kMaxScriptIndex = 65536;
 
 // Loads scenario `scenario` through the environment's script naming rule
@@ -23,7 +25,14 @@ constexpr int32_t kMaxScriptIndex = 65536;
 std::unique_ptr<CompiledUnit> LoadCompiledUnit(const GameEnvironment& environment, int32_t scenario,
                                                int32_t set, int32_t sub);
 
-// The same for scenario text already read; `path` only names it in messages.
+// The same for the bytes of a scenario file (CP932, already decoded from an
+// encoded block; freed once read); `path` only names it in messages. A NUL
+// byte before the end of the text or a list or string left open fails the
+// load with the reader's message.
+std::unique_ptr<CompiledUnit> CompileScenarioBytes(std::vector<uint8_t> bytes, int32_t set, int32_t sub,
+                                                   std::u16string_view path);
+
+// The same for scenario text already decoded.
 std::unique_ptr<CompiledUnit> CompileScenarioText(std::u16string_view text, int32_t set, int32_t sub,
                                                   std::u16string_view path);
 

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +21,11 @@ class Tokenizer {
   // characters; the settings and save-file reader reads without a limit.
   static constexpr size_t kDefaultStringLimit = 2970;
   static constexpr size_t kNoStringLimit = SIZE_MAX;
+  // The largest configuration or scenario file the loaders read (bytes, after
+  // an encoded block is decoded).
+  static constexpr size_t kMaxFileBytes = size_t{64} << 20;
+  // The loaders' reason for refusing a larger file.
+  static constexpr const char16_t* kFileTooLargeError = u"file larger than 64 MiB";
 
   explicit Tokenizer(size_t stringLimit = kDefaultStringLimit);
   ~Tokenizer();
@@ -36,15 +41,29 @@ class Tokenizer {
   // A list or string still open at the end of the text does not fail the
   // read: the open lists are dropped, a WARN is logged and unclosed() says so.
   // Readers that must not accept a truncated file check it.
+  //
+  // An integer literal beyond 32 bits keeps its value modulo 2^32 and logs
+  // one WARN naming the literal. Symbols, integers and booleans read from one
+  // text may share one token: parsed tokens are read-only.
   bool parse(std::u16string_view text);
   bool parse(const char16_t* text);
+
+  // Reads a whole configuration or scenario file: CP932 bytes, decoded a
+  // piece at a time (the file is never held as UTF-16 text). Stricter than
+  // parse(): a NUL byte followed by anything but NUL bytes fails with error()
+  // "NUL byte at offset N" (N counted in bytes), and a list or string still
+  // open at the end fails with "unclosed parenthesis" or "unclosed string"
+  // (no root). Otherwise the same as parse() of the decoded text.
+  bool parseFile(std::string_view bytes);
+  // The same checks for a file already decoded (N counted in UTF-16 units).
+  bool parseFile(std::u16string_view text);
 
   Cell* root() const { return root_; }
   const std::u16string& error() const { return error_; }
   bool unclosed() const { return unclosed_; }
 
-  // Constructors for writers; each cell belongs to this tokenizer. Null when
-  // memory runs out.
+  // Constructors for writers; each cell belongs to this tokenizer and is a
+  // new one. Null when memory runs out.
   Cons* cons(Cell* car, Cell* cdr);
   Token* makeInt(int32_t value);
   Token* makeBool(bool value);
@@ -59,16 +78,27 @@ class Tokenizer {
   Cell* reverseList(Cell* list);
 
  private:
-  template <class T, class... A>
-  T* add(A&&... args);
-  bool lex(std::u16string_view text, std::vector<Token*>& tokens);
-  bool build(std::vector<Token*>& tokens);
+  template <class Source>
+  bool read(Source& source);
+  template <class Source, class Text>
+  bool readFile(Text text);
+  Token* newToken(int32_t type, std::u16string text, int32_t value);
+  // The one token of this tokenizer for an integer, boolean or symbol.
+  Token* sharedToken(int32_t type, std::u16string_view text, int32_t value);
+  void growSharedTable();
 
   size_t stringLimit_;
-  std::vector<std::unique_ptr<Cell>> cells_;
+  // Cells live in blocks (no allocation of their own); a deque never moves
+  // what it holds.
+  std::deque<Cons> conses_;
+  std::deque<Token> tokens_;
+  // Open addressing over the shared tokens; a power of two in size.
+  std::vector<Token*> shared_;
+  size_t sharedCount_ = 0;
   Cell* root_ = nullptr;
   std::u16string error_;
   bool unclosed_ = false;
+  bool stringLeftOpen_ = false;
 };
 
 }  // namespace tokenizer

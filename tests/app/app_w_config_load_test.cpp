@@ -1,2 +1,63 @@
-// (being written)
+// The real app_w on configuration files that must not load (a NUL byte, an
+// unclosed form, a file above the size cap) and on a scenario whose jumps
+// name no label.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
 #include "tests/support/app_w_run.h"
+
+namespace {
+
+class AppWConfigLoad : public AppWRun {};
+
+TEST_F(AppWConfigLoad, BrokenConfigurationFailsBeforeTheWindowOpens) {
+  writeGame(mutex_);
+  const std::string good = ReadWholeFile(dir_.path() / "game.scm");
+  struct Case {
+    std::string name;
+    std::string bytes;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"nul", good.substr(0, 40) + std::string(1, '\0') + good.substr(40),
+       "コンフィグファイルの解析に失敗:NUL byte at offset 40(nul.scm)"},
+      {"open", "(((", "コンフィグファイルの解析に失敗:unclosed parenthesis(open.scm)"},
+      {"string", good + "(:system (:mutex-name . \"x))", "コンフィグファイルの解析に失敗:unclosed string(string.scm)"},
+      {"large", "", "コンフィグファイルの解析に失敗:file larger than 64 MiB(large.scm)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::filesystem::path file = dir_.write(c.name + ".scm", c.bytes);
+    // A sparse file one byte above the cap: refused before it is read.
+    if (c.name == "large") std::filesystem::resize_file(file, (std::uintmax_t{64} << 20) + 1);
+    const platform::ProcessResult result = run("-d " + c.name + ".scm");
+    EXPECT_EQ(result.exitCode, 1) << result.output;
+    EXPECT_NE(result.output.find(c.message), std::string::npos) << result.output;
+    EXPECT_EQ(result.output.find("winsize"), std::string::npos) << result.output;
+  }
+}
+
+TEST_F(AppWConfigLoad, JumpToNoLabelReportsAndGoesOnWideIntegerWarnsOnce) {
+  writeGame(mutex_, "(:window (:window-width 4294967496))\n");
+  dir_.write("scene/scene9010.scm",
+             "(a3:define-set (0 0) (a3:goto -1) (a3:eval #t) (a3:if 70000) (a3:call-user-func 6000))\n");
+  const platform::ProcessResult result = run("-d game.scm");
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  const std::string box = "[デバッグメッセージ] jumpのとび先がlabelではない";
+  const size_t first = result.output.find(box);
+  ASSERT_NE(first, std::string::npos) << result.output;
+  EXPECT_NE(result.output.find(box, first + 1), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("jump:未定義のラベルです(-1)"), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("jump:未定義のラベルです(70000)"), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("CallUserFunc(6000)"), std::string::npos) << result.output;
+  // The width wraps to 200 (the reader's contract) and is named once.
+  const std::string wide = "tokenizer : 整数が32ビットに収まりません(4294967496)";
+  const size_t at = result.output.find(wide);
+  ASSERT_NE(at, std::string::npos) << result.output;
+  EXPECT_EQ(result.output.compare(result.output.rfind('\n', at) + 1, 7, "[WARN ]"), 0) << result.output;
+  EXPECT_EQ(result.output.find(wide, at + 1), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("winsize (200, 120)"), std::string::npos) << result.output;
+}
+
+}  // namespace

@@ -295,9 +295,26 @@ TEST_F(GameEnvironmentTest, MissingOrOversizedFileFailsWithTraceLinesOnly) {
   const fs::path big = dir_.write("big.bin", "");
   fs::resize_file(big, (uint64_t{1} << 30) + 1);
   log_.clear();
-  EXPECT_FALSE(LoadFileBytes(&bytes, u"big.bin", false));
+  bool tooLarge = false;
+  EXPECT_FALSE(LoadFileBytes(&bytes, u"big.bin", false, GameEnvironment::kMaxLoadSize, &tooLarge));
+  EXPECT_TRUE(tooLarge);
   EXPECT_TRUE(bytes.empty());
   EXPECT_TRUE(onlyTrace()) << log_.all();
+
+  // A smaller cap holds for the file and for what its block decodes to.
+  const std::string plain(100, 'x');
+  Bytes block;
+  EncodeEEBuffer(&block, reinterpret_cast<const uint8_t*>(plain.data()), plain.size(), true);
+  ASSERT_LT(block.size(), 100u);
+  dir_.write("plain.bin", plain);
+  dir_.write("block.bin", std::string(block.begin(), block.end()));
+  EXPECT_TRUE(LoadFileBytes(&bytes, u"plain.bin", false, 100, &tooLarge));
+  EXPECT_FALSE(tooLarge);
+  EXPECT_FALSE(LoadFileBytes(&bytes, u"plain.bin", false, 99, &tooLarge));
+  EXPECT_TRUE(tooLarge);
+  EXPECT_FALSE(env_.loadResource(&bytes, u"block.bin", true, false, 99, &tooLarge));
+  EXPECT_TRUE(tooLarge);
+  EXPECT_TRUE(bytes.empty());
 }
 
 TEST_F(GameEnvironmentTest, SpecialFolderNumbers) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -14,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/ee_codec.h"
 #include "app/game_environment.h"
 #include "app/log.h"
 #include "platform/utf8.h"
@@ -138,6 +141,19 @@ TEST(ScenarioCompiler, LabelTableGrowsByAHundredAndMarksUndefinedLabels) {
   EXPECT_EQ(last->labels.size(), 65635u);
 }
 
+TEST(ScenarioCompiler, JumpTargetsKeepAnyNumberWithoutGrowingTheLabelTable) {
+  auto unit = compileBody(
+      u"(a3:goto -1) (a3:if 70000) (a3:ifnot 2147483647) (a3:goto -2147483648) "
+      u"(a3:switch (1 70000) (default -5))");
+  ASSERT_NE(unit, nullptr);
+  const int32_t targets[] = {-1, 70000, 2147483647, INT32_MIN};
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(static_cast<const LabelCode*>(unit->statements[i])->label, targets[i]);
+  const auto* sw = static_cast<const SSwitch*>(unit->statements[4]);
+  EXPECT_EQ(sw->cases.at(1), 70000);
+  EXPECT_EQ(sw->defaultLabel, -5);
+  EXPECT_TRUE(unit->labels.empty());
+}
+
 TEST(ScenarioCompiler, SwitchMapsKeysAndKeepsTheLastLabelOfARepeatedKey) {
   auto unit = compileBody(u"(a3:switch (1 10) (2 20) (1 11) (-4 40) (default 30))");
   ASSERT_NE(unit, nullptr);
@@ -179,6 +195,7 @@ TEST(ScenarioCompilerDeathTest, MalformedStatementFormsEndTheProgram) {
       {u"(a3:eval (a3:bop-add 1 2 3))", ""},
       {u"(a3:label -1)", ""},
       {u"(a3:label 65536)", ""},
+      {u"(a3:label 70000)", ""},
       {u"(a3:goto \"x\")", ""},
       {u"(a3:call-far 1)", ""},
       {u"(a3:call-user-func 1 foo)", ""},
@@ -221,6 +238,32 @@ TEST_F(ScenarioFileTest, CodePageTextWithJapaneseStringsCompiles) {
   ASSERT_EQ(call->exprs.size(), 3u);
   ASSERT_EQ(call->exprs[1]->opcode, ConstString::kOpcode);
   EXPECT_EQ(static_cast<const ConstString*>(call->exprs[1])->value, u"表示テスト");
+}
+
+TEST_F(ScenarioFileTest, NulUnclosedAndOversizedFilesFailWithTheReadersMessage) {
+  const std::string set = "(a3:define-set (1 0) (a3:eval 1))";
+  std::vector<uint8_t> encoded;
+  const std::string nul = set + std::string(1, '\0') + "(a3:define-set (2 0))";
+  EncodeEEBuffer(&encoded, reinterpret_cast<const uint8_t*>(nul.data()), nul.size(), true);
+  const std::pair<std::string, std::string> cases[] = {
+      {set.substr(0, 10) + std::string(1, '\0') + set.substr(10), "NUL byte at offset 10"},
+      {std::string(encoded.begin(), encoded.end()), "NUL byte at offset 33"},  // counted after decoding
+      {set.substr(0, set.size() - 1), "unclosed parenthesis"},
+      {set + " \"open", "unclosed string"},
+      {"", "file larger than 64 MiB"},
+  };
+  int32_t number = 10;
+  for (const auto& [bytes, message] : cases) {
+    SCOPED_TRACE(message);
+    const std::string name = "scene/s00" + std::to_string(number) + ".scm";
+    const std::filesystem::path file = dir_.write(name, bytes);
+    if (bytes.empty()) std::filesystem::resize_file(file, (std::uintmax_t{64} << 20) + 1);
+    EXPECT_EQ(LoadCompiledUnit(env_, number++, 1, -1), nullptr);
+    EXPECT_TRUE(logged(log_, "[WARN ]", "シナリオファイルの解析に失敗:" + message + "(" + name + ")")) << log_.all();
+  }
+  // NUL padding at the very end cuts nothing.
+  dir_.write("scene/s0020.scm", set + std::string(3, '\0'));
+  EXPECT_NE(LoadCompiledUnit(env_, 20, 1, -1), nullptr) << log_.all();
 }
 
 TEST_F(ScenarioFileTest, MissingAndEmptyFilesFailWithTheirMessages) {

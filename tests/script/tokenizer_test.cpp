@@ -5,8 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "app/string_util.h"
+#include "platform/utf8.h"
 #include "script/cell_printer.h"
 #include "tests/support/test_support.h"
 
@@ -161,15 +166,36 @@ TEST(TokenizerIntegers, HexadecimalAfterZeroX) {
   EXPECT_EQ(readBack(u"0xg"), u"(0 xg)");
 }
 
-TEST(TokenizerIntegers, OverflowWrapsTo32Bits) {
-  EXPECT_EQ(onlyInt(u"4294967296"), 0);
-  EXPECT_EQ(onlyInt(u"4294967297"), 1);
-  EXPECT_EQ(onlyInt(u"2147483648"), INT32_MIN);
-  EXPECT_EQ(onlyInt(u"0xFFFFFFFF"), -1);
-  EXPECT_EQ(onlyInt(u"0x80000000"), INT32_MIN);
-  EXPECT_EQ(onlyInt(u"0x100000001"), 1);
-  EXPECT_EQ(onlyInt(u"+4294967298"), 2);
-  EXPECT_EQ(onlyInt(u"-4294967297"), -1);
+TEST(TokenizerIntegers, OverflowWrapsTo32BitsWithOneWarningPerLiteral) {
+  // A literal beyond 32 bits keeps its value modulo 2^32 and is named at
+  // WARN; one that fits as a signed or an unsigned word is not.
+  const std::pair<const char16_t*, int32_t> beyond[] = {
+      {u"4294967296", 0},    {u"4294967297", 1},  {u"4294968096", 800}, {u"0x100000001", 1},
+      {u"+4294967298", 2},   {u"-4294967297", -1}, {u"-2147483649", INT32_MAX},
+      {u"99999999999999999999", 1661992959},
+  };
+  const std::pair<const char16_t*, int32_t> within[] = {
+      {u"2147483648", INT32_MIN}, {u"4294967295", -1}, {u"0xFFFFFFFF", -1}, {u"0x80000000", INT32_MIN},
+      {u"-2147483648", INT32_MIN},
+  };
+  for (const auto& [text, value] : beyond) {
+    SCOPED_TRACE(testing::PrintToString(std::u16string(text)));
+    LogCapture log;
+    EXPECT_EQ(onlyInt(text), value);
+    ASSERT_EQ(log.lines().size(), 1u) << log.all();
+    EXPECT_TRUE(hasWarn(log, "tokenizer : 整数が32ビットに収まりません(" + platform::ToUtf8(text) + ")")) << log.all();
+  }
+  for (const auto& [text, value] : within) {
+    SCOPED_TRACE(testing::PrintToString(std::u16string(text)));
+    LogCapture log;
+    EXPECT_EQ(onlyInt(text), value);
+    EXPECT_TRUE(log.lines().empty()) << log.all();
+  }
+  // One warning for each such literal, wherever it stands.
+  LogCapture log;
+  Tokenizer tk;
+  ASSERT_TRUE(tk.parse(u"(:window (:window-width 4294968096) (:window-height 4294968096))"));
+  EXPECT_EQ(log.lines().size(), 2u) << log.all();
 }
 
 // ---------------------------------------------------------------------------
@@ -818,4 +844,72 @@ TEST(TokenizerAccessors, GetStringOnlyForSymbolsAndStrings) {
   EXPECT_TRUE(tk.makeBool(true)->getString().empty());
   Token odd(Token::kInt, u"leftover", 3);
   EXPECT_TRUE(odd.getString().empty());
+}
+
+// ---------------------------------------------------------------------------
+// Reading files from their bytes
+
+namespace {
+
+// Random S-expression text in the game code page, with the bytes that make
+// decoding hard: two-byte characters whose second byte is ASCII ('\', '(',
+// '"'), bad pairs, lone first bytes, half-width katakana.
+std::string randomCodePageText(uint32_t seed, size_t size) {
+  uint32_t state = seed;
+  auto next = [&](uint32_t n) {
+    state = state * 1664525u + 1013904223u;
+    return (state >> 8) % n;
+  };
+  const char* const pieces[] = {
+      "(",       ")",        " ",      "\n",      "a3:eval",    "-12",      "0x1F",     "4294968096",
+      "#t",      "#\\x",     "#\\\x82\xA0", "#u3042", "; note\n", "'sym",     "(a . b)",  "\"",
+      "\x82\xA0", "\x95\x5C", "\x83\x28", "\x85\x22", "\x81",      "\xB1",     "\x80",     "\xFD",
+  };
+  std::string text;
+  while (text.size() < size) text += pieces[next(sizeof pieces / sizeof pieces[0])];
+  return text;
+}
+
+// The log lines without their ticks.
+std::vector<std::string> untimed(const LogCapture& log) {
+  std::vector<std::string> lines;
+  for (const std::string& line : log.lines()) lines.push_back(line.substr(0, 8) + line.substr(21));
+  return lines;
+}
+
+}  // namespace
+
+TEST(TokenizerFile, BytesReadAsTheirDecodedText) {
+  for (uint32_t seed = 1; seed <= 12; ++seed) {
+    SCOPED_TRACE(seed);
+    // Several pieces of the file decoder; the lists balanced, and for odd
+    // seeds no strings either.
+    std::string bytes;
+    int depth = 0;
+    for (char c : "(" + randomCodePageText(seed, 200000)) {
+      if ((c == '"' && seed % 2 == 1) || (c == ')' && depth == 0)) continue;
+      depth += c == '(' ? 1 : c == ')' ? -1 : 0;
+      bytes += c;
+    }
+    bytes.append(static_cast<size_t>(depth), ')');
+    LogCapture textLog;
+    Tokenizer fromText;
+    const bool textOk = fromText.parse(MultiByteToWString(bytes.data(), bytes.size()));
+    const std::vector<std::string> textLines = untimed(textLog);
+    textLog.clear();
+    LogCapture fileLog;
+    Tokenizer fromFile;
+    const bool fileOk = fromFile.parseFile(bytes);
+    EXPECT_EQ(untimed(fileLog), textLines);
+    if (textOk && fromText.unclosed()) {
+      EXPECT_FALSE(fileOk);
+      EXPECT_TRUE(fromFile.error() == u"unclosed parenthesis" || fromFile.error() == u"unclosed string");
+      continue;
+    }
+    ASSERT_EQ(fileOk, textOk) << platform::ToUtf8(fromText.error());
+    EXPECT_EQ(fromFile.error(), fromText.error());
+    if (textOk) {
+      EXPECT_EQ(tokenizer::toText(fromFile.root()), tokenizer::toText(fromText.root()));
+    }
+  }
 }
