@@ -65,9 +65,13 @@ int32_t GameEnvironment::getScriptNo(int32_t type) const {
     LogWrite(LOG_ERROR, u"getScriptNo : 未知のスクリプトtype(%d)\n", type);
     zep_abort(u"getScriptNo : 未知のスクリプトtype");
   }
-  const auto it = constants_.find(type + 40);
-  if (it != constants_.end() && it->second >= 0) return it->second;
-  return kBuiltin[type];
+  const int32_t configured = LookupIntMap(constants_, type + 40, -1);
+  return configured >= 0 ? configured : kBuiltin[type];
+}
+
+int32_t LookupIntMap(const std::map<int32_t, int32_t>& table, int32_t key, int32_t fallback) {
+  const auto it = table.find(key);
+  return it != table.end() ? it->second : fallback;
 }
 
 std::u16string GameEnvironment::getScriptPath(int32_t number) const { return resource_.script.pathOf(number); }

@@ -119,6 +119,10 @@ class GameEnvironment {
 // The process-wide environment, or null before it exists.
 GameEnvironment* GetGameEnvironment();
 
+// The table's value for key, or fallback when the table has none: how
+// ":flag-constants" and the other integer tables are read.
+int32_t LookupIntMap(const std::map<int32_t, int32_t>& table, int32_t key, int32_t fallback);
+
 // Reads a whole file (or built-in file) of at most maxSize bytes (1 GiB
 // unless given); an encoded block is decoded, other data are kept as they
 // are. A block whose body does not decode is a failed load. A file, or a

@@ -149,9 +149,7 @@ void StateMgr::clearViewFlagKinds(int32_t first, int32_t last) {
 
 int32_t StateMgr::getFlagConstant(int32_t key, int32_t fallback) const {
   if (environment_ == nullptr) return fallback;
-  const auto& constants = environment_->constants();
-  auto it = constants.find(key);
-  return it != constants.end() ? it->second : fallback;
+  return LookupIntMap(environment_->constants(), key, fallback);
 }
 
 std::u16string StateMgr::getStringConstant(int32_t key, const std::u16string& fallback) const {
