@@ -175,6 +175,15 @@ void BM_CopyBaseline(benchmark::State& state) {
 }
 BENCHMARK(BM_CopyBaseline)->Arg(1)->Arg(16)->Unit(benchmark::kMillisecond);
 
+// Scenario n of the environment is folder/scene<nnnn>.scm.
+void findScenariosIn(GameEnvironment& env, const GameFolder& folder) {
+  Config::NamingRule& rule = env.resource().script;
+  rule.baseDir = platform::FromUtf8(folder.path().string());
+  rule.baseName = u"scene";
+  rule.digits = 4;
+  rule.extension = u"scm";
+}
+
 // One set from the middle of the file, through the scenario loader.
 void BM_LoadScenarioSet(benchmark::State& state) {
   SetLogLevelMask(0);
@@ -182,11 +191,7 @@ void BM_LoadScenarioSet(benchmark::State& state) {
   const std::string bytes = makeScenario(static_cast<size_t>(state.range(0)) << 20);
   folder.write("scene0001.scm", bytes);
   GameEnvironment env(u"/bench", {}, {});
-  Config::NamingRule& rule = env.resource().script;
-  rule.baseDir = platform::FromUtf8(folder.path().string());
-  rule.baseName = u"scene";
-  rule.digits = 4;
-  rule.extension = u"scm";
+  findScenariosIn(env, folder);
   const int32_t middle = static_cast<int32_t>(bytes.size() / 1000 / 2);
   int64_t peak = 0;
   for (auto _ : state) {
@@ -221,11 +226,7 @@ void BM_CompileOneLargeSet(benchmark::State& state) {
   GameFolder folder;
   folder.write("scene0002.scm", bytes);
   GameEnvironment env(u"/bench", {}, {});
-  Config::NamingRule& rule = env.resource().script;
-  rule.baseDir = platform::FromUtf8(folder.path().string());
-  rule.baseName = u"scene";
-  rule.digits = 4;
-  rule.extension = u"scm";
+  findScenariosIn(env, folder);
   int64_t peak = 0;
   for (auto _ : state) {
     peak = peakOf([&] {
