@@ -205,6 +205,7 @@ bool renderStep(int64_t now, int64_t* swapMicros) {
     GUIChangedFlag = 0;
     presented = true;
   }
+  const bool first = presented && s.renderedFrames == 1;
   ++s.framesSinceMeasure;
   if (device) {
     // Windowed, the picture fills the window; full screen, its rectangle.
@@ -213,6 +214,11 @@ bool renderStep(int64_t now, int64_t* swapMicros) {
     const int64_t swapStart = platform::MonotonicMicroseconds();
     device->impl_swapBuffers(GDevArea{0, 0, 0, 0}, dest);
     *swapMicros = platform::MonotonicMicroseconds() - swapStart;
+    if (first) {
+      // Start-up measurements read this line (elapsed and wall-clock time).
+      LogWrite(LOG_DEBUG, u"first frame presented: %I64d us after start (wall clock %I64d us)\n",
+               platform::MicrosecondsSinceStart(), platform::WallClockMicroseconds());
+    }
     device->afterSwap();
     device->validateScreen();
   }

@@ -15,6 +15,7 @@
 #include "app/timer.h"
 #include "gdev/cursor_file.h"
 #include "gdev/gdev_factory.h"
+#include "platform/clock.h"
 #include "platform/gl_window.h"
 #include "platform/message_box.h"
 #include "platform/utf8.h"
@@ -356,7 +357,10 @@ void ApplyScreenMode(bool fullScreen, int32_t entry, bool keepPosition) {
 void ShowMainWindow(bool show) {
   State& s = state();
   platform::ShowWindow(s.window, show);
-  if (show) GUIChangedFlag = 1;
+  if (!show) return;
+  GUIChangedFlag = 1;
+  LogWrite(LOG_DEBUG, u"window shown: %I64d us after start (wall clock %I64d us)\n", platform::MicrosecondsSinceStart(),
+           platform::WallClockMicroseconds());
 }
 
 void EnableCloseMenu(bool allow) { state().allowClose = allow; }

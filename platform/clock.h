@@ -11,9 +11,14 @@ namespace platform {
 int64_t MonotonicMilliseconds();
 // The same clock in microseconds.
 int64_t MonotonicMicroseconds();
+// Microseconds of the monotonic clock since the program was loaded (before
+// main), for start-up measurements.
+int64_t MicrosecondsSinceStart();
 
 // Seconds since 1970-01-01 UTC on the wall clock.
 int64_t WallClockSeconds();
+// The same in microseconds (what a measuring script outside can compare).
+int64_t WallClockMicroseconds();
 
 struct CalendarTime {
   int year = 0;    // full calendar year

@@ -18,7 +18,20 @@ int64_t MonotonicMicroseconds() {
   return static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
+namespace {
+// Taken while the program is loaded, before main.
+const int64_t g_loadedAt = MonotonicMicroseconds();
+}  // namespace
+
+int64_t MicrosecondsSinceStart() { return MonotonicMicroseconds() - g_loadedAt; }
+
 int64_t WallClockSeconds() { return static_cast<int64_t>(time(nullptr)); }
+
+int64_t WallClockMicroseconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
 
 bool LocalCalendarTime(int64_t seconds, CalendarTime* out) {
   const time_t t = static_cast<time_t>(seconds);
