@@ -206,6 +206,7 @@ bool renderStep(int64_t now, int64_t* swapMicros) {
     presented = true;
   }
   const bool first = presented && s.renderedFrames == 1;
+  if (presented && s.showPending) showWindowNow();
   ++s.framesSinceMeasure;
   if (device) {
     // Windowed, the picture fills the window; full screen, its rectangle.
@@ -254,6 +255,7 @@ void handleWindowEvent(const platform::WindowEvent& e) {
   State& s = state();
   if (e.windowId != 0 && e.windowId != s.windowId) return;
   using K = platform::WindowEvent;
+  if (e.kind != K::kNone) s.inputSinceFrame = true;
   switch (e.kind) {
     case K::kCloseRequest:
       handleCloseRequest();
@@ -324,6 +326,29 @@ int32_t PumpMessagesGuarded(int32_t mode, bool skipPump) {
   return result;
 }
 
+namespace {
+
+// Whether the next frame is wanted at the interval: the scene changed, an
+// animation runs, input came, a movie plays. *wakeAtMicros: the soonest
+// other time a frame is needed (a timer's end, a wait's deadline, the
+// pointer's auto-hide, the animated pointer's next picture), or -1.
+bool nextFrameNeed(int64_t* wakeAtMicros) {
+  State& s = state();
+  const TimerManager* timers = GetTimerManager();
+  const int64_t now = nowMs();
+  int64_t wake = s.wakeCapMicros;
+  const auto consider = [&wake](int64_t ms) {
+    if (ms >= 0 && (wake < 0 || ms * 1000 < wake)) wake = ms * 1000;
+  };
+  consider(timers->nextWake());
+  if (s.pointerMode == 2 && s.pointerVisible) consider(s.lastPointerActivity + 5001);
+  consider(nextCursorFrameAt(now));
+  *wakeAtMicros = wake;
+  return GUIChangedFlag || s.inputSinceFrame || MoviePlayingFlag || timers->animating();
+}
+
+}  // namespace
+
 int32_t PumpMessages(int32_t mode, bool skipPump) {
   State& s = state();
   autoHidePointer();
@@ -331,7 +356,11 @@ int32_t PumpMessages(int32_t mode, bool skipPump) {
   if (!skipPump) {
     for (;;) {
       FramePacer::Wait wait{0, true};
-      if (mode != 1) wait = s.pacer.frameWaitTime(nowMs() * 1000, isForeground(), s.wakeCapMicros);
+      if (mode != 1) {
+        int64_t wakeAt = -1;
+        const bool wanted = nextFrameNeed(&wakeAt);
+        wait = s.pacer.frameWaitTime(nowMs() * 1000, isForeground(), wakeAt, wanted);
+      }
       platform::WindowEvent event;
       if (platform::WaitWindowEvent(wait.timeoutMs, &event)) handleWindowEvent(event);
       while (platform::PollWindowEvent(&event)) handleWindowEvent(event);
@@ -348,6 +377,7 @@ int32_t FrameStep(bool) {
   if (s.stepping) return 0;
   s.stepping = true;
   s.wakeCapMicros = -1;
+  s.inputSinceFrame = false;
   GetTimerManager()->dispatch();
   checkPointerLeave();
   const int64_t now = nowMs();

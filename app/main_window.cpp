@@ -4,6 +4,7 @@
 // frame_step.cpp. Main thread.
 #include "app/main_window.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -66,6 +67,23 @@ void autoHidePointer() {
     s.pointerVisible = false;
     platform::SetPointerVisible(false);
   }
+}
+
+int64_t nextCursorFrameAt(int64_t now) {
+  State& s = state();
+  if (s.cursorFrames.size() < 2) return -1;
+  const int64_t frameMs = int64_t{s.cursorRate} * 1000 / 60;
+  if (frameMs <= 0) return -1;
+  const int64_t elapsed = std::max<int64_t>(now - s.cursorStart, 0);
+  return s.cursorStart + (elapsed / frameMs + 1) * frameMs;
+}
+
+void showWindowNow() {
+  State& s = state();
+  s.showPending = false;
+  platform::ShowWindow(s.window, true);
+  LogWrite(LOG_DEBUG, u"window shown: %I64d us after start (wall clock %I64d us)\n", platform::MicrosecondsSinceStart(),
+           platform::WallClockMicroseconds());
 }
 
 void stepCursorAnimation(int64_t now) {
@@ -356,11 +374,20 @@ void ApplyScreenMode(bool fullScreen, int32_t entry, bool keepPosition) {
 
 void ShowMainWindow(bool show) {
   State& s = state();
-  platform::ShowWindow(s.window, show);
-  if (!show) return;
+  if (!show) {
+    s.showPending = false;
+    platform::ShowWindow(s.window, false);
+    return;
+  }
+  // A window is never shown before it has a picture: a game that ends at
+  // once shows none.
+  if (s.renderedFrames == 0) {
+    s.showPending = true;
+    GUIChangedFlag = 1;
+    return;
+  }
   GUIChangedFlag = 1;
-  LogWrite(LOG_DEBUG, u"window shown: %I64d us after start (wall clock %I64d us)\n", platform::MicrosecondsSinceStart(),
-           platform::WallClockMicroseconds());
+  showWindowNow();
 }
 
 void EnableCloseMenu(bool allow) { state().allowClose = allow; }

@@ -80,6 +80,10 @@ struct State {
   int64_t stepCount = 0;
   int64_t lastRenderMicros = 0;
   int64_t wakeCapMicros = -1;
+  // Window input was handled since the last frame: the next one is due.
+  bool inputSinceFrame = false;
+  // Asked to be shown before its first picture: shown with that picture.
+  bool showPending = false;
   bool quit = false;
   bool pumping = false;
   bool stepping = false;
@@ -97,6 +101,10 @@ void applyClip();
 void autoHidePointer();
 void handleWindowEvent(const platform::WindowEvent& event);
 void stepCursorAnimation(int64_t nowMs);
+// When the animated pointer shows its next picture (timer ms), or -1.
+int64_t nextCursorFrameAt(int64_t nowMs);
+// Shows the window now (logs the start-up line).
+void showWindowNow();
 int64_t nowMs();
 
 }  // namespace main_window_local

@@ -103,6 +103,7 @@ void TimerManager::dispatch() {
   const int64_t t = now();
   const int32_t delta = lastDispatch_ == 0 ? 0 : static_cast<int32_t>(t - lastDispatch_);
   lastDispatch_ = t;
+  requestedWake_ = -1;
   ++dispatchDepth_;
   for (auto it = table_.begin(); it != table_.end(); ++it) {
     Timer* timer = it->second;
@@ -116,6 +117,36 @@ void TimerManager::purge() {
   if (!onMainThread() || !purgePending_ || dispatchDepth_ > 0) return;
   std::erase_if(table_, [](const auto& entry) { return entry.second == nullptr; });
   purgePending_ = false;
+}
+
+bool TimerManager::animating() const {
+  for (const auto& [key, timer] : table_) {
+    if (timer && timer->state == Timer::kRunning && timer->everyFrame) return true;
+  }
+  return false;
+}
+
+int64_t TimerManager::nextWake() const {
+  int64_t soonest = requestedWake_;
+  const int64_t base = lastDispatch_ == 0 ? now() : lastDispatch_;
+  for (const auto& [key, timer] : table_) {
+    if (!timer || timer->state != Timer::kRunning || timer->everyFrame) continue;
+    // The elapsed time is as of the last dispatch. A one-shot timer that has
+    // reached its end still needs the frame that stops it.
+    int64_t remaining = 1;
+    if (timer->duration > 0) {
+      const int64_t elapsed = timer->looping ? timer->elapsed % timer->duration : timer->elapsed;
+      if (elapsed < timer->duration) remaining = timer->duration - elapsed;
+    }
+    const int64_t at = base + remaining;
+    if (soonest < 0 || at < soonest) soonest = at;
+  }
+  return soonest;
+}
+
+void TimerManager::requestWake(int64_t ms) {
+  if (ms < 0) return;
+  if (requestedWake_ < 0 || ms < requestedWake_) requestedWake_ = ms;
 }
 
 int64_t SteadyTimerManager::now() const { return platform::MonotonicMilliseconds(); }

@@ -39,6 +39,11 @@ class Timer {
   int32_t elapsed = 0;   // milliseconds since start()
   bool looping = false;
   int32_t state = kStopped;
+  // The owner shows every step of the progress (an animation), so a running
+  // timer wants every frame. False: only the frame where the timer reaches
+  // its end (looping: where a period ends) matters, and the main loop may
+  // sleep until then.
+  bool everyFrame = true;
 
  private:
   TimerManager* manager_;
@@ -60,6 +65,16 @@ class TimerManager {
   // Erases the entries of removed timers (not while a dispatch walks them).
   void purge();
 
+  // A running timer wants every frame (everyFrame).
+  bool animating() const;
+  // The soonest time (ms on this clock) a frame is needed for the timers
+  // that do not want every frame, or for a wake someone asked for since the
+  // last dispatch; -1 when there is none.
+  int64_t nextWake() const;
+  // A frame is needed at this time (a wait's deadline). Forgotten at the
+  // next dispatch: a waiter asks again after each frame it sees.
+  void requestWake(int64_t ms);
+
   // The thread that may use timers; recorded at creation and again by the
   // scene set-up.
   void setMainThread(std::thread::id id) { mainThread_ = id; }
@@ -68,6 +83,7 @@ class TimerManager {
  private:
   std::map<Timer*, Timer*> table_;  // timer address -> timer, null once removed
   int64_t lastDispatch_ = 0;
+  int64_t requestedWake_ = -1;
   bool purgePending_ = false;
   int dispatchDepth_ = 0;
   std::thread::id mainThread_;

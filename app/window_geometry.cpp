@@ -117,10 +117,12 @@ int64_t FrameIntervalMicros(int32_t frameRate) {
   return (1000000 + rate / 2) / rate;
 }
 
-FramePacer::Wait FramePacer::frameWaitTime(int64_t nowMicros, bool foreground, int64_t wakeCapMicros) const {
+FramePacer::Wait FramePacer::frameWaitTime(int64_t nowMicros, bool foreground, int64_t wakeAtMicros,
+                                           bool wanted) const {
   if (framesRun_ < kStartFrames || nextDue_ < 0) return {0, true};
-  int64_t due = nextDue_;
-  if (wakeCapMicros >= 0 && wakeCapMicros < due) due = wakeCapMicros;
+  int64_t due = wanted ? nextDue_ : -1;
+  if (wakeAtMicros >= 0 && (due < 0 || wakeAtMicros < due)) due = wakeAtMicros;
+  if (due < 0) return {kMaxWaitMs, false};
   const int64_t remaining = due - nowMicros;
   const int64_t remainingMs = remaining > 0 ? (remaining + 999) / 1000 : 0;
   const int32_t minimum = foreground ? 0 : kBackgroundWaitMs;

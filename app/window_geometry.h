@@ -93,7 +93,8 @@ int64_t FrameIntervalMicros(int32_t frameRate);
 class FramePacer {
  public:
   static constexpr int32_t kBackgroundWaitMs = 50;  // least wait before a background frame
-  static constexpr int32_t kMaxWaitMs = 200;        // longest single wait, so input is seen
+  // Longest single wait: SDL reports a quit signal only between waits.
+  static constexpr int32_t kMaxWaitMs = 250;
   static constexpr int32_t kStartFrames = 3;        // the first frames run at once
   static constexpr int32_t kBlockingSwaps = 3;      // swaps seen to block before the display paces
 
@@ -111,10 +112,14 @@ class FramePacer {
   // The display paces presented frames now.
   bool swapPaces() const { return swapMayPace_ && blockingSwaps_ >= kBlockingSwaps; }
 
-  // The wait before the next frame at nowMicros. foreground: the minimum
-  // wait is 0, else kBackgroundWaitMs (a frame due sooner still waits that
-  // long). wakeCapMicros >= 0 brings the due time forward to it.
-  Wait frameWaitTime(int64_t nowMicros, bool foreground, int64_t wakeCapMicros = -1) const;
+  // The wait before the next frame at nowMicros. wanted: something needs
+  // the next frame at the interval (a changed scene, an animation, input
+  // handled since the last frame); otherwise the frame is due only at
+  // wakeAtMicros, and never while that is negative (the wait then lasts
+  // kMaxWaitMs and the caller asks again). wakeAtMicros >= 0 also brings a
+  // wanted frame forward. foreground: the minimum wait is 0, else
+  // kBackgroundWaitMs (a frame due sooner still waits that long).
+  Wait frameWaitTime(int64_t nowMicros, bool foreground, int64_t wakeAtMicros = -1, bool wanted = true) const;
   // A frame ran at nowMicros; presented: it showed a new picture, whose
   // buffer swap took swapMicros.
   void frameRan(int64_t nowMicros, bool presented, int64_t swapMicros = 0);

@@ -5,8 +5,11 @@
 
 #include <SDL2/SDL.h>
 
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 
 #include "platform/utf8.h"
 
@@ -177,6 +180,56 @@ void PrepareMainWindowHints() {
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
 }
 
+namespace {
+
+// Drivers without a display have no event source to block on, and SDL's own
+// wait would poll them every millisecond. There the wait sleeps on a
+// condition variable that an event watch (called in whatever thread pushes
+// an event) wakes, so a pushed event ends the wait at once.
+struct PushedEventSignal {
+  std::mutex mutex;
+  std::condition_variable arrived;
+  uint64_t generation = 0;
+};
+
+PushedEventSignal& pushedEvents() {
+  static PushedEventSignal signal;
+  return signal;
+}
+
+int SDLCALL onEventAdded(void*, SDL_Event* event) {
+  // Every poll pushes (and takes back) a sentinel: not an arrival.
+  if (event->type == SDL_POLLSENTINEL) return 0;
+  PushedEventSignal& signal = pushedEvents();
+  {
+    std::lock_guard<std::mutex> lock(signal.mutex);
+    ++signal.generation;
+  }
+  signal.arrived.notify_all();
+  return 0;
+}
+
+int waitWithoutDisplay(int32_t timeoutMs, SDL_Event* event) {
+  PushedEventSignal& signal = pushedEvents();
+  // SDL forgets its watches when video stops; putting ours back each time
+  // keeps it across a second window.
+  SDL_DelEventWatch(&onEventAdded, nullptr);
+  SDL_AddEventWatch(&onEventAdded, nullptr);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    uint64_t seen = 0;
+    {
+      std::lock_guard<std::mutex> lock(signal.mutex);
+      seen = signal.generation;
+    }
+    if (SDL_PollEvent(event)) return 1;
+    std::unique_lock<std::mutex> lock(signal.mutex);
+    if (!signal.arrived.wait_until(lock, end, [&] { return signal.generation != seen; })) return 0;
+  }
+}
+
+}  // namespace
+
 bool WaitWindowEvent(int32_t timeoutMs, WindowEvent* out) {
   SDL_Event event;
   int got = 0;
@@ -185,16 +238,7 @@ bool WaitWindowEvent(int32_t timeoutMs, WindowEvent* out) {
   } else if (VideoDriverHasWindowManager()) {
     got = SDL_WaitEventTimeout(&event, timeoutMs);
   } else {
-    // Drivers without a display have nothing to block on and SDL would poll
-    // them every millisecond; only events pushed by the process itself can
-    // arrive, so a coarser poll is enough.
-    const Uint64 end = SDL_GetTicks64() + static_cast<Uint64>(timeoutMs);
-    for (;;) {
-      got = SDL_PollEvent(&event);
-      const Uint64 now = SDL_GetTicks64();
-      if (got || now >= end) break;
-      SDL_Delay(static_cast<Uint32>(end - now < 10 ? end - now : 10));
-    }
+    got = waitWithoutDisplay(timeoutMs, &event);
   }
   if (!got) return false;
   *out = TranslateSdlEvent(event, &processWheel());

@@ -8,10 +8,11 @@
 template <class Owner>
 class MyTimer : public Timer {
  public:
-  // step may be null: the timer then only keeps time.
+  // step may be null: the timer then only keeps time (and asks for no
+  // frame of its own but its period's end).
   using Step = void (Owner::*)(float progress);
 
-  MyTimer(Owner* owner, Step step) : owner_(owner), step_(step) {}
+  MyTimer(Owner* owner, Step step) : owner_(owner), step_(step) { everyFrame = step != nullptr; }
 
   void onTimer(float progress) override {
     if (step_) (owner_->*step_)(progress);

@@ -44,6 +44,14 @@ int64_t now() { return GetTimerManager()->now(); }
 // now + ms; a negative ms gives a deadline already in the past.
 int64_t deadlineAfter(int32_t ms) { return now() + ms; }
 
+// A wait that has not reached its deadline needs the frame that passes it
+// (the main loop may otherwise sleep until input comes); asked again after
+// every frame the wait sees.
+std::unique_ptr<UFResult> stillWaitingUntil(int64_t deadline) {
+  if (deadline >= 0) GetTimerManager()->requestWake(deadline + 1);
+  return nullptr;
+}
+
 void showKeyWait(StateMgr& state, int32_t icon) {
   state.setSavedMsgwinKeywait(icon);
   sceneMsg_setKeyWaitIcon(icon);
@@ -89,7 +97,7 @@ class ToNextOkChecker : public WaitChecker {
 
   std::unique_ptr<UFResult> check(const UFResult&, const VMEvent& event, VMEvent&) override {
     if (owner_.isSkipActive() || event.code == 16 || now() > deadline_) return endWith(0);
-    return nullptr;
+    return stillWaitingUntil(deadline_);
   }
 
  private:
@@ -110,7 +118,7 @@ class ForceWaitChecker : public WaitChecker {
       state().setSkipping(0);
       state().setResumeSkip(0);
     }
-    return nullptr;
+    return stillWaitingUntil(deadline_);
   }
 
  private:
@@ -234,7 +242,7 @@ class AutoWaitAfterChecker : public AutoChecker {
       clearKeyWait(state());
       return endWith(0);
     }
-    return nullptr;
+    return stillWaitingUntil(deadline_);
   }
 
  private:
@@ -324,7 +332,7 @@ class WaitForEventChecker : public WaitChecker {
     const int32_t bit = maskBitOf(event.code);
     if (!(bit & mask_)) {
       if (deadline_ >= 0 && now() > deadline_) return endWith(0);
-      return nullptr;
+      return stillWaitingUntil(deadline_);
     }
     LogWrite(LOG_TRACE, u"Event occured!!(e:%d mask:%d)\n", bit, mask_);
     int32_t value = 0;

@@ -169,4 +169,22 @@ TEST_F(AppWRun, SecondInstanceStops) {
   EXPECT_NE(result.output.find("すでに起動しています"), std::string::npos) << result.output;
 }
 
+// The window is shown with its first picture, never before: a game that
+// ends at once shows none.
+TEST_F(AppWRun, TheWindowIsShownWithItsFirstPicture) {
+  writeGame();
+  platform::ProcessResult result = run("-d game.scm");
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  EXPECT_EQ(result.output.find("window shown"), std::string::npos) << result.output;
+
+  dir_.write("scene/scene9010.scm", "(a3:define-set (0 0) (a3:call-user-func 4001) (a3:call-user-func 6000))\n");
+  result = run("-d game.scm");
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  const size_t shown = result.output.find("window shown: ");
+  const size_t first = result.output.find("first frame presented: ");
+  ASSERT_NE(shown, std::string::npos) << result.output;
+  ASSERT_NE(first, std::string::npos) << result.output;
+  EXPECT_LT(shown, first);
+}
+
 }  // namespace

@@ -8,8 +8,10 @@
 #include <SDL2/SDL.h>
 
 #include <array>
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/event.h"
@@ -17,6 +19,7 @@
 #include "app/main_window.h"
 #include "app/os_util.h"
 #include "app/screen_flags.h"
+#include "app/timer.h"
 #include "platform/gl_window.h"
 #include "platform/window.h"
 
@@ -253,6 +256,39 @@ TEST_F(MainWindowTest, FramesDrawOnlyWhenTheSceneChanged) {
   // Without a headless display's vertical blank, the configured rate paces.
   EXPECT_EQ(GetFramePacer().interval(), 16667);
   EXPECT_FALSE(GetFramePacer().swapPaces());
+}
+
+// Nothing changing: a frame waits for what needs it and for nothing else.
+// A timer that only needs its end gets the one frame at that end; a key
+// pushed from another thread ends the wait at once.
+TEST_F(MainWindowTest, AnIdleFrameWaitsForATimersEndOrAPushedEvent) {
+  RecordingScene scene;
+  SetMainWindowScene(&scene);
+  for (int i = 0; i < FramePacer::kStartFrames + 1; ++i) PumpMessages(1, false);
+  struct EndOnly : Timer {
+    void onTimer(float progress) override { last = progress; }
+    float last = -1.0f;
+  } timer;
+  timer.everyFrame = false;
+  timer.duration = 120;
+  timer.start();
+  const int64_t steps = GetFrameStepCount();
+  const int64_t started = GetTimerManager()->now();
+  EXPECT_EQ(PumpMessages(0, false), 0);
+  EXPECT_GE(GetTimerManager()->now() - started, 120);
+  EXPECT_EQ(GetFrameStepCount(), steps + 1);
+  EXPECT_EQ(timer.last, 1.0f);
+  timer.stop();
+
+  std::thread pusher([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    pushKey(true, SDLK_a);
+  });
+  EXPECT_EQ(PumpMessages(0, false), 0);
+  pusher.join();
+  EXPECT_EQ(GetFrameStepCount(), steps + 2);
+  ASSERT_EQ(scene.keys().size(), 1u);
+  DetachScene();
 }
 
 TEST_F(MainWindowTest, ScreenModesSwitchBetweenEntriesAndFullScreen) {
