@@ -94,7 +94,9 @@ int GDevGL::init_initGL() {
 
   bool passed = true;
   std::string shaderLog;
-  const bool shaders = programs_.build(&shaderLog);
+  // One program proves the context can build them: the one every present
+  // needs. The others are linked on their first use.
+  const bool shaders = programs_.init(GLProgram::Texture, &shaderLog);
   LogWrite(LOG_TRACE, u"init_initGL() : GLSL 3.30 : %s\n", shaders ? u"○" : u"×");
   if (!shaders) {
     LogWrite(LOG_ERROR, u"init_initGL() : シェーダ(GLSL 3.30)を作成できません(%s)\n", platform::FromUtf8(shaderLog));
@@ -154,15 +156,16 @@ void GDevGL::createGLObjects() {
   glEnableVertexAttribArray(4);
   glVertexAttribPointer(4, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(offsetof(GLVertex, u2)));
 
-  GLTransformBlock block{};
+  transforms_ = GLTransformBlock{};
   const Matrix4 identity = MatrixIdentity();
-  std::copy(identity.begin(), identity.end(), block.world);
-  std::copy(projection_.begin(), projection_.end(), block.projection);
-  block.target[0] = 1.0f;
+  std::copy(identity.begin(), identity.end(), transforms_.world);
+  std::copy(projection_.begin(), projection_.end(), transforms_.projection);
+  transforms_.target[0] = 1.0f;
   glGenBuffers(1, &transformBuffer_);
   glBindBuffer(GL_UNIFORM_BUFFER, transformBuffer_);
-  glBufferData(GL_UNIFORM_BUFFER, sizeof block, &block, GL_DYNAMIC_DRAW);
+  glBufferData(GL_UNIFORM_BUFFER, sizeof transforms_, &transforms_, GL_STREAM_DRAW);
   glBindBufferBase(GL_UNIFORM_BUFFER, kTransformBinding, transformBuffer_);
+  transformsDirty_ = false;
   committed_ = false;
 
   anisotropy_ = hasExtension("GL_EXT_texture_filter_anisotropic") || hasExtension("GL_ARB_texture_filter_anisotropic");
@@ -307,8 +310,10 @@ bool GDevGL::resetScreen(int32_t backWidth, int32_t backHeight, int32_t screenWi
 }
 
 bool GDevGL::initAppBuffer(int32_t width, int32_t height) {
-  const int32_t storageWidth = RoundUpPow2(width);
-  const int32_t storageHeight = RoundUpPow2(height);
+  // Exactly the screen's size: OpenGL 3.3 textures need no power-of-two
+  // storage, and the present samples the whole texture.
+  const int32_t storageWidth = width;
+  const int32_t storageHeight = height;
   if (storageWidth > maxTextureSize_ || storageHeight > maxTextureSize_) return false;
   glActiveTexture(GL_TEXTURE0);
   glGenTextures(1, &screenTexture_);
@@ -364,8 +369,11 @@ void GDevGL::useTarget(const Target& target) {
   clipped_ = {0, 0, std::max(target.width, 0), std::max(target.height, 0)};
   partialViewport_ = false;
   applyViewport();
-  const float sign[4] = {target.offscreen ? -1.0f : 1.0f, 0.0f, 0.0f, 0.0f};
-  glBufferSubData(GL_UNIFORM_BUFFER, kTargetOffset, sizeof sign, sign);
+  const float sign = target.offscreen ? -1.0f : 1.0f;
+  if (transforms_.target[0] != sign) {
+    transforms_.target[0] = sign;
+    transformsDirty_ = true;
+  }
   if (culling_) glFrontFace(target.offscreen ? GL_CW : GL_CCW);
 }
 
@@ -499,8 +507,8 @@ void GDevGL::impl_swapBuffers(const GDevArea&, const GDevArea& dest) {
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, screenTexture_);
     glBindSampler(0, samplers_[kLinear][kClampEdge]);
-    const GDevUV uv{0.0f, 0.0f, static_cast<float>(screenWidth_) / static_cast<float>(screenStorageWidth_),
-                    static_cast<float>(screenHeight_) / static_cast<float>(screenStorageHeight_)};
+    // The screen buffer is the screen's exact size: the whole texture.
+    const GDevUV uv{0.0f, 0.0f, 1.0f, 1.0f};
     const GDevRectF corners{static_cast<float>(rect.x), static_cast<float>(rect.y),
                             static_cast<float>(rect.x + rect.width), static_cast<float>(rect.y + rect.height)};
     // The picture goes up unmoved whatever the model-view top holds.

@@ -163,6 +163,8 @@ class GDevGL final : public GDev {
   // Buffer swaps done (idle presents swap nothing).
   uint64_t presentedFrames() const { return presents_; }
   size_t textureCount() const { return textures_.size(); }
+  // Shader programs linked so far (each on its first use).
+  int programsBuilt() const { return programs_.builtCount(); }
   // Waits until the context has finished every command.
   void finish();
 
@@ -171,7 +173,8 @@ class GDevGL final : public GDev {
 
   enum Filter { kNearest = 0, kLinear = 1, kAnisotropic = 2 };
   // Errors that would repeat every frame are logged once per device.
-  enum ErrorKey : unsigned { kErrorScreenBuffer = 0, kErrorPopMatrix = 1 };
+  // kErrorProgram + n: program n cannot be built.
+  enum ErrorKey : unsigned { kErrorScreenBuffer = 0, kErrorPopMatrix = 1, kErrorProgram = 2 };
   enum Address { kClampEdge = 0, kClampBorder = 1, kRepeat = 2 };
 
   struct Target {
@@ -203,6 +206,9 @@ class GDevGL final : public GDev {
   // Drawing helpers.
   void setupBlend(int32_t blend, int32_t alphaBlend, int32_t premultiplied);
   void bindTexture(GDevTexture* texture, int unit, Address address);
+  // Makes the program current, linking it on its first use; false (logged
+  // once per program) when it cannot be built: the draw is skipped.
+  bool useProgram(GLProgram program);
   void draw(GLProgram program, GLenum mode, const GLVertex* vertices, int count);
   void drawQuad(GLProgram program, const GDevRectF& rect, const float color[4], const GDevUV* uvs, int uvCount);
   GLuint sampler(int unit, Address address) const { return samplers_[unitFilter_[unit]][address]; }
@@ -210,7 +216,10 @@ class GDevGL final : public GDev {
   Filter filterFor2D(int32_t mode) const { return mode == 0 ? kNearest : kLinear; }
   Filter filterFor3D(int32_t mode) const;
   void matrixChanged() { committed_ = false; }
+  // The projection goes into the transform block, sent with the next draw.
   void sendProjection();
+  // Sends the transform block when something in it changed.
+  void uploadTransforms();
   // A zero-filled buffer of at least this many bytes.
   const uint8_t* zeros(size_t bytes);
   // Logs an ERROR the first time a message of this key appears.
@@ -225,6 +234,9 @@ class GDevGL final : public GDev {
   GLuint vertexArray_ = 0;
   GLuint vertexBuffer_ = 0;
   GLuint transformBuffer_ = 0;
+  // What the shaders' transform block holds, or will at the next draw.
+  GLTransformBlock transforms_{};
+  bool transformsDirty_ = true;
   GLuint samplers_[3][3] = {};
   bool anisotropy_ = false;
   GLint maxTextureSize_ = 0;

@@ -1,8 +1,12 @@
 // The OpenGL device's drawing operations and transitions: each sets its own
 // blending and textures, sends the model-view top when it changed and draws
 // a few vertices. Main thread, between impl_beginScene and impl_endScene.
+#include <string>
+
+#include "app/format.h"
 #include "app/log.h"
 #include "gdev/gdev_gl.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -80,9 +84,23 @@ void GDevGL::bindTexture(GDevTexture* texture, int unit, Address address) {
   glBindSampler(unit, sampler(unit, address));
 }
 
+bool GDevGL::useProgram(GLProgram program) {
+  std::string why;
+  const GLuint id = programs_.get(program, &why);
+  if (!id) {
+    // Each program that cannot be built is reported once; its draws are skipped.
+    errorOnce(kErrorProgram + static_cast<unsigned>(program),
+              Format(u"GDevGL::useProgram() : シェーダ(GLSL 3.30)を作成できません(%d: %s)\n",
+                     static_cast<int32_t>(program), platform::FromUtf8(why)));
+    return false;
+  }
+  glUseProgram(id);
+  return true;
+}
+
 void GDevGL::draw(GLProgram program, GLenum mode, const GLVertex* vertices, int count) {
   if (!context_) return;
-  glUseProgram(programs_.get(program));
+  if (!useProgram(program)) return;
   commitMatrix();
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(sizeof(GLVertex) * count), vertices, GL_STREAM_DRAW);
   glDrawArrays(mode, 0, count);
@@ -234,7 +252,7 @@ void GDevGL::crossFade(const GDevRect& rect1, const GDevUV& uv1, const GDevRect&
   setupBlend(blend, alphaBlend, 1);
   bindTexture(first, 0, kClampEdge);
   bindTexture(second, 1, kClampEdge);
-  glUseProgram(programs_.get(GLProgram::CrossFade));
+  if (!useProgram(GLProgram::CrossFade)) return;
   glUniform1f(programs_.factorLocation(), TruncToByte(progress));
   const GDevUV uvs[2] = {uv1, uv2};
   drawQuad(GLProgram::CrossFade, toFloat(rect1), nullptr, uvs, 2);

@@ -77,16 +77,26 @@ void GDevGL::getMatrix(int32_t kind, float m[16]) {
 }
 
 void GDevGL::commitMatrix() {
-  if (committed_) return;
-  if (transformBuffer_) {
-    glBufferSubData(GL_UNIFORM_BUFFER, kWorldOffset, sizeof(float) * 16, stack_.top().data());
-    ++worldSends_;
+  if (!committed_) {
+    std::copy(stack_.top().begin(), stack_.top().end(), transforms_.world);
+    transformsDirty_ = true;
+    if (transformBuffer_) ++worldSends_;
+    committed_ = true;
   }
-  committed_ = true;
+  uploadTransforms();
+}
+
+void GDevGL::uploadTransforms() {
+  if (!transformsDirty_ || !transformBuffer_) return;
+  // New storage for each change (orphaning): a write into storage that
+  // queued draws still read would wait for them to finish.
+  glBufferData(GL_UNIFORM_BUFFER, sizeof transforms_, &transforms_, GL_STREAM_DRAW);
+  transformsDirty_ = false;
 }
 
 void GDevGL::sendProjection() {
-  if (transformBuffer_) glBufferSubData(GL_UNIFORM_BUFFER, kProjectionOffset, sizeof(float) * 16, projection_.data());
+  std::copy(projection_.begin(), projection_.end(), transforms_.projection);
+  transformsDirty_ = true;
 }
 
 void GDevGL::setMatrixProj_Ortho2D(float left, float top, float right, float bottom) {

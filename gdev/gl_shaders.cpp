@@ -61,6 +61,13 @@ const char* const kFragmentBodies[] = {
 };
 static_assert(sizeof(kFragmentBodies) / sizeof(kFragmentBodies[0]) == static_cast<size_t>(GLProgram::Count));
 
+// A compiler or linker log without its closing line ends.
+std::string trimmed(const char* log) {
+  std::string text = log;
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
 GLuint compile(GLenum stage, const char* header, const char* body, std::string* error) {
   GLuint shader = glCreateShader(stage);
   const char* parts[2] = {header, body};
@@ -71,7 +78,7 @@ GLuint compile(GLenum stage, const char* header, const char* body, std::string* 
   if (ok != GL_TRUE) {
     char log[1024] = {};
     glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-    if (error) *error = log;
+    if (error) *error = trimmed(log);
     glDeleteShader(shader);
     return 0;
   }
@@ -80,45 +87,69 @@ GLuint compile(GLenum stage, const char* header, const char* body, std::string* 
 
 }  // namespace
 
-bool GLPrograms::build(std::string* error) {
+bool GLPrograms::init(GLProgram first, std::string* error) {
   release();
-  GLuint vertex = compile(GL_VERTEX_SHADER, kVertexSource, nullptr, error);
-  if (!vertex) return false;
-  bool ok = true;
-  for (int i = 0; i < static_cast<int>(GLProgram::Count) && ok; ++i) {
-    GLuint fragment = compile(GL_FRAGMENT_SHADER, kFragmentHeader, kFragmentBodies[i], error);
-    if (!fragment) {
-      ok = false;
-      break;
-    }
-    GLuint program = glCreateProgram();
-    glAttachShader(program, vertex);
-    glAttachShader(program, fragment);
-    glLinkProgram(program);
-    glDeleteShader(fragment);
-    GLint linked = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    if (linked != GL_TRUE) {
-      char log[1024] = {};
-      glGetProgramInfoLog(program, sizeof log, nullptr, log);
-      if (error) *error = log;
-      glDeleteProgram(program);
-      ok = false;
-      break;
-    }
-    programs_[i] = program;
-    const GLuint block = glGetUniformBlockIndex(program, "Transforms");
-    if (block != GL_INVALID_INDEX) glUniformBlockBinding(program, block, kTransformBinding);
-    glUseProgram(program);
-    glUniform1i(glGetUniformLocation(program, "uTex0"), 0);
-    glUniform1i(glGetUniformLocation(program, "uTex1"), 1);
-    glUniform1i(glGetUniformLocation(program, "uTex2"), 2);
-    if (i == static_cast<int>(GLProgram::CrossFade)) factorLocation_ = glGetUniformLocation(program, "uFactor");
+  vertex_ = compile(GL_VERTEX_SHADER, kVertexSource, nullptr, error);
+  if (!vertex_) return false;
+  if (!link(first, error)) {
+    release();
+    return false;
   }
-  glDeleteShader(vertex);
-  glUseProgram(0);
-  if (!ok) release();
-  return ok;
+  return true;
+}
+
+GLuint GLPrograms::get(GLProgram which, std::string* error) {
+  const int i = static_cast<int>(which);
+  if (i < 0 || i >= static_cast<int>(GLProgram::Count)) return 0;
+  if (programs_[i] || failed_[i]) return programs_[i];
+  if (!vertex_ || !link(which, error)) {
+    failed_[i] = true;
+    if (!vertex_ && error) *error = "no vertex stage";
+    return 0;
+  }
+  return programs_[i];
+}
+
+int GLPrograms::builtCount() const {
+  int count = 0;
+  for (GLuint program : programs_) count += program != 0;
+  return count;
+}
+
+bool GLPrograms::link(GLProgram which, std::string* error) {
+  const int i = static_cast<int>(which);
+  GLuint fragment = compile(GL_FRAGMENT_SHADER, kFragmentHeader, kFragmentBodies[i], error);
+  if (!fragment) return false;
+  GLuint program = glCreateProgram();
+  glAttachShader(program, vertex_);
+  glAttachShader(program, fragment);
+  glLinkProgram(program);
+  glDetachShader(program, vertex_);
+  glDetachShader(program, fragment);
+  glDeleteShader(fragment);
+  GLint linked = GL_FALSE;
+  glGetProgramiv(program, GL_LINK_STATUS, &linked);
+  if (linked != GL_TRUE) {
+    char log[1024] = {};
+    glGetProgramInfoLog(program, sizeof log, nullptr, log);
+    if (error) *error = trimmed(log);
+    glDeleteProgram(program);
+    return false;
+  }
+  programs_[i] = program;
+  const GLuint block = glGetUniformBlockIndex(program, "Transforms");
+  if (block != GL_INVALID_INDEX) glUniformBlockBinding(program, block, kTransformBinding);
+  // Sampler units are program state: set once here, with the caller's
+  // program put back afterwards.
+  GLint current = 0;
+  glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+  glUseProgram(program);
+  glUniform1i(glGetUniformLocation(program, "uTex0"), 0);
+  glUniform1i(glGetUniformLocation(program, "uTex1"), 1);
+  glUniform1i(glGetUniformLocation(program, "uTex2"), 2);
+  if (which == GLProgram::CrossFade) factorLocation_ = glGetUniformLocation(program, "uFactor");
+  glUseProgram(static_cast<GLuint>(current));
+  return true;
 }
 
 void GLPrograms::release() {
@@ -126,5 +157,8 @@ void GLPrograms::release() {
     if (program) glDeleteProgram(program);
     program = 0;
   }
+  for (bool& failed : failed_) failed = false;
+  if (vertex_) glDeleteShader(vertex_);
+  vertex_ = 0;
   factorLocation_ = -1;
 }

@@ -1,6 +1,7 @@
 // The GLSL 330 programs of the OpenGL device: one shared vertex stage and one
-// fragment stage per way of combining textures and vertex colours, and the
-// vertex and uniform-block layouts they read. Main thread, context current.
+// fragment stage per way of combining textures and vertex colours, each
+// program linked on its first use, and the vertex and uniform-block layouts
+// they read. Main thread, context current.
 #pragma once
 
 #include <cstddef>
@@ -36,9 +37,6 @@ struct GLTransformBlock {
   float target[4];  // x: y sign (-1 offscreen, +1 window)
 };
 constexpr GLuint kTransformBinding = 0;
-constexpr GLintptr kWorldOffset = offsetof(GLTransformBlock, world);
-constexpr GLintptr kProjectionOffset = offsetof(GLTransformBlock, projection);
-constexpr GLintptr kTargetOffset = offsetof(GLTransformBlock, target);
 
 class GLPrograms {
  public:
@@ -46,16 +44,25 @@ class GLPrograms {
   GLPrograms(const GLPrograms&) = delete;
   GLPrograms& operator=(const GLPrograms&) = delete;
 
-  // Compiles and links every program and sets its sampler units; false with
-  // the compiler's log in *error.
-  bool build(std::string* error);
+  // Compiles the shared vertex stage and links `first`, proving that this
+  // context builds programs; false with the compiler's log in *error. The
+  // other programs are linked on their first use.
+  bool init(GLProgram first, std::string* error);
   void release();
 
-  GLuint get(GLProgram which) const { return programs_[static_cast<int>(which)]; }
-  // The cross fade's factor uniform.
+  // The program, linked now when this is its first use; 0 when it cannot be
+  // built (the first failure fills *error, later calls answer 0 at once).
+  GLuint get(GLProgram which, std::string* error);
+  // The cross fade's factor uniform (-1 until that program is built).
   GLint factorLocation() const { return factorLocation_; }
+  // Programs linked so far.
+  int builtCount() const;
 
  private:
+  bool link(GLProgram which, std::string* error);
+
+  GLuint vertex_ = 0;  // the shared vertex stage, kept for later links
   GLuint programs_[static_cast<int>(GLProgram::Count)] = {};
+  bool failed_[static_cast<int>(GLProgram::Count)] = {};
   GLint factorLocation_ = -1;
 };

@@ -46,8 +46,9 @@ TEST_F(GLDeviceTest, ClearTruncatesTheColourAndStaysInsideTheViewport) {
 }
 
 TEST_F(GLDeviceTest, ViewportClipsToTheCurrentTargetAndKeepsTheRequest) {
-  EXPECT_EQ(dev->screenBufferWidth(), 1024);
-  EXPECT_EQ(dev->screenBufferHeight(), 1024);
+  // The screen buffer has the screen's own size.
+  EXPECT_EQ(dev->screenBufferWidth(), 800);
+  EXPECT_EQ(dev->screenBufferHeight(), 600);
   begin();
   ASSERT_TRUE(dev->setViewport(-10, 0, 100, 50));
   EXPECT_EQ(dev->viewport(), (GDevArea{-10, 0, 100, 50}));
@@ -81,8 +82,8 @@ TEST_F(GLDeviceTest, ViewportClipsToTheCurrentTargetAndKeepsTheRequest) {
 
   // A new window size goes through the reset path and makes a new screen buffer.
   ASSERT_TRUE(dev->setWindowSize(1280, 720, 1280, 720));
-  EXPECT_EQ(dev->screenBufferWidth(), 2048);
-  EXPECT_EQ(dev->screenBufferHeight(), 1024);
+  EXPECT_EQ(dev->screenBufferWidth(), 1280);
+  EXPECT_EQ(dev->screenBufferHeight(), 720);
   ASSERT_TRUE(dev->setViewport(-10, 0, 2000, 50));
   EXPECT_EQ(dev->clippedViewport(), (GDevArea{0, 0, 1280, 50}));
   EXPECT_FALSE(dev->setWindowSize(0, 600, 800, 600));
@@ -457,6 +458,46 @@ TEST_F(GLDeviceTest, PresentSwapsOnlyWhenThereIsSomethingNew) {
   EXPECT_EQ(dev->channelMode(), BLENDINGCONTEXT_BOTH);
   EXPECT_TRUE(dev->setViewport(0, 0, 800, 600));
   EXPECT_FALSE(dev->isViewportPartial());
+}
+
+// On a screen of odd size the window shows the whole screen buffer one to
+// one: its outermost rows and columns reach the window's edges.
+TEST_F(GLDeviceTest, PresentShowsAnOddSizedScreenToItsEdges) {
+  constexpr int kW = 301;
+  constexpr int kH = 203;
+  restartOnWindow(kW, kH);
+  ASSERT_NE(dev, nullptr);
+  EXPECT_EQ(dev->screenBufferWidth(), kW);
+  EXPECT_EQ(dev->screenBufferHeight(), kH);
+  // Start-up links only the present's program; the fill's comes with its first use.
+  EXPECT_EQ(dev->programsBuilt(), 1);
+  const float red[4] = {1, 0, 0, 1};
+  const float green[4] = {0, 1, 0, 1};
+  const float blue[4] = {0, 0, 1, 1};
+  const float white[4] = {1, 1, 1, 1};
+  const float yellow[4] = {1, 1, 0, 1};
+  begin(nullptr, red, kW, kH);
+  dev->fillRect({0, 0, 1, kH}, green, GDEV_BLEND_COPY, 0);
+  dev->fillRect({kW - 1, 0, kW, kH}, blue, GDEV_BLEND_COPY, 0);
+  dev->fillRect({1, 0, kW - 1, 1}, white, GDEV_BLEND_COPY, 0);
+  dev->fillRect({1, kH - 1, kW - 1, kH}, yellow, GDEV_BLEND_COPY, 0);
+  ASSERT_TRUE(dev->impl_endScene(false, nullptr));
+  EXPECT_EQ(dev->programsBuilt(), 2);
+  const uint64_t before = dev->presentedFrames();
+  dev->impl_swapBuffers({0, 0, 0, 0}, {0, 0, 0, 0});
+  ASSERT_EQ(dev->presentedFrames(), before + 1);
+
+  // The window's own framebuffer, rows counted from the bottom.
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  auto window = [](int x, int y) { return at(x, kH - 1 - y); };
+  EXPECT_EQ(window(0, kH / 2), (Pixel{0, 255, 0, 255}));
+  EXPECT_EQ(window(kW - 1, kH / 2), (Pixel{255, 0, 0, 255}));
+  EXPECT_EQ(window(kW - 2, kH / 2), (Pixel{0, 0, 255, 255}));
+  EXPECT_EQ(window(kW / 2, 0), (Pixel{255, 255, 255, 255}));
+  EXPECT_EQ(window(kW / 2, kH - 1), (Pixel{0, 255, 255, 255}));
+  EXPECT_EQ(window(kW / 2, kH - 2), (Pixel{0, 0, 255, 255}));
+  EXPECT_EQ(window(kW - 1, kH - 1), (Pixel{255, 0, 0, 255}));
+  EXPECT_EQ(window(1, 1), (Pixel{0, 0, 255, 255}));
 }
 
 TEST_F(GLDeviceTest, TextureBookkeepingAndRefusedCalls) {

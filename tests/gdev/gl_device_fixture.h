@@ -1,5 +1,5 @@
-// A hidden 800 x 600 window with the OpenGL device on it, for tests that
-// draw and read the pixels back. Skips only when this machine cannot make an
+// A hidden 800 x 600 window with the OpenGL device on it (or one of another
+// size, reopened by the test), for tests that draw and read the pixels back. Skips only when this machine cannot make an
 // OpenGL context at all; every other start-up failure fails the test.
 #pragma once
 
@@ -73,14 +73,26 @@ class GLDeviceTest : public ::testing::Test {
     startDevice();
   }
 
-  // The process-wide device on the window, 800 x 600.
-  void startDevice() {
+  // The process-wide device on the window, at the window's size.
+  void startDevice(int32_t width = 800, int32_t height = 600) {
     ASSERT_EQ(GDevFactory::initialize(1), 0);
     dev = static_cast<GDevGL*>(GDevFactory::device);
     GDevInitParams params;
     params.window = window_;
     ASSERT_EQ(dev->init(params), 0) << platform::ToUtf8(GDevStartupErrorText());
-    ASSERT_TRUE(dev->setWindowSize(800, 600, 800, 600));
+    ASSERT_TRUE(dev->setWindowSize(width, height, width, height));
+  }
+
+  // Ends the device, replaces the window by one of width x height and
+  // starts the device on it with that screen size.
+  void restartOnWindow(int32_t width, int32_t height) {
+    GDevFactory::destroy();
+    dev = nullptr;
+    platform::DestroyGLWindow(window_);
+    std::string why;
+    window_ = platform::CreateGLWindow(u"gdev test", width, height, true, &why);
+    ASSERT_NE(window_, nullptr) << why;
+    startDevice(width, height);
   }
 
   void TearDown() override {
