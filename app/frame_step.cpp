@@ -15,6 +15,7 @@
 #include "gdev/gdev_factory.h"
 #include "gdev/texture_manager.h"
 #include "platform/clock.h"
+#include "platform/memory.h"
 
 namespace main_window_local {
 
@@ -219,6 +220,9 @@ bool renderStep(int64_t now, int64_t* swapMicros) {
       // Start-up measurements read this line (elapsed and wall-clock time).
       LogWrite(LOG_DEBUG, u"first frame presented: %I64d us after start (wall clock %I64d us)\n",
                platform::MicrosecondsSinceStart(), platform::WallClockMicroseconds());
+      // What start-up allocated only for a while (the shader compiler's
+      // work, the configuration's cells) goes back to the system.
+      platform::ReleaseFreedMemory();
     }
     device->afterSwap();
     device->validateScreen();

@@ -1,0 +1,507 @@
+#!/usr/bin/env bash
+# Measures what starting app_w on the sample game costs: the time to the window shown and to the first
+# presented frame, resident memory 5 s after start (the engine's own part apart from the GL driver's),
+# and CPU and wake-ups over 10 s of an idle page; min / median / max over a number of runs. Optionally
+# measures another program (--peer) the same way, interleaved run by run. A benchmark for people to run,
+# not a test: nothing in CI calls it. Linux only (it reads /proc); needs bash 5, coreutils, awk, sed, grep
+# and diffutils, and for the X11 runs Xvfb (package xvfb), xwininfo (x11-utils) and xwd (x11-apps).
+#
+# usage: tools/measure-startup.sh [APP_W] [--runs N] [--offscreen] [--peer "COMMAND"] [--peer-dir DIR]
+#                                 [--game DIR] [--idle SECONDS] [--no-warmup] [--keep]
+#   APP_W       the engine to measure (default build/app_w); it runs as `APP_W -d game.scm` in the game
+#               folder (default examples/sample), as `make run` does
+#   --runs N    measured runs of each program (default 3)
+#   --offscreen SDL's offscreen driver (EGL, no X server) instead of Xvfb; only the log figures then
+#   --peer CMD  a second program to measure, run as `exec CMD` by bash in --peer-dir (default: here)
+#   --idle S    length of the idle window that starts 5 s after launch (default 10)
+#   --no-warmup skip the unmeasured first start of each program (which warms the page, font and shader
+#               caches so that every measured run finds them alike)
+#   --keep      keep the work folder (logs of every run) and say where it is
+#
+# Times are measured from a launch time taken with $EPOCHREALTIME just before the fork, so exec and
+# dynamic loading count. Two methods:
+# - log: app_w's `-d` lines "window shown: ... (wall clock W us)" and "first frame presented: ... (wall
+#   clock W us)" (W is CLOCK_REALTIME), minus the launch time;
+# - X poll (Xvfb only, for app_w and the peer alike): "window mapped" is the first poll of
+#   `xwininfo -root -children` that finds a viewable top-level window larger than 1x1; "first frame" is
+#   the first `xwd` capture of that window that is not blank. Xvfb runs with a white root and no window
+#   manager, so a window nothing has been drawn into reads all white: a capture is blank when all its
+#   pixels are one colour and that colour is white (a program whose first frame is pure white is not
+#   seen). Polls run back to back; the poll that first sees a change counts from its own start, so the
+#   figure is late by at most one poll interval (whose mean is printed with the results) and early by
+#   at most the few milliseconds a poll takes to reach the X server. The polls themselves take CPU
+#   time and X server time from the program being started, alike for every program measured.
+# Memory, 5 s after launch: VmRSS and VmHWM from /proc/PID/status, and Private_Dirty of /proc/PID/smaps
+# split in two. The GL driver's part is the mappings of files whose name matches libGL.so*, libGLX*,
+# libGLdispatch*, libEGL*, libOpenGL*, libglapi*, libgallium*, *_dri.so, libLLVM*, libz3* (loaded only by
+# libLLVM), libdrm*, libgbm*, libxcb-glx*, libxcb-dri2*, libxcb-dri3*, libxcb-present*, libxcb-sync*,
+# libxshmfence*, libvulkan*, libsensors*, and anything under /dev/dri/. The engine's own part is every
+# other mapping: its binary, the other libraries, [heap], [stack] and anonymous memory. What the driver
+# allocates from the heap or with anonymous mmap (llvmpipe's textures, among them the screen buffer)
+# cannot be told apart by mapping and counts as the engine's.
+# Idle, from 5 s to 5 s + the idle window: CPU % of one core from the summed run time of all threads
+# (/proc/PID/task/*/schedstat, ns), wake-ups a second from the summed voluntary and involuntary context
+# switches of all threads (/proc/PID/task/*/status). A thread that ends inside the window is not counted;
+# one that starts inside it counts from zero. The threads that woke most are named per run.
+# Every run starts with a fresh, empty XDG_DATA_HOME, XDG_CONFIG_HOME, XDG_RUNTIME_DIR and ZEP_REGISTRY_DIR
+# (nothing is written under ~, and a copy of the game already running does not hold the single-instance
+# lock against it) and ends with SIGTERM; the exit code and the time to exit are printed (SIGKILL after 5 s).
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+app="$root/build/app_w"
+game="$root/examples/sample"
+runs=3
+offscreen=0
+peer=""
+peer_dir=$PWD
+idle_s=10
+warmup=1
+keep=0
+mem_at_s=5
+start_timeout_s=20
+term_timeout_s=5
+
+die() { echo "measure-startup: $*" >&2; exit 2; }
+
+while [ $# -gt 0 ]; do
+  case $1 in
+    --runs) runs=${2:-}; shift 2 || die "--runs needs a number" ;;
+    --offscreen) offscreen=1; shift ;;
+    --peer) peer=${2:-}; shift 2 || die "--peer needs a command" ;;
+    --peer-dir) peer_dir=${2:-}; shift 2 || die "--peer-dir needs a folder" ;;
+    --game) game=${2:-}; shift 2 || die "--game needs a folder" ;;
+    --idle) idle_s=${2:-}; shift 2 || die "--idle needs a number of seconds" ;;
+    --no-warmup) warmup=0; shift ;;
+    --keep) keep=1; shift ;;
+    -h|--help) sed -n '2,/^set -uo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
+    -*) die "unknown option $1 (see --help)" ;;
+    *) app=$1; shift ;;
+  esac
+done
+
+[[ $runs =~ ^[1-9][0-9]*$ ]] || die "--runs wants a whole number above 0, not '$runs'"
+[[ $idle_s =~ ^[1-9][0-9]*$ ]] || die "--idle wants whole seconds above 0, not '$idle_s'"
+[ -n "${EPOCHREALTIME:-}" ] || die "needs bash 5 or later (\$EPOCHREALTIME)"
+[ -r /proc/self/schedstat ] || die "needs /proc/PID/schedstat (a Linux kernel with CONFIG_SCHED_INFO)"
+case $app in /*) ;; *) app="$PWD/$app" ;; esac
+[ -x "$app" ] || die "no executable at $app (build it first: cmake --build build --target app_w)"
+[ -f "$game/game.scm" ] || die "no game.scm in $game"
+game=$(cd "$game" && pwd)
+[ -d "$peer_dir" ] || die "no folder $peer_dir"
+if [ "$offscreen" = 1 ] && [ -n "$peer" ]; then
+  die "--peer measures a window on an X server: it cannot be combined with --offscreen"
+fi
+
+need() { # command, Debian package
+  command -v "$1" >/dev/null 2>&1 || die "needs $1: apt-get install $2"
+}
+for c in od head cut tr seq nproc sleep mktemp; do need "$c" coreutils; done
+need awk mawk
+need sed sed
+need grep grep
+need cmp diffutils
+if [ "$offscreen" = 0 ]; then
+  need Xvfb xvfb
+  need xwininfo x11-utils
+  need xwd x11-apps
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/measure-startup.XXXXXX")
+capture="$work/capture.xwd"
+xvfb_pid=""
+run_pid=""
+cleanup() {
+  case $capture in /dev/shm/*) rm -f "$capture" ;; esac
+  if [ -n "$run_pid" ] && kill -0 "$run_pid" 2>/dev/null; then kill -KILL "$run_pid" 2>/dev/null; fi
+  if [ -n "$xvfb_pid" ]; then kill -TERM "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
+  if [ "$keep" = 1 ]; then echo "logs kept in $work"; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+# Window captures go to memory where there is a tmpfs (2 MB each, written back to back).
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then capture=$(mktemp /dev/shm/measure-startup.XXXXXX); fi
+
+sleep_until_us() { # absolute $EPOCHREALTIME in microseconds
+  local left=$(( $1 - ${EPOCHREALTIME//[.,]/} ))
+  if [ "$left" -gt 0 ]; then sleep "$((left / 1000000)).$(printf '%06d' $((left % 1000000)))"; fi
+}
+alive() { # true while the process runs (a zombie has ended); no fork, as the polls call it
+  local stat
+  { read -r stat <"/proc/$1/stat"; } 2>/dev/null || return 1
+  stat=${stat##*) }
+  stat=${stat%% *}
+  [ -n "$stat" ] && [ "$stat" != Z ] && [ "$stat" != X ]
+}
+
+# ---- the display -------------------------------------------------------------------------------
+if [ "$offscreen" = 1 ]; then
+  driver=offscreen
+else
+  driver=x11
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset -wr \
+    3>"$work/display" >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    alive "$xvfb_pid" || break
+    sleep 0.1
+  done
+  [ -s "$work/display" ] || { cat "$work/xvfb.log" >&2; die "Xvfb did not start"; }
+  DISPLAY=":$(head -n 1 "$work/display")"
+  export DISPLAY
+  unset WAYLAND_DISPLAY
+fi
+
+# ---- the X poll --------------------------------------------------------------------------------
+found_win=""
+find_window() { # sets found_win to a viewable top-level window larger than 1x1; false when none
+  local line id
+  found_win=""
+  while IFS= read -r line; do
+    [[ $line =~ ^[[:space:]]+(0x[0-9a-fA-F]+)[[:space:]].*[[:space:]]([0-9]+)x([0-9]+)[+-][0-9]+[+-][0-9]+[[:space:]]+[+-][0-9]+[+-][0-9]+$ ]] || continue
+    (( BASH_REMATCH[2] > 1 && BASH_REMATCH[3] > 1 )) || continue
+    id=${BASH_REMATCH[1]}
+    if xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable'; then
+      found_win=$id
+      return 0
+    fi
+  done < <(xwininfo -root -children 2>/dev/null)
+  return 1
+}
+
+window_state() { # window id -> 0 painted, 1 blank (one colour, white), 2 no capture
+  local cap=$capture h len off bypp first
+  xwd -silent -id "$1" >"$cap" 2>/dev/null || return 2
+  # XWDFileHeader, big-endian CARD32 fields: 0 header size, 5 height, 7 byte order, 11 bits per pixel,
+  # 12 bytes per line, 19 colour entries (12 bytes each, between the header and the pixels).
+  read -r -a h < <(od -An -v -w80 -tu4 --endian=big -N80 "$cap") || return 2
+  [ "${#h[@]}" -eq 20 ] || return 2
+  bypp=$(( h[11] / 8 ))
+  len=$(( h[12] * h[5] ))
+  off=$(( h[0] + h[19] * 12 ))
+  { [ "$bypp" -ge 1 ] && [ "$len" -gt "$bypp" ]; } || return 2
+  # One colour when every pixel equals the one after it.
+  cmp -s -n $(( len - bypp )) -i "$off:$(( off + bypp ))" "$cap" "$cap" || return 0
+  first=$(od -An -v -tx1 -j "$off" -N "$bypp" "$cap" | tr -d ' \n')
+  if [ "$bypp" -eq 4 ]; then
+    if [ "${h[7]}" -eq 0 ]; then first=${first:0:6}; else first=${first:2:6}; fi
+  fi
+  [[ $first =~ ^(ff)+$ ]] && return 1
+  return 0
+}
+
+# Polls the X server for the window of process $1 launched at $2 (us); sets x_mapped_us, x_frame_us
+# (relative to the launch, empty when not seen) and the mean poll intervals x_map_poll_us, x_frame_poll_us.
+# A poll that sees the change counts from the moment it started: the change happened after the previous
+# poll's query and before this one's, which the X server answers a few milliseconds after its start.
+x_poll() {
+  local pid=$1 t0=$2 deadline=$(( $2 + start_timeout_s * 1000000 )) n=0 begin t rc
+  x_mapped_us=""; x_frame_us=""; x_map_poll_us=""; x_frame_poll_us=""
+  begin=${EPOCHREALTIME//[.,]/}
+  while :; do
+    t=${EPOCHREALTIME//[.,]/}; n=$((n + 1))
+    find_window && break
+    { [ "$t" -lt "$deadline" ] && alive "$pid"; } || return 1
+  done
+  x_mapped_us=$(( t - t0 )); x_map_poll_us=$(( (${EPOCHREALTIME//[.,]/} - begin) / n ))
+  begin=${EPOCHREALTIME//[.,]/}; n=0
+  while :; do
+    t=${EPOCHREALTIME//[.,]/}; n=$((n + 1))
+    window_state "$found_win"; rc=$?
+    [ "$rc" -eq 0 ] && break
+    { [ "$t" -lt "$deadline" ] && alive "$pid"; } || return 1
+    if [ "$rc" -eq 2 ]; then find_window || true; fi  # the window went away: look again
+  done
+  x_frame_us=$(( t - t0 )); x_frame_poll_us=$(( (${EPOCHREALTIME//[.,]/} - begin) / n ))
+}
+
+# ---- /proc readings ----------------------------------------------------------------------------
+# Prints "rss_kB hwm_kB own_kB driver_kB heap_and_anon_kB" for process $1.
+memory_of() {
+  local rss hwm
+  rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$1/status" 2>/dev/null)
+  hwm=$(awk '/^VmHWM:/ { print $2 }' "/proc/$1/status" 2>/dev/null)
+  [ -n "$rss" ] && [ -n "$hwm" ] || return 1
+  awk -v rss="$rss" -v hwm="$hwm" '
+    /^[0-9a-f]+-[0-9a-f]+ / {
+      path = (NF >= 6) ? $6 : ""
+      name = path; sub(/^.*\//, "", name)
+      drv = (path ~ /^\/dev\/dri\//) ||
+            (name ~ /^(libGL\.so|libGLX|libGLdispatch|libEGL|libOpenGL|libglapi|libgallium|libLLVM|libz3|libdrm|libgbm|libxcb-glx|libxcb-dri2|libxcb-dri3|libxcb-present|libxcb-sync|libxshmfence|libvulkan|libsensors)/) ||
+            (name ~ /_dri\.so$/)
+      anon = (path == "" || path == "[heap]")
+      next
+    }
+    /^Private_Dirty:/ { if (drv) d += $2; else { o += $2; if (anon) a += $2 } }
+    END { printf "%d %d %d %d %d\n", rss, hwm, o, d, a }' "/proc/$1/smaps" 2>/dev/null
+}
+
+# Writes one line per thread of process $1 to file $2: "tid run_ns switches comm".
+thread_sample() {
+  local t tid run rest comm v nv key val
+  : >"$2"
+  for t in /proc/"$1"/task/*; do
+    tid=${t##*/}
+    { read -r run rest <"$t/schedstat" && read -r comm <"$t/comm"; } 2>/dev/null || continue
+    v=0; nv=0
+    while read -r key val; do
+      case $key in
+        voluntary_ctxt_switches:) v=$val ;;
+        nonvoluntary_ctxt_switches:) nv=$val ;;
+      esac
+    done <"$t/status" 2>/dev/null
+    echo "$tid $run $(( v + nv )) ${comm// /_}" >>"$2"
+  done
+}
+
+# Compares two samples taken $3 us apart; prints "cpu_percent wakeups_per_s top-threads".
+idle_between() {
+  awk -v span_us="$3" '
+    FNR == NR { run[$1] = $2; sw[$1] = $3; next }
+    {
+      dr = $2 - (($1 in run) ? run[$1] : 0); ds = $3 - (($1 in sw) ? sw[$1] : 0)
+      total_run += dr; total_sw += ds; by[$4] += ds
+    }
+    END {
+      s = span_us / 1e6
+      top = ""
+      for (k = 0; k < 3; k++) {
+        best = ""; bv = 0
+        for (c in by) if (by[c] > bv) { bv = by[c]; best = c }
+        if (best == "") break
+        top = top (top == "" ? "" : ",") sprintf("%s:%.1f/s", best, bv / s)
+        delete by[best]
+      }
+      printf "%.4f %.2f %s\n", total_run / (span_us * 10), total_sw / s, (top == "" ? "none" : top)
+    }' "$1" "$2"
+}
+
+# ---- one run -----------------------------------------------------------------------------------
+declare -A vals  # "program metric" -> space-separated values of every run
+
+add() { vals["$1 $2"]="${vals["$1 $2"]:-} $3"; }
+ms() { awk -v u="$1" 'BEGIN { printf "%.1f", u / 1000 }'; }
+mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
+
+# Starts program $1 ("app" or "peer") with a fresh data folder; sets run_pid and run_t0 (us).
+launch() {
+  local log=$2 data
+  data=$(mktemp -d "$work/data.XXXXXX")
+  run_t0=${EPOCHREALTIME//[.,]/}
+  mkdir -m 700 "$data/runtime"
+  (
+    # A private runtime folder: the single-instance lock lives there, and another copy of the game
+    # running on this machine must not make a run fail. The sound server stays reachable.
+    if [ -n "${XDG_RUNTIME_DIR:-}" ] && [ -S "$XDG_RUNTIME_DIR/pulse/native" ] && [ -z "${PULSE_SERVER:-}" ]; then
+      export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
+    fi
+    export XDG_DATA_HOME="$data" XDG_CONFIG_HOME="$data" ZEP_REGISTRY_DIR="$data/registry"
+    export XDG_RUNTIME_DIR="$data/runtime" SDL_VIDEODRIVER=$driver
+    if [ "$1" = app ]; then
+      cd "$game" && exec "$app" -d game.scm
+    else
+      cd "$peer_dir" && exec bash -c "exec $peer"
+    fi
+  ) >"$log" 2>&1 &
+  run_pid=$!
+}
+
+# Ends the running program with SIGTERM; sets exit_code ("killed" after SIGKILL) and exit_ms.
+finish() {
+  local t
+  exit_ms=0
+  if alive "$run_pid"; then
+    t=${EPOCHREALTIME//[.,]/}
+    kill -TERM "$run_pid" 2>/dev/null
+    while alive "$run_pid" && [ $(( ${EPOCHREALTIME//[.,]/} - t )) -lt $(( term_timeout_s * 1000000 )) ]; do sleep 0.02; done
+    exit_ms=$(( (${EPOCHREALTIME//[.,]/} - t) / 1000 ))
+    if alive "$run_pid"; then
+      kill -KILL "$run_pid" 2>/dev/null
+      wait "$run_pid" 2>/dev/null
+      exit_code=killed
+      run_pid=""
+      return
+    fi
+  fi
+  wait "$run_pid"
+  exit_code=$?
+  run_pid=""
+}
+
+log_line_us() { # log, text before ": N us after start" -> microseconds after the launch, or nothing
+  local w
+  w=$(sed -n "s/.*$2: [0-9]* us after start (wall clock \([0-9]*\) us).*/\1/p" "$1" | head -n 1)
+  [ -n "$w" ] && echo $(( w - run_t0 ))
+}
+
+warm_up() { # $1 app|peer
+  local log="$work/warmup-$1.log" t
+  launch "$1" "$log"
+  t=$(( run_t0 + 5000000 ))
+  if [ "$1" = app ]; then
+    while alive "$run_pid" && [ "${EPOCHREALTIME//[.,]/}" -lt "$t" ] && ! grep -q 'first frame presented' "$log"; do sleep 0.05; done
+  elif [ "$offscreen" = 0 ]; then
+    x_poll "$run_pid" "$run_t0" || true
+  fi
+  sleep 1
+  finish
+}
+
+measure() { # $1 app|peer, $2 run number
+  local kind=$1 i=$2 name log shown="" frame="" mem idle a b ta tb line rss hwm own drv anon cpu wake top
+  name=app_w; [ "$kind" = peer ] && name=$peer_name
+  log="$work/$kind-$i.log"
+  launch "$kind" "$log"
+  local t0=$run_t0
+  if [ "$offscreen" = 0 ]; then
+    x_poll "$run_pid" "$t0" || true
+  fi
+  if [ "$kind" = app ]; then
+    while alive "$run_pid" && [ $(( ${EPOCHREALTIME//[.,]/} - t0 )) -lt $(( start_timeout_s * 1000000 )) ] &&
+          ! grep -q 'first frame presented' "$log"; do sleep 0.01; done
+    shown=$(log_line_us "$log" "window shown")
+    frame=$(log_line_us "$log" "first frame presented")
+  fi
+  sleep_until_us $(( t0 + mem_at_s * 1000000 ))
+  if ! alive "$run_pid" || ! mem=$(memory_of "$run_pid"); then
+    finish
+    echo "run $i $name: ended before ${mem_at_s} s (exit $exit_code); log: $log" >&2
+    grep -v '^\[TRACE\]' "$log" | tail -n 3 | sed 's/^/  | /' >&2
+    keep=1
+    return
+  fi
+  a="$work/$kind-$i.a"; b="$work/$kind-$i.b"
+  ta=${EPOCHREALTIME//[.,]/}; thread_sample "$run_pid" "$a"
+  sleep_until_us $(( ta + idle_s * 1000000 ))
+  tb=${EPOCHREALTIME//[.,]/}; thread_sample "$run_pid" "$b"
+  idle=$(idle_between "$a" "$b" $(( tb - ta )))
+  alive "$run_pid" || echo "run $i $name: ended inside the idle window" >&2
+  finish
+
+  read -r rss hwm own drv anon <<<"$mem"
+  read -r cpu wake top <<<"$idle"
+  line="run $i/$runs $name:"
+  if [ "$kind" = app ]; then
+    line+=" log: shown ${shown:+$(ms "$shown")} ms, first frame ${frame:+$(ms "$frame")} ms;"
+    [ -n "$shown" ] && add "$kind" shown "$shown"
+    [ -n "$frame" ] && add "$kind" frame "$frame"
+    [ -z "$frame" ] && echo "run $i $name: no 'first frame presented' line (is this app_w with -d logging?)" >&2
+  fi
+  if [ "$offscreen" = 0 ]; then
+    line+=" X poll: mapped ${x_mapped_us:+$(ms "$x_mapped_us")} ms, first frame ${x_frame_us:+$(ms "$x_frame_us")} ms"
+    line+=" (polls every ${x_map_poll_us:+$(ms "$x_map_poll_us")} / ${x_frame_poll_us:+$(ms "$x_frame_poll_us")} ms);"
+    [ -n "$x_mapped_us" ] && add "$kind" xmapped "$x_mapped_us" && add "$kind" xmappoll "$x_map_poll_us"
+    [ -n "$x_frame_us" ] && add "$kind" xframe "$x_frame_us" && add "$kind" xframepoll "$x_frame_poll_us"
+  fi
+  line+=" RSS $(mib "$rss") MiB, HWM $(mib "$hwm") MiB, own $(mib "$own") MiB (heap+anon $(mib "$anon")), driver $(mib "$drv") MiB;"
+  line+=" idle ${cpu} % CPU, ${wake} wake-ups/s ($top); exit $exit_code after $exit_ms ms"
+  echo "$line"
+  add "$kind" rss "$rss"; add "$kind" hwm "$hwm"; add "$kind" own "$own"; add "$kind" drv "$drv"
+  add "$kind" anon "$anon"; add "$kind" cpu "$cpu"; add "$kind" wake "$wake"; add "$kind" exitms "$exit_ms"
+}
+
+# ---- the report --------------------------------------------------------------------------------
+stats() { # values, scale divisor, printf format -> "min / median / max" (n runs) or "-"
+  echo "$1" | awk -v div="$2" -v fmt="$3" '
+    { for (i = 1; i <= NF; i++) v[n++] = $i / div }
+    END {
+      if (n == 0) { print "-"; exit }
+      for (i = 1; i < n; i++) for (j = i; j > 0 && v[j - 1] > v[j]; j--) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
+      med = (n % 2) ? v[int(n / 2)] : (v[n / 2 - 1] + v[n / 2]) / 2
+      printf(fmt " / " fmt " / " fmt, v[0], med, v[n - 1])
+    }'
+}
+fixed() { awk -v v="$1" -v d="$2" 'BEGIN { printf "%.*f", d, v }'; }
+median() { stats "$1" 1 "%.4f" | awk -F' / ' '{ print ($2 == "") ? "" : $2 }'; }
+
+peer_name="peer"
+if [ -n "$peer" ]; then
+  read -r peer_name _ <<<"$peer"
+  peer_name=${peer_name##*/}
+fi
+
+echo "measure-startup: $app on $game ($runs runs$([ -n "$peer" ] && echo ", interleaved with $peer_name"))"
+echo "machine: $(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo), $(nproc) CPUs online," \
+  "load average $(cut -d' ' -f1-3 /proc/loadavg), kernel $(uname -r)"
+if [ "$offscreen" = 1 ]; then
+  echo "video: SDL offscreen driver (EGL), no X server: X-poll figures and --peer are not available"
+else
+  echo "video: Xvfb $DISPLAY (1280x1024x24, white root, no window manager), SDL_VIDEODRIVER=x11"
+fi
+envs=""
+for v in LP_NUM_THREADS GALLIUM_DRIVER LIBGL_ALWAYS_SOFTWARE MESA_LOADER_DRIVER_OVERRIDE \
+         MESA_SHADER_CACHE_DISABLE MESA_SHADER_CACHE_DIR SDL_AUDIODRIVER; do
+  envs+=" $v=${!v-(unset)}"
+done
+echo "environment (left as found):$envs"
+[ -z "${LP_NUM_THREADS+x}" ] && echo "  (LP_NUM_THREADS unset: llvmpipe starts one rasteriser thread per CPU, at most 16)"
+echo "each run: fresh XDG_DATA_HOME / XDG_CONFIG_HOME / XDG_RUNTIME_DIR / ZEP_REGISTRY_DIR; memory at ${mem_at_s} s; idle from ${mem_at_s} s to $(( mem_at_s + idle_s )) s"
+
+if [ "$warmup" = 1 ]; then
+  echo "warm-up: one unmeasured start of each program"
+  warm_up app
+  [ -n "$peer" ] && warm_up peer
+fi
+renderer=$(sed -n 's/.*GL_RENDERER : \(.*\)$/\1/p' "$work/warmup-app.log" 2>/dev/null | head -n 1)
+[ -n "$renderer" ] && echo "app_w's GL renderer: $renderer"
+
+for i in $(seq "$runs"); do
+  measure app "$i"
+  [ -n "$peer" ] && measure peer "$i"
+done
+
+echo
+cols="app_w"
+[ -n "$peer" ] && cols="$cols|$peer_name"
+row() { # label, metric, divisor, format
+  local out c kind
+  out=$(printf '%-48s' "$1")
+  IFS='|' read -r -a names <<<"$cols"
+  for c in "${!names[@]}"; do
+    kind=$([ "$c" -eq 0 ] && echo app || echo peer)
+    out+=$(printf '  %-28s' "$(stats "${vals["$kind $2"]:-}" "$3" "$4")")
+  done
+  echo "$out"
+}
+header=$(printf '%-48s' "min / median / max over $runs runs")
+IFS='|' read -r -a names <<<"$cols"
+for c in "${names[@]}"; do header+=$(printf '  %-28s' "$c"); done
+echo "$header"
+row "window shown (log), ms" shown 1000 "%.1f"
+row "first frame presented (log), ms" frame 1000 "%.1f"
+if [ "$offscreen" = 0 ]; then
+  row "window mapped (X poll), ms" xmapped 1000 "%.1f"
+  row "first frame presented (X poll), ms" xframe 1000 "%.1f"
+  row "  mean poll interval, window (X poll), ms" xmappoll 1000 "%.1f"
+  row "  mean poll interval, frame (X poll), ms" xframepoll 1000 "%.1f"
+fi
+row "resident memory at ${mem_at_s} s (VmRSS), MiB" rss 1024 "%.1f"
+row "peak resident memory (VmHWM), MiB" hwm 1024 "%.1f"
+row "own memory: private dirty outside driver, MiB" own 1024 "%.1f"
+row "  of it heap and anonymous, MiB" anon 1024 "%.1f"
+row "GL driver's private dirty, MiB" drv 1024 "%.1f"
+row "idle CPU, % of one core" cpu 1 "%.3f"
+row "idle wake-ups a second" wake 1 "%.1f"
+row "time to exit after SIGTERM, ms" exitms 1 "%.0f"
+
+echo
+verdict() { # label, value, comparison awk expression on v, goal text
+  [ -n "$2" ] || { echo "goal: $1: no figure"; return; }
+  if awk -v v="$2" "BEGIN { exit !($3) }"; then echo "goal: $1 $4: met"; else echo "goal: $1 $4: NOT met"; fi
+}
+wake_med=$(median "${vals[app wake]:-}")
+cpu_med=$(median "${vals[app cpu]:-}")
+verdict "idle wake-ups a second (median ${wake_med:+$(fixed "$wake_med" 1)})" "$wake_med" "v <= 5" "<= 5"
+verdict "idle CPU % of one core (median ${cpu_med:+$(fixed "$cpu_med" 3)})" "$cpu_med" "v < 0.1" "< 0.1"
+own_med=$(median "${vals[app own]:-}")
+verdict "engine's own memory (median ${own_med:+$(mib "$own_med")} MiB)" "$own_med" "v < 16384" "< 16 MiB"
+if [ -n "$peer" ] && [ "$offscreen" = 0 ]; then
+  a=$(median "${vals[app xframe]:-}"); p=$(median "${vals[peer xframe]:-}")
+  if [ -n "$a" ] && [ -n "$p" ]; then
+    r=$(awk -v a="$a" -v p="$p" 'BEGIN { printf "%.2f", a / p }')
+    verdict "first frame (X poll medians) app_w / $peer_name = $r" "$r" "v <= 0.9" "<= 0.9"
+  else
+    echo "goal: first frame against $peer_name: no figure"
+  fi
+fi
