@@ -2,11 +2,17 @@
 // the tree from each token as it comes, with an explicit stack (no
 // recursion, so nesting depth is bounded only by memory). Nothing but the
 // cells themselves is kept per token: no token list, no copy of the text.
+// The lexer classifies units below 0x80 through one table and scans a
+// contiguous window of text; file bytes are decoded into that window a piece
+// at a time, ASCII directly and every other run through the code page.
 #include "script/tokenizer.h"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <new>
 #include <string>
+#include <type_traits>
 
 #include "app/log.h"
 #include "app/string_util.h"
@@ -16,6 +22,50 @@ namespace tokenizer {
 namespace {
 
 constexpr size_t kIdentifierLimit = 3000;
+
+// What a unit below 0x80 starts (the low four bits) and whether it may begin
+// or continue an identifier. Units from 0x80 on are blanks to the lexer.
+enum : uint8_t {
+  kBlank = 0,  // blanks, line ends and every character not named below
+  kIdentifier,
+  kHash,
+  kDigit,
+  kOpen,
+  kClose,
+  kDot,
+  kComment,
+  kQuoteMark,
+  kStringMark,
+  kClassMask = 0x0F,
+  kStartsIdentifier = 0x10,
+  kInIdentifier = 0x20,
+};
+
+struct CharTable {
+  uint8_t flags[128] = {};
+};
+
+constexpr CharTable makeCharTable() {
+  CharTable t;
+  for (char c = 'a'; c <= 'z'; ++c) t.flags[static_cast<int>(c)] = kIdentifier | kStartsIdentifier | kInIdentifier;
+  for (char c = 'A'; c <= 'Z'; ++c) t.flags[static_cast<int>(c)] = kIdentifier | kStartsIdentifier | kInIdentifier;
+  for (const char* p = "!#$%&*+,-/:<=>?\\^_{|}~@"; *p; ++p) {
+    t.flags[static_cast<int>(*p)] = kIdentifier | kStartsIdentifier | kInIdentifier;
+  }
+  t.flags[static_cast<int>('#')] = kHash | kStartsIdentifier | kInIdentifier;
+  for (char c = '0'; c <= '9'; ++c) t.flags[static_cast<int>(c)] = kDigit | kInIdentifier;
+  t.flags[static_cast<int>('.')] = kDot | kInIdentifier;
+  t.flags[static_cast<int>('(')] = kOpen;
+  t.flags[static_cast<int>(')')] = kClose;
+  t.flags[static_cast<int>(';')] = kComment;
+  t.flags[static_cast<int>('\'')] = kQuoteMark;
+  t.flags[static_cast<int>('"')] = kStringMark;
+  return t;
+}
+
+constexpr CharTable kChars = makeCharTable();
+
+inline uint8_t flagsOf(char16_t c) { return c < 0x80 ? kChars.flags[c] : 0; }
 
 bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
@@ -29,12 +79,9 @@ int hexValue(char16_t c) {
   return c - u'A' + 10;
 }
 
-bool isIdentifierStart(char16_t c) {
-  if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')) return true;
-  return std::u16string_view(u"!#$%&*+,-/:<=>?\\^_{|}~@").find(c) != std::u16string_view::npos;
-}
+bool isIdentifierStart(char16_t c) { return (flagsOf(c) & kStartsIdentifier) != 0; }
 
-bool isIdentifierChar(char16_t c) { return isIdentifierStart(c) || isDigit(c) || c == u'.'; }
+bool isIdentifierChar(char16_t c) { return (flagsOf(c) & kInIdentifier) != 0; }
 
 // An integer literal's value modulo 2^32, and whether the literal was
 // outside 32 bits (below -2^31 or above 2^32 - 1).
@@ -83,66 +130,196 @@ std::u16string decimalText(size_t n) {
   return std::u16string(digits.begin(), digits.end());
 }
 
-// The text of parse(): a view, NUL-free.
+// The first NUL of the text, or npos.
+size_t findNul(std::string_view bytes) { return bytes.find('\0'); }
+
+size_t findNul(std::u16string_view text) {
+  const char16_t* p = text.data();
+  const size_t n = text.size();
+  size_t i = 0;
+  for (uint64_t word; i + 4 <= n; i += 4) {
+    std::memcpy(&word, p + i, sizeof word);
+    if ((word - 0x0001000100010001ull) & ~word & 0x8000800080008000ull) break;  // a zero unit
+  }
+  for (; i < n; ++i) {
+    if (p[i] == 0) return i;
+  }
+  return std::u16string_view::npos;
+}
+
+// The text of parse(): a view, NUL-free, all of it in the window at once.
 class ViewSource {
  public:
   explicit ViewSource(std::u16string_view text) : text_(text) {}
-  // Unit i, or -1 past the end.
-  int32_t at(size_t i) const { return i < text_.size() ? text_[i] : -1; }
-  // Up to `length` units from `start`; valid until the next at() or slice().
-  std::u16string_view slice(size_t start, size_t length) const {
-    return start < text_.size() ? text_.substr(start, length) : std::u16string_view();
-  }
-  // Units before i will not be asked for again.
-  void release(size_t) {}
+  const char16_t* data() const { return text_.data(); }
+  size_t size() const { return text_.size(); }
+  bool more(size_t, size_t*) { return false; }
 
  private:
   std::u16string_view text_;
 };
 
+bool isLeadByte(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// The units of the code page's characters from 0x80 on, as the code-page
+// decoder gives them, asked once per process: a two-byte character by its
+// two bytes, a one-byte character by its byte. 0 where the decoder gives no
+// single unit or U+FFFD (a bad pair, a lone first byte): a run with such a
+// character is left to the decoder itself. The decoder keeps no state from
+// one character to the next, so a run of known characters decodes to their
+// units one by one.
+class CodePageTable {
+ public:
+  static const CodePageTable& get() {
+    static const CodePageTable table;
+    return table;
+  }
+
+  char16_t pair(uint8_t lead, uint8_t trail) const { return pairs_[leadIndex(lead)][trail]; }
+  char16_t single(uint8_t b) const { return singles_[b - 0x80]; }
+
+ private:
+  static constexpr int kLeads = (0x9F - 0x81 + 1) + (0xFC - 0xE0 + 1);
+  // The second bytes of the code page's two-byte characters; a pair with any
+  // other second byte is left to the decoder.
+  static constexpr uint8_t kFirstTrail = 0x40;
+  static constexpr uint8_t kLastTrail = 0xFC;
+
+  static int leadIndex(uint8_t lead) { return lead <= 0x9F ? lead - 0x81 : lead - 0xE0 + (0x9F - 0x81 + 1); }
+
+  static char16_t unitOf(const char* bytes, size_t length) {
+    const std::u16string units = MultiByteToWString(bytes, length);
+    return units.size() == 1 && units[0] != 0xFFFD ? units[0] : 0;
+  }
+
+  CodePageTable() {
+    for (int b = 0x80; b <= 0xFF; ++b) {
+      const char byte = static_cast<char>(b);
+      singles_[b - 0x80] = isLeadByte(static_cast<uint8_t>(b)) ? 0 : unitOf(&byte, 1);
+      if (!isLeadByte(static_cast<uint8_t>(b))) continue;
+      for (int t = kFirstTrail; t <= kLastTrail; ++t) {
+        const char two[2] = {byte, static_cast<char>(t)};
+        pairs_[leadIndex(static_cast<uint8_t>(b))][t] = unitOf(two, 2);
+      }
+    }
+  }
+
+  char16_t pairs_[kLeads][256] = {};
+  char16_t singles_[128] = {};
+};
+
 // The text of parseFile(): CP932 bytes decoded a piece at a time into a
-// window that holds the current token and what follows it. Pieces end
-// between two ASCII bytes, where the whole-text decoder also starts afresh,
-// so the units are exactly those of decoding the whole file at once.
+// window that holds the current token and what follows it. ASCII bytes are
+// their own units; every run of other bytes (up to the next ASCII byte that
+// starts a character, the run the whole-text decoder converts in one go)
+// goes through the code page, so the units are exactly those of decoding the
+// whole file at once.
 class BytesSource {
  public:
   explicit BytesSource(std::string_view bytes) : bytes_(bytes) {}
 
-  int32_t at(size_t i) {
-    while (i - base_ >= window_.size()) {
-      if (!decodeMore()) return -1;
+  const char16_t* data() const { return window_.get(); }
+  size_t size() const { return size_; }
+
+  // Decodes the next piece behind the window, first dropping the units
+  // before `keep` once they are half a piece or more (*dropped says how
+  // many: every index into the window moves down by it). False at the end of
+  // the bytes, with nothing changed.
+  bool more(size_t keep, size_t* dropped) {
+    *dropped = 0;
+    if (next_ >= bytes_.size()) return false;
+    if (keep >= kPieceBytes / 2) {
+      std::memmove(window_.get(), window_.get() + keep, (size_ - keep) * sizeof(char16_t));
+      size_ -= keep;
+      *dropped = keep;
     }
-    return window_[i - base_];
-  }
-  std::u16string_view slice(size_t start, size_t length) {
-    if (length > 0) at(start + length - 1);
-    if (start - base_ >= window_.size()) return {};
-    return std::u16string_view(window_).substr(start - base_, length);
-  }
-  void release(size_t i) {
-    if (i - base_ < kPieceBytes) return;  // drop the dead front in large steps
-    window_.erase(0, i - base_);
-    base_ = i;
+    const size_t target = std::min(bytes_.size(), next_ + kPieceBytes);
+    const char* b = bytes_.data();
+    while (next_ < target) {
+      if (static_cast<uint8_t>(b[next_]) < 0x80) {
+        const size_t end = asciiRunEnd(next_, target);
+        reserve(end - next_);
+        char16_t* out = window_.get() + size_;
+        for (size_t k = next_; k < end; ++k) *out++ = static_cast<uint8_t>(b[k]);
+        size_ += end - next_;
+        next_ = end;
+      } else {
+        const size_t end = codePageRunEnd(next_);
+        if (!decodeKnown(next_, end)) {
+          const std::u16string units = MultiByteToWString(b + next_, end - next_);
+          reserve(units.size());
+          std::memcpy(window_.get() + size_, units.data(), units.size() * sizeof(char16_t));
+          size_ += units.size();
+        }
+        next_ = end;
+      }
+    }
+    return true;
   }
 
  private:
   static constexpr size_t kPieceBytes = size_t{1} << 16;
 
-  bool ascii(size_t k) const { return static_cast<uint8_t>(bytes_[k]) < 0x80; }
+  // The end of the ASCII bytes from k, at most `limit`.
+  size_t asciiRunEnd(size_t k, size_t limit) const {
+    const char* b = bytes_.data();
+    for (uint64_t word; k + 8 <= limit; k += 8) {
+      std::memcpy(&word, b + k, 8);
+      if (word & 0x8080808080808080ull) break;
+    }
+    while (k < limit && static_cast<uint8_t>(b[k]) < 0x80) ++k;
+    return k;
+  }
 
-  bool decodeMore() {
-    if (next_ >= bytes_.size()) return false;
-    size_t end = std::min(bytes_.size(), next_ + kPieceBytes);
-    while (end < bytes_.size() && !(ascii(end - 1) && ascii(end))) ++end;
-    window_ += MultiByteToWString(bytes_.data() + next_, end - next_);
-    next_ = end;
+  // The end of the run of characters from k that do not start with an ASCII
+  // byte (a two-byte character's second byte may be ASCII).
+  size_t codePageRunEnd(size_t k) const {
+    const size_t n = bytes_.size();
+    while (k < n && static_cast<uint8_t>(bytes_[k]) >= 0x80) {
+      k += (isLeadByte(static_cast<uint8_t>(bytes_[k])) && k + 1 < n) ? 2 : 1;
+    }
+    return k;
+  }
+
+  // Appends the units of the run [k, end) when the table knows each of its
+  // characters; false (nothing appended) otherwise.
+  bool decodeKnown(size_t k, size_t end) {
+    const CodePageTable& table = CodePageTable::get();
+    reserve(end - k);  // at most one unit a byte
+    char16_t* out = window_.get() + size_;
+    const size_t n = bytes_.size();
+    size_t written = 0;
+    while (k < end) {
+      const uint8_t c = static_cast<uint8_t>(bytes_[k]);
+      char16_t unit;
+      if (isLeadByte(c) && k + 1 < n) {
+        unit = table.pair(c, static_cast<uint8_t>(bytes_[k + 1]));
+        k += 2;
+      } else {
+        unit = table.single(c);
+        k += 1;
+      }
+      if (unit == 0) return false;
+      out[written++] = unit;
+    }
+    size_ += written;
     return true;
   }
 
+  void reserve(size_t extra) {
+    if (size_ + extra <= capacity_) return;
+    const size_t capacity = std::max(size_ + extra, std::max<size_t>(capacity_ * 2, kPieceBytes + 64));
+    std::unique_ptr<char16_t[]> bigger(new char16_t[capacity]);
+    if (size_ > 0) std::memcpy(bigger.get(), window_.get(), size_ * sizeof(char16_t));
+    window_ = std::move(bigger);
+    capacity_ = capacity;
+  }
+
   std::string_view bytes_;
-  size_t next_ = 0;      // the first byte not yet decoded
-  size_t base_ = 0;      // the unit index of window_[0]
-  std::u16string window_;
+  size_t next_ = 0;  // the first byte not yet decoded
+  std::unique_ptr<char16_t[]> window_;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
 };
 
 // Builds the tree from the lexer's tokens as they come, with an explicit
@@ -161,10 +338,10 @@ class Builder {
   void close() {
     if (failed_) return;
     if (levels_.size() == 1) return fail(u"unbalanced parenthesis");
-    const Level level = levels_.back();
-    levels_.pop_back();
     Cell* list = nullptr;
-    if (finish(level, &list)) add(list);
+    const bool finished = finish(levels_.back(), &list);
+    levels_.pop_back();
+    if (finished) add(list);
   }
   void dot() {
     if (failed_) return;
@@ -241,9 +418,34 @@ Tokenizer::Tokenizer(size_t stringLimit) : stringLimit_(stringLimit) {}
 
 Tokenizer::~Tokenizer() = default;
 
+template <class T>
+void Tokenizer::CellBlocks<T>::grow() {
+  constexpr size_t kFirst = 32;
+  constexpr size_t kMost = (size_t{64} << 10) / sizeof(T);
+  const size_t capacity = capacity_ == 0 ? kFirst : std::min(capacity_ * 2, kMost);
+  blocks_.reserve(blocks_.size() + 1);  // the push below cannot fail after the allocation
+  T* cells = static_cast<T*>(::operator new(capacity * sizeof(T)));
+  blocks_.push_back(Block{cells, capacity});
+  cells_ = cells;
+  used_ = 0;
+  capacity_ = capacity;
+}
+
+template <class T>
+Tokenizer::CellBlocks<T>::~CellBlocks() {
+  for (size_t b = 0; b < blocks_.size(); ++b) {
+    const Block& block = blocks_[b];
+    if constexpr (!std::is_trivially_destructible_v<T>) {
+      const size_t used = b + 1 == blocks_.size() ? used_ : block.capacity;
+      for (size_t k = 0; k < used; ++k) block.cells[k].~T();
+    }
+    ::operator delete(block.cells);
+  }
+}
+
 Cons* Tokenizer::cons(Cell* car, Cell* cdr) {
   try {
-    return &conses_.emplace_back(car, cdr);
+    return conses_.make(car, cdr);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -251,7 +453,7 @@ Cons* Tokenizer::cons(Cell* car, Cell* cdr) {
 
 Token* Tokenizer::newToken(int32_t type, std::u16string text, int32_t value) {
   try {
-    return &tokens_.emplace_back(type, std::move(text), value);
+    return tokens_.make(type, std::move(text), value);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -290,11 +492,32 @@ Cell* Tokenizer::reverseList(Cell* list) {
 
 namespace {
 
-size_t hashOf(int32_t type, std::u16string_view text, int32_t value) {
-  uint64_t h = 0xcbf29ce484222325ull ^ static_cast<uint32_t>(type);
-  for (char16_t c : text) h = (h ^ c) * 0x100000001b3ull;
-  h = (h ^ static_cast<uint32_t>(value)) * 0x9E3779B97F4A7C15ull;
+// Four units at a time.
+inline size_t hashOf(int32_t type, std::u16string_view text, int32_t value) {
+  uint64_t h = ((static_cast<uint64_t>(static_cast<uint32_t>(type)) << 32) | static_cast<uint32_t>(value)) ^
+               (text.size() * 0x9E3779B97F4A7C15ull);
+  const char16_t* p = text.data();
+  size_t n = text.size();
+  for (; n >= 4; p += 4, n -= 4) {
+    uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    h = (h ^ word) * 0xff51afd7ed558ccdull;
+    h ^= h >> 32;
+  }
+  uint64_t rest = 0;
+  for (size_t k = 0; k < n; ++k) rest |= static_cast<uint64_t>(p[k]) << (16 * k);
+  h = (h ^ rest) * 0xc4ceb9fe1a85ec53ull;
   return static_cast<size_t>(h ^ (h >> 29));
+}
+
+// The slot tag: high bits of the hash, and the token type in the low three
+// (the shared types are 2, 3 and 5).
+uint32_t tagOf(size_t hash, int32_t type) {
+  return (static_cast<uint32_t>(static_cast<uint64_t>(hash) >> 32) & ~7u) | static_cast<uint32_t>(type & 7);
+}
+
+bool sameText(const std::u16string& a, std::u16string_view b) {
+  return a.size() == b.size() && (b.empty() || std::memcmp(a.data(), b.data(), b.size() * sizeof(char16_t)) == 0);
 }
 
 }  // namespace
@@ -302,36 +525,58 @@ size_t hashOf(int32_t type, std::u16string_view text, int32_t value) {
 Token* Tokenizer::sharedToken(int32_t type, std::u16string_view text, int32_t value) {
   if (shared_.empty()) {
     try {
-      shared_.assign(256, nullptr);
+      shared_.assign(256, SharedSlot{nullptr, 0, 0});
     } catch (const std::bad_alloc&) {
       return nullptr;
     }
   }
+  const size_t hash = hashOf(type, text, value);
+  const uint32_t tag = tagOf(hash, type);
   const size_t mask = shared_.size() - 1;
-  size_t slot = hashOf(type, text, value) & mask;
-  for (Token* t; (t = shared_[slot]) != nullptr; slot = (slot + 1) & mask) {
-    if (t->type == type && t->value == value && t->text == text) return t;
+  size_t at = hash & mask;
+  for (; shared_[at].token; at = (at + 1) & mask) {
+    const SharedSlot& slot = shared_[at];
+    if (slot.tag != tag || slot.value != value) continue;
+    // Integers and booleans have no text: type and value are the token.
+    if (type != Token::kSymbol || sameText(slot.token->text, text)) return slot.token;
   }
-  Token* token = newToken(type, std::u16string(text), value);
+  Token* token = nullptr;
+  try {
+    token = newToken(type, std::u16string(text), value);
+  } catch (const std::bad_alloc&) {
+    return nullptr;  // the copy of the text
+  }
   if (!token) return nullptr;
-  shared_[slot] = token;
+  shared_[at] = SharedSlot{token, tag, value};
   if (++sharedCount_ * 4 > shared_.size() * 3) growSharedTable();
   return token;
 }
 
+Token* Tokenizer::sharedInt(int32_t value) {
+  const uint32_t index = static_cast<uint32_t>(value) - static_cast<uint32_t>(kSmallIntFirst);
+  if (index >= kSmallInts) return sharedToken(Token::kInt, {}, value);
+  if (!smallInts_) {
+    smallInts_.reset(new (std::nothrow) Token* [kSmallInts] {});
+    if (!smallInts_) return nullptr;
+  }
+  Token*& token = smallInts_[index];
+  if (!token) token = newToken(Token::kInt, {}, value);
+  return token;
+}
+
 void Tokenizer::growSharedTable() {
-  std::vector<Token*> bigger;
+  std::vector<SharedSlot> bigger;
   try {
-    bigger.assign(shared_.size() * 2, nullptr);
+    bigger.assign(shared_.size() * 2, SharedSlot{nullptr, 0, 0});
   } catch (const std::bad_alloc&) {
     return;  // stays usable, only fuller
   }
   const size_t mask = bigger.size() - 1;
-  for (Token* t : shared_) {
-    if (!t) continue;
-    size_t slot = hashOf(t->type, t->text, t->value) & mask;
-    while (bigger[slot]) slot = (slot + 1) & mask;
-    bigger[slot] = t;
+  for (const SharedSlot& slot : shared_) {
+    if (!slot.token) continue;
+    size_t at = hashOf(slot.token->type, slot.token->text, slot.token->value) & mask;
+    while (bigger[at].token) at = (at + 1) & mask;
+    bigger[at] = slot;
   }
   shared_.swap(bigger);
 }
@@ -344,7 +589,7 @@ bool Tokenizer::parse(std::u16string_view text) {
   root_ = nullptr;
   error_.clear();
   unclosed_ = false;
-  const size_t nul = text.find(u'\0');
+  const size_t nul = findNul(text);
   if (nul != std::u16string_view::npos) text = text.substr(0, nul);
   ViewSource source(text);
   return read(source);
@@ -355,7 +600,7 @@ bool Tokenizer::readFile(Text text) {
   root_ = nullptr;
   error_.clear();
   unclosed_ = false;
-  const size_t nul = text.find(typename Text::value_type(0));
+  const size_t nul = findNul(text);
   if (nul != Text::npos) {
     if (text.find_first_not_of(typename Text::value_type(0), nul) != Text::npos) {
       error_ = u"NUL byte at offset " + decimalText(nul);
@@ -378,161 +623,271 @@ bool Tokenizer::parseFile(std::string_view bytes) { return readFile<BytesSource>
 
 bool Tokenizer::parseFile(std::u16string_view text) { return readFile<ViewSource>(text); }
 
-// The lexer (text -> tokens) feeding the builder (tokens -> tree) as it goes.
+
+// The lexer (text -> tokens) feeding the builder (tokens -> tree) as it
+// goes. Indices are into the source's window: i_ is the unit being read,
+// start_ the first unit the current token still needs (what the window
+// keeps when it moves on).
 template <class Source>
-bool Tokenizer::read(Source& text) {
-  Builder builder(*this);
-  stringLeftOpen_ = false;
-  Token* quoteSymbol = nullptr;
+class Lexer {
+ public:
+  Lexer(Tokenizer& owner, Source& source)
+      : owner_(owner), source_(source), builder_(owner), data_(source.data()), size_(source.size()) {}
 
-  // After a parser error the rest is only scanned: a lexer error further on
-  // still decides the result (no error text), as when lexing comes first.
-  auto atom = [&](auto make) {
-    if (!builder.failed()) builder.atom(make());
-  };
-  auto integer = [&](int32_t value) { atom([&] { return sharedToken(Token::kInt, {}, value); }); };
-  // Reads an identifier starting at i; false (logged) when it is too long.
-  auto readIdentifier = [&](size_t& i) {
-    const size_t start = i;
-    while (true) {
-      const int32_t c = text.at(i);
-      if (c < 0 || !isIdentifierChar(static_cast<char16_t>(c))) break;
-      if (i - start + 1 >= kIdentifierLimit) {
-        LogWrite(LOG_WARN, u"識別子が長すぎます(%.30s...)\n", std::u16string(text.slice(start, 30)));
-        return false;
-      }
-      ++i;
-    }
-    return true;
-  };
-  // An identifier as a token: integer, boolean or symbol.
-  auto pushIdentifier = [&](size_t& i) {
-    const size_t start = i;
-    if (!readIdentifier(i)) return false;
-    const std::u16string_view name = text.slice(start, i - start);
-    if (isIntegerText(name)) {
-      const Literal v = integerOf(name);
-      if (v.beyond32) warnBeyond32(name);
-      integer(static_cast<int32_t>(v.bits));
-    } else if (name == u"#t" || name == u"#f") {
-      atom([&] { return sharedToken(Token::kBool, {}, name == u"#t" ? 1 : 0); });
-    } else {
-      atom([&] { return sharedToken(Token::kSymbol, name, 0); });
-    }
-    return true;
-  };
+  Builder& builder() { return builder_; }
 
-  size_t i = 0;
-  for (int32_t c; (c = text.at(i)) >= 0;) {
-    text.release(i);
-    if (c == u'#') {
-      const int32_t d = text.at(i + 1);
-      if (d < 0) {
-        if (!pushIdentifier(i)) return false;  // a '#' at the very end stays a '#'
+  // Reads the whole text; false after a lexer error (logged at WARN). After
+  // a parser error the rest is only scanned: a lexer error further on still
+  // decides the result (no error text), as when lexing comes first.
+  bool run() {
+    for (;;) {
+      start_ = i_;
+      if (i_ >= size_) {
+        if (!more()) return true;
         continue;
       }
-      if (d == u'#') {
-        ++i;
-        continue;
+      const char16_t c = data_[i_];
+      switch (flagsOf(c) & kClassMask) {
+        case kBlank:
+          do {
+            ++i_;
+          } while (i_ < size_ && (flagsOf(data_[i_]) & kClassMask) == kBlank);
+          break;
+        case kIdentifier:
+          if (!pushIdentifier()) return false;
+          break;
+        case kOpen:
+          builder_.open();
+          ++i_;
+          break;
+        case kClose:
+          builder_.close();
+          ++i_;
+          break;
+        case kDot:
+          builder_.dot();
+          ++i_;
+          break;
+        case kStringMark:
+          if (!readString()) return false;
+          break;
+        case kDigit:
+          readNumber(c);
+          break;
+        case kHash:
+          if (!readHash()) return false;
+          break;
+        case kComment:
+          pass([](char16_t e) { return e != u'\r' && e != u'\n'; });
+          break;
+        case kQuoteMark:
+          if (!readQuoted()) return false;
+          break;
       }
-      if (d == u'\\') {
-        const int32_t e = text.at(i + 2);
-        if (e < 0) {
-          LogWrite(LOG_WARN, u"文字定数が途中で終わっています(#\\)\n");
-          return false;
-        }
-        integer(e);
-        i += 3;
-        continue;
-      }
-      if (d == u't' || d == u'f') {
-        if (!pushIdentifier(i)) return false;
-        continue;
-      }
-      if (d == u'u') {
-        if (text.at(i + 5) < 0) {
-          LogWrite(LOG_WARN, u"文字定数が途中で終わっています(#u)\n");
-          return false;
-        }
-        int32_t v = 0;
-        for (size_t k = i + 2; k < i + 6; ++k) {
-          const int32_t h = text.at(k);
-          if (!isHexDigit(static_cast<char16_t>(h))) break;
-          v = v * 16 + hexValue(static_cast<char16_t>(h));
-        }
-        integer(v);
-        i += 6;
-        continue;
-      }
-      ++i;  // '#' before anything else is dropped
-      continue;
-    }
-    if (c == u'(') {
-      builder.open();
-      ++i;
-    } else if (c == u')') {
-      builder.close();
-      ++i;
-    } else if (c == u'.') {
-      builder.dot();
-      ++i;
-    } else if (c == u';') {
-      for (int32_t e; (e = text.at(i)) >= 0 && e != u'\r' && e != u'\n';) ++i;
-    } else if (c == u'\'') {
-      ++i;
-      const int32_t e = text.at(i);
-      if (e >= 0 && isIdentifierStart(static_cast<char16_t>(e))) {
-        const size_t start = i;
-        if (!readIdentifier(i)) return false;
-        if (!builder.failed()) {
-          if (!quoteSymbol) quoteSymbol = sharedToken(Token::kSymbol, u"quote", 0);
-          const std::u16string_view name = text.slice(start, i - start);
-          builder.open();
-          builder.atom(quoteSymbol);
-          builder.atom(sharedToken(Token::kSymbol, name, 0));
-          builder.close();
-        }
-      }
-      // Any other quote mark is ignored.
-    } else if (c == u'"') {
-      const size_t start = ++i;
-      for (int32_t e; (e = text.at(i)) >= 0 && e != u'"';) ++i;
-      const size_t length = i - start;
-      if (length > stringLimit_) {
-        LogWrite(LOG_WARN, u"文字列が長すぎます(%.30s...)\n", std::u16string(text.slice(start, 30)));
-        return false;
-      }
-      if (text.at(i) >= 0) {
-        ++i;  // the closing quote
-      } else {
-        unclosed_ = true;
-        stringLeftOpen_ = true;
-      }
-      atom([&] { return newToken(Token::kString, std::u16string(text.slice(start, length)), 0); });
-    } else if (isDigit(static_cast<char16_t>(c))) {
-      const size_t start = i;
-      Literal v;
-      const int32_t x = text.at(i + 1);
-      const int32_t h = text.at(i + 2);
-      if (c == u'0' && (x == u'x' || x == u'X') && h >= 0 && isHexDigit(static_cast<char16_t>(h))) {
-        i += 2;
-        for (int32_t e; (e = text.at(i)) >= 0 && isHexDigit(static_cast<char16_t>(e)); ++i) {
-          v.push(16, static_cast<uint32_t>(hexValue(static_cast<char16_t>(e))));
-        }
-      } else {
-        for (int32_t e; (e = text.at(i)) >= 0 && isDigit(static_cast<char16_t>(e)); ++i) {
-          v.push(10, static_cast<uint32_t>(e - u'0'));
-        }
-      }
-      if (v.beyond32) warnBeyond32(text.slice(start, i - start));
-      integer(static_cast<int32_t>(v.bits));
-    } else if (isIdentifierStart(static_cast<char16_t>(c))) {
-      if (!pushIdentifier(i)) return false;
-    } else {
-      ++i;  // blanks, line ends and every other character
     }
   }
 
+ private:
+  // Decodes more text into the window; false at the end of the text.
+  bool more() {
+    size_t dropped = 0;
+    if (!source_.more(start_, &dropped)) return false;
+    start_ -= dropped;
+    i_ -= dropped;
+    data_ = source_.data();
+    size_ = source_.size();
+    return true;
+  }
+
+  // The unit `ahead` units after i_, or -1 past the end of the text.
+  int32_t peek(size_t ahead) {
+    while (i_ + ahead >= size_) {
+      if (!more()) return -1;
+    }
+    return data_[i_ + ahead];
+  }
+
+  // Moves i_ on while `take` accepts the unit at i_, keeping the window
+  // from start_.
+  template <class Take>
+  void scan(Take take) {
+    for (;;) {
+      while (i_ < size_ && take(data_[i_])) ++i_;
+      if (i_ < size_ || !more()) return;
+    }
+  }
+
+  // The same for units that are not kept (comments).
+  template <class Take>
+  void pass(Take take) {
+    for (;;) {
+      while (i_ < size_ && take(data_[i_])) ++i_;
+      start_ = i_;
+      if (i_ < size_ || !more()) return;
+    }
+  }
+
+  // The units from start_ to i_.
+  std::u16string_view token() const { return std::u16string_view(data_ + start_, i_ - start_); }
+
+  // Up to n units from start_ (fewer at the end of the text).
+  std::u16string_view fromStart(size_t n) {
+    while (size_ - start_ < n && more()) {
+    }
+    return std::u16string_view(data_ + start_, std::min(n, size_ - start_));
+  }
+
+  template <class Make>
+  void atom(Make make) {
+    if (!builder_.failed()) builder_.atom(make());
+  }
+
+  void integer(int32_t value) {
+    atom([&] { return owner_.sharedInt(value); });
+  }
+
+  // Reads an identifier from start_ up to i_; false (logged) when it is too
+  // long.
+  bool readIdentifier() {
+    scan([&](char16_t e) { return isIdentifierChar(e) && i_ - start_ < kIdentifierLimit; });
+    if (i_ - start_ < kIdentifierLimit) return true;
+    LogWrite(LOG_WARN, u"識別子が長すぎます(%.30s...)\n", std::u16string(fromStart(30)));
+    return false;
+  }
+
+  // An identifier as a token: integer, boolean or symbol.
+  bool pushIdentifier() {
+    if (!readIdentifier()) return false;
+    const std::u16string_view name = token();
+    const char16_t first = name[0];
+    if ((first == u'+' || first == u'-') && isIntegerText(name)) {
+      const Literal v = integerOf(name);
+      if (v.beyond32) warnBeyond32(name);
+      integer(static_cast<int32_t>(v.bits));
+    } else if (first == u'#' && (name == u"#t" || name == u"#f")) {
+      atom([&] { return owner_.sharedToken(Token::kBool, {}, name == u"#t" ? 1 : 0); });
+    } else {
+      atom([&] { return owner_.sharedToken(Token::kSymbol, name, 0); });
+    }
+    return true;
+  }
+
+  // '#' at i_.
+  bool readHash() {
+    const int32_t d = peek(1);
+    if (d < 0) return pushIdentifier();  // a '#' at the very end stays a '#'
+    if (d == u'#') {
+      ++i_;
+      return true;
+    }
+    if (d == u'\\') {
+      const int32_t e = peek(2);
+      if (e < 0) {
+        LogWrite(LOG_WARN, u"文字定数が途中で終わっています(#\\)\n");
+        return false;
+      }
+      integer(e);
+      i_ += 3;
+      return true;
+    }
+    if (d == u't' || d == u'f') return pushIdentifier();
+    if (d == u'u') {
+      if (peek(5) < 0) {
+        LogWrite(LOG_WARN, u"文字定数が途中で終わっています(#u)\n");
+        return false;
+      }
+      int32_t v = 0;
+      for (size_t k = 2; k < 6; ++k) {
+        const char16_t h = data_[i_ + k];
+        if (!isHexDigit(h)) break;
+        v = v * 16 + hexValue(h);
+      }
+      integer(v);
+      i_ += 6;
+      return true;
+    }
+    ++i_;  // '#' before anything else is dropped
+    return true;
+  }
+
+  // '\'' at i_: before an identifier, the list (quote symbol); before
+  // anything else ignored.
+  bool readQuoted() {
+    ++i_;
+    const int32_t e = peek(0);
+    if (e < 0 || !isIdentifierStart(static_cast<char16_t>(e))) return true;
+    start_ = i_;
+    if (!readIdentifier()) return false;
+    if (builder_.failed()) return true;
+    if (!quoteSymbol_) quoteSymbol_ = owner_.sharedToken(Token::kSymbol, u"quote", 0);
+    builder_.open();
+    builder_.atom(quoteSymbol_);
+    builder_.atom(owner_.sharedToken(Token::kSymbol, token(), 0));
+    builder_.close();
+    return true;
+  }
+
+  // '"' at i_: the units up to the next '"' (no escapes), or to the end of
+  // the text.
+  bool readString() {
+    start_ = ++i_;
+    const size_t limit = owner_.stringLimit_;
+    const size_t most = limit == SIZE_MAX ? limit : limit + 1;  // one past the limit fails
+    scan([&](char16_t e) { return e != u'"' && i_ - start_ < most; });
+    const size_t length = i_ - start_;
+    if (length > limit) {
+      LogWrite(LOG_WARN, u"文字列が長すぎます(%.30s...)\n", std::u16string(fromStart(30)));
+      return false;
+    }
+    const std::u16string_view text = token();
+    if (i_ < size_) {
+      ++i_;  // the closing quote
+    } else {
+      owner_.unclosed_ = true;
+      owner_.stringLeftOpen_ = true;
+    }
+    atom([&] { return owner_.newToken(Token::kString, std::u16string(text), 0); });
+    return true;
+  }
+
+  // A digit at i_: "0x" and hexadecimal digits, or decimal digits.
+  void readNumber(char16_t c) {
+    Literal v;
+    const int32_t x = c == u'0' ? peek(1) : -1;
+    if ((x == u'x' || x == u'X') && peek(2) >= 0 && isHexDigit(data_[i_ + 2])) {
+      i_ += 2;
+      scan([&](char16_t e) {
+        if (!isHexDigit(e)) return false;
+        v.push(16, static_cast<uint32_t>(hexValue(e)));
+        return true;
+      });
+    } else {
+      scan([&](char16_t e) {
+        if (!isDigit(e)) return false;
+        v.push(10, static_cast<uint32_t>(e - u'0'));
+        return true;
+      });
+    }
+    if (v.beyond32) warnBeyond32(token());
+    integer(static_cast<int32_t>(v.bits));
+  }
+
+  Tokenizer& owner_;
+  Source& source_;
+  Builder builder_;
+  const char16_t* data_;
+  size_t size_;
+  size_t i_ = 0;
+  size_t start_ = 0;
+  Token* quoteSymbol_ = nullptr;
+};
+
+template <class Source>
+bool Tokenizer::read(Source& source) {
+  stringLeftOpen_ = false;
+  Lexer<Source> lexer(*this, source);
+  if (!lexer.run()) return false;
+  Builder& builder = lexer.builder();
   if (builder.failed()) {
     if (builder.error()) error_ = builder.error();
     return false;

@@ -5,15 +5,20 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
+#include <memory>
+#include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "script/ap_value.h"
 #include "script/cell.h"
 
 namespace tokenizer {
+
+template <class Source>
+class Lexer;
 
 class Tokenizer {
  public:
@@ -78,6 +83,41 @@ class Tokenizer {
   Cell* reverseList(Cell* list);
 
  private:
+  // Cells in blocks that never move: no allocation per cell, and all are
+  // freed at once. Each block holds twice the cells of the one before, up to
+  // about 64 KiB.
+  template <class T>
+  class CellBlocks {
+   public:
+    CellBlocks() = default;
+    CellBlocks(const CellBlocks&) = delete;
+    CellBlocks& operator=(const CellBlocks&) = delete;
+    ~CellBlocks();
+    // Throws std::bad_alloc when memory runs out.
+    template <class... A>
+    T* make(A&&... args) {
+      if (used_ == capacity_) [[unlikely]] grow();
+      T* cell = ::new (static_cast<void*>(cells_ + used_)) T(std::forward<A>(args)...);
+      ++used_;
+      return cell;
+    }
+
+   private:
+    struct Block {
+      T* cells;
+      size_t capacity;
+    };
+    void grow();
+
+    std::vector<Block> blocks_;  // the last one is cells_
+    T* cells_ = nullptr;
+    size_t used_ = 0;
+    size_t capacity_ = 0;
+  };
+
+  template <class Source>
+  friend class Lexer;
+
   template <class Source>
   bool read(Source& source);
   template <class Source, class Text>
@@ -85,16 +125,28 @@ class Tokenizer {
   Token* newToken(int32_t type, std::u16string text, int32_t value);
   // The one token of this tokenizer for an integer, boolean or symbol.
   Token* sharedToken(int32_t type, std::u16string_view text, int32_t value);
+  Token* sharedInt(int32_t value);
   void growSharedTable();
 
   size_t stringLimit_;
-  // Cells live in blocks (no allocation of their own); a deque never moves
-  // what it holds.
-  std::deque<Cons> conses_;
-  std::deque<Token> tokens_;
-  // Open addressing over the shared tokens; a power of two in size.
-  std::vector<Token*> shared_;
+  CellBlocks<Cons> conses_;
+  CellBlocks<Token> tokens_;
+  // Open addressing over the shared tokens; a power of two in size. A slot
+  // keeps bits of the token's hash with its type, and its value, so that a
+  // probe reads the token itself only for a likely match.
+  struct SharedSlot {
+    Token* token;
+    uint32_t tag;
+    int32_t value;
+  };
+  std::vector<SharedSlot> shared_;
   size_t sharedCount_ = 0;
+  // The shared tokens of the integers kSmallIntFirst up to kSmallIntFirst +
+  // kSmallInts - 1 (most integers of a scenario), by value; these are not in
+  // shared_. Made at the first integer.
+  static constexpr int32_t kSmallIntFirst = -64;
+  static constexpr uint32_t kSmallInts = 4096;
+  std::unique_ptr<Token*[]> smallInts_;
   Cell* root_ = nullptr;
   std::u16string error_;
   bool unclosed_ = false;
