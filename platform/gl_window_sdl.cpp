@@ -5,9 +5,6 @@
 #include <SDL2/SDL.h>
 
 #include <csignal>
-#include <cstdlib>
-#include <cstring>
-#include <string>
 
 #include "platform/utf8.h"
 
@@ -51,20 +48,9 @@ SDL_Window* CreateGLWindow(std::u16string_view title, int width, int height, boo
   }
   forwardHangupAsTerminate();
   requestCoreContext();
-  // On X11, EGL starts the driver sooner than GLX, whose set-up makes a
-  // context of its own to probe extensions. Where EGL cannot make the
-  // window, GLX still can. The environment variable of the same hint wins.
-  const bool x11 = std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0;
-  const bool preferEgl = x11 && !std::getenv(SDL_HINT_VIDEO_X11_FORCE_EGL);
-  if (preferEgl) SDL_SetHint(SDL_HINT_VIDEO_X11_FORCE_EGL, "1");
   const Uint32 flags = SDL_WINDOW_OPENGL | (hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN);
-  const std::string utf8 = ToUtf8(title);
-  SDL_Window* window =
-      SDL_CreateWindow(utf8.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
-  if (!window && preferEgl) {
-    SDL_SetHint(SDL_HINT_VIDEO_X11_FORCE_EGL, "0");
-    window = SDL_CreateWindow(utf8.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
-  }
+  SDL_Window* window = SDL_CreateWindow(ToUtf8(title).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                        width, height, flags);
   if (!window) {
     if (error) *error = SDL_GetError();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
