@@ -379,15 +379,14 @@ void ShowMainWindow(bool show) {
     platform::ShowWindow(s.window, false);
     return;
   }
+  GUIChangedFlag = 1;
   // A window is never shown before it has a picture: a game that ends at
   // once shows none.
   if (s.renderedFrames == 0) {
     s.showPending = true;
-    GUIChangedFlag = 1;
-    return;
+  } else {
+    showWindowNow();
   }
-  GUIChangedFlag = 1;
-  showWindowNow();
 }
 
 void EnableCloseMenu(bool allow) { state().allowClose = allow; }

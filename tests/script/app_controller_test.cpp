@@ -279,14 +279,6 @@ TEST_F(AppControllerTest, ALoopWithoutWaitsStillSeesTheCloseButton) {
   }
 }
 
-// A quit signal during such a loop ends the run as a finished run ends.
-TEST_F(AppControllerTest, AQuitSignalEndsALoopWithoutWaits) {
-  scenario(9010, set(0, "(a3:label 0)" + addWord(1) + "(a3:goto 0)"));
-  pump_.onFrame = [this](int) { pump_.quit = true; };
-  EXPECT_TRUE(ctl_.run());
-  EXPECT_EQ(pump_.frames, 1);
-}
-
 // Outside waits the queue keeps input for the next wait but no more than
 // its bound (one WARN); the close button still gets through.
 TEST_F(AppControllerTest, EventsBetweenWaitsStayBounded) {
