@@ -93,8 +93,10 @@ int64_t FrameIntervalMicros(int32_t frameRate);
 class FramePacer {
  public:
   static constexpr int32_t kBackgroundWaitMs = 50;  // least wait before a background frame
-  // Longest single wait: SDL reports a quit signal only between waits.
-  static constexpr int32_t kMaxWaitMs = 250;
+  // Longest single wait while nothing is due. Quit signals and pushed events
+  // end a wait themselves; this only bounds how long anything else that
+  // changed without telling the loop goes unseen.
+  static constexpr int32_t kMaxWaitMs = 1000;
   static constexpr int32_t kStartFrames = 3;        // the first frames run at once
   static constexpr int32_t kBlockingSwaps = 3;      // swaps seen to block before the display paces
 

@@ -1,11 +1,10 @@
 // OpenGL windows and contexts over SDL2 (EGL on the offscreen driver, GLX or
-// EGL on X11 and Wayland), and the hang-up signal while a window exists.
+// EGL on X11 and Wayland); quit signals become quit events while one exists.
 #include "platform/gl_window.h"
 
 #include <SDL2/SDL.h>
 
-#include <csignal>
-
+#include "platform/quit_signals.h"
 #include "platform/utf8.h"
 
 namespace platform {
@@ -27,32 +26,22 @@ void requestCoreContext() {
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
 }
 
-// SDL turns SIGINT and SIGTERM into a quit request while video runs; a
-// hang-up (the terminal went away) ends the game the same way instead of
-// killing it. A hang-up the parent ignores (nohup) stays ignored.
-void forwardHangupAsTerminate() {
-  struct sigaction current {};
-  if (sigaction(SIGHUP, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) return;
-  struct sigaction action {};
-  action.sa_handler = [](int) { raise(SIGTERM); };
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGHUP, &action, nullptr);
-}
-
 }  // namespace
 
 SDL_Window* CreateGLWindow(std::u16string_view title, int width, int height, bool hidden, std::string* error) {
+  const bool quitSignals = BeginQuitSignals();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     if (error) *error = SDL_GetError();
+    if (quitSignals) EndQuitSignals();
     return nullptr;
   }
-  forwardHangupAsTerminate();
   requestCoreContext();
   const Uint32 flags = SDL_WINDOW_OPENGL | (hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN);
   SDL_Window* window = SDL_CreateWindow(ToUtf8(title).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                         width, height, flags);
   if (!window) {
     if (error) *error = SDL_GetError();
+    if (quitSignals) EndQuitSignals();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
   }
   return window;
@@ -61,6 +50,7 @@ SDL_Window* CreateGLWindow(std::u16string_view title, int width, int height, boo
 void DestroyGLWindow(SDL_Window* window) {
   if (!window) return;
   SDL_DestroyWindow(window);
+  EndQuitSignals();
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 

@@ -1,5 +1,6 @@
-// Runaway scripts on the real app_w: a loop that never waits still ends on
-// a termination or hang-up signal the way a finished run ends, and endless
+// Runaway scripts on the real app_w: a loop that never waits, like a page
+// asleep in its wait, ends on a termination or hang-up signal the
+// way a finished run ends, and endless
 // recursion ends with its ERROR and exit code 1 instead of eating memory.
 #include <string>
 
@@ -25,13 +26,16 @@ class AppWRunaway : public AppWRun {
   }
 };
 
-TEST_F(AppWRunaway, SignalsEndALoopThatNeverWaits) {
+TEST_F(AppWRunaway, SignalsEndALoopThatNeverWaitsAndAnIdleWait) {
   writeGame(mutex_);
-  dir_.write("scene/scene9010.scm", "(a3:define-set (0 0) (a3:label 0) (a3:goto 0))\n");
-  for (const char* signal : {"TERM", "HUP"}) {
-    const platform::ProcessResult result = runAndSignal(signal);
-    EXPECT_NE(result.output.find("rc=0"), std::string::npos) << signal << "\n" << result.output;
-    EXPECT_EQ(result.output.find("hung"), std::string::npos) << signal;
+  const char* const scripts[] = {"(a3:label 0) (a3:goto 0)", "(a3:call-user-func 4000 1 -1 0)"};
+  for (const char* script : scripts) {
+    dir_.write("scene/scene9010.scm", std::string("(a3:define-set (0 0) ") + script + ")\n");
+    for (const char* signal : {"TERM", "HUP"}) {
+      const platform::ProcessResult result = runAndSignal(signal);
+      EXPECT_NE(result.output.find("rc=0"), std::string::npos) << script << " " << signal << "\n" << result.output;
+      EXPECT_EQ(result.output.find("hung"), std::string::npos) << script << " " << signal;
+    }
   }
 }
 
