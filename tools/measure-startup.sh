@@ -7,22 +7,28 @@
 # and diffutils, and for the X11 runs Xvfb (package xvfb), xwininfo (x11-utils) and xwd (x11-apps).
 #
 # usage: tools/measure-startup.sh [APP_W] [--runs N] [--offscreen] [--peer "COMMAND"] [--peer-dir DIR]
-#                                 [--game DIR] [--idle SECONDS] [--no-warmup] [--keep]
+#                                 [--game DIR] [--idle SECONDS] [--poll] [--no-warmup] [--keep]
 #   APP_W       the engine to measure (default build/app_w); it runs as `APP_W -d game.scm` in the game
 #               folder (default examples/sample), as `make run` does
 #   --runs N    measured runs of each program (default 3)
 #   --offscreen SDL's offscreen driver (EGL, no X server) instead of Xvfb; only the log figures then
 #   --peer CMD  a second program to measure, run as `exec CMD` by bash in --peer-dir (default: here)
 #   --idle S    length of the idle window that starts 5 s after launch (default 10)
+#   --poll      the X figures by polling even where the DAMAGE watcher can be built
 #   --no-warmup skip the unmeasured first start of each program (which warms the page, font and shader
 #               caches so that every measured run finds them alike)
 #   --keep      keep the work folder (logs of every run) and say where it is
 #
 # Times are measured from a launch time taken with $EPOCHREALTIME just before the fork, so exec and
-# dynamic loading count. Two methods:
+# dynamic loading count. Three methods:
 # - log: app_w's `-d` lines "window shown: ... (wall clock W us)" and "first frame presented: ... (wall
 #   clock W us)" (W is CLOCK_REALTIME), minus the launch time;
-# - X poll (Xvfb only, for app_w and the peer alike): "window mapped" is the first poll of
+# - X damage (Xvfb only, for app_w and the peer alike; the default where `cc` and the Xdamage headers,
+#   package libxdamage-dev, are there to build tools/first-damage.c): a client of the X server, started
+#   before each launch, takes the time of the MapNotify of the program's top-level window and of the first
+#   Damage report of that window while mapped, which the server sends as the first frame's pixels reach
+#   it (a GL swap's PutImage as well as a 2-D blit). Event to timestamp is some microseconds;
+# - X poll (Xvfb only, where the watcher cannot be built, or with --poll): "window mapped" is the first poll of
 #   `xwininfo -root -children` that finds a viewable top-level window larger than 1x1; "first frame" is
 #   the first `xwd` capture of that window that is not blank. Xvfb runs with a white root and no window
 #   manager, so a window nothing has been drawn into reads all white: a capture is blank when all its
@@ -57,6 +63,7 @@ peer=""
 peer_dir=$PWD
 idle_s=10
 warmup=1
+poll=0
 keep=0
 mem_at_s=5
 start_timeout_s=20
@@ -72,6 +79,7 @@ while [ $# -gt 0 ]; do
     --peer-dir) peer_dir=${2:-}; shift 2 || die "--peer-dir needs a folder" ;;
     --game) game=${2:-}; shift 2 || die "--game needs a folder" ;;
     --idle) idle_s=${2:-}; shift 2 || die "--idle needs a number of seconds" ;;
+    --poll) poll=1; shift ;;
     --no-warmup) warmup=0; shift ;;
     --keep) keep=1; shift ;;
     -h|--help) sed -n '2,/^set -uo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
@@ -112,6 +120,7 @@ capture="$work/capture.xwd"
 xvfb_pid=""
 run_pid=""
 cleanup() {
+  if [ -n "${watch_pid:-}" ]; then kill "$watch_pid" 2>/dev/null; fi
   case $capture in /dev/shm/*) rm -f "$capture" ;; esac
   if [ -n "$run_pid" ] && kill -0 "$run_pid" 2>/dev/null; then kill -KILL "$run_pid" 2>/dev/null; fi
   if [ -n "$xvfb_pid" ]; then kill -TERM "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
@@ -152,6 +161,39 @@ else
   export DISPLAY
   unset WAYLAND_DISPLAY
 fi
+
+# ---- the X damage watcher ---------------------------------------------------------------------
+x_method=none
+if [ "$offscreen" = 0 ]; then
+  x_method=poll
+  if [ "$poll" = 0 ] && command -v cc >/dev/null 2>&1 &&
+     cc -O2 -o "$work/first-damage" "$root/tools/first-damage.c" -lXdamage -lXfixes -lX11 2>"$work/cc.log"; then
+    x_method=damage
+  elif [ "$poll" = 0 ]; then
+    echo "measure-startup: tools/first-damage.c did not build (apt-get install libxdamage-dev): polling instead" >&2
+  fi
+fi
+watch_pid=""
+x_begin() { # starts the watcher before a launch and waits until it listens
+  [ "$x_method" = damage ] || return 0
+  : >"$work/watch.out"
+  "$work/first-damage" $(( start_timeout_s * 1000 )) >"$work/watch.out" 2>>"$work/watch.err" &
+  watch_pid=$!
+  while alive "$watch_pid" && ! grep -q ready "$work/watch.out"; do sleep 0.005; done
+}
+x_end() { # process, launch time (us): sets x_mapped_us and x_frame_us (empty when not seen)
+  x_mapped_us=""; x_frame_us=""; x_map_poll_us=""; x_frame_poll_us=""
+  if [ "$x_method" = poll ]; then x_poll "$1" "$2" || true; return; fi
+  [ "$x_method" = damage ] || return 0
+  while alive "$watch_pid" && alive "$1"; do sleep 0.01; done
+  if alive "$watch_pid"; then kill "$watch_pid" 2>/dev/null; fi
+  wait "$watch_pid" 2>/dev/null
+  local m d
+  read -r _ m _ d < <(grep '^mapped' "$work/watch.out")
+  [ -n "${m:-}" ] && x_mapped_us=$(( m - $2 ))
+  [ -n "${d:-}" ] && x_frame_us=$(( d - $2 ))
+  return 0
+}
 
 # ---- the X poll --------------------------------------------------------------------------------
 found_win=""
@@ -337,13 +379,13 @@ log_line_us() { # log, text before ": N us after start" -> microseconds after th
 
 warm_up() { # $1 app|peer
   local log="$work/warmup-$1.log" t
+  x_begin
   launch "$1" "$log"
   t=$(( run_t0 + 5000000 ))
   if [ "$1" = app ]; then
     while alive "$run_pid" && [ "${EPOCHREALTIME//[.,]/}" -lt "$t" ] && ! grep -q 'first frame presented' "$log"; do sleep 0.05; done
-  elif [ "$offscreen" = 0 ]; then
-    x_poll "$run_pid" "$run_t0" || true
   fi
+  x_end "$run_pid" "$run_t0"
   sleep 1
   finish
 }
@@ -352,11 +394,10 @@ measure() { # $1 app|peer, $2 run number
   local kind=$1 i=$2 name log shown="" frame="" mem idle a b ta tb line rss hwm own drv anon cpu wake top
   name=app_w; [ "$kind" = peer ] && name=$peer_name
   log="$work/$kind-$i.log"
+  x_begin
   launch "$kind" "$log"
   local t0=$run_t0
-  if [ "$offscreen" = 0 ]; then
-    x_poll "$run_pid" "$t0" || true
-  fi
+  x_end "$run_pid" "$t0"
   if [ "$kind" = app ]; then
     while alive "$run_pid" && [ $(( ${EPOCHREALTIME//[.,]/} - t0 )) -lt $(( start_timeout_s * 1000000 )) ] &&
           ! grep -q 'first frame presented' "$log"; do sleep 0.01; done
@@ -389,10 +430,14 @@ measure() { # $1 app|peer, $2 run number
     [ -z "$frame" ] && echo "run $i $name: no 'first frame presented' line (is this app_w with -d logging?)" >&2
   fi
   if [ "$offscreen" = 0 ]; then
-    line+=" X poll: mapped ${x_mapped_us:+$(ms "$x_mapped_us")} ms, first frame ${x_frame_us:+$(ms "$x_frame_us")} ms"
-    line+=" (polls every ${x_map_poll_us:+$(ms "$x_map_poll_us")} / ${x_frame_poll_us:+$(ms "$x_frame_poll_us")} ms);"
-    [ -n "$x_mapped_us" ] && add "$kind" xmapped "$x_mapped_us" && add "$kind" xmappoll "$x_map_poll_us"
-    [ -n "$x_frame_us" ] && add "$kind" xframe "$x_frame_us" && add "$kind" xframepoll "$x_frame_poll_us"
+    line+=" X $x_method: mapped ${x_mapped_us:+$(ms "$x_mapped_us")} ms, first frame ${x_frame_us:+$(ms "$x_frame_us")} ms"
+    [ "$x_method" = poll ] &&
+      line+=" (polls every ${x_map_poll_us:+$(ms "$x_map_poll_us")} / ${x_frame_poll_us:+$(ms "$x_frame_poll_us")} ms)"
+    line+=";"
+    [ -n "$x_mapped_us" ] && add "$kind" xmapped "$x_mapped_us"
+    [ -n "$x_frame_us" ] && add "$kind" xframe "$x_frame_us"
+    [ -n "$x_map_poll_us" ] && add "$kind" xmappoll "$x_map_poll_us"
+    [ -n "$x_frame_poll_us" ] && add "$kind" xframepoll "$x_frame_poll_us"
   fi
   line+=" RSS $(mib "$rss") MiB, HWM $(mib "$hwm") MiB, own $(mib "$own") MiB (heap+anon $(mib "$anon")), driver $(mib "$drv") MiB;"
   line+=" idle ${cpu} % CPU, ${wake} wake-ups/s ($top); exit $exit_code after $exit_ms ms"
@@ -471,10 +516,12 @@ echo "$header"
 row "window shown (log), ms" shown 1000 "%.1f"
 row "first frame presented (log), ms" frame 1000 "%.1f"
 if [ "$offscreen" = 0 ]; then
-  row "window mapped (X poll), ms" xmapped 1000 "%.1f"
-  row "first frame presented (X poll), ms" xframe 1000 "%.1f"
-  row "  mean poll interval, window (X poll), ms" xmappoll 1000 "%.1f"
-  row "  mean poll interval, frame (X poll), ms" xframepoll 1000 "%.1f"
+  row "window mapped (X $x_method), ms" xmapped 1000 "%.1f"
+  row "first frame presented (X $x_method), ms" xframe 1000 "%.1f"
+  if [ "$x_method" = poll ]; then
+    row "  mean poll interval, window (X poll), ms" xmappoll 1000 "%.1f"
+    row "  mean poll interval, frame (X poll), ms" xframepoll 1000 "%.1f"
+  fi
 fi
 row "resident memory at ${mem_at_s} s (VmRSS), MiB" rss 1024 "%.1f"
 row "peak resident memory (VmHWM), MiB" hwm 1024 "%.1f"
@@ -500,7 +547,7 @@ if [ -n "$peer" ] && [ "$offscreen" = 0 ]; then
   a=$(median "${vals[app xframe]:-}"); p=$(median "${vals[peer xframe]:-}")
   if [ -n "$a" ] && [ -n "$p" ]; then
     r=$(awk -v a="$a" -v p="$p" 'BEGIN { printf "%.2f", a / p }')
-    verdict "first frame (X poll medians) app_w / $peer_name = $r" "$r" "v <= 0.9" "<= 0.9"
+    verdict "first frame (X $x_method medians) app_w / $peer_name = $r" "$r" "v <= 0.9" "<= 0.9"
   else
     echo "goal: first frame against $peer_name: no figure"
   fi
