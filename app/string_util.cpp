@@ -14,6 +14,8 @@ std::u16string BytesToWString(const std::vector<uint8_t>& bytes) {
 
 std::string WStringToMultiByte(std::u16string_view text) { return platform::EncodeCP932(text); }
 
+std::u16string intToWString(int32_t n) { return Format(u"%d", n); }
+
 std::u16string ToSlashPath(std::u16string_view path) {
   std::u16string out(path);
   for (char16_t& c : out) {

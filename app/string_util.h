@@ -19,6 +19,9 @@ std::u16string BytesToWString(const std::vector<uint8_t>& bytes);
 // UTF-16 to code-page text; a character the code page lacks becomes a blank.
 std::string WStringToMultiByte(std::u16string_view text);
 
+// Decimal text of n ("%d").
+std::u16string intToWString(int32_t n);
+
 // A copy with every backslash replaced by "/".
 std::u16string ToSlashPath(std::u16string_view path);
 

@@ -10,6 +10,7 @@
 #include "app/input_target.h"
 #include "app/screen_flags.h"
 #include "scene/app_event_table.h"
+#include "scene/gui_text_line.h"
 #include "scene/xg_base.h"
 
 namespace {
@@ -30,14 +31,16 @@ MyGUIRoot::MyGUIRoot(SceneImpl* scene, int32_t width, int32_t height)
   setBounds(0, 0, width, height);
   for (int32_t slot = 0; slot < kSlotCount; ++slot) {
     auto* standIn = new Panel;
-    if (slot >= kSlotInfoLine0 && slot <= kSlotInfoLine4) {
-      standIn->setPosition(kInfoLineX, kInfoLineTop + kInfoLineStep * (slot - kSlotInfoLine0));
-    } else {
-      standIn->setSize(width, height);
-    }
+    standIn->setSize(width, height);
     if (slot == kSlotMsg || slot == kSlotSelect0 || slot == kSlotSelect1) standIn->setVisible(false);
     addChild(standIn);
     fixed_[static_cast<size_t>(slot)] = standIn;
+  }
+  // The information lines are the root's own: plain text lines at size 24.
+  for (int32_t k = 0; k < kInfoLineCount; ++k) {
+    auto* line = new GUITextLine;
+    installFixedChild(static_cast<Slot>(kSlotInfoLine0 + k), line);
+    line->setPosition(kInfoLineX, kInfoLineTop + kInfoLineStep * k);
   }
   timer_.duration = 1000;
   timer_.looping = true;

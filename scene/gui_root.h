@@ -38,9 +38,10 @@ class MyGUIRoot : public GUIComposite {
   };
   static constexpr int32_t kInfoLineCount = 5;
 
-  // A root of the screen size whose slots hold empty stand-in panels at
-  // their places (the message and choice layers hidden), and whose keep-alive
-  // timer (1 s, looping) runs.
+  // A root of the screen size whose slots hold empty stand-in panels of the
+  // screen's size (the message and choice layers hidden) and, in the five
+  // information-line slots, empty text lines at x 5, y 40 + 26 k; its
+  // keep-alive timer (1 s, looping) runs.
   MyGUIRoot(SceneImpl* scene, int32_t width, int32_t height);
   ~MyGUIRoot() override;
 

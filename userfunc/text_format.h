@@ -1,14 +1,12 @@
-// Number-to-text helpers of the built-ins: "%d" text and formatting into the
-// fixed rooms (32 and 64 characters with the terminator) that texts handed
-// back to scripts are cut to. Pure functions.
+// Formatting helpers of the built-ins: formatting into the fixed rooms (32
+// and 64 characters with the terminator) that texts handed back to scripts
+// are cut to. Pure functions.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "app/string_util.h"
-
-std::u16string intToWString(int32_t n);
 
 // Formats like Format and cuts the result to 31 (formatW32) or 63
 // (formatW64) characters.
