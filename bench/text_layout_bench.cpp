@@ -7,28 +7,34 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "app/config_windows.h"
+#include "app/game_environment.h"
 #include "app/log.h"
+#include "platform/utf8.h"
 #include "scene/markup_layout.h"
 
 namespace {
 
-// examples/sample/game.scm, :message-window entry 0 (the fields the layout reads).
+// The sample game's story window, read from its configuration file.
 Config::MessageWindowConfig sampleWindow0() {
-  Config::MessageWindowConfig config;
-  config.taFont = 0;
-  config.taFontSize = 24;
-  config.taCharsPerLine = 56;
-  config.taFontEdgeColor = {20, 20, 40, 255};
-  config.taRubyFont = 0;
-  config.taRubyFontSize = 10;
-  config.taRubyTextColor = {255, 240, 200, 255};
-  config.taRubyEdgeColor = {0, 0, 0, 220};
-  return config;
+  const std::filesystem::path folder = std::filesystem::path(ZEP_SOURCE_DIR) / "examples" / "sample";
+  const std::filesystem::path old = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  GameEnvironment env(platform::FromUtf8(folder.string()), {u"."}, {});
+  const bool loaded = env.init(u"game.scm");
+  std::filesystem::current_path(old);
+  if (!loaded || !env.messageWindowTable().count(0)) {
+    std::fprintf(stderr, "text_layout_bench: cannot read the sample's message window 0\n");
+    std::exit(1);
+  }
+  return env.messageWindowTable().at(0);
 }
 
 std::u16string makeText(int lines) {

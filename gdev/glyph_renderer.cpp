@@ -29,28 +29,20 @@ bool HasPixels(const RGBAImage* image) {
 // otherwise, from column m, rows m to the bottom.
 void ColourCells(RGBAImage& image, std::span<const GlyphItem> items, int32_t margin) {
   if (!HasPixels(&image)) return;
-  const int64_t half = (static_cast<int64_t>(image.height) - 2 * static_cast<int64_t>(margin)) / 2;
-  if (half <= 0) return;
   const int32_t top = std::max(margin, 0);
-  int64_t x = margin;
-  for (const GlyphItem& item : items) {
-    const int64_t width = item.character < 128 ? half : 2 * half;
-    const int64_t left = std::max<int64_t>(x, 0);
-    const int64_t right = std::min<int64_t>(x + width, image.width);
-    const uint8_t blue = item.color & 0xFF;
-    const uint8_t green = (item.color >> 8) & 0xFF;
-    const uint8_t red = (item.color >> 16) & 0xFF;
-    for (int32_t y = top; y < image.height && left < right; ++y) {
-      uint8_t* p = image.pixel(static_cast<int32_t>(left), y);
-      for (int64_t i = left; i < right; ++i, p += 4) {
-        p[0] = blue;
-        p[1] = green;
-        p[2] = red;
-      }
-    }
-    x += width;
-    if (x >= image.width) break;
-  }
+  ForEachTextCell(
+      image, margin, items.size(), [&](size_t i) { return items[i].character; },
+      [&](size_t i, int32_t left, int32_t right) {
+        const uint32_t color = items[i].color;
+        for (int32_t y = top; y < image.height; ++y) {
+          uint8_t* p = image.pixel(left, y);
+          for (int32_t x = left; x < right; ++x, p += 4) {
+            p[0] = color & 0xFF;
+            p[1] = (color >> 8) & 0xFF;
+            p[2] = (color >> 16) & 0xFF;
+          }
+        }
+      });
 }
 
 }  // namespace

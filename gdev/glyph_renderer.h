@@ -121,6 +121,25 @@ void RenderTextImage(FontRendererTable& table, RGBAImageRef& out, const TextRend
 void RenderTextImage(RGBAImageRef& out, const TextRenderParams& params, std::u16string_view text,
                      int32_t extra);
 
+// Walks the cells of `count` characters in an image rendered with `margin`:
+// half of (height - 2 x margin) pixels per half-width cell, from the margin
+// on. charAt(i) gives the i-th character; cell(i, left, right) gets the
+// columns of its cell clipped to the image, for every cell that starts
+// inside it.
+template <class CharAt, class Cell>
+void ForEachTextCell(const RGBAImage& image, int32_t margin, size_t count, CharAt charAt, Cell cell) {
+  const int64_t half = (static_cast<int64_t>(image.height) - 2 * static_cast<int64_t>(margin)) / 2;
+  if (half <= 0 || image.width <= 0) return;
+  int64_t x = margin;
+  for (size_t i = 0; i < count && x < image.width; ++i) {
+    const int64_t width = CellsOf(static_cast<char16_t>(charAt(i))) * half;
+    const int64_t left = x < 0 ? 0 : x;
+    const int64_t right = x + width < image.width ? x + width : image.width;
+    if (left < right) cell(i, static_cast<int32_t>(left), static_cast<int32_t>(right));
+    x += width;
+  }
+}
+
 // Sum of the half-width cells of the items' characters.
 int32_t CountTextCells(std::span<const GlyphItem> items);
 

@@ -32,26 +32,24 @@ void GUITextLine::setGlyphs(std::vector<Glyph> glyphs, bool colourise, bool with
 
   RGBAImageRef image;
   RenderTextImage(image, params_, text, 0);
-  if (image && colourise) {
+  if (image && colourise && image->width > 0 && image->height > 0) {
     RGBAImage* pixels = image.getWA();
-    const int32_t half = (image->height - 2 * params_.margin) / 2;
-    int32_t x = params_.margin;
-    for (const Glyph& g : glyphs_) {
-      const int32_t w = CellsOf(static_cast<char16_t>(g.first)) * half;
-      if (half <= 0 || x + w > image->width) break;
-      // Codes 32..52 name the table's entries; 0 (and anything else) the last.
-      const uint32_t code = g.second;
-      const uint32_t color = code >= 32 && code - 32 < kColorCount ? colors_[code - 32] : colors_[kColorCount - 1];
-      for (int32_t y = 0; y < image->height; ++y) {
-        uint8_t* p = pixels->pixel(x, y);
-        for (int32_t i = 0; i < w; ++i, p += 4) {
-          p[0] = color & 0xFF;
-          p[1] = (color >> 8) & 0xFF;
-          p[2] = (color >> 16) & 0xFF;
-        }
-      }
-      x += w;
-    }
+    ForEachTextCell(
+        *pixels, params_.margin, glyphs_.size(), [&](size_t i) { return glyphs_[i].first; },
+        [&](size_t i, int32_t left, int32_t right) {
+          // Codes 32..52 name the table's entries; 0 (and anything else) the last.
+          const uint32_t code = glyphs_[i].second;
+          const uint32_t color =
+              code >= 32 && code - 32 < kColorCount ? colors_[code - 32] : colors_[kColorCount - 1];
+          for (int32_t y = 0; y < pixels->height; ++y) {
+            uint8_t* p = pixels->pixel(left, y);
+            for (int32_t x = left; x < right; ++x, p += 4) {
+              p[0] = color & 0xFF;
+              p[1] = (color >> 8) & 0xFF;
+              p[2] = (color >> 16) & 0xFF;
+            }
+          }
+        });
   }
   if (image && image->width > 0 && image->height > 0) {
     GetTextureManager().createFromImage(text_, image, 1, 3);

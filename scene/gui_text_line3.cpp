@@ -34,26 +34,23 @@ RGBAImageRef MakeOutline(const RGBAImageRef& text, std::span<const GlyphItem> gl
 
   RGBAImage* image = edge.getWA();
   if (!image || image->pixels.empty()) return edge;
-  const int64_t half = (static_cast<int64_t>(image->height) - 2 * int64_t{margin}) / 2;
-  int64_t x = margin;
-  for (const GlyphItem& g : glyphs) {
-    const int64_t left = std::max<int64_t>(x, 0);
-    const int64_t right = std::min<int64_t>(x + CellsOf(g.character) * half, image->width);
-    x += CellsOf(g.character) * half;
-    for (int32_t y = 0; y < image->height && left < right; ++y) {
-      uint8_t* p = image->pixel(static_cast<int32_t>(left), y);
-      for (int64_t i = left; i < right; ++i, p += 4) {
-        if (!HasOutline(g)) {
-          p[3] = 0;
-          continue;
+  ForEachTextCell(
+      *image, margin, glyphs.size(), [&](size_t i) { return glyphs[i].character; },
+      [&](size_t i, int32_t left, int32_t right) {
+        const GlyphItem& g = glyphs[i];
+        for (int32_t y = 0; y < image->height; ++y) {
+          uint8_t* p = image->pixel(left, y);
+          for (int32_t x = left; x < right; ++x, p += 4) {
+            if (!HasOutline(g)) {
+              p[3] = 0;
+              continue;
+            }
+            p[0] = g.edgeColor & 0xFF;
+            p[1] = (g.edgeColor >> 8) & 0xFF;
+            p[2] = (g.edgeColor >> 16) & 0xFF;
+          }
         }
-        p[0] = g.edgeColor & 0xFF;
-        p[1] = (g.edgeColor >> 8) & 0xFF;
-        p[2] = (g.edgeColor >> 16) & 0xFF;
-      }
-    }
-    if (x >= image->width) break;
-  }
+      });
   return edge;
 }
 

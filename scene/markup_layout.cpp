@@ -275,7 +275,11 @@ size_t MarkupLayoutState::outline(std::u16string_view text, size_t pos) {
 
 // "$f" and "0".."7" or "-" at pos + 2; any other character is skipped.
 size_t MarkupLayoutState::fontNumber(std::u16string_view text, size_t pos) {
-  if (pos + 2 >= text.size()) return text.size();
+  if (pos + 2 >= text.size()) {
+    // "$f" has no warning of its own: the font commands' one, with code 0.
+    markupWarning(u"未知のフォント制御コードです($%c)\n", u'\0');
+    return text.size();
+  }
   const char16_t x = text[pos + 2];
   if ((x >= u'0' && x <= u'7') || x == u'-') {
     if (mode_ == kNormal) closeSegment();

@@ -88,10 +88,7 @@ XGChip::XGChip() : timer_(this, &XGChip::onAnimationStep) {
   textParams_.color = 0xFFFFFF;
 }
 
-XGChip::~XGChip() {
-  timer_.stop();
-  if (GetMouseCapture() == this) SetMouseCapture(nullptr);
-}
+XGChip::~XGChip() { timer_.stop(); }
 
 void XGChip::reset() {
   label_.reset();
@@ -356,10 +353,15 @@ void XGChip::renderText() {
     w = t->width();
     h = t->height();
   }
-  setSize(textSize_ * w / th, textSize_ * h / th);
+  // In 64 bits: sizes come from the configuration.
+  auto scaled = [&](int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v * textSize_ / th, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+  };
+  setSize(scaled(w), scaled(h));
   // The text keeps its proportions inside the chip's box.
-  textDrawWidth_ = t ? textSize_ * t->width() / th : 0;
-  textDrawHeight_ = t ? textSize_ * t->height() / th : 0;
+  textDrawWidth_ = t ? scaled(t->width()) : 0;
+  textDrawHeight_ = t ? scaled(t->height()) : 0;
   show(0);
 }
 
@@ -437,6 +439,9 @@ bool XGChip::hitTestPrecise(int32_t x, int32_t y) {
   int32_t id = -1;
   if (!map_->hitTest(x, y, &id)) return false;
   areaHit_ = id;
+  // Moving from one area into another keeps the chip hovered: the new area
+  // is the one its events report.
+  if (hovered_) areaHovered_ = id;
   return true;
 }
 

@@ -146,6 +146,7 @@ TEST(MarkupLayout, SequenceCutByTheEndOfTheText) {
       {u"あ&R", u"未定義のその他制御コードです(R\0)\n"s},
       {u"あ$a", u"フチ指定の数値は0,1,2です($a\0)\n"s},
       {u"あ$s", u"フォントサイズ指定が不正です\n"},
+      {u"あ$f", u"未知のフォント制御コードです($\0)\n"s},
   };
   for (const Case& c : cases) {
     // A heap block of exactly the text: reading past it is an overflow.

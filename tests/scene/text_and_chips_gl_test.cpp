@@ -16,6 +16,7 @@
 #include "gdev/texture_manager.h"
 #include "platform/gl_window.h"
 #include "platform/utf8.h"
+#include "scene/gui_text_line.h"
 #include "scene/gui_text_line3.h"
 #include "scene/scene_setup.h"
 #include "scene/xg_chip.h"
@@ -134,6 +135,32 @@ TEST_F(TextDrawingTest, LinesRevealStepsWithOutlinesAndRuby) {
   }
 }
 
+TEST_F(TextDrawingTest, PlainLinesColourTheirCellsAndRevealTheirLeftPart) {
+  GUITextLine plain;
+  plain.colorTable()[0] = 0xFFFF0000u;
+  plain.setGlyphs({{u'あ', 32}, {u'あ', 99}}, true, false);  // table entry 0; out of range: the last
+  ASSERT_EQ(plain.height(), 24);
+  ASSERT_EQ(plain.width(), 48);
+  RGBAImageRef both = capture(&plain, 64, 32);
+  int red = 0, white = 0, wrong = 0;
+  for (int32_t y = 0; y < 24; ++y) {
+    for (int32_t x = 0; x < 48; ++x) {
+      const Rgba p = at(both, x, y);
+      if (p.a < 200) continue;
+      const bool isRed = p.r > 200 && p.g < 60 && p.b < 60, isWhite = p.r > 200 && p.g > 200 && p.b > 200;
+      (x < 24 ? red : white) += x < 24 ? isRed : isWhite;
+      wrong += x < 24 ? !isRed : !isWhite;
+    }
+  }
+  EXPECT_GT(red, 10);
+  EXPECT_GT(white, 10);
+  EXPECT_EQ(wrong, 0);
+  plain.setRevealPosition(plain.textTexture()->width() / 2);
+  RGBAImageRef half = capture(&plain, 64, 32);
+  EXPECT_GT(lit(half, 0, 0, 24, 24), 0);
+  EXPECT_EQ(lit(half, 25, 0, 64, 32), 0);
+}
+
 TEST_F(TextDrawingTest, SamplePartsDrawAtTheirPlaces) {
   struct Placed {
     int32_t part, x, y;
@@ -153,9 +180,9 @@ TEST_F(TextDrawingTest, SamplePartsDrawAtTheirPlaces) {
   XGChip* button = nullptr;
   for (const Placed& p : placed) {
     auto* chip = new XGChip;
+    screen.addChild(chip);
     chip->config(true, p.x, p.y, 255, env_.findPartsConfig(p.part).get());
     ASSERT_TRUE(chip->isDrawable()) << p.part;
-    screen.addChild(chip);
     if (p.part == 30) button = chip;
   }
   auto* map = new XGChip;

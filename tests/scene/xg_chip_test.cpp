@@ -91,6 +91,8 @@ TEST_F(ChipTest, ButtonShowsItsFourLooksAndPostsOnePressWhenReleasedOutside) {
   mouse(120, 110, MouseEvent::kMove);
   EXPECT_EQ(state(), 1);
   button->setEventNumber(XGChip::kPress, 7);
+  button->setEventNumber(XGChip::kRelease, 8);
+  button->setEventNumber(XGChip::kClick, 9);
   mouse(120, 110, MouseEvent::kPress);
   EXPECT_EQ(state(), 2);
   mouse(400, 400, MouseEvent::kMove);  // dragged off: the pointer left

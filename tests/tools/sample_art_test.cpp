@@ -39,6 +39,12 @@ TEST(SampleArt, GeneratorRemakesTheCommittedPictures) {
         << relative << " differs: run build/tools/make_sample_art examples/sample";
   }
   EXPECT_GT(written, 0);
+  // And every committed picture comes from the generator.
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(sample)) {
+    if (!entry.is_regular_file() || entry.path().extension() != ".png") continue;
+    const std::filesystem::path relative = entry.path().lexically_relative(sample);
+    EXPECT_TRUE(std::filesystem::is_regular_file(out.path() / relative)) << relative << " is not generated";
+  }
 }
 
 }  // namespace
