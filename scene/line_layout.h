@@ -1,7 +1,8 @@
 // What the markup layout hands to the text lines: runs of glyphs in one font
 // and size with optional ruby (TextSegment), the segments of one visual line
-// (LineLayout), and the measure of a line's height with its ruby. Plain
-// values, copied freely. Any thread.
+// (LineLayout), lines as a text area placed them (LaidOutLine, LaidOutText),
+// and the measure of a line's height with its ruby. Plain values, copied
+// freely. Any thread.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,22 @@ struct LineLayout {
   int32_t baseSize = 0;
   int32_t rubySize = 0;
   std::vector<TextSegment> segments;
+};
+
+// A line as placed in a text area: its top (the gap above its tallest text
+// included), its full height and the line itself.
+struct LaidOutLine {
+  int32_t top = 0;
+  int32_t height = 0;
+  LineLayout line;
+};
+
+// One text as the message window laid it out: its font and ruby sizes and
+// its lines, top to bottom.
+struct LaidOutText {
+  int32_t fontSize = 0;
+  int32_t rubyFontSize = 0;
+  std::vector<LaidOutLine> lines;
 };
 
 // Height of one line with ruby pitch p: each segment is as tall as its base

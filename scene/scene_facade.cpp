@@ -1,5 +1,7 @@
 #include "scene/scene_facade.h"
 
+#include "scene/line_layout.h"
+
 namespace {
 
 SceneFacade* g_facade = nullptr;
@@ -29,6 +31,32 @@ bool sceneMsg_setKeyWaitIcon(int32_t n) {
 
 bool sceneMsg_setPosition(int32_t n, int32_t x, int32_t y) {
   if (g_facade) g_facade->msgSetPosition(n, x, y);
+  return true;
+}
+
+bool sceneMsg_showText(std::u16string_view text, int32_t mode) {
+  if (g_facade) g_facade->msgShowText(text, mode);
+  return true;
+}
+
+bool sceneMsg_clearText() {
+  if (g_facade) g_facade->msgClearText();
+  return true;
+}
+
+bool sceneMsg_getTextLines(std::vector<LaidOutText>* out) {
+  out->clear();
+  if (g_facade) g_facade->msgGetTextLines(out);
+  return true;
+}
+
+bool sceneMsg_setVisible(bool on) {
+  if (g_facade) g_facade->msgSetVisible(on);
+  return true;
+}
+
+bool sceneMsg_moveTo(int32_t n, int32_t x, int32_t y, int32_t kind, int32_t duration, int32_t easing) {
+  if (g_facade) g_facade->msgMoveTo(n, x, y, kind, duration, easing);
   return true;
 }
 

@@ -6,6 +6,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
+#include <vector>
+
+struct LaidOutText;
 
 namespace Config {
 struct MenuConfigEntry;
@@ -21,6 +25,21 @@ class SceneFacade {
   virtual void msgFinishText() = 0;
   virtual void msgSetKeyWaitIcon(int32_t kind) = 0;
   virtual void msgSetPosition(int32_t preset, int32_t x, int32_t y) = 0;
+  virtual void msgShowText(std::u16string_view text, int32_t mode) {
+    (void)text;
+    (void)mode;
+  }
+  virtual void msgClearText() {}
+  virtual void msgGetTextLines(std::vector<LaidOutText>* out) { (void)out; }
+  virtual void msgSetVisible(bool on) { (void)on; }
+  virtual void msgMoveTo(int32_t preset, int32_t x, int32_t y, int32_t kind, int32_t duration, int32_t easing) {
+    (void)preset;
+    (void)x;
+    (void)y;
+    (void)kind;
+    (void)duration;
+    (void)easing;
+  }
   // Foreground cells.
   virtual void fgFinishCellEffect(int32_t cell) = 0;
   // The enable mask of application events.
@@ -59,6 +78,18 @@ bool sceneMsg_finishText();
 bool sceneMsg_setKeyWaitIcon(int32_t n);
 // Places the window at preset n, or at (x, y) when n < 0, ending a move.
 bool sceneMsg_setPosition(int32_t n, int32_t x, int32_t y);
+// Lays out a message text with its markup and starts revealing it; mode is
+// the display speed (below 1: all at once).
+bool sceneMsg_showText(std::u16string_view text, int32_t mode);
+// Clears the message text (and the texts kept since the last clear).
+bool sceneMsg_clearText();
+// *out := the texts shown since the last clear, as laid out.
+bool sceneMsg_getTextLines(std::vector<LaidOutText>* out);
+// Shows or hides the message layer.
+bool sceneMsg_setVisible(bool on);
+// Slides the window to preset n, or to (x, y) when n < 0, over duration ms
+// with easing 0 linear, 1 ease-out, other ease-in; kind is not read.
+bool sceneMsg_moveTo(int32_t n, int32_t x, int32_t y, int32_t kind, int32_t duration, int32_t easing);
 bool sceneFG_finishCellEffect(int32_t cell);
 bool sceneSetAppEventEnabled(int32_t code, bool on);
 

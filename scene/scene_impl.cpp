@@ -8,6 +8,10 @@
 #include "scene/app_event_table.h"
 #include "scene/gui_root.h"
 #include "scene/input_routing.h"
+#include "scene/line_layout.h"
+#include "scene/message_window.h"
+#include "scene/text_area.h"
+#include "scene/xg_msg.h"
 
 namespace {
 
@@ -26,11 +30,64 @@ SceneImpl::SceneImpl(int32_t screenWidth, int32_t screenHeight)
     : root_(std::make_unique<MyGUIRoot>(this, screenWidth, screenHeight)) {
   SetKeyListener(root_.get());
   EnableAllAppEvents();
+  // The message layer stays hidden until a script shows it.
+  msg_ = new XG_Msg(screenWidth, screenHeight);
+  root_->installFixedChild(MyGUIRoot::kSlotMsg, msg_);
+  msg_->setVisible(false);
 }
 
 SceneImpl::~SceneImpl() {
   if (g_globalScene == this) SetGlobalScene(nullptr);
+  msg_ = nullptr;
   root_.reset();
+}
+
+MessageWindow3* SceneImpl::msgWindow() const { return msg_ ? msg_->window() : nullptr; }
+
+TextArea3* SceneImpl::msgTextArea() const {
+  MessageWindow3* window = msgWindow();
+  return window ? window->textArea() : nullptr;
+}
+
+bool SceneImpl::msgIsTextDisplaying() {
+  TextArea3* area = msgTextArea();
+  return area && area->isDisplaying();
+}
+
+void SceneImpl::msgFinishText() {
+  if (TextArea3* area = msgTextArea()) area->revealAll();
+}
+
+void SceneImpl::msgSetKeyWaitIcon(int32_t kind) {
+  if (TextArea3* area = msgTextArea()) area->showKeyWaitIcon(kind >= 0, kind < 0 ? 0 : kind);
+}
+
+void SceneImpl::msgSetPosition(int32_t preset, int32_t x, int32_t y) {
+  if (MessageWindow3* window = msgWindow()) window->setPosition(preset, x, y);
+}
+
+void SceneImpl::msgShowText(std::u16string_view text, int32_t mode) {
+  if (MessageWindow3* window = msgWindow()) window->setText(text, mode);
+}
+
+void SceneImpl::msgClearText() {
+  if (MessageWindow3* window = msgWindow()) window->clearText();
+}
+
+void SceneImpl::msgGetTextLines(std::vector<LaidOutText>* out) {
+  if (MessageWindow3* window = msgWindow()) *out = window->shownTexts();
+}
+
+void SceneImpl::msgSetVisible(bool on) {
+  if (msg_) msg_->setVisible(on);
+}
+
+void SceneImpl::msgMoveTo(int32_t preset, int32_t x, int32_t y, int32_t kind, int32_t duration, int32_t easing) {
+  if (MessageWindow3* window = msgWindow()) window->moveTo(preset, x, y, kind, duration, easing);
+}
+
+void SceneImpl::msgSetConfig(const Config::MessageWindowConfig* config) {
+  if (msg_) msg_->setConfig(config);
 }
 
 bool SceneImpl::setup(const std::map<int32_t, int32_t>& keyMap, std::u16string_view name) {
@@ -84,6 +141,7 @@ void SceneImpl::applyAppEventMask() {
   for (int32_t code = 0; code < kAppEventMaskBits; ++code) forwardToButtons(code, isAppEventEnabled(code));
 }
 
-void SceneImpl::forwardToButtons(int32_t, bool) {
-  // The message and menu windows join here when they take their slots.
+void SceneImpl::forwardToButtons(int32_t code, bool on) {
+  if (MessageWindow3* window = msgWindow()) window->setChipEventEnabled(code, on);
+  // The menu window joins here when it takes its slot.
 }

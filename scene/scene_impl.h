@@ -12,6 +12,10 @@
 #include "scene/scene.h"
 #include "scene/scene_facade.h"
 
+class MessageWindow3;
+class TextArea3;
+class XG_Msg;
+
 class SceneImpl : public Scene, public SceneFacade {
  public:
   // The root of the screen size becomes the key listener and every
@@ -44,15 +48,26 @@ class SceneImpl : public Scene, public SceneFacade {
   // were rebuilt).
   void applyAppEventMask() override;
 
+  // The message layer (owned by the root) and its window.
+  XG_Msg* getMsg() const { return msg_; }
+  MessageWindow3* msgWindow() const;
+  TextArea3* msgTextArea() const;
+
   const std::map<int32_t, int32_t>& keyMap() const { return keyMap_; }
   const std::u16string& name() const { return name_; }
 
   // The scene commands of the screen objects; until those objects exist
   // in the root's slots they do nothing and report nothing running.
-  bool msgIsTextDisplaying() override { return false; }
-  void msgFinishText() override {}
-  void msgSetKeyWaitIcon(int32_t) override {}
-  void msgSetPosition(int32_t, int32_t, int32_t) override {}
+  bool msgIsTextDisplaying() override;
+  void msgFinishText() override;
+  void msgSetKeyWaitIcon(int32_t kind) override;
+  void msgSetPosition(int32_t preset, int32_t x, int32_t y) override;
+  void msgShowText(std::u16string_view text, int32_t mode) override;
+  void msgClearText() override;
+  void msgGetTextLines(std::vector<LaidOutText>* out) override;
+  void msgSetVisible(bool on) override;
+  void msgMoveTo(int32_t preset, int32_t x, int32_t y, int32_t kind, int32_t duration, int32_t easing) override;
+  void msgSetConfig(const Config::MessageWindowConfig* config) override;
   void fgFinishCellEffect(int32_t) override {}
   bool faderIsFading(int32_t, int32_t*) override { return false; }
 
@@ -64,6 +79,7 @@ class SceneImpl : public Scene, public SceneFacade {
   std::map<int32_t, int32_t> keyMap_;
   std::u16string name_;
   std::unique_ptr<MyGUIRoot> root_;
+  XG_Msg* msg_ = nullptr;
 };
 
 // The scene every scene command uses (null before start-up and after
