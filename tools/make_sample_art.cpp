@@ -327,6 +327,20 @@ void DrawTouchColor(RGBAImage* image) {
   FillCircle(image, {200, 200}, 60, {255, 0, 0});
 }
 
+// The story window's frame, drawn over its shaded panel: a gold double line
+// round a clear middle, a darker name band along the top, and a diamond in
+// each corner.
+void DrawMessageFrame(RGBAImage* image) {
+  const Rect all{0, 0, image->width, image->height};
+  FillRect(image, {22, 8, 200, 12}, {24, 28, 56, 200});
+  Frame(image, all, 3, kGold);
+  Frame(image, {6, 6, all.w - 12, all.h - 12}, 1, {255, 214, 96, 160});
+  for (const Point c : {Point{10, 10}, Point{all.w - 10, 10}, Point{10, all.h - 10}, Point{all.w - 10, all.h - 10}}) {
+    FillTriangle(image, {c.x, c.y - 7}, {c.x + 7, c.y}, {c.x - 7, c.y}, kGold);
+    FillTriangle(image, {c.x - 7, c.y}, {c.x + 7, c.y}, {c.x, c.y + 7}, kGold);
+  }
+}
+
 struct Picture {
   const char* path;  // relative to the game folder, as the engine resolves its url
   int32_t width;
@@ -351,6 +365,7 @@ constexpr Picture kPictures[] = {
     {"parts/parts010.png", 40, 40, false, DrawChart},          // :parts 37
     {"parts/parts011.png", 800, 600, true, DrawTouchAlpha},    // :parts 50
     {"title_mask.png", 800, 600, false, DrawTouchColor},       // :parts 50
+    {"msgwin_frame.png", 760, 176, true, DrawMessageFrame},    // :message-window 0
 };
 
 // Draws and writes one picture; false with a message on standard error.

@@ -2,6 +2,7 @@
 
 #include "app/config_windows.h"
 #include "app/game_environment.h"
+#include "app/log.h"
 #include "scene/scene_facade.h"
 
 bool setMenuConfig(int32_t n) {
@@ -17,16 +18,26 @@ bool setMenuConfig(int32_t n) {
   return true;
 }
 
+const Config::MessageWindowConfig* findMsgwinConfig(int32_t n) {
+  GameEnvironment* env = GetGameEnvironment();
+  if (!env) return nullptr;
+  const auto it = env->messageWindowTable().find(n);
+  return it != env->messageWindowTable().end() ? &it->second : nullptr;
+}
+
 bool setMsgwinConfig(int32_t n) {
+  const Config::MessageWindowConfig* config = findMsgwinConfig(n < 0 ? 0 : n);
+  GameEnvironment* env = GetGameEnvironment();
+  if (!config && env && !env->messageWindowTable().empty()) {
+    if (n >= 0) {
+      LogWrite(LOG_WARN, u"setMsgwinConfig : メッセージウィンドウ設定がありません(%d)\n", n);
+      return true;
+    }
+    config = &env->messageWindowTable().begin()->second;
+  }
+  // Null here: no table at all, and the window takes its default record.
   SceneFacade* scene = CurrentSceneFacade();
   if (!scene) return true;
-  const Config::MessageWindowConfig* config = nullptr;
-  if (GameEnvironment* env = GetGameEnvironment()) {
-    const Config::MessageWindowTable& table = env->messageWindowTable();
-    auto it = table.find(n < 0 ? 0 : n);
-    if (it == table.end() && n < 0) it = table.begin();
-    if (it != table.end()) config = &it->second;
-  }
   scene->msgSetConfig(config);
   scene->applyAppEventMask();
   return true;

@@ -16,6 +16,13 @@ void UserfuncImpl::registerAll() {
   handlers_.clear();
   registerHandlers({2024, 2025, 2030, 2100, 2101, 2102, 4311, 4315, 4320, 5002}, &UserfuncImpl::uf_nothing);
 
+  registerHandlers({-1}, &UserfuncImpl::uf_text);
+  registerHandlers({2020}, &UserfuncImpl::uf_msgwin_config);
+  registerHandlers({2021}, &UserfuncImpl::uf_msgwin_visible);
+  registerHandlers({2022}, &UserfuncImpl::uf_msgwin_show_string);
+  registerHandlers({2023}, &UserfuncImpl::uf_msgwin_clear);
+  registerHandlers({2026}, &UserfuncImpl::uf_msgwin_move);
+
   registerHandlers({4000}, &UserfuncImpl::uf_wait_event);
   registerHandlers({4001}, &UserfuncImpl::uf_yield);
   registerHandlers({4002}, &UserfuncImpl::uf_enable_app_event);
@@ -30,6 +37,15 @@ void UserfuncImpl::registerAll() {
   registerHandlers({4130}, &UserfuncImpl::uf_is_view_flag_set);
   registerHandlers({4131}, &UserfuncImpl::uf_set_view_flag);
   registerHandlers({4132}, &UserfuncImpl::uf_clear_view_flags);
+
+  registerHandlers({4300}, &UserfuncImpl::uf_log_clear);
+  registerHandlers({4301}, &UserfuncImpl::uf_log_add_text);
+  registerHandlers({4302}, &UserfuncImpl::uf_log_add_choices);
+  registerHandlers({4310}, &UserfuncImpl::uf_log_count);
+  registerHandlers({4312}, &UserfuncImpl::uf_log_voice_group);
+  registerHandlers({4313}, &UserfuncImpl::uf_log_voice_number);
+  registerHandlers({4314}, &UserfuncImpl::uf_log_voice_volume);
+  registerHandlers({4316}, &UserfuncImpl::uf_log_height);
 
   registerHandlers({5000}, &UserfuncImpl::uf_string_length);
   registerHandlers({5001}, &UserfuncImpl::uf_string_compare);

@@ -6,12 +6,14 @@
 // controller. Main thread.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
 
 #include "script/userfunc_base.h"
+#include "userfunc/message_log.h"
 
 class GameEnvironment;
 class StateMgr;
@@ -99,6 +101,30 @@ class UserfuncImpl : public UserfuncBase {
   int32_t nextFade2Id() { return ++fade2Id_; }
   int32_t nextMovieId() { return ++movieId_; }
 
+  // ---- Text output and the message log ----
+  // Shows a line of text (a string) or carries out text code -1 "clear",
+  // -2 "wait-e" or -3 "wait-w" (an integer). skip: the line is being
+  // skipped (the text shows at once, a wait passes after one frame);
+  // displayMode: the reveal speed otherwise; lineId: the line's read-mark
+  // number, -1 when it has none. Any other code or value: logged at ERROR,
+  // null (the run ends).
+  std::unique_ptr<UFResult> writeText(const APValue& value, bool skip, int32_t displayMode, int32_t lineId);
+  // In user mode logs the window's page unless it is logged already, then
+  // clears the saved and the shown message text. The mode changes nothing.
+  void logAndClearText(int32_t mode);
+  // Logs a choice record: the caption, each offered choice (bit i of the
+  // mask), a separator, the answer, a separator. A chosen index that is not
+  // an offered choice is a cancel.
+  void logChoices(int32_t mask, const std::array<std::u16string, 8>& texts, int32_t chosen);
+  // The voice of the page being shown; goes with the next page logged.
+  void setPendingVoice(int32_t group, int32_t number, int32_t volume) { pendingVoice_ = {group, number, volume}; }
+  const LogVoice& pendingVoice() const { return pendingVoice_; }
+  const MessageLog& messageLog() const { return messageLog_; }
+  // Line id of the page last logged, and of the last text shown in user
+  // mode; -1 when none.
+  int32_t lastLoggedLineId() const { return lastLoggedLineId_; }
+  int32_t currentLineId() const { return currentLineId_; }
+
  private:
   void registerAll();
   void registerHandlers(std::initializer_list<int32_t> numbers, Handler handler);
@@ -140,6 +166,25 @@ class UserfuncImpl : public UserfuncBase {
   std::unique_ptr<UFResult> uf_random(const Args& args);
   std::unique_ptr<UFResult> uf_random_seed(const Args& args);
 
+  // Text output and the message log (-1, 4300-4316).
+  std::unique_ptr<UFResult> uf_text(const Args& args);
+  std::unique_ptr<UFResult> uf_log_clear(const Args& args);
+  std::unique_ptr<UFResult> uf_log_add_text(const Args& args);
+  std::unique_ptr<UFResult> uf_log_add_choices(const Args& args);
+  std::unique_ptr<UFResult> uf_log_count(const Args& args);
+  std::unique_ptr<UFResult> uf_log_voice_group(const Args& args);
+  std::unique_ptr<UFResult> uf_log_voice_number(const Args& args);
+  std::unique_ptr<UFResult> uf_log_voice_volume(const Args& args);
+  std::unique_ptr<UFResult> uf_log_height(const Args& args);
+  void appendSeparator();
+
+  // Message window (2020-2023, 2026).
+  std::unique_ptr<UFResult> uf_msgwin_config(const Args& args);
+  std::unique_ptr<UFResult> uf_msgwin_visible(const Args& args);
+  std::unique_ptr<UFResult> uf_msgwin_show_string(const Args& args);
+  std::unique_ptr<UFResult> uf_msgwin_clear(const Args& args);
+  std::unique_ptr<UFResult> uf_msgwin_move(const Args& args);
+
   GameEnvironment* environment_;
   StateMgr* state_;
   std::map<int32_t, Handler> handlers_;
@@ -147,4 +192,8 @@ class UserfuncImpl : public UserfuncBase {
   int32_t fade2Id_ = 0;
   int32_t movieId_ = 0;
   int32_t setting_ = 13013;
+  MessageLog messageLog_;
+  int32_t lastLoggedLineId_ = -1;
+  int32_t currentLineId_ = -1;
+  LogVoice pendingVoice_;
 };

@@ -10,6 +10,7 @@
 
 #include "app/timer.h"
 #include "gamestate/state_mgr.h"
+#include "scene/line_layout.h"
 #include "scene/scene_facade.h"
 #include "sound/sound_glue.h"
 #include "tests/support/test_support.h"
@@ -24,6 +25,34 @@ class FakeScene : public SceneFacade {
   void msgSetPosition(int32_t preset, int32_t x, int32_t y) override {
     calls.push_back("setPosition " + std::to_string(preset) + " " + std::to_string(x) + " " + std::to_string(y));
   }
+  void msgShowText(std::u16string_view text, int32_t mode) override {
+    calls.push_back("showText " + std::to_string(mode));
+    shownTexts.emplace_back(text);
+  }
+  void msgClearText() override {
+    calls.push_back("clearText");
+    shownTexts.clear();
+  }
+  // Each text since the last clear as one line of one segment (none for an
+  // empty text), 24 pixels high at the top.
+  void msgGetTextLines(std::vector<LaidOutText>* out) override {
+    out->clear();
+    for (const std::u16string& text : shownTexts) {
+      LaidOutText laid{24, 10, {}};
+      if (!text.empty()) {
+        TextSegment segment{24, {}, 10, {}};
+        for (char16_t c : text) segment.base.push_back(GlyphItem{c, 0, 1, 0xFFFFFFFFu, 0xFF000000u});
+        laid.lines.push_back(LaidOutLine{0, 24, LineLayout{24, 10, {segment}}});
+      }
+      out->push_back(laid);
+    }
+  }
+  void msgSetVisible(bool on) override { calls.push_back(std::string("setVisible ") + (on ? "1" : "0")); }
+  void msgMoveTo(int32_t preset, int32_t x, int32_t y, int32_t kind, int32_t duration, int32_t easing) override {
+    calls.push_back("moveTo " + std::to_string(preset) + " " + std::to_string(x) + " " + std::to_string(y) + " " +
+                    std::to_string(kind) + " " + std::to_string(duration) + " " + std::to_string(easing));
+  }
+  void msgSetConfig(const Config::MessageWindowConfig* config) override { configs.push_back(config); }
   void fgFinishCellEffect(int32_t cell) override { calls.push_back("finishCell " + std::to_string(cell)); }
   void setAppEventEnabled(int32_t code, bool on) override { appEvents[code] = on; }
   bool faderIsFading(int32_t fader, int32_t* parameter) override {
@@ -37,6 +66,8 @@ class FakeScene : public SceneFacade {
   int32_t keyWaitIcon = -100;
   std::map<int32_t, bool> appEvents;
   std::vector<std::string> calls;
+  std::vector<std::u16string> shownTexts;
+  std::vector<const Config::MessageWindowConfig*> configs;  // each msgSetConfig
 };
 
 class FakeSound : public SoundGlue {

@@ -1,3 +1,11 @@
-; Story, part two: one more click (or three seconds) ends the story.
+; Story, part two: a note in the narrow window (message window 1), then the
+; last page in the story window. The story then ends and starts over.
 (a3:define-set (0 0)
-  (a3:call-user-func 4000 1 3000 0))
+  (a3:call-user-func 2020 1)
+  (a3:send-string "（覚え書き）川辺の祭りは、毎年夏の終わりに開かれる。" 4)
+  (a3:send-string wait-e 4)
+  (a3:send-string clear)
+  (a3:call-user-func 2020 0)
+  (a3:send-string "そして、祭りの朝がやってきた。" 5)
+  (a3:send-string wait-e 5)
+  (a3:send-string clear))

@@ -1,0 +1,82 @@
+#include "tests/platform/game_run.h"
+
+#include <SDL2/SDL.h>
+
+#include "app/main_window.h"
+#include "gdev/texture_manager.h"
+#include "platform/gl_window.h"
+#include "platform/utf8.h"
+#include "scene/gui_root.h"
+#include "scene/scene_impl.h"
+#include "scene/scene_setup.h"
+
+GameRun::GameRun(const std::filesystem::path& folder)
+    : cwd_(folder),
+      env_(platform::FromUtf8(folder.string()), {u"."}, {}),
+      previousClock_(SetTimerManager(&clock_)) {}
+
+GameRun::~GameRun() {
+  controller_.reset();
+  SetTimerManager(previousClock_);
+}
+
+bool GameRun::init() {
+  if (!env_.init(u"game.scm")) return false;
+  controller_ = std::make_unique<AppController>(&env_, this);
+  return controller_->init();
+}
+
+bool GameRun::run() { return controller_ && controller_->run(); }
+
+int32_t GameRun::pumpFrame(int32_t, bool) {
+  if (quit_) return -1;
+  ++frames_;
+  if (onFrame) onFrame(frames_);
+  if (quit_) return -1;
+  clock_.ms += frameMs;
+  return PumpMessages(1, false);
+}
+
+void GameRun::click(int32_t x, int32_t y) {
+  for (const Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
+    SDL_Event e{};
+    e.type = type;
+    e.button.windowID = SDL_GetWindowID(GetMainWindowHandle());
+    e.button.button = SDL_BUTTON_LEFT;
+    e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+    e.button.clicks = 1;
+    e.button.x = x;
+    e.button.y = y;
+    SDL_PushEvent(&e);
+  }
+}
+
+void GameRun::key(int32_t sdlKey) {
+  for (const Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
+    SDL_Event e{};
+    e.type = type;
+    e.key.windowID = SDL_GetWindowID(GetMainWindowHandle());
+    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.sym = sdlKey;
+    SDL_PushEvent(&e);
+  }
+}
+
+RGBAImageRef GameRun::capture() {
+  SceneImpl* scene = GetGlobalScene();
+  RGBAImageRef image;
+  if (!scene || !scene->getRoot()) return image;
+  GUIComponent* root = scene->getRoot();
+  ZEPTextureRef target;
+  if (GetTextureManager().createBlank(target, root->width(), root->height(), 1, 3) != 0) return image;
+  RenderToTexture(root, &target, true, &image, 0);
+  return image;
+}
+
+bool GameRunAvailable(std::string* why) {
+  SDL_Window* probe = platform::CreateGLWindow(u"probe", 64, 64, true, why);
+  if (!probe) return false;
+  const bool context = platform::GLContext::create(probe, why) != nullptr;
+  platform::DestroyGLWindow(probe);
+  return context;
+}

@@ -1,0 +1,63 @@
+// A whole game run inside a test: the real controller on a game folder with
+// the offscreen window and device, timers on a hand-moved clock, and a pump
+// that moves the clock one frame per call, lets the test inject input at
+// given frames, and runs the frame at once. The GUI root can be read back
+// as pixels at any frame.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/game_environment.h"
+#include "gdev/rgba_image.h"
+#include "script/app_controller.h"
+#include "tests/support/test_support.h"
+
+class GameRun : public FramePump {
+ public:
+  // The game in folder, configuration file game.scm; the current folder is
+  // the game's for the object's life.
+  explicit GameRun(const std::filesystem::path& folder);
+  ~GameRun() override;
+
+  // Reads the configuration and starts the controller (window, scene,
+  // sound, settings). False when either fails.
+  bool init();
+  // Runs the game until it ends or the test stops it.
+  bool run();
+  // Called before each frame runs, with the frame's number (1 first).
+  std::function<void(int frame)> onFrame;
+  // Ends the run as a quit signal would.
+  void stop() { quit_ = true; }
+
+  // Input through the window, as SDL delivers it; window coordinates.
+  void click(int32_t x, int32_t y);
+  // An SDL key code (SDLK_RETURN, ...).
+  void key(int32_t sdlKey);
+  // The GUI root painted into a texture of the screen's size.
+  RGBAImageRef capture();
+
+  int frames() const { return frames_; }
+  int32_t frameMs = 16;
+  ManualClock& clock() { return clock_; }
+  GameEnvironment& environment() { return env_; }
+  AppController& controller() { return *controller_; }
+
+  int32_t pumpFrame(int32_t mode, bool skipPump) override;
+  bool quitRequested() const override { return quit_; }
+
+ private:
+  ScopedCurrentDir cwd_;
+  GameEnvironment env_;
+  ManualClock clock_;
+  TimerManager* previousClock_;
+  std::unique_ptr<AppController> controller_;
+  int frames_ = 0;
+  bool quit_ = false;
+};
+
+// True when an OpenGL context can be made here; *why says why not.
+bool GameRunAvailable(std::string* why);

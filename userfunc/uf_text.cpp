@@ -1,0 +1,227 @@
+// Built-in -1 and 4300-4316: a line of scenario text into the message window
+// with its read mark and the skip decision, the text codes "clear", "wait-e"
+// and "wait-w", and the message log that cleared pages, script texts and
+// choice records go into. The scene is reached only through its facade.
+#include <cstdint>
+
+#include "app/config_windows.h"
+#include "app/log.h"
+#include "gamestate/state_mgr.h"
+#include "scene/scene_facade.h"
+#include "sound/sound_glue.h"
+#include "userfunc/finalizers.h"
+#include "userfunc/scene_config.h"
+#include "userfunc/userfunc_impl.h"
+
+namespace {
+
+// Text codes of built-in -1, as the scenario compiler writes them.
+constexpr int32_t kCodeClear = -1;
+constexpr int32_t kCodeWaitE = -2;
+constexpr int32_t kCodeWaitW = -3;
+
+// The effect channel that carries the voice.
+constexpr int32_t kVoiceChannel = 1;
+
+// Log text is laid out like message window 0, or like the default window
+// when the configuration has no window 0.
+MessageLogStyle logStyle() {
+  if (const Config::MessageWindowConfig* config = findMsgwinConfig(0)) return MessageLogStyle::of(*config);
+  return MessageLogStyle::of(Config::MessageWindowConfig{});
+}
+
+// A colour of the log from ":flag-constants".
+uint32_t logColor(const StateMgr& state, int32_t key, uint32_t fallback) {
+  return static_cast<uint32_t>(state.getFlagConstant(key, static_cast<int32_t>(fallback)));
+}
+
+// For a line that may be skipped: whether skipping goes on. Message skip
+// that a forced wait interrupted starts again here, silencing the voice of
+// the skipped line.
+bool continueSkip(UserfuncImpl& userfuncs) {
+  if (userfuncs.isSkipActive()) return true;
+  StateMgr& state = userfuncs.stateMgr();
+  if (state.getResumeSkip() == 0) return false;
+  SoundSfxStop(kVoiceChannel);
+  state.setSkipping(1);
+  state.setResumeSkip(0);
+  return true;
+}
+
+std::unique_ptr<UFResult> voiceField(const MessageLog& log, int32_t index, int32_t LogVoice::*field) {
+  const MessageLogEntry* entry = log.at(index);
+  return UserfuncImpl::make_value_ufresult(entry ? entry->voice.*field : -2);
+}
+
+}  // namespace
+
+// (text or code, line id): the line id is -1 when the scenario gives none.
+std::unique_ptr<UFResult> UserfuncImpl::uf_text(const Args& args) {
+  const APValue& value = args[0];
+  const int32_t lineId = args.size() > 1 ? intArg(args, 1) : -1;
+  StateMgr& state = stateMgr();
+  if (!state.isUserMode()) return writeText(value, false, 0, lineId);
+
+  const int32_t displayMode = state.getTextOutputSetting();
+  bool skip = false;
+  if (lineId >= 0) {
+    switch (state.getSkipSetting()) {
+      case 0:  // skip off
+        state.markTextRead(lineId);
+        break;
+      case 1: {  // skip read lines only; a code only tests the mark
+        const bool wasRead = value.isString() ? state.markTextRead(lineId) != 0 : state.isTextRead(lineId) != 0;
+        if (wasRead) {
+          skip = continueSkip(*this);
+        } else if (!state.isForceSkip()) {
+          stopSkipForEffect();
+        }
+        break;
+      }
+      case 2:  // skip everything
+        state.markTextRead(lineId);
+        skip = continueSkip(*this);
+        break;
+      default:
+        break;
+    }
+  }
+  return writeText(value, skip, displayMode, lineId);
+}
+
+std::unique_ptr<UFResult> UserfuncImpl::writeText(const APValue& value, bool skip, int32_t displayMode,
+                                                  int32_t lineId) {
+  StateMgr& state = stateMgr();
+  if (value.isString()) {
+    if (lineId >= 0) state.markTextRead(lineId);
+    if (state.isUserMode()) currentLineId_ = lineId;
+    state.appendSavedMsgwinText(value.svalue);
+    sceneMsg_showText(value.svalue, skip ? 0 : displayMode);
+    return make_zero_ufresult();
+  }
+  const int32_t code = value.isInt() ? value.ivalue : 0;
+  switch (code) {
+    case kCodeClear:
+      logAndClearText(0);
+      if (lineId >= 0) state.markTextRead(lineId);
+      return make_zero_ufresult();
+    case kCodeWaitE:
+    case kCodeWaitW: {
+      const int32_t icon = code == kCodeWaitE ? 0 : 1;
+      if (!skip && !state.isForceSkip()) {
+        std::unique_ptr<WaitFinalizer> finalizer;
+        if (lineId >= 0) finalizer = std::make_unique<WriteTextMarkFinalizer>(&state, lineId);
+        if (isAutoActive()) return make_autowait_ufresult(icon, autoWaitMs(), std::move(finalizer));
+        return make_key_or_textdone_wait_ufresult(icon, std::move(finalizer));
+      }
+      if (lineId >= 0) state.markTextRead(lineId);
+      return make_nextframe_ufresult();
+    }
+    default:
+      LogWrite(LOG_ERROR, u"内部エラー：テキストクリアコマンドが範囲外(%d)\n", code);
+      return nullptr;
+  }
+}
+
+void UserfuncImpl::logAndClearText(int32_t) {
+  StateMgr& state = stateMgr();
+  const bool alreadyLogged = lastLoggedLineId_ >= 0 && lastLoggedLineId_ == currentLineId_;
+  if (state.isUserMode() && !alreadyLogged) {
+    std::vector<LaidOutText> texts;
+    sceneMsg_getTextLines(&texts);
+    // A text shown last without any line (an empty text) is not a page.
+    if (!texts.empty() && texts.back().lines.empty()) texts.pop_back();
+    const MessageLogStyle style = logStyle();
+    LogVoice voice = pendingVoice_;  // only the first entry carries it
+    for (LaidOutText& text : texts) {
+      messageLog_.append(makePageEntry(std::move(text), voice, style));
+      voice = LogVoice{};
+    }
+    pendingVoice_ = LogVoice{};
+    appendSeparator();
+    lastLoggedLineId_ = currentLineId_;
+  }
+  state.clearSavedMsgwinText();
+  sceneMsg_clearText();
+}
+
+void UserfuncImpl::logChoices(int32_t mask, const std::array<std::u16string, 8>& texts, int32_t chosen) {
+  const uint32_t offered = static_cast<uint32_t>(mask);
+  if (chosen < 0 || chosen >= 8 || (offered >> chosen & 1u) == 0) chosen = -1;
+  const MessageLogStyle style = logStyle();
+  const StateMgr& state = stateMgr();
+  const uint32_t choiceColor = logColor(state, 22, 0xFFC8C8FFu);
+  const uint32_t choiceEdge = logColor(state, 23, 0xFF000000u);
+  const uint32_t answerColor = logColor(state, 24, 0xFFFFFFC8u);
+  const uint32_t answerEdge = logColor(state, 25, 0xFF000000u);
+
+  messageLog_.append(makeChoiceEntry(MessageLogEntry::kChoiceNote, u"【選択肢】", choiceColor, choiceEdge, style));
+  for (int32_t i = 0; i < 8; ++i) {
+    if ((offered >> i & 1u) == 0) continue;
+    const int32_t kind = i == chosen ? MessageLogEntry::kChoiceTaken : MessageLogEntry::kChoiceNotTaken;
+    messageLog_.append(makeChoiceEntry(kind, texts[i], choiceColor, choiceEdge, style));
+  }
+  appendSeparator();
+  if (chosen < 0) {
+    messageLog_.append(
+        makeChoiceEntry(MessageLogEntry::kChoiceNote, u"キャンセルしました", answerColor, answerEdge, style));
+  } else {
+    messageLog_.append(makeChoiceEntry(MessageLogEntry::kChoiceNote, texts[chosen], answerColor, answerEdge, style));
+    messageLog_.append(
+        makeChoiceEntry(MessageLogEntry::kChoiceNote, u"を選択しました", answerColor, answerEdge, style));
+  }
+  appendSeparator();
+}
+
+void UserfuncImpl::appendSeparator() { messageLog_.append(makeSeparatorEntry(stateMgr().getFlagConstant(26, 20))); }
+
+std::unique_ptr<UFResult> UserfuncImpl::uf_log_clear(const Args&) {
+  messageLog_.clear();
+  lastLoggedLineId_ = -1;
+  currentLineId_ = -1;
+  pendingVoice_ = LogVoice{};
+  return make_zero_ufresult();
+}
+
+// (text, voice group, voice number, voice volume): only a string is text; an
+// empty one adds a separator.
+std::unique_ptr<UFResult> UserfuncImpl::uf_log_add_text(const Args& args) {
+  const APValue& text = args[0];
+  if (!text.isString() || text.svalue.empty()) {
+    appendSeparator();
+  } else {
+    const LogVoice voice{intArg(args, 1), intArg(args, 2), intArg(args, 3)};
+    messageLog_.append(makeScriptTextEntry(text.svalue, voice, logStyle()));
+  }
+  return make_zero_ufresult();
+}
+
+// (mask, texts 1..8, chosen index)
+std::unique_ptr<UFResult> UserfuncImpl::uf_log_add_choices(const Args& args) {
+  std::array<std::u16string, 8> texts;
+  for (size_t i = 0; i < texts.size(); ++i) texts[i] = getStringArg(args, i + 1);
+  logChoices(intArg(args, 0), texts, intArg(args, 9));
+  return make_zero_ufresult();
+}
+
+std::unique_ptr<UFResult> UserfuncImpl::uf_log_count(const Args&) {
+  const size_t count = messageLog_.size();
+  return make_value_ufresult(count > INT32_MAX ? INT32_MAX : static_cast<int32_t>(count));
+}
+
+// (index) -> the entry's voice group (number, volume); -2 past the log.
+std::unique_ptr<UFResult> UserfuncImpl::uf_log_voice_group(const Args& args) {
+  return voiceField(messageLog_, intArg(args, 0), &LogVoice::group);
+}
+
+std::unique_ptr<UFResult> UserfuncImpl::uf_log_voice_number(const Args& args) {
+  return voiceField(messageLog_, intArg(args, 0), &LogVoice::number);
+}
+
+std::unique_ptr<UFResult> UserfuncImpl::uf_log_voice_volume(const Args& args) {
+  return voiceField(messageLog_, intArg(args, 0), &LogVoice::volume);
+}
+
+std::unique_ptr<UFResult> UserfuncImpl::uf_log_height(const Args&) {
+  return make_value_ufresult(messageLog_.totalHeight());
+}
