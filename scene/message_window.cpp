@@ -85,10 +85,14 @@ void MessageWindow3::build(int32_t width, int32_t height) {
   startY_ = targetY_ = y_;
   panel_->setBounds(x_, y_, width_, height_);
 
+  // A window without a picture or shading of its own shows none, rather
+  // than the previous window's stretched to its size.
+  background_.reset();
   if (!config_.bgImageUrl.empty()) {
     ZEPTextureRef image;
     if (GetTextureManager().getTexture(image, config_.bgImageUrl, 1, 3) == 0) background_ = image;
   }
+  if (amikake_) amikake_->setVisible(config_.taBgAmikake);
   if (config_.taBgAmikake) {
     if (!amikake_) {
       amikake_ = new GUIColorRect;

@@ -114,6 +114,9 @@ void TextArea3::startReveal(int32_t speed) {
   }
   timer_.duration =
       speed > 0 && speed < static_cast<int32_t>(speeds_.size()) ? speeds_[static_cast<size_t>(speed)] : kDefaultStepMs;
+  // A negative speed from the configuration would never end a step: 0 is
+  // one step a frame.
+  if (timer_.duration < 0) timer_.duration = 0;
   timer_.looping = false;
   timer_.start();
 }

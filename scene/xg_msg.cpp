@@ -6,6 +6,7 @@ XG_Msg::XG_Msg(int32_t width, int32_t height) {
   setBounds(0, 0, width, height);
   window_ = new MessageWindow3(this);
   image_ = new ImageWindow(this);
+  image_->setBounds(0, 0, width, height);
   addChild(window_);
   addChild(image_);
   window_->setConfig(nullptr);

@@ -4,12 +4,10 @@
 #include <limits>
 
 #include "app/config_windows.h"
+#include "scene/markup_layout.h"
 
 namespace {
 
-// The window's own layout keeps font sizes within these.
-constexpr int32_t kMinFontSize = 1;
-constexpr int32_t kMaxFontSize = 126;
 // Room below the icon offset of a voiced page, for the voice icon.
 constexpr int64_t kVoiceIconRoom = 32;
 
@@ -35,8 +33,8 @@ MessageLogEntry measuredEntry(int32_t kind, LaidOutText text, int32_t gap) {
 
 MessageLogStyle MessageLogStyle::of(const Config::MessageWindowConfig& config) {
   MessageLogStyle style;
-  style.fontSize = std::clamp(config.taFontSize, kMinFontSize, kMaxFontSize);
-  style.rubyFontSize = std::clamp(config.taRubyFontSize, kMinFontSize, kMaxFontSize);
+  style.fontSize = std::clamp(config.taFontSize, kMarkupMinFontSize, kMarkupMaxFontSize);
+  style.rubyFontSize = std::clamp(config.taRubyFontSize, kMarkupMinFontSize, kMarkupMaxFontSize);
   style.font = static_cast<uint8_t>(std::clamp(config.taFont, 0, 255));
   style.rubyLinePitch = config.taRubyLinePitch;
   style.linePitch = config.taLinePitch;

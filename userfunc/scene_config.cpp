@@ -31,7 +31,7 @@ bool setMsgwinConfig(int32_t n) {
   if (!config && env && !env->messageWindowTable().empty()) {
     if (n >= 0) {
       LogWrite(LOG_WARN, u"setMsgwinConfig : メッセージウィンドウ設定がありません(%d)\n", n);
-      return true;
+      return false;
     }
     config = &env->messageWindowTable().begin()->second;
   }

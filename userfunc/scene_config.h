@@ -19,7 +19,7 @@ bool setMenuConfig(int32_t n);
 // the lowest-numbered entry. An empty table gives the window its default
 // record (null); an undefined n >= 0 keeps the window's configuration and
 // is logged at WARN. Then the application-event mask is applied to the
-// window's buttons again. Always true.
+// window's buttons again. False only when the number was refused.
 bool setMsgwinConfig(int32_t n);
 // Empties and hides choice list 0; the GUI root takes the keys again.
 bool clearSelect();

@@ -69,7 +69,7 @@ RGBAImageRef GameRun::capture() {
   GUIComponent* root = scene->getRoot();
   ZEPTextureRef target;
   if (GetTextureManager().createBlank(target, root->width(), root->height(), 1, 3) != 0) return image;
-  RenderToTexture(root, &target, true, &image, 0);
+  if (!RenderToTexture(root, &target, true, &image, 0)) image.reset();
   return image;
 }
 

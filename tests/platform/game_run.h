@@ -37,7 +37,8 @@ class GameRun : public FramePump {
   void click(int32_t x, int32_t y);
   // An SDL key code (SDLK_RETURN, ...).
   void key(int32_t sdlKey);
-  // The GUI root painted into a texture of the screen's size.
+  // The GUI root painted into a texture of the screen's size; empty when it
+  // could not be painted.
   RGBAImageRef capture();
 
   int frames() const { return frames_; }

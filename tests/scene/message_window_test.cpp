@@ -80,7 +80,9 @@ TEST_F(MessageWindowTest, TextRevealsOneStepPerPeriodAndSaysWhenItIsDone) {
   for (int32_t speed : {0, 4}) {
     window_->setText(u"ab", 1);
     area->startReveal(speed);
-    advance(50);
+    advance(49);
+    EXPECT_EQ(area->line(0)->visibleCount(), 0) << speed;
+    advance(1);
     EXPECT_EQ(area->line(0)->visibleCount(), 1) << speed;
   }
 

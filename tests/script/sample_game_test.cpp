@@ -27,6 +27,7 @@ constexpr int32_t kAreaX = kPanelX + 28, kAreaY = kPanelY + 24 + 9, kAreaW = 704
 
 // Bright pixels (text is white on the dark shading) inside the text area.
 int TextPixels(const RGBAImageRef& screen) {
+  if (!screen) return -1;
   int n = 0;
   for (int32_t y = kAreaY; y < kAreaY + kAreaH; ++y) {
     for (int32_t x = kAreaX; x < kAreaX + kAreaW; ++x) {
@@ -51,7 +52,7 @@ TEST(SampleGame, StoryPagesShowInTheMessageWindowAndAnIdlePageDrawsOnlyItsIcon) 
 
   enum Step { kFirstPage, kSecondText, kTurnPage, kNextPage, kIdle, kDone };
   Step step = kFirstPage;
-  int firstPagePixels = 0, duringReveal = -1, clearedPixels = -1, nextPagePixels = 0;
+  int firstPagePixels = 0, duringReveal = -1, clearedPixels = -1, keptTexts = -1, nextPagePixels = 0;
   uint8_t frameGreen = 0, insideGreen = 255;
   int idleFrames = 0, idleStartFrame = 0, iconChanges = 0, lastIconFrame = -1;
   int64_t renderedAtIdle = 0;
@@ -83,7 +84,9 @@ TEST(SampleGame, StoryPagesShowInTheMessageWindowAndAnIdlePageDrawsOnlyItsIcon) 
         }
         break;
       case kTurnPage:
+        // "clear" emptied the page: only the new text is kept, not one of it shown yet.
         clearedPixels = TextPixels(game.capture());
+        keptTexts = static_cast<int>(GetGlobalScene()->msgWindow()->shownTexts().size());
         step = kNextPage;
         break;
       case kNextPage:
@@ -118,6 +121,7 @@ TEST(SampleGame, StoryPagesShowInTheMessageWindowAndAnIdlePageDrawsOnlyItsIcon) 
   EXPECT_LT(duringReveal, firstPagePixels);
   EXPECT_GT(frameGreen, insideGreen + 40);
   EXPECT_EQ(clearedPixels, 0);
+  EXPECT_EQ(keptTexts, 1);
   EXPECT_GT(nextPagePixels, 100);
   EXPECT_GE(iconChanges, 4);
   EXPECT_LE(idleFrames, iconChanges + 1);
