@@ -191,8 +191,13 @@ bool drawScene(GDev* device) {
 
 // One render step; true when a new picture went to the window, whose
 // buffer swap took *swapMicros.
-bool renderStep(int64_t now, int64_t* swapMicros) {
+bool renderStep(int64_t now, bool frameDue, int64_t* swapMicros) {
   State& s = state();
+  // Frames that run at once (a yield, a skipped line) can come far faster
+  // than the screen shows them: such a frame presents only when a frame
+  // interval has passed since the last present, and a change it leaves
+  // waits for the next frame.
+  if (!frameDue && s.lastPresentMicros >= 0 && now * 1000 - s.lastPresentMicros < s.pacer.interval()) return false;
   s.lastRenderMicros = now * 1000;
   if (s.fullScreen && !isForeground()) return false;
   if (MoviePlayingFlag) {
@@ -202,6 +207,7 @@ bool renderStep(int64_t now, int64_t* swapMicros) {
   GDev* device = GDevFactory::device;
   bool presented = false;
   if (GUIChangedFlag && device && drawScene(device)) {
+    s.lastPresentMicros = now * 1000;
     ++s.renderedFrames;
     GUIChangedFlag = 0;
     presented = true;
@@ -373,10 +379,10 @@ int32_t PumpMessages(int32_t mode, bool skipPump) {
     if (s.quit) return -1;
   }
   if (mode == 2) return 0;
-  return FrameStep(true);
+  return FrameStep(mode != 1);
 }
 
-int32_t FrameStep(bool) {
+int32_t FrameStep(bool frameDue) {
   State& s = state();
   if (s.stepping) return 0;
   s.stepping = true;
@@ -388,7 +394,7 @@ int32_t FrameStep(bool) {
   stepCursorAnimation(now);
   bool presented = false;
   int64_t swapMicros = 0;
-  if (!s.window || !platform::IsWindowMinimized(s.window)) presented = renderStep(now, &swapMicros);
+  if (!s.window || !platform::IsWindowMinimized(s.window)) presented = renderStep(now, frameDue, &swapMicros);
   // The pacer moves on every step, so a minimised window does not spin.
   s.pacer.frameRan(now * 1000, presented, swapMicros);
   ++s.stepCount;

@@ -65,12 +65,15 @@ void DetachScene();
 // -1 while a pump runs (re-entry); otherwise PumpMessages.
 int32_t PumpMessagesGuarded(int32_t mode, bool skipPump);
 // Mode 0 waits until the frame is due, handling window input meanwhile, and
-// runs it; mode 1 handles waiting input and runs a frame at once; mode 2
-// waits but runs no frame (0). skipPump runs the frame without handling
-// input. -1 once the quit flag is set.
+// runs it; mode 1 handles waiting input and runs a frame at once (which
+// presents a change only when a frame interval has passed since the last
+// present); mode 2 waits but runs no frame (0). skipPump runs the frame
+// without handling input. -1 once the quit flag is set.
 int32_t PumpMessages(int32_t mode, bool skipPump);
 // One frame: timers, pointer leave, render, and every 300th step the
-// texture-cache sweep. 0 (also for a nested call, which does nothing).
+// texture-cache sweep. A frame that is not due presents only when a frame
+// interval has passed since the last present; the change waits otherwise.
+// 0 (also for a nested call, which does nothing).
 int32_t FrameStep(bool frameDue);
 
 // The quit flag ends the pump; a close request sets it while no scene exists.

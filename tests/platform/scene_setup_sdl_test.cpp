@@ -146,10 +146,10 @@ TEST_F(SceneSetupTest, TheWindowDrivesTheSceneAndComponentsPaintIntoTextures) {
   EXPECT_TRUE(sawKey);
   EXPECT_TRUE(sawApp16);
 
-  // A changed tree is drawn in the next frame.
+  // A changed tree is drawn in the next due frame.
   const int64_t frames = GetRenderedFrameCount();
   GUIChangedFlag = 1;
-  PumpMessages(1, true);
+  PumpMessages(0, true);
   EXPECT_EQ(GetRenderedFrameCount(), frames + 1);
 
   // After detaching, window input no longer reaches the scene.
