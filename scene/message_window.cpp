@@ -31,8 +31,8 @@ int32_t NotNegative(int32_t v) { return v < 0 ? 0 : v; }
 // has them, the rest (and code 20, the default text colour) white.
 std::vector<uint32_t> WindowColors() {
   std::vector<uint32_t> colors(kMarkupColorCount, kWhite);
-  if (const GameEnvironment* env = GetGameEnvironment()) {
-    const Config::ColorTable& table = const_cast<GameEnvironment*>(env)->colorTable();
+  if (GameEnvironment* env = GetGameEnvironment()) {
+    const Config::ColorTable& table = env->colorTable();
     for (size_t i = 0; i + 1 < colors.size() && i < table.size(); ++i) colors[i] = table[i];
   }
   return colors;
@@ -116,7 +116,6 @@ void MessageWindow3::build(int32_t width, int32_t height) {
                config_.keywaitIconParts[0].get(), config_.keywaitIconParts[1].get(), config_.keywaitIconPosX,
                config_.keywaitIconPosY);
   charsPerLine_ = config_.taCharsPerLine >= 4 && config_.taCharsPerLine <= 99 ? config_.taCharsPerLine : 46;
-  config_.taCharsPerLine = charsPerLine_;
   makeChips(config_.controlPoints, false);
   makeChips(config_.hiddenControlPoints, true);
   GUIChangedFlag = 1;

@@ -48,10 +48,7 @@ const MessageLogEntry* MessageLog::at(int64_t index) const {
 
 int32_t MessageLog::totalHeight() const {
   int64_t sum = 0;
-  for (const MessageLogEntry& e : entries_) {
-    sum = std::clamp<int64_t>(sum + e.height, std::numeric_limits<int32_t>::min(),
-                              std::numeric_limits<int32_t>::max());
-  }
+  for (const MessageLogEntry& e : entries_) sum = saturate(sum + e.height);
   return static_cast<int32_t>(sum);
 }
 

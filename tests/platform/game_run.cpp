@@ -4,7 +4,6 @@
 
 #include "app/main_window.h"
 #include "gdev/texture_manager.h"
-#include "platform/gl_window.h"
 #include "platform/utf8.h"
 #include "scene/gui_root.h"
 #include "scene/scene_impl.h"
@@ -71,12 +70,4 @@ RGBAImageRef GameRun::capture() {
   if (GetTextureManager().createBlank(target, root->width(), root->height(), 1, 3) != 0) return image;
   if (!RenderToTexture(root, &target, true, &image, 0)) image.reset();
   return image;
-}
-
-bool GameRunAvailable(std::string* why) {
-  SDL_Window* probe = platform::CreateGLWindow(u"probe", 64, 64, true, why);
-  if (!probe) return false;
-  const bool context = platform::GLContext::create(probe, why) != nullptr;
-  platform::DestroyGLWindow(probe);
-  return context;
 }

@@ -59,6 +59,3 @@ class GameRun : public FramePump {
   int frames_ = 0;
   bool quit_ = false;
 };
-
-// True when an OpenGL context can be made here; *why says why not.
-bool GameRunAvailable(std::string* why);

@@ -35,14 +35,6 @@ std::unique_ptr<GameEnvironment> makeEnvironment() {
   return env;
 }
 
-bool glAvailable(std::string* why) {
-  SDL_Window* probe = platform::CreateGLWindow(u"probe", 64, 64, true, why);
-  if (!probe) return false;
-  const bool context = platform::GLContext::create(probe, why) != nullptr;
-  platform::DestroyGLWindow(probe);
-  return context;
-}
-
 class SceneSetupTest : public ::testing::Test {
  protected:
   void SetUp() override { GetFontRendererTable().clear(); }
@@ -88,7 +80,7 @@ TEST_F(SceneSetupTest, AnUnknownFontTypeFailsBeforeAnyWindow) {
 
 TEST_F(SceneSetupTest, FailedBitmapFontsAreReportedAndStartUpGoesOn) {
   std::string why;
-  if (!glAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
+  if (!OpenGLContextAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
   auto env = makeEnvironment();
   env->resource().fonts[0].type = -1;  // no fonts at all: slot 0 gets the default face
   env->resource().fontBaseDir = u"/nonexistent-font-folder";
@@ -130,7 +122,7 @@ TEST_F(SceneSetupTest, FailedBitmapFontsAreReportedAndStartUpGoesOn) {
 
 TEST_F(SceneSetupTest, TheWindowDrivesTheSceneAndComponentsPaintIntoTextures) {
   std::string why;
-  if (!glAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
+  if (!OpenGLContextAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
   auto env = makeEnvironment();
   ASSERT_TRUE(sceneInit(env.get()));
   GetEventQueue().takeAll();
@@ -179,7 +171,7 @@ TEST_F(SceneSetupTest, TheWindowDrivesTheSceneAndComponentsPaintIntoTextures) {
 
 TEST_F(SceneSetupTest, TheDrawnInputBoxTakesTypedText) {
   std::string why;
-  if (!glAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
+  if (!OpenGLContextAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
   auto env = makeEnvironment();
   ASSERT_TRUE(sceneInit(env.get()));
 

@@ -14,7 +14,6 @@
 #include "app/main_window.h"
 #include "gdev/glyph_renderer.h"
 #include "gdev/texture_manager.h"
-#include "platform/gl_window.h"
 #include "platform/utf8.h"
 #include "scene/gui_text_line.h"
 #include "scene/gui_text_line3.h"
@@ -23,14 +22,6 @@
 #include "tests/support/test_support.h"
 
 namespace {
-
-bool GlAvailable(std::string* why) {
-  SDL_Window* probe = platform::CreateGLWindow(u"probe", 64, 64, true, why);
-  if (!probe) return false;
-  const bool context = platform::GLContext::create(probe, why) != nullptr;
-  platform::DestroyGLWindow(probe);
-  return context;
-}
 
 struct Rgba {
   int r, g, b, a;
@@ -45,7 +36,7 @@ class TextDrawingTest : public ::testing::Test {
 
   void SetUp() override {
     std::string why;
-    if (!GlAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
+    if (!OpenGLContextAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
     ASSERT_TRUE(env_.init(u"game.scm"));
     ASSERT_TRUE(sceneInit(&env_));
   }

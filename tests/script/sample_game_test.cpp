@@ -46,7 +46,7 @@ bool Revealing() {
 
 TEST(SampleGame, StoryPagesShowInTheMessageWindowAndAnIdlePageDrawsOnlyItsIcon) {
   std::string why;
-  if (!GameRunAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
+  if (!OpenGLContextAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
   GameRun game(kSample);
   ASSERT_TRUE(game.init());
 

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "app/log.h"
+#include "platform/gl_window.h"
 #include "platform/std_streams.h"
 #include "platform/utf8.h"
 
@@ -59,6 +60,14 @@ ScopedCurrentDir::ScopedCurrentDir(const std::filesystem::path& dir)
 ScopedCurrentDir::~ScopedCurrentDir() { std::filesystem::current_path(old_); }
 
 void SendStdoutToStderr() { platform::RedirectStdoutToStderr(); }
+
+bool OpenGLContextAvailable(std::string* why) {
+  SDL_Window* probe = platform::CreateGLWindow(u"probe", 64, 64, true, why);
+  if (!probe) return false;
+  const bool context = platform::GLContext::create(probe, why) != nullptr;
+  platform::DestroyGLWindow(probe);
+  return context;
+}
 
 ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
   if (const char* old = std::getenv(name)) old_ = old;

@@ -56,6 +56,10 @@ class ScopedCurrentDir {
   std::filesystem::path old_;
 };
 
+// True when a window with an OpenGL 3.3 context can be made here (the
+// offscreen driver with Mesa counts); *why says why not.
+bool OpenGLContextAvailable(std::string* why);
+
 // Points standard output at standard error (inside a death test, so one
 // pattern sees the log line and the box in the order they were written).
 void SendStdoutToStderr();
