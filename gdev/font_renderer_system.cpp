@@ -2,7 +2,7 @@
 // (platform/font_match.h) with the families [configured face, "IPAGothic"],
 // language "ja", monospaced; glyphs placed on the engine's half-width cells;
 // coverage becomes alpha. Sizes of 16 and more are drawn at twice the size
-// and halved. Main thread.
+// and halved. Drawn glyphs are kept by size and character. Main thread.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_SIZES_H
@@ -98,42 +98,117 @@ class Face {
   std::map<int32_t, FT_Size> sizes_;
 };
 
+// A glyph as FreeType drew it: 8-bit coverage and its placement.
+struct GlyphBitmap {
+  std::vector<uint8_t> alpha;  // rows x width
+  int32_t width = 0;
+  int32_t rows = 0;
+  int32_t left = 0;     // from the pen to the first column
+  int32_t top = 0;      // from the baseline up to the first row
+  int32_t advance = 0;  // whole pixels
+  bool drawn = false;   // false: FreeType failed; nothing to draw
+
+  // Takes the slot's bitmap in whichever pixel mode it came.
+  static GlyphBitmap from(const FT_GlyphSlot slot) {
+    GlyphBitmap g;
+    const FT_Bitmap& bitmap = slot->bitmap;
+    g.width = static_cast<int32_t>(bitmap.width);
+    g.rows = static_cast<int32_t>(bitmap.rows);
+    g.left = slot->bitmap_left;
+    g.top = slot->bitmap_top;
+    g.advance = static_cast<int32_t>(slot->advance.x >> 6);
+    g.drawn = true;
+    g.alpha.resize(static_cast<size_t>(g.width) * static_cast<size_t>(g.rows));
+    uint8_t* out = g.alpha.data();
+    for (unsigned row = 0; row < bitmap.rows; ++row) {
+      const unsigned char* src = bitmap.buffer + static_cast<ptrdiff_t>(row) * bitmap.pitch;
+      for (unsigned col = 0; col < bitmap.width; ++col) {
+        switch (bitmap.pixel_mode) {
+          case FT_PIXEL_MODE_GRAY:
+            *out = src[col];
+            break;
+          case FT_PIXEL_MODE_MONO:
+            *out = (src[col >> 3] & (0x80 >> (col & 7))) ? 255 : 0;
+            break;
+          case FT_PIXEL_MODE_BGRA:
+            *out = src[col * 4 + 3];
+            break;
+          default:
+            *out = 0;
+            break;
+        }
+        ++out;
+      }
+    }
+    return g;
+  }
+};
+
 // An 8-bit coverage buffer of exactly the image's size; writes are clipped.
 struct Coverage {
   Coverage(int32_t w, int32_t h) : width(w), height(h), alpha(static_cast<size_t>(w) * static_cast<size_t>(h)) {}
 
   // Keeps the stronger coverage where glyphs overlap.
-  void draw(const FT_Bitmap& bitmap, int64_t left, int64_t top) {
-    for (unsigned row = 0; row < bitmap.rows; ++row) {
-      const int64_t y = top + row;
-      if (y < 0 || y >= height) continue;
-      const unsigned char* src = bitmap.buffer + static_cast<ptrdiff_t>(row) * bitmap.pitch;
-      for (unsigned col = 0; col < bitmap.width; ++col) {
-        const int64_t x = left + col;
-        if (x < 0 || x >= width) continue;
-        uint8_t value = 0;
-        switch (bitmap.pixel_mode) {
-          case FT_PIXEL_MODE_GRAY:
-            value = src[col];
-            break;
-          case FT_PIXEL_MODE_MONO:
-            value = (src[col >> 3] & (0x80 >> (col & 7))) ? 255 : 0;
-            break;
-          case FT_PIXEL_MODE_BGRA:
-            value = src[col * 4 + 3];
-            break;
-          default:
-            break;
-        }
-        uint8_t& dst = alpha[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
-        dst = std::max(dst, value);
+  void draw(const GlyphBitmap& glyph, int64_t left, int64_t top) {
+    const int64_t x0 = std::max<int64_t>(left, 0);
+    const int64_t x1 = std::min<int64_t>(left + glyph.width, width);
+    const int64_t y0 = std::max<int64_t>(top, 0);
+    const int64_t y1 = std::min<int64_t>(top + glyph.rows, height);
+    if (x0 >= x1) return;
+    const size_t count = static_cast<size_t>(x1 - x0);
+    for (int64_t y = y0; y < y1; ++y) {
+      const uint8_t* src = glyph.alpha.data() + static_cast<size_t>(y - top) * static_cast<size_t>(glyph.width) +
+                           static_cast<size_t>(x0 - left);
+      uint8_t* dst = alpha.data() + static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x0);
+      for (size_t i = 0; i < count; ++i) dst[i] = std::max(dst[i], src[i]);
+    }
+  }
+
+  // Each 2x2 block averaged (rounded down); an odd last column or row is
+  // left out. The same as halving the coloured image, whose colour bytes
+  // are one value throughout.
+  Coverage halved() const {
+    Coverage half(width / 2, height / 2);
+    uint8_t* o = half.alpha.data();
+    for (int32_t y = 0; y < half.height; ++y) {
+      const uint8_t* upper = alpha.data() + static_cast<size_t>(2 * y) * static_cast<size_t>(width);
+      const uint8_t* lower = upper + width;
+      for (int32_t x = 0; x < half.width; ++x) {
+        *o++ = static_cast<uint8_t>((upper[2 * x] + upper[2 * x + 1] + lower[2 * x] + lower[2 * x + 1]) >> 2);
       }
     }
+    return half;
   }
 
   int32_t width;
   int32_t height;
   std::vector<uint8_t> alpha;
+};
+
+// Drawn glyphs by em size and character. Text repeats its characters, and a
+// skipped story draws line after line: FreeType draws each glyph once. Past
+// the byte cap the cache starts again empty.
+class GlyphCache {
+ public:
+  const GlyphBitmap* find(int32_t size, char32_t c) const {
+    auto it = glyphs_.find(key(size, c));
+    return it == glyphs_.end() ? nullptr : &it->second;
+  }
+  const GlyphBitmap& add(int32_t size, char32_t c, GlyphBitmap glyph) {
+    if (bytes_ + glyph.alpha.size() > kCapBytes) {
+      glyphs_.clear();
+      bytes_ = 0;
+    }
+    bytes_ += glyph.alpha.size();
+    return glyphs_.insert_or_assign(key(size, c), std::move(glyph)).first->second;
+  }
+
+ private:
+  static constexpr size_t kCapBytes = size_t{4} << 20;
+  static uint64_t key(int32_t size, char32_t c) { return (static_cast<uint64_t>(size) << 32) | c; }
+
+  std::unordered_map<uint64_t, GlyphBitmap> glyphs_;
+  size_t bytes_ = 0;
 };
 
 class SystemFontImpl : public FontRenderer {
@@ -158,8 +233,9 @@ class SystemFontImpl : public FontRenderer {
       out.reset();
       return;
     }
-    Coverage coverage(static_cast<int32_t>(width), static_cast<int32_t>(height));
-    drawText(coverage, static_cast<int32_t>(s), static_cast<int32_t>(m), shown);
+    Coverage drawn(static_cast<int32_t>(width), static_cast<int32_t>(height));
+    drawText(drawn, static_cast<int32_t>(s), static_cast<int32_t>(m), shown);
+    const Coverage coverage = doubled ? drawn.halved() : std::move(drawn);
 
     const uint32_t color = static_cast<uint32_t>(params.color);
     const uint8_t blue = color & 0xFF, green = (color >> 8) & 0xFF, red = (color >> 16) & 0xFF;
@@ -173,7 +249,6 @@ class SystemFontImpl : public FontRenderer {
       p += 4;
     }
     out = RGBAImageRef(std::move(image));
-    if (doubled) HalveImage(out, out);
   }
 
   int32_t adjustSize(int32_t size) const override { return size; }
@@ -203,29 +278,36 @@ class SystemFontImpl : public FontRenderer {
       } else if (unit >= 0xD800 && unit <= 0xDFFF) {
         continue;  // an unpaired surrogate draws nothing
       }
-      Face* face = faceFor(primary, c);
-      if (!face) continue;
-      if (!face->activate(s)) {
-        reportOnce(&reportedCreateFont_, u"failed to CreateFont", s);
-        continue;
-      }
-      FT_Face ft = face->get();
-      const FT_UInt index = FT_Get_Char_Index(ft, c);
-      FT_Error error = FT_Load_Glyph(ft, index, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_NORMAL);
-      if (error != 0) error = FT_Load_Glyph(ft, index, FT_LOAD_DEFAULT | FT_LOAD_COLOR);
-      if (error == 0 && ft->glyph->format != FT_GLYPH_FORMAT_BITMAP) {
-        error = FT_Render_Glyph(ft->glyph, FT_RENDER_MODE_NORMAL);
-      }
-      if (error != 0) {
-        reportOnce(&reportedTextOut_, u"failed to textout", s);
-        continue;
-      }
-      const FT_GlyphSlot slot = ft->glyph;
+      const GlyphBitmap* glyph = glyphFor(primary, s, c);
+      if (!glyph || !glyph->drawn) continue;
       // Centred on its cell: a monospaced face's advance fills the cell exactly.
-      const int64_t advance = slot->advance.x >> 6;
-      const int64_t origin = left + (cellWidth - advance) / 2;
-      coverage.draw(slot->bitmap, origin + slot->bitmap_left, baseline - slot->bitmap_top);
+      const int64_t origin = left + (cellWidth - glyph->advance) / 2;
+      coverage.draw(*glyph, origin + glyph->left, baseline - glyph->top);
     }
+  }
+
+  // The glyph of c at em size s, from the cache or drawn now; null when no
+  // face has it or its face cannot be sized.
+  const GlyphBitmap* glyphFor(Face* primary, int32_t s, char32_t c) {
+    if (const GlyphBitmap* known = glyphs_.find(s, c)) return known;
+    Face* face = faceFor(primary, c);
+    if (!face) return nullptr;
+    if (!face->activate(s)) {
+      reportOnce(&reportedCreateFont_, u"failed to CreateFont", s);
+      return nullptr;
+    }
+    FT_Face ft = face->get();
+    const FT_UInt index = FT_Get_Char_Index(ft, c);
+    FT_Error error = FT_Load_Glyph(ft, index, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_NORMAL);
+    if (error != 0) error = FT_Load_Glyph(ft, index, FT_LOAD_DEFAULT | FT_LOAD_COLOR);
+    if (error == 0 && ft->glyph->format != FT_GLYPH_FORMAT_BITMAP) {
+      error = FT_Render_Glyph(ft->glyph, FT_RENDER_MODE_NORMAL);
+    }
+    if (error != 0) {
+      reportOnce(&reportedTextOut_, u"failed to textout", s);
+      return &glyphs_.add(s, c, GlyphBitmap{});
+    }
+    return &glyphs_.add(s, c, GlyphBitmap::from(ft->glyph));
   }
 
   // The configured face, opened on first use (the pinned file or the match).
@@ -286,6 +368,7 @@ class SystemFontImpl : public FontRenderer {
   std::unique_ptr<Face> primary_;
   std::vector<std::unique_ptr<Face>> fallbacks_;
   std::unordered_map<char32_t, Face*> fallbackFor_;
+  GlyphCache glyphs_;
   bool reportedCreateFont_ = false;
   bool reportedTextOut_ = false;
 };

@@ -142,6 +142,11 @@ void DrawTextRun(FontRendererTable& table, RGBAImageRef& out, const TextRenderPa
     run.color = static_cast<int32_t>(items.front().color);
     run.edge = static_cast<int32_t>(items.front().edgeColor);
     renderer->render(out, run, text, extra);
+    // The renderer drew all of it in the first item's colour.
+    const uint32_t rgb = items.front().color & 0xFFFFFFu;
+    const bool oneColour =
+        std::all_of(items.begin(), items.end(), [&](const GlyphItem& item) { return (item.color & 0xFFFFFFu) == rgb; });
+    if (oneColour) return;
     if (RGBAImage* image = out ? out.getWA() : nullptr) ColourCells(*image, items, params.margin);
     return;
   }

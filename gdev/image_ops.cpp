@@ -205,22 +205,25 @@ void MakeEdgeImage(RGBAImageRef& dest, const RGBAImageRef& source, int32_t red, 
   const uint8_t g = LowByte(green);
   const uint8_t r = LowByte(red);
   const size_t w = static_cast<size_t>(width);
+  // Per row, the columns' sums of the three rows first: the 3x3 sum with the
+  // centre counted twice is then three column sums and the centre.
+  std::vector<uint32_t> column(w);
   for (int32_t y = 0; y < height; ++y) {
     const uint8_t* above = alpha.data() + static_cast<size_t>(y > 0 ? y - 1 : 0) * w;
     const uint8_t* here = alpha.data() + static_cast<size_t>(y) * w;
     const uint8_t* below = alpha.data() + static_cast<size_t>(y + 1 < height ? y + 1 : height - 1) * w;
+    for (size_t x = 0; x < w; ++x) column[x] = above[x] + here[x] + below[x];
     uint8_t* o = dst->pixels.data() + static_cast<size_t>(y) * w * 4;
-    for (size_t x = 0; x < w; ++x) {
-      const size_t left = x > 0 ? x - 1 : 0;
-      const size_t right = x + 1 < w ? x + 1 : w - 1;
-      const uint32_t sum = above[left] + above[x] + above[right] + here[left] + here[right] + below[left] + below[x] +
-                           below[right] + 2u * here[x];
-      o[0] = b;
-      o[1] = g;
-      o[2] = r;
-      o[3] = static_cast<uint8_t>(std::min<uint32_t>(255, sum / 2));
-      o += 4;
-    }
+    const auto put = [&](size_t x, size_t left, size_t right) {
+      const uint32_t sum = column[left] + column[x] + column[right] + here[x];
+      o[x * 4] = b;
+      o[x * 4 + 1] = g;
+      o[x * 4 + 2] = r;
+      o[x * 4 + 3] = static_cast<uint8_t>(std::min<uint32_t>(255, sum / 2));
+    };
+    put(0, 0, w > 1 ? 1 : 0);
+    for (size_t x = 1; x + 1 < w; ++x) put(x, x - 1, x + 1);
+    if (w > 1) put(w - 1, w - 2, w - 1);
   }
 }
 

@@ -83,6 +83,16 @@ TEST_F(SystemFontTest, DrawsOnCellsInTheTextColourWithClearMargins) {
   EXPECT_EQ(image->height, 19);
   EXPECT_GT(MaxAlpha(image, 9, 26, 1, 18), 0);
 
+  // Glyphs drawn before at another size (kept by the renderer) come out as
+  // a fresh renderer draws them.
+  for (int32_t size : {12, 20, 33}) {
+    RGBAImageRef fresh;
+    PinnedSystemFont()->render(fresh, {0, size, 0xFFFFFF, 0, 1}, u"Aあ", 0);
+    font->render(image, {0, size, 0xFFFFFF, 0, 1}, u"Aあ", 0);
+    ASSERT_TRUE(image && fresh);
+    EXPECT_EQ(image->pixels, fresh->pixels) << size;
+  }
+
   // Empty text is one ideographic space; nothing drawable is no image.
   font->render(image, {0, 20, 0, 0, 0}, u"", 0);
   ASSERT_TRUE(image);
