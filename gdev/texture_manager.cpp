@@ -110,7 +110,11 @@ int32_t ZEPTextureManager::loadTexture(ZEPTextureRef& out, std::u16string_view n
   int32_t width = 0;
   int32_t height = 0;
   const int32_t code = LoadImageFile(key, &image, 0, &width, &height);
-  if (code != 0) return code;
+  if (code != 0) {
+    // A game that names a picture it lacks shows nothing in its place: say which.
+    LogWrite(LOG_WARN, u"ZEPTextureManager::loadTexture() : 画像が読み込めない(%s)\n", key);
+    return code;
+  }
   ZEPTextureRef made = makeTexture(key, std::move(image), width, height, coordMode, secondMode);
   names_.emplace(key, made.get());
   out = std::move(made);

@@ -38,7 +38,8 @@ class ZEPTextureManager {
   int32_t getTexture(ZEPTextureRef& out, std::u16string_view name, int32_t coordMode, int32_t secondMode);
   // The texture of that file name: the one in use, else a cached one
   // (revived with its old modes, without reading the file), else the file
-  // loaded anew. 0 on success, else the image loader's code with out kept.
+  // loaded anew. 0 on success, else the image loader's code with out kept
+  // (and a WARN line with the name).
   int32_t loadTexture(ZEPTextureRef& out, std::u16string_view name, int32_t coordMode, int32_t secondMode);
   // A new unnamed texture over the image (shared with the caller: writes
   // through either handle are seen by both). 0.

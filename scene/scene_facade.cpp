@@ -60,6 +60,60 @@ bool sceneMsg_moveTo(int32_t n, int32_t x, int32_t y, int32_t kind, int32_t dura
   return true;
 }
 
+bool sceneBG_changePicture(int32_t kind, std::u16string_view picture, int32_t sourceX, int32_t sourceY,
+                           int32_t sourceWidth, int32_t sourceHeight, int32_t duration, int32_t direction,
+                           int32_t easing, int32_t fade, int32_t extra) {
+  if (g_facade) {
+    g_facade->bgChangePicture(kind, picture, sourceX, sourceY, sourceWidth, sourceHeight, duration, direction,
+                              easing, fade, extra);
+  }
+  return true;
+}
+
+bool sceneBG_effect(int32_t kind, int32_t duration, int32_t p1, int32_t p2, int32_t p3) {
+  if (g_facade) g_facade->bgEffect(kind, duration, p1, p2, p3);
+  return true;
+}
+
+bool sceneBG_move(int32_t kind, int32_t sourceX, int32_t sourceY, int32_t sourceWidth, int32_t sourceHeight,
+                  int32_t duration, int32_t ignored, int32_t easing, int32_t, int32_t) {
+  if (g_facade) g_facade->bgMove(kind, sourceX, sourceY, sourceWidth, sourceHeight, duration, ignored, easing);
+  return true;
+}
+
+bool sceneBG_finishEffect() {
+  if (g_facade) g_facade->bgFinishEffect();
+  return true;
+}
+
+bool sceneFG_changeCell(int32_t cell, int32_t kind, std::u16string_view picture, const CellFields& fields,
+                        int32_t duration, int32_t direction, int32_t easing, int32_t fade, int32_t distance) {
+  if (g_facade) g_facade->fgChangeCell(cell, kind, picture, fields, duration, direction, easing, fade, distance);
+  return true;
+}
+
+bool sceneFG_cellEffect(int32_t cell, int32_t kind, int32_t duration, int32_t p1, int32_t easing, int32_t p3,
+                        int32_t p4) {
+  if (g_facade) g_facade->fgCellEffect(cell, kind, duration, p1, easing, p3, p4);
+  return true;
+}
+
+bool sceneFG_moveCell(int32_t cell, int32_t kind, const CellFields& fields, int32_t duration, int32_t ignored,
+                      int32_t easing, int32_t, int32_t) {
+  if (g_facade) g_facade->fgMoveCell(cell, kind, fields, duration, ignored, easing);
+  return true;
+}
+
+bool sceneFG_removeCell(int32_t cell) {
+  if (g_facade) g_facade->fgRemoveCell(cell);
+  return true;
+}
+
+bool sceneFG_removeAllCells() {
+  if (g_facade) g_facade->fgRemoveAllCells();
+  return true;
+}
+
 bool sceneFG_finishCellEffect(int32_t cell) {
   if (g_facade) g_facade->fgFinishCellEffect(cell);
   return true;

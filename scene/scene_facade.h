@@ -5,8 +5,11 @@
 // running. Main thread.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct LaidOutText;
@@ -14,11 +17,34 @@ struct LaidOutText;
 namespace Config {
 struct MenuConfigEntry;
 struct MessageWindowConfig;
+struct SelectWindow;
 }  // namespace Config
+
+// The eleven fields of a foreground cell, as scripts give and saves keep
+// them: anchor code, x, y, width, height, source x, y, width, height,
+// opacity, z-order.
+using CellFields = std::array<int32_t, 11>;
 
 class SceneFacade {
  public:
   virtual ~SceneFacade() = default;
+
+  // Background.
+  virtual void bgChangePicture(int32_t kind, std::u16string_view picture, int32_t sourceX, int32_t sourceY,
+                               int32_t sourceWidth, int32_t sourceHeight, int32_t duration, int32_t direction,
+                               int32_t easing, int32_t fade, int32_t extra) {
+    (void)kind, (void)picture, (void)sourceX, (void)sourceY, (void)sourceWidth, (void)sourceHeight;
+    (void)duration, (void)direction, (void)easing, (void)fade, (void)extra;
+  }
+  virtual void bgEffect(int32_t kind, int32_t duration, int32_t p1, int32_t p2, int32_t p3) {
+    (void)kind, (void)duration, (void)p1, (void)p2, (void)p3;
+  }
+  virtual void bgMove(int32_t kind, int32_t sourceX, int32_t sourceY, int32_t sourceWidth, int32_t sourceHeight,
+                      int32_t duration, int32_t ignored, int32_t easing) {
+    (void)kind, (void)sourceX, (void)sourceY, (void)sourceWidth, (void)sourceHeight, (void)duration;
+    (void)ignored, (void)easing;
+  }
+  virtual void bgFinishEffect() {}
 
   // Message window.
   virtual bool msgIsTextDisplaying() = 0;
@@ -40,8 +66,24 @@ class SceneFacade {
     (void)duration;
     (void)easing;
   }
-  // Foreground cells.
+  // Foreground cells. A change makes the cell when it does not exist; the
+  // others leave a missing cell alone.
+  virtual void fgChangeCell(int32_t cell, int32_t kind, std::u16string_view picture, const CellFields& fields,
+                            int32_t duration, int32_t direction, int32_t easing, int32_t fade, int32_t distance) {
+    (void)cell, (void)kind, (void)picture, (void)fields, (void)duration, (void)direction, (void)easing;
+    (void)fade, (void)distance;
+  }
+  virtual void fgCellEffect(int32_t cell, int32_t kind, int32_t duration, int32_t p1, int32_t easing, int32_t p3,
+                            int32_t p4) {
+    (void)cell, (void)kind, (void)duration, (void)p1, (void)easing, (void)p3, (void)p4;
+  }
+  virtual void fgMoveCell(int32_t cell, int32_t kind, const CellFields& fields, int32_t duration, int32_t ignored,
+                          int32_t easing) {
+    (void)cell, (void)kind, (void)fields, (void)duration, (void)ignored, (void)easing;
+  }
   virtual void fgFinishCellEffect(int32_t cell) = 0;
+  virtual void fgRemoveCell(int32_t cell) { (void)cell; }
+  virtual void fgRemoveAllCells() {}
   // The enable mask of application events.
   virtual void setAppEventEnabled(int32_t code, bool on) = 0;
   // Whether fader 1 or 2 is fading; *parameter := the running fade's
@@ -64,6 +106,15 @@ class SceneFacade {
   virtual void applyAppEventMask() {}
   // Choice list 0: emptied and hidden; the GUI root takes the keys again.
   virtual void selectClear() {}
+  // Choice list 0 filled from the configuration with one item per
+  // (identifier, text), the flag stored, shown, and given the keys.
+  virtual void selectShow(const Config::SelectWindow& config, int32_t flag,
+                          const std::vector<std::pair<std::u16string, std::u16string>>& choices, bool cancelAllowed) {
+    (void)config;
+    (void)flag;
+    (void)choices;
+    (void)cancelAllowed;
+  }
 };
 
 // Installs the scene's facade (null removes it); returns the previous one.
@@ -90,7 +141,27 @@ bool sceneMsg_setVisible(bool on);
 // Slides the window to preset n, or to (x, y) when n < 0, over duration ms
 // with easing 0 linear, 1 ease-out, other ease-in; kind is not read.
 bool sceneMsg_moveTo(int32_t n, int32_t x, int32_t y, int32_t kind, int32_t duration, int32_t easing);
+// The background: a picture change with a transition (kinds 0, 10, 20-23),
+// an effect (100 flash, 101 shake), a move of the framed part (201), and the
+// end of whatever runs.
+bool sceneBG_changePicture(int32_t kind, std::u16string_view picture, int32_t sourceX, int32_t sourceY,
+                           int32_t sourceWidth, int32_t sourceHeight, int32_t duration, int32_t direction,
+                           int32_t easing, int32_t fade, int32_t extra);
+bool sceneBG_effect(int32_t kind, int32_t duration, int32_t p1, int32_t p2, int32_t p3);
+bool sceneBG_move(int32_t kind, int32_t sourceX, int32_t sourceY, int32_t sourceWidth, int32_t sourceHeight,
+                  int32_t duration, int32_t ignored, int32_t easing, int32_t extra1, int32_t extra2);
+bool sceneBG_finishEffect();
+// Foreground cell n: changed (made when missing), given an effect, moved,
+// its effect ended, removed; or every cell removed.
+bool sceneFG_changeCell(int32_t cell, int32_t kind, std::u16string_view picture, const CellFields& fields,
+                        int32_t duration, int32_t direction, int32_t easing, int32_t fade, int32_t distance);
+bool sceneFG_cellEffect(int32_t cell, int32_t kind, int32_t duration, int32_t p1, int32_t easing, int32_t p3,
+                        int32_t p4);
+bool sceneFG_moveCell(int32_t cell, int32_t kind, const CellFields& fields, int32_t duration, int32_t ignored,
+                      int32_t easing, int32_t extra1, int32_t extra2);
 bool sceneFG_finishCellEffect(int32_t cell);
+bool sceneFG_removeCell(int32_t cell);
+bool sceneFG_removeAllCells();
 bool sceneSetAppEventEnabled(int32_t code, bool on);
 
 // The menu window. The unused flag is accepted and has no effect.

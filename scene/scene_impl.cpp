@@ -11,7 +11,10 @@
 #include "scene/line_layout.h"
 #include "scene/message_window.h"
 #include "scene/text_area.h"
+#include "scene/xg_bg.h"
+#include "scene/xg_fg.h"
 #include "scene/xg_msg.h"
+#include "scene/xg_select.h"
 
 namespace {
 
@@ -30,16 +33,116 @@ SceneImpl::SceneImpl(int32_t screenWidth, int32_t screenHeight)
     : root_(std::make_unique<MyGUIRoot>(this, screenWidth, screenHeight)) {
   SetKeyListener(root_.get());
   EnableAllAppEvents();
-  // The message layer stays hidden until a script shows it.
+  bg_ = new XG_BG(screenWidth, screenHeight);
+  root_->installFixedChild(MyGUIRoot::kSlotBG, bg_);
+  fg_ = new XG_FG(screenWidth, screenHeight);
+  root_->installFixedChild(MyGUIRoot::kSlotFG, fg_);
+  // The message layer stays hidden until a script shows it, the choice
+  // layers until a choice is offered.
   msg_ = new XG_Msg(screenWidth, screenHeight);
   root_->installFixedChild(MyGUIRoot::kSlotMsg, msg_);
   msg_->setVisible(false);
+  for (int32_t which = 0; which < 2; ++which) {
+    select_[which] = new XG_Select(which, screenWidth, screenHeight);
+    root_->installFixedChild(which == 0 ? MyGUIRoot::kSlotSelect0 : MyGUIRoot::kSlotSelect1, select_[which]);
+    select_[which]->setVisible(false);
+  }
 }
 
 SceneImpl::~SceneImpl() {
   if (g_globalScene == this) SetGlobalScene(nullptr);
+  bg_ = nullptr;
+  fg_ = nullptr;
   msg_ = nullptr;
+  select_[0] = select_[1] = nullptr;
   root_.reset();
+}
+
+void SceneImpl::bgChangePicture(int32_t kind, std::u16string_view picture, int32_t sourceX, int32_t sourceY,
+                                int32_t sourceWidth, int32_t sourceHeight, int32_t duration, int32_t direction,
+                                int32_t easing, int32_t fade, int32_t extra) {
+  if (bg_) {
+    bg_->changePicture(kind, picture, sourceX, sourceY, sourceWidth, sourceHeight, duration, direction, easing,
+                       fade != 0, extra);
+  }
+}
+
+void SceneImpl::bgEffect(int32_t kind, int32_t duration, int32_t p1, int32_t p2, int32_t p3) {
+  if (bg_) bg_->startEffect(kind, duration, p1, p2, p3);
+}
+
+void SceneImpl::bgMove(int32_t kind, int32_t sourceX, int32_t sourceY, int32_t sourceWidth, int32_t sourceHeight,
+                       int32_t duration, int32_t ignored, int32_t easing) {
+  if (bg_) bg_->startMove(kind, sourceX, sourceY, sourceWidth, sourceHeight, duration, ignored, easing);
+}
+
+void SceneImpl::bgFinishEffect() {
+  if (bg_) bg_->finishEffect();
+}
+
+namespace {
+
+XG_FG::Placement PlacementOf(const CellFields& f) {
+  return XG_FG::Placement{f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8]};
+}
+
+}  // namespace
+
+void SceneImpl::fgChangeCell(int32_t cell, int32_t kind, std::u16string_view picture, const CellFields& fields,
+                             int32_t duration, int32_t direction, int32_t easing, int32_t fade, int32_t distance) {
+  XG_FG::FGCell* c = fg_ ? fg_->getCell(cell, true) : nullptr;
+  if (c) {
+    c->changePicture(kind, picture, PlacementOf(fields), fields[9], fields[10], duration, direction, easing,
+                     fade != 0, distance);
+  }
+}
+
+void SceneImpl::fgCellEffect(int32_t cell, int32_t kind, int32_t duration, int32_t p1, int32_t easing, int32_t p3,
+                             int32_t p4) {
+  if (XG_FG::FGCell* c = fg_ ? fg_->getCell(cell, false) : nullptr) c->cell_effect(kind, duration, p1, easing, p3, p4);
+}
+
+void SceneImpl::fgMoveCell(int32_t cell, int32_t kind, const CellFields& fields, int32_t duration, int32_t ignored,
+                           int32_t easing) {
+  if (XG_FG::FGCell* c = fg_ ? fg_->getCell(cell, false) : nullptr) {
+    c->startMove(kind, PlacementOf(fields), fields[9], fields[10], duration, ignored, easing, 0, 0);
+  }
+}
+
+void SceneImpl::fgFinishCellEffect(int32_t cell) {
+  if (fg_) fg_->finishCellEffect(cell);
+}
+
+void SceneImpl::fgRemoveCell(int32_t cell) {
+  if (fg_) fg_->removeCell(cell);
+}
+
+void SceneImpl::fgRemoveAllCells() {
+  if (fg_) fg_->removeAllCells();
+}
+
+void SceneImpl::selectClear() {
+  XG_Select* select = select_[0];
+  if (!select) return;
+  select->clearItems();
+  select->setVisible(false);
+  GUIChangedFlag = 1;
+  SetKeyListener(root_.get());
+}
+
+void SceneImpl::selectShow(const Config::SelectWindow& config, int32_t flag,
+                           const std::vector<std::pair<std::u16string, std::u16string>>& choices,
+                           bool cancelAllowed) {
+  XG_Select* select = select_[0];
+  if (!select) return;
+  select->setFlag(flag);
+  std::vector<XG_Select::Choice> items;
+  items.reserve(choices.size());
+  for (const auto& [identifier, text] : choices) items.push_back(XG_Select::Choice{identifier, text});
+  select->buildItems(config, items, cancelAllowed);
+  select->setVisible(true);
+  GUIChangedFlag = 1;
+  SetKeyListener(select);
 }
 
 MessageWindow3* SceneImpl::msgWindow() const { return msg_ ? msg_->window() : nullptr; }

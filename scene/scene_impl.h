@@ -14,7 +14,10 @@
 
 class MessageWindow3;
 class TextArea3;
+class XG_BG;
+class XG_FG;
 class XG_Msg;
+class XG_Select;
 
 class SceneImpl : public Scene, public SceneFacade {
  public:
@@ -48,7 +51,12 @@ class SceneImpl : public Scene, public SceneFacade {
   // were rebuilt).
   void applyAppEventMask() override;
 
-  // The message layer (owned by the root) and its window.
+  // The screen objects in the root's slots (owned by the root).
+  XG_BG* getBG() const { return bg_; }
+  XG_FG* getFG() const { return fg_; }
+  // Choice layer 0 or 1; null for any other number.
+  XG_Select* getSelect(int32_t which) const { return which == 0 || which == 1 ? select_[which] : nullptr; }
+  // The message layer and its window.
   XG_Msg* getMsg() const { return msg_; }
   MessageWindow3* msgWindow() const;
   TextArea3* msgTextArea() const;
@@ -68,7 +76,25 @@ class SceneImpl : public Scene, public SceneFacade {
   void msgSetVisible(bool on) override;
   void msgMoveTo(int32_t preset, int32_t x, int32_t y, int32_t kind, int32_t duration, int32_t easing) override;
   void msgSetConfig(const Config::MessageWindowConfig* config) override;
-  void fgFinishCellEffect(int32_t) override {}
+  void bgChangePicture(int32_t kind, std::u16string_view picture, int32_t sourceX, int32_t sourceY,
+                       int32_t sourceWidth, int32_t sourceHeight, int32_t duration, int32_t direction, int32_t easing,
+                       int32_t fade, int32_t extra) override;
+  void bgEffect(int32_t kind, int32_t duration, int32_t p1, int32_t p2, int32_t p3) override;
+  void bgMove(int32_t kind, int32_t sourceX, int32_t sourceY, int32_t sourceWidth, int32_t sourceHeight,
+              int32_t duration, int32_t ignored, int32_t easing) override;
+  void bgFinishEffect() override;
+  void fgChangeCell(int32_t cell, int32_t kind, std::u16string_view picture, const CellFields& fields,
+                    int32_t duration, int32_t direction, int32_t easing, int32_t fade, int32_t distance) override;
+  void fgCellEffect(int32_t cell, int32_t kind, int32_t duration, int32_t p1, int32_t easing, int32_t p3,
+                    int32_t p4) override;
+  void fgMoveCell(int32_t cell, int32_t kind, const CellFields& fields, int32_t duration, int32_t ignored,
+                  int32_t easing) override;
+  void fgFinishCellEffect(int32_t cell) override;
+  void fgRemoveCell(int32_t cell) override;
+  void fgRemoveAllCells() override;
+  void selectClear() override;
+  void selectShow(const Config::SelectWindow& config, int32_t flag,
+                  const std::vector<std::pair<std::u16string, std::u16string>>& choices, bool cancelAllowed) override;
   bool faderIsFading(int32_t, int32_t*) override { return false; }
 
  private:
@@ -79,7 +105,10 @@ class SceneImpl : public Scene, public SceneFacade {
   std::map<int32_t, int32_t> keyMap_;
   std::u16string name_;
   std::unique_ptr<MyGUIRoot> root_;
+  XG_BG* bg_ = nullptr;
+  XG_FG* fg_ = nullptr;
   XG_Msg* msg_ = nullptr;
+  XG_Select* select_[2] = {nullptr, nullptr};
 };
 
 // The scene every scene command uses (null before start-up and after

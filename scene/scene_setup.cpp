@@ -19,6 +19,7 @@
 #include "platform/message_box.h"
 #include "scene/gui_root.h"
 #include "scene/scene_impl.h"
+#include "scene/xg_select.h"
 
 namespace {
 
@@ -107,6 +108,7 @@ bool InitFontRenderers(GameEnvironment* environment, std::unique_ptr<SceneImpl>*
   }
   EnableCloseMenu(window.enableExitByUser);
   SetInputBoxRunner(&RunInputBoxInMainWindow);
+  XG_Select::setPointerWarp(&SetCursorPosLogical);
 
   auto made = std::make_unique<SceneImpl>(window.width, window.height);
   made->setup(environment->keyMap(), cursor);
@@ -134,6 +136,7 @@ void sceneDetach() { DetachScene(); }
 void sceneRelease() {
   DetachScene();
   SetInputBoxRunner(nullptr);
+  XG_Select::setPointerWarp(nullptr);
   g_scene.reset();
   g_adapter.reset();
 }

@@ -1,5 +1,6 @@
 // make_sample_art OUTDIR: draws every picture that examples/sample/game.scm
-// names in ":parts" and writes it under OUTDIR at the path the engine looks
+// names in ":parts", ":message-window" and its story (backgrounds under
+// image/, character cells under cell/) and writes it under OUTDIR at the path the engine looks
 // it up by (numbered urls under parts/, named urls in the game folder). The
 // pixels come from integer arithmetic only and the engine's PNG writer, so a
 // run makes the committed files again byte for byte. A build tool on one
@@ -341,6 +342,37 @@ void DrawMessageFrame(RGBAImage* image) {
   }
 }
 
+// ---- Story pictures: two backdrops and two characters.
+
+// Evening on the river: a dusk sky over dark hills and the water.
+void DrawEveningBackdrop(RGBAImage* image) {
+  VerticalGradient(image, {0, 0, 800, 360}, {28, 32, 84}, {236, 128, 84});
+  FillTriangle(image, {-40, 380}, {180, 250}, {420, 380}, {40, 36, 64});
+  FillTriangle(image, {300, 380}, {560, 230}, {860, 380}, {52, 44, 76});
+  VerticalGradient(image, {0, 360, 800, 240}, {70, 60, 96}, {18, 20, 44});
+  for (int32_t i = 0; i < 6; ++i) FillCircle(image, {90 + 120 * i, 420 + 22 * (i % 3)}, 7, kGold);
+}
+
+// The festival morning: a clear sky, the sun and a green bank.
+void DrawMorningBackdrop(RGBAImage* image) {
+  VerticalGradient(image, {0, 0, 800, 400}, {110, 176, 236}, {232, 240, 220});
+  FillCircle(image, {640, 120}, 56, {255, 244, 200});
+  VerticalGradient(image, {0, 400, 800, 200}, {96, 168, 92}, {52, 112, 60});
+}
+
+// A standing figure in the cell's middle: head, hair and a long robe in the
+// given colour, everything else transparent.
+void DrawFigure(RGBAImage* image, Color robe, Color hair) {
+  const int32_t mid = image->width / 2;
+  FillTriangle(image, {mid, 120}, {mid + 100, image->height}, {mid - 100, image->height}, robe);
+  FillRect(image, {mid - 40, 120, 80, 120}, robe);
+  FillCircle(image, {mid, 80}, 46, hair);
+  FillCircle(image, {mid, 90}, 38, {250, 222, 196});
+}
+
+void DrawFirstFigure(RGBAImage* image) { DrawFigure(image, {200, 60, 70}, {40, 28, 24}); }
+void DrawSecondFigure(RGBAImage* image) { DrawFigure(image, {60, 140, 160}, {70, 48, 30}); }
+
 struct Picture {
   const char* path;  // relative to the game folder, as the engine resolves its url
   int32_t width;
@@ -366,6 +398,10 @@ constexpr Picture kPictures[] = {
     {"parts/parts011.png", 800, 600, true, DrawTouchAlpha},    // :parts 50
     {"title_mask.png", 800, 600, false, DrawTouchColor},       // :parts 50
     {"msgwin_frame.png", 760, 176, true, DrawMessageFrame},    // :message-window 0
+    {"image/bg001.png", 800, 600, false, DrawEveningBackdrop}, // background 1
+    {"image/bg002.png", 800, 600, false, DrawMorningBackdrop}, // background 2
+    {"cell/cell001.png", 240, 420, true, DrawFirstFigure},     // cell picture 1
+    {"cell/cell002.png", 240, 420, true, DrawSecondFigure},    // cell picture 2
 };
 
 // Draws and writes one picture; false with a message on standard error.

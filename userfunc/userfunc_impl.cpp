@@ -17,11 +17,22 @@ void UserfuncImpl::registerAll() {
   registerHandlers({2024, 2025, 2030, 2100, 2101, 2102, 4311, 4315, 4320, 5002}, &UserfuncImpl::uf_nothing);
 
   registerHandlers({-1}, &UserfuncImpl::uf_text);
+  registerHandlers({2000}, &UserfuncImpl::uf_bg_change);
+  registerHandlers({2001}, &UserfuncImpl::uf_bg_effect);
+  registerHandlers({2002}, &UserfuncImpl::uf_bg_move);
+  registerHandlers({2003}, &UserfuncImpl::uf_bg_finish);
+  registerHandlers({2010}, &UserfuncImpl::uf_fg_change);
+  registerHandlers({2011}, &UserfuncImpl::uf_fg_effect);
+  registerHandlers({2012}, &UserfuncImpl::uf_fg_move);
+  registerHandlers({2013}, &UserfuncImpl::uf_fg_finish);
+  registerHandlers({2014}, &UserfuncImpl::uf_fg_remove);
+  registerHandlers({2015}, &UserfuncImpl::uf_fg_remove_all);
   registerHandlers({2020}, &UserfuncImpl::uf_msgwin_config);
   registerHandlers({2021}, &UserfuncImpl::uf_msgwin_visible);
   registerHandlers({2022}, &UserfuncImpl::uf_msgwin_show_string);
   registerHandlers({2023}, &UserfuncImpl::uf_msgwin_clear);
   registerHandlers({2026}, &UserfuncImpl::uf_msgwin_move);
+  registerHandlers({2031}, &UserfuncImpl::uf_select);
 
   registerHandlers({4000}, &UserfuncImpl::uf_wait_event);
   registerHandlers({4001}, &UserfuncImpl::uf_yield);

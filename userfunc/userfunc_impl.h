@@ -178,6 +178,21 @@ class UserfuncImpl : public UserfuncBase {
   std::unique_ptr<UFResult> uf_log_height(const Args& args);
   void appendSeparator();
 
+  // Background and foreground cells (2000-2003, 2010-2015).
+  std::unique_ptr<UFResult> uf_bg_change(const Args& args);
+  std::unique_ptr<UFResult> uf_bg_effect(const Args& args);
+  std::unique_ptr<UFResult> uf_bg_move(const Args& args);
+  std::unique_ptr<UFResult> uf_bg_finish(const Args& args);
+  std::unique_ptr<UFResult> uf_fg_change(const Args& args);
+  std::unique_ptr<UFResult> uf_fg_effect(const Args& args);
+  std::unique_ptr<UFResult> uf_fg_move(const Args& args);
+  std::unique_ptr<UFResult> uf_fg_finish(const Args& args);
+  std::unique_ptr<UFResult> uf_fg_remove(const Args& args);
+  std::unique_ptr<UFResult> uf_fg_remove_all(const Args& args);
+
+  // Choices (2031).
+  std::unique_ptr<UFResult> uf_select(const Args& args);
+
   // Message window (2020-2023, 2026).
   std::unique_ptr<UFResult> uf_msgwin_config(const Args& args);
   std::unique_ptr<UFResult> uf_msgwin_visible(const Args& args);

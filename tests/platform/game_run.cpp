@@ -50,6 +50,9 @@ void GameRun::click(int32_t x, int32_t y) {
   }
 }
 
+const int32_t GameRun::kKeyReturn = SDLK_RETURN;
+const int32_t GameRun::kKeyDown = SDLK_DOWN;
+
 void GameRun::key(int32_t sdlKey) {
   for (const Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
     SDL_Event e{};

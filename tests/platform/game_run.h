@@ -35,8 +35,11 @@ class GameRun : public FramePump {
 
   // Input through the window, as SDL delivers it; window coordinates.
   void click(int32_t x, int32_t y);
-  // An SDL key code (SDLK_RETURN, ...).
+  // An SDL key code (SDLK_RETURN, ...), pressed and released.
   void key(int32_t sdlKey);
+  // Codes for tests that do not see SDL.
+  static const int32_t kKeyReturn;
+  static const int32_t kKeyDown;
   // The GUI root painted into a texture of the screen's size; empty when it
   // could not be painted.
   RGBAImageRef capture();

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/main_window.h"
 #include "gdev/image_file.h"
@@ -14,6 +15,7 @@
 #include "scene/scene_facade.h"
 #include "scene/scene_impl.h"
 #include "scene/text_area.h"
+#include "scene/xg_select.h"
 #include "tests/platform/game_run.h"
 
 namespace {
@@ -36,6 +38,26 @@ int TextPixels(const RGBAImageRef& screen) {
     }
   }
   return n;
+}
+
+struct Rgb {
+  int r, g, b;
+};
+
+Rgb At(const RGBAImageRef& screen, int32_t x, int32_t y) {
+  const uint8_t* p = screen->pixel(x, y);
+  return Rgb{p[2], p[1], p[0]};
+}
+
+// Within 12 of each channel.
+bool Near(Rgb a, Rgb b) { return std::abs(a.r - b.r) <= 12 && std::abs(a.g - b.g) <= 12 && std::abs(a.b - b.b) <= 12; }
+
+// The first character of the newest text in the window (0 for none).
+char16_t NewestTextStart() {
+  const std::vector<LaidOutText> texts = GetGlobalScene()->msgWindow()->shownTexts();
+  if (texts.empty() || texts.back().lines.empty() || texts.back().lines[0].line.segments.empty()) return 0;
+  const TextSegment& first = texts.back().lines[0].line.segments[0];
+  return first.base.empty() ? 0 : static_cast<char16_t>(first.base[0].character);
 }
 
 bool Revealing() {
@@ -125,6 +147,78 @@ TEST(SampleGame, StoryPagesShowInTheMessageWindowAndAnIdlePageDrawsOnlyItsIcon) 
   EXPECT_GT(nextPagePixels, 100);
   EXPECT_GE(iconChanges, 4);
   EXPECT_LE(idleFrames, iconChanges + 1);
+}
+
+TEST(SampleGame, PicturesCrossFadeAndAChoicePicksTheNextPage) {
+  std::string why;
+  if (!OpenGLContextAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
+  GameRun game(kSample);
+  ASSERT_TRUE(game.init());
+
+  enum Step { kOpening, kPages, kChoice, kHighlight, kAnswer, kDone };
+  Step step = kOpening;
+  Rgb evening{}, first{}, second{}, morning{}, window{}, plainItem{}, litItem{};
+  int answerPixels = 0;
+  game.onFrame = [&](int frame) {
+    if (frame > 3000) game.stop();
+    switch (step) {
+      case kOpening:
+        if (!Revealing() && frame > 2) {
+          const RGBAImageRef screen = game.capture();
+          evening = At(screen, 4, 4);
+          first = At(screen, 160, 380);   // the robes of the two characters
+          second = At(screen, 640, 380);
+          step = kPages;
+        }
+        break;
+      case kPages:
+        // Clicks end each wait (texts, the cross-fade, the flash, the slide)
+        // until the morning's first text is up.
+        if (Revealing()) break;
+        if (NewestTextStart() == u'翌') {
+          morning = At(game.capture(), 4, 4);
+          step = kChoice;
+        }
+        game.click(400, 300);
+        break;
+      case kChoice:
+        if (XG_Select* select = GetGlobalScene()->getSelect(0); select->isVisible() && select->items().size() == 2) {
+          const RGBAImageRef screen = game.capture();
+          window = At(screen, 155, 145);
+          plainItem = At(screen, 620, 157);
+          game.key(GameRun::kKeyDown);
+          step = kHighlight;
+        }
+        break;
+      case kHighlight:
+        litItem = At(game.capture(), 620, 157);
+        game.key(GameRun::kKeyDown);
+        game.key(GameRun::kKeyReturn);
+        step = kAnswer;
+        break;
+      case kAnswer:
+        if (!Revealing() && NewestTextStart() == u'神') {
+          answerPixels = TextPixels(game.capture());
+          step = kDone;
+          game.stop();
+        }
+        break;
+      case kDone:
+        break;
+    }
+  };
+  EXPECT_TRUE(game.run());
+  ASSERT_EQ(step, kDone);
+  EXPECT_TRUE(Near(evening, {28, 32, 84})) << evening.r << " " << evening.g << " " << evening.b;
+  EXPECT_TRUE(Near(first, {200, 60, 70})) << first.r << " " << first.g << " " << first.b;
+  EXPECT_TRUE(Near(second, {60, 140, 160})) << second.r << " " << second.g << " " << second.b;
+  EXPECT_TRUE(Near(morning, {110, 176, 236})) << morning.r << " " << morning.g << " " << morning.b;
+  // The choice window's dark blue over the morning sky; the cursor's blue
+  // lights the item the key chose.
+  EXPECT_LT(window.r, 60);
+  EXPECT_GT(window.b, window.r);
+  EXPECT_GT(litItem.b, plainItem.b + 40);
+  EXPECT_GT(answerPixels, 100);
 }
 
 }  // namespace

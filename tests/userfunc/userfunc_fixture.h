@@ -6,8 +6,10 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "app/config_windows.h"
 #include "app/timer.h"
 #include "gamestate/state_mgr.h"
 #include "scene/line_layout.h"
@@ -55,6 +57,10 @@ class FakeScene : public SceneFacade {
   void msgSetConfig(const Config::MessageWindowConfig* config) override { configs.push_back(config); }
   void fgFinishCellEffect(int32_t cell) override { calls.push_back("finishCell " + std::to_string(cell)); }
   void setAppEventEnabled(int32_t code, bool on) override { appEvents[code] = on; }
+  void selectShow(const Config::SelectWindow& config, int32_t flag,
+                  const std::vector<std::pair<std::u16string, std::u16string>>& choices, bool cancelAllowed) override {
+    selectShown.push_back(SelectShown{config, flag, choices, cancelAllowed});
+  }
   bool faderIsFading(int32_t fader, int32_t* parameter) override {
     *parameter = 0;
     return fader == 1 ? fader1Fading : fader2Fading;
@@ -68,6 +74,13 @@ class FakeScene : public SceneFacade {
   std::vector<std::string> calls;
   std::vector<std::u16string> shownTexts;
   std::vector<const Config::MessageWindowConfig*> configs;  // each msgSetConfig
+  struct SelectShown {
+    Config::SelectWindow config;
+    int32_t flag;
+    std::vector<std::pair<std::u16string, std::u16string>> choices;
+    bool cancelAllowed;
+  };
+  std::vector<SelectShown> selectShown;  // each selectShow
 };
 
 class FakeSound : public SoundGlue {

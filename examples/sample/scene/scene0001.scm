@@ -1,7 +1,12 @@
-; Story, part one: the story window (message window 0) comes up and shows the
-; first pages. Each text waits for a click (or Return) after it is revealed;
-; "clear" turns the page and puts it into the message log.
+; Story, part one: the evening river with both characters, the story window
+; (message window 0) and the first pages. Each text waits for a click (or
+; Return) after it is revealed; "clear" turns the page and puts it into the
+; message log. Then the morning cross-fades in with a flash, the second
+; character slides in, and a choice picks the next page.
 (a3:define-set (0 0)
+  (a3:call-user-func 2000 1 -1 0 0 0 0 0 0)
+  (a3:call-user-func 2010 1 1 1028 40 0 240 420 -1 0 0 0 255 1 0 0 0)
+  (a3:call-user-func 2010 2 2 1285 -40 0 240 420 -1 0 0 0 255 2 0 0 0)
   (a3:call-user-func 2020 0)
   (a3:call-user-func 2021 1)
   (a3:send-string "夜の川辺に、提灯の灯がひとつ、またひとつと流れていく。#R祭りの前の晩は、いつもこうして静かに始まる。" 1)
@@ -11,5 +16,24 @@
   (a3:send-string clear)
   (a3:send-string "&RA灯籠&RSとうろう&RTの光が、黒い水面にゆらゆらと揺れている。" 3)
   (a3:send-string wait-e 3)
+  (a3:send-string clear)
+  (a3:call-user-func 2014 2)
+  (a3:call-user-func 2000 2 -1 0 0 0 10 1000 1)
+  (a3:call-user-func 2001 100 400 1 255 255 255 0)
+  (a3:call-user-func 2010 2 2 1285 -40 0 240 420 -1 0 0 0 255 2 20 600 1 6 1 0 300)
+  (a3:send-string "翌朝、川辺はすっかり祭りの支度に包まれていた。" 6)
+  (a3:send-string wait-e 6)
+  (a3:send-string clear)
+  (a3:call-user-func 2031 3 "川辺へ行く" "神社へ行く" "" "" "" "" "" "" 0 0 0 0 0 0 0 0 0 0)
+  (a3:eval (a3:idref-reflag))
+  (a3:switch (0 10) (default 20))
+  (a3:label 10)
+  (a3:send-string "川辺では、子どもたちが灯籠を並べていた。" 7)
+  (a3:send-string wait-e 7)
+  (a3:goto 30)
+  (a3:label 20)
+  (a3:send-string "神社の境内には、もう太鼓の音が響いていた。" 8)
+  (a3:send-string wait-e 8)
+  (a3:label 30)
   (a3:send-string clear)
   (a3:jump 2))

@@ -6,6 +6,6 @@
   (a3:send-string wait-e 4)
   (a3:send-string clear)
   (a3:call-user-func 2020 0)
-  (a3:send-string "そして、祭りの朝がやってきた。" 5)
+  (a3:send-string "そして、祭りの夜がふたたびやってくる。" 5)
   (a3:send-string wait-e 5)
   (a3:send-string clear))
