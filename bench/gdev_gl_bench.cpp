@@ -8,14 +8,13 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/raw_gl.h"
 #include "gdev/gdev_factory.h"
 #include "gdev/gdev_gl.h"
-#include "gdev/gl_api.h"
 #include "platform/gl_window.h"
 
 namespace {
@@ -136,64 +135,20 @@ class EngineScene {
 class RawScene {
  public:
   bool start(std::string* why) {
-    window_ = platform::CreateGLWindow(u"gdev bench raw", kWidth, kHeight, true, why);
-    if (!window_) return false;
-    context_ = platform::GLContext::create(window_, why);
-    if (!context_) return false;
-    context_->setSwapInterval(1);  // as the device asks
-    if (!buildProgram(why)) return false;
-
-    glGenVertexArrays(1, &vertexArray_);
-    glBindVertexArray(vertexArray_);
-    glGenBuffers(1, &vertexBuffer_);
-    glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, x)));
-    glEnableVertexAttribArray(1);
-    glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, u)));
-
+    if (!screen_.start(u"gdev bench raw", kWidth, kHeight, why)) return false;
     for (int i = 0; i < kQuads; ++i) {
       const RGBAImage picture = MakePicture(i);
-      textures_.push_back(makeTexture(GL_RGBA8, kSide, kSide, GL_BGRA, picture.pixels.data()));
+      textures_.push_back(raw_gl::MakeTexture(GL_RGBA8, kSide, kSide, GL_BGRA, picture.pixels.data()));
     }
-
-    screenTexture_ = makeTexture(GL_RGB8, kWidth, kHeight, GL_RGB, nullptr);
-    glGenFramebuffers(1, &screenFramebuffer_);
-    glBindFramebuffer(GL_FRAMEBUFFER, screenFramebuffer_);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, screenTexture_, 0);
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-      *why = "incomplete RGB8 framebuffer";
-      return false;
-    }
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glDisable(GL_DITHER);
     return true;
   }
 
   void frame(int64_t frame) {
     // Quads in pixels, then the window-filling copy.
-    Vertex v[kQuads * 4 + 4];
-    for (int i = 0; i < kQuads; ++i) {
-      const float x = QuadX(i, frame);
-      const float y = QuadY(i, frame);
-      v[i * 4 + 0] = {x, y, 0, 0};
-      v[i * 4 + 1] = {x + kSide, y, 1, 0};
-      v[i * 4 + 2] = {x, y + kSide, 0, 1};
-      v[i * 4 + 3] = {x + kSide, y + kSide, 1, 1};
-    }
-    v[kQuads * 4 + 0] = {0, 0, 0, 0};
-    v[kQuads * 4 + 1] = {kWidth, 0, 1, 0};
-    v[kQuads * 4 + 2] = {0, kHeight, 0, 1};
-    v[kQuads * 4 + 3] = {kWidth, kHeight, 1, 1};
-    glBufferData(GL_ARRAY_BUFFER, sizeof v, v, GL_STREAM_DRAW);
-    glUseProgram(program_);
-
-    // The screen buffer is stored top row first, as the device stores it.
-    glBindFramebuffer(GL_FRAMEBUFFER, screenFramebuffer_);
-    glViewport(0, 0, kWidth, kHeight);
-    glClearColor(TruncToByte(kClear[0]), TruncToByte(kClear[1]), TruncToByte(kClear[2]), TruncToByte(kClear[3]));
-    glClear(GL_COLOR_BUFFER_BIT);
-    glUniform4f(scaleLocation_, 2.0f / kWidth, 2.0f / kHeight, -1.0f, -1.0f);
+    raw_gl::Vertex v[kQuads * 4];
+    for (int i = 0; i < kQuads; ++i) raw_gl::QuadVertices(QuadX(i, frame), QuadY(i, frame), kSide, kSide, &v[i * 4]);
+    screen_.setVertices(v);
+    screen_.beginScreen(kClear);
     glEnable(GL_BLEND);
     glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     glActiveTexture(GL_TEXTURE0);
@@ -201,103 +156,23 @@ class RawScene {
       glBindTexture(GL_TEXTURE_2D, textures_[static_cast<size_t>(i)]);
       glDrawArrays(GL_TRIANGLE_STRIP, i * 4, 4);
     }
-
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glViewport(0, 0, kWidth, kHeight);
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glDisable(GL_BLEND);
-    glUniform4f(scaleLocation_, 2.0f / kWidth, -2.0f / kHeight, -1.0f, 1.0f);
-    glBindTexture(GL_TEXTURE_2D, screenTexture_);
-    glDrawArrays(GL_TRIANGLE_STRIP, kQuads * 4, 4);
-    context_->swapBuffers();
+    screen_.present();
     glFinish();
   }
 
-  int64_t screenBufferBytes() const { return int64_t{kWidth} * kHeight * 4; }
+  int64_t screenBufferBytes() const { return screen_.screenBufferBytes(); }
 
   void stop() {
-    if (context_) {
-      glDeleteFramebuffers(1, &screenFramebuffer_);
-      glDeleteTextures(1, &screenTexture_);
+    if (screen_.hasContext()) {
       for (GLuint texture : textures_) glDeleteTextures(1, &texture);
-      glDeleteBuffers(1, &vertexBuffer_);
-      glDeleteVertexArrays(1, &vertexArray_);
-      glDeleteProgram(program_);
     }
     textures_.clear();
-    context_.reset();
-    if (window_) platform::DestroyGLWindow(window_);
-    window_ = nullptr;
+    screen_.stop();
   }
 
  private:
-  struct Vertex {
-    float x, y, u, v;
-  };
-
-  // A linear, clamped texture without mipmaps (pixels may be null).
-  static GLuint makeTexture(GLint internalFormat, int width, int height, GLenum format, const void* pixels) {
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, width, height, 0, format, GL_UNSIGNED_BYTE, pixels);
-    return texture;
-  }
-
-  bool buildProgram(std::string* why) {
-    const char* vertexSource = R"(#version 330 core
-uniform vec4 uScale;
-layout(location = 0) in vec2 aPosition;
-layout(location = 1) in vec2 aUV;
-out vec2 vUV;
-void main() {
-  gl_Position = vec4(aPosition * uScale.xy + uScale.zw, 0.0, 1.0);
-  vUV = aUV;
-}
-)";
-    const char* fragmentSource = R"(#version 330 core
-uniform sampler2D uTex;
-in vec2 vUV;
-out vec4 fragColor;
-void main() { fragColor = texture(uTex, vUV); }
-)";
-    GLuint stages[2] = {glCreateShader(GL_VERTEX_SHADER), glCreateShader(GL_FRAGMENT_SHADER)};
-    glShaderSource(stages[0], 1, &vertexSource, nullptr);
-    glShaderSource(stages[1], 1, &fragmentSource, nullptr);
-    program_ = glCreateProgram();
-    for (GLuint stage : stages) {
-      glCompileShader(stage);
-      glAttachShader(program_, stage);
-    }
-    glLinkProgram(program_);
-    for (GLuint stage : stages) glDeleteShader(stage);
-    GLint linked = GL_FALSE;
-    glGetProgramiv(program_, GL_LINK_STATUS, &linked);
-    if (linked != GL_TRUE) {
-      *why = "the raw program did not link";
-      return false;
-    }
-    glUseProgram(program_);
-    glUniform1i(glGetUniformLocation(program_, "uTex"), 0);
-    scaleLocation_ = glGetUniformLocation(program_, "uScale");
-    return true;
-  }
-
-  SDL_Window* window_ = nullptr;
-  std::unique_ptr<platform::GLContext> context_;
-  GLuint program_ = 0;
-  GLint scaleLocation_ = -1;
-  GLuint vertexArray_ = 0;
-  GLuint vertexBuffer_ = 0;
+  raw_gl::Screen screen_;
   std::vector<GLuint> textures_;
-  GLuint screenTexture_ = 0;
-  GLuint screenFramebuffer_ = 0;
 };
 
 // One round of one side: a fresh window and context, a few untimed frames,
@@ -354,10 +229,7 @@ BENCHMARK(BM_SceneOf32BlendedQuads)->Unit(benchmark::kMillisecond)->Iterations(1
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Headless machines draw through the offscreen driver (Mesa's llvmpipe),
-  // with the rasteriser threads the tests use unless the caller says.
-  if (!getenv("DISPLAY") && !getenv("WAYLAND_DISPLAY")) setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  setenv("LP_NUM_THREADS", "2", 0);
+  raw_gl::UseHeadlessDefaults();
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -498,8 +498,12 @@ void GDevGL::impl_swapBuffers(const GDevArea&, const GDevArea& dest) {
     glViewport(0, 0, drawableWidth, drawableHeight);
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
+    // Only a picture that leaves part of the window free (full screen, a
+    // different aspect) needs the black around it.
+    if (!(rect == GDevArea{0, 0, backWidth_, backHeight_})) {
+      glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+      glClear(GL_COLOR_BUFFER_BIT);
+    }
     setMatrixTexture_Ident();
     setBlendingContext(0, BLENDINGCONTEXT_BOTH);
     setMatrixProj_Ortho2D(0.0f, 0.0f, static_cast<float>(backWidth_), static_cast<float>(backHeight_));

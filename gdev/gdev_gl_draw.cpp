@@ -59,11 +59,26 @@ Factors alphaFactors(int32_t mode) {
   }
 }
 
+// Normal blending of a texture whose every sample has alpha 1, untinted or
+// tinted opaquely, writes the source as it is: the same as a copy.
+bool OpaqueNormalDraw(GDevTexture* texture, int32_t blend, int32_t alphaBlend, const float* color) {
+  const auto* t = static_cast<const GDevGLTexture*>(texture);
+  return t && t->samplesOpaque() && blend == GDEV_BLEND_NORMAL &&
+         (alphaBlend == 0 || alphaBlend == GDEV_BLEND_NORMAL) && (!color || color[3] >= 1.0f);
+}
+
 }  // namespace
 
 void GDevGL::setupBlend(int32_t blend, int32_t alphaBlend, int32_t premultiplied) {
   const Factors color = colorFactors(blend, premultiplied);
   const Factors alpha = alphaFactors(alphaBlend != 0 ? alphaBlend : blend);
+  // A copy writes the source as it is: the blend stage has nothing to do.
+  const bool copy = color.source == GL_ONE && color.dest == GL_ZERO && alpha.source == GL_ONE && alpha.dest == GL_ZERO;
+  if (blendEnabled_ && copy) {
+    glDisable(GL_BLEND);
+    return;
+  }
+  if (blendEnabled_) glEnable(GL_BLEND);
   glBlendEquation(GL_FUNC_ADD);
   switch (channelMode_) {
     case BLENDINGCONTEXT_BOTH: glBlendFuncSeparate(color.source, color.dest, alpha.source, alpha.dest); break;
@@ -203,7 +218,11 @@ void GDevGL::fillRectGradient(const GDevRect& rect, const float c0[4], const flo
 void GDevGL::drawTextureQuad(const GDevRectF& rect, const GDevUV& uv, GDevTexture* texture, int32_t blend,
                              int32_t alphaBlend, int32_t premultiplied) {
   if (!context_) return;
-  setupBlend(blend, alphaBlend, premultiplied);
+  if (OpaqueNormalDraw(texture, blend, alphaBlend, nullptr)) {
+    setupBlend(GDEV_BLEND_COPY, 0, 0);
+  } else {
+    setupBlend(blend, alphaBlend, premultiplied);
+  }
   bindTexture(texture, 0, kClampEdge);
   drawQuad(GLProgram::Texture, rect, nullptr, &uv, 1);
 }
@@ -212,7 +231,11 @@ void GDevGL::drawTextureColored(const GDevRect& rect, const GDevUV& uv, const fl
                                 int32_t blend, int32_t alphaBlend, int32_t premultiplied) {
   if (!context_) return;
   if (invisible(color)) return;
-  setupBlend(blend, alphaBlend, premultiplied);
+  if (OpaqueNormalDraw(texture, blend, alphaBlend, color)) {
+    setupBlend(GDEV_BLEND_COPY, 0, 0);
+  } else {
+    setupBlend(blend, alphaBlend, premultiplied);
+  }
   bindTexture(texture, 0, kClampEdge);
   drawQuad(GLProgram::TextureColor, toFloat(rect), color, &uv, 1);
 }

@@ -78,8 +78,7 @@ void GDevGLTexture::releaseStorage() {
 }
 
 void GDevGLTexture::applyAlphaSwizzle() {
-  const bool opaque = !(format_ == 2 || format_ == 3) && framebuffer_ == 0;
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, opaque ? GL_ONE : GL_ALPHA);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, samplesOpaque() ? GL_ONE : GL_ALPHA);
 }
 
 void GDevGLTexture::upload(const RGBAImageRef& image) {
