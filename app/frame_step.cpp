@@ -177,7 +177,8 @@ bool drawScene(GDev* device) {
   const float color[4] = {static_cast<float>((rgb >> 16) & 0xFF) / 255.0f,
                           static_cast<float>((rgb >> 8) & 0xFF) / 255.0f, static_cast<float>(rgb & 0xFF) / 255.0f,
                           1.0f};
-  device->clearRegion(GDEV_CLEAR_TARGET | GDEV_CLEAR_WHOLE, 0, 0, s.logicalW, s.logicalH, color);
+  const bool covered = scene && scene->isRootVisible() && scene->coversScreen();
+  if (!covered) device->clearRegion(GDEV_CLEAR_TARGET | GDEV_CLEAR_WHOLE, 0, 0, s.logicalW, s.logicalH, color);
   device->setMatrixTexture_Ident();
   if (scene && scene->isRootVisible()) {
     device->setBlendingContext(0, BLENDINGCONTEXT_BOTH);

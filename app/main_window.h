@@ -33,6 +33,9 @@ class MainWindowScene {
   virtual void paintRoot(GDev* device) = 0;
   // The colour the screen is cleared to, 0xRRGGBB.
   virtual uint32_t clearColor() const = 0;
+  // True when what the root draws first covers the whole screen opaquely,
+  // so the screen need not be cleared before it.
+  virtual bool coversScreen() const { return false; }
   // The effective pointer file changed (empty: the system arrow).
   virtual void cursorFileChanged(std::u16string_view file) = 0;
   // The engine placed the pointer at this logical point.

@@ -88,6 +88,8 @@ class GDevTexture {
   // Stops being a render target without reading back: the next draw from it
   // shows its owner's pixels again.
   virtual void detach() = 0;
+  // Every sample the texture gives has alpha 1 (a picture without alpha).
+  virtual bool samplesOpaque() const { return false; }
 };
 
 // Rectangles by two corners: (x0, y0) top left, (x1, y1) bottom right.

@@ -40,7 +40,7 @@ class GDevGLTexture final : public GDevTexture {
   bool isRenderTarget() const { return framebuffer_ != 0; }
   // Every sample has alpha 1: a picture without alpha (format 1 and the
   // plain format), except while it is a render target.
-  bool samplesOpaque() const { return !(format_ == 2 || format_ == 3) && framebuffer_ == 0; }
+  bool samplesOpaque() const override { return !(format_ == 2 || format_ == 3) && framebuffer_ == 0; }
   // The pixel-source revision the texture holds (0xFFFFFFFF: none yet).
   uint32_t uploadedRevision() const { return uploadedRevision_; }
 

@@ -58,6 +58,11 @@ SceneImpl::~SceneImpl() {
   root_.reset();
 }
 
+bool SceneImpl::coversScreen() const {
+  return root_ && bg_ && bg_->isVisible() && bg_->x() == 0 && bg_->y() == 0 && bg_->width() >= root_->width() &&
+         bg_->height() >= root_->height() && bg_->coversOpaquely();
+}
+
 void SceneImpl::bgChangePicture(int32_t kind, std::u16string_view picture, int32_t sourceX, int32_t sourceY,
                                 int32_t sourceWidth, int32_t sourceHeight, int32_t duration, int32_t direction,
                                 int32_t easing, int32_t fade, int32_t extra) {

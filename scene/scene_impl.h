@@ -58,6 +58,8 @@ class SceneImpl : public Scene, public SceneFacade {
   XG_Select* getSelect(int32_t which) const { return which == 0 || which == 1 ? select_[which] : nullptr; }
   // The message layer and its window.
   XG_Msg* getMsg() const { return msg_; }
+  // The background, drawn first, covers the whole screen opaquely.
+  bool coversScreen() const;
   MessageWindow3* msgWindow() const;
   TextArea3* msgTextArea() const;
 

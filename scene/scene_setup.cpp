@@ -32,6 +32,7 @@ class WindowSceneAdapter : public MainWindowScene {
   bool isRootVisible() const override { return scene_->getRoot()->isVisible(); }
   void paintRoot(GDev*) override { scene_->getRoot()->paint(0); }
   uint32_t clearColor() const override { return 0; }
+  bool coversScreen() const override { return scene_->coversScreen(); }
   void cursorFileChanged(std::u16string_view) override {}
   void movePointer(int32_t x, int32_t y) override { scene_->movePointer(x, y); }
 

@@ -58,6 +58,16 @@ void XG_BG::draw() {
   }
 }
 
+bool XG_BG::coversOpaquely() const {
+  if (drawMode_ != kPlaneA || planeA_.useColor || planeA_.x0 > 0 || planeA_.y0 > 0 || planeA_.x1 < width() ||
+      planeA_.y1 < height()) {
+    return false;
+  }
+  if (!HasPixels(pictureA_)) return true;
+  const GDevTexture* texture = pictureA_->deviceTexture();
+  return texture && texture->samplesOpaque();
+}
+
 void XG_BG::drawPlane(const PlaneState& plane, const ZEPTextureRef& picture) {
   const GDevRect rect{plane.x0, plane.y0, plane.x1, plane.y1};
   if (!HasPixels(picture)) {

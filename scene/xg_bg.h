@@ -53,6 +53,10 @@ class XG_BG : public XGBase, public GUIComposite, public AUtil {
                  int32_t duration, int32_t ignored, int32_t easing);
   // Ends the running effect at once, in its final state.
   void finishEffect();
+  // What draw paints covers the whole component opaquely: plane A alone,
+  // untinted, over all of it, with a picture whose device texture is made
+  // and opaque, or with none (black).
+  bool coversOpaquely() const;
 
   // What tests and the save restore read.
   int32_t kind() const { return kind_; }

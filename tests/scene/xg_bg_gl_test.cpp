@@ -1,7 +1,8 @@
 // The background drawn by the real device under the offscreen driver and
 // read back: a plain change shows its picture; a cross-fade towards a
-// picture that cannot be loaded darkens it to black. Skips only where no
-// OpenGL context can be made.
+// picture that cannot be loaded darkens it to black; only an untinted,
+// opaque, whole-screen plane lets the frame skip clearing the screen. Skips
+// only where no OpenGL context can be made.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -37,10 +38,22 @@ TEST(BackgroundDrawing, CrossFadeToAMissingPictureDarkensTheOldOne) {
       EXPECT_TRUE(RenderToTexture(&bg, &target, true, &image, 0));
       return image->pixel(32, 24);
     };
+    EXPECT_FALSE(bg.coversOpaquely());  // nothing drawn yet
     bg.changePicture(0, u"#200,150,100", -1, 0, 0, 0, 0, 0, 0, false, 0);
+    EXPECT_FALSE(bg.coversOpaquely());  // its device texture comes with the first draw
     const uint8_t* p = middle();
     const int old[4] = {100, 150, 200, 255};
     for (int c = 0; c < 4; ++c) EXPECT_NEAR(p[c], old[c], 2) << c;
+    EXPECT_TRUE(bg.coversOpaquely());
+    // A shake leaves a strip uncovered; a see-through picture covers nothing.
+    bg.startEffect(XG_BG::kShake, 400, 6, 4, 0);
+    clock.ms += 20;
+    clock.dispatch();
+    EXPECT_FALSE(bg.coversOpaquely());
+    bg.changePicture(0, u"#200,150,100,128", -1, 0, 0, 0, 0, 0, 0, false, 0);
+    middle();
+    EXPECT_FALSE(bg.coversOpaquely());
+    bg.changePicture(0, u"#200,150,100", -1, 0, 0, 0, 0, 0, 0, false, 0);
     bg.changePicture(XG_BG::kCrossFade, u"no-such-picture.png", -1, 0, 0, 0, 400, 0, 0, false, 0);
     clock.ms += 200;
     clock.dispatch();
