@@ -17,6 +17,7 @@
 #include "scene/gui_root.h"
 #include "scene/markup_layout.h"
 #include "scene/text_area.h"
+#include "scene/window_common.h"
 #include "scene/xg_base.h"
 
 namespace {
@@ -98,10 +99,8 @@ void MessageWindow3::build(int32_t width, int32_t height) {
       amikake_ = new GUIColorRect;
       panel_->addChild(amikake_);
     }
-    const Config::ColorQuad& c = config_.taBgColor;
-    amikake_->setColor(std::clamp(c.r, 0, 255) / 255.0f, std::clamp(c.g, 0, 255) / 255.0f,
-                       std::clamp(c.b, 0, 255) / 255.0f, std::clamp(c.a, 0, 255) / 255.0f);
-    amikake_->setDrawEnabled(std::clamp(c.a, 0, 255) > 1);
+    SetRectColor(amikake_, config_.taBgColor);
+    amikake_->setDrawEnabled(std::clamp(config_.taBgColor.a, 0, 255) > 1);
     amikake_->setBounds(0, 0, width_, height_);
   }
   if (!area_) {
@@ -124,13 +123,9 @@ void MessageWindow3::build(int32_t width, int32_t height) {
 void MessageWindow3::makeChips(const std::vector<Config::ControlPointConfig>& entries, bool hiddenMode) {
   for (const Config::ControlPointConfig& entry : entries) {
     if (entry.partsNo < 0) continue;  // a number the file skipped
-    const int32_t event =
-        !hiddenMode && entry.event == u"*cascade*0" ? kCascadeEvent : systemCommandFromName(entry.event);
+    const int32_t event = hiddenMode ? systemCommandFromName(entry.event) : ChipEventFromName(entry.event);
     auto* chip = new MessageWindow3_local::MyXGChip(this, event);
-    panel_->addChild(chip);
-    chip->config(!hiddenMode, 0, 0, 255, entry.parts.get());
-    chip->setPosition(entry.offsetX, entry.offsetY);
-    chip->setVisible(!hiddenMode);
+    PlaceControlPointChip(panel_, chip, entry, !hiddenMode);
     (hiddenMode ? hiddenChips_ : chips_).push_back(chip);
   }
 }
@@ -208,15 +203,9 @@ void MessageWindow3::tickMove(float t) {
     if (panel_) panel_->setPosition(x_, y_);
     return;
   }
-  float e = t;
-  if (easing_ == 1) e = 1.0f - (1.0f - t) * (1.0f - t) * (1.0f - t);
-  else if (easing_ != 0) e = t * t * t;
-  auto along = [e](int32_t from, int32_t to) {
-    if (from == to) return from;
-    return static_cast<int32_t>(static_cast<float>(to - from) * e + static_cast<float>(from) + 0.5f);
-  };
-  x_ = along(startX_, targetX_);
-  y_ = along(startY_, targetY_);
+  const float e = SlideEasing(t, easing_);
+  x_ = SlideCoordinate(startX_, targetX_, e);
+  y_ = SlideCoordinate(startY_, targetY_, e);
   if (panel_) panel_->setPosition(x_, y_);
   GUIChangedFlag = 1;
 }

@@ -15,6 +15,7 @@
 #include "scene/gui_component.h"
 #include "scene/line_layout.h"
 #include "scene/my_timer.h"
+#include "scene/window_common.h"
 #include "scene/xg_chip.h"
 
 class GUIColorRect;
@@ -42,7 +43,7 @@ class MyXGChip : public XGChip {
 class MessageWindow3 : public GUIComposite {
  public:
   // The number a button's event name "*cascade*0" stands for.
-  static constexpr int32_t kCascadeEvent = -1;
+  static constexpr int32_t kCascadeEvent = kChipCascadeEvent;
 
   // Built for 800 x 600 with the default configuration.
   explicit MessageWindow3(XGBase* owner);

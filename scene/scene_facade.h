@@ -13,6 +13,11 @@
 #include <vector>
 
 struct LaidOutText;
+struct LineLayout;
+
+namespace XGChipConfig {
+class ConfigBase;
+}  // namespace XGChipConfig
 
 namespace Config {
 struct MenuConfigEntry;
@@ -24,6 +29,9 @@ struct SelectWindow;
 // them: anchor code, x, y, width, height, source x, y, width, height,
 // opacity, z-order.
 using CellFields = std::array<int32_t, 11>;
+
+// The two parts layers: A below fader 1, B above the information lines.
+enum class PartsLayer : int32_t { kA = 0, kB = 1 };
 
 class SceneFacade {
  public:
@@ -89,6 +97,14 @@ class SceneFacade {
   // Whether fader 1 or 2 is fading; *parameter := the running fade's
   // parameter.
   virtual bool faderIsFading(int32_t fader, int32_t* parameter) = 0;
+  // Fader 1 or 2: a fade started, ended at its target colour, or cleared
+  // (see faderStart1).
+  virtual void faderStart(int32_t fader, int32_t r, int32_t g, int32_t b, int32_t a, int32_t time,
+                          int32_t parameter) {
+    (void)fader, (void)r, (void)g, (void)b, (void)a, (void)time, (void)parameter;
+  }
+  virtual void faderFinish(int32_t fader) { (void)fader; }
+  virtual void faderClear(int32_t fader) { (void)fader; }
 
   // The windows that follow configurations. Until a window exists in the
   // scene these do nothing.
@@ -104,6 +120,50 @@ class SceneFacade {
   virtual void msgSetConfig(const Config::MessageWindowConfig* config) { (void)config; }
   // Applies the whole application-event mask to the windows' buttons again.
   virtual void applyAppEventMask() {}
+  // Parts layer A or B (the scenePartsA_ / scenePartsB_ commands below).
+  virtual void partsRemoveAll(PartsLayer layer) { (void)layer; }
+  virtual void partsClearEvents(PartsLayer layer, int32_t part) { (void)layer, (void)part; }
+  virtual void partsAdd(PartsLayer layer, int32_t part, bool visible, int32_t x, int32_t y, int32_t alpha,
+                        int32_t zOrder, const XGChipConfig::ConfigBase* config) {
+    (void)layer, (void)part, (void)visible, (void)x, (void)y, (void)alpha, (void)zOrder, (void)config;
+  }
+  virtual void partsRemove(PartsLayer layer, int32_t part) { (void)layer, (void)part; }
+  virtual void partsSetString(PartsLayer layer, int32_t part, std::u16string_view text) {
+    (void)layer, (void)part, (void)text;
+  }
+  virtual void partsSetLabel(PartsLayer layer, int32_t part, const std::vector<LineLayout>& lines,
+                             int32_t rubyPitch) {
+    (void)layer, (void)part, (void)lines, (void)rubyPitch;
+  }
+  virtual void partsSetVisible(PartsLayer layer, int32_t part, bool on) { (void)layer, (void)part, (void)on; }
+  virtual void partsSetPosition(PartsLayer layer, int32_t part, int32_t x, int32_t y) {
+    (void)layer, (void)part, (void)x, (void)y;
+  }
+  virtual void partsSetSize(PartsLayer layer, int32_t part, int32_t width, int32_t height) {
+    (void)layer, (void)part, (void)width, (void)height;
+  }
+  virtual void partsSetZOrder(PartsLayer layer, int32_t part, int32_t zOrder) {
+    (void)layer, (void)part, (void)zOrder;
+  }
+  virtual void partsSetAlpha(PartsLayer layer, int32_t part, int32_t alpha) { (void)layer, (void)part, (void)alpha; }
+  virtual void partsSetEnabled(PartsLayer layer, int32_t part, bool on) { (void)layer, (void)part, (void)on; }
+  virtual void partsSetEventNumber(PartsLayer layer, int32_t part, int32_t type, int32_t number) {
+    (void)layer, (void)part, (void)type, (void)number;
+  }
+  virtual void partsSetAnimationCode(PartsLayer layer, int32_t part, int32_t code) {
+    (void)layer, (void)part, (void)code;
+  }
+  virtual void partsSetTextColor(PartsLayer layer, int32_t part, int32_t which, uint32_t color) {
+    (void)layer, (void)part, (void)which, (void)color;
+  }
+  virtual void partsSetImage(PartsLayer layer, int32_t part, std::u16string_view path, int32_t sizeMode, int32_t x,
+                             int32_t y, int32_t width, int32_t height) {
+    (void)layer, (void)part, (void)path, (void)sizeMode, (void)x, (void)y, (void)width, (void)height;
+  }
+  // *out := the numbers of the layer's parts in first..last, ascending.
+  virtual void partsNumbers(PartsLayer layer, int32_t first, int32_t last, std::vector<int32_t>* out) {
+    (void)layer, (void)first, (void)last, (void)out;
+  }
   // Choice list 0: emptied and hidden; the GUI root takes the keys again.
   virtual void selectClear() {}
   // Choice list 0 filled from the configuration with one item per
@@ -164,6 +224,54 @@ bool sceneFG_removeCell(int32_t cell);
 bool sceneFG_removeAllCells();
 bool sceneSetAppEventEnabled(int32_t code, bool on);
 
+// Parts layer A. A command on a part number without a part does nothing.
+bool scenePartsA_removeAll();
+// Clears the part's event numbers; a negative number clears every part's.
+bool scenePartsA_clearEvents(int32_t part);
+// Replaces the part with a new one built from the configuration, at (x, y)
+// with the alpha (0..255), sorted by the z-order.
+bool scenePartsA_addPart(int32_t part, bool visible, int32_t x, int32_t y, int32_t alpha, int32_t zOrder,
+                         const XGChipConfig::ConfigBase* config);
+bool scenePartsA_setString(int32_t part, std::u16string_view text);
+bool scenePartsA_setVisible(int32_t part, bool on);
+bool scenePartsA_remove(int32_t part);
+bool scenePartsA_setPosition(int32_t part, int32_t x, int32_t y);
+bool scenePartsA_setSize(int32_t part, int32_t width, int32_t height);
+bool scenePartsA_setZOrder(int32_t part, int32_t zOrder);
+bool scenePartsA_setAlpha(int32_t part, int32_t alpha);
+bool scenePartsA_setEnabled(int32_t part, bool on);
+// Event types 1 hover, 2 click, 3 press, 4 release, 5 move.
+bool scenePartsA_setEventNumber(int32_t part, int32_t type, int32_t number);
+// Bit value 1 runs the animation, bit value 2 rewinds it.
+bool scenePartsA_setAnimationCode(int32_t part, int32_t code);
+// which 0: the text colour, 1: the outline colour (0xAARRGGBB).
+bool scenePartsA_setTextColor(int32_t part, int32_t which, uint32_t color);
+// *out := the numbers of the parts in first..last, ascending.
+bool scenePartsA_partNumbers(int32_t first, int32_t last, std::vector<int32_t>* out);
+// Parts layer B: the same commands, and labels and images.
+bool scenePartsB_removeAll();
+bool scenePartsB_clearEvents(int32_t part);
+bool scenePartsB_addPart(int32_t part, bool visible, int32_t x, int32_t y, int32_t alpha, int32_t zOrder,
+                         const XGChipConfig::ConfigBase* config);
+bool scenePartsB_setString(int32_t part, std::u16string_view text);
+// Shows laid-out lines (stacked with the ruby pitch) instead of the image.
+bool scenePartsB_setLabel(int32_t part, const std::vector<LineLayout>& lines, int32_t rubyPitch);
+bool scenePartsB_setVisible(int32_t part, bool on);
+bool scenePartsB_remove(int32_t part);
+bool scenePartsB_setPosition(int32_t part, int32_t x, int32_t y);
+bool scenePartsB_setSize(int32_t part, int32_t width, int32_t height);
+bool scenePartsB_setZOrder(int32_t part, int32_t zOrder);
+bool scenePartsB_setAlpha(int32_t part, int32_t alpha);
+bool scenePartsB_setEnabled(int32_t part, bool on);
+bool scenePartsB_setEventNumber(int32_t part, int32_t type, int32_t number);
+bool scenePartsB_setAnimationCode(int32_t part, int32_t code);
+bool scenePartsB_setTextColor(int32_t part, int32_t which, uint32_t color);
+// Image parts: a new picture (empty: none); size mode 2 takes its size,
+// any other mode the rectangle's width and height.
+bool scenePartsB_setImage(int32_t part, std::u16string_view path, int32_t sizeMode, int32_t x, int32_t y,
+                          int32_t width, int32_t height);
+bool scenePartsB_partNumbers(int32_t first, int32_t last, std::vector<int32_t>* out);
+
 // The menu window. The unused flag is accepted and has no effect.
 bool sceneMenu_setUnusedFlag(bool on);
 bool sceneMenu_setAutoHide(bool on);
@@ -172,3 +280,15 @@ bool sceneMenu_show(bool visible, bool animated, bool byAutoHide);
 // Whether fader 1 (2) is fading, and the parameter of its running fade.
 bool faderWaitStatus1(int32_t* parameter);
 bool faderWaitStatus2(int32_t* parameter);
+// Fader 1 (2) fades to (r, g, b, a), each 0..255 (clamped), over time ms,
+// ending a running fade first; a fade that runs its course posts AppEvent
+// 28 with the parameter. Time 0 shows the colour at once; a negative time
+// makes the fader transparent.
+bool faderStart1(int32_t r, int32_t g, int32_t b, int32_t a, int32_t time, int32_t parameter);
+bool faderStart2(int32_t r, int32_t g, int32_t b, int32_t a, int32_t time, int32_t parameter);
+// Ends the fade at once at its target colour; no end event follows.
+bool faderFinish1();
+bool faderFinish2();
+// Stops the fade and makes the fader transparent.
+bool faderClear1();
+bool faderClear2();

@@ -12,8 +12,11 @@
 #include "scene/message_window.h"
 #include "scene/text_area.h"
 #include "scene/xg_bg.h"
+#include "scene/xg_fader.h"
 #include "scene/xg_fg.h"
+#include "scene/xg_menu.h"
 #include "scene/xg_msg.h"
+#include "scene/xg_parts.h"
 #include "scene/xg_select.h"
 
 namespace {
@@ -37,6 +40,16 @@ SceneImpl::SceneImpl(int32_t screenWidth, int32_t screenHeight)
   root_->installFixedChild(MyGUIRoot::kSlotBG, bg_);
   fg_ = new XG_FG(screenWidth, screenHeight);
   root_->installFixedChild(MyGUIRoot::kSlotFG, fg_);
+  // Both parts layers are non-modal: clicks between their parts reach the
+  // layers below.
+  partsA_ = new XG_Parts(screenWidth, screenHeight, false);
+  root_->installFixedChild(MyGUIRoot::kSlotPartsA, partsA_);
+  partsB_ = new XG_Parts(screenWidth, screenHeight, false);
+  root_->installFixedChild(MyGUIRoot::kSlotPartsB, partsB_);
+  fader1_ = new XG_Fader(screenWidth, screenHeight);
+  root_->installFixedChild(MyGUIRoot::kSlotFader1, fader1_);
+  fader2_ = new XG_Fader(screenWidth, screenHeight);
+  root_->installFixedChild(MyGUIRoot::kSlotFader2, fader2_);
   // The message layer stays hidden until a script shows it, the choice
   // layers until a choice is offered.
   msg_ = new XG_Msg(screenWidth, screenHeight);
@@ -47,6 +60,10 @@ SceneImpl::SceneImpl(int32_t screenWidth, int32_t screenHeight)
     root_->installFixedChild(which == 0 ? MyGUIRoot::kSlotSelect0 : MyGUIRoot::kSlotSelect1, select_[which]);
     select_[which]->setVisible(false);
   }
+  // The menu layer stays shown; its window keeps the menu out of sight
+  // until a script shows it.
+  menu_ = new XG_Menu(screenWidth, screenHeight);
+  root_->installFixedChild(MyGUIRoot::kSlotMenu, menu_);
 }
 
 SceneImpl::~SceneImpl() {
@@ -54,7 +71,10 @@ SceneImpl::~SceneImpl() {
   bg_ = nullptr;
   fg_ = nullptr;
   msg_ = nullptr;
+  menu_ = nullptr;
+  partsA_ = partsB_ = nullptr;
   select_[0] = select_[1] = nullptr;
+  fader1_ = fader2_ = nullptr;
   root_.reset();
 }
 
@@ -251,5 +271,5 @@ void SceneImpl::applyAppEventMask() {
 
 void SceneImpl::forwardToButtons(int32_t code, bool on) {
   if (MessageWindow3* window = msgWindow()) window->setChipEventEnabled(code, on);
-  // The menu window joins here when it takes its slot.
+  if (menu_) menu_->setChipEventEnabled(code, on);
 }

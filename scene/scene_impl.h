@@ -15,8 +15,11 @@
 class MessageWindow3;
 class TextArea3;
 class XG_BG;
+class XG_Fader;
 class XG_FG;
+class XG_Menu;
 class XG_Msg;
+class XG_Parts;
 class XG_Select;
 
 class SceneImpl : public Scene, public SceneFacade {
@@ -58,6 +61,15 @@ class SceneImpl : public Scene, public SceneFacade {
   XG_Select* getSelect(int32_t which) const { return which == 0 || which == 1 ? select_[which] : nullptr; }
   // The message layer and its window.
   XG_Msg* getMsg() const { return msg_; }
+  // The menu layer; its commands (scene_impl_menu.cpp).
+  XG_Menu* getMenu() const { return menu_; }
+  void menuSetConfig(const Config::MenuConfigEntry* entry) override;
+  void menuSetAutoHide(bool on) override;
+  void menuShow(bool visible, bool animated, bool byAutoHide) override;
+  // Parts layers A and B.
+  XG_Parts* getPartsA() const { return partsA_; }
+  XG_Parts* getPartsB() const { return partsB_; }
+  XG_Parts* getParts(PartsLayer layer) const { return layer == PartsLayer::kA ? partsA_ : partsB_; }
   // The background, drawn first, covers the whole screen opaquely.
   bool coversScreen() const;
   MessageWindow3* msgWindow() const;
@@ -97,7 +109,36 @@ class SceneImpl : public Scene, public SceneFacade {
   void selectClear() override;
   void selectShow(const Config::SelectWindow& config, int32_t flag,
                   const std::vector<std::pair<std::u16string, std::u16string>>& choices, bool cancelAllowed) override;
-  bool faderIsFading(int32_t, int32_t*) override { return false; }
+  // Parts layers A and B (scene_impl_parts.cpp).
+  void partsRemoveAll(PartsLayer layer) override;
+  void partsClearEvents(PartsLayer layer, int32_t part) override;
+  void partsAdd(PartsLayer layer, int32_t part, bool visible, int32_t x, int32_t y, int32_t alpha, int32_t zOrder,
+                const XGChipConfig::ConfigBase* config) override;
+  void partsRemove(PartsLayer layer, int32_t part) override;
+  void partsSetString(PartsLayer layer, int32_t part, std::u16string_view text) override;
+  void partsSetLabel(PartsLayer layer, int32_t part, const std::vector<LineLayout>& lines,
+                     int32_t rubyPitch) override;
+  void partsSetVisible(PartsLayer layer, int32_t part, bool on) override;
+  void partsSetPosition(PartsLayer layer, int32_t part, int32_t x, int32_t y) override;
+  void partsSetSize(PartsLayer layer, int32_t part, int32_t width, int32_t height) override;
+  void partsSetZOrder(PartsLayer layer, int32_t part, int32_t zOrder) override;
+  void partsSetAlpha(PartsLayer layer, int32_t part, int32_t alpha) override;
+  void partsSetEnabled(PartsLayer layer, int32_t part, bool on) override;
+  void partsSetEventNumber(PartsLayer layer, int32_t part, int32_t type, int32_t number) override;
+  void partsSetAnimationCode(PartsLayer layer, int32_t part, int32_t code) override;
+  void partsSetTextColor(PartsLayer layer, int32_t part, int32_t which, uint32_t color) override;
+  void partsSetImage(PartsLayer layer, int32_t part, std::u16string_view path, int32_t sizeMode, int32_t x, int32_t y,
+                     int32_t width, int32_t height) override;
+  void partsNumbers(PartsLayer layer, int32_t first, int32_t last, std::vector<int32_t>* out) override;
+  // Faders 1 and 2 (scene_impl_faders.cpp); other numbers do nothing and
+  // report no fade.
+  bool faderIsFading(int32_t fader, int32_t* parameter) override;
+  void faderStart(int32_t fader, int32_t r, int32_t g, int32_t b, int32_t a, int32_t time,
+                  int32_t parameter) override;
+  void faderFinish(int32_t fader) override;
+  void faderClear(int32_t fader) override;
+  XG_Fader* getFader1() const { return fader1_; }
+  XG_Fader* getFader2() const { return fader2_; }
 
  private:
   // Tells the message and menu windows to enable or disable their buttons
@@ -110,7 +151,12 @@ class SceneImpl : public Scene, public SceneFacade {
   XG_BG* bg_ = nullptr;
   XG_FG* fg_ = nullptr;
   XG_Msg* msg_ = nullptr;
+  XG_Menu* menu_ = nullptr;
+  XG_Parts* partsA_ = nullptr;
+  XG_Parts* partsB_ = nullptr;
   XG_Select* select_[2] = {nullptr, nullptr};
+  XG_Fader* fader1_ = nullptr;
+  XG_Fader* fader2_ = nullptr;
 };
 
 // The scene every scene command uses (null before start-up and after

@@ -18,6 +18,7 @@
 #include "gdev/texture_manager.h"
 #include "platform/message_box.h"
 #include "scene/gui_root.h"
+#include "scene/menu_window.h"
 #include "scene/scene_impl.h"
 #include "scene/xg_select.h"
 
@@ -110,6 +111,11 @@ bool InitFontRenderers(GameEnvironment* environment, std::unique_ptr<SceneImpl>*
   EnableCloseMenu(window.enableExitByUser);
   SetInputBoxRunner(&RunInputBoxInMainWindow);
   XG_Select::setPointerWarp(&SetCursorPosLogical);
+  MenuWindow::setPointerSource([](int32_t* x, int32_t* y) {
+    const LogicalPoint point = GetCursorPosLogical();
+    *x = point.x;
+    *y = point.y;
+  });
 
   auto made = std::make_unique<SceneImpl>(window.width, window.height);
   made->setup(environment->keyMap(), cursor);
@@ -138,6 +144,7 @@ void sceneRelease() {
   DetachScene();
   SetInputBoxRunner(nullptr);
   XG_Select::setPointerWarp(nullptr);
+  MenuWindow::setPointerSource(nullptr);
   g_scene.reset();
   g_adapter.reset();
 }

@@ -12,14 +12,16 @@
 bool setMenuConfig(int32_t n) {
   SceneFacade* scene = CurrentSceneFacade();
   if (!scene) return true;
-  const Config::MenuConfigEntry* entry = nullptr;
-  if (GameEnvironment* env = GetGameEnvironment(); env && n >= 0) {
-    const auto it = env->menuTable().find(n);
-    if (it != env->menuTable().end()) entry = &it->second;
-  }
-  scene->menuSetConfig(entry);
+  scene->menuSetConfig(n >= 0 ? findMenuConfig(n) : nullptr);
   scene->applyAppEventMask();
   return true;
+}
+
+const Config::MenuConfigEntry* findMenuConfig(int32_t n) {
+  GameEnvironment* env = GetGameEnvironment();
+  if (!env) return nullptr;
+  const auto it = env->menuTable().find(n);
+  return it != env->menuTable().end() ? &it->second : nullptr;
 }
 
 const Config::MessageWindowConfig* findMsgwinConfig(int32_t n) {

@@ -13,6 +13,8 @@
 // Entry n of ":message-window", or null when it has none (or there is no
 // environment).
 const Config::MessageWindowConfig* findMsgwinConfig(int32_t n);
+// Entry n of ":menu", or null when it has none (or there is no environment).
+const Config::MenuConfigEntry* findMenuConfig(int32_t n);
 // Entry n of ":menu"; n < 0 or an undefined number gives the default menu.
 // Then the application-event mask is applied to the menu's buttons again.
 bool setMenuConfig(int32_t n);

@@ -1,8 +1,12 @@
-// Built-in -1 and 4300-4316: a line of scenario text into the message window
+// Built-in -1 and 4300-4322: a line of scenario text into the message window
 // with its read mark and the skip decision, the text codes "clear", "wait-e"
-// and "wait-w", and the message log that cleared pages, script texts and
-// choice records go into. The scene is reached only through its facade.
+// and "wait-w", the message log that cleared pages, script texts and choice
+// records go into, and its two views through the second parts layer. The
+// scene is reached only through its facade.
+#include <algorithm>
 #include <cstdint>
+#include <set>
+#include <vector>
 
 #include "app/config_windows.h"
 #include "app/log.h"
@@ -224,4 +228,158 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_log_voice_volume(const Args& args) {
 
 std::unique_ptr<UFResult> UserfuncImpl::uf_log_height(const Args&) {
   return make_value_ufresult(messageLog_.totalHeight());
+}
+
+namespace {
+
+constexpr char16_t kUnshownEntry[] = u"内部エラー：表示すべきでないログエントリ\n";
+
+bool Voiced(const MessageLogEntry& entry) {
+  return entry.kind == MessageLogEntry::kMessage && entry.voice.number >= 0;
+}
+
+// The parts of the second layer numbered first + k for k in [from, count),
+// found among the parts that exist, so a huge count costs nothing.
+std::vector<int64_t> ExistingOffsets(int32_t first, int64_t from, int64_t count) {
+  std::vector<int64_t> offsets;
+  if (from >= count) return offsets;
+  const int64_t low = int64_t{first} + from;
+  const int64_t high = int64_t{first} + count - 1;
+  if (high < INT32_MIN || low > INT32_MAX) return offsets;
+  std::vector<int32_t> numbers;
+  scenePartsB_partNumbers(static_cast<int32_t>(std::max<int64_t>(low, INT32_MIN)),
+                          static_cast<int32_t>(std::min<int64_t>(high, INT32_MAX)), &numbers);
+  for (int32_t n : numbers) offsets.push_back(int64_t{n} - first);
+  return offsets;
+}
+
+// The offsets k in [from, count) whose text part (first t) or icon part
+// (first c) exists.
+std::set<int64_t> PartOffsets(int32_t t, int32_t c, int64_t from, int64_t count) {
+  std::set<int64_t> offsets;
+  for (int64_t k : ExistingOffsets(t, from, count)) offsets.insert(k);
+  for (int64_t k : ExistingOffsets(c, from, count)) offsets.insert(k);
+  return offsets;
+}
+
+int32_t PartNumber(int32_t first, int64_t k) { return static_cast<int32_t>(int64_t{first} + k); }
+
+}  // namespace
+
+// (first entry, count, first text part, first icon part): each entry's text
+// on one part, in its kind's colours, its voice icon beside it; the parts
+// left over are emptied.
+std::unique_ptr<UFResult> UserfuncImpl::uf_log_line_view(const Args& args) {
+  const int32_t f = intArg(args, 0);
+  const int64_t n = intArg(args, 1);
+  const int32_t t = intArg(args, 2);
+  const int32_t c = intArg(args, 3);
+  if (n <= 0) return make_zero_ufresult();
+  const StateMgr& state = stateMgr();
+  for (int64_t k : PartOffsets(t, c, 0, n)) {
+    const int32_t p = PartNumber(t, k);
+    const MessageLogEntry* entry = int64_t{f} + k >= 0 ? messageLog_.at(int64_t{f} + k) : nullptr;
+    std::u16string text;
+    uint32_t color = 0, edge = 0;
+    bool icon = false;
+    if (entry) {
+      switch (entry->kind) {
+        case MessageLogEntry::kSeparator:
+          break;
+        case MessageLogEntry::kMessage:
+          color = logColor(state, 20, 0xFFFFFFFFu);
+          edge = 0xFF000000u;
+          icon = Voiced(*entry);
+          break;
+        case MessageLogEntry::kChoiceNote:
+        case MessageLogEntry::kChoiceTaken:
+        case MessageLogEntry::kChoiceNotTaken:
+          color = logColor(state, 22, 0xFFC8C8FFu);
+          edge = logColor(state, 23, 0xFF000000u);
+          break;
+        default:
+          LogWrite(LOG_ERROR, kUnshownEntry);
+          break;
+      }
+      if (entry->kind >= MessageLogEntry::kMessage && entry->kind <= MessageLogEntry::kChoiceNotTaken) {
+        for (const LaidOutLine& line : entry->text.lines) {
+          for (const TextSegment& segment : line.line.segments) {
+            for (const GlyphItem& glyph : segment.base) text.push_back(static_cast<char16_t>(glyph.character));
+          }
+        }
+      }
+      scenePartsB_setTextColor(p, 0, color);
+      scenePartsB_setTextColor(p, 1, edge);
+    }
+    scenePartsB_setString(p, text);
+    scenePartsB_setVisible(PartNumber(c, k), icon);
+  }
+  return make_zero_ufresult();
+}
+
+// (scroll y, view height, first text part, first icon part, part count,
+// text x, y, icon x, y): the entries that the view from scroll y shows, each
+// laid out on its part at its place, the entries cut at the top or the
+// bottom hidden; the index of the first entry shown.
+std::unique_ptr<UFResult> UserfuncImpl::uf_log_page_view(const Args& args) {
+  const int64_t s = intArg(args, 0);
+  const int64_t v = intArg(args, 1);
+  const int32_t t = intArg(args, 2);
+  const int32_t c = intArg(args, 3);
+  const int64_t n = std::max(intArg(args, 4), 0);
+  const int64_t tx = intArg(args, 5), ty = intArg(args, 6), cx = intArg(args, 7), cy = intArg(args, 8);
+  const std::vector<MessageLogEntry>& entries = messageLog_.entries();
+  const int32_t rubyPitch = logStyle().rubyLinePitch;
+
+  // The first entry whose bottom is below the scroll, and its top; none
+  // (an empty log, a scroll past the end) shows nothing.
+  size_t a = entries.size();
+  int64_t ta = 0;
+  for (size_t i = 0, top = 0; i < entries.size(); top += entries[i].height, ++i) {
+    if (static_cast<int64_t>(top) + entries[i].height > s) {
+      a = i;
+      ta = static_cast<int64_t>(top);
+      break;
+    }
+  }
+  int64_t shown = 0;
+  int64_t y = ta - s;
+  int64_t top = ta;
+  for (size_t i = a; i < entries.size() && shown < n; ++i, ++shown) {
+    const MessageLogEntry& entry = entries[i];
+    const int32_t p = PartNumber(t, shown);
+    const int32_t q = PartNumber(c, shown);
+    int64_t textOffset = entry.textOffset, iconOffset = entry.iconOffset;
+    std::vector<LineLayout> label;
+    if (entry.kind == MessageLogEntry::kSeparator) {
+      textOffset = iconOffset = 0;
+    } else if (entry.kind < MessageLogEntry::kMessage || entry.kind > MessageLogEntry::kChoiceNotTaken) {
+      LogWrite(LOG_ERROR, kUnshownEntry);
+      textOffset = iconOffset = 0;
+    } else {
+      for (const LaidOutLine& line : entry.text.lines) label.push_back(line.line);
+    }
+    const int64_t bottom = top + entry.height;
+    // Cut at the top (the first one only) or at the bottom: hidden.
+    const bool cut = (i == a && top != s) || bottom > s + v;
+    scenePartsB_setLabel(p, label, rubyPitch);
+    scenePartsB_setPosition(p, static_cast<int32_t>(std::clamp<int64_t>(tx, INT32_MIN, INT32_MAX)),
+                            static_cast<int32_t>(std::clamp<int64_t>(ty + textOffset + y, INT32_MIN, INT32_MAX)));
+    scenePartsB_setPosition(q, static_cast<int32_t>(std::clamp<int64_t>(cx, INT32_MIN, INT32_MAX)),
+                            static_cast<int32_t>(std::clamp<int64_t>(cy + iconOffset + y, INT32_MIN, INT32_MAX)));
+    scenePartsB_setVisible(p, !cut);
+    scenePartsB_setVisible(q, !cut && Voiced(entry));
+    y += entry.height;
+    top = bottom;
+    if (bottom > s + v) {
+      ++shown;
+      break;
+    }
+  }
+  for (int64_t k : PartOffsets(t, c, shown, n)) {
+    scenePartsB_setLabel(PartNumber(t, k), {}, rubyPitch);
+    scenePartsB_setVisible(PartNumber(t, k), false);
+    scenePartsB_setVisible(PartNumber(c, k), false);
+  }
+  return make_value_ufresult(a < entries.size() ? static_cast<int32_t>(std::min<size_t>(a, INT32_MAX)) : 0);
 }

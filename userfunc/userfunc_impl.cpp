@@ -33,6 +33,18 @@ void UserfuncImpl::registerAll() {
   registerHandlers({2023}, &UserfuncImpl::uf_msgwin_clear);
   registerHandlers({2026}, &UserfuncImpl::uf_msgwin_move);
   registerHandlers({2031}, &UserfuncImpl::uf_select);
+  registerHandlers({2040}, &UserfuncImpl::uf_menu_config);
+  registerHandlers({2041}, &UserfuncImpl::uf_menu_enable);
+  registerHandlers({2042}, &UserfuncImpl::uf_menu_autohide);
+  registerHandlers({2043}, &UserfuncImpl::uf_menu_show);
+  registerHandlers({2044}, &UserfuncImpl::uf_menu_autohide_show);
+  registerPartsHandlers();
+  registerHandlers({2070}, &UserfuncImpl::uf_fader1_clear);
+  registerHandlers({2071}, &UserfuncImpl::uf_fader1_fade);
+  registerHandlers({2072}, &UserfuncImpl::uf_fader1_finish);
+  registerHandlers({2150}, &UserfuncImpl::uf_fader2_clear);
+  registerHandlers({2151}, &UserfuncImpl::uf_fader2_fade);
+  registerHandlers({2152}, &UserfuncImpl::uf_fader2_finish);
 
   registerHandlers({4000}, &UserfuncImpl::uf_wait_event);
   registerHandlers({4001}, &UserfuncImpl::uf_yield);
@@ -57,6 +69,8 @@ void UserfuncImpl::registerAll() {
   registerHandlers({4313}, &UserfuncImpl::uf_log_voice_number);
   registerHandlers({4314}, &UserfuncImpl::uf_log_voice_volume);
   registerHandlers({4316}, &UserfuncImpl::uf_log_height);
+  registerHandlers({4321}, &UserfuncImpl::uf_log_line_view);
+  registerHandlers({4322}, &UserfuncImpl::uf_log_page_view);
 
   registerHandlers({5000}, &UserfuncImpl::uf_string_length);
   registerHandlers({5001}, &UserfuncImpl::uf_string_compare);

@@ -176,6 +176,8 @@ class UserfuncImpl : public UserfuncBase {
   std::unique_ptr<UFResult> uf_log_voice_number(const Args& args);
   std::unique_ptr<UFResult> uf_log_voice_volume(const Args& args);
   std::unique_ptr<UFResult> uf_log_height(const Args& args);
+  std::unique_ptr<UFResult> uf_log_line_view(const Args& args);
+  std::unique_ptr<UFResult> uf_log_page_view(const Args& args);
   void appendSeparator();
 
   // Background and foreground cells (2000-2003, 2010-2015).
@@ -193,12 +195,46 @@ class UserfuncImpl : public UserfuncBase {
   // Choices (2031).
   std::unique_ptr<UFResult> uf_select(const Args& args);
 
+  // Faders 1 (2070-2072) and 2 (2150-2152).
+  std::unique_ptr<UFResult> uf_fader1_clear(const Args& args);
+  std::unique_ptr<UFResult> uf_fader1_fade(const Args& args);
+  std::unique_ptr<UFResult> uf_fader1_finish(const Args& args);
+  std::unique_ptr<UFResult> uf_fader2_clear(const Args& args);
+  std::unique_ptr<UFResult> uf_fader2_fade(const Args& args);
+  std::unique_ptr<UFResult> uf_fader2_finish(const Args& args);
+
   // Message window (2020-2023, 2026).
   std::unique_ptr<UFResult> uf_msgwin_config(const Args& args);
   std::unique_ptr<UFResult> uf_msgwin_visible(const Args& args);
   std::unique_ptr<UFResult> uf_msgwin_show_string(const Args& args);
   std::unique_ptr<UFResult> uf_msgwin_clear(const Args& args);
   std::unique_ptr<UFResult> uf_msgwin_move(const Args& args);
+
+  // Menu (2040-2044).
+  std::unique_ptr<UFResult> uf_menu_config(const Args& args);
+  std::unique_ptr<UFResult> uf_menu_enable(const Args& args);
+  std::unique_ptr<UFResult> uf_menu_autohide(const Args& args);
+  std::unique_ptr<UFResult> uf_menu_show(const Args& args);
+  std::unique_ptr<UFResult> uf_menu_autohide_show(const Args& args);
+
+  // Parts layers (2050-2064: Layer 0, the first layer, recorded for saves;
+  // 2120-2135: Layer 1, the second). Registered by registerPartsHandlers.
+  void registerPartsHandlers();
+  template <int32_t Layer> std::unique_ptr<UFResult> uf_parts_remove_all(const Args& args);
+  template <int32_t Layer> std::unique_ptr<UFResult> uf_parts_clear_events(const Args& args);
+  template <int32_t Layer> std::unique_ptr<UFResult> uf_parts_add(const Args& args);
+  template <int32_t Layer> std::unique_ptr<UFResult> uf_parts_remove(const Args& args);
+  template <int32_t Layer> std::unique_ptr<UFResult> uf_parts_visible(const Args& args);
+  template <int32_t Layer> std::unique_ptr<UFResult> uf_parts_position(const Args& args);
+  template <int32_t Layer> std::unique_ptr<UFResult> uf_parts_size(const Args& args);
+  template <int32_t Layer> std::unique_ptr<UFResult> uf_parts_zorder(const Args& args);
+  template <int32_t Layer> std::unique_ptr<UFResult> uf_parts_alpha(const Args& args);
+  template <int32_t Layer> std::unique_ptr<UFResult> uf_parts_enable(const Args& args);
+  template <int32_t Layer> std::unique_ptr<UFResult> uf_parts_event(const Args& args);
+  template <int32_t Layer> std::unique_ptr<UFResult> uf_parts_animation(const Args& args);
+  template <int32_t Layer> std::unique_ptr<UFResult> uf_parts_string(const Args& args);
+  template <int32_t Layer> std::unique_ptr<UFResult> uf_parts_color(const Args& args);
+  std::unique_ptr<UFResult> uf_parts_image(const Args& args);
 
   GameEnvironment* environment_;
   StateMgr* state_;
