@@ -2,10 +2,8 @@
 // player's answer (the choice's index, or 255 for a cancel), which goes into
 // the message log in user mode. The scene is reached only through its
 // facade. Main thread.
-#include <algorithm>
 #include <array>
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,6 +12,7 @@
 #include "gamestate/state_mgr.h"
 #include "userfunc/scene_config.h"
 #include "userfunc/userfunc_impl.h"
+#include "userfunc/wait_checkers.h"
 
 namespace UserfuncImpl_localNS {
 
@@ -27,24 +26,6 @@ constexpr int32_t kOtherEventKind = 30;
 // The ":flag-constants" key naming the select-window configuration.
 constexpr int32_t kSelectWindowConstant = 30;
 
-// The text read as "%d" reads it: blanks, a sign, then digits up to the first
-// other character; 0 when no digit follows. Held to the 32-bit range.
-int32_t ScanDecimal(std::u16string_view text) {
-  constexpr int64_t kMaxScanned = int64_t{std::numeric_limits<int32_t>::max()} + 1;
-  size_t i = 0;
-  while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
-  int64_t value = 0;
-  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-    value = value * 10 + (text[i] - u'0');
-    if (value > kMaxScanned) break;
-  }
-  if (negative) value = -value;
-  return static_cast<int32_t>(
-      std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
-
 // Waits for the SelectedEvent of an offered item or, when the cancel flag is
 // 1, for the cancel.
 class Lambda_select_do : public Checker {
@@ -57,7 +38,7 @@ class Lambda_select_do : public Checker {
   std::unique_ptr<UFResult> check(const UFResult&, const VMEvent& event, VMEvent&) override {
     if (event.code == kOtherEventKind) {
       const SelectedEvent* selected = EventAs<SelectedEvent>(event.event.get());
-      const int32_t number = selected ? ScanDecimal(selected->text) : 0;
+      const int32_t number = selected ? numberInText(selected->text) : 0;
       for (int32_t i = 0; i < kChoiceCount; ++i) {
         if (eventNumbers_[i] != number) continue;
         if (owner_.isUserMode()) owner_.logChoices(mask_, texts_, i);

@@ -13,6 +13,20 @@
 #include "sound/sound_glue.h"
 #include "userfunc/userfunc_impl.h"
 
+int32_t numberInText(std::u16string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+  int64_t value = 0;
+  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+    value = std::min<int64_t>(value * 10 + (text[i] - u'0'), int64_t{1} << 32);
+  }
+  if (negative) value = -value;
+  return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
+}
+
 bool isInputDown(const VMEvent& event) {
   if (event.code == 40) {
     const KeyEvent* key = EventAs<KeyEvent>(event.event.get());
@@ -248,22 +262,6 @@ class AutoWaitAfterChecker : public AutoChecker {
  private:
   int64_t deadline_;  // negative while the voice plays
 };
-
-// The number a chip or choice event carries as decimal text; 0 when the
-// text holds none. Out-of-range values saturate.
-int32_t numberInText(const std::u16string& text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
-  int64_t value = 0;
-  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-    value = std::min<int64_t>(value * 10 + (text[i] - u'0'), int64_t{1} << 32);
-  }
-  if (negative) value = -value;
-  return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
-}
 
 int32_t maskBitOf(int32_t code) {
   switch (code) {
