@@ -59,12 +59,16 @@ Factors alphaFactors(int32_t mode) {
   }
 }
 
-// Normal blending of a texture whose every sample has alpha 1, untinted or
-// tinted opaquely, writes the source as it is: the same as a copy.
+// Normal blending of an opaque source writes the source as it is: the same
+// as a copy, without the blend stage.
+bool NormalOverOpaque(int32_t blend, int32_t alphaBlend, bool opaqueSource) {
+  return opaqueSource && blend == GDEV_BLEND_NORMAL && (alphaBlend == 0 || alphaBlend == GDEV_BLEND_NORMAL);
+}
+
+// A texture whose every sample has alpha 1, untinted or tinted opaquely.
 bool OpaqueNormalDraw(GDevTexture* texture, int32_t blend, int32_t alphaBlend, const float* color) {
   const auto* t = static_cast<const GDevGLTexture*>(texture);
-  return t && t->samplesOpaque() && blend == GDEV_BLEND_NORMAL &&
-         (alphaBlend == 0 || alphaBlend == GDEV_BLEND_NORMAL) && (!color || color[3] >= 1.0f);
+  return NormalOverOpaque(blend, alphaBlend, t && t->samplesOpaque() && (!color || color[3] >= 1.0f));
 }
 
 }  // namespace
@@ -183,7 +187,11 @@ void GDevGL::drawRect(const GDevRect& rect, const float color[4], int32_t blend,
 void GDevGL::fillRect(const GDevRect& rect, const float color[4], int32_t blend, int32_t alphaBlend) {
   if (!context_) return;
   if (invisible(color)) return;
-  setupBlend(blend, alphaBlend, 0);
+  if (NormalOverOpaque(blend, alphaBlend, color[3] >= 1.0f)) {
+    setupBlend(GDEV_BLEND_COPY, 0, 0);
+  } else {
+    setupBlend(blend, alphaBlend, 0);
+  }
   drawQuad(GLProgram::Color, toFloat(rect), color, nullptr, 0);
 }
 
