@@ -1,5 +1,5 @@
 // make_sample_art OUTDIR: draws every picture that examples/sample/game.scm
-// names in ":parts", ":message-window" and its story (backgrounds under
+// names in ":parts", ":message-window", ":menu" and its story (backgrounds under
 // image/, character cells under cell/) and writes it under OUTDIR at the path the engine looks
 // it up by (numbered urls under parts/, named urls in the game folder). The
 // pixels come from integer arithmetic only and the engine's PNG writer, so a
@@ -373,6 +373,13 @@ void DrawFigure(RGBAImage* image, Color robe, Color hair) {
 void DrawFirstFigure(RGBAImage* image) { DrawFigure(image, {200, 60, 70}, {40, 28, 24}); }
 void DrawSecondFigure(RGBAImage* image) { DrawFigure(image, {60, 140, 160}, {70, 48, 30}); }
 
+// The menu's panel: a dark, slightly see-through strip with a gold edge on
+// the side it slides out from.
+void DrawMenuPanel(RGBAImage* image) {
+  VerticalGradient(image, {0, 0, image->width, image->height}, {30, 34, 64, 224}, {14, 16, 34, 224});
+  FillRect(image, {0, 0, 3, image->height}, kGold);
+}
+
 struct Picture {
   const char* path;  // relative to the game folder, as the engine resolves its url
   int32_t width;
@@ -398,6 +405,7 @@ constexpr Picture kPictures[] = {
     {"parts/parts011.png", 800, 600, true, DrawTouchAlpha},    // :parts 50
     {"title_mask.png", 800, 600, false, DrawTouchColor},       // :parts 50
     {"msgwin_frame.png", 760, 176, true, DrawMessageFrame},    // :message-window 0
+    {"menu_panel.png", 140, 600, true, DrawMenuPanel},         // :menu 0
     {"image/bg001.png", 800, 600, false, DrawEveningBackdrop}, // background 1
     {"image/bg002.png", 800, 600, false, DrawMorningBackdrop}, // background 2
     {"cell/cell001.png", 240, 420, true, DrawFirstFigure},     // cell picture 1

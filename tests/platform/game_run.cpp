@@ -53,6 +53,15 @@ void GameRun::click(int32_t x, int32_t y) {
 const int32_t GameRun::kKeyReturn = SDLK_RETURN;
 const int32_t GameRun::kKeyDown = SDLK_DOWN;
 
+void GameRun::move(int32_t x, int32_t y) {
+  SDL_Event e{};
+  e.type = SDL_MOUSEMOTION;
+  e.motion.windowID = SDL_GetWindowID(GetMainWindowHandle());
+  e.motion.x = x;
+  e.motion.y = y;
+  SDL_PushEvent(&e);
+}
+
 void GameRun::key(int32_t sdlKey) {
   for (const Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
     SDL_Event e{};

@@ -35,6 +35,7 @@ class GameRun : public FramePump {
 
   // Input through the window, as SDL delivers it; window coordinates.
   void click(int32_t x, int32_t y);
+  void move(int32_t x, int32_t y);
   // An SDL key code (SDLK_RETURN, ...), pressed and released.
   void key(int32_t sdlKey);
   // Codes for tests that do not see SDL.

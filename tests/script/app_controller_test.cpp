@@ -221,8 +221,9 @@ TEST_F(AppControllerTest, SkipFilterKeepsTheFirstEventThatEndsSkipping) {
   EXPECT_EQ(pump_.modes, std::vector<int32_t>(cases.size(), 1));  // a yield frame runs at once
 }
 
-// The sample game: clicks go through the story's waits (texts, the
-// cross-fade, the flash, the slide), each text's marking its line read, and
+// The sample game: a key passes the title, clicks go through the story's
+// waits (the fades, texts, the cross-fade, the flash, the slide), each
+// text's marking its line read, and
 // the choice takes its second answer, whose page follows; at the note of
 // part two the window is closed, which ends the game through its quit
 // script.
@@ -245,7 +246,9 @@ TEST(SampleGameTest, ClicksGoThroughTheStoryAndCloseEndsIt) {
       closed = true;
       return;
     }
-    // A click, and the choice list's answer for the wait that wants it.
+    // A key for the title, a click, and the choice list's answer for the
+    // wait that wants it.
+    postKey(KeyEvent::kDown);
     postApp(16);
     PostEvent(std::make_unique<SelectedEvent>(u"257"));
   };

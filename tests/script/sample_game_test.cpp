@@ -14,7 +14,9 @@
 #include "scene/message_window.h"
 #include "scene/scene_facade.h"
 #include "scene/scene_impl.h"
+#include "scene/menu_window.h"
 #include "scene/text_area.h"
+#include "scene/xg_menu.h"
 #include "scene/xg_select.h"
 #include "tests/platform/game_run.h"
 
@@ -72,8 +74,8 @@ TEST(SampleGame, StoryPagesShowInTheMessageWindowAndAnIdlePageDrawsOnlyItsIcon) 
   GameRun game(kSample);
   ASSERT_TRUE(game.init());
 
-  enum Step { kFirstPage, kSecondText, kTurnPage, kNextPage, kIdle, kDone };
-  Step step = kFirstPage;
+  enum Step { kTitle, kFirstPage, kSecondText, kTurnPage, kNextPage, kIdle, kDone };
+  Step step = kTitle;
   int firstPagePixels = 0, duringReveal = -1, clearedPixels = -1, keptTexts = -1, nextPagePixels = 0;
   uint8_t frameGreen = 0, insideGreen = 255;
   int idleFrames = 0, idleStartFrame = 0, iconChanges = 0, lastIconFrame = -1;
@@ -81,9 +83,14 @@ TEST(SampleGame, StoryPagesShowInTheMessageWindowAndAnIdlePageDrawsOnlyItsIcon) 
   game.onFrame = [&](int frame) {
     if (frame > 2000) game.stop();  // a safety net: the steps below end the run
     switch (step) {
+      case kTitle:
+        // Any key starts the story.
+        if (frame == 2) game.key(GameRun::kKeyReturn);
+        if (Revealing()) step = kFirstPage;
+        break;
       case kFirstPage:
-        if (Revealing() && duringReveal < 0 && frame > 2) duringReveal = TextPixels(game.capture());
-        if (!Revealing() && frame > 2) {
+        if (Revealing() && duringReveal < 0) duringReveal = TextPixels(game.capture());
+        if (!Revealing()) {
           const RGBAImageRef screen = game.capture();
           firstPagePixels = TextPixels(screen);
           // The README's picture of the sample: ZEP_SAMPLE_SCREENSHOT=docs/sample-first-page.png
@@ -149,25 +156,60 @@ TEST(SampleGame, StoryPagesShowInTheMessageWindowAndAnIdlePageDrawsOnlyItsIcon) 
   EXPECT_LE(idleFrames, iconChanges + 1);
 }
 
-TEST(SampleGame, PicturesCrossFadeAndAChoicePicksTheNextPage) {
+TEST(SampleGame, TitleFadesMenuPicturesAndAChoicePickTheWayThroughTheStory) {
   std::string why;
   if (!OpenGLContextAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
   GameRun game(kSample);
   ASSERT_TRUE(game.init());
 
-  enum Step { kOpening, kPages, kChoice, kHighlight, kAnswer, kDone };
-  Step step = kOpening;
-  Rgb evening{}, first{}, second{}, morning{}, window{}, plainItem{}, litItem{};
-  int answerPixels = 0;
+  enum Step { kTitle, kFadeOut, kOpening, kMenu, kPages, kChoice, kHighlight, kAnswer, kDone };
+  Step step = kTitle;
+  Rgb evening{}, first{}, second{}, morning{}, window{}, plainItem{}, litItem{}, menuBefore{}, menuShown{};
+  int logoPixels = 0, captionPixels = 0, answerPixels = 0, darkerFrames = 0, blackFrames = 0;
   game.onFrame = [&](int frame) {
     if (frame > 3000) game.stop();
     switch (step) {
+      case kTitle:
+        if (frame == 3) {
+          const RGBAImageRef screen = game.capture();
+          // The logo and the gold caption stand out from the sky's rows.
+          for (int32_t y = 120; y < 220; ++y) {
+            const Rgb sky = At(screen, 4, y);
+            for (int32_t x = 250; x < 550; ++x) {
+              const Rgb p = At(screen, x, y);
+              logoPixels += std::abs(p.r - sky.r) + std::abs(p.g - sky.g) + std::abs(p.b - sky.b) > 60;
+            }
+          }
+          for (int32_t y = 250; y < 278; ++y) {
+            for (int32_t x = 300; x < 500; ++x) captionPixels += At(screen, x, y).g > 180;
+          }
+          game.click(100, 420);  // the start area of the touch map
+          step = kFadeOut;
+        }
+        break;
+      case kFadeOut: {
+        // Darker and darker, then black, until the story's first text.
+        const Rgb corner = At(game.capture(), 4, 4);
+        darkerFrames += corner.b > 0 && corner.b < 70;
+        blackFrames += corner.r + corner.g + corner.b == 0;
+        if (Revealing()) step = kOpening;
+        break;
+      }
       case kOpening:
-        if (!Revealing() && frame > 2) {
+        if (!Revealing()) {
           const RGBAImageRef screen = game.capture();
           evening = At(screen, 4, 4);
           first = At(screen, 160, 380);   // the robes of the two characters
           second = At(screen, 640, 380);
+          menuBefore = At(screen, 740, 300);
+          game.move(792, 300);  // the menu's sensor strip at the right edge
+          step = kMenu;
+        }
+        break;
+      case kMenu:
+        if (GetGlobalScene()->getMenu()->window()->isOpen() && !GetGlobalScene()->getMenu()->window()->isSliding()) {
+          menuShown = At(game.capture(), 740, 300);
+          game.move(400, 300);
           step = kPages;
         }
         break;
@@ -209,6 +251,12 @@ TEST(SampleGame, PicturesCrossFadeAndAChoicePicksTheNextPage) {
   };
   EXPECT_TRUE(game.run());
   ASSERT_EQ(step, kDone);
+  EXPECT_GT(logoPixels, 2000);
+  EXPECT_GT(captionPixels, 30);
+  EXPECT_GT(darkerFrames, 3);
+  EXPECT_GT(blackFrames, 0);
+  // The menu's dark panel over the sky where it slid in.
+  EXPECT_LT(menuShown.r + menuShown.g + menuShown.b, menuBefore.r + menuBefore.g + menuBefore.b - 100);
   EXPECT_TRUE(Near(evening, {28, 32, 84})) << evening.r << " " << evening.g << " " << evening.b;
   EXPECT_TRUE(Near(first, {200, 60, 70})) << first.r << " " << first.g << " " << first.b;
   EXPECT_TRUE(Near(second, {60, 140, 160})) << second.r << " " << second.g << " " << second.b;

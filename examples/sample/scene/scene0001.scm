@@ -1,12 +1,14 @@
-; Story, part one: the evening river with both characters, the story window
-; (message window 0) and the first pages. Each text waits for a click (or
-; Return) after it is revealed; "clear" turns the page and puts it into the
-; message log. Then the morning cross-fades in with a flash, the second
-; character slides in, and a choice picks the next page.
+; Story, part one: the evening river with both characters fades in from the
+; title's black, and the story window (message window 0) shows the first
+; pages. Each text waits for a click (or Return) after it is revealed;
+; "clear" turns the page and puts it into the message log. Then the morning
+; cross-fades in with a flash, the second character slides in, and a choice
+; picks the next page; the screen fades to black before part two.
 (a3:define-set (0 0)
   (a3:call-user-func 2000 1 -1 0 0 0 0 0 0)
   (a3:call-user-func 2010 1 1 1028 40 0 240 420 -1 0 0 0 255 1 0 0 0)
   (a3:call-user-func 2010 2 2 1285 -40 0 240 420 -1 0 0 0 255 2 0 0 0)
+  (a3:call-user-func 2071 0 0 0 0 500 1)
   (a3:call-user-func 2020 0)
   (a3:call-user-func 2021 1)
   (a3:send-string "夜の川辺に、提灯の灯がひとつ、またひとつと流れていく。#R祭りの前の晩は、いつもこうして静かに始まる。" 1)
@@ -36,4 +38,5 @@
   (a3:send-string wait-e 8)
   (a3:label 30)
   (a3:send-string clear)
+  (a3:call-user-func 2071 0 0 0 255 500 1)
   (a3:jump 2))

@@ -1,5 +1,27 @@
 ; The start script: text reveals at the middle speed (until the game has a
-; settings screen), then the game begins with story scenario 1.
+; settings screen), then the title screen over the evening backdrop: the
+; logo, a caption, "Press any key" and a touch map whose lower-left area
+; starts the story and whose circle at the lower right quits. Any key starts
+; too. The screen fades to black, the menu on the right edge comes on (it
+; slides in when the pointer reaches the edge), and the story begins.
 (a3:define-set (0 0)
   (a3:call-user-func 4111 256 2)
-  (a3:call-user-func 6002 1 0))
+  (a3:call-user-func 2000 1 -1 0 0 0 0 0 0)
+  (a3:call-user-func 2053 0 11 1 240 110 255 1 0)
+  (a3:call-user-func 2053 1 40 1 300 250 255 2 0)
+  (a3:call-user-func 2053 2 41 1 320 520 255 3 0)
+  (a3:call-user-func 2053 3 50 1 0 0 255 4 0)
+  (a3:call-user-func 2061 3 2 100)
+  (a3:label 0)
+  (a3:call-user-func 4000 8196 -1 0)
+  (a3:eval (a3:idref-reflag))
+  (a3:switch (102 20) (103 0) (104 0) (105 0) (default 10))
+  (a3:label 10)
+  (a3:call-user-func 2071 0 0 0 255 500 1)
+  (a3:call-user-func 2050)
+  (a3:call-user-func 2040 0)
+  (a3:call-user-func 2042 1)
+  (a3:call-user-func 2043 1 0)
+  (a3:call-user-func 6002 1 0)
+  (a3:label 20)
+  (a3:call-user-func 6000))
