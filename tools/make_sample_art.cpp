@@ -380,6 +380,13 @@ void DrawMenuPanel(RGBAImage* image) {
   FillRect(image, {0, 0, 3, image->height}, kGold);
 }
 
+// The backlog's panel: the story dimmed behind a dark field with a gold
+// frame.
+void DrawBacklogPanel(RGBAImage* image) {
+  FillRect(image, {0, 0, image->width, image->height}, {10, 12, 28, 232});
+  Frame(image, {24, 24, image->width - 48, image->height - 48}, 2, kGold);
+}
+
 struct Picture {
   const char* path;  // relative to the game folder, as the engine resolves its url
   int32_t width;
@@ -406,6 +413,7 @@ constexpr Picture kPictures[] = {
     {"title_mask.png", 800, 600, false, DrawTouchColor},       // :parts 50
     {"msgwin_frame.png", 760, 176, true, DrawMessageFrame},    // :message-window 0
     {"menu_panel.png", 140, 600, true, DrawMenuPanel},         // :menu 0
+    {"backlog_bg.png", 800, 600, true, DrawBacklogPanel},      // :parts 60
     {"image/bg001.png", 800, 600, false, DrawEveningBackdrop}, // background 1
     {"image/bg002.png", 800, 600, false, DrawMorningBackdrop}, // background 2
     {"cell/cell001.png", 240, 420, true, DrawFirstFigure},     // cell picture 1

@@ -39,10 +39,10 @@
 
 ; 10-12: auto-mode waits. 45-52: the system screens of types 5-12 (erase
 ; window, save, load, backlog, configuration, quick save, quick load, flow
-; mode) all run scenario 9100.
+; mode): the backlog runs scenario 9108, the others 9100.
 (:flag-constants
   (10 . 5000) (11 . 3000) (12 . 1000)
-  (45 . 9100) (46 . 9100) (47 . 9100) (48 . 9100)
+  (45 . 9100) (46 . 9100) (47 . 9100) (48 . 9108)
   (49 . 9100) (50 . 9100) (51 . 9100) (52 . 9100))
 
 (:string-constants
@@ -183,6 +183,9 @@
   ; Text labels.
   (40 (type . text) (size 200 28) (string . "Chapter One") (fontsize . 22) (fontcolor . 2))
   (41 (type . text) (size 160 20) (string . "Press any key") (fontsize . 16) (fontcolor 200 200 210))
+  ; The backlog: its panel and the parts its pages are shown on.
+  (60 (type . image) (url . "backlog_bg.png") (size 800 600))
+  (61 (type . text) (size 680 40) (string . "") (fontsize . 24) (fontcolor 255 255 255))
   ; The title screen's touch map: one area per shape.
   (50 (type . touchmap)
       (map (rect (rect 40 400 200 48) (event . 1))

@@ -52,6 +52,7 @@ void GameRun::click(int32_t x, int32_t y) {
 
 const int32_t GameRun::kKeyReturn = SDLK_RETURN;
 const int32_t GameRun::kKeyDown = SDLK_DOWN;
+const int32_t GameRun::kKeyPageUp = SDLK_PAGEUP;
 
 void GameRun::move(int32_t x, int32_t y) {
   SDL_Event e{};

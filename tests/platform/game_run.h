@@ -41,6 +41,7 @@ class GameRun : public FramePump {
   // Codes for tests that do not see SDL.
   static const int32_t kKeyReturn;
   static const int32_t kKeyDown;
+  static const int32_t kKeyPageUp;
   // The GUI root painted into a texture of the screen's size; empty when it
   // could not be painted.
   RGBAImageRef capture();

@@ -17,6 +17,7 @@
 #include "scene/menu_window.h"
 #include "scene/text_area.h"
 #include "scene/xg_menu.h"
+#include "scene/xg_parts.h"
 #include "scene/xg_select.h"
 #include "tests/platform/game_run.h"
 
@@ -162,10 +163,10 @@ TEST(SampleGame, TitleFadesMenuPicturesAndAChoicePickTheWayThroughTheStory) {
   GameRun game(kSample);
   ASSERT_TRUE(game.init());
 
-  enum Step { kTitle, kFadeOut, kOpening, kMenu, kPages, kChoice, kHighlight, kAnswer, kDone };
+  enum Step { kTitle, kFadeOut, kOpening, kMenu, kPages, kBacklog, kChoice, kHighlight, kAnswer, kDone };
   Step step = kTitle;
   Rgb evening{}, first{}, second{}, morning{}, window{}, plainItem{}, litItem{}, menuBefore{}, menuShown{};
-  int logoPixels = 0, captionPixels = 0, answerPixels = 0, darkerFrames = 0, blackFrames = 0;
+  int logoPixels = 0, captionPixels = 0, answerPixels = 0, darkerFrames = 0, blackFrames = 0, backlogPixels = -1;
   game.onFrame = [&](int frame) {
     if (frame > 3000) game.stop();
     switch (step) {
@@ -219,9 +220,28 @@ TEST(SampleGame, TitleFadesMenuPicturesAndAChoicePickTheWayThroughTheStory) {
         if (Revealing()) break;
         if (NewestTextStart() == u'翌') {
           morning = At(game.capture(), 4, 4);
-          step = kChoice;
+          game.key(GameRun::kKeyPageUp);  // the backlog, over the pages logged so far
+          step = kBacklog;
+          break;
         }
         game.click(400, 300);
+        break;
+      case kBacklog:
+        if (backlogPixels < 0 && GetGlobalScene()->getPartsB()->partCount() == 7) {
+          // The logged pages' text above where the story window was (it is hidden).
+          const RGBAImageRef screen = game.capture();
+          backlogPixels = 0;
+          for (int32_t y = 80; y < 400; ++y) {
+            for (int32_t x = 60; x < 740; ++x) {
+              const Rgb p = At(screen, x, y);
+              backlogPixels += p.r > 200 && p.g > 200 && p.b > 200;
+            }
+          }
+          game.click(400, 300);  // back to the story
+        } else if (backlogPixels >= 0 && GetGlobalScene()->getPartsB()->partCount() == 0) {
+          game.click(400, 300);  // the morning's text waits for its click
+          step = kChoice;
+        }
         break;
       case kChoice:
         if (XG_Select* select = GetGlobalScene()->getSelect(0); select->isVisible() && select->items().size() == 2) {
@@ -254,6 +274,7 @@ TEST(SampleGame, TitleFadesMenuPicturesAndAChoicePickTheWayThroughTheStory) {
   EXPECT_GT(logoPixels, 2000);
   EXPECT_GT(captionPixels, 30);
   EXPECT_GT(darkerFrames, 3);
+  EXPECT_GT(backlogPixels, 200);
   EXPECT_GT(blackFrames, 0);
   // The menu's dark panel over the sky where it slid in.
   EXPECT_LT(menuShown.r + menuShown.g + menuShown.b, menuBefore.r + menuBefore.g + menuBefore.b - 100);
