@@ -4,21 +4,15 @@
 #include "scene/gui_component.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "app/event.h"
 #include "app/input_target.h"
+#include "app/saturate.h"
 #include "app/screen_flags.h"
 #include "gdev/gdev_factory.h"
 
 namespace {
 
-// Coordinates come from scripts as well as from the window: sums and
-// differences are worked out in 64 bits and held to the 32-bit range.
-int32_t Saturate(int64_t v) {
-  return static_cast<int32_t>(
-      std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
 
 }  // namespace
 
@@ -116,8 +110,8 @@ void GUIComponent::toLocal(int32_t* x, int32_t* y) const {
     lx -= c->x_;
     ly -= c->y_;
   }
-  *x = Saturate(lx);
-  *y = Saturate(ly);
+  *x = SaturateToInt32(lx);
+  *y = SaturateToInt32(ly);
 }
 
 void GUIComponent::toGlobal(int32_t* x, int32_t* y) const {
@@ -127,8 +121,8 @@ void GUIComponent::toGlobal(int32_t* x, int32_t* y) const {
     gx += c->x_;
     gy += c->y_;
   }
-  *x = Saturate(gx);
-  *y = Saturate(gy);
+  *x = SaturateToInt32(gx);
+  *y = SaturateToInt32(gy);
 }
 
 // --- GUIComposite ---
@@ -175,8 +169,8 @@ GUIComponent* GUIComposite::findAt(int32_t x, int32_t y, bool precise) {
     if (i >= children_.size()) continue;
     GUIComponent* child = children_[i];
     if (!child->visible_ || !overlaps(*child)) continue;
-    const int32_t cx = Saturate(static_cast<int64_t>(x) - child->x_);
-    const int32_t cy = Saturate(static_cast<int64_t>(y) - child->y_);
+    const int32_t cx = SaturateToInt32(static_cast<int64_t>(x) - child->x_);
+    const int32_t cy = SaturateToInt32(static_cast<int64_t>(y) - child->y_);
     GUIComponent* hit = precise ? child->componentAtPrecise(cx, cy) : child->componentAt(cx, cy);
     if (hit) return hit;
   }

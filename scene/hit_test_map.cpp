@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <limits>
 #include <utility>
 
+#include "app/saturate.h"
 #include "gdev/rgba_image.h"
 #include "gdev/texture_manager.h"
 
@@ -15,10 +15,6 @@ namespace {
 
 __extension__ typedef __int128 Wide;
 
-int32_t saturate(int64_t value) {
-  return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
-}
 
 }  // namespace
 
@@ -46,8 +42,8 @@ bool HitTestMap::CircleArea::hitTest(int32_t x, int32_t y, int32_t* outId) const
 }
 
 void HitTestMap::CircleArea::extent(int32_t* x, int32_t* y) const {
-  *x = saturate(static_cast<int64_t>(centerX) + radius);
-  *y = saturate(static_cast<int64_t>(centerY) + radius);
+  *x = SaturateToInt32(static_cast<int64_t>(centerX) + radius);
+  *y = SaturateToInt32(static_cast<int64_t>(centerY) + radius);
 }
 
 HitTestMap::PolygonArea::PolygonArea(int32_t id, std::vector<Point> pointList)
@@ -139,7 +135,7 @@ bool HitTestMap::ImageArea::hitTest(int32_t px, int32_t py, int32_t* outId) cons
     if (channel < 0 || channel > 3 || !pixel) return false;
     const uint8_t value = pixel[channel];
     if (value == 0) return false;
-    *outId = id < 0 ? -1 : saturate(static_cast<int64_t>(id) + value);
+    *outId = id < 0 ? -1 : SaturateToInt32(static_cast<int64_t>(id) + value);
     return true;
   }
   if (!pixel) return false;
@@ -157,8 +153,8 @@ void HitTestMap::ImageArea::extent(int32_t* outX, int32_t* outY) const {
     *outY = 0;
     return;
   }
-  *outX = saturate(static_cast<int64_t>(x) + width);
-  *outY = saturate(static_cast<int64_t>(y) + height);
+  *outX = SaturateToInt32(static_cast<int64_t>(x) + width);
+  *outY = SaturateToInt32(static_cast<int64_t>(y) + height);
 }
 
 HitTestMap::HitTestMap(const XGChipConfig::TouchmapConfig& config) {
@@ -184,8 +180,8 @@ HitTestMap::HitTestMap(const XGChipConfig::TouchmapConfig& config) {
 }
 
 void HitTestMap::addRect(int32_t id, int32_t x, int32_t y, int32_t width, int32_t height) {
-  areas_.push_back(SharedRef<Area>(new RectArea(id, x, y, saturate(static_cast<int64_t>(x) + width),
-                                                saturate(static_cast<int64_t>(y) + height))));
+  areas_.push_back(SharedRef<Area>(new RectArea(id, x, y, SaturateToInt32(static_cast<int64_t>(x) + width),
+                                                SaturateToInt32(static_cast<int64_t>(y) + height))));
 }
 
 void HitTestMap::addCircle(int32_t id, int32_t centerX, int32_t centerY, int32_t radius) {

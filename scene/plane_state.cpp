@@ -1,16 +1,12 @@
 #include "scene/plane_state.h"
 
 #include <algorithm>
-#include <limits>
 
+#include "app/saturate.h"
 #include "gdev/zep_texture.h"
 
 namespace {
 
-int32_t ClampToInt32(int64_t v) {
-  return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
-}
 
 int32_t LerpInt(int32_t a, int32_t b, float e) {
   if (a == b) return a;
@@ -39,11 +35,14 @@ void PlaneState::setColor(float red, float green, float blue, float alpha) {
   a = alpha;
 }
 
-void PlaneState::offset(int32_t dx, int32_t dy) {
-  x0 = ClampToInt32(int64_t{x0} + dx);
-  x1 = ClampToInt32(int64_t{x1} + dx);
-  y0 = ClampToInt32(int64_t{y0} + dy);
-  y1 = ClampToInt32(int64_t{y1} + dy);
+void PlaneState::offset(int64_t dx, int64_t dy) {
+  // Held first, so that no sum below can overflow.
+  dx = std::clamp<int64_t>(dx, -(int64_t{1} << 32), int64_t{1} << 32);
+  dy = std::clamp<int64_t>(dy, -(int64_t{1} << 32), int64_t{1} << 32);
+  x0 = SaturateToInt32(x0 + dx);
+  x1 = SaturateToInt32(x1 + dx);
+  y0 = SaturateToInt32(y0 + dy);
+  y1 = SaturateToInt32(y1 + dy);
 }
 
 float EaseProgress(int32_t easing, float t) {

@@ -32,8 +32,14 @@ struct PlaneState {
   // Use colour with (r, g, b, a).
   void setColor(float red, float green, float blue, float alpha);
   // The rectangle moved by (dx, dy), held to the 32-bit range.
-  void offset(int32_t dx, int32_t dy);
+  void offset(int64_t dx, int64_t dy);
 };
+
+// The plane without its tint.
+inline PlaneState WithoutColor(PlaneState plane) {
+  plane.useColor = false;
+  return plane;
+}
 
 // Progress through easing 0 linear, 1 ease-out (1 - (1 - t)^3), 2 ease-in
 // (t^3); any other easing is linear. Computed in double precision.

@@ -22,11 +22,6 @@ bool IsTransition(int32_t kind) {
 // A texture with pixels to show; an empty handle or a 0 x 0 image is none.
 bool HasPixels(const ZEPTextureRef& picture) { return picture && picture->width() > 0 && picture->height() > 0; }
 
-PlaneState WithoutColor(PlaneState plane) {
-  plane.useColor = false;
-  return plane;
-}
-
 // The rectangle with one axis or both pressed flat against an edge: dx -1
 // the left, +1 the right, dy -1 the top, +1 the bottom; (0, 0) the centre.
 void Collapse(PlaneState& plane, int32_t dx, int32_t dy, int32_t w, int32_t h) {

@@ -6,33 +6,15 @@
 
 #include <algorithm>
 #include <iterator>
-#include <limits>
 
 #include "app/log.h"
+#include "app/saturate.h"
 #include "app/screen_flags.h"
 #include "gdev/texture_manager.h"
 
 namespace {
 
-int32_t Saturate(int64_t v) {
-  return static_cast<int32_t>(
-      std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
-
 int32_t ClampOpacity(int32_t v) { return std::clamp<int32_t>(v, 0, 255); }
-
-// The rectangle moved by (dx, dy) times distance, held to the 32-bit range.
-void MoveBy(PlaneState& plane, int32_t dx, int32_t dy, int32_t distance) {
-  const int64_t ox = static_cast<int64_t>(dx) * distance;
-  const int64_t oy = static_cast<int64_t>(dy) * distance;
-  plane.setRect(Saturate(plane.x0 + ox), Saturate(plane.y0 + oy), Saturate(plane.x1 + ox),
-                Saturate(plane.y1 + oy));
-}
-
-PlaneState WithoutColor(PlaneState plane) {
-  plane.useColor = false;
-  return plane;
-}
 
 PlaneState WithColor(PlaneState plane, float alpha) {
   plane.setColor(1.0f, 1.0f, 1.0f, alpha);
@@ -49,8 +31,8 @@ void PlaceAxis(int32_t anchor, int32_t origin, int64_t pos, int64_t layerSize, i
   if (anchor == 2) v += layerSize / 2;
   if (origin == 1) v -= size;
   if (origin == 2) v -= size / 2;
-  *start = Saturate(v);
-  *end = Saturate(v + size);
+  *start = SaturateToInt32(v);
+  *end = SaturateToInt32(v + size);
 }
 
 // A size mode: 1 scales by the picture's size, 2 by the layer's, in 1024ths.
@@ -140,8 +122,8 @@ void XG_FG::FGCell::changePicture(int32_t kind, std::u16string_view picture, con
     aStart_ = aEnd_ = planeA_;
     bEnd_ = placed;
     bStart_ = placed;
-    MoveBy(bStart_, dx, dy, distance);
-    if (kind == kPush) MoveBy(aEnd_, -dx, -dy, distance);
+    bStart_.offset(int64_t{dx} * distance, int64_t{dy} * distance);
+    if (kind == kPush) aEnd_.offset(-int64_t{dx} * distance, -int64_t{dy} * distance);
     if (fade) {
       aStart_ = WithColor(aStart_, 1.0f);
       aEnd_ = WithColor(aEnd_, 0.0f);
@@ -155,13 +137,19 @@ void XG_FG::FGCell::changePicture(int32_t kind, std::u16string_view picture, con
     }
   }
   target_ = bEnd_;
+  startTimed(opacity);
+  setZOrder(zOrder);
+}
+
+// From the current opacity to the given one over the stored duration: the
+// planes at progress 0, then the timer.
+void XG_FG::FGCell::startTimed(int32_t opacity) {
   opacityFrom_ = opacity_;
   opacityTo_ = ClampOpacity(opacity);
   tick(0.0f);
-  timer_.duration = duration;
+  timer_.duration = duration_;
   timer_.looping = false;
   timer_.start();
-  setZOrder(zOrder);
 }
 
 void XG_FG::FGCell::startMove(int32_t kind, const Placement& placement, int32_t opacity, int32_t zOrder,
@@ -178,12 +166,7 @@ void XG_FG::FGCell::startMove(int32_t kind, const Placement& placement, int32_t 
     aStart_ = WithoutColor(planeA_);
     aEnd_ = placed;
     target_ = aEnd_;
-    opacityFrom_ = opacity_;
-    opacityTo_ = ClampOpacity(opacity);
-    tick(0.0f);
-    timer_.duration = duration;
-    timer_.looping = false;
-    timer_.start();
+    startTimed(opacity);
     return;
   }
   kind_ = kNone;

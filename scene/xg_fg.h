@@ -86,6 +86,7 @@ class XG_FG : public XGBase, public GUIComposite, public AUtil {
     friend class XG_FG;
 
     void tick(float t);
+    void startTimed(int32_t opacity);
     void drawPlane(const PlaneState& plane, const ZEPTextureRef& picture);
     // Stores the z-order and has the layer re-sort its children.
     void setZOrder(int32_t zOrder);

@@ -11,6 +11,7 @@
 #include "app/event.h"
 #include "app/event_queue.h"
 #include "app/input_target.h"
+#include "app/saturate.h"
 #include "app/screen_flags.h"
 #include "gdev/gdev_factory.h"
 #include "scene/gui_text_line.h"
@@ -35,13 +36,6 @@ constexpr uint32_t kKeyNumpad4 = 100;
 constexpr uint32_t kKeyNumpad5 = 101;
 constexpr uint32_t kKeyNumpad6 = 102;
 constexpr uint32_t kKeyNumpad8 = 104;
-
-// Configuration numbers come from the game's files: sums are worked out in
-// 64 bits and held to the 32-bit range.
-int32_t Saturate(int64_t v) {
-  return static_cast<int32_t>(
-      std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
 
 uint32_t Channel(int32_t v) { return static_cast<uint32_t>(std::clamp(v, 0, 255)); }
 
@@ -146,7 +140,7 @@ XG_Select::~XG_Select() { clearItems(); }
 void XG_Select::draw() {
   GDev* device = GDevFactory::device;
   if (!device) return;
-  const GDevRect rect{box_.x, box_.y, Saturate(int64_t{box_.x} + box_.width), Saturate(int64_t{box_.y} + box_.height)};
+  const GDevRect rect{box_.x, box_.y, SaturateToInt32(int64_t{box_.x} + box_.width), SaturateToInt32(int64_t{box_.y} + box_.height)};
   device->fillRect(rect, windowColor_, GDEV_BLEND_NORMAL, 0);
 }
 
@@ -178,7 +172,7 @@ void XG_Select::buildItems(const Config::SelectWindow& config, const std::vector
   box_.x = config[Field::kWindowX];
   box_.y = config[Field::kWindowY];
   box_.width = config[Field::kWindowWidth];
-  box_.height = Saturate(n * itemHeight + n * gap + config[Field::kWindowHeightBase] - 1);
+  box_.height = SaturateToInt32(n * itemHeight + n * gap + config[Field::kWindowHeightBase] - 1);
   ColorFrom(config, Field::kWindowColorR, windowColor_);
   ColorFrom(config, Field::kCursorColorR, cursorColor_);
 
@@ -187,9 +181,9 @@ void XG_Select::buildItems(const Config::SelectWindow& config, const std::vector
   // both sides.
   int32_t itemWidth = config[Field::kItemWidth];
   if (itemWidth < 1) {
-    itemWidth = std::max(1, Saturate(int64_t{box_.width} - 2 * int64_t{config[Field::kItemOffsetX]}));
+    itemWidth = std::max(1, SaturateToInt32(int64_t{box_.width} - 2 * int64_t{config[Field::kItemOffsetX]}));
   }
-  const int32_t itemX = Saturate(int64_t{box_.x} + config[Field::kItemOffsetX]);
+  const int32_t itemX = SaturateToInt32(int64_t{box_.x} + config[Field::kItemOffsetX]);
   const int64_t top = int64_t{box_.y} + config[Field::kItemOffsetY];
   const std::array<int32_t, 4> textColor = QuadFrom(config, Field::kItemTextColorR);
   const std::array<int32_t, 4> edgeColor = QuadFrom(config, Field::kItemTextEdgeColorR);
@@ -198,7 +192,7 @@ void XG_Select::buildItems(const Config::SelectWindow& config, const std::vector
   for (size_t i = 0; i < choices.size(); ++i) {
     auto* item = new Item(this, choices[i].identifier);
     item->setText(choices[i].text, itemHeight - 1);
-    item->setBounds(itemX, Saturate(top + static_cast<int64_t>(i) * (int64_t{itemHeight} + gap)), itemWidth,
+    item->setBounds(itemX, SaturateToInt32(top + static_cast<int64_t>(i) * (int64_t{itemHeight} + gap)), itemWidth,
                     itemHeight);
     item->setColors(textColor, edgeColor);
     items_.push_back(item);

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "app/config_windows.h"
+#include "app/saturate.h"
 #include "scene/markup_layout.h"
 
 namespace {
@@ -11,13 +12,9 @@ namespace {
 // Room below the icon offset of a voiced page, for the voice icon.
 constexpr int64_t kVoiceIconRoom = 32;
 
-int32_t saturate(int64_t v) {
-  return static_cast<int32_t>(
-      std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
 
 void setOut(int32_t* out, int64_t v) {
-  if (out) *out = saturate(v);
+  if (out) *out = SaturateToInt32(v);
 }
 
 // Kind, laid-out text, offsets and height (measure + extra) of a text entry.
@@ -48,7 +45,7 @@ const MessageLogEntry* MessageLog::at(int64_t index) const {
 
 int32_t MessageLog::totalHeight() const {
   int64_t sum = 0;
-  for (const MessageLogEntry& e : entries_) sum = saturate(sum + e.height);
+  for (const MessageLogEntry& e : entries_) sum = SaturateToInt32(sum + e.height);
   return static_cast<int32_t>(sum);
 }
 
@@ -88,7 +85,7 @@ int32_t measureLaidOutText(const LaidOutText& text, int32_t gap, int32_t* offset
     const int64_t rubyRoom = ruby == 0 ? 0 : ruby + gap;
     setOut(offset, rubyRoom);
     setOut(span, rubyRoom + base);
-    return saturate(rubyRoom + base);
+    return SaturateToInt32(rubyRoom + base);
   }
   int64_t reach = std::numeric_limits<int64_t>::min();
   int64_t level = std::numeric_limits<int64_t>::min();
@@ -100,14 +97,14 @@ int32_t measureLaidOutText(const LaidOutText& text, int32_t gap, int32_t* offset
   }
   setOut(offset, reach - text.lines.front().top);
   setOut(span, reach - level);
-  return saturate(reach);
+  return SaturateToInt32(reach);
 }
 
 MessageLogEntry makePageEntry(LaidOutText text, const LogVoice& voice, const MessageLogStyle& style) {
   MessageLogEntry entry = measuredEntry(MessageLogEntry::kMessage, std::move(text), style.rubyLinePitch);
   int64_t h = entry.height;
   if (voice.isSet() && h - entry.iconOffset < kVoiceIconRoom) h = entry.iconOffset + kVoiceIconRoom;
-  entry.height = saturate(h + style.linePitch);
+  entry.height = SaturateToInt32(h + style.linePitch);
   entry.voice = voice;
   return entry;
 }
@@ -117,7 +114,7 @@ MessageLogEntry makeScriptTextEntry(std::u16string_view text, const LogVoice& vo
       measuredEntry(MessageLogEntry::kMessage,
                     layoutPlainText(text, 0xFFFFFFFFu, 0xFF000000u, style.fontSize, style.rubyFontSize, style.font),
                     style.rubyLinePitch);
-  entry.height = saturate(static_cast<int64_t>(entry.height) + style.linePitch);
+  entry.height = SaturateToInt32(static_cast<int64_t>(entry.height) + style.linePitch);
   entry.voice = voice;
   return entry;
 }

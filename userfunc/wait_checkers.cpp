@@ -4,9 +4,9 @@
 #include "userfunc/wait_checkers.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "app/log.h"
+#include "app/saturate.h"
 #include "app/timer.h"
 #include "gamestate/state_mgr.h"
 #include "scene/scene_facade.h"
@@ -23,8 +23,7 @@ int32_t numberInText(std::u16string_view text) {
     value = std::min<int64_t>(value * 10 + (text[i] - u'0'), int64_t{1} << 32);
   }
   if (negative) value = -value;
-  return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
+  return SaturateToInt32(value);
 }
 
 bool isInputDown(const VMEvent& event) {
