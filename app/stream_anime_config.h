@@ -18,7 +18,7 @@ struct StreamAnimeFrame {
 struct StreamAnimeConfig {
   std::u16string frameBaseName;
   std::u16string frameExtension;
-  int32_t digits = 0;
+  int32_t digits = 4;  // image-num-digits when the file does not say
   std::vector<StreamAnimeFrame> frames;
   int32_t loopIndex = -1;
 };

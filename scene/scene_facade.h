@@ -12,11 +12,17 @@
 #include <utility>
 #include <vector>
 
+struct GDevRect;
 struct LaidOutText;
 struct LineLayout;
+struct MotionParams;
+class APValue;
+class RGBAImageRef;
+class XG_Layer;
 
 namespace XGChipConfig {
 class ConfigBase;
+class TouchmapConfig;
 }  // namespace XGChipConfig
 
 namespace Config {
@@ -164,6 +170,8 @@ class SceneFacade {
   virtual void partsNumbers(PartsLayer layer, int32_t first, int32_t last, std::vector<int32_t>* out) {
     (void)layer, (void)first, (void)last, (void)out;
   }
+  // The script layers' component (the sceneLayer_ commands), or null.
+  virtual XG_Layer* layerComponent() { return nullptr; }
   // Choice list 0: emptied and hidden; the GUI root takes the keys again.
   virtual void selectClear() {}
   // Choice list 0 filled from the configuration with one item per
@@ -292,3 +300,67 @@ bool faderFinish2();
 // Stops the fade and makes the fader transparent.
 bool faderClear1();
 bool faderClear2();
+
+// The script layers (XG_Layer). Node handles come from createNode; "which"
+// is 1 for the main picture and 2 for the mask. Without a scene every
+// command does nothing; queries then answer false.
+bool sceneLayer_reset();
+bool sceneLayer_createNode(int32_t* handle, int32_t mode, int32_t order, int32_t width, int32_t height);
+bool sceneLayer_removeNode(int32_t handle);
+// Group -1: the container of the ungrouped nodes.
+bool sceneLayer_attachToGroup(int32_t group, int32_t handle);
+bool sceneLayer_setComposition(int32_t handle, int32_t op);
+bool sceneLayer_setMaskOp(int32_t handle, int32_t op);
+// Type 1 an image, 2 a stream animation; a string url names the file or
+// folder as it stands, a number goes through the naming rule of its kind.
+// False when the load fails (logged).
+bool sceneLayer_loadPicture(int32_t number, int32_t type, const APValue& url, int32_t numsel);
+bool sceneLayer_removePicture(int32_t number);
+// Picture -1: none.
+bool sceneLayer_setPicture(int32_t handle, int32_t which, int32_t number);
+// *result (when given) := the copy's answer: 1 done, -1 refused.
+bool sceneLayer_vramCopy(int32_t target, int32_t source, int32_t* result = nullptr);
+// Flattens the node (-1: every layer) with its children: target -2 keeps
+// the look as the transition's before image, -3 as its after image, -4
+// writes it to *out. The two integers are not read.
+bool sceneLayer_capture(int32_t handle, int32_t target, int32_t unused1, int32_t unused2, RGBAImageRef* out);
+bool sceneLayer_saCtrlMain(int32_t handle, int32_t ctrl);
+bool sceneLayer_saCtrlMask(int32_t handle, int32_t ctrl);
+bool sceneLayer_loopFlagMain(int32_t handle, bool on);
+bool sceneLayer_loopFlagMask(int32_t handle, bool on);
+// *out := 1 running, 0 changed at once, -1 refused (unknown node, or a rule
+// picture > 0 that is not loaded).
+bool sceneLayer_startTransition(int32_t handle, int32_t kind, int32_t duration, int32_t parameter, int32_t rule,
+                                const std::array<int32_t, 8>& values, int32_t* out);
+bool sceneLayer_finishTransition(int32_t handle);
+// Its answer: false for a group, an unknown node or an order in use.
+bool sceneLayer_setOrder(int32_t handle, int32_t order);
+bool sceneLayer_motion(int32_t handle, int32_t kind, int32_t duration, int32_t parameter, const MotionParams& record);
+bool sceneLayer_stopAnimator(int32_t handle);
+bool sceneLayer_effect(int32_t handle, int32_t kind, int32_t duration, int32_t parameter,
+                       const std::array<int32_t, 8>& values);
+// Handle -1: the whole component.
+bool sceneLayer_setVisible(int32_t handle, bool on);
+// Whether the number was stored: event type 1..5 on an existing node.
+bool sceneLayer_setItemEventNumber(int32_t handle, int32_t type, int32_t number);
+// Area < 0 clears every record of the node first.
+bool sceneLayer_setAutoMove(int32_t handle, int32_t area, int32_t ctrl, int32_t cond, int32_t unit, int32_t current);
+// *count unchanged when the node or the area has no record.
+bool sceneLayer_getAutoMoveCount(int32_t handle, int32_t area, int32_t* count);
+// The MOUSE node's touch map (null: none), an area's cursor file (empty:
+// none; area < 0 every area), and the pointer position it saw last.
+bool sceneLayer_setHitTestMap(int32_t handle, const XGChipConfig::TouchmapConfig* config);
+bool sceneLayer_setAreaCursor(int32_t handle, int32_t area, std::u16string_view file);
+bool sceneLayer_getLastMousePosition(int32_t handle, int32_t* x, int32_t* y);
+// The VRAM node's picture, made on first use: *image := it, or, when *image
+// holds an image, the node takes that one.
+bool sceneLayer_vramRecordOp(int32_t handle, RGBAImageRef* image);
+// Uploads the VRAM picture's pixels again after they were changed.
+bool sceneLayer_vramNodeOp(int32_t handle);
+// *out := the image of an image picture; false (and *out empty) otherwise.
+bool sceneLayer_getPictureImage(int32_t number, RGBAImageRef* out);
+// The placement rule over the component's size; false when the picture
+// does not exist.
+bool sceneLayer_placementExtent(GDevRect* out, int32_t number, const MotionParams& record);
+// I-x, I-y, I-w and I-h of *record that give the rectangle under the switch.
+bool sceneLayer_placementInverse(MotionParams* record, int32_t number, int32_t switchWord, const GDevRect& rect);

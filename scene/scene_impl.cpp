@@ -14,6 +14,7 @@
 #include "scene/xg_bg.h"
 #include "scene/xg_fader.h"
 #include "scene/xg_fg.h"
+#include "scene/xg_layer.h"
 #include "scene/xg_menu.h"
 #include "scene/xg_msg.h"
 #include "scene/xg_parts.h"
@@ -38,6 +39,8 @@ SceneImpl::SceneImpl(int32_t screenWidth, int32_t screenHeight)
   EnableAllAppEvents();
   bg_ = new XG_BG(screenWidth, screenHeight);
   root_->installFixedChild(MyGUIRoot::kSlotBG, bg_);
+  layer_ = new XG_Layer(screenWidth, screenHeight);
+  root_->installFixedChild(MyGUIRoot::kSlotLayer, layer_);
   fg_ = new XG_FG(screenWidth, screenHeight);
   root_->installFixedChild(MyGUIRoot::kSlotFG, fg_);
   // Both parts layers are non-modal: clicks between their parts reach the
@@ -70,6 +73,7 @@ SceneImpl::~SceneImpl() {
   if (g_globalScene == this) SetGlobalScene(nullptr);
   bg_ = nullptr;
   fg_ = nullptr;
+  layer_ = nullptr;
   msg_ = nullptr;
   menu_ = nullptr;
   partsA_ = partsB_ = nullptr;

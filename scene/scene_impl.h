@@ -17,6 +17,7 @@ class TextArea3;
 class XG_BG;
 class XG_Fader;
 class XG_FG;
+class XG_Layer;
 class XG_Menu;
 class XG_Msg;
 class XG_Parts;
@@ -57,6 +58,9 @@ class SceneImpl : public Scene, public SceneFacade {
   // The screen objects in the root's slots (owned by the root).
   XG_BG* getBG() const { return bg_; }
   XG_FG* getFG() const { return fg_; }
+  // The script layers.
+  XG_Layer* getLayer() const { return layer_; }
+  XG_Layer* layerComponent() override { return layer_; }
   // Choice layer 0 or 1; null for any other number.
   XG_Select* getSelect(int32_t which) const { return which == 0 || which == 1 ? select_[which] : nullptr; }
   // The message layer and its window.
@@ -150,6 +154,7 @@ class SceneImpl : public Scene, public SceneFacade {
   std::unique_ptr<MyGUIRoot> root_;
   XG_BG* bg_ = nullptr;
   XG_FG* fg_ = nullptr;
+  XG_Layer* layer_ = nullptr;
   XG_Msg* msg_ = nullptr;
   XG_Menu* menu_ = nullptr;
   XG_Parts* partsA_ = nullptr;

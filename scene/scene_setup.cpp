@@ -20,6 +20,7 @@
 #include "scene/gui_root.h"
 #include "scene/menu_window.h"
 #include "scene/scene_impl.h"
+#include "scene/xg_layer_node.h"
 #include "scene/xg_select.h"
 
 namespace {
@@ -116,6 +117,11 @@ bool InitFontRenderers(GameEnvironment* environment, std::unique_ptr<SceneImpl>*
     *x = point.x;
     *y = point.y;
   });
+  LayerPointerHooks pointer;
+  pointer.setCursor = [](std::u16string_view file, const void* owner) { SetCursorImage(file, 2, owner); };
+  pointer.leftDown = &IsLeftButtonDown;
+  pointer.rightDown = &IsRightButtonDown;
+  SetLayerPointerHooks(pointer);
 
   auto made = std::make_unique<SceneImpl>(window.width, window.height);
   made->setup(environment->keyMap(), cursor);
@@ -146,31 +152,27 @@ void sceneRelease() {
   XG_Select::setPointerWarp(nullptr);
   MenuWindow::setPointerSource(nullptr);
   g_scene.reset();
+  SetLayerPointerHooks(LayerPointerHooks());
   g_adapter.reset();
 }
 
 GameEnvironment* SceneEnvironment() { return g_environment; }
 
-bool RenderToTexture(GUIComponent* component, ZEPTextureRef* texture, bool capture, RGBAImageRef* captured,
-                     int32_t paintArgument) {
-  GDev* device = GDevFactory::device;
-  if (!texture || !*texture || !device) return false;
-  ZEPTexture* target = texture->get();
-  target->ensureDeviceTexture();
-  if (!target->deviceTexture()) return false;
-  if (!device->impl_beginScene(target->deviceTexture())) return false;
-  const int32_t width = target->width();
-  const int32_t height = target->height();
-  device->setViewport(0, 0, width, height);
-  const float clear[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-  device->clearRegion(GDEV_CLEAR_TARGET | GDEV_CLEAR_WHOLE, 0, 0, width, height, clear);
-  device->setMatrixTexture_Ident();
-  device->setBlendingContext(0, BLENDINGCONTEXT_BOTH);
-  device->setMatrixProj_Ortho2D(0.0f, 0.0f, static_cast<float>(width), static_cast<float>(height));
-  device->pushMatrix();
-  if (component) component->paint(paintArgument);
-  device->popMatrix();
-  return device->impl_endScene(capture, captured);
+bool cmd_setCursorShowMode(int32_t mode) {
+  SetCursorMode(mode);
+  return true;
+}
+
+bool cmd_setCursorFile(std::u16string_view file) {
+  SetCursorImage(file, 1, nullptr);
+  return true;
+}
+
+bool cmd_getMousePosition(int32_t* x, int32_t* y) {
+  const LogicalPoint point = GetCursorPosLogical();
+  *x = point.x;
+  *y = point.y;
+  return true;
 }
 
 bool cmd_setCursorClip(bool on) {

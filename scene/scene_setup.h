@@ -1,11 +1,14 @@
 // Start-up of everything drawn: the font renderers of the configuration, the
 // main window with its device, the scene (joined to the window) and the
 // texture-cache limits; sceneInit and sceneDetach for the controller, and
-// RenderToTexture for components that draw into a texture. Main thread.
+// the pointer commands. Main thread.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
+
+#include "scene/render_to_texture.h"
 
 class GameEnvironment;
 class GUIComponent;
@@ -30,13 +33,12 @@ void sceneRelease();
 // The environment given to sceneInit (null before).
 GameEnvironment* SceneEnvironment();
 
-// Paints the component into the texture (cleared to transparent black, 2-D
-// projection of the texture's size) and ends the device scene with
-// (capture, captured). False without a texture or a device, or when the
-// texture cannot get its device texture.
-bool RenderToTexture(GUIComponent* component, ZEPTextureRef* texture, bool capture, RGBAImageRef* captured,
-                     int32_t paintArgument);
-
+// The pointer: 0 hidden, 1 shown, 2 hidden after a while without moving;
+// the file that overrides the pointer picture (empty: none); where it is on
+// the logical screen.
+bool cmd_setCursorShowMode(int32_t mode);
+bool cmd_setCursorFile(std::u16string_view file);
+bool cmd_getMousePosition(int32_t* x, int32_t* y);
 // Confines the pointer to the main window while it is in the foreground
 // (on), or frees it.
 bool cmd_setCursorClip(bool on);

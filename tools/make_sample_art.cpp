@@ -1,10 +1,12 @@
 // make_sample_art OUTDIR: draws every picture that examples/sample/game.scm
-// names in ":parts", ":message-window", ":menu" and its story (backgrounds under
-// image/, character cells under cell/) and writes it under OUTDIR at the path the engine looks
-// it up by (numbered urls under parts/, named urls in the game folder). The
-// pixels come from integer arithmetic only and the engine's PNG writer, so a
-// run makes the committed files again byte for byte. A build tool on one
-// thread; writes nothing outside OUTDIR.
+// names in ":parts", ":message-window", ":menu" and its story (backgrounds
+// under image/, character cells under cell/, the frames of stream animation
+// 1 under anime/anim01/) and the rule and mask pictures of the layer scripts,
+// and writes it under OUTDIR at the path the engine looks it up by (numbered
+// urls under parts/, named urls in the game folder). The pixels come from
+// integer arithmetic only and the engine's PNG writer, so a run makes the
+// committed files again byte for byte. A build tool on one thread; writes
+// nothing outside OUTDIR.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -387,6 +389,60 @@ void DrawBacklogPanel(RGBAImage* image) {
   Frame(image, {24, 24, image->width - 48, image->height - 48}, 2, kGold);
 }
 
+// ---- Pictures the layer scripts use.
+
+// The stream animation of folder number 1, 96 x 96 a frame: eight gold dots
+// on a circle, the lit one a step further round each frame with a fading
+// trail behind it, round a sky-blue disc that swells and shrinks again.
+// Transparent round it.
+void DrawSpinnerFrame(RGBAImage* image, int32_t frame) {
+  // The dots' centres: radius 30 at every 45 degrees, clockwise from the top.
+  static constexpr Point kDots[8] = {{0, -30}, {21, -21}, {30, 0},  {21, 21},
+                                     {0, 30},  {-21, 21}, {-30, 0}, {-21, -21}};
+  const Point centre{48, 48};
+  for (int32_t j = 0; j < 8; ++j) {
+    const int32_t age = (frame - j + 8) % 8;  // 0: the lit dot
+    Color c = Mix(kGold, {96, 72, 40}, age * 32);
+    c.a = static_cast<uint8_t>(255 - age * 24);
+    FillCircle(image, {centre.x + kDots[j].x, centre.y + kDots[j].y}, age == 0 ? 9 : 7, c);
+  }
+  FillCircle(image, centre, 8 + 2 * std::min(frame, 8 - frame), kSky);
+}
+
+template <int32_t N>
+void DrawSpinner(RGBAImage* image) {
+  DrawSpinnerFrame(image, N);
+}
+
+// A rule for rule transitions: grey rising evenly from black in the left
+// column to white in the right one.
+void DrawRampLeftToRight(RGBAImage* image) {
+  for (int32_t x = 0; x < image->width; ++x) {
+    const uint8_t v = static_cast<uint8_t>(image->width > 1 ? x * 255 / (image->width - 1) : 0);
+    FillRect(image, {x, 0, 1, image->height}, {v, v, v});
+  }
+}
+
+// A touch map's channel mask: black, with three rectangles whose red byte
+// is 1, 2 and 3 (the area numbers a hit reports on top of the area's id).
+void DrawHitAreas(RGBAImage* image) {
+  FillRect(image, {0, 0, image->width, image->height}, kBlack);
+  FillRect(image, {60, 400, 200, 120}, {1, 0, 0});
+  FillRect(image, {300, 400, 200, 120}, {2, 0, 0});
+  FillRect(image, {540, 400, 200, 120}, {3, 0, 0});
+}
+
+// A picture layer's mask: white, opaque over the left half, its alpha
+// falling evenly to 0 across the right half.
+void DrawSoftEdge(RGBAImage* image) {
+  const int32_t half = image->width / 2;
+  for (int32_t x = 0; x < image->width; ++x) {
+    const int32_t fade = image->width - half;  // the columns of the right half
+    const int32_t alpha = x < half ? 255 : (fade > 1 ? (image->width - 1 - x) * 255 / (fade - 1) : 0);
+    FillRect(image, {x, 0, 1, image->height}, {255, 255, 255, static_cast<uint8_t>(alpha)});
+  }
+}
+
 struct Picture {
   const char* path;  // relative to the game folder, as the engine resolves its url
   int32_t width;
@@ -418,6 +474,17 @@ constexpr Picture kPictures[] = {
     {"image/bg002.png", 800, 600, false, DrawMorningBackdrop}, // background 2
     {"cell/cell001.png", 240, 420, true, DrawFirstFigure},     // cell picture 1
     {"cell/cell002.png", 240, 420, true, DrawSecondFigure},    // cell picture 2
+    {"anime/anim01/spin00.png", 96, 96, true, DrawSpinner<0>}, // stream animation 1
+    {"anime/anim01/spin01.png", 96, 96, true, DrawSpinner<1>},
+    {"anime/anim01/spin02.png", 96, 96, true, DrawSpinner<2>},
+    {"anime/anim01/spin03.png", 96, 96, true, DrawSpinner<3>},
+    {"anime/anim01/spin04.png", 96, 96, true, DrawSpinner<4>},
+    {"anime/anim01/spin05.png", 96, 96, true, DrawSpinner<5>},
+    {"anime/anim01/spin06.png", 96, 96, true, DrawSpinner<6>},
+    {"anime/anim01/spin07.png", 96, 96, true, DrawSpinner<7>},
+    {"rule/ramp_lr.png", 800, 600, false, DrawRampLeftToRight}, // rule transitions
+    {"mask/hit_areas.png", 800, 600, false, DrawHitAreas},     // a MOUSE layer's touch map
+    {"mask/soft_edge.png", 800, 600, true, DrawSoftEdge},      // a picture layer's mask
 };
 
 // Draws and writes one picture; false with a message on standard error.
