@@ -1,6 +1,7 @@
 // The placement rule of the script layers and its inverse. Pure.
 #include "scene/layer_placement.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 
@@ -121,10 +122,11 @@ LayerDrawState PlaceRecord(const MotionParams& r, int32_t mainWidth, int32_t mai
                               referenceWidth, referenceHeight, r.ix, r.iy, r.iw, r.ih, r.tx, r.ty, r.tw, r.th},
                &rect, &uv);
   Apply(state.main, rect, uv);
-  state.main.r = static_cast<float>(r.mcR) / 255.0f;
-  state.main.g = static_cast<float>(r.mcG) / 255.0f;
-  state.main.b = static_cast<float>(r.mcB) / 255.0f;
-  state.main.a = static_cast<float>(r.mcA) / 255.0f;
+  auto unit = [](int32_t byte) { return static_cast<float>(std::clamp(byte, 0, 255)) / 255.0f; };
+  state.main.r = unit(r.mcR);
+  state.main.g = unit(r.mcG);
+  state.main.b = unit(r.mcB);
+  state.main.a = unit(r.mcA);
   const GDevRect main = rect;
   if (r.maskSystem == 2) {
     Apply(state.mask, main, GDevUV{0.0f, 0.0f, 1.0f, 1.0f});

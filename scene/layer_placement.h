@@ -47,6 +47,7 @@ struct LayerDrawState {
 // The state a record gives a node of the reference size: the main picture
 // by main-switch, I and T; the mask by mask-switch, MI and MT, placed in the
 // node (mask-system 0), inside the main rectangle (1) or equal to it with
-// the whole picture (2); the colour MC / 255. Sizes of 0 stand for 1 x 1.
+// the whole picture (2); the colour MC / 255, each MC held to 0..255. Sizes
+// of 0 stand for 1 x 1.
 LayerDrawState PlaceRecord(const MotionParams& record, int32_t mainWidth, int32_t mainHeight, int32_t maskWidth,
                            int32_t maskHeight, int32_t referenceWidth, int32_t referenceHeight);

@@ -322,7 +322,8 @@ bool sceneLayer_setPicture(int32_t handle, int32_t which, int32_t number);
 bool sceneLayer_vramCopy(int32_t target, int32_t source, int32_t* result = nullptr);
 // Flattens the node (-1: every layer) with its children: target -2 keeps
 // the look as the transition's before image, -3 as its after image, -4
-// writes it to *out. The two integers are not read.
+// writes it to *out (straight alpha; empty when the node is unknown or
+// nothing could be drawn). The two integers are not read.
 bool sceneLayer_capture(int32_t handle, int32_t target, int32_t unused1, int32_t unused2, RGBAImageRef* out);
 bool sceneLayer_saCtrlMain(int32_t handle, int32_t ctrl);
 bool sceneLayer_saCtrlMask(int32_t handle, int32_t ctrl);
@@ -339,7 +340,7 @@ bool sceneLayer_motion(int32_t handle, int32_t kind, int32_t duration, int32_t p
 bool sceneLayer_stopAnimator(int32_t handle);
 bool sceneLayer_effect(int32_t handle, int32_t kind, int32_t duration, int32_t parameter,
                        const std::array<int32_t, 8>& values);
-// Handle -1: the whole component.
+// Handle -1: every layer at once.
 bool sceneLayer_setVisible(int32_t handle, bool on);
 // Whether the number was stored: event type 1..5 on an existing node.
 bool sceneLayer_setItemEventNumber(int32_t handle, int32_t type, int32_t number);

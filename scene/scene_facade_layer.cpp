@@ -87,8 +87,9 @@ bool sceneLayer_vramCopy(int32_t target, int32_t source, int32_t* result) {
 }
 
 bool sceneLayer_capture(int32_t handle, int32_t target, int32_t, int32_t, RGBAImageRef* out) {
-  XG_Layer* layer = Layer();
-  return layer && layer->capture(handle, target, out);
+  if (out) out->reset();
+  if (XG_Layer* layer = Layer()) layer->capture(handle, target, out);
+  return true;
 }
 
 namespace {
@@ -209,7 +210,8 @@ bool sceneLayer_getPictureImage(int32_t number, RGBAImageRef* out) {
   XG_Layer* layer = Layer();
   const LayerPictureRef picture = layer ? layer->picture(number) : nullptr;
   if (!picture || picture->type != XG_Layer::kImage || !picture->image) return false;
-  *out = picture->image->image();
+  // A logical image of its own: drawing into it leaves the picture alone.
+  *out = picture->image->image().share();
   return true;
 }
 

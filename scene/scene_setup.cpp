@@ -170,8 +170,8 @@ bool cmd_setCursorFile(std::u16string_view file) {
 
 bool cmd_getMousePosition(int32_t* x, int32_t* y) {
   const LogicalPoint point = GetCursorPosLogical();
-  *x = point.x;
-  *y = point.y;
+  if (x) *x = point.x;
+  if (y) *y = point.y;
   return true;
 }
 

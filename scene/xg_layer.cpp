@@ -190,11 +190,7 @@ void XG_Layer::setPicture(int32_t handle, int32_t which, int32_t number) {
 }
 
 void XG_Layer::setNodeVisible(int32_t handle, bool on) {
-  if (handle == -1) {
-    setVisible(on);
-  } else if (XGLayer* target = node(handle)) {
-    target->setVisible(on);
-  }
+  if (XGLayer* target = node(handle)) target->setVisible(on);
 }
 
 int32_t XG_Layer::vramCopy(int32_t target, int32_t source) {

@@ -52,10 +52,10 @@ class XG_Layer : public XGBase, public GUIComposite, public AUtil, public XGLaye
   void removePicture(int32_t number);
   // Null when the number holds nothing.
   LayerPictureRef picture(int32_t number) const;
-  // Picture -1 (or an unknown number) removes the node's picture.
+  // Picture -1 removes the node's picture; an unknown number does nothing.
   void setPicture(int32_t handle, int32_t which, int32_t number);
 
-  // Node -1: the whole component.
+  // Node -1: every layer (the container, shown again by a reset).
   void setNodeVisible(int32_t handle, bool on);
   // -1 when either node is unknown or both are one; -1 with an ERROR line
   // when the target is not a VRAM node; else the source's look goes into

@@ -4,6 +4,7 @@
 // pointer travels over an area. Draws nothing. Main thread.
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <memory>
 
@@ -11,6 +12,7 @@
 #include "app/event_queue.h"
 #include "app/input_target.h"
 #include "app/log.h"
+#include "app/saturate.h"
 #include "app/string_util.h"
 #include "scene/xg_layer_node.h"
 
@@ -66,8 +68,8 @@ bool XGLayer::hitTestPrecise(int32_t x, int32_t y) {
   return true;
 }
 
-void XGLayer::post(int32_t number) const {
-  PostEvent(std::make_unique<AppEvent>(kLayerMouseEvent, intToWString(number), 0));
+void XGLayer::post(int64_t number) const {
+  PostEvent(std::make_unique<AppEvent>(kLayerMouseEvent, intToWString(SaturateToInt32(number)), 0));
 }
 
 void XGLayer::enterArea(int32_t area) {
@@ -103,12 +105,12 @@ void XGLayer::onHover(const MouseEvent& event, bool entered) {
     lastX_ = event.x;
     lastY_ = event.y;
     toLocal(&lastX_, &lastY_);
-    if (number > 0 && currentArea_ >= 0) post(number + currentArea_);
+    if (number > 0 && currentArea_ >= 0) post(int64_t{number} + currentArea_);
     return;
   }
   // Without an area there is nothing to report: number + 1 - 1 would read
   // as entering area 0.
-  if (number > 0 && areaOffset_ >= 0) post(number + 1 + areaOffset_);
+  if (number > 0 && areaOffset_ >= 0) post(int64_t{number} + 1 + areaOffset_);
   enterArea(-1);
 }
 
@@ -120,7 +122,7 @@ bool XGLayer::onMouseButton(const MouseEvent& event, bool pressed) {
   if (pressed) {
     SetMouseCapture(this);
     const int32_t number = itemEvents_[kPressEvent];
-    if (number > 0) post(number + (areaOffset_ >= 0 ? areaOffset_ : 0));
+    if (number > 0) post(int64_t{number} + (areaOffset_ >= 0 ? areaOffset_ : 0));
     return true;
   }
   if (GetMouseCapture() != this) return true;
@@ -131,7 +133,7 @@ bool XGLayer::onMouseButton(const MouseEvent& event, bool pressed) {
   // A press dragged off every area and let go has no area to report.
   if (!contains(x, y) || areaOffset_ < 0) return true;
   for (const int32_t type : {kReleaseEvent, kClickEvent}) {
-    if (itemEvents_[type] > 0) post(itemEvents_[type] + areaOffset_);
+    if (itemEvents_[type] > 0) post(int64_t{itemEvents_[type]} + areaOffset_);
   }
   return true;
 }
@@ -139,7 +141,7 @@ bool XGLayer::onMouseButton(const MouseEvent& event, bool pressed) {
 void XGLayer::onMouseMove(const MouseEvent& event) {
   if (mode_ != kMouse) return;
   const int32_t number = itemEvents_[kMoveEvent];
-  if (number > 0 && areaOffset_ >= 0) post(number + areaOffset_);
+  if (number > 0 && areaOffset_ >= 0) post(int64_t{number} + areaOffset_);
   int32_t x = event.x;
   int32_t y = event.y;
   toLocal(&x, &y);
@@ -159,7 +161,7 @@ void XGLayer::countTravel(int32_t x, int32_t y) {
   AutoMove& record = it->second;
   // A unit below one pixel would count without end; it counts nothing.
   if (record.ctrl != kAutoMoveCounting || record.unit < 1 || !ConditionHolds(record.cond)) return;
-  record.distance += static_cast<float>(std::sqrt(static_cast<double>(dx * dx + dy * dy)));
+  record.distance += static_cast<float>(std::hypot(static_cast<double>(dx), static_cast<double>(dy)));
   const float units = std::floor(record.distance / static_cast<float>(record.unit));
   if (units < 1.0f) return;
   record.distance -= units * static_cast<float>(record.unit);
@@ -198,9 +200,15 @@ bool XGLayer::hitTest_setItemEventNumber(int32_t type, int32_t number) {
 }
 
 void XGLayer::setAutoMove(int32_t area, int32_t ctrl, int32_t cond, int32_t unit, int32_t current) {
+  // A record for one area replaces the one for every area; the one for
+  // every area replaces the others and keeps its own count.
   if (area < 0) {
-    autoMoves_.clear();
     area = kAllAreas;
+    for (auto it = autoMoves_.begin(); it != autoMoves_.end();) {
+      it = it->first == kAllAreas ? std::next(it) : autoMoves_.erase(it);
+    }
+  } else {
+    autoMoves_.erase(kAllAreas);
   }
   AutoMove& record = autoMoves_[area];
   record.ctrl = ctrl;

@@ -176,10 +176,10 @@ void XGLayer::drawPicture(ZEPTexture* texture, bool premultiplied) {
   const int32_t blend = BlendOf(composition_);
   const PlaneState& c = state_.main;
   const float alpha = std::clamp(c.a, 0.0f, 1.0f);
-  // A premultiplied picture (rendered offscreen) takes its tint premultiplied.
-  const float k = premultiplied ? alpha : 1.0f;
-  const float color[4] = {c.r * k, c.g * k, c.b * k, alpha};
   if (ZEPTexture* mask = mask_.texture()) {
+    // Masked drawing blends straight alpha: an offscreen picture keeps its
+    // opaque pixels right this way (its translucent ones come out darker).
+    const float straight[4] = {c.r, c.g, c.b, alpha};
     // The mask multiplies the picture; its region is what of it falls on
     // the main rectangle, its edge pixels held beyond its own rectangle.
     const PlaneState& m = state_.mask;
@@ -189,9 +189,12 @@ void XGLayer::drawPicture(ZEPTexture* texture, bool premultiplied) {
     auto u = [&](int32_t x) { return m.s0 + (static_cast<float>(int64_t{x} - m.x0) / mw) * (m.s1 - m.s0); };
     auto v = [&](int32_t y) { return m.t0 + (static_cast<float>(int64_t{y} - m.y0) / mh) * (m.t1 - m.t0); };
     const GDevUV maskUV{u(rect.x0), v(rect.y0), u(rect.x1), v(rect.y1)};
-    DrawTexture2RectEx(rect, uv, maskUV, texture, mask, color, blend, 0);
+    DrawTexture2RectEx(rect, uv, maskUV, texture, mask, straight, blend, 0);
     return;
   }
+  // A premultiplied picture (rendered offscreen) takes its tint premultiplied.
+  const float k = premultiplied ? alpha : 1.0f;
+  const float color[4] = {c.r * k, c.g * k, c.b * k, alpha};
   if (IsWhite(c)) {
     DrawTextureRectI(rect, uv, texture, blend, 0, premultiplied ? 1 : 0);
   } else {
@@ -224,8 +227,13 @@ void XGLayer::startMotion(int32_t kind, int32_t duration, int32_t parameter, con
     return;
   }
   // Every motion kind moves as 201 does and ends at its target.
+  beginAnimation(kind, duration, parameter, true, target);
+}
+
+void XGLayer::beginAnimation(int32_t kind, int32_t duration, int32_t parameter, bool motion,
+                             const LayerDrawState& target) {
   animKind_ = kind;
-  animIsMotion_ = true;
+  animIsMotion_ = motion;
   animDuration_ = duration;
   animParameter_ = parameter;
   animT_ = 0.0f;
@@ -237,14 +245,7 @@ void XGLayer::startMotion(int32_t kind, int32_t duration, int32_t parameter, con
 void XGLayer::startEffect(int32_t kind, int32_t duration, int32_t parameter, const int32_t values[8]) {
   if (animKind_ != 0) stopAnimator();
   if (kind == 0 || duration < 1) return;
-  animKind_ = kind;
-  animIsMotion_ = false;
-  animDuration_ = duration;
-  animParameter_ = parameter;
-  animT_ = 0.0f;
-  animFrom_ = state_;
-  animTo_ = state_;
-  animStartPending_ = true;
+  beginAnimation(kind, duration, parameter, false, state_);
   shakeX_ = shakeY_ = 0;
   if (kind == 101) {
     // Directions other than the eight keypad ones do not move.

@@ -154,8 +154,9 @@ class XGLayer : public GUIComposite, public AUtil, public XGLayerConstants, publ
   // WARN line.
   bool hitTest_setItemEventNumber(int32_t type, int32_t number);
   // Auto-move of an area: ctrl 2 counts the pointer's travel in units of
-  // `unit` pixels while `cond` holds; current >= 0 sets the count. A
-  // negative area clears every record first.
+  // `unit` pixels while `cond` holds; current >= 0 sets the count. An area
+  // record drops the record for every area (-1); area < 0 is that record,
+  // and drops every other.
   void setAutoMove(int32_t area, int32_t ctrl, int32_t cond, int32_t unit, int32_t current);
   // False when the area has no record.
   bool getAutoMoveCount(int32_t area, int32_t* count) const;
@@ -188,6 +189,9 @@ class XGLayer : public GUIComposite, public AUtil, public XGLayerConstants, publ
   const PictureSlot& slot(int32_t which) const { return which == kMask ? mask_ : main_; }
   // The state the record gives with the current pictures.
   LayerDrawState placeRecord(const MotionParams& record) const;
+  // The animator runs from the current state towards the target, from the
+  // next tick on.
+  void beginAnimation(int32_t kind, int32_t duration, int32_t parameter, bool motion, const LayerDrawState& target);
   bool drawnOffscreen() const;
   void drawPicture(ZEPTexture* texture, bool premultiplied);
   void drawTransition();
@@ -197,7 +201,7 @@ class XGLayer : public GUIComposite, public AUtil, public XGLayerConstants, publ
   void refreshRule();
   bool renderInto(ZEPTextureRef* texture, RGBAImageRef* captured);
   // MOUSE helpers (xg_layer_mouse.cpp).
-  void post(int32_t number) const;
+  void post(int64_t number) const;
   void enterArea(int32_t area);
   void countTravel(int32_t x, int32_t y);
   // Gives back the pointer slot when this node owns it.

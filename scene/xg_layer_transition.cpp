@@ -18,6 +18,19 @@ namespace {
 // the before image everywhere and t = 1 the after image everywhere.
 constexpr float kRuleSoftBand = 1.0f / 16.0f;
 
+// A render over transparent black holds premultiplied colour; pictures
+// (VRAM pictures, captures written to files) hold straight alpha.
+void Unpremultiply(RGBAImageRef* image) {
+  RGBAImage* pixels = image->getWA();
+  if (!pixels) return;
+  for (size_t i = 0; i + 3 < pixels->pixels.size(); i += 4) {
+    uint8_t* p = &pixels->pixels[i];
+    const int32_t a = p[3];
+    if (a == 0 || a == 255) continue;
+    for (int32_t c = 0; c < 3; ++c) p[c] = static_cast<uint8_t>(std::min(255, (p[c] * 255 + a / 2) / a));
+  }
+}
+
 bool IsRunningKind(int32_t kind) { return kind == 10 || kind == 11 || kind == 12 || (kind >= 20 && kind <= 24); }
 
 }  // namespace
@@ -46,7 +59,8 @@ bool XGLayer::fold_all(int32_t target, RGBAImageRef* out) {
       prepareDraw(0);
       ZEPTextureRef scratch;
       RGBAImageRef image;
-      const bool ok = renderInto(&scratch, &image);
+      const bool ok = renderInto(&scratch, &image) && image;
+      if (ok) Unpremultiply(&image);
       if (out) *out = ok ? image : RGBAImageRef();
       return ok;
     }

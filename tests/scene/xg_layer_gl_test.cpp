@@ -158,7 +158,7 @@ TEST_F(LayerDrawingTest, TransitionsFlatteningAndTheVramCopy) {
   const int32_t rule = picture(3, 256, 1, Ramp);
   const int32_t shown = node(XGLayer::kPicture, 1, red);
   int32_t started = 0;
-  for (int32_t kind : {10, 12}) {
+  for (int32_t kind : {10, 12, 20}) {
     sceneLayer_setPicture(shown, 1, red);
     ASSERT_TRUE(sceneLayer_capture(-1, -2, 0, 0, nullptr));
     sceneLayer_setPicture(shown, 1, blue);
@@ -173,15 +173,19 @@ TEST_F(LayerDrawingTest, TransitionsFlatteningAndTheVramCopy) {
       EXPECT_TRUE(mid[0] == 127 || mid[0] == 128) << mid[0];
       EXPECT_EQ(mid[1], 0);
       EXPECT_TRUE(mid[2] == 127 || mid[2] == 128) << mid[2];
-    } else {
-      EXPECT_EQ(At(image, 100, 300), (std::vector<int>{0, 0, 255, 255}));  // after: blue
-      EXPECT_EQ(At(image, 700, 300), (std::vector<int>{255, 0, 0, 255}));  // before: red
+    } else {  // the rule's dark half, or the after image pushed in half way from the left
+      EXPECT_EQ(At(image, 100, 300), (std::vector<int>{0, 0, 255, 255})) << kind;  // after: blue
+      EXPECT_EQ(At(image, 700, 300), (std::vector<int>{255, 0, 0, 255})) << kind;  // before: red
     }
     advance(600);
     EXPECT_EQ(layer_->container()->transitionState(), XGLayer::kShown);
   }
-  sceneLayer_startTransition(-1, 10, 0, 0, 0, kNoValues, &started);  // no duration: at once
-  EXPECT_EQ(started, 0);
+  // Kind 13 (no device support), an unknown kind, or no duration: at once.
+  for (auto [kind, duration] : {std::pair{13, 1000}, {99, 1000}, {10, 0}}) {
+    sceneLayer_startTransition(-1, kind, duration, 0, 0, kNoValues, &started);
+    EXPECT_EQ(started, 0);
+    EXPECT_EQ(layer_->container()->transitionState(), XGLayer::kShown);
+  }
 
   // Flattening a node gives what the screen shows of it.
   MotionParams small;
@@ -219,6 +223,11 @@ class SampleLayerTest : public LayerDrawingTest {
 // The sample game's stream animation, picture mask and touch-map mask.
 TEST_F(SampleLayerTest, TheSampleAnimationPlaysAndItsMasksShapePicturesAndAreas) {
   ASSERT_TRUE(sceneLayer_loadPicture(1, 2, APValue(1), 0));  // anime/anim01
+  {
+    LogCapture log;
+    EXPECT_FALSE(sceneLayer_loadPicture(5, 2, APValue(9), 0));
+    EXPECT_TRUE(log.contains("url(anime/anim09)からのロードに失敗\n")) << log.all();
+  }
   const int32_t spinner = node(XGLayer::kPicture, 1, 1);
   advance(0);  // playback starts on this tick
   const RGBAImageRef first = screen();
