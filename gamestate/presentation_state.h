@@ -1,8 +1,8 @@
 // PresentationState: what a save keeps of the screen and the speakers (menu
 // and message-window settings, background picture, foreground cells, parts,
 // fader, pointer, music channels, volumes, the script's saved counters and
-// strings). Built-ins record their changes here through the StateMgr; plain
-// values with a deep copy. Main thread.
+// strings, the script layers). Built-ins record their changes here through
+// the StateMgr; plain values with a deep copy. Main thread.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "scene/layer_table.h"
 #include "script/ap_value.h"
 
 struct SavedCell {
@@ -95,4 +96,6 @@ struct PresentationState {
   std::map<int32_t, int32_t> voiceVolume;  // character -> volume; absent reads 100
   std::map<int32_t, int32_t> plf;          // saved counters
   std::map<int32_t, std::u16string> pls;   // saved strings
+  // The script layers; copies of a presentation never touch the screen.
+  LayerTable layers;
 };

@@ -9,7 +9,9 @@
 #include "script/script_vm.h"
 
 StateMgr::StateMgr(ScriptVM* machine, GameEnvironment* environment)
-    : machine_(machine), environment_(environment), liveMusic_(kMusicChannels) {}
+    : machine_(machine), environment_(environment), liveMusic_(kMusicChannels) {
+  current_.layers.bindToScreen(true);
+}
 
 uint8_t StateMgr::setSkipping(uint8_t on) {
   uint8_t previous = skip_;

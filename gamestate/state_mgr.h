@@ -5,6 +5,7 @@
 // application controller and handed to every built-in. Main thread, no locks.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -122,9 +123,63 @@ class StateMgr {
   // Writes the settings file now; a failure is logged by the store. True.
   bool saveSystemFile();
 
-  // Brings every queued layer change to the screen. The presentation keeps
-  // no layers yet, so there is nothing to commit.
-  void commitAllLayers() {}
+  // ---- Layer table (the current presentation's; state_mgr_layers.cpp) ----
+  // Selectors: 1 the layer, 2 its group, 3 its group when it has one, else
+  // the layer. Every operation answers false after a logged refusal. In
+  // system mode every one but gl_visible, gl_capture, resetLayers and the
+  // hit-map ones does nothing and answers true.
+  LayerTable& layerTable() { return current_.layers; }
+  // Brings every queued layer change to the screen.
+  void commitAllLayers();
+  // Kind 1: n when layer n exists, else -2; kind 2: the layer of picture n,
+  // -1 when absent; other kinds -2.
+  int32_t resolveLayer(int32_t kind, int32_t n) const;
+  int32_t layerOfPicture(int32_t picture) const;
+  // Clears the table and rebuilds the render side.
+  bool resetLayers();
+  bool gl_configure(int32_t layer, int32_t mode, int32_t vramWidth, int32_t vramHeight);
+  bool gl_release_layers(int32_t lo, int32_t hi);
+  bool gl_commit(int32_t layer);
+  bool gl_composition(int32_t selector, int32_t layer, int32_t op);
+  bool gl_mask(int32_t selector, int32_t layer, int32_t op);
+  bool gl_maskpicture(int32_t selector, int32_t layer, int32_t picture, int32_t edge);
+  bool gl_init_picture(int32_t layer, int32_t picture, const APValue& url, int32_t type, int32_t numsel);
+  bool gl_delete_picture(int32_t layer, int32_t picture);
+  bool gl_delete_all_picture(int32_t layer);
+  bool gl_sa_ctrl(int32_t selector, int32_t layer, int32_t picture, int32_t ctrl);
+  bool gl_sa_loopflag(int32_t selector, int32_t layer, int32_t picture, bool flag);
+  bool gl_order(int32_t layer, int32_t order);
+  bool gl_single_change_picture(int32_t layer, int32_t picture);
+  bool gl_vram_clear(int32_t layer, int32_t r, int32_t g, int32_t b, int32_t a);
+  // The 16-integer drawing record: see VramDrawRecord (scene/render_commands.h).
+  bool gl_vram_draw_picture(int32_t layer, const std::array<int32_t, 16>& record);
+  // record[0] is the filter mode (1 grey, 2 sepia); `unused` is not read.
+  bool gl_vram_modify(int32_t layer, int32_t unused, const std::array<int32_t, 16>& record);
+  bool gl_vram_copy(int32_t target, int32_t source);
+  // Layer < 0: the whole screen. Kind < 1 commits without a transition.
+  bool gl_transit(int32_t layer, int32_t kind, int32_t duration, int32_t parameter, int32_t rule,
+                  const std::array<int32_t, 8>& values);
+  bool gl_transit_finish(int32_t layer);
+  bool gl_motion(int32_t selector, int32_t layer, int32_t kind, int32_t duration, int32_t parameter, int32_t mask,
+                 const MotionParams& record);
+  bool gl_motion_finish(int32_t selector, int32_t layer);
+  // Layer -1: the whole screen, at once.
+  bool gl_effect(int32_t selector, int32_t layer, int32_t kind, int32_t duration, int32_t parameter,
+                 const std::array<int32_t, 8>& values);
+  // Layer < 0: every layer at once.
+  bool gl_visible(int32_t selector, int32_t layer, bool on);
+  // Layer < 0: the whole screen. width and height 0 keep the image's own.
+  bool gl_capture(int32_t layer, const APValue& storage, int32_t alpha, int32_t encode, int32_t width,
+                  int32_t height);
+  bool gl_single_link(int32_t a, int32_t b);
+  bool gl_single_unlink(int32_t layer, int32_t how);
+  bool gl_hitmap_area(int32_t layer, int32_t parts);
+  bool gl_hitmap_area_event(int32_t layer, int32_t type, int32_t number);
+  bool gl_hitmap_cursor(int32_t layer, int32_t area, const APValue& cursor);
+  bool gl_hitmap_accmove_config(int32_t layer, int32_t area, int32_t ctrl, int32_t cond, int32_t unit,
+                                int32_t current);
+  bool gl_hitmap_accmove_getcount(int32_t layer, int32_t area, int32_t* out);
+  bool gl_hitmap_last_mouse_position(int32_t layer, int32_t which, int32_t* x, int32_t* y);
 
   // ---- System variables ----
   SystemSettings& settings() { return settings_; }

@@ -346,6 +346,8 @@ bool sceneLayer_setVisible(int32_t handle, bool on);
 bool sceneLayer_setItemEventNumber(int32_t handle, int32_t type, int32_t number);
 // Area < 0 clears every record of the node first.
 bool sceneLayer_setAutoMove(int32_t handle, int32_t area, int32_t ctrl, int32_t cond, int32_t unit, int32_t current);
+// Every auto-move record of the node goes.
+bool sceneLayer_clearAutoMoves(int32_t handle);
 // *count unchanged when the node or the area has no record.
 bool sceneLayer_getAutoMoveCount(int32_t handle, int32_t area, int32_t* count);
 // The MOUSE node's touch map (null: none), an area's cursor file (empty:

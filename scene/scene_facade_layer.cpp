@@ -169,6 +169,11 @@ bool sceneLayer_setAutoMove(int32_t handle, int32_t area, int32_t ctrl, int32_t 
   return true;
 }
 
+bool sceneLayer_clearAutoMoves(int32_t handle) {
+  if (XGLayer* node = OwnNode(handle)) node->clearAutoMoves();
+  return true;
+}
+
 bool sceneLayer_getAutoMoveCount(int32_t handle, int32_t area, int32_t* count) {
   if (XG_Layer* layer = Layer()) layer->autoMoveCount(handle, area, count);
   return true;

@@ -158,6 +158,7 @@ class XGLayer : public GUIComposite, public AUtil, public XGLayerConstants, publ
   // record drops the record for every area (-1); area < 0 is that record,
   // and drops every other.
   void setAutoMove(int32_t area, int32_t ctrl, int32_t cond, int32_t unit, int32_t current);
+  void clearAutoMoves() { autoMoves_.clear(); }
   // False when the area has no record.
   bool getAutoMoveCount(int32_t area, int32_t* count) const;
   void getLastMousePosition(int32_t* x, int32_t* y) const;

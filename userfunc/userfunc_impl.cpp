@@ -39,6 +39,7 @@ void UserfuncImpl::registerAll() {
   registerHandlers({2043}, &UserfuncImpl::uf_menu_show);
   registerHandlers({2044}, &UserfuncImpl::uf_menu_autohide_show);
   registerPartsHandlers();
+  registerLayerHandlers();
   registerHandlers({2070}, &UserfuncImpl::uf_fader1_clear);
   registerHandlers({2071}, &UserfuncImpl::uf_fader1_fade);
   registerHandlers({2072}, &UserfuncImpl::uf_fader1_finish);

@@ -236,6 +236,43 @@ class UserfuncImpl : public UserfuncBase {
   template <int32_t Layer> std::unique_ptr<UFResult> uf_parts_color(const Args& args);
   std::unique_ptr<UFResult> uf_parts_image(const Args& args);
 
+  // Layer graphics (1000-1048). Registered by registerLayerHandlers.
+  void registerLayerHandlers();
+  std::unique_ptr<UFResult> uf_gl_configure(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_commit(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_composition(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_mask(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_maskpicture(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_motion(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_transit(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_init_picture(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_delete_picture(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_sa_ctrl(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_sa_loopflag(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_order(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_effect(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_delete_all_picture(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_reset_layers(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_visible(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_capture(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_release_layers(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_single_change_picture(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_single_link(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_single_unlink(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_vram_clear(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_vram_draw_picture(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_vram_modify(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_vram_copy(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_hitmap_area(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_hitmap_area_event(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_hitmap_cursor(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_hitmap_accmove_config(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_hitmap_accmove_getcount(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_hitmap_last_mouse_position(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_hitmap_area_cursor(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_hitmap_area_accmove_config(const Args& args);
+  std::unique_ptr<UFResult> uf_gl_hitmap_area_accmove_getcount(const Args& args);
+
   GameEnvironment* environment_;
   StateMgr* state_;
   std::map<int32_t, Handler> handlers_;

@@ -1,0 +1,5 @@
+((bogus . 1) (picture (5) x (y) (6 (url . sym) (type . "1")))
+ (group (-1) (6 (no . 99)) (2147483647))
+ (layer (1 (mode . "x") (visible . 3) (groupNo . 6) (motionParams 1 (I-x) (I-y . #t) . 2) (hitTestEventNo (1 . 2) 3) (hitTestAMMap (x) (1 (hitTestAMCtrl . 9) 7)))
+        (2 . 5) (3 (order . 1) (9 . 1)) (4 (mode . 2)))
+ (5 . x))
