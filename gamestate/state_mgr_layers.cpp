@@ -482,11 +482,14 @@ bool StateMgr::gl_motion_finish(int32_t selector, int32_t layer) {
   }
   GroupEntry* group = nullptr;
   if (!Select(table, selector, *entry, &group)) return false;
+  // The motion a wait ends is on the screen already (the commit before the
+  // frame started it): it stops now, so whatever the script does next sees
+  // it at its end rather than at the next commit.
   const MotionParams zero = MotionParams::fromValues({});
   if (group) {
-    table.queueOnGroup(*group, Make<RCMotion<2>>(group->no, -1, 0, 0, 0, zero, layer));
+    RCMotion<2>(group->no, -1, 0, 0, 0, zero, layer).apply(table, group->no);
   } else {
-    table.queueOnLayer(*entry, Make<RCMotion<1>>(layer, -1, 0, 0, 0, zero));
+    RCMotion<1>(layer, -1, 0, 0, 0, zero).apply(table, -1);
   }
   return true;
 }

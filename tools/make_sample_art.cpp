@@ -1,12 +1,12 @@
 // make_sample_art OUTDIR: draws every picture that examples/sample/game.scm
 // names in ":parts", ":message-window", ":menu" and its story (backgrounds
 // under image/, character cells under cell/, the frames of stream animation
-// 1 under anime/anim01/) and the rule and mask pictures of the layer scripts,
-// and writes it under OUTDIR at the path the engine looks it up by (numbered
-// urls under parts/, named urls in the game folder). The pixels come from
-// integer arithmetic only and the engine's PNG writer, so a run makes the
-// committed files again byte for byte. A build tool on one thread; writes
-// nothing outside OUTDIR.
+// 1 under anime/anim01/) and the rule, mask and sprite pictures of the
+// layer scripts, and writes it under OUTDIR at the path the engine looks it
+// up by (numbered urls under parts/, named urls in the game folder). The
+// pixels come from integer arithmetic only and the engine's PNG writer, so
+// a run makes the committed files again byte for byte. A build tool on one
+// thread; writes nothing outside OUTDIR.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -423,6 +423,34 @@ void DrawRampLeftToRight(RGBAImage* image) {
   }
 }
 
+// A floating paper lantern, 64 x 96: a dark roof, two warm paper panes
+// between wooden posts, and the wooden float it stands on. Transparent
+// round it.
+void DrawLantern(RGBAImage* image) {
+  constexpr Color kRoof{58, 34, 30};
+  constexpr Color kWood{92, 52, 36};
+  FillTriangle(image, {0, 18}, {32, 2}, {64, 18}, kRoof);
+  FillRect(image, {2, 16, 60, 6}, kRoof);
+  FillRect(image, {8, 22, 48, 52}, kWood);
+  FillRect(image, {11, 25, 19, 46}, {255, 206, 120});  // the panes
+  FillRect(image, {34, 25, 19, 46}, {255, 206, 120});
+  FillRect(image, {4, 74, 56, 10}, kWood);
+  FillRect(image, {0, 84, 64, 8}, {40, 28, 24});
+}
+
+// A small river boat seen from the side, 192 x 64: a wooden hull with a
+// pale gunwale, and a pole at the stern carrying a little light.
+// Transparent round it.
+void DrawBoat(RGBAImage* image) {
+  constexpr Color kHull{104, 70, 44};
+  FillRect(image, {24, 30, 144, 22}, kHull);
+  FillTriangle(image, {0, 30}, {24, 30}, {24, 52}, kHull);
+  FillTriangle(image, {168, 30}, {192, 30}, {168, 52}, kHull);
+  FillRect(image, {0, 26, 192, 4}, {150, 104, 60});
+  FillRect(image, {150, 4, 4, 22}, {60, 40, 30});
+  FillCircle(image, {160, 10}, 6, {255, 190, 90});
+}
+
 // A touch map's channel mask: black, with three rectangles whose red byte
 // is 1, 2 and 3 (the area numbers a hit reports on top of the area's id).
 void DrawHitAreas(RGBAImage* image) {
@@ -485,6 +513,8 @@ constexpr Picture kPictures[] = {
     {"rule/ramp_lr.png", 800, 600, false, DrawRampLeftToRight}, // rule transitions
     {"mask/hit_areas.png", 800, 600, false, DrawHitAreas},     // a MOUSE layer's touch map
     {"mask/soft_edge.png", 800, 600, true, DrawSoftEdge},      // a picture layer's mask
+    {"sprite/lantern.png", 64, 96, true, DrawLantern},         // the layer chapter's sprites
+    {"sprite/boat.png", 192, 64, true, DrawBoat},
 };
 
 // Draws and writes one picture; false with a message on standard error.

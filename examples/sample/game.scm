@@ -192,7 +192,11 @@
            (circle (center 600 460) (radium . 36) (event . 2))
            (poly (coords 300 380 380 380 340 450) (event . 3))
            (image (url . 11) (size 0 0 -1 -1) (rect 0 0 800 600) (channel . "a") (event . 4))
-           (image (url . "title_mask.png") (size 0 0 800 600) (color 255 0 0) (event . 5)))))
+           (image (url . "title_mask.png") (size 0 0 800 600) (color 255 0 0) (event . 5))))
+  ; The lantern chapter's stall: the three rectangles of the mask, red 1 to
+  ; 3 on black, are areas 11 to 13 from left to right.
+  (70 (type . touchmap)
+      (map (image (url . "mask/hit_areas.png") (size 0 0 800 600) (channel . "r") (event . 10)))))
 
 ; The story chart: save points on two pages and the routes between them.
 (:flowmode

@@ -222,9 +222,10 @@ TEST_F(AppControllerTest, SkipFilterKeepsTheFirstEventThatEndsSkipping) {
 }
 
 // The sample game: a key passes the title, clicks go through the story's
-// waits (the fades, texts, the cross-fade, the flash, the slide), each
-// text's marking its line read, and
-// the choice takes its second answer, whose page follows; at the note of
+// waits (the fades, texts, the cross-fade, the flash, the slide, the
+// lantern chapter's layer changes), each text's marking its line read, and
+// the choice takes its second answer, whose page follows; the lantern
+// chapter's stall takes the number its middle area posts; at the note of
 // part two the window is closed, which ends the game through its quit
 // script.
 TEST(SampleGameTest, ClicksGoThroughTheStoryAndCloseEndsIt) {
@@ -246,11 +247,12 @@ TEST(SampleGameTest, ClicksGoThroughTheStoryAndCloseEndsIt) {
       closed = true;
       return;
     }
-    // A key for the title, a click, and the choice list's answer for the
-    // wait that wants it.
+    // A key for the title, a click, the choice list's answer and the
+    // stall's area for the wait that wants it.
     postKey(KeyEvent::kDown);
     postApp(16);
     PostEvent(std::make_unique<SelectedEvent>(u"257"));
+    PostEvent(std::make_unique<AppEvent>(44, u"112", 0));
   };
   LogCapture log;
   EXPECT_TRUE(ctl.run()) << log.all();

@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "gamestate/state_mgr.h"
 #include "gdev/image_file.h"
 #include "platform/utf8.h"
+#include "scene/layer_table.h"
 #include "scene/message_window.h"
 #include "scene/scene_facade.h"
 #include "scene/scene_impl.h"
@@ -288,6 +290,143 @@ TEST(SampleGame, TitleFadesMenuPicturesAndAChoicePickTheWayThroughTheStory) {
   EXPECT_GT(window.b, window.r);
   EXPECT_GT(litItem.b, plainItem.b + 40);
   EXPECT_GT(answerPixels, 100);
+}
+
+// A picture as the engine loads it.
+RGBAImageRef LoadPicture(const std::filesystem::path& path) {
+  RGBAImageRef image;
+  int32_t w = 0, h = 0;
+  LoadImageFile(platform::FromUtf8(path.string()), &image, 0, &w, &h);
+  return image;
+}
+
+// The sprite's pixel over the backdrop's, seen through the group's opacity
+// (0..255): the sprites are opaque or fully transparent.
+Rgb ThroughGroup(const RGBAImageRef& sprite, int32_t sx, int32_t sy, Rgb backdrop, int opacity) {
+  const uint8_t* p = sprite->pixel(sx, sy);
+  if (p[3] == 0) return backdrop;
+  auto mix = [&](int s, int b) { return (s * opacity + b * (255 - opacity) + 127) / 255; };
+  return {mix(p[2], backdrop.r), mix(p[1], backdrop.g), mix(p[0], backdrop.b)};
+}
+
+bool Within1(Rgb a, Rgb b) { return std::abs(a.r - b.r) <= 1 && std::abs(a.g - b.g) <= 1 && std::abs(a.b - b.b) <= 1; }
+
+TEST(SampleGame, LanternChapterMovesFadesWipesCapturesAndAnswersAClickOnTheStall) {
+  std::string why;
+  if (!OpenGLContextAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
+  // A copy, so that the capture lands in the copy's storage/.
+  TempDir dir;
+  const std::filesystem::path gameDir = dir.path() / "sample";
+  std::filesystem::copy(kSample, gameDir, std::filesystem::copy_options::recursive);
+  std::filesystem::remove_all(gameDir / "storage");
+  GameRun game(gameDir);
+  ASSERT_TRUE(game.init());
+  const LayerTable& layers = game.controller().state().layerTable();
+  const RGBAImageRef evening = LoadPicture(kSample / "image" / "bg001.png");
+  const RGBAImageRef morning = LoadPicture(kSample / "image" / "bg002.png");
+  const RGBAImageRef lantern = LoadPicture(kSample / "sprite" / "lantern.png");
+  const RGBAImageRef boat = LoadPicture(kSample / "sprite" / "boat.png");
+  ASSERT_TRUE(evening && morning && lantern && boat);
+
+  enum Step { kStory, kStall, kAnswer, kKeepsake, kPartTwo, kDone };
+  Step step = kStory;
+  int stallFrame = 0;
+  bool wiping = false;
+  int wipeFrames = 0;
+  Rgb stallSky{}, pinwheel{}, lanternGone{}, keepsake{}, partTwo{};
+  game.onFrame = [&](int frame) {
+    if (frame > 8000) game.stop();
+    if (frame == 2) game.key(GameRun::kKeyReturn);  // past the title
+    const LayerEntry* backdrop = layers.findLayer(1);
+    // The rule wipe, before a click ends it: the morning on the left while
+    // the right is still evening.
+    if (backdrop && backdrop->mainPictureNo == 2 && !layers.findLayer(4) && !wiping && ++wipeFrames < 120) {
+      const RGBAImageRef screen = game.capture();
+      wiping = Within1(At(screen, 4, 300), At(morning, 4, 300)) &&
+               Within1(At(screen, 796, 300), At(evening, 796, 300));
+      return;
+    }
+    switch (step) {
+      case kStory:
+        if (GetGlobalScene()->getSelect(0)->isVisible()) {
+          if (frame % 8 == 0) game.key(frame % 16 ? GameRun::kKeyDown : GameRun::kKeyReturn);
+        } else if (layers.findLayer(7) && NewestTextStart() == u'屋' && !Revealing()) {
+          const RGBAImageRef screen = game.capture();
+          stallSky = At(screen, 4, 4);
+          pinwheel = At(screen, 112 + 48, 412 + 48);  // the middle of the left pinwheel's disc
+          lanternGone = At(screen, 640, 348);
+          game.move(400, 460);  // over the middle area
+          stallFrame = frame;
+          step = kStall;
+        } else if (!Revealing() && frame % 4 == 0) {
+          game.click(400, 300);
+        }
+        break;
+      case kStall:
+        if (frame == stallFrame + 2) {
+          game.click(400, 460);
+          step = kAnswer;
+        }
+        break;
+      case kAnswer:
+        if (!Revealing() && NewestTextStart() == u'ま') {
+          game.click(400, 300);
+          step = kKeepsake;
+        }
+        break;
+      case kKeepsake:
+        if (!Revealing() && NewestTextStart() == u'ゆ') {
+          keepsake = At(game.capture(), 580 + 100, 20 + 75);  // the middle of the quarter-size capture
+          game.click(400, 300);
+          step = kPartTwo;
+        }
+        break;
+      case kPartTwo:
+        if (NewestTextStart() == u'そ' && !Revealing()) {
+          partTwo = At(game.capture(), 4, 4);
+          step = kDone;
+          game.stop();
+        } else if (!Revealing() && frame % 4 == 0) {
+          game.click(400, 300);
+        }
+        break;
+      case kDone:
+        break;
+    }
+  };
+  EXPECT_TRUE(game.run());
+  ASSERT_EQ(step, kDone);
+
+  // The capture: the evening, the lantern at the motion's end (620, 300)
+  // and the boat at (80, 352), both through the group's opacity 128.
+  const RGBAImageRef shot = LoadPicture(gameDir / "storage" / "st001.bin");
+  ASSERT_TRUE(shot);
+  ASSERT_EQ(shot->width, 800);
+  struct Probe {
+    int32_t x, y;
+    const RGBAImageRef* sprite;
+    int32_t left, top;
+  };
+  // The pane, the lantern's left and bottom edges, where it started, the hull.
+  for (const Probe& p : {Probe{640, 348, &lantern, 620, 300}, Probe{627, 348, &lantern, 620, 300},
+                         Probe{628, 348, &lantern, 620, 300}, Probe{640, 391, &lantern, 620, 300},
+                         Probe{640, 392, nullptr, 0, 0}, Probe{320, 348, nullptr, 0, 0},
+                         Probe{176, 392, &boat, 80, 352}}) {
+    const Rgb back = At(evening, p.x, p.y);
+    const Rgb want = p.sprite ? ThroughGroup(*p.sprite, p.x - p.left, p.y - p.top, back, 128) : back;
+    const Rgb got = At(shot, p.x, p.y);
+    EXPECT_TRUE(Within1(got, want)) << p.x << "," << p.y << ": " << got.r << " " << got.g << " " << got.b
+                                    << " want " << want.r << " " << want.g << " " << want.b;
+  }
+  EXPECT_TRUE(wiping);
+  // The stall in the morning: the faded group is gone, a pinwheel's disc is sky blue.
+  EXPECT_TRUE(Within1(stallSky, At(morning, 4, 4)));
+  EXPECT_TRUE(Within1(lanternGone, At(morning, 640, 348)));
+  EXPECT_TRUE(Within1(pinwheel, {120, 190, 255})) << pinwheel.r << " " << pinwheel.g << " " << pinwheel.b;
+  EXPECT_TRUE(Near(keepsake, At(shot, 400, 300)));
+  // Released: part two looks as before.
+  EXPECT_TRUE(layers.layers.empty() && layers.pictures.empty() && layers.groups.empty());
+  EXPECT_TRUE(Within1(partTwo, At(morning, 4, 4)));
 }
 
 }  // namespace

@@ -94,11 +94,15 @@ TEST_F(LayerBuiltinTest, MotionRecordIsClampedAndItsFinalizerStopsTheMotion) {
                                         0, 0, 1024, 1024, -1, 0, 0, 0, 300, -5, 128, 255);
   ASSERT_EQ(wait->kind, UFResult::kWait);
   ASSERT_EQ(layer(1)->queue.size(), 1u);
-  EXPECT_EQ(feedCode(*wait, VMEvent{16, {}, 0, 0})->value, 0);
-  EXPECT_EQ(layer(1)->queue.size(), 2u);  // the stopping motion
-  EXPECT_EQ(kindValue(call(1001, 1, 1)), kZero);
+  EXPECT_EQ(kindValue(call(1001, 1, 1)), kZero);  // the commit before the frame starts it
   const MotionParams& p = layer(1)->motionParams;
   EXPECT_EQ((std::array<int32_t, 4>{p.mcR, p.mcG, p.mcB, p.mcA}), (std::array<int32_t, 4>{255, 0, 128, 255}));
+  EXPECT_TRUE(nodeOf(1)->isAnimating());
+  // The wait cut short: the motion is at its end at once, nothing queued.
+  EXPECT_EQ(feedCode(*wait, VMEvent{16, {}, 0, 0})->value, 0);
+  EXPECT_FALSE(nodeOf(1)->isAnimating());
+  EXPECT_FLOAT_EQ(nodeOf(1)->drawState().main.b, 128.0f / 255.0f);
+  EXPECT_TRUE(layer(1)->queue.empty());
 }
 
 TEST_F(LayerBuiltinTest, VramClearPassesClampedComponents) {

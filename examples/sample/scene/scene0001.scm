@@ -3,7 +3,8 @@
 ; pages. Each text waits for a click (or Return) after it is revealed;
 ; "clear" turns the page and puts it into the message log. Then the morning
 ; cross-fades in with a flash, the second character slides in, and a choice
-; picks the next page; the screen fades to black before part two.
+; picks the next page; the screen fades to black before the lantern
+; chapter (scenario 3).
 (a3:define-set (0 0)
   (a3:call-user-func 2000 1 -1 0 0 0 0 0 0)
   (a3:call-user-func 2010 1 1 1028 40 0 240 420 -1 0 0 0 255 1 0 0 0)
@@ -39,4 +40,4 @@
   (a3:label 30)
   (a3:send-string clear)
   (a3:call-user-func 2071 0 0 0 255 500 1)
-  (a3:jump 2))
+  (a3:jump 3))
