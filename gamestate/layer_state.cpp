@@ -91,32 +91,7 @@ const Field<AutoMoveRecord> kAutoMoveFields[] = {
 
 // ---- Writing ----
 
-// Makes the cells and remembers whether the tokenizer ever ran out of
-// memory (a null result is otherwise the empty list).
-class TreeWriter {
- public:
-  explicit TreeWriter(tokenizer::Tokenizer& tk) : tk_(tk) {}
-  bool ok() const { return ok_; }
-
-  Cell* integer(int32_t v) { return check(tk_.makeInt(v)); }
-  Cell* boolean(bool v) { return check(tk_.makeBool(v)); }
-  Cell* atom(const APValue& v) { return check(tk_.makeToken(v)); }
-  Cell* cons(Cell* car, Cell* cdr) { return check(tk_.cons(car, cdr)); }
-  // ((key . value) . list)
-  Cell* pair(Cell* list, std::u16string_view k, Cell* value) {
-    return cons(cons(check(tk_.makeSymbol(std::u16string(k))), value), list);
-  }
-
- private:
-  template <class T>
-  T* check(T* cell) {
-    if (!cell) ok_ = false;
-    return cell;
-  }
-
-  tokenizer::Tokenizer& tk_;
-  bool ok_ = true;
-};
+using TreeWriter = SaveTreeWriter;
 
 Cell* writeMotion(TreeWriter& w, const MotionParams& motion) {
   const auto values = motion.values();

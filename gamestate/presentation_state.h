@@ -13,6 +13,11 @@
 #include "scene/layer_table.h"
 #include "script/ap_value.h"
 
+namespace tokenizer {
+class Cell;
+class Tokenizer;
+}  // namespace tokenizer
+
 struct SavedCell {
   APValue picno = APValue(false);
   int32_t switchNo = 0;
@@ -83,6 +88,19 @@ struct PresentationState {
 
   // Every field back to its initial value; exactly 4 default music records.
   void reset() { *this = PresentationState(); }
+
+  // The record as a save-data tree, its entries from "pls" down to "menu"
+  // (the layer table through LayerStateWriter). Null when the tokenizer runs
+  // out of memory.
+  tokenizer::Cell* toTree(tokenizer::Tokenizer& tk) const;
+  // Fills the fields the tree's entries name: the menu, message window,
+  // picture, fader, pointer and volumes in place; the cells, parts, music,
+  // counters, strings and voice volumes cleared and refilled; the layer table
+  // cleared and read by LayerStateReader. A broken element ends its list and
+  // reading goes on. False when an element of the list itself is not an
+  // entry with a symbol key: reading stops there, what was read stays.
+  // Either way the music ends with exactly 4 records. Never logs.
+  bool fromTree(const tokenizer::Cell* list);
 
   Menu menu;
   Msgwin msgwin;

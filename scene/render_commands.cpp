@@ -113,45 +113,57 @@ void RCVramModify::apply(LayerTable& table, int32_t) {
   }
 }
 
-template <int Variant>
-void RCSACtrl<Variant>::apply(LayerTable& table, int32_t group) {
-  if (picture_ < 0) return;
+namespace {
+
+// Where a stream-animation setting (control or loop flag) is kept and sent.
+template <class Value>
+struct AnimeSetting {
+  Value LayerEntry::*layerMain;
+  Value LayerEntry::*layerMask;
+  Value GroupEntry::*groupMask;
+  bool (*main)(int32_t handle, Value value);
+  bool (*mask)(int32_t handle, Value value);
+};
+
+const AnimeSetting<int32_t> kControl{&LayerEntry::mainSACtrl, &LayerEntry::maskSACtrl, &GroupEntry::maskSACtrl,
+                                     sceneLayer_saCtrlMain, sceneLayer_saCtrlMask};
+const AnimeSetting<bool> kLoopFlag{&LayerEntry::mainSALoop, &LayerEntry::maskSALoop, &GroupEntry::maskSALoop,
+                                   sceneLayer_loopFlagMain, sceneLayer_loopFlagMask};
+
+// The setting goes to whichever picture of the layer (mask first) or of the
+// group (its mask only) is the command's; any other picture changes nothing.
+template <int Variant, class Value>
+void ApplyAnimeSetting(LayerTable& table, int32_t layerNo, int32_t groupNo, int32_t picture, Value value,
+                       const AnimeSetting<Value>& setting) {
+  if (picture < 0) return;
   if constexpr (Variant == 1) {
-    LayerEntry* layer = table.findLayer(target());
+    LayerEntry* layer = table.findLayer(layerNo);
     if (!layer) return;
     const int32_t node = NodeOf(table, layer->node);
-    if (picture_ == layer->maskPictureNo) {
-      layer->maskSACtrl = ctrl_;
-      if (node >= 0) sceneLayer_saCtrlMask(node, ctrl_);
-    } else if (picture_ == layer->mainPictureNo) {
-      layer->mainSACtrl = ctrl_;
-      if (node >= 0) sceneLayer_saCtrlMain(node, ctrl_);
+    if (picture == layer->maskPictureNo) {
+      layer->*setting.layerMask = value;
+      if (node >= 0) setting.mask(node, value);
+    } else if (picture == layer->mainPictureNo) {
+      layer->*setting.layerMain = value;
+      if (node >= 0) setting.main(node, value);
     }
-  } else if (GroupEntry* g = table.findGroup(group); g && picture_ == g->maskPictureNo) {
+  } else if (GroupEntry* g = table.findGroup(groupNo); g && picture == g->maskPictureNo) {
     // Kept in the group's record as well, so that a save carries it.
-    g->maskSACtrl = ctrl_;
-    if (const int32_t node = NodeOf(table, g->node); node >= 0) sceneLayer_saCtrlMask(node, ctrl_);
+    g->*setting.groupMask = value;
+    if (const int32_t node = NodeOf(table, g->node); node >= 0) setting.mask(node, value);
   }
+}
+
+}  // namespace
+
+template <int Variant>
+void RCSACtrl<Variant>::apply(LayerTable& table, int32_t group) {
+  ApplyAnimeSetting<Variant>(table, target(), group, picture_, ctrl_, kControl);
 }
 
 template <int Variant>
 void RCSALoopFlag<Variant>::apply(LayerTable& table, int32_t group) {
-  if (picture_ < 0) return;
-  if constexpr (Variant == 1) {
-    LayerEntry* layer = table.findLayer(target());
-    if (!layer) return;
-    const int32_t node = NodeOf(table, layer->node);
-    if (picture_ == layer->maskPictureNo) {
-      layer->maskSALoop = flag_;
-      if (node >= 0) sceneLayer_loopFlagMask(node, flag_);
-    } else if (picture_ == layer->mainPictureNo) {
-      layer->mainSALoop = flag_;
-      if (node >= 0) sceneLayer_loopFlagMain(node, flag_);
-    }
-  } else if (GroupEntry* g = table.findGroup(group); g && picture_ == g->maskPictureNo) {
-    g->maskSALoop = flag_;
-    if (const int32_t node = NodeOf(table, g->node); node >= 0) sceneLayer_loopFlagMask(node, flag_);
-  }
+  ApplyAnimeSetting<Variant>(table, target(), group, picture_, flag_, kLoopFlag);
 }
 
 namespace {
