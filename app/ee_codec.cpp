@@ -70,6 +70,15 @@ void EncodeEEBuffer(std::vector<uint8_t>* out, const uint8_t* data, size_t size,
   scramble(out->data() + bodyStart, out->size() - bodyStart, key, 0);
 }
 
+bool ZlibCompressPlain(std::vector<uint8_t>* out, const uint8_t* data, size_t size) {
+  uLongf packed = compressBound(static_cast<uLong>(size));
+  out->resize(packed);
+  const Bytef empty = 0;
+  const int rc = compress2(out->data(), &packed, size ? data : &empty, static_cast<uLong>(size), Z_DEFAULT_COMPRESSION);
+  out->resize(rc == Z_OK ? packed : 0);
+  return rc == Z_OK;
+}
+
 EEDecodeResult DecodeEEBuffer(std::vector<uint8_t>* out, const uint8_t* data, size_t size) {
   uint32_t plain = 0;
   bool zip = false;

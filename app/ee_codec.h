@@ -25,6 +25,11 @@ bool ParseEEHeader(const uint8_t* data, size_t length, uint32_t* plainSize, bool
 // Appends one block holding the data ("EENZ" when compress is set).
 void EncodeEEBuffer(std::vector<uint8_t>* out, const uint8_t* data, size_t size, bool compress);
 
+// zlib's compress2 at the level "EENZ" blocks use, and nothing else: the
+// yardstick that the settings-file benchmark holds the writer against.
+// False when zlib fails.
+bool ZlibCompressPlain(std::vector<uint8_t>* out, const uint8_t* data, size_t size);
+
 enum class EEDecodeResult {
   kNotEncoded,  // no valid header: the data are plain
   kDecoded,     // out holds the plain data

@@ -122,6 +122,8 @@ class StateMgr {
   bool initSystemFile();
   // Writes the settings file now; a failure is logged by the store. True.
   bool saveSystemFile();
+  // The same, answering whether the store wrote it (true without a store).
+  bool writeSystemFile() { return fileStore_ == nullptr || fileStore_->save(*this); }
 
   // ---- Layer table (the current presentation's; state_mgr_layers.cpp) ----
   // Selectors: 1 the layer, 2 its group, 3 its group when it has one, else

@@ -8,6 +8,7 @@
 #include "app/os_util.h"
 #include "app/registry.h"
 #include "gamestate/state_mgr.h"
+#include "gamestate/system_file.h"
 #include "platform/clock.h"
 #include "platform/instance_lock.h"
 #include "platform/utf8.h"
@@ -99,6 +100,7 @@ bool AppController::init() {
   setMenuConfig(-1);
   setMsgwinConfig(0);
   SoundStartup();
+  state_->setSystemFileStore(SettingsFileStore::instance());
   if (!state_->loadSystemFile() && !state_->initSystemFile()) return false;
   cmd_setCursorClip(state_->isCursorClipOn());
   return true;

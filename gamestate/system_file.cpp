@@ -1,0 +1,278 @@
+// The system settings file: writing in five timed stages (prune, tree,
+// print, code page, encode and atomic replace), reading (load and decode,
+// code page, parse, tree), and the store that decides by the configuration
+// which file is read and written. Main thread.
+#include "gamestate/system_file.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/ee_codec.h"
+#include "app/fatal.h"
+#include "app/file_helpers.h"
+#include "app/game_environment.h"
+#include "app/log.h"
+#include "app/string_util.h"
+#include "platform/clock.h"
+#include "platform/utf8.h"
+#include "script/cell_printer.h"
+#include "script/tokenizer.h"
+
+namespace {
+
+// The settings as they are with no file at all.
+void clearSettings(SystemSettings& settings) {
+  settings.sysflagInt.clear();
+  settings.sysflagString.clear();
+  settings.viewFlags.clear();
+  settings.flowMode.clear();
+}
+
+// The printed tree of the settings; empty when the tokenizer ran out of
+// memory.
+std::u16string printedSettings(const SystemSettings& settings, int32_t version) {
+  tokenizer::Tokenizer tk;
+  const tokenizer::Cell* root = settings.toTree(tk, version);
+  if (!root) return {};
+  TokenizerSupportUtil::MyOStringStream out;
+  tokenizer::printCell(root, out);
+  return out.str();
+}
+
+// A CR followed by LF goes, as reading in text mode drops it.
+void dropCarriageReturns(std::u16string& text) {
+  size_t to = 0;
+  for (size_t from = 0; from < text.size(); ++from) {
+    if (text[from] == u'\r' && from + 1 < text.size() && text[from + 1] == u'\n') continue;
+    text[to++] = text[from];
+  }
+  text.resize(to);
+}
+
+// An EENZ block that does not decode to its input would replace a good file
+// with a broken one.
+bool decodesTo(const std::vector<uint8_t>& block, const std::string& plain) {
+  std::vector<uint8_t> back;
+  return DecodeEEBuffer(&back, block.data(), block.size()) == EEDecodeResult::kDecoded && back.size() == plain.size() &&
+         std::equal(back.begin(), back.end(), plain.begin(),
+                    [](uint8_t a, char b) { return a == static_cast<uint8_t>(b); });
+}
+
+int32_t elapsed(int64_t from, int64_t to) { return static_cast<int32_t>(to - from); }
+
+}  // namespace
+
+bool SystemSettings::writeFile(std::u16string_view path, int32_t version, int32_t encodeMode, int32_t routeID,
+                               bool keepMemorySaves) {
+  const int64_t start = platform::MonotonicMilliseconds();
+  flowMode.prune(routeID, keepMemorySaves);
+  const int64_t pruned = platform::MonotonicMilliseconds();
+
+  int64_t built = pruned;
+  int64_t printed = pruned;
+  std::string bytes;
+  {
+    tokenizer::Tokenizer tk;
+    const tokenizer::Cell* root = toTree(tk, version);
+    built = platform::MonotonicMilliseconds();
+    if (!root) {
+      LogWrite(LOG_ERROR, u"システム設定ファイルの内容を作れません(%s)\n", std::u16string(path));
+      return false;
+    }
+    TokenizerSupportUtil::MyOStringStream out;
+    tokenizer::printCell(root, out);
+    printed = platform::MonotonicMilliseconds();
+    bytes = WStringToMultiByte(out.str());
+  }
+  const int64_t converted = platform::MonotonicMilliseconds();
+
+  std::vector<uint8_t> block;
+  if (encodeMode != 0) {
+    const bool compress = encodeMode == 2;
+    if (bytes.size() <= kMaxEEPlainSize) {
+      EncodeEEBuffer(&block, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), compress);
+    }
+    if (block.empty() || (compress && !decodesTo(block, bytes))) {
+      LogWrite(LOG_ERROR, u"エンコード処理に失敗\n");
+      return false;
+    }
+  }
+  const void* data = encodeMode != 0 ? static_cast<const void*>(block.data()) : bytes.data();
+  const size_t size = encodeMode != 0 ? block.size() : bytes.size();
+  // The atomic replace logs its own failures and leaves the old file whole.
+  if (WriteFileAtomically(path, data, size) != 0) return false;
+  const int64_t written = platform::MonotonicMilliseconds();
+
+  // "fwrite" counts the encoding with the write.
+  LogWrite(LOG_TRACE, u"GC          : %5d ms\n", elapsed(start, pruned));
+  LogWrite(LOG_TRACE, u"emittoken   : %5d ms\n", elapsed(pruned, built));
+  LogWrite(LOG_TRACE, u"root->print : %5d ms\n", elapsed(built, printed));
+  LogWrite(LOG_TRACE, u"ToSJIS      : %5d ms\n", elapsed(printed, converted));
+  LogWrite(LOG_TRACE, u"fwrite      : %5d ms\n", elapsed(converted, written));
+  return true;
+}
+
+bool SystemSettings::readFile(std::u16string_view path, int32_t version, bool builtinsFirst) {
+  return ReadSettingsFile(*this, path, version, builtinsFirst, false) != SettingsReadResult::kFailed;
+}
+
+SettingsReadResult ReadSettingsFile(SystemSettings& settings, std::u16string_view path, int32_t version,
+                                    bool builtinsFirst, bool checkLoss) {
+  const std::u16string name(path);
+  std::u16string text;
+  {
+    std::vector<uint8_t> bytes;
+    if (!LoadFileBytes(&bytes, path, builtinsFirst) || bytes.empty()) return SettingsReadResult::kFailed;
+    text = BytesToWString(bytes);
+  }
+  dropCarriageReturns(text);
+
+  tokenizer::Tokenizer tk(tokenizer::Tokenizer::kNoStringLimit);
+  // A file that ends inside a list or string was cut short: reading what
+  // is there would pass for the whole settings.
+  const bool parsed = tk.parseFile(text);
+  if (!parsed && !tk.unclosed()) {
+    LogWrite(LOG_WARN, u"システム設定ファイルの解析に失敗:%s(%s)\n", tk.error(), name);
+    return SettingsReadResult::kFailed;
+  }
+  if (!parsed || !tk.root()) {
+    LogWrite(LOG_WARN, u"システム設定ファイルの解析に失敗(%s)\n", name);
+    return SettingsReadResult::kFailed;
+  }
+  // The file holds one list; anything after it is not read.
+  if (!settings.fromTree(tokenizer::carOf(tk.root()), version)) {
+    LogWrite(LOG_WARN, u"システム設定ファイルの解析に失敗(%s)\n", name);
+    return SettingsReadResult::kFailed;
+  }
+  if (!checkLoss) return SettingsReadResult::kComplete;
+  // The writer's text is canonical: settings that print as the file did
+  // hold all of it. U+FFFD stands for bytes that were no character.
+  const bool lossy = text.find(u'\uFFFD') != std::u16string::npos || printedSettings(settings, version) != text;
+  return lossy ? SettingsReadResult::kLossy : SettingsReadResult::kComplete;
+}
+
+std::u16string SettingsBackupPath(std::u16string_view path) { return std::u16string(path) + u".bak"; }
+
+namespace {
+
+// The file a configuration uses, or none (usage 2, no file name, no
+// environment).
+struct FileRule {
+  GameEnvironment* environment = nullptr;
+  int32_t usage = 2;
+};
+
+FileRule ruleOf(const StateMgr& state) {
+  FileRule rule;
+  rule.environment = state.environment();
+  if (!rule.environment) return rule;
+  if (rule.environment->resource().save.sysSaveName.empty()) {
+    LogWrite(LOG_DEBUG, u"システム設定ファイル名の設定がないため、ファイルを使いません\n");
+    return rule;
+  }
+  rule.usage = rule.environment->getSavedataUsage();
+  return rule;
+}
+
+// Copies the file, as it lies on disk, to its backup.
+void copyToBackup(const std::u16string& path) {
+  const std::u16string backup = SettingsBackupPath(path);
+  std::vector<uint8_t> raw;
+  std::unique_ptr<FileStream> in = OpenFileByMode(path, 0);
+  const int64_t size = GetFileSize(in.get());
+  bool copied = size >= 0;
+  if (copied) {
+    raw.resize(static_cast<size_t>(size));
+    copied = raw.empty() || in->read(raw.data(), 1, raw.size()) == raw.size();
+  }
+  in.reset();
+  if (copied) copied = WriteFileAtomically(backup, raw.data(), raw.size()) == 0;
+  if (!copied) {
+    LogWrite(LOG_WARN, u"システム設定ファイルの退避に失敗しました(%s)\n", backup);
+    return;
+  }
+  LogWrite(LOG_WARN, u"システム設定ファイルの一部を読み込めないため、元のファイルを退避しました(%s)\n", backup);
+}
+
+// Moves an unreadable user file out of the way of the default; false when
+// it exists and cannot be moved.
+bool moveToBackup(const std::u16string& path) {
+  const std::string from = platform::ToUtf8(path);
+  std::error_code error;
+  if (!std::filesystem::exists(std::filesystem::symlink_status(from, error))) return true;
+  const std::u16string backup = SettingsBackupPath(path);
+  std::filesystem::rename(from, platform::ToUtf8(backup), error);
+  if (error) {
+    LogWrite(LOG_WARN, u"システム設定ファイルの退避に失敗しました(%s)\n", backup);
+    return false;
+  }
+  LogWrite(LOG_WARN, u"読み込めないシステム設定ファイルを退避しました(%s)\n", backup);
+  return true;
+}
+
+// Reads the default file (built-in files first); a game without one cannot
+// start.
+void readDefaultOrAbort(StateMgr& state, const GameEnvironment& environment) {
+  const std::u16string path = environment.getSysSaveDefaultPath();
+  if (state.settings().readFile(path, environment.getSavedataVersion(), true)) return;
+  LogWrite(LOG_ERROR, u"規定のシステム設定ファイルの読み込みに失敗しました(%s)\n", path);
+  zep_abort(u"規定のシステム設定ファイルの読み込みに失敗しました");
+}
+
+}  // namespace
+
+SettingsFileStore* SettingsFileStore::instance() {
+  static SettingsFileStore store;
+  return &store;
+}
+
+bool SettingsFileStore::load(StateMgr& state) {
+  const FileRule rule = ruleOf(state);
+  if (!rule.environment) return true;
+  if (rule.usage == 2) {
+    clearSettings(state.settings());
+    return true;
+  }
+  const std::u16string path = rule.environment->getSysSavePath();
+  // Only a file that is written again can lose what was not read.
+  const bool writable = rule.usage == 0;
+  const SettingsReadResult result =
+      ReadSettingsFile(state.settings(), path, rule.environment->getSavedataVersion(), false, writable);
+  if (result == SettingsReadResult::kLossy && writable) copyToBackup(path);
+  return result != SettingsReadResult::kFailed;
+}
+
+bool SettingsFileStore::loadDefault(StateMgr& state) {
+  const FileRule rule = ruleOf(state);
+  bool result = true;
+  if (!rule.environment || rule.usage == 2) {
+    clearSettings(state.settings());
+  } else if (rule.usage == 0) {
+    readDefaultOrAbort(state, *rule.environment);
+    const std::u16string path = rule.environment->getSysSavePath();
+    result =
+        moveToBackup(path) && state.settings().writeFile(path, rule.environment->getSavedataVersion(),
+                                                         rule.environment->productInfo().savedataEncmode, -1, false);
+  } else if (rule.usage == 1) {
+    readDefaultOrAbort(state, *rule.environment);
+  } else {
+    return false;
+  }
+  state.setRouteID(-1);
+  state.setLastSPID(-1);
+  return result;
+}
+
+bool SettingsFileStore::save(StateMgr& state) {
+  const FileRule rule = ruleOf(state);
+  if (!rule.environment || rule.usage != 0) return true;
+  const std::u16string path = rule.environment->getSysSavePath();
+  if (state.settings().writeFile(path, rule.environment->getSavedataVersion(),
+                                 rule.environment->productInfo().savedataEncmode, state.getRouteID(), true)) {
+    return true;
+  }
+  LogWrite(LOG_ERROR, u"システム設定ファイルの保存に失敗しました(%s)\n", path);
+  return false;
+}
