@@ -11,6 +11,8 @@
 StateMgr::StateMgr(ScriptVM* machine, GameEnvironment* environment)
     : machine_(machine), environment_(environment), liveMusic_(kMusicChannels) {
   current_.layers.bindToScreen(true);
+  // Memory saves live as long as one run of the game.
+  settings_.flowMode.eraseMemorySave(-1);
 }
 
 uint8_t StateMgr::setSkipping(uint8_t on) {

@@ -12,6 +12,7 @@
 
 #include "gamestate/frame_stack.h"
 #include "gamestate/presentation_state.h"
+#include "gamestate/save_records.h"
 #include "gamestate/system_settings.h"
 
 class GameEnvironment;
@@ -124,6 +125,38 @@ class StateMgr {
   bool saveSystemFile();
   // The same, answering whether the store wrote it (true without a store).
   bool writeSystemFile() { return fileStore_ == nullptr || fileStore_->save(*this); }
+
+  // ---- Save slots and memory saves (state_mgr_saves.cpp) ----
+  // What a script gives with a save and gets back for a slot.
+  struct SaveInfo {
+    int32_t sceneno = 0;
+    int32_t savetime = 0;
+    std::u16string comment;
+  };
+  // out := the machine's variables, the user stack with its registers and
+  // the current presentation, with lastSPID = spid.
+  bool captureGameState(int32_t spid, SavedGameState& out);
+  // The machine's variables, the user stack and both presentation states
+  // (current and backup) := the state's.
+  void restoreGameState(const SavedGameState& state);
+  // A new snapshot stored as ordinary slot n with the current route; false
+  // when the route cannot be copied.
+  bool saveToSlot(int32_t n, const SaveInfo& info);
+  // saveToSlot, then the settings file; true only when both succeeded.
+  bool saveAndWrite(int32_t n, const SaveInfo& info);
+  // Ordinary slot n back: the run flags cleared, routeID a fresh copy of
+  // the slot's route, lastSPID and the game state restored. False, with
+  // nothing changed, for an empty slot or one that cannot be loaded.
+  bool loadSave(int32_t n);
+  // The same on memory slot n, which is never written to the file.
+  bool memorySave(int32_t n);
+  bool memoryLoad(int32_t n);
+  // False, *out untouched, when ordinary slot n is empty.
+  bool getSaveInfo(int32_t n, SaveInfo* out);
+  bool setSaveComment(int32_t n, const std::u16string& text);
+  // n < 0: every slot of that kind.
+  bool eraseSave(int32_t n);
+  bool eraseMemorySave(int32_t n);
 
   // ---- Layer table (the current presentation's; state_mgr_layers.cpp) ----
   // Selectors: 1 the layer, 2 its group, 3 its group when it has one, else
