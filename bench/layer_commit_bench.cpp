@@ -52,9 +52,9 @@ void QueueCommands(StateMgr& state) {
   }
 }
 
-double DirectSeconds(const StateMgr& state) {
+double DirectSeconds(StateMgr& state) {
   const auto start = std::chrono::steady_clock::now();
-  for (const auto& [no, layer] : const_cast<StateMgr&>(state).layerTable().layers) {
+  for (const auto& [no, layer] : state.layerTable().layers) {
     for (int32_t i = 0; i < kCommandsPerLayer; ++i) {
       switch (i % 3) {
         case 0: sceneLayer_setVisible(layer->node, i % 2 == 0); break;

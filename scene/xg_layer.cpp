@@ -47,7 +47,6 @@ void SortChildren(GUIComposite* parent, bool byGroupKey) {
 XG_Layer::XG_Layer(int32_t width, int32_t height) : timer_(this, &XG_Layer::tick) {
   setBounds(0, 0, width, height);
   container_ = makeContainer();
-  startTime_ = GetTimerManager()->now();
   // Idle, the tick only needs a frame now and then; anything that starts to
   // move asks for every frame until it ends.
   timer_.looping = true;

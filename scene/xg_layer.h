@@ -86,6 +86,5 @@ class XG_Layer : public XGBase, public GUIComposite, public AUtil, public XGLaye
   std::map<int32_t, LayerPictureRef> pictures_;
   XGLayer* container_ = nullptr;  // owned as a child
   bool orderChanged_ = false;
-  int64_t startTime_ = 0;
   MyTimer<XG_Layer> timer_;
 };

@@ -236,7 +236,6 @@ void XGLayer::beginAnimation(int32_t kind, int32_t duration, int32_t parameter, 
   animIsMotion_ = motion;
   animDuration_ = duration;
   animParameter_ = parameter;
-  animT_ = 0.0f;
   animFrom_ = state_;
   animTo_ = target;
   animStartPending_ = true;
@@ -292,7 +291,6 @@ void XGLayer::advanceAnimator(int64_t now) {
     return;
   }
   const float t = static_cast<float>(static_cast<double>(elapsed) / animDuration_);
-  animT_ = t;
   GUIChangedFlag = 1;
   if (animIsMotion_) {
     const float e = t <= 0.0f ? 0.0f : EaseProgress(animParameter_, t);

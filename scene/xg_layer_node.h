@@ -228,7 +228,6 @@ class XGLayer : public GUIComposite, public AUtil, public XGLayerConstants, publ
   int32_t animParameter_ = 0;
   bool animStartPending_ = false;
   int64_t animStart_ = 0;
-  float animT_ = 0.0f;
   LayerDrawState animFrom_;
   LayerDrawState animTo_;
   int32_t shakeX_ = 0;
