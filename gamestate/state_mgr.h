@@ -158,6 +158,26 @@ class StateMgr {
   bool eraseSave(int32_t n);
   bool eraseMemorySave(int32_t n);
 
+  // ---- Flow mode (state_mgr_flowmode.cpp) ----
+  // Records passing save point spid: a snapshot that resumes after the
+  // calling statement, on the current route (a new one when there is none).
+  // In appreciation mode (sysflag 4 not 0) nothing is recorded and the
+  // answer is true. False, after a WARN and with nothing changed, when the
+  // chart refuses the step or the point is already on the route.
+  bool flowmode_pass(int32_t spid);
+  // Back to save point spid on a new branch of its route: the run flags
+  // cleared, a playing movie stopped, routeID the branch, lastSPID spid and
+  // the snapshot restored. False, with nothing changed, when spid has no
+  // record.
+  bool flowmodeLoad(int32_t spid);
+  // Forgets every route, snapshot and slot (memory ones too), sets routeID
+  // and lastSPID to -1 and writes the settings file. True.
+  bool resetFlowMode();
+  // The route recorded for save point spid; -1 when it has none.
+  int32_t getSavePointRoute(int32_t spid);
+  // True when the current route goes from save point a straight to b.
+  bool routeHasSavePoint(int32_t a, int32_t b) const;
+
   // ---- Layer table (the current presentation's; state_mgr_layers.cpp) ----
   // Selectors: 1 the layer, 2 its group, 3 its group when it has one, else
   // the layer. Every operation answers false after a logged refusal. In

@@ -5,6 +5,7 @@
 // story. Main thread.
 #include "gamestate/state_mgr.h"
 #include "script/script_vm.h"
+#include "sound/movie_player.h"
 
 bool StateMgr::captureGameState(int32_t spid, SavedGameState& out) {
   out.lastSPID = spid;
@@ -63,6 +64,8 @@ bool Load(StateMgr& self, SaveKind kind, int32_t n) {
     return false;
   }
   self.resetModes(false);
+  int32_t ignored = 0;
+  movie_stop(ignored);
   self.setRouteID(routeID);
   self.setLastSPID(snapshot->lastSPID);
   self.restoreGameState(*snapshot);

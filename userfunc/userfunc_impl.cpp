@@ -14,7 +14,7 @@ void UserfuncImpl::registerHandlers(std::initializer_list<int32_t> numbers, Hand
 
 void UserfuncImpl::registerAll() {
   handlers_.clear();
-  registerHandlers({2024, 2025, 2030, 2100, 2101, 2102, 4311, 4315, 4320, 5002}, &UserfuncImpl::uf_nothing);
+  registerHandlers({2024, 2025, 2030, 2100, 2101, 2102, 4311, 4315, 4320, 4501, 5002}, &UserfuncImpl::uf_nothing);
 
   registerHandlers({-1}, &UserfuncImpl::uf_text);
   registerHandlers({2000}, &UserfuncImpl::uf_bg_change);
@@ -62,6 +62,14 @@ void UserfuncImpl::registerAll() {
   registerHandlers({4131}, &UserfuncImpl::uf_set_view_flag);
   registerHandlers({4132}, &UserfuncImpl::uf_clear_view_flags);
 
+  registerHandlers({4200}, &UserfuncImpl::uf_save_info);
+  registerHandlers({4201}, &UserfuncImpl::uf_save);
+  registerHandlers({4202}, &UserfuncImpl::uf_load);
+  registerHandlers({4203}, &UserfuncImpl::uf_save_comment);
+  registerHandlers({4204}, &UserfuncImpl::uf_memory_save);
+  registerHandlers({4205}, &UserfuncImpl::uf_memory_load);
+  registerHandlers({4206}, &UserfuncImpl::uf_erase_save);
+
   registerHandlers({4300}, &UserfuncImpl::uf_log_clear);
   registerHandlers({4301}, &UserfuncImpl::uf_log_add_text);
   registerHandlers({4302}, &UserfuncImpl::uf_log_add_choices);
@@ -72,6 +80,15 @@ void UserfuncImpl::registerAll() {
   registerHandlers({4316}, &UserfuncImpl::uf_log_height);
   registerHandlers({4321}, &UserfuncImpl::uf_log_line_view);
   registerHandlers({4322}, &UserfuncImpl::uf_log_page_view);
+
+  registerHandlers({4400}, &UserfuncImpl::uf_flowmode_pass);
+  registerHandlers({4401}, &UserfuncImpl::uf_flowmode_load);
+  registerHandlers({4410}, &UserfuncImpl::uf_flowmode_reset);
+  registerHandlers({4411}, &UserfuncImpl::uf_flowmode_lastspid);
+  registerHandlers({4412}, &UserfuncImpl::uf_flowmode_routeid);
+  registerHandlers({4421}, &UserfuncImpl::uf_flowmode_point_info);
+  registerHandlers({4430}, &UserfuncImpl::uf_flowmode_autodraw);
+  registerHandlers({4500}, &UserfuncImpl::uf_delete_storage_files);
 
   registerHandlers({5000}, &UserfuncImpl::uf_string_length);
   registerHandlers({5001}, &UserfuncImpl::uf_string_compare);

@@ -156,6 +156,25 @@ class UserfuncImpl : public UserfuncBase {
   std::unique_ptr<UFResult> uf_set_view_flag(const Args& args);
   std::unique_ptr<UFResult> uf_clear_view_flags(const Args& args);
 
+  // Save and load (4200-4206).
+  std::unique_ptr<UFResult> uf_save_info(const Args& args);
+  std::unique_ptr<UFResult> uf_save(const Args& args);
+  std::unique_ptr<UFResult> uf_load(const Args& args);
+  std::unique_ptr<UFResult> uf_save_comment(const Args& args);
+  std::unique_ptr<UFResult> uf_memory_save(const Args& args);
+  std::unique_ptr<UFResult> uf_memory_load(const Args& args);
+  std::unique_ptr<UFResult> uf_erase_save(const Args& args);
+
+  // Flow mode and storage files (4400-4430, 4500, 4501).
+  std::unique_ptr<UFResult> uf_flowmode_pass(const Args& args);
+  std::unique_ptr<UFResult> uf_flowmode_load(const Args& args);
+  std::unique_ptr<UFResult> uf_flowmode_reset(const Args& args);
+  std::unique_ptr<UFResult> uf_flowmode_lastspid(const Args& args);
+  std::unique_ptr<UFResult> uf_flowmode_routeid(const Args& args);
+  std::unique_ptr<UFResult> uf_flowmode_point_info(const Args& args);
+  std::unique_ptr<UFResult> uf_flowmode_autodraw(const Args& args);
+  std::unique_ptr<UFResult> uf_delete_storage_files(const Args& args);
+
   // Strings, numbers and the clock (5000-5201).
   std::unique_ptr<UFResult> uf_string_length(const Args& args);
   std::unique_ptr<UFResult> uf_string_compare(const Args& args);
