@@ -84,6 +84,7 @@ class XGChip : public GUIComponent {
   const std::vector<int32_t>& durations() const { return durations_; }
   bool animating() const { return timer_.isRunning(); }
   int32_t hoveredArea() const { return areaHovered_; }
+  const std::u16string& text() const { return text_; }
 
  private:
   struct Label;

@@ -5,7 +5,7 @@
   (:product-key . "SampleGame")
   (:author-name . "zep sample")
   (:product-name . "Sample Game")
-  (:savedata-usage . 1)
+  (:savedata-usage . 0)
   (:savedata-version . 1)
   (:savedata-encmode . 2)
   (:save-folder-location . 1)
@@ -39,10 +39,10 @@
 
 ; 10-12: auto-mode waits. 45-52: the system screens of types 5-12 (erase
 ; window, save, load, backlog, configuration, quick save, quick load, flow
-; mode): the backlog runs scenario 9108, the others 9100.
+; mode): save 9106, load 9107, the backlog 9108, the others 9100.
 (:flag-constants
   (10 . 5000) (11 . 3000) (12 . 1000)
-  (45 . 9100) (46 . 9100) (47 . 9100) (48 . 9108)
+  (45 . 9100) (46 . 9106) (47 . 9107) (48 . 9108)
   (49 . 9100) (50 . 9100) (51 . 9100) (52 . 9100))
 
 (:string-constants
@@ -186,6 +186,14 @@
   ; The backlog: its panel and the parts its pages are shown on.
   (60 (type . image) (url . "backlog_bg.png") (size 800 600))
   (61 (type . text) (size 680 40) (string . "") (fontsize . 24) (fontcolor 255 255 255))
+  ; The save and load screens: one line per slot, and the touch map whose
+  ; four rows pick slots 1 to 4.
+  (62 (type . touchmap)
+      (map (rect (rect 100 156 600 56) (event . 1))
+           (rect (rect 100 220 600 56) (event . 2))
+           (rect (rect 100 284 600 56) (event . 3))
+           (rect (rect 100 348 600 56) (event . 4))))
+  (63 (type . text) (size 600 32) (string . "") (fontsize . 22) (fontcolor 230 230 240))
   ; The title screen's touch map: one area per shape.
   (50 (type . touchmap)
       (map (rect (rect 40 400 200 48) (event . 1))

@@ -2,6 +2,8 @@
 
 #include <SDL2/SDL.h>
 
+#include <cstdlib>
+
 #include "app/main_window.h"
 #include "gdev/texture_manager.h"
 #include "platform/utf8.h"
@@ -9,8 +11,21 @@
 #include "scene/scene_impl.h"
 #include "scene/scene_setup.h"
 
-GameRun::GameRun(const std::filesystem::path& folder)
-    : cwd_(folder),
+GameRun::DataFolder::DataFolder(const std::filesystem::path& folder, std::unique_ptr<TempDir>& own) {
+  if (const char* current = getenv("XDG_DATA_HOME")) previous = current;
+  std::filesystem::path path = folder;
+  if (path.empty()) {
+    own = std::make_unique<TempDir>();
+    path = own->path();
+  }
+  setenv("XDG_DATA_HOME", path.c_str(), 1);
+}
+
+GameRun::DataFolder::~DataFolder() { setenv("XDG_DATA_HOME", previous.c_str(), 1); }
+
+GameRun::GameRun(const std::filesystem::path& folder, const std::filesystem::path& dataFolder)
+    : data_(dataFolder, ownData_),
+      cwd_(folder),
       env_(platform::FromUtf8(folder.string()), {u"."}, {}),
       previousClock_(SetTimerManager(&clock_)) {}
 
@@ -53,6 +68,8 @@ void GameRun::click(int32_t x, int32_t y) {
 const int32_t GameRun::kKeyReturn = SDLK_RETURN;
 const int32_t GameRun::kKeyDown = SDLK_DOWN;
 const int32_t GameRun::kKeyPageUp = SDLK_PAGEUP;
+const int32_t GameRun::kKeyF5 = SDLK_F5;
+const int32_t GameRun::kKeyF9 = SDLK_F9;
 
 void GameRun::move(int32_t x, int32_t y) {
   SDL_Event e{};

@@ -2,7 +2,8 @@
 // the offscreen window and device, timers on a hand-moved clock, and a pump
 // that moves the clock one frame per call, lets the test inject input at
 // given frames, and runs the frame at once. The GUI root can be read back
-// as pixels at any frame.
+// as pixels at any frame. Each run keeps the player's data (the settings
+// file) in an empty folder of its own unless it is handed one to share.
 #pragma once
 
 #include <cstdint>
@@ -19,8 +20,9 @@
 class GameRun : public FramePump {
  public:
   // The game in folder, configuration file game.scm; the current folder is
-  // the game's for the object's life.
-  explicit GameRun(const std::filesystem::path& folder);
+  // the game's for the object's life, and the XDG data folder is dataFolder
+  // (empty: a fresh temporary one).
+  explicit GameRun(const std::filesystem::path& folder, const std::filesystem::path& dataFolder = {});
   ~GameRun() override;
 
   // Reads the configuration and starts the controller (window, scene,
@@ -42,6 +44,8 @@ class GameRun : public FramePump {
   static const int32_t kKeyReturn;
   static const int32_t kKeyDown;
   static const int32_t kKeyPageUp;
+  static const int32_t kKeyF5;
+  static const int32_t kKeyF9;
   // The GUI root painted into a texture of the screen's size; empty when it
   // could not be painted.
   RGBAImageRef capture();
@@ -56,6 +60,15 @@ class GameRun : public FramePump {
   bool quitRequested() const override { return quit_; }
 
  private:
+  // Restores XDG_DATA_HOME when the run ends.
+  struct DataFolder {
+    DataFolder(const std::filesystem::path& folder, std::unique_ptr<TempDir>& own);
+    ~DataFolder();
+    std::string previous;
+  };
+
+  std::unique_ptr<TempDir> ownData_;
+  DataFolder data_;
   ScopedCurrentDir cwd_;
   GameEnvironment env_;
   ManualClock clock_;

@@ -18,6 +18,7 @@
 #include "scene/scene_impl.h"
 #include "scene/menu_window.h"
 #include "scene/text_area.h"
+#include "scene/xg_chip.h"
 #include "scene/xg_menu.h"
 #include "scene/xg_parts.h"
 #include "scene/xg_select.h"
@@ -427,6 +428,126 @@ TEST(SampleGame, LanternChapterMovesFadesWipesCapturesAndAnswersAClickOnTheStall
   // Released: part two looks as before.
   EXPECT_TRUE(layers.layers.empty() && layers.pictures.empty() && layers.groups.empty());
   EXPECT_TRUE(Within1(partTwo, At(morning, 4, 4)));
+}
+
+
+// The text of a part on the second parts layer; empty when it is absent.
+std::u16string PartTextB(int32_t part) {
+  const XG_Parts::Entry* entry = GetGlobalScene()->getPartsB()->findPart(part);
+  return entry ? entry->chip->text() : std::u16string();
+}
+
+TEST(SampleGame, ASaveMadeOnTheSaveScreenIsListedAndLoadedAfterARestart) {
+  std::string why;
+  if (!OpenGLContextAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
+  TempDir data;
+  // Slot 2's row on the screens, and the line that lists it.
+  constexpr int32_t kSlotX = 400, kSlotY = 248;
+  char16_t savedPage = 0, pageAfterSave = 0;
+  std::u16string emptyLine, listedLine;
+  {
+    GameRun game(kSample, data.path());
+    ASSERT_TRUE(game.init());
+    // The story's third text (its second page) is showing when F5 opens
+    // the save screen; a click on slot 2 saves there.
+    enum Step { kStory, kScreen, kSaved, kNextPage, kDone };
+    Step step = kStory;
+    int texts = 0, screenFrame = 0;
+    char16_t lastText = 0;
+    game.onFrame = [&](int frame) {
+      if (frame > 3000) game.stop();
+      if (frame == 2) game.key(GameRun::kKeyReturn);
+      switch (step) {
+        case kStory:
+          if (NewestTextStart() != lastText && NewestTextStart() != 0) {
+            lastText = NewestTextStart();
+            ++texts;
+          }
+          if (Revealing() || frame % 4 != 0) break;
+          if (texts < 3) {
+            game.click(400, 300);
+          } else {
+            savedPage = lastText;
+            game.key(GameRun::kKeyF5);
+            step = kScreen;
+          }
+          break;
+        case kScreen:
+          if (PartTextB(12).empty()) break;
+          emptyLine = PartTextB(12);
+          screenFrame = frame;
+          game.click(kSlotX, kSlotY);
+          step = kSaved;
+          break;
+        case kSaved:
+          // The screen is gone and the story waits on its page: a click
+          // turns it.
+          if (frame > screenFrame + 4 && PartTextB(12).empty()) {
+            game.click(400, 300);
+            step = kNextPage;
+          }
+          break;
+        case kNextPage:
+          if (NewestTextStart() != savedPage && !Revealing()) {
+            pageAfterSave = NewestTextStart();
+            step = kDone;
+            game.stop();
+          }
+          break;
+        case kDone:
+          break;
+      }
+    };
+    EXPECT_TRUE(game.run());
+    ASSERT_EQ(step, kDone);
+  }
+  EXPECT_EQ(emptyLine, u"Slot 2:  (empty)");
+  EXPECT_TRUE(std::filesystem::exists(data.path() / "zep sample" / "Sample Game" / "save" / "system.dat"));
+
+  {
+    // A new start: F9 on the first page, slot 2 is listed with its part's
+    // title, and loading it resumes the story where it was saved.
+    GameRun game(kSample, data.path());
+    ASSERT_TRUE(game.init());
+    enum Step { kFirstPage, kScreen, kLoaded, kDone };
+    Step step = kFirstPage;
+    int screenFrame = 0;
+    char16_t firstPage = 0;
+    game.onFrame = [&](int frame) {
+      if (frame > 3000) game.stop();
+      if (frame == 2) game.key(GameRun::kKeyReturn);
+      switch (step) {
+        case kFirstPage:
+          if (NewestTextStart() != 0 && !Revealing()) {
+            firstPage = NewestTextStart();
+            game.key(GameRun::kKeyF9);
+            step = kScreen;
+          }
+          break;
+        case kScreen:
+          if (PartTextB(12).empty()) break;
+          listedLine = PartTextB(12);
+          screenFrame = frame;
+          game.click(kSlotX, kSlotY);
+          step = kLoaded;
+          break;
+        case kLoaded:
+          if (frame == screenFrame + 8) game.click(400, 300);
+          if (frame > screenFrame + 8 && NewestTextStart() != firstPage && !Revealing()) {
+            EXPECT_EQ(NewestTextStart(), pageAfterSave);
+            step = kDone;
+            game.stop();
+          }
+          break;
+        case kDone:
+          break;
+      }
+    };
+    EXPECT_TRUE(game.run());
+    ASSERT_EQ(step, kDone);
+    EXPECT_NE(firstPage, savedPage);
+  }
+  EXPECT_EQ(listedLine.substr(0, 36), u"Slot 2:  Part one: the evening river");
 }
 
 }  // namespace

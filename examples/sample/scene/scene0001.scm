@@ -6,6 +6,10 @@
 ; picks the next page; the screen fades to black before the lantern
 ; chapter (scenario 3).
 (a3:define-set (0 0)
+  ; What the save screen shows of this part: its number (word 90) and
+  ; its title (string 90).
+  (a3:eval-noeffect (a3:assign-word 90 1))
+  (a3:call-user-func 4100 90 "Part one: the evening river")
   (a3:call-user-func 2000 1 -1 0 0 0 0 0 0)
   (a3:call-user-func 2010 1 1 1028 40 0 240 420 -1 0 0 0 255 1 0 0 0)
   (a3:call-user-func 2010 2 2 1285 -40 0 240 420 -1 0 0 0 255 2 0 0 0)

@@ -9,6 +9,8 @@
 ; picks the next line. The evening's keepsake comes up in a corner, the
 ; screen goes black, the layers are released and part two follows.
 (a3:define-set (0 0)
+  (a3:eval-noeffect (a3:assign-word 90 3))
+  (a3:call-user-func 4100 90 "The lantern chapter")
   (a3:call-user-func 2015)
   ; The layers and their pictures: backdrops 1 and 2, the rule ramp, the
   ; two sprites.

@@ -1,0 +1,16 @@
+; The load screen (system screen 7: F9, or the menu's load button): a click
+; on a saved slot loads it and the story goes on from there; an empty slot
+; is passed over; a key goes back to the story as it was.
+(a3:define-set (0 0)
+  (a3:call-user-func 4100 905 "Load: click a saved slot (a key goes back)")
+  (a3:call-far 9105 1)
+  (a3:label 1)
+  (a3:call-far 9105 2)
+  (a3:eval (a3:bop-equal? (a3:idref-word 904) 0))
+  (a3:if 9)
+  (a3:call-user-func 4202 (a3:idref-word 904))
+  (a3:eval (a3:bop-equal? (a3:idref-reflag) 1))
+  (a3:ifnot 1)
+  (a3:label 9)
+  (a3:call-far 9105 3)
+  (a3:call-user-func 6002 -1 0))
