@@ -437,12 +437,19 @@ std::u16string PartTextB(int32_t part) {
   return entry ? entry->chip->text() : std::u16string();
 }
 
+// Once the save or load screen lists its slots: *line := slot 2's line,
+// and a click on its row. False while the screen is not up.
+bool PickSlotTwo(GameRun& game, std::u16string* line) {
+  if (PartTextB(12).empty()) return false;
+  *line = PartTextB(12);
+  game.click(400, 248);
+  return true;
+}
+
 TEST(SampleGame, ASaveMadeOnTheSaveScreenIsListedAndLoadedAfterARestart) {
   std::string why;
   if (!OpenGLContextAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
   TempDir data;
-  // Slot 2's row on the screens, and the line that lists it.
-  constexpr int32_t kSlotX = 400, kSlotY = 248;
   char16_t savedPage = 0, pageAfterSave = 0;
   std::u16string emptyLine, listedLine;
   {
@@ -473,10 +480,8 @@ TEST(SampleGame, ASaveMadeOnTheSaveScreenIsListedAndLoadedAfterARestart) {
           }
           break;
         case kScreen:
-          if (PartTextB(12).empty()) break;
-          emptyLine = PartTextB(12);
+          if (!PickSlotTwo(game, &emptyLine)) break;
           screenFrame = frame;
-          game.click(kSlotX, kSlotY);
           step = kSaved;
           break;
         case kSaved:
@@ -525,10 +530,8 @@ TEST(SampleGame, ASaveMadeOnTheSaveScreenIsListedAndLoadedAfterARestart) {
           }
           break;
         case kScreen:
-          if (PartTextB(12).empty()) break;
-          listedLine = PartTextB(12);
+          if (!PickSlotTwo(game, &listedLine)) break;
           screenFrame = frame;
-          game.click(kSlotX, kSlotY);
           step = kLoaded;
           break;
         case kLoaded:

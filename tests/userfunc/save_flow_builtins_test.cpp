@@ -5,6 +5,7 @@
 // and storage files deleted by range.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -13,35 +14,30 @@
 #include "app/game_environment.h"
 #include "platform/utf8.h"
 #include "script/script_vm.h"
+#include "scene/scene_impl.h"
+#include "scene/xg_chip.h"
+#include "scene/xg_parts.h"
 #include "script/tokenizer.h"
 #include "tests/userfunc/userfunc_fixture.h"
 
 namespace {
 
-// Icon and tile parts on the second layer, as "part visible x y alpha z
-// configuration", and their event numbers as "event part type number".
-class PartsRecorder : public FakeScene {
- public:
-  void partsAdd(PartsLayer layer, int32_t part, bool visible, int32_t x, int32_t y, int32_t alpha, int32_t zOrder,
-                const XGChipConfig::ConfigBase* config) override {
-    if (layer != PartsLayer::kB) return;
-    int32_t number = -1;
-    for (const auto& [n, entry] : environment->partsTable()) {
-      if (entry.get() == config) number = n;
-    }
-    added.push_back(std::to_string(part) + " " + (visible ? "1" : "0") + " " + std::to_string(x) + " " +
-                    std::to_string(y) + " " + std::to_string(alpha) + " " + std::to_string(zOrder) + " c" +
-                    std::to_string(number));
+// The second parts layer as "part visible x y alpha z configuration
+// event-2 event-1" per part; each test configuration is as wide as its
+// number.
+std::vector<std::string> SecondLayer(SceneImpl& screen) {
+  std::vector<std::string> out;
+  const XG_Parts* layer = screen.getPartsB();
+  for (int32_t n : layer->partNumbers(INT32_MIN, INT32_MAX)) {
+    const XG_Parts::Entry* e = layer->findPart(n);
+    const XGChip* c = e->chip;
+    out.push_back(std::to_string(n) + " " + (c->isVisible() ? "1" : "0") + " " + std::to_string(c->x()) + " " +
+                  std::to_string(c->y()) + " " + std::to_string(c->alpha()) + " " + std::to_string(e->zOrder) +
+                  " c" + std::to_string(c->width()) + " " + std::to_string(c->eventNumber(2)) + " " +
+                  std::to_string(c->eventNumber(1)));
   }
-  void partsSetEventNumber(PartsLayer layer, int32_t part, int32_t type, int32_t number) override {
-    if (layer == PartsLayer::kB) {
-      added.push_back("event " + std::to_string(part) + " " + std::to_string(type) + " " + std::to_string(number));
-    }
-  }
-
-  GameEnvironment* environment = nullptr;
-  std::vector<std::string> added;
-};
+  return out;
+}
 
 // Start 1; 1 -> 2; 2 -> 3 and 2 -> 4 (down); 3 -> 2 closes a cycle.
 const char16_t kChart[] =
@@ -62,10 +58,12 @@ class SaveFlowBuiltinTest : public UserfuncTest {
     // configuration; tiles from 40.
     environment_.constants() = {{100, 10}, {101, 20}, {102, 30}, {104, 40}};
     for (int32_t n : {10, 11, 30, 31, 44, 45, 46, 47, 48}) {
-      environment_.partsTable()[n] = SharedRef<XGChipConfig::ConfigBase>(new XGChipConfig::ImageConfig);
+      auto* config = new XGChipConfig::ImageConfig;
+      config->width = n;
+      config->height = 1;
+      environment_.partsTable()[n] = SharedRef<XGChipConfig::ConfigBase>(config);
     }
-    recorder_.environment = &environment_;
-    previous_ = SetSceneFacade(&recorder_);
+    previous_ = SetSceneFacade(&screen_);
   }
   ~SaveFlowBuiltinTest() override { SetSceneFacade(previous_); }
 
@@ -83,7 +81,7 @@ class SaveFlowBuiltinTest : public UserfuncTest {
   ScriptVM vm_{nullptr};
   StateMgr game_{&vm_, &environment_};
   UserfuncImpl builtins_{&environment_, &game_};
-  PartsRecorder recorder_;
+  SceneImpl screen_{800, 600};
 
  private:
   SceneFacade* previous_;
@@ -158,21 +156,20 @@ TEST_F(SaveFlowBuiltinTest, AReturnBranchesTheRouteAndThePageShowsOnlyWhatWasPas
   // has no configuration), tiles only along 1 -> 2 -> 4, the route taken;
   // 2 -> 4's arrow on row 2 lies outside the grid and takes no number.
   EXPECT_EQ(run(4430, 0, 100, 50, 5, 2, 200, 300, 1000), 0);
-  EXPECT_EQ(recorder_.added,
-            (std::vector<std::string>{"202 1 100 50 255 128 c30", "203 0 100 50 255 127 c31", "event 202 2 1004",
-                                      "event 202 1 1005", "204 1 244 50 255 128 c10", "205 0 244 50 255 127 c11",
-                                      "event 204 2 1008", "event 204 1 1009", "206 1 388 50 255 128 c10",
-                                      "207 0 388 50 255 127 c11", "event 206 2 1012", "event 206 1 1013",
-                                      "300 1 148 50 255 130 c44", "301 1 196 50 255 130 c46",
-                                      "302 1 244 98 255 130 c45"}));
+  EXPECT_EQ(SecondLayer(screen_),
+            (std::vector<std::string>{"202 1 100 50 255 128 c30 1004 1005", "203 0 100 50 255 127 c31 0 0",
+                                      "204 1 244 50 255 128 c10 1008 1009", "205 0 244 50 255 127 c11 0 0",
+                                      "206 1 388 50 255 128 c10 1012 1013", "207 0 388 50 255 127 c11 0 0",
+                                      "300 1 148 50 255 130 c44 0 0", "301 1 196 50 255 130 c46 0 0",
+                                      "302 1 244 98 255 130 c45 0 0"}));
 
   EXPECT_EQ(run(4410), 0);
   EXPECT_TRUE(flow().routeMap.empty() && flow().routePerSPMap.empty());
   EXPECT_EQ(run(4411), -1);
   EXPECT_EQ(run(4412), -1);
-  recorder_.added.clear();
+  EXPECT_EQ(run(2120), 0);
   EXPECT_EQ(run(4430, 0, 100, 50, 5, 2, 200, 300, 1000), 0);
-  EXPECT_TRUE(recorder_.added.empty());
+  EXPECT_TRUE(SecondLayer(screen_).empty());
 }
 
 TEST_F(SaveFlowBuiltinTest, PassesTheChartOrTheRouteRefuseLogAndChangeNothing) {
