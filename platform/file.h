@@ -38,6 +38,13 @@ class File {
   bool close();
   // The file's size in bytes, or -1 when it cannot be read.
   int64_t size() const;
+  // Moves the byte position: origin 0 from the start, 1 from the current
+  // position, 2 from the end (fseek semantics: past the end is allowed).
+  // False, with the position unchanged, for another origin or a position
+  // before the start. Clears the end-of-file indicator.
+  bool seek(int64_t offset, int origin);
+  // The current byte position, or -1 when it cannot be read.
+  int64_t tell() const;
   bool eof() const;
   // The stream's error indicator (a failed read or write).
   bool error() const;

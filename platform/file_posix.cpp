@@ -102,6 +102,20 @@ int64_t File::size() const {
   return static_cast<int64_t>(st.st_size);
 }
 
+bool File::seek(int64_t offset, int origin) {
+  static_assert(sizeof(off_t) == 8, "64-bit file offsets");
+  int whence;
+  switch (origin) {
+    case 0: whence = SEEK_SET; break;
+    case 1: whence = SEEK_CUR; break;
+    case 2: whence = SEEK_END; break;
+    default: return false;
+  }
+  return fseeko(stream_, static_cast<off_t>(offset), whence) == 0;
+}
+
+int64_t File::tell() const { return static_cast<int64_t>(ftello(stream_)); }
+
 bool File::eof() const { return feof(stream_) != 0; }
 
 bool File::error() const { return ferror(stream_) != 0; }

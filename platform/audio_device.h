@@ -1,0 +1,57 @@
+// The sound output: one device that asks a callback for interleaved 16-bit
+// frames at a fixed rate, and the list of outputs to offer. open, close and
+// the list run on the main thread; the callback runs on the device's own
+// thread (the fake runs it on whoever pumps). Knows nothing of the mixer.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Fills out with `frames` interleaved frames (channels as opened, signed
+// 16-bit, native order). Runs on the device's thread, one call at a time; it
+// must not block for long (a block is about 20 ms of sound).
+using AudioCallback = void (*)(void* context, int16_t* out, int frames);
+
+// The output format a device accepts.
+inline constexpr int kMinAudioRate = 100;
+inline constexpr int kMaxAudioRate = 200000;
+inline constexpr int kMaxAudioChannels = 2;
+
+// The device list holds the default output first, then at most 7 named ones.
+inline constexpr size_t kMaxAudioOutputs = 8;
+inline constexpr char16_t kDefaultAudioOutputName[] = u"Default output";
+
+class AudioDevice {
+ public:
+  virtual ~AudioDevice() = default;
+
+  // Opens the default output at rate Hz (kMinAudioRate..kMaxAudioRate) with
+  // 1 or 2 channels and starts calling callback(context, ...). False with
+  // the reason in *error (may be null) when the format is refused, the device
+  // is already open or the system has no output.
+  virtual bool open(int rate, int channels, AudioCallback callback, void* context, std::string* error) = 0;
+
+  // Stops the callback and closes the output; on return the callback is not
+  // running and will not run again. Does nothing when closed.
+  virtual void close() = 0;
+
+  // The outputs to offer: entry 0 is always the default output
+  // (kDefaultAudioOutputName), then the names the system lists, at most
+  // kMaxAudioOutputs entries in all. A system may list no names and still
+  // open its default.
+  virtual std::vector<std::u16string> listOutputs() = 0;
+};
+
+// The SDL2 audio backend (SDL_AUDIODRIVER picks the driver; "dummy" plays
+// into nothing, "disk" writes the mix to SDL_DISKAUDIOFILE).
+std::unique_ptr<AudioDevice> CreateSdlAudioDevice();
+
+// The hand-driven fake of platform/audio_device_fake.h: nothing plays until
+// a test pumps it.
+std::unique_ptr<AudioDevice> CreateFakeAudioDevice();
+
+}  // namespace platform

@@ -1,0 +1,51 @@
+// The Ogg Vorbis decoder over libvorbisfile, reading its media through
+// callbacks, with the stream's comments as metadata. Mono or stereo only;
+// every link of a chained stream must share rate and channel count. One
+// thread at a time (see UTDataSource).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "sound/meta_data.h"
+#include "sound/sound_records.h"
+#include "sound/ut_data_source.h"
+#include "sound/ut_media.h"
+
+struct OggVorbis_File;
+
+class DSVorbis final : public UTDataSource {
+ public:
+  struct VorbisSeekPoint final : DSSeekPoint {
+    using DSSeekPoint::DSSeekPoint;
+  };
+
+  // Opens the media as Ogg Vorbis; on success the decoder takes it over
+  // (media becomes null). Otherwise media stays with the caller, the reason
+  // is logged and *result is 10.
+  static std::unique_ptr<DSVorbis> open(std::unique_ptr<UTMedia>& media, int32_t* result);
+  ~DSVorbis() override;
+
+  int32_t getFormat(UTFormat* out) const override;
+  int32_t getMetaData(MetaDataList* out) const override;
+  int32_t read(void* buffer, int32_t frames) override;
+  void restoreSeekPoint(const DSSeekPoint& point) override;
+  int64_t seek(int64_t frame) override;
+  int32_t createSeekPoint(int64_t frame, std::unique_ptr<DSSeekPoint>* out) const override;
+  // The stream's PCM offset; -131 (OV_EINVAL) when it cannot be had.
+  int64_t tell() const override;
+
+ private:
+  struct FileDeleter {
+    void operator()(OggVorbis_File* file) const;
+  };
+
+  DSVorbis(std::unique_ptr<UTMedia> media, std::unique_ptr<OggVorbis_File, FileDeleter> file);
+  void readComments();
+
+  UTFormat format_;
+  // Declared before the stream state: the state is cleared first.
+  std::unique_ptr<UTMedia> media_;
+  std::unique_ptr<OggVorbis_File, FileDeleter> file_;
+  MetaDataList meta_;
+};
