@@ -17,6 +17,7 @@
 #include "platform/utf8.h"
 #include "scene/scene_setup.h"
 #include "script/app_controller.h"
+#include "sound/sorn.h"
 
 namespace {
 
@@ -168,6 +169,8 @@ bool RunApplication() {
 }
 
 bool DestroyApplication() {
+  // The sound library's threads and output end before SDL does.
+  sorn_shutdown();
   destroyBoth(GetAppController(), GetGameEnvironment());
   return true;
 }

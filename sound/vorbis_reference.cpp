@@ -67,6 +67,36 @@ bool ReferenceDecodeOgg(const uint8_t* data, size_t size, std::vector<uint8_t>* 
   return true;
 }
 
+struct ReferenceOggReader::State {
+  MemorySource source;
+  OggVorbis_File file;
+};
+
+ReferenceOggReader::ReferenceOggReader(const uint8_t* data, size_t size) : state_(new State{{data, size, 0}, {}}) {
+  const ov_callbacks callbacks = {ReadMemory, SeekMemory, nullptr, TellMemory};
+  open_ = ov_open_callbacks(&state_->source, &state_->file, nullptr, 0, callbacks) >= 0;
+  if (open_) channels_ = ov_info(&state_->file, -1)->channels;
+}
+
+ReferenceOggReader::~ReferenceOggReader() {
+  if (open_) ov_clear(&state_->file);
+  delete state_;
+}
+
+int64_t ReferenceOggReader::read(int16_t* pcm, int64_t frames) {
+  if (!open_ || frames <= 0) return 0;
+  const int64_t total = frames * channels_ * 2;
+  int64_t got = 0;
+  int link = 0;
+  while (got < total) {
+    const long n = ov_read(&state_->file, reinterpret_cast<char*>(pcm) + got,
+                           static_cast<int>(std::min<int64_t>(total - got, 1 << 20)), 0, 2, 1, &link);
+    if (n <= 0) break;
+    got += n;
+  }
+  return got / (channels_ * 2);
+}
+
 bool EncodeOggVorbis(const int16_t* pcm, int64_t frames, int32_t channels, int32_t rate, float quality,
                      int32_t serial, const std::vector<std::string>& comments, std::vector<uint8_t>* out) {
   vorbis_info info;

@@ -15,6 +15,28 @@
 // channel count). False when libvorbisfile cannot open the bytes.
 bool ReferenceDecodeOgg(const uint8_t* data, size_t size, std::vector<uint8_t>* pcm);
 
+// The same decoding a piece at a time, for baselines that pace it as a
+// player does. One thread at a time; the bytes must outlive the reader.
+class ReferenceOggReader {
+ public:
+  ReferenceOggReader(const uint8_t* data, size_t size);
+  ~ReferenceOggReader();
+  ReferenceOggReader(const ReferenceOggReader&) = delete;
+  ReferenceOggReader& operator=(const ReferenceOggReader&) = delete;
+
+  bool isOpen() const { return open_; }
+  int32_t channels() const { return channels_; }
+  // Up to `frames` frames into pcm (frames x channels samples); the frames
+  // decoded, 0 at the end.
+  int64_t read(int16_t* pcm, int64_t frames);
+
+ private:
+  struct State;
+  State* state_;
+  bool open_ = false;
+  int32_t channels_ = 0;
+};
+
 // Encodes interleaved 16-bit PCM (frames x channels samples) as one Ogg
 // Vorbis stream with the given serial number, VBR at `quality` (-0.1..1;
 // 0.4 is about 128 kbit/s for 44.1 kHz stereo). Each comment is stored as
