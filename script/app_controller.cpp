@@ -15,6 +15,7 @@
 #include "scene/scene_facade.h"
 #include "scene/scene_setup.h"
 #include "script/script_vm.h"
+#include "sound/sorn_glue.h"
 #include "sound/sound_glue.h"
 #include "userfunc/scene_config.h"
 #include "userfunc/userfunc_impl.h"
@@ -99,6 +100,12 @@ bool AppController::init() {
   sceneCreated_ = true;
   setMenuConfig(-1);
   setMsgwinConfig(0);
+  // The sound library's glue, unless a test has installed its own.
+  if (SoundGlue* installed = SetSoundGlue(nullptr)) {
+    SetSoundGlue(installed);
+  } else {
+    SetSoundGlue(SornSoundGlue::instance());
+  }
   SoundStartup();
   state_->setSystemFileStore(SettingsFileStore::instance());
   if (!state_->loadSystemFile() && !state_->initSystemFile()) return false;
