@@ -17,6 +17,7 @@
 #include "script/script_vm.h"
 #include "sound/sorn_glue.h"
 #include "sound/sound_glue.h"
+#include "userfunc/presentation_restore.h"
 #include "userfunc/scene_config.h"
 #include "userfunc/userfunc_impl.h"
 
@@ -108,6 +109,7 @@ bool AppController::init() {
   }
   SoundStartup();
   state_->setSystemFileStore(SettingsFileStore::instance());
+  state_->setPresentationRestore(PresentationRestoreImpl::instance());
   if (!state_->loadSystemFile() && !state_->initSystemFile()) return false;
   cmd_setCursorClip(state_->isCursorClipOn());
   return true;

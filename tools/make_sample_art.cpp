@@ -2,7 +2,8 @@
 // names in ":parts", ":message-window", ":menu" and its story (backgrounds
 // under image/, character cells under cell/, the frames of stream animation
 // 1 under anime/anim01/) and the rule, mask and sprite pictures of the
-// layer scripts, and writes it under OUTDIR at the path the engine looks it
+// layer scripts, and the sounds of the story (tools/sample_sounds.h), and
+// writes it under OUTDIR at the path the engine looks it
 // up by (numbered urls under parts/, named urls in the game folder). The
 // pixels come from integer arithmetic only and the engine's PNG writer, so
 // a run makes the committed files again byte for byte. A build tool on one
@@ -18,6 +19,7 @@
 #include "gdev/image_file.h"
 #include "gdev/rgba_image.h"
 #include "platform/utf8.h"
+#include "tools/sample_sounds.h"
 
 namespace {
 
@@ -548,5 +550,5 @@ int main(int argc, char** argv) {
   for (const Picture& picture : kPictures) {
     if (!WritePicture(outDir, picture)) return 1;
   }
-  return 0;
+  return WriteSampleSounds(outDir) ? 0 : 1;
 }

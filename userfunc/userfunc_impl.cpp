@@ -62,6 +62,19 @@ void UserfuncImpl::registerAll() {
   registerHandlers({4131}, &UserfuncImpl::uf_set_view_flag);
   registerHandlers({4132}, &UserfuncImpl::uf_clear_view_flags);
 
+  registerHandlers({3000}, &UserfuncImpl::uf_music_start_plain);
+  registerHandlers({3001}, &UserfuncImpl::uf_music_stop);
+  registerHandlers({3002}, &UserfuncImpl::uf_music_volume);
+  registerHandlers({3003}, &UserfuncImpl::uf_music_start);
+  registerHandlers({3010}, &UserfuncImpl::uf_sound_start);
+  registerHandlers({3011}, &UserfuncImpl::uf_sound_stop);
+  registerHandlers({3012}, &UserfuncImpl::uf_sound_volume);
+  registerHandlers({3020}, &UserfuncImpl::uf_voice_start);
+  registerHandlers({3021}, &UserfuncImpl::uf_voice_stop);
+  registerHandlers({3022}, &UserfuncImpl::uf_voice_volume);
+  registerHandlers({3023}, &UserfuncImpl::uf_play_counter);
+  registerHandlers({3024}, &UserfuncImpl::uf_voice_next);
+
   registerHandlers({4200}, &UserfuncImpl::uf_save_info);
   registerHandlers({4201}, &UserfuncImpl::uf_save);
   registerHandlers({4202}, &UserfuncImpl::uf_load);
@@ -104,6 +117,26 @@ void UserfuncImpl::registerAll() {
   registerHandlers({6002}, &UserfuncImpl::uf_sys_return);
   registerHandlers({6003}, &UserfuncImpl::uf_sys_raise);
   registerHandlers({6007}, &UserfuncImpl::uf_sys_resume_saved);
+
+  registerHandlers({2080}, &UserfuncImpl::uf_quit_confirm);
+  registerHandlers({2081}, &UserfuncImpl::uf_quit_confirm_text);
+  registerHandlers({6004}, &UserfuncImpl::uf_is_user_mode);
+  registerHandlers({6005}, &UserfuncImpl::uf_save_settings);
+  registerHandlers({6006}, &UserfuncImpl::uf_change_screen_mode);
+  registerHandlers({6008}, &UserfuncImpl::uf_command_line_arg);
+  registerHandlers({6009}, &UserfuncImpl::uf_cursor_clip);
+  registerHandlers({6010}, &UserfuncImpl::uf_get_screen_mode);
+  registerHandlers({7000}, &UserfuncImpl::uf_message_box);
+  registerHandlers({7001}, &UserfuncImpl::uf_input_box);
+  registerHandlers({7002}, &UserfuncImpl::uf_rich_text_dialog);
+  registerHandlers({8000}, &UserfuncImpl::uf_cursor_show);
+  registerHandlers({8001}, &UserfuncImpl::uf_cursor_file);
+  registerHandlers({8002}, &UserfuncImpl::uf_cursor_position);
+  registerHandlers({30001}, &UserfuncImpl::uf_window_to_front);
+  registerHandlers({30002}, &UserfuncImpl::uf_is_administrator);
+  registerHandlers({30003}, &UserfuncImpl::uf_browse_folder);
+  registerHandlers({30004}, &UserfuncImpl::uf_window_title);
+  registerHandlers({30005}, &UserfuncImpl::uf_shell_open);
 }
 
 std::unique_ptr<UFResult> UserfuncImpl::call(int32_t number, const Args& args) {

@@ -144,6 +144,28 @@ class UserfuncImpl : public UserfuncBase {
   std::unique_ptr<UFResult> uf_sys_raise(const Args& args);
   std::unique_ptr<UFResult> uf_sys_resume_saved(const Args& args);
 
+  // System, dialogs, the pointer and desktop services (2080, 2081,
+  // 6004-6006, 6008-6010, 7000-7002, 8000-8002, 30001-30005).
+  std::unique_ptr<UFResult> uf_quit_confirm(const Args& args);
+  std::unique_ptr<UFResult> uf_quit_confirm_text(const Args& args);
+  std::unique_ptr<UFResult> uf_is_user_mode(const Args& args);
+  std::unique_ptr<UFResult> uf_save_settings(const Args& args);
+  std::unique_ptr<UFResult> uf_change_screen_mode(const Args& args);
+  std::unique_ptr<UFResult> uf_command_line_arg(const Args& args);
+  std::unique_ptr<UFResult> uf_cursor_clip(const Args& args);
+  std::unique_ptr<UFResult> uf_get_screen_mode(const Args& args);
+  std::unique_ptr<UFResult> uf_message_box(const Args& args);
+  std::unique_ptr<UFResult> uf_input_box(const Args& args);
+  std::unique_ptr<UFResult> uf_rich_text_dialog(const Args& args);
+  std::unique_ptr<UFResult> uf_cursor_show(const Args& args);
+  std::unique_ptr<UFResult> uf_cursor_file(const Args& args);
+  std::unique_ptr<UFResult> uf_cursor_position(const Args& args);
+  std::unique_ptr<UFResult> uf_window_to_front(const Args& args);
+  std::unique_ptr<UFResult> uf_is_administrator(const Args& args);
+  std::unique_ptr<UFResult> uf_browse_folder(const Args& args);
+  std::unique_ptr<UFResult> uf_window_title(const Args& args);
+  std::unique_ptr<UFResult> uf_shell_open(const Args& args);
+
   // System variables (4100-4132).
   std::unique_ptr<UFResult> uf_set_play_string(const Args& args);
   std::unique_ptr<UFResult> uf_get_sysflag_int(const Args& args);
@@ -155,6 +177,23 @@ class UserfuncImpl : public UserfuncBase {
   std::unique_ptr<UFResult> uf_is_view_flag_set(const Args& args);
   std::unique_ptr<UFResult> uf_set_view_flag(const Args& args);
   std::unique_ptr<UFResult> uf_clear_view_flags(const Args& args);
+
+  // Music, effects and voices (3000-3024).
+  std::unique_ptr<UFResult> uf_music_start_plain(const Args& args);
+  std::unique_ptr<UFResult> uf_music_start(const Args& args);
+  std::unique_ptr<UFResult> uf_music_stop(const Args& args);
+  std::unique_ptr<UFResult> uf_music_volume(const Args& args);
+  std::unique_ptr<UFResult> uf_sound_start(const Args& args);
+  std::unique_ptr<UFResult> uf_sound_stop(const Args& args);
+  std::unique_ptr<UFResult> uf_sound_volume(const Args& args);
+  std::unique_ptr<UFResult> uf_voice_start(const Args& args);
+  std::unique_ptr<UFResult> uf_voice_stop(const Args& args);
+  std::unique_ptr<UFResult> uf_voice_volume(const Args& args);
+  std::unique_ptr<UFResult> uf_play_counter(const Args& args);
+  std::unique_ptr<UFResult> uf_voice_next(const Args& args);
+  // Voice (group, number) on effect channel 1, unless skipping; in user
+  // mode it becomes the message log's pending voice either way.
+  void startVoice(int32_t group, int32_t number);
 
   // Save and load (4200-4206).
   std::unique_ptr<UFResult> uf_save_info(const Args& args);

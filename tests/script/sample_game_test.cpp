@@ -3,8 +3,13 @@
 // the screen read back as pixels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -22,6 +27,8 @@
 #include "scene/xg_menu.h"
 #include "scene/xg_parts.h"
 #include "scene/xg_select.h"
+#include "sound/sorn.h"
+#include "sound/sorn_glue.h"
 #include "tests/platform/game_run.h"
 
 namespace {
@@ -551,6 +558,62 @@ TEST(SampleGame, ASaveMadeOnTheSaveScreenIsListedAndLoadedAfterARestart) {
     EXPECT_NE(firstPage, savedPage);
   }
   EXPECT_EQ(listedLine.substr(0, 36), u"Slot 2:  Part one: the evening river");
+}
+
+// The story's music through the real sound library, captured by SDL's disk
+// driver in real time: heard while it plays, silent once 3001 has faded it
+// out at the end of part one (after the voice and the chime are long over).
+TEST(SampleGame, TheStorysMusicIsHeardUntilItsStopFadesItOut) {
+  std::string why;
+  if (!OpenGLContextAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
+  TempDir dir;
+  const std::filesystem::path capture = dir.path() / "mix.raw";
+  ScopedEnv driver("SDL_AUDIODRIVER", "disk");
+  ScopedEnv file("SDL_DISKAUDIOFILE", capture.c_str());
+  // The library of an earlier test in this process makes way for this one.
+  sorn_shutdown();
+  SornSoundGlue::instance()->startup();
+  GameRun game(kSample);
+  ASSERT_TRUE(game.init());
+  const auto captured = [&] { return std::filesystem::exists(capture) ? std::filesystem::file_size(capture) : 0; };
+  constexpr uintmax_t kBytesPerSecond = 44100 * 4;
+  uintmax_t started = 0, stopped = 0;
+  game.onFrame = [&](int frame) {
+    if (frame > 6000) game.stop();
+    if (frame == 2) game.key(GameRun::kKeyReturn);
+    const APValue& music = game.controller().state().current().music[0].music;
+    const bool playing = music.isInt() && music.ivalue == 1;
+    if (!started && playing) {
+      started = captured();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // a second of it, in real time
+    } else if (started && !stopped && !playing) {
+      stopped = captured();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1600));
+      game.stop();
+    } else if (GetGlobalScene()->getSelect(0)->isVisible()) {
+      if (frame % 8 == 0) game.key(frame % 16 ? GameRun::kKeyDown : GameRun::kKeyReturn);
+    } else if (!Revealing() && frame % 4 == 0) {
+      game.click(400, 300);
+    }
+  };
+  EXPECT_TRUE(game.run());
+  sorn_shutdown();
+  ASSERT_GT(started, 0u);
+  ASSERT_GT(stopped, started + kBytesPerSecond);
+  std::ifstream in(capture, std::ios::binary);
+  const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const auto peak = [&](uintmax_t from, uintmax_t to) {
+    int32_t most = 0;
+    for (uintmax_t i = from & ~uintmax_t{3}; i + 1 < std::min<uintmax_t>(to, raw.size()); i += 2) {
+      const int16_t sample = int16_t(uint8_t(raw[i]) | (uint8_t(raw[i + 1]) << 8));
+      most = std::max(most, std::abs(int32_t{sample}));
+    }
+    return most;
+  };
+  EXPECT_GT(peak(started + kBytesPerSecond / 2, stopped), 2000);
+  // The fade takes half a second, the output's buffers a little more.
+  ASSERT_GT(raw.size(), stopped + kBytesPerSecond * 5 / 4);
+  EXPECT_EQ(peak(stopped + kBytesPerSecond, raw.size()), 0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// The sample game's committed pictures against the generator: a fresh run of
-// make_sample_art must write every picture exactly as examples/sample holds
-// it, so neither the drawing code nor the files drift on their own.
+// The sample game's committed pictures and sounds against the generator: a
+// fresh run of make_sample_art must write every file exactly as
+// examples/sample holds it, so neither the generator nor the files drift on
+// their own.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -39,9 +40,10 @@ TEST(SampleArt, GeneratorRemakesTheCommittedPictures) {
         << relative << " differs: run build/tools/make_sample_art examples/sample";
   }
   EXPECT_GT(written, 0);
-  // And every committed picture comes from the generator.
+  // And every committed picture and sound comes from the generator.
   for (const auto& entry : std::filesystem::recursive_directory_iterator(sample)) {
-    if (!entry.is_regular_file() || entry.path().extension() != ".png") continue;
+    const std::filesystem::path extension = entry.path().extension();
+    if (!entry.is_regular_file() || (extension != ".png" && extension != ".ogg" && extension != ".wav")) continue;
     const std::filesystem::path relative = entry.path().lexically_relative(sample);
     EXPECT_TRUE(std::filesystem::is_regular_file(out.path() / relative)) << relative << " is not generated";
   }

@@ -12,6 +12,7 @@
 #include "app/config_windows.h"
 #include "app/timer.h"
 #include "gamestate/state_mgr.h"
+#include "platform/utf8.h"
 #include "scene/line_layout.h"
 #include "scene/scene_facade.h"
 #include "sound/sound_glue.h"
@@ -83,8 +84,36 @@ class FakeScene : public SceneFacade {
   std::vector<SelectShown> selectShown;  // each selectShow
 };
 
+// Records every glue call as a line ("streamOpen 0 music/bgm03.ogg 1 10 20").
 class FakeSound : public SoundGlue {
  public:
+  bool streamOpen(int32_t channel, std::u16string_view file, int32_t loopMode, int32_t loopStart,
+                  int32_t loopEnd) override {
+    calls.push_back("streamOpen " + std::to_string(channel) + " " + platform::ToUtf8(std::u16string(file)) + " " +
+                    std::to_string(loopMode) + " " + std::to_string(loopStart) + " " + std::to_string(loopEnd));
+    return true;
+  }
+  bool streamPlayFromMs(int32_t channel, int32_t ms) override {
+    calls.push_back("streamPlayFromMs " + std::to_string(channel) + " " + std::to_string(ms));
+    return true;
+  }
+  bool streamSetVolume(int32_t channel, int32_t volume, int32_t fadeMs) override {
+    calls.push_back("streamSetVolume " + std::to_string(channel) + " " + std::to_string(volume) + " " +
+                    std::to_string(fadeMs));
+    return true;
+  }
+  bool sfxLoad(int32_t slot, std::u16string_view file) override {
+    calls.push_back("sfxLoad " + std::to_string(slot) + " " + platform::ToUtf8(std::u16string(file)));
+    return true;
+  }
+  bool sfxPlay(int32_t channel, int32_t slot, int32_t volume) override {
+    calls.push_back("sfxPlay " + std::to_string(channel) + " " + std::to_string(slot) + " " + std::to_string(volume));
+    return true;
+  }
+  bool sfxSetVolume(int32_t channel, int32_t volume) override {
+    calls.push_back("sfxSetVolume " + std::to_string(channel) + " " + std::to_string(volume));
+    return true;
+  }
   bool sfxStop(int32_t channel) override {
     calls.push_back("sfxStop " + std::to_string(channel));
     return true;

@@ -2,8 +2,7 @@
 ; settings screen), then the title screen over the evening backdrop: the
 ; logo, a caption, "Press any key" and a touch map whose lower-left area
 ; starts the story and whose circle at the lower right quits. Any key starts
-; too. The screen fades to black, the menu on the right edge comes on (it
-; slides in when the pointer reaches the edge), and the story begins.
+; too. The screen fades to black and the story begins.
 (a3:define-set (0 0)
   (a3:call-user-func 4111 256 2)
   (a3:call-user-func 2000 1 -1 0 0 0 0 0 0)
@@ -19,9 +18,6 @@
   (a3:label 10)
   (a3:call-user-func 2071 0 0 0 255 500 1)
   (a3:call-user-func 2050)
-  (a3:call-user-func 2040 0)
-  (a3:call-user-func 2042 1)
-  (a3:call-user-func 2043 1 0)
   (a3:call-user-func 6002 1 0)
   (a3:label 20)
   (a3:call-user-func 6000))

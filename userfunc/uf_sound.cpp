@@ -1,0 +1,162 @@
+// Built-ins 3000-3024: music on stream channels 0..3, sound effects on
+// effect channel 0 (tone slot 0) and voices on effect channel 1 (tone slot
+// 1), through the sound glue. Music is recorded in the presentation state in
+// both run modes, so that a save brings it back; volumes come from the game
+// state's volume rules. Effects and voices are not played under skip.
+#include "app/game_environment.h"
+#include "app/log.h"
+#include "app/timer.h"
+#include "gamestate/state_mgr.h"
+#include "sound/sound_glue.h"
+#include "userfunc/finalizers.h"
+#include "userfunc/userfunc_impl.h"
+
+namespace {
+
+constexpr int32_t kEffectChannel = 0;
+constexpr int32_t kVoiceChannel = 1;
+// The confirm input (AppEvent 16) and AppEvent 24.
+constexpr int32_t kMusicStopMask = 0x201;
+
+bool MusicChannelInRange(int32_t channel) { return static_cast<uint32_t>(channel) <= 3; }
+
+}  // namespace
+
+// (channel, music, start position ms, not read): 3003 without a loop region.
+std::unique_ptr<UFResult> UserfuncImpl::uf_music_start_plain(const Args& args) {
+  Args extended = args;
+  for (int i = 0; i < 4; ++i) extended.push_back(APValue(0));
+  return uf_music_start(extended);
+}
+
+// (channel, music, start position ms, not read, loop setting 0..1, loop
+// start, loop end, loop count): -1 for a channel or loop setting out of
+// range, else 0 whatever the glue answers.
+std::unique_ptr<UFResult> UserfuncImpl::uf_music_start(const Args& args) {
+  const int32_t channel = intArg(args, 0);
+  const int32_t start = intArg(args, 2);
+  const int32_t loopSetting = intArg(args, 4);
+  const int32_t loopStart = intArg(args, 5);
+  const int32_t loopEnd = intArg(args, 6);
+  if (!MusicChannelInRange(channel)) {
+    LogWrite(LOG_WARN, u"music_start: chnoが範囲外(%d)\n", channel);
+    return make_value_ufresult(-1);
+  }
+  if (loopSetting < 0 || loopSetting > 1) {
+    LogWrite(LOG_WARN, u"music_start: loopsettingが範囲外(%d)\n", loopSetting);
+    return make_value_ufresult(-1);
+  }
+  stateMgr().setSavedMusic(channel, args[1], start, loopSetting, loopStart, loopEnd, intArg(args, 7));
+  const std::u16string path = environment() ? environment()->getMusicPath(args[1]) : std::u16string();
+  SoundStreamOpen(channel, path, loopSetting, loopStart, loopEnd);
+  SoundStreamSetVolume(channel, stateMgr().getMusicVolume(channel), 0);
+  SoundStreamPlayFromMs(channel, start);
+  return make_zero_ufresult();
+}
+
+// (channel, fade ms, wait mode): a fade with a wait ends at its deadline or
+// on the confirm input, the channel then stopped at once.
+std::unique_ptr<UFResult> UserfuncImpl::uf_music_stop(const Args& args) {
+  const int32_t channel = intArg(args, 0);
+  int32_t fade = intArg(args, 1);
+  int32_t mode = intArg(args, 2);
+  if (!MusicChannelInRange(channel)) {
+    LogWrite(LOG_WARN, u"music_stop: chnoが範囲外(%d)\n", channel);
+    return make_value_ufresult(-1);
+  }
+  bool yield = false;
+  if (stateMgr().isForceSkip() && (mode == 2 || mode == 3)) mode = 1;
+  if (isSkipActive() && (mode == 0 || mode == 1)) {
+    yield = fade > 0;
+    mode = 0;
+    fade = 0;
+  } else if (isSkipActive() && (mode == 2 || mode == 3)) {
+    stopSkipForEffect();
+    if (mode == 3) mode = 1;
+  } else if (mode == 3) {
+    mode = 1;
+  }
+  stateMgr().setSavedMusic(channel, APValue(0), 0, 0, 0, 0, 0);
+  SoundStreamStop(channel, fade);
+  if (fade >= 1 && mode != 0) {
+    const uint64_t deadline = static_cast<uint64_t>(GetTimerManager()->now() + fade);
+    return make_waitforevent_ufresult(kMusicStopMask, static_cast<int32_t>(deadline & 0xFFFFFFFFu),
+                                      static_cast<int32_t>(deadline >> 32),
+                                      std::make_unique<SOStreamStopFinalizer>(channel));
+  }
+  return yield ? make_nextframe_ufresult() : make_zero_ufresult();
+}
+
+// (channel, volume, fade ms)
+std::unique_ptr<UFResult> UserfuncImpl::uf_music_volume(const Args& args) {
+  const int32_t channel = intArg(args, 0);
+  if (!MusicChannelInRange(channel)) {
+    LogWrite(LOG_WARN, u"music_volume: chnoが範囲外(%d)\n", channel);
+    return make_value_ufresult(-1);
+  }
+  const int32_t fade = isSkipActive() ? 0 : intArg(args, 2);
+  SoundStreamSetVolume(channel, stateMgr().setMusicVolume(channel, intArg(args, 1)), fade);
+  return make_zero_ufresult();
+}
+
+// (not read, sound)
+std::unique_ptr<UFResult> UserfuncImpl::uf_sound_start(const Args& args) {
+  if (isSkipActive()) return make_zero_ufresult();
+  const std::u16string path = environment() ? environment()->getSoundPath(args[1]) : std::u16string();
+  SoundSfxLoad(0, path);
+  SoundSfxPlay(kEffectChannel, 0, stateMgr().getSoundVolume());
+  return make_zero_ufresult();
+}
+
+std::unique_ptr<UFResult> UserfuncImpl::uf_sound_stop(const Args&) {
+  SoundSfxStop(kEffectChannel);
+  return make_zero_ufresult();
+}
+
+// (not read, volume)
+std::unique_ptr<UFResult> UserfuncImpl::uf_sound_volume(const Args& args) {
+  SoundSfxSetVolume(kEffectChannel, stateMgr().setSoundVolume(intArg(args, 1)));
+  return make_zero_ufresult();
+}
+
+// (group, number)
+std::unique_ptr<UFResult> UserfuncImpl::uf_voice_start(const Args& args) {
+  startVoice(intArg(args, 0), intArg(args, 1));
+  return make_zero_ufresult();
+}
+
+std::unique_ptr<UFResult> UserfuncImpl::uf_voice_stop(const Args&) {
+  SoundSfxStop(kVoiceChannel);
+  return make_zero_ufresult();
+}
+
+// (group, volume setting): a voice already playing keeps its volume.
+std::unique_ptr<UFResult> UserfuncImpl::uf_voice_volume(const Args& args) {
+  stateMgr().setVoiceVolumeSetting(intArg(args, 0), intArg(args, 1));
+  return make_zero_ufresult();
+}
+
+// (counter, value)
+std::unique_ptr<UFResult> UserfuncImpl::uf_play_counter(const Args& args) {
+  stateMgr().setPlayCounter(intArg(args, 0), intArg(args, 1));
+  return make_zero_ufresult();
+}
+
+// (group): the group's next voice by its play counter.
+std::unique_ptr<UFResult> UserfuncImpl::uf_voice_next(const Args& args) {
+  const int32_t group = intArg(args, 0);
+  startVoice(group, stateMgr().nextPlayCounter(group));
+  return make_zero_ufresult();
+}
+
+void UserfuncImpl::startVoice(int32_t group, int32_t number) {
+  StateMgr& state = stateMgr();
+  // The message log keeps the voice of the page even when skipping passes
+  // over it.
+  if (state.isUserMode()) setPendingVoice(group, number, state.getVoiceVolumeSetting(group));
+  if (isSkipActive()) return;
+  const int32_t volume = state.getVoiceVolume(group);
+  const std::u16string path = environment() ? environment()->getVoicePath(group, number) : std::u16string();
+  SoundSfxLoad(1, path);
+  SoundSfxPlay(kVoiceChannel, 1, volume);
+}
