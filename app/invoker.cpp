@@ -44,9 +44,8 @@ std::u16string currentFolder() {
 // The folder of the running executable, with a trailing "/"; empty when the
 // system does not say.
 std::u16string executableFolder() {
-  std::error_code ec;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec || !exe.has_parent_path()) return {};
+  const std::filesystem::path exe = platform::ExecutablePath();
+  if (exe.empty() || !exe.has_parent_path()) return {};
   std::u16string folder = platform::FromUtf8(exe.parent_path().string());
   if (folder.empty() || folder.back() != u'/') folder += u'/';
   return folder;

@@ -31,4 +31,8 @@ bool IsEffectiveRoot();
 // TracerPid of /proc/self/status is not 0.
 bool DebuggerAttached();
 
+// The running executable's full path (UTF-8); empty when the system does
+// not say.
+std::string ExecutablePath();
+
 }  // namespace platform

@@ -12,44 +12,16 @@
 
 #include "sound/sound_log.h"
 #include "sound/ut_sound_device.h"
+#include "sound/wave_header.h"
 
 namespace {
 
 // Frames a tone decode asks for at a time.
 constexpr int32_t kDecodeChunkFrames = 16384;
-constexpr size_t kWaveHeaderBytes = 44;
 
 int64_t FramesToMs(int64_t frames, int64_t rate) {
   if (rate < 1 || frames < 0) return 0;
   return (frames / rate) * 1000 + (frames % rate) * 1000 / rate;
-}
-
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-
-void Put32(uint8_t* p, uint32_t v) {
-  Put16(p, v & 0xFFFF);
-  Put16(p + 2, v >> 16);
-}
-
-// The canonical 44-byte PCM header in front of `dataBytes` bytes of data.
-void WriteWaveHeader(uint8_t* p, const UTFormat& format, uint32_t dataBytes) {
-  const uint32_t blockAlign = uint32_t(format.channels) * (format.bitsPerSample == 8 ? 1 : 2);
-  std::memcpy(p, "RIFF", 4);
-  Put32(p + 4, dataBytes + 36);
-  std::memcpy(p + 8, "WAVE", 4);
-  std::memcpy(p + 12, "fmt ", 4);
-  Put32(p + 16, 16);
-  Put16(p + 20, 1);
-  Put16(p + 22, uint32_t(format.channels));
-  Put32(p + 24, uint32_t(format.sampleRate));
-  Put32(p + 28, uint32_t(format.sampleRate) * blockAlign);
-  Put16(p + 32, blockAlign);
-  Put16(p + 34, uint32_t(format.bitsPerSample));
-  std::memcpy(p + 36, "data", 4);
-  Put32(p + 40, dataBytes);
 }
 
 // Every frame the decoder delivers, behind a WAVE header, into *wave.
@@ -84,7 +56,8 @@ int32_t DecodeToWave(UTDataSource& decoder, uint64_t maxDataBytes, std::vector<u
     wave->clear();
     return kSornUnrecognised;
   }
-  WriteWaveHeader(wave->data(), format, uint32_t(wave->size() - kWaveHeaderBytes));
+  WriteWaveHeader(wave->data(), format.channels, format.sampleRate, format.bitsPerSample,
+                  uint32_t(wave->size() - kWaveHeaderBytes));
   return kSornOk;
 }
 
@@ -207,25 +180,18 @@ int32_t DSSfxChannel::play() {
   return kSornOk;
 }
 
-int32_t DSSfxChannel::stop() {
-  if (!buffer_) return kSornOk;
-  const int32_t result = buffer_->stop();
-  if (result != kBufferOk) {
-    LogBufferError(result);
-    return kSornDeviceFailed;
-  }
-  state_ = kStopped;
-  return kSornOk;
-}
+int32_t DSSfxChannel::stop() { return halt(kStopped); }
 
-int32_t DSSfxChannel::pause() {
+int32_t DSSfxChannel::pause() { return halt(kPaused); }
+
+int32_t DSSfxChannel::halt(int32_t state) {
   if (!buffer_) return kSornOk;
   const int32_t result = buffer_->stop();
   if (result != kBufferOk) {
     LogBufferError(result);
     return kSornDeviceFailed;
   }
-  state_ = kPaused;
+  state_ = state;
   return kSornOk;
 }
 

@@ -122,6 +122,10 @@ class DSSfxChannel final : public UTSfxChannel {
   void getStatus(SoundSfxStatus* out);
 
  private:
+  // Stops the buffer and takes the state (stopped or paused); 103 when the
+  // buffer refuses, the state unchanged.
+  int32_t halt(int32_t state);
+
   Mixer& mixer_;
   DSSfxTone* tone_ = nullptr;
   int32_t volume_ = 100;  // API volume 0..100

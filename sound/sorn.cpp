@@ -3,9 +3,9 @@
 // work under the system lock and, for stream channels, the channel's mutex.
 #include "sound/sorn.h"
 
-#include <filesystem>
 #include <mutex>
 
+#include "platform/process.h"
 #include "platform/utf8.h"
 #include "sound/sound_log.h"
 #include "sound/ut_data_source.h"
@@ -75,9 +75,7 @@ int32_t sorn_init(const SoundVersionInfo* version, SoundInitInfo* info) {
   static bool first = true;
   if (first) {
     first = false;
-    std::error_code ignored;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ignored);
-    UTLog(4, u"ModuleFileName : %s\n", platform::FromUtf8(exe.string()));
+    UTLog(4, u"ModuleFileName : %s\n", platform::FromUtf8(platform::ExecutablePath()));
   }
   if (!version) return kSornBadArgument;
   if (version->major != 3 || version->minor != 3) return kSornVersion;

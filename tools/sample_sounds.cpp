@@ -12,6 +12,7 @@
 
 #include "platform/file.h"
 #include "sound/vorbis_reference.h"
+#include "sound/wave_header.h"
 
 namespace {
 
@@ -102,28 +103,13 @@ std::vector<int16_t> Voice() {
 
 // A 16-bit PCM RIFF WAVE file of the samples.
 std::string Wave(const std::vector<int16_t>& pcm, int32_t rate, int32_t channels) {
-  std::string out;
-  auto u32 = [&](uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(char((v >> (8 * i)) & 0xFF));
-  };
-  auto u16 = [&](uint32_t v) {
-    out.push_back(char(v & 0xFF));
-    out.push_back(char((v >> 8) & 0xFF));
-  };
   const uint32_t data = uint32_t(pcm.size() * 2);
-  out += "RIFF";
-  u32(36 + data);
-  out += "WAVEfmt ";
-  u32(16);
-  u16(1);
-  u16(uint32_t(channels));
-  u32(uint32_t(rate));
-  u32(uint32_t(rate * channels * 2));
-  u16(uint32_t(channels * 2));
-  u16(16);
-  out += "data";
-  u32(data);
-  for (int16_t s : pcm) u16(uint16_t(s));
+  std::string out(kWaveHeaderBytes + data, '\0');
+  WriteWaveHeader(reinterpret_cast<uint8_t*>(out.data()), channels, rate, 16, data);
+  for (size_t i = 0; i < pcm.size(); ++i) {
+    out[kWaveHeaderBytes + 2 * i] = char(uint16_t(pcm[i]) & 0xFF);
+    out[kWaveHeaderBytes + 2 * i + 1] = char(uint16_t(pcm[i]) >> 8);
+  }
   return out;
 }
 

@@ -1,6 +1,5 @@
 // Built-ins 4000-4002: wait for input or engine events, give up the rest of
 // the frame, switch single application events on or off.
-#include "app/timer.h"
 #include "gamestate/state_mgr.h"
 #include "scene/scene_facade.h"
 #include "userfunc/userfunc_impl.h"
@@ -14,9 +13,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_wait_event(const Args& args) {
   if (skipMode == 1 && isSkipActive()) return make_nextframe_ufresult();
   if (skipMode == 3 && isSkipActive() && stateMgr().isSkipping()) stopSkipForEffect();
   if (timeout < 0) return make_waitforevent_ufresult(mask, -1, -1, nullptr);
-  const uint64_t deadline = static_cast<uint64_t>(GetTimerManager()->now() + timeout);
-  return make_waitforevent_ufresult(mask, static_cast<int32_t>(deadline & 0xFFFFFFFFu),
-                                    static_cast<int32_t>(deadline >> 32), nullptr);
+  return make_waitforevent_in_ufresult(mask, timeout, nullptr);
 }
 
 std::unique_ptr<UFResult> UserfuncImpl::uf_yield(const Args&) { return make_yield_ufresult(); }

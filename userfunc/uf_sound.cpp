@@ -5,7 +5,6 @@
 // state's volume rules. Effects and voices are not played under skip.
 #include "app/game_environment.h"
 #include "app/log.h"
-#include "app/timer.h"
 #include "gamestate/state_mgr.h"
 #include "sound/sound_glue.h"
 #include "userfunc/finalizers.h"
@@ -79,10 +78,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_music_stop(const Args& args) {
   stateMgr().setSavedMusic(channel, APValue(0), 0, 0, 0, 0, 0);
   SoundStreamStop(channel, fade);
   if (fade >= 1 && mode != 0) {
-    const uint64_t deadline = static_cast<uint64_t>(GetTimerManager()->now() + fade);
-    return make_waitforevent_ufresult(kMusicStopMask, static_cast<int32_t>(deadline & 0xFFFFFFFFu),
-                                      static_cast<int32_t>(deadline >> 32),
-                                      std::make_unique<SOStreamStopFinalizer>(channel));
+    return make_waitforevent_in_ufresult(kMusicStopMask, fade, std::make_unique<SOStreamStopFinalizer>(channel));
   }
   return yield ? make_nextframe_ufresult() : make_zero_ufresult();
 }

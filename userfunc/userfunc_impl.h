@@ -86,6 +86,9 @@ class UserfuncImpl : public UserfuncBase {
   // two halves (negative: none).
   std::unique_ptr<UFResult> make_waitforevent_ufresult(int32_t mask, int32_t deadlineLow, int32_t deadlineHigh,
                                                        std::unique_ptr<WaitFinalizer> finalizer);
+  // The same with the deadline ms milliseconds from now.
+  std::unique_ptr<UFResult> make_waitforevent_in_ufresult(int32_t mask, int32_t ms,
+                                                          std::unique_ptr<WaitFinalizer> finalizer);
 
   // The state every handler reads; never null while handlers run.
   StateMgr& stateMgr() const { return *state_; }

@@ -427,3 +427,10 @@ std::unique_ptr<UFResult> UserfuncImpl::make_waitforevent_ufresult(int32_t mask,
                                                 static_cast<uint32_t>(deadlineLow));
   return make_wait_ufresult(std::make_unique<WaitForEventChecker>(*this, mask, deadline, std::move(finalizer)));
 }
+
+std::unique_ptr<UFResult> UserfuncImpl::make_waitforevent_in_ufresult(int32_t mask, int32_t ms,
+                                                                      std::unique_ptr<WaitFinalizer> finalizer) {
+  const uint64_t deadline = static_cast<uint64_t>(deadlineAfter(ms));
+  return make_waitforevent_ufresult(mask, static_cast<int32_t>(deadline & 0xFFFFFFFFu),
+                                    static_cast<int32_t>(deadline >> 32), std::move(finalizer));
+}
