@@ -115,6 +115,11 @@ std::unique_ptr<DSVorbis> DSVorbis::open(std::unique_ptr<UTMedia>& media, int32_
     return nullptr;
   }
   std::unique_ptr<OggVorbis_File, FileDeleter> file(raw);
+  // Opening a seekable chain leaves it at its last link: back to the start.
+  if (ov_seekable(file.get()) && ov_pcm_seek(file.get(), 0) != 0) {
+    UTLog(4, u"DSVorbis : cannot seek to the start\n");
+    return nullptr;
+  }
   if (const char16_t* why = Refusal(file.get())) {
     UTLog(4, u"DSVorbis : unsupported stream (%s)\n", why);
     return nullptr;
