@@ -457,106 +457,51 @@ TEST(SampleGame, ASaveMadeOnTheSaveScreenIsListedAndLoadedAfterARestart) {
   std::string why;
   if (!OpenGLContextAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
   TempDir data;
-  char16_t savedPage = 0, pageAfterSave = 0;
+  char16_t savedPage = 0;
   std::u16string emptyLine, listedLine;
-  {
+  // Pages through the story until `texts` texts have shown, opens the
+  // screen with `key`, picks slot 2 and runs until the screen is gone and
+  // the page `until` shows (any page when 0).
+  const auto session = [&](int32_t texts, int32_t key, std::u16string* line, char16_t until) {
     GameRun game(kSample, data.path());
     ASSERT_TRUE(game.init());
-    // The story's third text (its second page) is showing when F5 opens
-    // the save screen; a click on slot 2 saves there.
-    enum Step { kStory, kScreen, kSaved, kNextPage, kDone };
-    Step step = kStory;
-    int texts = 0, screenFrame = 0;
-    char16_t lastText = 0;
+    int shown = 0, picked = 0;
+    bool arrived = false;
+    char16_t last = 0;
     game.onFrame = [&](int frame) {
       if (frame > 3000) game.stop();
       if (frame == 2) game.key(GameRun::kKeyReturn);
-      switch (step) {
-        case kStory:
-          if (NewestTextStart() != lastText && NewestTextStart() != 0) {
-            lastText = NewestTextStart();
-            ++texts;
-          }
-          if (Revealing() || frame % 4 != 0) break;
-          if (texts < 3) {
-            game.click(400, 300);
-          } else {
-            savedPage = lastText;
-            game.key(GameRun::kKeyF5);
-            step = kScreen;
-          }
-          break;
-        case kScreen:
-          if (!PickSlotTwo(game, &emptyLine)) break;
-          screenFrame = frame;
-          step = kSaved;
-          break;
-        case kSaved:
-          // The screen is gone and the story waits on its page: a click
-          // turns it.
-          if (frame > screenFrame + 4 && PartTextB(12).empty()) {
-            game.click(400, 300);
-            step = kNextPage;
-          }
-          break;
-        case kNextPage:
-          if (NewestTextStart() != savedPage && !Revealing()) {
-            pageAfterSave = NewestTextStart();
-            step = kDone;
-            game.stop();
-          }
-          break;
-        case kDone:
-          break;
+      if (picked == 0 && NewestTextStart() != last && NewestTextStart() != 0) {
+        last = NewestTextStart();
+        ++shown;
+      }
+      if (picked < 0) {
+        if (PickSlotTwo(game, line)) picked = frame;
+      } else if (picked > 0) {
+        arrived = frame > picked + 4 && PartTextB(12).empty() && (until == 0 || NewestTextStart() == until);
+        if (arrived) game.stop();
+      } else if (!Revealing() && frame % 4 == 0) {
+        if (shown < texts) {
+          game.click(400, 300);
+        } else {
+          savedPage = last;
+          game.key(key);
+          picked = -1;
+        }
       }
     };
     EXPECT_TRUE(game.run());
-    ASSERT_EQ(step, kDone);
-  }
+    EXPECT_TRUE(arrived);
+  };
+  // The story's second page (its third text) saved in slot 2 ...
+  session(3, GameRun::kKeyF5, &emptyLine, 0);
+  const char16_t page = savedPage;
   EXPECT_EQ(emptyLine, u"Slot 2:  (empty)");
   EXPECT_TRUE(std::filesystem::exists(data.path() / "zep sample" / "Sample Game" / "save" / "system.dat"));
-
-  {
-    // A new start: F9 on the first page, slot 2 is listed with its part's
-    // title, and loading it resumes the story where it was saved.
-    GameRun game(kSample, data.path());
-    ASSERT_TRUE(game.init());
-    enum Step { kFirstPage, kScreen, kLoaded, kDone };
-    Step step = kFirstPage;
-    int screenFrame = 0;
-    char16_t firstPage = 0;
-    game.onFrame = [&](int frame) {
-      if (frame > 3000) game.stop();
-      if (frame == 2) game.key(GameRun::kKeyReturn);
-      switch (step) {
-        case kFirstPage:
-          if (NewestTextStart() != 0 && !Revealing()) {
-            firstPage = NewestTextStart();
-            game.key(GameRun::kKeyF9);
-            step = kScreen;
-          }
-          break;
-        case kScreen:
-          if (!PickSlotTwo(game, &listedLine)) break;
-          screenFrame = frame;
-          step = kLoaded;
-          break;
-        case kLoaded:
-          if (frame == screenFrame + 8) game.click(400, 300);
-          if (frame > screenFrame + 8 && NewestTextStart() != firstPage && !Revealing()) {
-            EXPECT_EQ(NewestTextStart(), pageAfterSave);
-            step = kDone;
-            game.stop();
-          }
-          break;
-        case kDone:
-          break;
-      }
-    };
-    EXPECT_TRUE(game.run());
-    ASSERT_EQ(step, kDone);
-    EXPECT_NE(firstPage, savedPage);
-  }
+  // ... is listed with its part's title after a restart, and loading it on
+  // the first page brings that page back.
+  session(1, GameRun::kKeyF9, &listedLine, page);
+  EXPECT_NE(savedPage, page);
   EXPECT_EQ(listedLine.substr(0, 36), u"Slot 2:  Part one: the evening river");
 }
 

@@ -1,7 +1,6 @@
-// The quit question, a message box and the command line through the real
-// app_w: a game without a product name asks in boxes that print headless
-// and answer their default buttons, and reads the arguments after its
-// configuration file by index.
+// Through the real app_w: a game without a product name asks its quit
+// question and a message box headless, answered by their default buttons,
+// and reads the arguments after its configuration file by index.
 #include <gtest/gtest.h>
 
 #include "tests/support/app_w_run.h"

@@ -1,7 +1,6 @@
-// The sound built-ins over a recording glue: music started and recorded for
-// saves, range refusals with their messages, the music-stop wait that the
-// confirm input cuts short, voices by play counter, and voices under skip
-// that are not heard but still go to the message log.
+// The sound built-ins over a recording glue: music recorded for saves, range
+// refusals, the music-stop wait that the confirm input cuts short, voices by
+// play counter and voices under skip that only go to the message log.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,6 +10,8 @@
 #include "tests/userfunc/userfunc_fixture.h"
 
 namespace {
+
+using Calls = std::vector<std::string>;
 
 class SoundBuiltinTest : public UserfuncTest {
  protected:
@@ -37,12 +38,11 @@ class SoundBuiltinTest : public UserfuncTest {
 TEST_F(SoundBuiltinTest, MusicStartsRecordedAndOutOfRangeCallsAreRefusedWithTheirMessage) {
   EXPECT_EQ(play(3003, 1, 3, 1500, 0, 1, 100, 200, 2)->value, 0);
   EXPECT_EQ(play(3000, 2, u"theme.ogg", 0)->value, 0);
-  EXPECT_EQ(sound.calls, (std::vector<std::string>{"streamOpen 1 music/bgm03.ogg 1 100 200", "streamSetVolume 1 100 0",
-                                                   "streamPlayFromMs 1 1500", "streamOpen 2 theme.ogg 0 0 0",
-                                                   "streamSetVolume 2 100 0", "streamPlayFromMs 2 0"}));
-  const MusicChannelRecord& saved = state.current().music[1];
-  EXPECT_TRUE(saved.music.isInt() && saved.music.ivalue == 3);
-  EXPECT_EQ(saved.loopnum, 2);
+  EXPECT_EQ(sound.calls, (Calls{"streamOpen 1 music/bgm03.ogg 1 100 200", "streamSetVolume 1 100 0",
+                                "streamPlayFromMs 1 1500", "streamOpen 2 theme.ogg 0 0 0", "streamSetVolume 2 100 0",
+                                "streamPlayFromMs 2 0"}));
+  EXPECT_EQ(state.current().music[1].music, APValue(3));
+  EXPECT_EQ(state.current().music[1].loopnum, 2);
   EXPECT_EQ(state.liveMusic()[1].loopend, 200);
 
   sound.calls.clear();
@@ -52,42 +52,40 @@ TEST_F(SoundBuiltinTest, MusicStartsRecordedAndOutOfRangeCallsAreRefusedWithThei
   EXPECT_EQ(play(3001, 4, 0, 0)->value, -1);
   EXPECT_EQ(play(3002, 9, 50, 0)->value, -1);
   EXPECT_TRUE(sound.calls.empty());
-  EXPECT_TRUE(log.contains("music_start: chnoが範囲外(-1)")) << log.all();
-  EXPECT_TRUE(log.contains("music_start: loopsettingが範囲外(2)"));
-  EXPECT_TRUE(log.contains("music_stop: chnoが範囲外(4)"));
-  EXPECT_TRUE(log.contains("music_volume: chnoが範囲外(9)"));
+  for (const char* message : {"music_start: chnoが範囲外(-1)", "music_start: loopsettingが範囲外(2)",
+                              "music_stop: chnoが範囲外(4)", "music_volume: chnoが範囲外(9)"}) {
+    EXPECT_TRUE(log.contains(message)) << message << "\n" << log.all();
+  }
 
   // The saved volume answers the effective one; skipping drops the fade.
   EXPECT_EQ(play(3002, 1, 50, 300)->value, 0);
   state.setSkipping(1);
   EXPECT_EQ(play(3002, 1, 60, 300)->value, 0);
-  EXPECT_EQ(sound.calls, (std::vector<std::string>{"streamSetVolume 1 50 300", "streamSetVolume 1 60 0"}));
+  EXPECT_EQ(sound.calls, (Calls{"streamSetVolume 1 50 300", "streamSetVolume 1 60 0"}));
 }
 
 TEST_F(SoundBuiltinTest, AFadedStopWaitsUntilTheConfirmInputThenStopsAtOnce) {
   std::unique_ptr<UFResult> wait = play(3001, 0, 500, 2);
   ASSERT_EQ(wait->kind, UFResult::kWait);
-  EXPECT_TRUE(state.current().music[0].music.isInt() && state.current().music[0].music.ivalue == 0);
-  EXPECT_EQ(sound.calls, (std::vector<std::string>{"streamStop 0 500"}));
+  EXPECT_EQ(state.current().music[0].music, APValue(0));
+  EXPECT_EQ(sound.calls, (Calls{"streamStop 0 500"}));
   EXPECT_EQ(tick(*wait), nullptr);  // still fading
   EXPECT_NE(feed(*wait, AppEvent(16, 0)), nullptr);
-  EXPECT_EQ(sound.calls, (std::vector<std::string>{"streamStop 0 500", "streamStop 0 0"}));
+  EXPECT_EQ(sound.calls, (Calls{"streamStop 0 500", "streamStop 0 0"}));
 
   // Under message skip the stop is at once and the frame passes.
   sound.calls.clear();
   state.setSkipping(1);
-  std::unique_ptr<UFResult> skipped = play(3001, 2, 500, 1);
-  EXPECT_EQ(skipped->kind, UFResult::kValueThenYield);
-  EXPECT_EQ(sound.calls, (std::vector<std::string>{"streamStop 2 0"}));
+  EXPECT_EQ(play(3001, 2, 500, 1)->kind, UFResult::kValueThenYield);
+  EXPECT_EQ(sound.calls, (Calls{"streamStop 2 0"}));
 }
 
 TEST_F(SoundBuiltinTest, VoicesFollowTheirPlayCounterAndAreLoggedButNotHeardUnderSkip) {
   EXPECT_EQ(play(3023, 3, 7)->value, 0);
   EXPECT_EQ(play(3022, 3, 80)->value, 0);
-  EXPECT_EQ(play(3024, 3)->value, 0);
-  EXPECT_EQ(play(3024, 3)->value, 0);
-  EXPECT_EQ(sound.calls, (std::vector<std::string>{"sfxLoad 1 voice/003/v0030007.ogg", "sfxPlay 1 1 80",
-                                                   "sfxLoad 1 voice/003/v0030008.ogg", "sfxPlay 1 1 80"}));
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(play(3024, 3)->value, 0);
+  EXPECT_EQ(sound.calls, (Calls{"sfxLoad 1 voice/003/v0030007.ogg", "sfxPlay 1 1 80",
+                                "sfxLoad 1 voice/003/v0030008.ogg", "sfxPlay 1 1 80"}));
   EXPECT_EQ(sounds.pendingVoice().number, 8);
 
   sound.calls.clear();
@@ -95,17 +93,16 @@ TEST_F(SoundBuiltinTest, VoicesFollowTheirPlayCounterAndAreLoggedButNotHeardUnde
   EXPECT_EQ(play(3020, 5, 12)->value, 0);
   EXPECT_EQ(play(3010, 0, 4)->value, 0);
   EXPECT_TRUE(sound.calls.empty());
-  EXPECT_EQ(sounds.pendingVoice().group, 5);
-  EXPECT_EQ(sounds.pendingVoice().number, 12);
-  EXPECT_EQ(sounds.pendingVoice().volume, 100);
+  const auto& pending = sounds.pendingVoice();
+  EXPECT_EQ(std::vector<int32_t>({pending.group, pending.number, pending.volume}), std::vector<int32_t>({5, 12, 100}));
 
   state.setSkipping(0);
   EXPECT_EQ(play(3010, 0, 4)->value, 0);
   EXPECT_EQ(play(3012, 0, 40)->value, 0);
   EXPECT_EQ(play(3011)->value, 0);
   EXPECT_EQ(play(3021)->value, 0);
-  EXPECT_EQ(sound.calls, (std::vector<std::string>{"sfxLoad 0 sound/se004.wav", "sfxPlay 0 0 100", "sfxSetVolume 0 40",
-                                                   "sfxStop 0", "sfxStop 1"}));
+  EXPECT_EQ(sound.calls,
+            (Calls{"sfxLoad 0 sound/se004.wav", "sfxPlay 0 0 100", "sfxSetVolume 0 40", "sfxStop 0", "sfxStop 1"}));
 }
 
 }  // namespace

@@ -24,42 +24,38 @@ TEST_F(SystemBuiltin, RefusedScreenModesLeaveTheScreenAlone) {
   EXPECT_EQ(call(6010)->value, before);
 }
 
-// What the runner does with the box (type, then confirm or cancel), and
-// what the box showed.
-std::u16string g_typed;
+// The runner types g_typed (if any), then confirms or cancels.
+std::u16string g_typed, g_caption, g_prompt;
 bool g_cancel = false;
-std::u16string g_caption, g_prompt;
 void runBox(InputBoxModel* box) {
-  g_caption = box->caption();
-  g_prompt = box->prompt();
+  g_caption = box->caption(), g_prompt = box->prompt();
   if (!g_typed.empty()) box->insert(g_typed);
   g_cancel ? box->cancel() : box->confirm();
 }
 
 TEST_F(SystemBuiltin, InputBoxStoresOnlyAChangedText) {
   const InputBoxRunner old = SetInputBoxRunner(&runBox);
+  auto ask = [&](int32_t fullWidth) { return call(7001, 7, u"名無し", 20, u"名前は？", u"登録", fullWidth)->value; };
   state.setPlayString(7, u"前の値");
   for (const bool cancel : {false, true}) {
     g_cancel = cancel;
-    EXPECT_EQ(call(7001, 7, u"名無し", 20, u"名前は？", u"登録", 1)->value, 0);
+    EXPECT_EQ(ask(1), 0);
     EXPECT_EQ(state.getPlayString(7, u""), u"前の値");
   }
-  EXPECT_EQ(g_caption, u"登録");
-  EXPECT_EQ(g_prompt, u"名前は？");
+  EXPECT_EQ(g_caption + u"|" + g_prompt, u"登録|名前は？");
   g_cancel = false;
   g_typed = u"Ab ｶ1";
-  EXPECT_EQ(call(7001, 7, u"名無し", 20, u"名前は？", u"登録", 1)->value, 1);
+  EXPECT_EQ(ask(1), 1);
   EXPECT_EQ(state.getPlayString(7, u""), u"Ａｂ\u3000カ１");
-  EXPECT_EQ(call(7001, 7, u"名無し", 20, u"名前は？", u"登録", 0)->value, 1);
+  EXPECT_EQ(ask(0), 1);
   EXPECT_EQ(state.getPlayString(7, u""), u"Ab ｶ1");
   SetInputBoxRunner(old);
 }
 
 TEST_F(SystemBuiltin, RichTextDialogRefusesMissingAndOversizedFiles) {
   TempDir dir;
-  const fs::path limit = dir.write("limit.rtf", "");
+  const fs::path limit = dir.write("limit.rtf", ""), over = dir.write("over.rtf", "");
   fs::resize_file(limit, 10485760);
-  const fs::path over = dir.write("over.rtf", "");
   fs::resize_file(over, 10485761);
   EXPECT_EQ(call(7002, u"", (dir.path() / "missing.rtf").u16string())->value, -1);
   EXPECT_EQ(call(7002, u"", over.u16string())->value, -1);
