@@ -10,6 +10,8 @@
 #include "app/log.h"
 #include "app/main_window.h"
 #include "app/main_window_state.h"
+#include "app/movie_overlay.h"
+#include "app/movie_screen.h"
 #include "app/screen_flags.h"
 #include "app/timer.h"
 #include "gdev/gdev_factory.h"
@@ -201,19 +203,23 @@ bool renderStep(int64_t now, bool frameDue, int64_t* swapMicros) {
   if (!frameDue && s.lastPresentMicros >= 0 && now * 1000 - s.lastPresentMicros < s.pacer.interval()) return false;
   s.lastRenderMicros = now * 1000;
   if (s.fullScreen && !isForeground()) return false;
-  if (MoviePlayingFlag) {
-    GUIChangedFlag = 0;
-    return false;
-  }
   GDev* device = GDevFactory::device;
   bool presented = false;
-  if (GUIChangedFlag && device && drawScene(device)) {
+  if (MoviePlayingFlag) {
+    // The scene waits; the movie's pictures go over the kept screen.
+    GUIChangedFlag = 0;
+    if (device && DrawMovieOverlay(device, s.logicalW, s.logicalH)) {
+      s.lastPresentMicros = now * 1000;
+      presented = true;
+    }
+  } else if (GUIChangedFlag && device && drawScene(device)) {
+    ReleaseMovieOverlay(device);
     s.lastPresentMicros = now * 1000;
     ++s.renderedFrames;
     GUIChangedFlag = 0;
     presented = true;
   }
-  const bool first = presented && s.renderedFrames == 1;
+  const bool first = presented && s.renderedFrames == 1 && !MoviePlayingFlag;
   if (presented && s.showPending) showWindowNow();
   ++s.framesSinceMeasure;
   if (device) {
@@ -316,6 +322,9 @@ void handleWindowEvent(const platform::WindowEvent& e) {
     case K::kKeyDown:
     case K::kKeyUp:
       handleKey(e);
+      break;
+    case K::kMovieNotice:
+      if (MovieScreen* movie = GetMovieScreen()) movie->onGraphEvent(e.x);
       break;
     case K::kMinimized:
     case K::kTextInput:  // only the input box reads typed text

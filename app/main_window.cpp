@@ -11,6 +11,7 @@
 #include "app/game_environment.h"
 #include "app/log.h"
 #include "app/main_window_state.h"
+#include "app/movie_screen.h"
 #include "app/os_util.h"
 #include "app/screen_flags.h"
 #include "app/timer.h"
@@ -322,7 +323,10 @@ void SetMainWindowScene(MainWindowScene* scene) {
   if (scene) scene->cursorFileChanged(state().effectiveCursor);
 }
 
-void DetachScene() { state().scene = nullptr; }
+void DetachScene() {
+  state().scene = nullptr;
+  if (MovieScreen* movie = GetMovieScreen()) movie->releaseAll();
+}
 
 void SetQuitFlag() { state().quit = true; }
 bool IsQuitFlagSet() { return state().quit; }

@@ -475,6 +475,17 @@ bool GDevGL::readBack(GDevGLTexture* texture) {
   return true;
 }
 
+bool GDevGL::readScreen(RGBAImageRef* out) {
+  if (!context_ || !screenFramebuffer_ || inScene_ || screenWidth_ < 1 || screenHeight_ < 1) return false;
+  std::vector<uint8_t> bytes(size_t(screenWidth_) * size_t(screenHeight_) * 4);
+  glBindFramebuffer(GL_FRAMEBUFFER, screenFramebuffer_);
+  glReadPixels(0, 0, screenWidth_, screenHeight_, GL_BGRA, GL_UNSIGNED_BYTE, bytes.data());
+  glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer);
+  if (glGetError() != GL_NO_ERROR) return false;
+  *out = RGBAImageRef(RGBAImage(0, screenWidth_, screenHeight_, std::move(bytes)));
+  return true;
+}
+
 void GDevGL::impl_swapBuffers(const GDevArea&, const GDevArea& dest) {
   if (!context_ || lost_ || backWidth_ < 1) return;
   if (inScene_) {

@@ -158,6 +158,9 @@ class GDevGL final : public GDev {
   // Storage size of the screen buffer (0 when there is none).
   int32_t screenBufferWidth() const { return screenStorageWidth_; }
   int32_t screenBufferHeight() const { return screenStorageHeight_; }
+  // The screen buffer's pixels at the screen's size, top row first (what
+  // the next present shows). False without a screen buffer or in a scene.
+  bool readScreen(RGBAImageRef* out);
   // The viewport as clipped to the current target, and whether it had to be.
   const GDevArea& clippedViewport() const { return clipped_; }
   bool isViewportPartial() const { return partialViewport_; }

@@ -38,6 +38,7 @@ struct WindowEvent {
     kKeyDown,        // virtualKey, modifiers, repeat
     kKeyUp,
     kTextInput,      // text: characters typed (input method included)
+    kMovieNotice,    // x: the parameter of PostMovieNotice
   };
   enum Button : int32_t { kLeft = 1, kRight = 2, kMiddle = 3, kOtherButton = 4 };
   enum Modifier : uint32_t { kShift = 1, kCtrl = 2, kAlt = 4 };
@@ -77,6 +78,10 @@ WindowEvent TranslateSdlEvent(const SDL_Event& event, WheelAccumulator* wheel);
 // engine's to answer) and not to minimise a full-screen window that loses
 // focus (the engine does that itself). Before the main window is made.
 void PrepareMainWindowHints();
+
+// Wakes the event wait with a kMovieNotice carrying parameter (about no
+// window). Any thread; false when SDL's events are not running.
+bool PostMovieNotice(int32_t parameter);
 
 // Waits up to timeoutMs (0: does not wait) for one event and translates it.
 // False when none came; a taken event may translate to kNone.

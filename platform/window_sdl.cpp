@@ -109,12 +109,27 @@ WindowEvent translateWindowEvent(const SDL_WindowEvent& w) {
   return out;
 }
 
+// The event type of the movie player's notices, registered once.
+uint32_t movieNoticeType() {
+  static const uint32_t type = SDL_RegisterEvents(1);
+  return type;
+}
+
 WheelAccumulator& processWheel() {
   static WheelAccumulator wheel;
   return wheel;
 }
 
 }  // namespace
+
+bool PostMovieNotice(int32_t parameter) {
+  const uint32_t type = movieNoticeType();
+  if (type == static_cast<uint32_t>(-1)) return false;
+  SDL_Event event{};
+  event.type = type;
+  event.user.code = parameter;
+  return SDL_PushEvent(&event) == 1;
+}
 
 WindowEvent TranslateSdlEvent(const SDL_Event& event, WheelAccumulator* wheel) {
   WindowEvent out;
@@ -170,6 +185,10 @@ WindowEvent TranslateSdlEvent(const SDL_Event& event, WheelAccumulator* wheel) {
       break;
     }
     default:
+      if (event.type == movieNoticeType() && event.type != static_cast<uint32_t>(-1)) {
+        out.kind = WindowEvent::kMovieNotice;
+        out.x = event.user.code;
+      }
       break;
   }
   return out;

@@ -142,6 +142,8 @@ class SceneFacade {
     (void)layer, (void)part, (void)lines, (void)rubyPitch;
   }
   virtual void partsSetVisible(PartsLayer layer, int32_t part, bool on) { (void)layer, (void)part, (void)on; }
+  // The whole layer shown or hidden; the screen is drawn again.
+  virtual void partsSetLayerVisible(PartsLayer layer, bool on) { (void)layer, (void)on; }
   virtual void partsSetPosition(PartsLayer layer, int32_t part, int32_t x, int32_t y) {
     (void)layer, (void)part, (void)x, (void)y;
   }
@@ -265,6 +267,8 @@ bool scenePartsB_setString(int32_t part, std::u16string_view text);
 // Shows laid-out lines (stacked with the ruby pitch) instead of the image.
 bool scenePartsB_setLabel(int32_t part, const std::vector<LineLayout>& lines, int32_t rubyPitch);
 bool scenePartsB_setVisible(int32_t part, bool on);
+// Shows or hides the whole second parts layer.
+bool setPartsBVisible(bool on);
 bool scenePartsB_remove(int32_t part);
 bool scenePartsB_setPosition(int32_t part, int32_t x, int32_t y);
 bool scenePartsB_setSize(int32_t part, int32_t width, int32_t height);

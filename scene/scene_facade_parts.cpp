@@ -72,6 +72,7 @@ bool scenePartsB_setString(int32_t part, std::u16string_view text) {
 bool scenePartsB_setVisible(int32_t part, bool on) {
   return Forward(&SceneFacade::partsSetVisible, PartsLayer::kB, part, on);
 }
+bool setPartsBVisible(bool on) { return Forward(&SceneFacade::partsSetLayerVisible, PartsLayer::kB, on); }
 bool scenePartsB_remove(int32_t part) { return Forward(&SceneFacade::partsRemove, PartsLayer::kB, part); }
 bool scenePartsB_setPosition(int32_t part, int32_t x, int32_t y) {
   return Forward(&SceneFacade::partsSetPosition, PartsLayer::kB, part, x, y);

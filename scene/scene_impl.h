@@ -123,6 +123,7 @@ class SceneImpl : public Scene, public SceneFacade {
   void partsSetLabel(PartsLayer layer, int32_t part, const std::vector<LineLayout>& lines,
                      int32_t rubyPitch) override;
   void partsSetVisible(PartsLayer layer, int32_t part, bool on) override;
+  void partsSetLayerVisible(PartsLayer layer, bool on) override;
   void partsSetPosition(PartsLayer layer, int32_t part, int32_t x, int32_t y) override;
   void partsSetSize(PartsLayer layer, int32_t part, int32_t width, int32_t height) override;
   void partsSetZOrder(PartsLayer layer, int32_t part, int32_t zOrder) override;

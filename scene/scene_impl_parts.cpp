@@ -2,6 +2,7 @@
 // layer's own operation. Main thread.
 #include "scene/scene_impl.h"
 
+#include "app/screen_flags.h"
 #include "scene/xg_parts.h"
 
 void SceneImpl::partsRemoveAll(PartsLayer layer) {
@@ -32,6 +33,11 @@ void SceneImpl::partsSetLabel(PartsLayer layer, int32_t part, const std::vector<
 
 void SceneImpl::partsSetVisible(PartsLayer layer, int32_t part, bool on) {
   if (XG_Parts* parts = getParts(layer)) parts->setPartVisible(part, on);
+}
+
+void SceneImpl::partsSetLayerVisible(PartsLayer layer, bool on) {
+  if (XG_Parts* parts = getParts(layer)) parts->setVisible(on);
+  GUIChangedFlag = 1;
 }
 
 void SceneImpl::partsSetPosition(PartsLayer layer, int32_t part, int32_t x, int32_t y) {

@@ -15,6 +15,7 @@
 #include "scene/scene_facade.h"
 #include "scene/scene_setup.h"
 #include "script/script_vm.h"
+#include "sound/movie_player.h"
 #include "sound/sorn_glue.h"
 #include "sound/sound_glue.h"
 #include "userfunc/presentation_restore.h"
@@ -108,6 +109,7 @@ bool AppController::init() {
     SetSoundGlue(SornSoundGlue::instance());
   }
   SoundStartup();
+  movie_install();
   state_->setSystemFileStore(SettingsFileStore::instance());
   state_->setPresentationRestore(PresentationRestoreImpl::instance());
   if (!state_->loadSystemFile() && !state_->initSystemFile()) return false;
@@ -249,9 +251,16 @@ bool AppController::callScriptFunc(int32_t number, const vector_mtus<APValue>& a
   return true;
 }
 
+// The wait a movie belongs to is dropped with the mode: so is the movie.
+void AppController::stopMovie() {
+  int32_t ignored = 0;
+  movie_stop(ignored);
+}
+
 bool AppController::enterSystemMode(int32_t script, bool pushUser) {
   events_.clear();
   state_->resetModes(false);
+  stopMovie();
   if (!state_->isUserMode()) return false;
   clearSelect();
   if (pushUser) {
@@ -293,6 +302,7 @@ bool AppController::enterSystemMode(int32_t script, bool pushUser) {
 bool AppController::enterUserMode(int32_t script) {
   events_.clear();
   state_->resetModes(false);
+  stopMovie();
   if (state_->isUserMode()) return false;
   clearSelect();
   state_->clearSystemStack();

@@ -67,8 +67,10 @@ class AppController {
   EventAnswer processEvent(std::unique_ptr<UFResult> current, const VMEvent& event);
 
   // The two mode switches. script < 0 resumes the saved frame of that mode.
+  // Both stop a playing movie.
   bool enterSystemMode(int32_t script, bool pushUser);
   bool enterUserMode(int32_t script);
+  static void stopMovie();
 
   // The end of one frame for the scheduler: runs the frame and moves the
   // global event queue to out. alive := false once the engine must end.

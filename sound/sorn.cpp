@@ -3,6 +3,7 @@
 // work under the system lock and, for stream channels, the channel's mutex.
 #include "sound/sorn.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "platform/process.h"
@@ -318,6 +319,21 @@ int32_t sorn_sfxGetStatus(int32_t channel, SoundSfxStatus* status) {
     return kSornOk;
   }
   sfx->getStatus(status);
+  return kSornOk;
+}
+
+int32_t sorn_createOutputBuffer(int32_t milliseconds, int32_t* rate, std::unique_ptr<SoundBuffer>* out) {
+  UTSoundSystem& system = GetSoundSystem();
+  std::lock_guard<std::mutex> held(system.lock);
+  if (const int32_t state = ChannelState(system); state != kSornOk) return state;
+  Mixer* mixer = static_cast<UTSoundDeviceDSound*>(system.device.get())->mixer();
+  if (!mixer) return kSornNotOpen;
+  const SoundBufferFormat format{mixer->outputRate(), 2, 16};
+  const int64_t frames = std::clamp<int64_t>(int64_t{milliseconds} * format.sampleRate / 1000, 1, 1 << 22);
+  if (mixer->createBuffer(format, static_cast<uint32_t>(frames * format.blockAlign()), out) != kBufferOk) {
+    return kSornNoDevice;
+  }
+  *rate = format.sampleRate;
   return kSornOk;
 }
 

@@ -7,7 +7,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "sound/sound_buffer.h"
 #include "sound/sound_records.h"
 
 // Result codes of every sorn_* function.
@@ -124,6 +126,11 @@ int32_t sorn_sfxPlay(int32_t channel, int32_t slot);
 int32_t sorn_sfxStop(int32_t channel);
 int32_t sorn_sfxSetVolume(int32_t channel, int32_t volume);
 int32_t sorn_sfxGetStatus(int32_t channel, SoundSfxStatus* status);
+
+// A stopped 16-bit stereo buffer of `milliseconds` at the open output's
+// rate (*rate), for sound that is not the library's own (a movie's). Any
+// thread. kSornNotOpen or kSornNoDevice without an output to mix into.
+int32_t sorn_createOutputBuffer(int32_t milliseconds, int32_t* rate, std::unique_ptr<SoundBuffer>* out);
 
 // The application's end: the device's full stop (worker threads joined, the
 // output closed) and every channel and tone released; the library goes back

@@ -2,12 +2,12 @@
 // names in ":parts", ":message-window", ":menu" and its story (backgrounds
 // under image/, character cells under cell/, the frames of stream animation
 // 1 under anime/anim01/) and the rule, mask and sprite pictures of the
-// layer scripts, and the sounds of the story (tools/sample_sounds.h), and
-// writes it under OUTDIR at the path the engine looks it
-// up by (numbered urls under parts/, named urls in the game folder). The
-// pixels come from integer arithmetic only and the engine's PNG writer, so
-// a run makes the committed files again byte for byte. A build tool on one
-// thread; writes nothing outside OUTDIR.
+// layer scripts, the sounds of the story (tools/sample_sounds.h) and the
+// opening movie (tools/sample_movie.h), and writes it under OUTDIR at the
+// path the engine looks it up by (numbered urls under parts/, named urls in
+// the game folder). The pixels come from integer arithmetic only and the
+// engine's PNG writer, so a run makes the committed files again byte for
+// byte. A build tool on one thread; writes nothing outside OUTDIR.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -19,6 +19,7 @@
 #include "gdev/image_file.h"
 #include "gdev/rgba_image.h"
 #include "platform/utf8.h"
+#include "tools/sample_movie.h"
 #include "tools/sample_sounds.h"
 
 namespace {
@@ -550,5 +551,5 @@ int main(int argc, char** argv) {
   for (const Picture& picture : kPictures) {
     if (!WritePicture(outDir, picture)) return 1;
   }
-  return WriteSampleSounds(outDir) ? 0 : 1;
+  return WriteSampleSounds(outDir) && WriteSampleMovie(outDir) ? 0 : 1;
 }

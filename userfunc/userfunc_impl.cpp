@@ -62,6 +62,11 @@ void UserfuncImpl::registerAll() {
   registerHandlers({4131}, &UserfuncImpl::uf_set_view_flag);
   registerHandlers({4132}, &UserfuncImpl::uf_clear_view_flags);
 
+  registerHandlers({2090}, &UserfuncImpl::uf_movie_play);
+  registerHandlers({2091}, &UserfuncImpl::uf_movie_stop);
+  registerHandlers({2092}, &UserfuncImpl::uf_movie_volume);
+  registerHandlers({2103}, &UserfuncImpl::uf_parts_b_visible);
+
   registerHandlers({3000}, &UserfuncImpl::uf_music_start_plain);
   registerHandlers({3001}, &UserfuncImpl::uf_music_stop);
   registerHandlers({3002}, &UserfuncImpl::uf_music_volume);

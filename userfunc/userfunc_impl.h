@@ -181,6 +181,12 @@ class UserfuncImpl : public UserfuncBase {
   std::unique_ptr<UFResult> uf_set_view_flag(const Args& args);
   std::unique_ptr<UFResult> uf_clear_view_flags(const Args& args);
 
+  // Movies and the second parts layer's visibility (2090-2092, 2103).
+  std::unique_ptr<UFResult> uf_movie_play(const Args& args);
+  std::unique_ptr<UFResult> uf_movie_stop(const Args& args);
+  std::unique_ptr<UFResult> uf_movie_volume(const Args& args);
+  std::unique_ptr<UFResult> uf_parts_b_visible(const Args& args);
+
   // Music, effects and voices (3000-3024).
   std::unique_ptr<UFResult> uf_music_start_plain(const Args& args);
   std::unique_ptr<UFResult> uf_music_start(const Args& args);

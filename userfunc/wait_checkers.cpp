@@ -38,6 +38,8 @@ bool isInputDown(const VMEvent& event) {
   return false;
 }
 
+int32_t parameterOf(const VMEvent& event) { return event.event ? event.event->parameter() : event.param; }
+
 bool isInputUp(const VMEvent& event) {
   if (event.code == 40) {
     const KeyEvent* key = EventAs<KeyEvent>(event.event.get());
@@ -305,8 +307,6 @@ int32_t mouseValue(const VMEvent& event) {
   }
   return ((step + 612) * 16 + (mouse->button & 0xF)) * 16 + (mouse->action & 0xF);
 }
-
-int32_t parameterOf(const VMEvent& event) { return event.event ? event.event->parameter() : event.param; }
 
 class WaitForEventChecker : public WaitChecker {
  public:

@@ -18,3 +18,5 @@ bool isInputDown(const VMEvent& event);
 // A key event that is not a press (also one without key data), or a mouse
 // event whose action has the release bit.
 bool isInputUp(const VMEvent& event);
+// The parameter of the event (of a synthetic one: its first parameter).
+int32_t parameterOf(const VMEvent& event);

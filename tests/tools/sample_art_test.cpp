@@ -40,10 +40,13 @@ TEST(SampleArt, GeneratorRemakesTheCommittedPictures) {
         << relative << " differs: run build/tools/make_sample_art examples/sample";
   }
   EXPECT_GT(written, 0);
-  // And every committed picture and sound comes from the generator.
+  // And every committed picture, sound and movie comes from the generator.
   for (const auto& entry : std::filesystem::recursive_directory_iterator(sample)) {
     const std::filesystem::path extension = entry.path().extension();
-    if (!entry.is_regular_file() || (extension != ".png" && extension != ".ogg" && extension != ".wav")) continue;
+    if (!entry.is_regular_file() ||
+        (extension != ".png" && extension != ".ogg" && extension != ".wav" && extension != ".mpg")) {
+      continue;
+    }
     const std::filesystem::path relative = entry.path().lexically_relative(sample);
     EXPECT_TRUE(std::filesystem::is_regular_file(out.path() / relative)) << relative << " is not generated";
   }

@@ -7,7 +7,8 @@
 ; wipe from the left brings the morning, three pinwheels turn at a stall,
 ; and clicking one of them (the MOUSE layer posts event 100 + its area)
 ; picks the next line. The evening's keepsake comes up in a corner, the
-; screen goes black, the layers are released and part two follows.
+; screen goes black, the layers are released, a short movie plays (a click
+; skips it) and part two follows.
 (a3:define-set (0 0)
   (a3:eval-noeffect (a3:assign-word 90 3))
   (a3:call-user-func 4100 90 "The lantern chapter")
@@ -114,4 +115,7 @@
   (a3:send-string clear)
   (a3:call-user-func 2071 0 0 0 255 500 1)
   (a3:call-user-func 1015)
+  ; The chapter's closing movie over the black, with its own sound; a click
+  ; (or Return) skips it.
+  (a3:call-user-func 2090 "movie/opening.mpg" 1)
   (a3:jump 2))

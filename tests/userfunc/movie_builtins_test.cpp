@@ -1,0 +1,155 @@
+// The movie built-ins over the real player with the fake decoder (no sound
+// device: the movie's clock is the monotonic one): the skip rules, input
+// that may or may not cut a movie short, an earlier movie's end, an
+// unplayable file, the volume rules, the end notice, and a stop while the
+// decoder is busy.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "app/event_queue.h"
+#include "app/game_environment.h"
+#include "app/screen_flags.h"
+#include "platform/movie_decoder_fake.h"
+#include "sound/movie_player.h"
+#include "tests/userfunc/userfunc_fixture.h"
+
+namespace {
+
+int ThreadCount() {
+  return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                        std::filesystem::directory_iterator()));
+}
+
+class MovieBuiltinTest : public UserfuncTest {
+ protected:
+  MovieBuiltinTest() {
+    useFake(platform::FakeMovieScript{16, 12, 3, 10, 0, 0, ""});
+    userMode();
+  }
+  ~MovieBuiltinTest() override {
+    movie_releaseAll();
+    movie_setDecoderForTests(nullptr);
+    MoviePlayingFlag = 0;
+    GetEventQueue().takeAll();
+  }
+
+  void useFake(const platform::FakeMovieScript& script) {
+    movie_setDecoderForTests([script] { return platform::CreateFakeMovieDecoder(script); });
+  }
+  int32_t movieState() {
+    int32_t state = 0, id = 0;
+    movie_getState(state, id);
+    return state;
+  }
+  // Ticks the wait until it ends (null after five seconds).
+  std::unique_ptr<UFResult> tickUntilEnd(const UFResult& wait) {
+    for (int i = 0; i < 1000; ++i) {
+      if (std::unique_ptr<UFResult> done = tick(wait)) return done;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return nullptr;
+  }
+
+  GameEnvironment environment{u"", {}, {}};
+  UserfuncImpl movies{&environment, &state};
+};
+
+TEST_F(MovieBuiltinTest, SkipAndInputRulesDecideWhatEndsTheWait) {
+  // Message skip with mode 1: nothing plays, the frame passes.
+  state.setSkipping(1);
+  const UserfuncImpl::Args passed = {APValue(u"op.mpg"), APValue(1)};
+  EXPECT_EQ(movies.call(2090, passed)->kind, UFResult::kValueThenYield);
+  EXPECT_EQ(movieState(), 0);
+  EXPECT_EQ(MoviePlayingFlag, 0);
+
+  // Mode 2 under message skip: skip goes off, a click does not stop the
+  // movie, its end does.
+  useFake(platform::FakeMovieScript{16, 12, 50, 10, 0, 0, ""});
+  const UserfuncImpl::Args forced = {APValue(u"op.mpg"), APValue(2)};
+  std::unique_ptr<UFResult> wait = movies.call(2090, forced);
+  ASSERT_EQ(wait->kind, UFResult::kWait);
+  EXPECT_EQ(state.isSkipping(), 0);
+  EXPECT_TRUE(state.isMoviePlaying());
+  EXPECT_EQ(MoviePlayingFlag, 1);
+  EXPECT_EQ(feed(*wait, MouseEvent(5, 5, MouseEvent::kPress, MouseEvent::kLeft, 0, 0)), nullptr);
+  EXPECT_EQ(feed(*wait, MouseEvent(5, 5, MouseEvent::kRelease, MouseEvent::kLeft, 0, 0)), nullptr);
+  EXPECT_EQ(feed(*wait, AppEvent(16, 0)), nullptr);
+  ASSERT_NE(tickUntilEnd(*wait), nullptr);
+  EXPECT_FALSE(state.isMoviePlaying());
+  EXPECT_EQ(MoviePlayingFlag, 0);
+
+  // Mode 1: a press alone goes on, its release stops the movie; an earlier
+  // movie's end does not end the wait of the next one.
+  useFake(platform::FakeMovieScript{16, 12, 100, 40, 0, 0, ""});
+  const UserfuncImpl::Args plain = {APValue(u"op.mpg"), APValue(1)};
+  wait = movies.call(2090, plain);
+  EXPECT_EQ(feed(*wait, AppEvent(27, movies.movieId() - 1)), nullptr);
+  EXPECT_EQ(feed(*wait, MouseEvent(5, 5, MouseEvent::kPress, MouseEvent::kLeft, 0, 0)), nullptr);
+  EXPECT_NE(movieState(), 0);
+  EXPECT_NE(feed(*wait, MouseEvent(5, 5, MouseEvent::kRelease, MouseEvent::kLeft, 0, 0)), nullptr);
+  EXPECT_EQ(movieState(), 0);
+  wait = movies.call(2090, plain);
+  EXPECT_NE(feed(*wait, AppEvent(27, movies.movieId())), nullptr);
+
+  // A file that cannot be opened: logged, and the first event ends the wait
+  // with both flags down.
+  useFake(platform::FakeMovieScript{16, 12, 3, 10, 0, 0, "No such file or directory"});
+  LogCapture log;
+  wait = movies.call(2090, plain);
+  ASSERT_NE(tickUntilEnd(*wait), nullptr);
+  EXPECT_TRUE(log.contains("failed to open movie(op.mpg) : No such file or directory")) << log.all();
+  EXPECT_FALSE(state.isMoviePlaying());
+  EXPECT_EQ(MoviePlayingFlag, 0);
+}
+
+TEST_F(MovieBuiltinTest, VolumesFollowTheSettingsAndTheEndIsPostedOnceWithTheMovieId) {
+  int32_t result = -1;
+  movie_setVolume(50, result);
+  EXPECT_EQ(movie_volume(), -752);
+  movie_setVolume(0, result);
+  EXPECT_EQ(movie_volume(), -10000);
+  state.setSysflagInt(267, 9);
+  state.setSysflagInt(309, 100);
+  EXPECT_EQ(call(2092, 100)->value, 0);
+  EXPECT_EQ(movie_volume(), 0);
+  state.setSysflagInt(266, 1);  // music muted
+  call(2092, 100);
+  EXPECT_EQ(movie_volume(), -10000);
+
+  movie_play(u"op.mpg", 7, result);
+  int32_t playState = 0, id = 0;
+  for (int i = 0; i < 400 && playState != 1; ++i) {
+    movie_getState(playState, id);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_EQ(playState, 1);
+  EXPECT_EQ(id, 7);
+  GetEventQueue().takeAll();
+  movie_onGraphEvent(7);
+  movie_onGraphEvent(7);
+  auto events = GetEventQueue().takeAll();
+  ASSERT_EQ(events.size(), 1u);
+  const AppEvent* end = EventAs<AppEvent>(events.front().get());
+  ASSERT_NE(end, nullptr);
+  EXPECT_EQ(end->code, 27);
+  EXPECT_EQ(end->text, u"EC_COMPLETE");
+  EXPECT_EQ(end->parameter(), 7);
+}
+
+TEST_F(MovieBuiltinTest, AStopWhileTheDecoderIsBusyJoinsItsThread) {
+  const int baseline = ThreadCount();
+  useFake(platform::FakeMovieScript{320, 240, 250, 40, 0, 30, ""});
+  int32_t result = 0;
+  movie_play(u"op.mpg", 1, result);
+  std::this_thread::sleep_for(std::chrono::milliseconds(45));
+  EXPECT_EQ(ThreadCount(), baseline + 1);
+  movie_stop(result);
+  EXPECT_EQ(ThreadCount(), baseline);
+  EXPECT_EQ(movieState(), 0);
+  EXPECT_EQ(MoviePlayingFlag, 0);
+}
+
+}  // namespace
