@@ -6,11 +6,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
-#include <system_error>
 #include <vector>
 
-#include "platform/file.h"
 #include "platform/movie_encoder.h"
+#include "tools/sample_files.h"
 
 namespace {
 
@@ -91,11 +90,5 @@ bool WriteSampleMovie(const std::filesystem::path& outDir) {
     std::fprintf(stderr, "make_sample_art: cannot encode %s: %s\n", target.c_str(), reason.c_str());
     return false;
   }
-  std::error_code ec;
-  std::filesystem::create_directories(target.parent_path(), ec);
-  if (ec || platform::ReplaceFileAtomically(target.string(), std::string(movie.begin(), movie.end())) != 0) {
-    std::fprintf(stderr, "make_sample_art: cannot write %s\n", target.c_str());
-    return false;
-  }
-  return true;
+  return WriteSampleFile(target, std::string(movie.begin(), movie.end()));
 }

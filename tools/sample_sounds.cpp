@@ -7,12 +7,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <system_error>
 #include <vector>
 
-#include "platform/file.h"
 #include "sound/vorbis_reference.h"
 #include "sound/wave_header.h"
+#include "tools/sample_files.h"
 
 namespace {
 
@@ -113,16 +112,6 @@ std::string Wave(const std::vector<int16_t>& pcm, int32_t rate, int32_t channels
   return out;
 }
 
-bool Write(const std::filesystem::path& target, const std::string& bytes) {
-  std::error_code ec;
-  std::filesystem::create_directories(target.parent_path(), ec);
-  if (ec || platform::ReplaceFileAtomically(target.string(), bytes) != 0) {
-    std::fprintf(stderr, "make_sample_art: cannot write %s\n", target.c_str());
-    return false;
-  }
-  return true;
-}
-
 bool WriteOgg(const std::filesystem::path& target, const std::vector<int16_t>& pcm, int32_t rate, int32_t channels,
               int32_t serial, const std::vector<std::string>& comments) {
   std::vector<uint8_t> ogg;
@@ -130,7 +119,7 @@ bool WriteOgg(const std::filesystem::path& target, const std::vector<int16_t>& p
     std::fprintf(stderr, "make_sample_art: cannot encode %s\n", target.c_str());
     return false;
   }
-  return Write(target, std::string(ogg.begin(), ogg.end()));
+  return WriteSampleFile(target, std::string(ogg.begin(), ogg.end()));
 }
 
 }  // namespace
@@ -139,6 +128,6 @@ bool WriteSampleSounds(const std::filesystem::path& outDir) {
   // The music loops over its phrase: from 2 s to its end.
   return WriteOgg(outDir / "music/bgm01.ogg", Music(), 44100, 2, 1,
                   {"so3.stream.looppoint.start=88200", "so3.stream.looppoint.end=0"}) &&
-         Write(outDir / "sound/se001.wav", Wave(Chime(), 22050, 1)) &&
+         WriteSampleFile(outDir / "sound/se001.wav", Wave(Chime(), 22050, 1)) &&
          WriteOgg(outDir / "voice/001/v0010001.ogg", Voice(), 22050, 1, 2, {});
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/game_environment.h"
+#include "app/screen_flags.h"
 #include "scene/scene_impl.h"
 #include "scene/xg_chip.h"
 #include "scene/xg_parts.h"
@@ -96,6 +97,13 @@ TEST_F(PartsBuiltinTest, APartTakesOpacityAndZOrderByMeaningAndOnlyTheFirstLayer
   ASSERT_NE(b, nullptr);
   EXPECT_TRUE(b->chip->alpha() == 50 && b->zOrder == 6 && !b->chip->isVisible());
   EXPECT_TRUE(saved().size() == 1 && saved().at(4).opacity == 128 && a->chip->alpha() == 128);
+
+  // 2103 hides and shows the whole second layer, and the screen is drawn again.
+  GUIChangedFlag = 0;
+  EXPECT_EQ(run(2103, 0), 0);
+  EXPECT_TRUE(!screen.getPartsB()->isVisible() && screen.getPartsA()->isVisible() && GUIChangedFlag);
+  run(2103, 1);
+  EXPECT_TRUE(screen.getPartsB()->isVisible());
 
   // An image of an unknown resource kind: the part shows none.
   EXPECT_EQ(run(2135, 4, u"pic", 0, 7, 1, 0, 0, 30, 40), 0);

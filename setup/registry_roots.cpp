@@ -1,0 +1,25 @@
+#include "setup/registry_roots.h"
+
+#include "app/registry.h"
+
+namespace {
+constexpr char16_t kLocalMachine[] = u"HKEY_LOCAL_MACHINE";
+constexpr char16_t kCurrentUser[] = u"HKEY_CURRENT_USER";
+}  // namespace
+
+std::u16string registryRootName(uint32_t hive) {
+  if (hive == HKEY_LOCAL_MACHINE_ID) return kLocalMachine;
+  if (hive == HKEY_CURRENT_USER_ID) return kCurrentUser;
+  return {};
+}
+
+bool registryRootFromName(std::u16string_view name, uint32_t* hive) {
+  if (name == kLocalMachine) {
+    *hive = HKEY_LOCAL_MACHINE_ID;
+  } else if (name == kCurrentUser) {
+    *hive = HKEY_CURRENT_USER_ID;
+  } else {
+    return false;
+  }
+  return true;
+}
