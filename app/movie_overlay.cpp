@@ -26,7 +26,7 @@ class MoviePixels final : public GDevPixelSource {
   // Takes the frame's pixels over.
   void take(MovieFrame& frame) {
     image_ = RGBAImageRef(RGBAImage(0, frame.width, frame.height, std::move(frame.bgra)));
-    ++revision_;
+    revision_ = frame.revision;
   }
 
   bool ensureTexture(GDev* device, int32_t width, int32_t height) {

@@ -12,6 +12,7 @@ struct MovieFrame {
   std::vector<uint8_t> bgra;  // width x height x 4, top row first
   int32_t width = 0;
   int32_t height = 0;
+  uint32_t revision = 0;  // counts the movie's pictures handed out
   // Where the picture goes on the logical screen (scaled to fit); a width
   // or height below 1 means the whole screen.
   int32_t x = 0;

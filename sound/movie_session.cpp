@@ -24,6 +24,10 @@ constexpr int64_t kSilenceAfterMs = 100;
 constexpr auto kPoll = std::chrono::milliseconds(5);
 constexpr int32_t kBytesPerFrame = 4;  // 16-bit stereo
 
+// Counts the pictures handed to the screen, across movies, so that no two
+// pictures share a revision (main thread).
+uint32_t pictureRevision = 0;
+
 }  // namespace
 
 MovieSession::MovieSession(std::unique_ptr<platform::MovieDecoder> decoder, std::string path, int32_t id,
@@ -99,6 +103,7 @@ bool MovieSession::takeFrame(MovieFrame* frame) {
   frame->bgra = std::move(newest.bgra);
   frame->width = width_;
   frame->height = height_;
+  frame->revision = ++pictureRevision;
   frame->x = x_;
   frame->y = y_;
   frame->w = w_;
