@@ -1,0 +1,263 @@
+// The installer's file-system steps over POSIX calls. The copy walks down
+// from the install folder with openat(O_NOFOLLOW | O_DIRECTORY) and renames
+// within the folder it opened, so no link swapped in on the way can
+// redirect the write.
+#include "platform/install_fs.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace platform {
+
+int ListFolder(const std::string& path, std::vector<FolderEntry>* entries) {
+  DIR* dir = opendir(path.empty() ? "." : path.c_str());
+  if (!dir) return errno;
+  const int fd = dirfd(dir);
+  std::vector<FolderEntry> found;
+  while (const dirent* entry = readdir(dir)) {
+    if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+    FolderEntry item;
+    item.name = entry->d_name;
+    struct stat st {};
+    if (fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+      if (S_ISDIR(st.st_mode)) {
+        item.kind = FolderEntry::Kind::Folder;
+      } else if (S_ISREG(st.st_mode) ||
+                 (S_ISLNK(st.st_mode) && fstatat(fd, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))) {
+        item.kind = FolderEntry::Kind::File;
+      }
+    }
+    found.push_back(std::move(item));
+  }
+  closedir(dir);
+  std::sort(found.begin(), found.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  *entries = std::move(found);
+  return 0;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+int MakeFolder(const std::string& path) { return ::mkdir(path.c_str(), 0755) == 0 ? 0 : errno; }
+
+int MakeFolderPath(const std::string& path) {
+  if (path.empty()) return ENOENT;
+  size_t end = 0;
+  while (end != std::string::npos) {
+    end = path.find('/', end + 1);
+    const std::string prefix = path.substr(0, end);
+    if (prefix.empty() || prefix.back() == '/') continue;  // the root, or "//"
+    if (::mkdir(prefix.c_str(), 0755) == 0) continue;
+    const int error = errno;
+    if (IsFolder(prefix)) continue;
+    struct stat st {};
+    return error == EEXIST || (::stat(prefix.c_str(), &st) == 0) ? ENOTDIR : error;
+  }
+  return 0;
+}
+
+int RemoveFolder(const std::string& path) { return ::rmdir(path.c_str()) == 0 ? 0 : errno; }
+
+namespace {
+
+// Closes a descriptor when it goes.
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  void reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+  int get() const { return fd_; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+// A temporary file that a copy of "base" left behind: exactly the name a
+// copy makes, "<base>.tmp<pid>-<sequence>" in hex, so that installed files
+// such as "<base>.tmp" are never taken for one.
+bool isTemporaryOf(const char* entry, const std::string& base) {
+  if (std::strncmp(entry, base.c_str(), base.size()) != 0 || std::strncmp(entry + base.size(), ".tmp", 4) != 0) {
+    return false;
+  }
+  const auto hexRun = [](const char*& p) {
+    const char* start = p;
+    while ((*p >= '0' && *p <= '9') || (*p >= 'a' && *p <= 'f')) ++p;
+    return p != start;
+  };
+  const char* p = entry + base.size() + 4;
+  if (!hexRun(p) || *p++ != '-' || !hexRun(p)) return false;
+  return *p == '\0';
+}
+
+// 0 when every byte was written, else errno.
+int writeAll(int fd, const char* data, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd, data + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return EIO;
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+// Opens the folder that holds the last component of relative, one folder at
+// a time from `folder` down without following links; *name receives that
+// last component. 0, else errno (EACCES for a link or a ".." on the way).
+int openDestinationFolder(const std::string& folder, const std::string& relative, Fd* out, std::string* name) {
+  Fd current(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (current.get() < 0) return errno;
+  size_t start = 0;
+  for (;;) {
+    const size_t slash = relative.find('/', start);
+    const std::string part = relative.substr(start, slash == std::string::npos ? slash : slash - start);
+    if (part.empty() || part == "." || part == "..") return EACCES;
+    if (slash == std::string::npos) {
+      *name = part;
+      out->reset(current.release());
+      return 0;
+    }
+    const int next = ::openat(current.get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (next < 0) {
+      // A link gives ELOOP or ENOTDIR, by kernel; either way it is refused.
+      const int error = errno;
+      struct stat st {};
+      const bool link = fstatat(current.get(), part.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+      return link || error == ELOOP ? EACCES : error;
+    }
+    current.reset(next);
+    start = slash + 1;
+  }
+}
+
+void removeStaleTemporaries(int folderFd, const std::string& base) {
+  const int fd = ::dup(folderFd);
+  if (fd < 0) return;
+  DIR* dir = fdopendir(fd);
+  if (!dir) {
+    ::close(fd);
+    return;
+  }
+  while (const dirent* entry = readdir(dir)) {
+    if (!isTemporaryOf(entry->d_name, base)) continue;
+    struct stat st {};
+    if (fstatat(folderFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)) {
+      ::unlinkat(folderFd, entry->d_name, 0);
+    }
+  }
+  closedir(dir);
+}
+
+// Streams source into the open temporary file; 0, else errno.
+int copyBytes(int from, int to, uint64_t total, CopyProgress progress, void* context) {
+  constexpr size_t kChunk = 1 << 20;
+  std::vector<char> buffer(kChunk);
+  uint64_t copied = 0;
+  for (;;) {
+    size_t filled = 0;
+    while (filled < kChunk) {
+      const ssize_t n = ::read(from, buffer.data() + filled, kChunk - filled);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return errno;
+      if (n == 0) break;
+      filled += static_cast<size_t>(n);
+    }
+    if (filled == 0) {
+      // An empty file still reports its one step.
+      if (copied == 0 && progress && !progress(context, 0, total)) return ECANCELED;
+      return 0;
+    }
+    if (const int error = writeAll(to, buffer.data(), filled)) return error;
+    copied += filled;
+    if (progress && !progress(context, copied, total)) return ECANCELED;
+    if (filled < kChunk) return 0;
+  }
+}
+
+}  // namespace
+
+int CopyFileInto(const std::string& folder, const std::string& relative, const std::string& source,
+                 CopyProgress progress, void* context) {
+  Fd from(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (from.get() < 0) return errno;
+  struct stat st {};
+  if (fstat(from.get(), &st) != 0) return errno;
+  if (!S_ISREG(st.st_mode)) return EISDIR;
+  fcntl(from.get(), F_SETFL, fcntl(from.get(), F_GETFL) & ~O_NONBLOCK);
+
+  Fd dir;
+  std::string name;
+  if (const int error = openDestinationFolder(folder, relative, &dir, &name)) return error;
+
+  static std::atomic<unsigned> sequence{0};
+  std::string temp;
+  Fd to;
+  for (int attempt = 0; to.get() < 0; ++attempt) {
+    // A dead process's file of the same name only costs another try.
+    if (attempt == 100) return EEXIST;
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".tmp%x-%x", static_cast<unsigned>(getpid()), sequence.fetch_add(1));
+    temp = name + suffix;
+    to.reset(::openat(dir.get(), temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      st.st_mode & 0777));
+    if (to.get() < 0 && errno != EEXIST) return errno;
+  }
+
+  int error = copyBytes(from.get(), to.get(), static_cast<uint64_t>(st.st_size), progress, context);
+  if (error == 0 && fsync(to.get()) != 0) error = errno;
+  if (::close(to.release()) != 0 && error == 0) error = errno;
+  if (error == 0 && ::renameat(dir.get(), temp.c_str(), dir.get(), name.c_str()) != 0) error = errno;
+  if (error != 0) {
+    ::unlinkat(dir.get(), temp.c_str(), 0);
+    return error;
+  }
+  // The rename reaches the disk with the folder; the file is in place
+  // either way, so a failed folder sync is no failed copy.
+  [[maybe_unused]] const int synced = fsync(dir.get());
+  removeStaleTemporaries(dir.get(), name);
+  return 0;
+}
+
+int SetFileTimes(const std::string& path, int64_t seconds) {
+  timespec times[2];
+  times[0].tv_sec = static_cast<time_t>(seconds);
+  times[0].tv_nsec = 0;
+  times[1] = times[0];
+  return ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+}
+
+int SetFileMode(const std::string& path, unsigned mode) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (fd.get() < 0) return errno;
+  struct stat st {};
+  if (fstat(fd.get(), &st) != 0) return errno;
+  if (!S_ISREG(st.st_mode)) return EISDIR;
+  return fchmod(fd.get(), static_cast<mode_t>(mode & 07777)) == 0 ? 0 : errno;
+}
+
+}  // namespace platform
