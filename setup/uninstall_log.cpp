@@ -194,16 +194,19 @@ bool loadMaybeEncodedFile(std::u16string_view path, std::vector<uint8_t>* out) {
     return false;
   }
   if (!bytes.empty() && file->read(bytes.data(), 1, bytes.size()) != bytes.size()) return false;
-  out->clear();
-  if (bytes.empty()) return true;
+  decodeMaybeEncoded(&bytes);
+  *out = std::move(bytes);
+  return true;
+}
+
+void decodeMaybeEncoded(std::vector<uint8_t>* bytes) {
+  if (bytes->empty()) return;
   std::vector<uint8_t> decoded;
-  if (DecodeEEBuffer(&decoded, bytes.data(), bytes.size()) == EEDecodeResult::kDecoded) {
-    *out = std::move(decoded);
+  if (DecodeEEBuffer(&decoded, bytes->data(), bytes->size()) == EEDecodeResult::kDecoded) {
+    *bytes = std::move(decoded);
   } else {
     LogWrite(LOG_TRACE, u"may not be encoded\n");
-    *out = std::move(bytes);
   }
-  return true;
 }
 
 bool readUninstallLog(std::u16string_view installFolder, UninstallLog* log) {
@@ -215,6 +218,11 @@ bool readUninstallLog(std::u16string_view installFolder, UninstallLog* log) {
     LogWrite(LOG_WARN, u"uninst.logファイルが見つからない(%s)\n", path);
     return false;
   }
+  return readUninstallLogBytes(bytes, path, log);
+}
+
+bool readUninstallLogBytes(const std::vector<uint8_t>& bytes, std::u16string_view name, UninstallLog* log) {
+  const std::u16string path(name);
   if (bytes.empty()) {
     LogWrite(LOG_WARN, u"uninst.logファイルが０バイト(%s)\n", path);
     return false;

@@ -80,10 +80,17 @@ bool writeUninstallLog(std::u16string_view installFolder, const UninstallLog& lo
 // and *log untouched, for a missing, unreadable, empty or malformed file.
 bool readUninstallLog(std::u16string_view installFolder, UninstallLog* log);
 
+// Reads the bytes of a log, as loadMaybeEncodedFile gives them, into *log,
+// with the messages of readUninstallLog naming path.
+bool readUninstallLogBytes(const std::vector<uint8_t>& bytes, std::u16string_view path, UninstallLog* log);
+
 // Reads a whole file of at most 1 GiB into *out and decodes it when it is an
 // encoded block; other data stay as read. An empty file gives no bytes.
 // False when the file cannot be opened, sized or read.
 bool loadMaybeEncodedFile(std::u16string_view path, std::vector<uint8_t>* out);
+// The decoding step of loadMaybeEncodedFile: an encoded block is replaced by
+// its plain bytes; other data, and a block that does not decode, stay.
+void decodeMaybeEncoded(std::vector<uint8_t>* bytes);
 
 // The places an installation makes things in. Folders are absolute; an empty
 // or relative one holds nothing.
@@ -103,3 +110,11 @@ enum class UninstallKind { kFile, kFolder };
 // relative path or one with a "." or ".." component, logs a WARN and gives
 // false.
 bool IsUninstallable(UninstallKind kind, std::u16string_view path, const UninstallScope& scope);
+
+// The end of an uninstall. Deletes the setup program's own files from the
+// install folder, then the files of its "setup" folder (hidden entries
+// stay) and that folder's subfolders deepest first, then the folder itself.
+// True when everything listed went.
+bool removeSetupFiles(std::u16string_view installFolder);
+// Removes the install folder when it is empty (not otherwise).
+void removeInstallFolder(std::u16string_view installFolder);

@@ -1,0 +1,525 @@
+// The setup worker: its thread and request loop, the dispatch by state, the
+// work step, progress and the response queue, and the requests that start,
+// prepare, run and finish a setup run. The main thread only posts requests
+// and copies responses and the published blocks; everything else runs on the
+// worker thread.
+#include "setup/setup_api_impl.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "app/file_helpers.h"
+#include "app/log.h"
+#include "app/registry.h"
+#include "app/string_util.h"
+#include "platform/utf8.h"
+#include "setup/setup_commands.h"
+
+using libsetup::CmdChangeDisc;
+using libsetup::CmdCopyFile;
+using libsetup::Command;
+using libsetup::Req_Finalize;
+using libsetup::Req_Prepare;
+using libsetup::Req_SetOption;
+using libsetup::Req_Setup;
+using libsetup::Req_SP_DiscReady;
+using libsetup::Req_StartWork;
+using libsetup::Request;
+using libsetup::Res_ChangeDisc;
+using libsetup::Res_DoneFinalize;
+using libsetup::Res_DonePrepare;
+using libsetup::Res_DoneSetup;
+using libsetup::Res_DoneWork;
+using libsetup::Res_Progress;
+using libsetup::Res_RetryOrAbort;
+using libsetup::Res_Stopped;
+using libsetup::Response;
+using libsetup::kStateAborted;
+using libsetup::kStateFinalized;
+using libsetup::kStateInitialized;
+using libsetup::kStatePrepared;
+using libsetup::kStateSetUp;
+using libsetup::kStateWaitDisc;
+using libsetup::kStateWaitRetry;
+using libsetup::kStateWorkDone;
+using libsetup::kStateWorking;
+
+namespace {
+
+constexpr char16_t kUninstallRoot[] = u"SOFTWARE/Microsoft/Windows/CurrentVersion/Uninstall/";
+// The VERSION file that product registration writes holds 1 to 1000 bytes.
+constexpr int64_t kMaxVersionBytes = 1000;
+
+// Written by this engine the file is UTF-8; an older one is CP932.
+std::u16string decodeVersionText(const std::string& raw) {
+  std::u16string text = platform::FromUtf8(raw);
+  if (platform::ToUtf8(text) == raw) return text;
+  return MultiByteToWString(raw.data(), raw.size());
+}
+
+// An uninstall or a patch works inside the folder it found registered: it
+// must be absolute and not the root.
+bool isUsableInstallFolder(std::u16string_view folder) {
+  return !folder.empty() && folder[0] == u'/' && folder.find_first_not_of(u'/') != std::u16string_view::npos;
+}
+
+const void* ptr(const void* p) { return p; }
+
+}  // namespace
+
+SetupAPIImpl::SetupAPIImpl() : uninstallLog_(std::make_unique<UninstallLog>()) {}
+
+SetupAPIImpl::~SetupAPIImpl() {
+  stop();
+  clearCommands();
+}
+
+bool SetupAPIImpl::start() {
+  if (thread_.joinable()) return false;
+  quit_.store(false);
+  {
+    std::lock_guard<std::mutex> lock(requestMutex_);
+    threadRunning_ = false;
+  }
+  try {
+    thread_ = std::thread(&SetupAPIImpl::threadProc, this);
+  } catch (const std::system_error&) {
+    return false;
+  }
+  std::unique_lock<std::mutex> lock(requestMutex_);
+  requestReady_.wait(lock, [this] { return threadRunning_; });
+  return true;
+}
+
+bool SetupAPIImpl::stop() {
+  if (!thread_.joinable()) return false;
+  {
+    // Under the queue lock, so the loop cannot miss the wake-up.
+    std::lock_guard<std::mutex> lock(requestMutex_);
+    quit_.store(true);
+  }
+  requestReady_.notify_all();
+  // A running copy sees the flag after its next chunk, so the join is short.
+  thread_.join();
+  return true;
+}
+
+bool SetupAPIImpl::postRequest(std::unique_ptr<libsetup::Request>& request) {
+  if (!request || !thread_.joinable()) return false;
+  {
+    std::lock_guard<std::mutex> lock(requestMutex_);
+    requests_.push_back(std::move(request));
+  }
+  requestReady_.notify_one();
+  return true;
+}
+
+std::unique_ptr<libsetup::Response> SetupAPIImpl::popResponse() {
+  std::lock_guard<std::mutex> lock(responseMutex_);
+  if (responses_.empty()) return nullptr;
+  std::unique_ptr<Response> response = std::move(responses_.front());
+  responses_.pop_front();
+  return response;
+}
+
+SetupProgress SetupAPIImpl::progress() {
+  std::lock_guard<std::mutex> lock(progressMutex_);
+  return progress_;
+}
+
+StatusStrings SetupAPIImpl::status() {
+  std::lock_guard<std::mutex> lock(statusMutex_);
+  return status_;
+}
+
+void SetupAPIImpl::threadProc() {
+  // State 1 is set here, before start returns, so the loop never sees the
+  // state of an earlier run.
+  {
+    std::lock_guard<std::mutex> lock(requestMutex_);
+    setState(kStateInitialized);
+    threadRunning_ = true;
+  }
+  requestReady_.notify_all();
+  messageLoop();
+}
+
+void SetupAPIImpl::messageLoop() {
+  while (!quit_.load()) {
+    std::unique_ptr<Request> request;
+    {
+      std::unique_lock<std::mutex> lock(requestMutex_);
+      // While working, requests are only taken between work steps.
+      if (state_.load() != kStateWorking) {
+        requestReady_.wait(lock, [this] {
+          return quit_.load() || !requests_.empty() || state_.load() == kStateWorking;
+        });
+      }
+      if (quit_.load()) break;
+      if (!requests_.empty()) {
+        request = std::move(requests_.front());
+        requests_.pop_front();
+      }
+    }
+    if (request) {
+      dispatchRequest(*request);
+    } else if (state_.load() == kStateWorking) {
+      doWork();
+    }
+  }
+}
+
+void SetupAPIImpl::dispatchRequest(libsetup::Request& request) {
+  LogWrite(LOG_TRACE, u"SetupAPIImpl::dispatchRequest(%p)\n", ptr(&request));
+  const int32_t state = state_.load();
+  // Each code takes its request in one state; in any other the request is
+  // dropped with its line.
+  auto accepted = [state](int32_t required, std::u16string_view wrongState) {
+    if (state == required) return true;
+    LogWrite(LOG_WARN, wrongState, libsetup::SetupStateName(state));
+    return false;
+  };
+  switch (request.code) {
+    case Request::kAbort:
+      if (state != kStateAborted) setState(kStateAborted);
+      break;
+    case Request::kSetup:
+      if (accepted(kStateInitialized, u"dispatcher : 不正な状態(%s)でのREQ_SETUP : 無視します\n")) {
+        if (auto* setup = dynamic_cast<Req_Setup*>(&request)) req_Setup(*setup);
+      }
+      break;
+    case Request::kSetOption:
+      if (accepted(kStateSetUp, u"dispatcher : 不正な状態(%s)でのREQ_SETOPTION : 無視します\n")) {
+        if (auto* option = dynamic_cast<Req_SetOption*>(&request)) req_SetOption(*option);
+      }
+      break;
+    case Request::kPrepare:
+      if (accepted(kStateSetUp, u"dispatcher : 不正な状態(%s)でのREQ_PREPARE : 無視します\n")) {
+        if (auto* prepare = dynamic_cast<Req_Prepare*>(&request)) req_Prepare(*prepare);
+      }
+      break;
+    case Request::kStartWork:
+      if (accepted(kStatePrepared, u"dispatcher : 不正な状態(%s)でのREQ_STARTWORK : 無視します\n")) {
+        if (auto* startWork = dynamic_cast<Req_StartWork*>(&request)) req_StartWork(*startWork);
+      }
+      break;
+    case Request::kFinalize:
+      if (accepted(kStateWorkDone, u"dispatcher : 不正な状態(%s)でのREQ_FINALIZE : 無視します\n")) {
+        if (auto* finalize = dynamic_cast<Req_Finalize*>(&request)) req_Finalize(*finalize);
+      }
+      break;
+    case Request::kDiscReady:
+      if (accepted(kStateWaitDisc, u"dispatcher : 不正な状態(%s)でのREQ_SPECIAL_DISCREADY : 無視します\n")) {
+        if (auto* discReady = dynamic_cast<Req_SP_DiscReady*>(&request)) req_DiscReady(*discReady);
+      }
+      break;
+    case Request::kDoRetry:
+      // The same command runs again at the next work step.
+      if (accepted(kStateWaitRetry, u"dispatcher : 不正な状態(%s)でのREQ_SPECIAL_RETRY : 無視します\n")) {
+        setState(kStateWorking);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void SetupAPIImpl::doWork() {
+  if (nextCommand_ >= commands_.size()) {
+    pushResponse(std::make_unique<Res_DoneWork>());
+    setState(kStateWorkDone);
+    return;
+  }
+  Command& command = *commands_[nextCommand_];
+  switch (command.execute(*this)) {
+    case libsetup::kCmdDone:
+      ++nextCommand_;
+      addProgress(command.weight);
+      break;
+    // With a question to the main thread the index stays: the answer puts
+    // the state back to 4 and the same command runs again.
+    case libsetup::kCmdRetry:
+      pushResponse(std::make_unique<Res_RetryOrAbort>(currentCode_, currentFile_));
+      setState(kStateWaitRetry);
+      break;
+    case libsetup::kCmdChangeDisc: {
+      // Only the disc check asks for a disc.
+      const auto* disc = dynamic_cast<const CmdChangeDisc*>(&command);
+      pushResponse(std::make_unique<Res_ChangeDisc>(disc ? disc->discIndex : 0));
+      setState(kStateWaitDisc);
+      break;
+    }
+    case libsetup::kCmdCancelled:
+      pushResponse(std::make_unique<Res_Stopped>(Res_Stopped::kErrorCancelled));
+      setState(kStateAborted);
+      break;
+    case libsetup::kCmdFailed:
+      pushResponse(std::make_unique<Res_Stopped>(Res_Stopped::kErrorFailed));
+      setState(kStateAborted);
+      break;
+    case libsetup::kCmdNoData:
+      pushResponse(std::make_unique<Res_Stopped>(Res_Stopped::kErrorMissingData));
+      setState(kStateAborted);
+      break;
+    default:
+      // Any other answer runs the same command again at the next step.
+      break;
+  }
+}
+
+void SetupAPIImpl::req_Setup(libsetup::Req_Setup& request) {
+  LogWrite(LOG_TRACE, u"SetupAPIImpl::req_Setup(%p)\n", ptr(&request));
+  mode_ = request.mode;
+  setupSettings_ = request.setupSettings;
+  patchSettings_ = request.patchSettings;
+  actions_ = request.actionTable;
+  files_ = request.fileTable;
+  sourceFolder_ = request.folder;
+  mediaFolder_ = request.folder;
+  optionValue_ = 1;
+
+  std::u16string path;
+  std::u16string version;
+  const bool found = findInstalled(&path, &version);
+  installFolder_.clear();
+
+  switch (mode_) {
+    case Req_Setup::kModeInstall:
+      if (found) {
+        LogWrite(LOG_TRACE, u"既にインストールされています(%s/%s)\n", path, version);
+        pushResponse(std::make_unique<Res_Stopped>(Res_Stopped::kErrorCannotStart));
+        setState(kStateAborted);
+        return;
+      }
+      pushResponse(std::make_unique<Res_DoneSetup>(installFolder_));
+      setState(kStateSetUp);
+      return;
+    case Req_Setup::kModeUninstall:
+    case Req_Setup::kModePatch:
+      if (!found || !isUsableInstallFolder(path)) {
+        LogWrite(LOG_TRACE, u"インストールされていません\n");
+        pushResponse(std::make_unique<Res_Stopped>(Res_Stopped::kErrorCannotStart));
+        setState(kStateAborted);
+        return;
+      }
+      installFolder_ = path;
+      pushResponse(std::make_unique<Res_DoneSetup>(installFolder_));
+      setState(kStateSetUp);
+      return;
+    default:
+      LogWrite(LOG_WARN, u"操作引数がヘンです(%d)\n", mode_);
+      pushResponse(std::make_unique<Res_Stopped>(Res_Stopped::kErrorCannotStart));
+      setState(kStateAborted);
+      return;
+  }
+}
+
+bool SetupAPIImpl::findInstalled(std::u16string* path, std::u16string* version) {
+  // Product registration writes both: the install folder into the product's
+  // uninstall key and the version text into the folder's VERSION file.
+  const ns_SetupIni::IniParser* settings = nullptr;
+  if (mode_ == Req_Setup::kModePatch) {
+    settings = patchSettings_.get();
+  } else {
+    settings = setupSettings_.get();
+  }
+  if (!settings) return false;
+  const std::u16string productKey = settings->getProductKey();
+  if (productKey.empty()) return false;
+
+  APValue location;
+  int32_t error = 0;
+  if (!Win32RegRead(HKEY_LOCAL_MACHINE_ID, kUninstallRoot + productKey, u"InstallLocation", &location, &error) ||
+      !location.isString()) {
+    return false;
+  }
+  const std::unique_ptr<FileStream> file = OpenFileByMode(location.svalue + u"/VERSION", 0);
+  if (!file) return false;
+  const int64_t size = GetFileSize(file.get());
+  if (size < 1 || size > kMaxVersionBytes) return false;
+  std::string raw(static_cast<size_t>(size), '\0');
+  if (file->read(raw.data(), 1, raw.size()) != raw.size()) return false;
+  *path = location.svalue;
+  *version = decodeVersionText(raw);
+  return true;
+}
+
+void SetupAPIImpl::req_SetOption(libsetup::Req_SetOption& request) {
+  LogWrite(LOG_TRACE, u"SetupAPIImpl::req_SetOption(%p)\n", ptr(&request));
+  // Only an install has options; the folder of an uninstall or a patch is
+  // the registered one.
+  if (mode_ == Req_Setup::kModeInstall) {
+    if (request.flags & Req_SetOption::kFlagInstallFolder) installFolder_ = request.installFolder;
+    if (request.flags & Req_SetOption::kFlagOptionValue) optionValue_ = request.optionValue;
+    if (request.flags & Req_SetOption::kFlagActionNumber) actionNumber_ = request.actionNumber;
+  }
+  LogWrite(LOG_TRACE, u"SetupAPIImpl::req_SetOption(%p) DONE\n", ptr(&request));
+}
+
+void SetupAPIImpl::req_Prepare(libsetup::Req_Prepare& request) {
+  LogWrite(LOG_TRACE, u"SetupAPIImpl::req_Prepare(%p)\n", ptr(&request));
+  uninstallLog_ = std::make_unique<UninstallLog>();
+  clearCommands();
+  doneBytes_ = 0;
+  lastScaled_ = 0;
+
+  bool built = false;
+  int32_t errorCode = Res_Stopped::kErrorMissingData;
+  switch (mode_) {
+    case Req_Setup::kModeInstall:
+      built = buildInstallCommands();
+      if (!built) {
+        LogWrite(LOG_WARN, u"インストールアクションの生成に失敗しました\n");
+        errorCode = Res_Stopped::kErrorFailed;
+      }
+      // The setup program's own files are copied into the install folder here once that step exists.
+      break;
+    case Req_Setup::kModeUninstall:
+      built = readUninstallLog() && buildUninstallCommands();
+      break;
+    case Req_Setup::kModePatch:
+      // The record then holds the existing installation, which the patch adds to.
+      built = readUninstallLog() && buildPatchCommands();
+      break;
+    default:
+      break;
+  }
+  if (!built) {
+    pushResponse(std::make_unique<Res_Stopped>(errorCode));
+    setState(kStateAborted);
+    return;
+  }
+
+  totalBytes_ = 0;
+  for (const std::unique_ptr<Command>& command : commands_) totalBytes_ += command->weight;
+  scale_ = request.progressScale;
+  progressSerial_ = 0;
+  pushResponse(
+      std::make_unique<Res_DonePrepare>(static_cast<int32_t>(commands_.size()), static_cast<int64_t>(totalBytes_)));
+  setState(kStatePrepared);
+}
+
+void SetupAPIImpl::req_StartWork(libsetup::Req_StartWork&) {
+  SetupProgress block;
+  block.commandCount = static_cast<int32_t>(commands_.size());
+  block.totalBytes = totalBytes_;
+  block.scale = scale_;
+  publishProgress(block);
+  pushResponse(std::make_unique<Res_Progress>(progressSerial_++));
+  setState(kStateWorking);
+}
+
+void SetupAPIImpl::req_Finalize(libsetup::Req_Finalize&) {
+  if (mode_ == Req_Setup::kModeInstall || mode_ == Req_Setup::kModePatch) {
+    // Without its record an installation cannot be removed again: the run
+    // ends here, and the main thread sees no answer.
+    if (!writeUninstallLog()) {
+      setState(kStateAborted);
+      return;
+    }
+  } else if (mode_ == Req_Setup::kModeUninstall) {
+    // What cannot be removed stays; the uninstall still finishes.
+    removeSetupFiles(installFolder_);
+    removeInstallFolder(installFolder_);
+  }
+  pushResponse(std::make_unique<Res_DoneFinalize>());
+  setState(kStateFinalized);
+}
+
+void SetupAPIImpl::req_DiscReady(libsetup::Req_SP_DiscReady& request) {
+  setState(kStateWorking);
+  // The disc check runs again at the next work step and looks at the disc.
+  if (!request.mediaFolder.empty()) {
+    mediaFolder_ = request.mediaFolder;
+    LogWrite(LOG_TRACE, u"req_SP_DiscReady : 新メディアパス=[%s]\n", mediaFolder_);
+  }
+}
+
+void SetupAPIImpl::addProgress(uint64_t bytes) {
+  doneBytes_ += bytes;
+  // scale × done / total, kept inside 0..scale: a list whose weights sum to
+  // 0 counts as complete, and files larger than the list says stop at the
+  // scale.
+  int32_t scaled = 0;
+  if (scale_ > 0) {
+    if (totalBytes_ == 0 || doneBytes_ >= totalBytes_) {
+      scaled = scale_;
+    } else {
+      // 128 bits: a 31-bit scale times a multi-terabyte count overflows 64.
+      const unsigned __int128 product = static_cast<unsigned __int128>(scale_) * doneBytes_;
+      scaled = static_cast<int32_t>(product / totalBytes_);
+    }
+  }
+  if (scaled == lastScaled_) return;
+  lastScaled_ = scaled;
+
+  SetupProgress block;
+  block.doneBytes = doneBytes_;
+  block.totalBytes = totalBytes_;
+  block.commandIndex = static_cast<int32_t>(nextCommand_);
+  block.commandCount = static_cast<int32_t>(commands_.size());
+  block.scaledProgress = scaled;
+  block.scale = scale_;
+  block.commandCode = currentCode_;
+  block.file = currentFile_;
+  publishProgress(block);
+  pushResponse(std::make_unique<Res_Progress>(progressSerial_++));
+}
+
+void SetupAPIImpl::publishProgress(const SetupProgress& block) {
+  std::lock_guard<std::mutex> lock(progressMutex_);
+  progress_ = block;
+}
+
+void SetupAPIImpl::pushResponse(std::unique_ptr<libsetup::Response> response) {
+  if (!response) return;
+  std::lock_guard<std::mutex> lock(responseMutex_);
+  // A progress response still waiting at the end is stale once a newer one
+  // comes: the reader looks at the block, not at the response.
+  if (!responses_.empty() && responses_.back()->code == Response::kProgress &&
+      response->code == Response::kProgress) {
+    responses_.pop_back();
+  }
+  responses_.push_back(std::move(response));
+}
+
+void SetupAPIImpl::clearCommands() {
+  commands_.clear();
+  nextCommand_ = 0;
+}
+
+void SetupAPIImpl::prepareForTests(std::vector<std::unique_ptr<libsetup::Command>> commands,
+                                   std::u16string installFolder, std::u16string mediaFolder, int32_t state,
+                                   int32_t scale) {
+  {
+    // The queue lock orders these writes before the thread's next turn.
+    std::lock_guard<std::mutex> lock(requestMutex_);
+    commands_ = std::move(commands);
+    nextCommand_ = 0;
+    totalBytes_ = 0;
+    for (const std::unique_ptr<Command>& command : commands_) totalBytes_ += command->weight;
+    doneBytes_ = 0;
+    scale_ = scale;
+    lastScaled_ = 0;
+    progressSerial_ = 0;
+    installFolder_ = std::move(installFolder);
+    mediaFolder_ = std::move(mediaFolder);
+    setState(state);
+  }
+  requestReady_.notify_all();
+}
+
+bool copyProgress(void* context, uint64_t transferred, uint64_t total) {
+  auto* copy = static_cast<CmdCopyFile*>(context);
+  SetupAPIImpl* worker = copy->worker;
+  if (!worker) return true;
+  const int64_t delta = static_cast<int64_t>(transferred) - static_cast<int64_t>(copy->reported);
+  if (delta > 0) worker->addProgress(static_cast<uint64_t>(delta));
+  copy->reported = transferred;
+  // What the command adds when it completes: the part not yet reported.
+  copy->weight = total > transferred ? total - transferred : 0;
+  return !worker->quitRequested();
+}

@@ -1,0 +1,165 @@
+// The worker behind one setup run: a thread of its own that takes the main
+// thread's requests from a queue, dispatches them by state, and in the
+// working state runs one command per idle turn, publishing progress and
+// queueing responses for the main thread to pop. The facade (setup_api.h)
+// creates, drives and destroys it; the commands (setup_commands.h) read and
+// write it on the worker thread.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/shared_ref.h"
+#include "setup/setup_records.h"
+#include "setup/uninstall_log.h"
+
+namespace libsetup {
+class Command;
+}
+
+class SetupAPIImpl {
+ public:
+  SetupAPIImpl();
+  // Stops the thread (always joined) and frees commands and responses.
+  ~SetupAPIImpl();
+  SetupAPIImpl(const SetupAPIImpl&) = delete;
+  SetupAPIImpl& operator=(const SetupAPIImpl&) = delete;
+
+  // ---- Main thread ----
+  // Starts the thread and returns once it runs (state 1); false when a
+  // thread already runs or cannot be made.
+  bool start();
+  // Sets the quit flag, wakes the thread and joins it; false without one.
+  bool stop();
+  bool hasThread() const { return thread_.joinable(); }
+  // Queues a request for the thread; true when the thread took it over
+  // (then the worker owns it), false (the caller keeps it) without a thread.
+  bool postRequest(std::unique_ptr<libsetup::Request>& request);
+  // The oldest response, or null when none is queued.
+  std::unique_ptr<libsetup::Response> popResponse();
+  SetupProgress progress();
+  StatusStrings status();
+
+  // ---- Worker thread (the commands and the list builders) ----
+  int32_t operationMode() const { return mode_; }
+  const std::u16string& installFolder() const { return installFolder_; }
+  const std::u16string& mediaFolder() const { return mediaFolder_; }
+  const std::u16string& setupSourceFolder() const { return sourceFolder_; }
+  int32_t actionNumber() const { return actionNumber_; }
+  // The run's setup description (null in patch mode, which has only the
+  // patch description).
+  const ns_SetupIni::SetupIni* setupSettings() const { return setupSettings_.get(); }
+  const ns_SetupIni::PatcherIni* patchSettings() const { return patchSettings_.get(); }
+  const SharedRef<ns_SetupIns::ActionTable>& actionData() const { return actions_; }
+  const SharedRef<ns_SetupIns::FileTable>& fileListData() const { return files_; }
+  UninstallLog& uninstallLog() { return *uninstallLog_; }
+  // The command that last started and the file or registry path it works
+  // on; the progress block and Res_RetryOrAbort report them.
+  void setCurrent(int32_t code, std::u16string file) {
+    currentCode_ = code;
+    currentFile_ = std::move(file);
+  }
+  // True once stop() asked the thread to end (a copy then cancels).
+  bool quitRequested() const { return quit_.load(); }
+  // The folder step of the folder and start-menu commands.
+  int32_t makeFolder(const std::u16string& folder);
+  // Adds done bytes; publishes the block and queues Res_Progress when the
+  // scaled value changes.
+  void addProgress(uint64_t bytes);
+  void pushResponse(std::unique_ptr<libsetup::Response> response);
+  std::vector<std::unique_ptr<libsetup::Command>>& commands() { return commands_; }
+  void clearCommands();
+
+  // Install path, media path and the launcher target of a relative name.
+  std::u16string installPath(std::u16string_view name) const;
+  std::u16string mediaPath(std::u16string_view name) const;
+  std::u16string uninstallerPath() const;
+
+  // The uninstall record of the install folder (Prepare reads it in
+  // uninstall and patch mode, Finalize writes it in install and patch mode).
+  bool writeUninstallLog();
+  bool readUninstallLog();
+  // Appends the uninstall list built from the record (always true).
+  bool buildUninstallCommands();
+  // The install and patch lists and the copy of the setup program's own
+  // files into the install folder.
+  bool buildInstallCommands();
+  bool buildPatchCommands();
+
+  // Tests: the state and the command list set by hand, as preparation would
+  // leave them (total bytes summed, counters at 0, the progress scale).
+  // prepareForTests runs before start or while the worker waits for a request.
+  int32_t stateForTests() const { return state_.load(); }
+  // Tests: the setup description, as Req_Setup leaves it.
+  void setSetupSettingsForTests(SharedRef<ns_SetupIni::SetupIni> settings) { setupSettings_ = std::move(settings); }
+  void prepareForTests(std::vector<std::unique_ptr<libsetup::Command>> commands, std::u16string installFolder,
+                       std::u16string mediaFolder, int32_t state, int32_t scale = 100);
+
+ private:
+  void threadProc();
+  void messageLoop();
+  void dispatchRequest(libsetup::Request& request);
+  void doWork();
+  void req_Setup(libsetup::Req_Setup& request);
+  void req_SetOption(libsetup::Req_SetOption& request);
+  void req_Prepare(libsetup::Req_Prepare& request);
+  void req_StartWork(libsetup::Req_StartWork& request);
+  void req_Finalize(libsetup::Req_Finalize& request);
+  void req_DiscReady(libsetup::Req_SP_DiscReady& request);
+  bool findInstalled(std::u16string* path, std::u16string* version);
+  void publishProgress(const SetupProgress& block);
+  void setState(int32_t state) { state_.store(state); }
+
+  // The run.
+  int32_t mode_ = -1;
+  SharedRef<ns_SetupIni::SetupIni> setupSettings_;
+  SharedRef<ns_SetupIni::PatcherIni> patchSettings_;
+  SharedRef<ns_SetupIns::ActionTable> actions_;
+  SharedRef<ns_SetupIns::FileTable> files_;
+  std::unique_ptr<UninstallLog> uninstallLog_;
+  int32_t actionNumber_ = 0;
+  std::u16string installFolder_;
+  int32_t optionValue_ = 1;
+  std::u16string sourceFolder_;
+  std::u16string mediaFolder_;
+  std::atomic<int32_t> state_{libsetup::kStateAborted};
+
+  // Published blocks, each under its own lock (never nested).
+  std::mutex progressMutex_;
+  SetupProgress progress_;
+  std::mutex statusMutex_;
+  StatusStrings status_;
+
+  // The thread and its request queue.
+  std::thread thread_;
+  std::atomic<bool> quit_{false};
+  std::mutex requestMutex_;
+  std::condition_variable requestReady_;
+  std::deque<std::unique_ptr<libsetup::Request>> requests_;
+  bool threadRunning_ = false;  // under requestMutex_: start waits for it
+
+  std::mutex responseMutex_;
+  std::deque<std::unique_ptr<libsetup::Response>> responses_;
+
+  // Work (worker thread only).
+  std::vector<std::unique_ptr<libsetup::Command>> commands_;
+  size_t nextCommand_ = 0;
+  uint64_t totalBytes_ = 0;
+  uint64_t doneBytes_ = 0;
+  int32_t scale_ = 100;
+  int32_t lastScaled_ = 0;
+  int32_t progressSerial_ = 0;
+  int32_t currentCode_ = -1;
+  std::u16string currentFile_;
+};
+
+// The copy command's progress callback; context is the copy command.
+// False (cancel the copy) once the worker is stopping.
+bool copyProgress(void* context, uint64_t transferred, uint64_t total);
