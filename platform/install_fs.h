@@ -67,4 +67,9 @@ int SetFileTimes(const std::string& path, int64_t seconds);
 // else errno.
 int SetFileMode(const std::string& path, unsigned mode);
 
+// The bytes of the volume that holds the path which an unprivileged caller
+// may still use (free blocks available × fragment size); -1 when the volume
+// cannot be asked.
+int64_t FreeDiskBytes(const std::string& path);
+
 }  // namespace platform

@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -258,6 +259,14 @@ int SetFileMode(const std::string& path, unsigned mode) {
   if (fstat(fd.get(), &st) != 0) return errno;
   if (!S_ISREG(st.st_mode)) return EISDIR;
   return fchmod(fd.get(), static_cast<mode_t>(mode & 07777)) == 0 ? 0 : errno;
+}
+
+int64_t FreeDiskBytes(const std::string& path) {
+  struct statvfs vfs {};
+  if (path.empty() || ::statvfs(path.c_str(), &vfs) != 0) return -1;
+  const unsigned __int128 bytes = static_cast<unsigned __int128>(vfs.f_bavail) * vfs.f_frsize;
+  constexpr int64_t kMax = INT64_MAX;
+  return bytes > static_cast<unsigned __int128>(kMax) ? kMax : static_cast<int64_t>(bytes);
 }
 
 }  // namespace platform

@@ -370,12 +370,15 @@ void SetupAPIImpl::req_Prepare(libsetup::Req_Prepare& request) {
   int32_t errorCode = Res_Stopped::kErrorMissingData;
   switch (mode_) {
     case Req_Setup::kModeInstall:
+      errorCode = Res_Stopped::kErrorFailed;
       built = buildInstallCommands();
       if (!built) {
         LogWrite(LOG_WARN, u"インストールアクションの生成に失敗しました\n");
-        errorCode = Res_Stopped::kErrorFailed;
+        break;
       }
-      // The setup program's own files are copied into the install folder here once that step exists.
+      // The uninstall later runs from the install folder.
+      built = installSetupFiles(sourceFolder_, installFolder_);
+      if (!built) LogWrite(LOG_WARN, u"セットアップファイルのインストールに失敗しました\n");
       break;
     case Req_Setup::kModeUninstall:
       built = readUninstallLog() && buildUninstallCommands();
@@ -415,8 +418,9 @@ void SetupAPIImpl::req_StartWork(libsetup::Req_StartWork&) {
 void SetupAPIImpl::req_Finalize(libsetup::Req_Finalize&) {
   if (mode_ == Req_Setup::kModeInstall || mode_ == Req_Setup::kModePatch) {
     // Without its record an installation cannot be removed again: the run
-    // ends here, and the main thread sees no answer.
+    // stops here.
     if (!writeUninstallLog()) {
+      pushResponse(std::make_unique<Res_Stopped>(Res_Stopped::kErrorFailed));
       setState(kStateAborted);
       return;
     }
@@ -508,6 +512,23 @@ void SetupAPIImpl::prepareForTests(std::vector<std::unique_ptr<libsetup::Command
     installFolder_ = std::move(installFolder);
     mediaFolder_ = std::move(mediaFolder);
     setState(state);
+  }
+  requestReady_.notify_all();
+}
+
+void SetupAPIImpl::setRunForTests(int32_t mode, SharedRef<ns_SetupIns::ActionTable> actions,
+                                  SharedRef<ns_SetupIns::FileTable> files, int32_t actionNumber,
+                                  std::u16string installFolder, std::u16string sourceFolder) {
+  {
+    std::lock_guard<std::mutex> lock(requestMutex_);
+    mode_ = mode;
+    actions_ = std::move(actions);
+    files_ = std::move(files);
+    actionNumber_ = actionNumber;
+    installFolder_ = std::move(installFolder);
+    mediaFolder_ = sourceFolder;
+    sourceFolder_ = std::move(sourceFolder);
+    setState(kStateSetUp);
   }
   requestReady_.notify_all();
 }

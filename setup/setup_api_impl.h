@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -101,6 +102,11 @@ class SetupAPIImpl {
   void setSetupSettingsForTests(SharedRef<ns_SetupIni::SetupIni> settings) { setupSettings_ = std::move(settings); }
   void prepareForTests(std::vector<std::unique_ptr<libsetup::Command>> commands, std::u16string installFolder,
                        std::u16string mediaFolder, int32_t state, int32_t scale = 100);
+  // Tests: the run as Req_Setup and Req_SetOption leave it, in state 2;
+  // the source folder is also the media folder. Like prepareForTests.
+  void setRunForTests(int32_t mode, SharedRef<ns_SetupIns::ActionTable> actions,
+                      SharedRef<ns_SetupIns::FileTable> files, int32_t actionNumber, std::u16string installFolder,
+                      std::u16string sourceFolder);
 
  private:
   void threadProc();
@@ -159,6 +165,18 @@ class SetupAPIImpl {
   int32_t currentCode_ = -1;
   std::u16string currentFile_;
 };
+
+// Appends every proper parent folder of a "/"-separated path, shortest
+// first: "a/b/c.txt" gives "a" and "a/b"; a path without "/" gives nothing.
+void addParentFolders(std::u16string_view path, std::vector<std::u16string>* out);
+
+// Copies the setup program's own files into the install folder, so that the
+// uninstall can run from there: the running executable as "st_menu" (with
+// its mode bits), the other fixed files from the source folder, and the
+// source's optional "setup" folder with everything below it (hidden entries
+// and links are left out). False, after a WARN naming the file, at the first
+// copy that fails; what was copied before stays.
+bool installSetupFiles(std::u16string_view sourceFolder, std::u16string_view installFolder);
 
 // The copy command's progress callback; context is the copy command.
 // False (cancel the copy) once the worker is stopping.

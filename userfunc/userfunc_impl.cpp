@@ -142,6 +142,7 @@ void UserfuncImpl::registerAll() {
   registerHandlers({30003}, &UserfuncImpl::uf_browse_folder);
   registerHandlers({30004}, &UserfuncImpl::uf_window_title);
   registerHandlers({30005}, &UserfuncImpl::uf_shell_open);
+  registerSetupHandlers();
 }
 
 std::unique_ptr<UFResult> UserfuncImpl::call(int32_t number, const Args& args) {

@@ -11,12 +11,30 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "app/shared_ref.h"
 #include "script/userfunc_base.h"
+#include "setup/setup_records.h"
 #include "userfunc/message_log.h"
 
 class GameEnvironment;
+class SetupAPIImpl;
 class StateMgr;
+
+// One setup handle of the scripts: the worker of a setup run (null when the
+// handle has none) and what the setup built-ins keep for it. The worker
+// holds its own references to the parsed files through the request.
+struct SetupHandle {
+  SetupAPIImpl* worker = nullptr;
+  SharedRef<libsetup::Response> lastResponse;  // the last one 9014 took
+  SharedRef<ns_SetupIni::SetupIni> setupSettings;
+  SharedRef<ns_SetupIns::ActionTable> actionTable;
+  SharedRef<ns_SetupIns::FileTable> fileTable;
+  SharedRef<ns_SetupIni::PatcherIni> patchSettings;
+  SharedRef<ns_SetupIns::FileTable> patchFileTable;
+  std::u16string installedPath;  // from the last Res_DoneSetup
+};
 
 class UserfuncImpl : public UserfuncBase {
  public:
@@ -25,6 +43,8 @@ class UserfuncImpl : public UserfuncBase {
 
   // The state may be null only for a table that runs no handler reading it.
   UserfuncImpl(GameEnvironment* environment, StateMgr* state);
+  // Destroys the setup workers still held by the handle table.
+  ~UserfuncImpl() override;
 
   // Logs "未定義のUserfunc番号です(%d)\n" and gives null for a number
   // without a handler.
@@ -303,6 +323,42 @@ class UserfuncImpl : public UserfuncBase {
   template <int32_t Layer> std::unique_ptr<UFResult> uf_parts_color(const Args& args);
   std::unique_ptr<UFResult> uf_parts_image(const Args& args);
 
+  // Setup runs (9000-9019, 9032) and the disc, folder and save-copy helpers
+  // of a setup script (9020-9022, 9030, 9031). Registered by
+  // registerSetupHandlers. Handles are 0..kMaxSetupHandles - 1.
+  static constexpr int32_t kMaxSetupHandles = 256;
+  void registerSetupHandlers();
+  // The record of the handle in argument i; null outside the table.
+  SetupHandle* setupHandle(const Args& args, size_t i);
+  // The record when it has a worker, else null.
+  SetupHandle* liveSetupHandle(const Args& args, size_t i);
+  std::unique_ptr<UFResult> uf_setup_init(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_term(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_create(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_destroy(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_abort(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_load(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_option(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_prepare(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_start_work(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_finalize(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_disc_ready(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_retry(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_ini_string(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_ini_int(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_wait(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_response(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_progress(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_status(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_status_text(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_save_location(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_free_space(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_disc_prompt(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_install_folder(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_copy_saves(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_program_files(const Args& args);
+  std::unique_ptr<UFResult> uf_setup_disc_name(const Args& args);
+
   // Layer graphics (1000-1048). Registered by registerLayerHandlers.
   void registerLayerHandlers();
   std::unique_ptr<UFResult> uf_gl_configure(const Args& args);
@@ -351,4 +407,6 @@ class UserfuncImpl : public UserfuncBase {
   int32_t lastLoggedLineId_ = -1;
   int32_t currentLineId_ = -1;
   LogVoice pendingVoice_;
+  // Indexed by the scripts' handle numbers; grows only through 9002.
+  std::vector<SetupHandle> setupHandles_;
 };

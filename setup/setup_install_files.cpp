@@ -1,0 +1,70 @@
+// The copy of the setup program's own files into the install folder during
+// install preparation, so that the uninstall can run from there: the running
+// engine and its fixed files, then the source's "setup" folder. Removing
+// them again is the uninstall's part. Worker thread.
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "app/log.h"
+#include "platform/file.h"
+#include "platform/process.h"
+#include "platform/utf8.h"
+#include "setup/install_files.h"
+#include "setup/install_primitives.h"
+#include "setup/setup_api_impl.h"
+#include "setup/setup_files.h"
+
+namespace {
+
+bool isLink(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_symlink(std::filesystem::symlink_status(path, error));
+}
+
+// Copies one file to a path below the install folder, making its folders
+// first (a folder that cannot be made fails the copy).
+bool copySetupFile(std::u16string_view installFolder, const std::u16string& destination,
+                   const std::u16string& source) {
+  int32_t error = 0;
+  makeParentFolders(destination, &error);
+  if (copyFilePlain(installFolder, destination, source, &error)) return true;
+  LogWrite(LOG_WARN, u"ファイルのコピーに失敗しました(%s:%s)\n", source, destination);
+  return false;
+}
+
+}  // namespace
+
+bool installSetupFiles(std::u16string_view sourceFolder, std::u16string_view installFolder) {
+  const std::u16string source(sourceFolder);
+  const std::u16string install(installFolder);
+  for (std::u16string_view name : kSetupFileNames) {
+    // The setup program is this engine: it comes from the running process,
+    // so the source need not hold it.
+    const std::u16string from = name == kSetupFileNames[0] ? platform::FromUtf8(platform::ExecutablePath())
+                                                           : source + u"/" + std::u16string(name);
+    if (!copySetupFile(install, install + u"/" + std::u16string(name), from)) return false;
+  }
+
+  // The "setup" folder is optional. It is taken as found on the disc; a link
+  // in its place, and links below it, are not followed (what they lead to is
+  // no part of the setup program).
+  const std::string setup = platform::FindPathIgnoringCase(platform::ToUtf8(source + u"/setup"));
+  if (setup.empty() || isLink(setup)) return true;
+  const std::u16string base = platform::FromUtf8(setup);
+  // The names below keep the found case from "setup" on.
+  const size_t relativeStart = base.rfind(u'/') + 1;
+  std::vector<std::u16string> files;
+  if (!listFiles(base + u"/*.*", true, false, &files)) {
+    LogWrite(LOG_WARN, u"ファイルのコピーに失敗しました(%s:%s)\n", base, install + u"/" + base.substr(relativeStart));
+    return false;
+  }
+  for (const std::u16string& file : files) {
+    if (file.size() <= base.size() || file.compare(0, base.size(), base) != 0 || file[base.size()] != u'/') continue;
+    if (isLink(platform::ToUtf8(file))) continue;
+    if (!copySetupFile(install, install + u"/" + file.substr(relativeStart), file)) return false;
+  }
+  return true;
+}
