@@ -1,8 +1,8 @@
 // Two process-wide bytes the frame step reads: GUIChangedFlag (set by every
 // change of what the scene shows; the frame step draws a new frame only while
 // it is set and clears it after drawing) and MoviePlayingFlag (set by the
-// movie player while a movie plays: nothing is drawn and Alt+Enter raises no
-// event). Main thread.
+// movie player while a movie plays: the scene is not drawn, only the movie's
+// pictures over the kept screen, and Alt+Enter raises no event). Main thread.
 #pragma once
 
 #include <cstdint>

@@ -302,6 +302,8 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_setup_wait(const Args& args) {
     if (!SetupAPI::popResponse(record->worker, &response)) return make_value_ufresult(-1);
   }
   if (!response) return make_zero_ufresult();
+  // The log shows every answer the script takes.
+  response->describe(LOG_DEBUG);
   record->lastResponse = response;
   if (const auto* done = dynamic_cast<const libsetup::Res_DoneSetup*>(response.get())) {
     record->installedPath = done->installedPath;

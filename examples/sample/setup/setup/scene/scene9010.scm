@@ -1,0 +1,75 @@
+; The setup program: installs the game, or uninstalls it when the first
+; argument after the configuration file is "-uninstall".
+;   install:   st_menu -workdir <setup folder> st_menu.scm <install base> [<disc 2 folder>]
+;   uninstall: <install>/st_menu -workdir <install> st_menu.scm -uninstall
+; The game goes to <install base>/<author_name>/<product_title>. A disc the
+; current one does not hold is looked for in <disc 2 folder>, else in "..";
+; after eight refused discs the run gives up.
+; Word 1 keeps the last answer of the setup; each one the run stops at also
+; goes to system variable 900-904 (-d shows them). The run ends after the
+; last or at the first unexpected one.
+(a3:define-set (0 0)
+  (a3:call-user-func 6008 0 1)
+  (a3:call-user-func 6008 1 2)
+  (a3:eval (a3:bop-equal? (a3:idref-reflag) -1))
+  (a3:ifnot 5)
+  (a3:call-user-func 4100 2 "..")
+  (a3:label 5)
+  (a3:call-user-func 9002 0)
+  (a3:call-user-func 5001 1 "-uninstall")
+  (a3:eval (a3:bop-equal? (a3:idref-reflag) 0))
+  (a3:if 1)
+  ; install: the setup files lie in the work folder, which is also the
+  ; first disc
+  (a3:call-user-func 9005 0 0 "." ".")
+  (a3:call-user-func 9014 0 10000)
+  (a3:eval-noeffect (a3:assign-word 1 (a3:idref-reflag)))
+  (a3:call-user-func 4111 900 (a3:idref-word 1))
+  (a3:eval (a3:bop-equal? (a3:idref-word 1) 100))
+  (a3:ifnot 9)
+  (a3:call-user-func 9006 0 0 1)
+  (a3:call-user-func 9006 0 1 0 0 1 "")
+  (a3:goto 2)
+  ; uninstall: the installed setup files lie in the work folder
+  (a3:label 1)
+  (a3:call-user-func 9005 0 1 "." ".")
+  (a3:call-user-func 9014 0 10000)
+  (a3:eval-noeffect (a3:assign-word 1 (a3:idref-reflag)))
+  (a3:call-user-func 4111 900 (a3:idref-word 1))
+  (a3:eval (a3:bop-equal? (a3:idref-word 1) 100))
+  (a3:ifnot 9)
+  (a3:label 2)
+  (a3:call-user-func 9007 0 100)
+  (a3:call-user-func 9014 0 10000)
+  (a3:eval-noeffect (a3:assign-word 1 (a3:idref-reflag)))
+  (a3:call-user-func 4111 901 (a3:idref-word 1))
+  (a3:eval (a3:bop-equal? (a3:idref-word 1) 101))
+  (a3:ifnot 9)
+  (a3:call-user-func 9008 0)
+  ; the work: progress is passed over, a disc change answered
+  (a3:label 3)
+  (a3:call-user-func 9014 0 10000)
+  (a3:eval-noeffect (a3:assign-word 1 (a3:idref-reflag)))
+  (a3:eval (a3:bop-equal? (a3:idref-word 1) 102))
+  (a3:if 3)
+  (a3:eval (a3:bop-equal? (a3:idref-word 1) 110))
+  (a3:if 4)
+  (a3:call-user-func 4111 902 (a3:idref-word 1))
+  (a3:eval (a3:bop-equal? (a3:idref-word 1) 103))
+  (a3:ifnot 9)
+  (a3:call-user-func 9009 0)
+  (a3:call-user-func 9014 0 10000)
+  (a3:eval-noeffect (a3:assign-word 1 (a3:idref-reflag)))
+  (a3:call-user-func 4111 903 (a3:idref-word 1))
+  (a3:label 9)
+  (a3:call-user-func 9003 0)
+  (a3:call-user-func 6000)
+  (a3:label 4)
+  (a3:call-user-func 9015 0 0 0)
+  (a3:eval-noeffect (a3:assign-word 1 (a3:idref-reflag)))
+  (a3:call-user-func 4111 904 (a3:idref-word 1))
+  (a3:eval-noeffect (a3:assign-word 2 (a3:bop-add (a3:idref-word 2) 1)))
+  (a3:eval (a3:bop-great? (a3:idref-word 2) 8))
+  (a3:if 9)
+  (a3:call-user-func 9010 0 2)
+  (a3:goto 3))
