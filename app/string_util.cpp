@@ -1,6 +1,7 @@
 #include "app/string_util.h"
 
 #include "platform/codepage.h"
+#include "platform/utf8.h"
 
 std::u16string MultiByteToWString(const char* bytes, size_t length) {
   if (!bytes || length == 0) return {};
@@ -28,4 +29,10 @@ std::u16string FormatCutArgs(size_t room, std::u16string_view format, std::span<
   std::u16string out = FormatArgs(format, args);
   if (room > 0 && out.size() > room - 1) out.resize(room - 1);
   return out;
+}
+
+std::u16string Utf8OrCP932ToWString(std::string_view bytes) {
+  std::u16string text = platform::FromUtf8(bytes);
+  if (platform::ToUtf8(text) == bytes) return text;
+  return MultiByteToWString(bytes.data(), bytes.size());
 }

@@ -16,6 +16,9 @@
 std::u16string MultiByteToWString(const char* bytes, size_t length);
 // The same for a whole byte vector; an empty vector gives an empty string.
 std::u16string BytesToWString(const std::vector<uint8_t>& bytes);
+// Text this engine wrote (UTF-8), else older text in the game code page
+// (CP932 with a non-ASCII character is practically never valid UTF-8).
+std::u16string Utf8OrCP932ToWString(std::string_view bytes);
 // UTF-16 to code-page text; a character the code page lacks becomes a blank.
 std::string WStringToMultiByte(std::u16string_view text);
 

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/posix_write.h"
+
 namespace platform {
 
 std::unique_ptr<File> File::open(const std::string& path, Access access, bool text, int* error) {
@@ -204,8 +206,9 @@ bool isTemporaryOf(const char* entry, const std::string& base) {
   return true;
 }
 
-// 0 when every byte was written, else errno.
-int writeAll(int fd, std::string_view bytes) {
+}  // namespace
+
+int WriteAllBytes(int fd, std::string_view bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -216,8 +219,6 @@ int writeAll(int fd, std::string_view bytes) {
   }
   return 0;
 }
-
-}  // namespace
 
 int ReplaceFileAtomically(const std::string& path, std::string_view bytes, bool* created) {
   if (created) *created = false;
@@ -244,7 +245,7 @@ int ReplaceFileAtomically(const std::string& path, std::string_view bytes, bool*
   }
   if (created) *created = true;
 
-  int error = writeAll(fd, bytes);
+  int error = WriteAllBytes(fd, bytes);
   if (error == 0 && replacing && fchmod(fd, old.st_mode & 0777) != 0) error = errno;
   if (error == 0 && fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;

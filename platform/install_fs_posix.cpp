@@ -17,6 +17,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/posix_write.h"
+
 namespace platform {
 
 int ListFolder(const std::string& path, std::vector<FolderEntry>* entries) {
@@ -114,19 +116,6 @@ bool isTemporaryOf(const char* entry, const std::string& base) {
   return *p == '\0';
 }
 
-// 0 when every byte was written, else errno.
-int writeAll(int fd, const char* data, size_t size) {
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::write(fd, data + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return errno;
-    if (n == 0) return EIO;
-    done += static_cast<size_t>(n);
-  }
-  return 0;
-}
-
 // Opens the folder that holds the last component of relative, one folder at
 // a time from `folder` down without following links; *name receives that
 // last component. 0, else errno (EACCES for a link or a ".." on the way).
@@ -193,7 +182,7 @@ int copyBytes(int from, int to, uint64_t total, CopyProgress progress, void* con
       if (copied == 0 && progress && !progress(context, 0, total)) return ECANCELED;
       return 0;
     }
-    if (const int error = writeAll(to, buffer.data(), filled)) return error;
+    if (const int error = WriteAllBytes(to, std::string_view(buffer.data(), filled))) return error;
     copied += filled;
     if (progress && !progress(context, copied, total)) return ECANCELED;
     if (filled < kChunk) return 0;

@@ -53,13 +53,6 @@ constexpr char16_t kUninstallRoot[] = u"SOFTWARE/Microsoft/Windows/CurrentVersio
 // The VERSION file that product registration writes holds 1 to 1000 bytes.
 constexpr int64_t kMaxVersionBytes = 1000;
 
-// Written by this engine the file is UTF-8; an older one is CP932.
-std::u16string decodeVersionText(const std::string& raw) {
-  std::u16string text = platform::FromUtf8(raw);
-  if (platform::ToUtf8(text) == raw) return text;
-  return MultiByteToWString(raw.data(), raw.size());
-}
-
 // An uninstall or a patch works inside the folder it found registered: it
 // must be absolute and not the root.
 bool isUsableInstallFolder(std::u16string_view folder) {
@@ -343,7 +336,7 @@ bool SetupAPIImpl::findInstalled(std::u16string* path, std::u16string* version) 
   std::string raw(static_cast<size_t>(size), '\0');
   if (file->read(raw.data(), 1, raw.size()) != raw.size()) return false;
   *path = location.svalue;
-  *version = decodeVersionText(raw);
+  *version = Utf8OrCP932ToWString(raw);
   return true;
 }
 

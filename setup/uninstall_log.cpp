@@ -74,15 +74,6 @@ bool hiveAt(Cell* item, size_t n, uint32_t* hive) {
   return name && registryRootFromName(name->text, hive);
 }
 
-// Text written by this engine is UTF-8; an older log is CP932. CP932 text
-// with any non-ASCII character is practically never valid UTF-8.
-std::u16string decodeLogText(const std::vector<uint8_t>& bytes) {
-  const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  std::u16string text = platform::FromUtf8(raw);
-  if (platform::ToUtf8(text) == raw) return text;
-  return BytesToWString(bytes);
-}
-
 }  // namespace
 
 void UninstallLog::addFile(std::u16string path) { files_.insert(std::move(path)); }
@@ -229,7 +220,8 @@ bool readUninstallLogBytes(const std::vector<uint8_t>& bytes, std::u16string_vie
   }
   // parseFile, not parse: a cut-off log must not pass for a shorter one.
   tokenizer::Tokenizer tk(tokenizer::Tokenizer::kNoStringLimit);
-  if (!tk.parseFile(decodeLogText(bytes))) {
+  const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (!tk.parseFile(Utf8OrCP932ToWString(raw))) {
     LogWrite(LOG_WARN, u"uninst.logファイルの解析に失敗:%s(%s)\n", tk.error(), path);
     return false;
   }
