@@ -80,6 +80,16 @@ void GameRun::move(int32_t x, int32_t y) {
   SDL_PushEvent(&e);
 }
 
+void GameRun::wheel(int32_t x, int32_t y, int32_t notches) {
+  SDL_Event e{};
+  e.type = SDL_MOUSEWHEEL;
+  e.wheel.windowID = SDL_GetWindowID(GetMainWindowHandle());
+  e.wheel.y = notches;
+  e.wheel.mouseX = x;
+  e.wheel.mouseY = y;
+  SDL_PushEvent(&e);
+}
+
 void GameRun::key(int32_t sdlKey) {
   for (const Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
     SDL_Event e{};

@@ -38,6 +38,8 @@ class GameRun : public FramePump {
   // Input through the window, as SDL delivers it; window coordinates.
   void click(int32_t x, int32_t y);
   void move(int32_t x, int32_t y);
+  // Wheel notches at (x, y): positive turned away from the player.
+  void wheel(int32_t x, int32_t y, int32_t notches);
   // An SDL key code (SDLK_RETURN, ...), pressed and released.
   void key(int32_t sdlKey);
   // Codes for tests that do not see SDL.

@@ -27,6 +27,7 @@
 #include "scene/xg_menu.h"
 #include "scene/xg_parts.h"
 #include "scene/xg_select.h"
+#include "script/script_vm.h"
 #include "sound/sorn.h"
 #include "sound/sorn_glue.h"
 #include "tests/platform/game_run.h"
@@ -173,10 +174,19 @@ TEST(SampleGame, TitleFadesMenuPicturesAndAChoicePickTheWayThroughTheStory) {
   GameRun game(kSample);
   ASSERT_TRUE(game.init());
 
-  enum Step { kTitle, kFadeOut, kOpening, kMenu, kPages, kBacklog, kChoice, kHighlight, kAnswer, kDone };
+  enum Step { kTitle, kFadeOut, kOpening, kMenu, kPages, kBacklog, kWheelAway, kWheelToward, kBackToStory, kChoice,
+              kHighlight, kAnswer, kDone };
   Step step = kTitle;
   Rgb evening{}, first{}, second{}, morning{}, window{}, plainItem{}, litItem{}, menuBefore{}, menuShown{};
   int logoPixels = 0, captionPixels = 0, answerPixels = 0, darkerFrames = 0, blackFrames = 0, backlogPixels = -1;
+  // The backlog's scroll (its script's word 0) and where it starts: the
+  // farthest scroll, showing the newest page.
+  const auto scroll = [&] {
+    const std::vector<int32_t>& words = game.controller().machine().words();
+    return words.empty() ? -1 : words[0];
+  };
+  int32_t farthest = -1;
+  char16_t pageBehindBacklog = 0;
   game.onFrame = [&](int frame) {
     if (frame > 3000) game.stop();
     switch (step) {
@@ -230,6 +240,8 @@ TEST(SampleGame, TitleFadesMenuPicturesAndAChoicePickTheWayThroughTheStory) {
         if (Revealing()) break;
         if (NewestTextStart() == u'翌') {
           morning = At(game.capture(), 4, 4);
+          // A log taller than the backlog's view, so that it scrolls both ways.
+          for (int i = 0; i < 16; ++i) game.controller().userfuncs().call(4301, {APValue(u"padding")});
           game.key(GameRun::kKeyPageUp);  // the backlog, over the pages logged so far
           step = kBacklog;
           break;
@@ -247,8 +259,29 @@ TEST(SampleGame, TitleFadesMenuPicturesAndAChoicePickTheWayThroughTheStory) {
               backlogPixels += p.r > 200 && p.g > 200 && p.b > 200;
             }
           }
+          farthest = scroll();
+          game.wheel(400, 300, 1);
+          step = kWheelAway;
+        }
+        break;
+      case kWheelAway:
+        // Away from the player: back by 60 pixels, the screen still up.
+        if (scroll() == farthest - 60) {
+          game.wheel(400, 300, -1);
+          step = kWheelToward;
+        }
+        break;
+      case kWheelToward:
+        // Toward the player (the confirm input elsewhere): on again, and
+        // neither the screen nor the story moves on.
+        if (scroll() == farthest && GetGlobalScene()->getPartsB()->partCount() == 7) {
           game.click(400, 300);  // back to the story
-        } else if (backlogPixels >= 0 && GetGlobalScene()->getPartsB()->partCount() == 0) {
+          step = kBackToStory;
+        }
+        break;
+      case kBackToStory:
+        if (GetGlobalScene()->getPartsB()->partCount() == 0) {
+          pageBehindBacklog = NewestTextStart();
           game.click(400, 300);  // the morning's text waits for its click
           step = kChoice;
         }
@@ -285,6 +318,8 @@ TEST(SampleGame, TitleFadesMenuPicturesAndAChoicePickTheWayThroughTheStory) {
   EXPECT_GT(captionPixels, 30);
   EXPECT_GT(darkerFrames, 3);
   EXPECT_GT(backlogPixels, 200);
+  EXPECT_GT(farthest, 60);
+  EXPECT_EQ(pageBehindBacklog, u'翌');
   EXPECT_GT(blackFrames, 0);
   // The menu's dark panel over the sky where it slid in.
   EXPECT_LT(menuShown.r + menuShown.g + menuShown.b, menuBefore.r + menuBefore.g + menuBefore.b - 100);
@@ -336,9 +371,15 @@ TEST(SampleGame, LanternChapterMovesFadesWipesCapturesAndAnswersAClickOnTheStall
   const RGBAImageRef boat = LoadPicture(kSample / "sprite" / "boat.png");
   ASSERT_TRUE(evening && morning && lantern && boat);
 
+  // The debug log, as -d writes it: the built-in calls with their arguments.
+  ScopedLogMask debugLog(LOG_DEBUG | LOG_WARN | LOG_ERROR | LOG_FATAL);
+  LogCapture log;
+
   enum Step { kStory, kStall, kAnswer, kKeepsake, kPartTwo, kDone };
   Step step = kStory;
   int stallFrame = 0;
+  // Game-clock times: part two's note and last page up, the last page gone.
+  int64_t noteAt = -1, lastPageAt = -1, lastPageGone = -1;
   bool wiping = false;
   int wipeFrames = 0;
   Rgb stallSky{}, pinwheel{}, lanternGone{}, keepsake{}, partTwo{};
@@ -390,12 +431,20 @@ TEST(SampleGame, LanternChapterMovesFadesWipesCapturesAndAnswersAClickOnTheStall
         }
         break;
       case kPartTwo:
-        if (NewestTextStart() == u'そ' && !Revealing()) {
+        // Clicks only until part two's note is up (they skip the movie);
+        // then its pages move on by themselves.
+        if (noteAt < 0 && NewestTextStart() == u'（') {
+          noteAt = game.clock().ms;
+        } else if (noteAt < 0 && !Revealing() && frame % 4 == 0) {
+          game.click(400, 300);
+        } else if (lastPageAt < 0 && NewestTextStart() == u'そ') {
+          lastPageAt = game.clock().ms;
+        } else if (lastPageAt >= 0 && NewestTextStart() == u'そ' && !Revealing()) {
           partTwo = At(game.capture(), 4, 4);
+        } else if (lastPageAt >= 0 && NewestTextStart() == 0) {
+          lastPageGone = game.clock().ms;
           step = kDone;
           game.stop();
-        } else if (!Revealing() && frame % 4 == 0) {
-          game.click(400, 300);
         }
         break;
       case kDone:
@@ -435,6 +484,13 @@ TEST(SampleGame, LanternChapterMovesFadesWipesCapturesAndAnswersAClickOnTheStall
   // Released: part two looks as before.
   EXPECT_TRUE(layers.layers.empty() && layers.pictures.empty() && layers.groups.empty());
   EXPECT_TRUE(Within1(partTwo, At(morning, 4, 4)));
+  // Each page of part two waits for the confirm input with a time-out of
+  // three seconds, and moves on when it runs out.
+  EXPECT_TRUE(log.contains("CallUserFunc(4000, 1, 3000, 0)")) << log.all();
+  for (const int64_t shown : {lastPageAt - noteAt, lastPageGone - lastPageAt}) {
+    EXPECT_GT(shown, 3000);
+    EXPECT_LE(shown, 3000 + 4 * game.frameMs);
+  }
 }
 
 
