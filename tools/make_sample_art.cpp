@@ -5,9 +5,11 @@
 // layer scripts, the sounds of the story (tools/sample_sounds.h) and the
 // opening movie (tools/sample_movie.h), and writes it under OUTDIR at the
 // path the engine looks it up by (numbered urls under parts/, named urls in
-// the game folder). The pixels come from integer arithmetic only and the
-// engine's PNG writer, so a run makes the committed files again byte for
-// byte. A build tool on one thread; writes nothing outside OUTDIR.
+// the game folder). make_sample_art --tutorial OUTDIR does the same for
+// examples/tutorial: its two backgrounds, its character and its music. The
+// pixels come from integer arithmetic only and the engine's PNG writer, so
+// a run makes the committed files again byte for byte. A build tool on one
+// thread; writes nothing outside OUTDIR.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -520,6 +522,14 @@ constexpr Picture kPictures[] = {
     {"sprite/boat.png", 192, 64, true, DrawBoat},
 };
 
+// The tutorial game's pictures: the sample's two backdrops and a smaller
+// figure, which the tutorial shows at its own size.
+constexpr Picture kTutorialPictures[] = {
+    {"image/bg001.png", 800, 600, false, DrawEveningBackdrop},  // picture 1
+    {"image/bg002.png", 800, 600, false, DrawMorningBackdrop},  // picture 2
+    {"cell/cell001.png", 200, 360, true, DrawFirstFigure},      // cell picture 1
+};
+
 // Draws and writes one picture; false with a message on standard error.
 bool WritePicture(const std::filesystem::path& outDir, const Picture& picture) {
   const std::filesystem::path target = outDir / picture.path;
@@ -543,11 +553,18 @@ bool WritePicture(const std::filesystem::path& outDir, const Picture& picture) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2 || argv[1][0] == '\0') {
-    std::fprintf(stderr, "usage: make_sample_art OUTDIR\n");
+  const bool tutorial = argc == 3 && std::string(argv[1]) == "--tutorial";
+  if ((argc != 2 && !tutorial) || argv[argc - 1][0] == '\0') {
+    std::fprintf(stderr, "usage: make_sample_art [--tutorial] OUTDIR\n");
     return 2;
   }
-  const std::filesystem::path outDir(argv[1]);
+  const std::filesystem::path outDir(argv[argc - 1]);
+  if (tutorial) {
+    for (const Picture& picture : kTutorialPictures) {
+      if (!WritePicture(outDir, picture)) return 1;
+    }
+    return WriteTutorialSounds(outDir) ? 0 : 1;
+  }
   for (const Picture& picture : kPictures) {
     if (!WritePicture(outDir, picture)) return 1;
   }

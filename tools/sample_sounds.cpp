@@ -100,6 +100,24 @@ std::vector<int16_t> Voice() {
   return pcm;
 }
 
+// Four seconds at 22050 Hz, mono: a slow tune of eight notes over a held
+// low note, which ends where it began so that it loops without a seam.
+std::vector<int16_t> TutorialTune() {
+  constexpr int32_t kRate = 22050;
+  constexpr int64_t kFrames = int64_t(kRate) * 4;
+  constexpr int32_t kNotes[8] = {392, 440, 523, 440, 392, 330, 294, 330};
+  std::vector<int16_t> pcm(size_t(kFrames), 0);
+  const int64_t note = kFrames / 8;
+  for (int64_t f = 0; f < kFrames; ++f) {
+    const int64_t t = f % note;
+    const int64_t lead = int64_t(Sine(uint32_t(uint64_t(Step(kNotes[f / note], kRate)) * uint64_t(t)))) *
+                         Envelope(t, note, kRate) / 4096 / 4;
+    const int64_t drone = Sine(uint32_t(uint64_t(Step(196, kRate)) * uint64_t(f))) / 10;
+    pcm[size_t(f)] = Clip(lead + drone);
+  }
+  return pcm;
+}
+
 // A 16-bit PCM RIFF WAVE file of the samples.
 std::string Wave(const std::vector<int16_t>& pcm, int32_t rate, int32_t channels) {
   const uint32_t data = uint32_t(pcm.size() * 2);
@@ -130,4 +148,9 @@ bool WriteSampleSounds(const std::filesystem::path& outDir) {
                   {"so3.stream.looppoint.start=88200", "so3.stream.looppoint.end=0"}) &&
          WriteSampleFile(outDir / "sound/se001.wav", Wave(Chime(), 22050, 1)) &&
          WriteOgg(outDir / "voice/001/v0010001.ogg", Voice(), 22050, 1, 2, {});
+}
+
+bool WriteTutorialSounds(const std::filesystem::path& outDir) {
+  // No loop points in the file: the tutorial's script loops it with 3003.
+  return WriteOgg(outDir / "music/bgm01.ogg", TutorialTune(), 22050, 1, 3, {});
 }

@@ -1,6 +1,6 @@
-// The sample game end to end: the real controller, window, scene and
-// device on the offscreen driver, driven frame by frame with clicks, and
-// the screen read back as pixels.
+// The sample and tutorial games end to end: the real controller, window,
+// scene and device on the offscreen driver, driven frame by frame with
+// clicks, and the screen read back as pixels.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -35,6 +35,7 @@
 namespace {
 
 const std::filesystem::path kSample = std::filesystem::path(ZEP_SOURCE_DIR) / "examples" / "sample";
+const std::filesystem::path kTutorial = std::filesystem::path(ZEP_SOURCE_DIR) / "examples" / "tutorial";
 
 // Window 0's panel and its text area on the screen; the window's buttons
 // overlap the area's top 9 rows, which are left out.
@@ -615,6 +616,140 @@ TEST(SampleGame, TheStorysMusicIsHeardUntilItsStopFadesItOut) {
   // The fade takes half a second, the output's buffers a little more.
   ASSERT_GT(raw.size(), stopped + kBytesPerSecond * 5 / 4);
   EXPECT_EQ(peak(stopped + kBytesPerSecond, raw.size()), 0);
+}
+
+// Pixels of the screen's rectangle within 40 of the colour in every channel.
+int PixelsNear(const RGBAImageRef& screen, int32_t x0, int32_t y0, int32_t x1, int32_t y1, Rgb colour) {
+  int n = 0;
+  for (int32_t y = y0; y < y1; ++y) {
+    for (int32_t x = x0; x < x1; ++x) {
+      const Rgb p = At(screen, x, y);
+      n += std::abs(p.r - colour.r) <= 40 && std::abs(p.g - colour.g) <= 40 && std::abs(p.b - colour.b) <= 40;
+    }
+  }
+  return n;
+}
+
+// The tutorial as docs/authoring.md builds it, played through: the title,
+// its text in the window, the character at its own size, the ruby page, a
+// choice, the morning, a save on its save screen, and back to the title,
+// with the untagged music looping all along and not one warning logged.
+TEST(TutorialGame, PlaysFromTitleToSaveAndBackWithoutAWarning) {
+  std::string why;
+  if (!OpenGLContextAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
+  LogCapture log;
+  GameRun game(kTutorial);
+  ASSERT_TRUE(game.init());
+  constexpr Rgb kGold{255, 214, 96}, kWhite{255, 255, 255}, kRobe{200, 60, 70};
+  enum Step { kTitle, kEvening, kCharacter, kRuby, kChoice, kAnswer, kMorning, kSaveScreen, kSaved, kEnd, kDone };
+  Step step = kTitle;
+  int titleGold = 0, textWhite = 0, nameGold = 0, robe = 0, headTop = -1, looping = 0;
+  char16_t answer = 0;
+  Rgb morning{};
+  std::u16string slotLine;
+  const auto shown = [](char16_t first) { return NewestTextStart() == first && !Revealing(); };
+  game.onFrame = [&](int frame) {
+    if (frame > 3000) game.stop();
+    SoundStreamStatus music;
+    if (sorn_streamGetStatus(0, &music) == 0 && music.state == SoundStreamStatus::kPlaying) looping += music.looping;
+    switch (step) {
+      case kTitle:
+        if (frame == 3) {
+          titleGold = PixelsNear(game.capture(), 200, 180, 600, 228, kGold);
+          game.click(400, 300);
+          step = kEvening;
+        }
+        break;
+      case kEvening:
+        if (shown(u'E')) {
+          textWhite = PixelsNear(game.capture(), 44, 440, 756, 560, kWhite);
+          game.click(400, 300);
+          step = kCharacter;
+        }
+        break;
+      case kCharacter:
+        if (shown(u'A')) {
+          const RGBAImageRef screen = game.capture();
+          nameGold = PixelsNear(screen, 44, 440, 756, 480, kGold);
+          // The 200 x 360 figure at its own size, centred on the bottom edge:
+          // the top of its hair 34 pixels below its top, y 600 - 360 + 34.
+          robe = PixelsNear(screen, 300, 240, 500, 420, kRobe);
+          for (int32_t y = 200; y < 420 && headTop < 0; ++y) {
+            if (Near(At(screen, 400, y), {40, 28, 24})) headTop = y;
+          }
+          game.click(400, 300);
+          step = kRuby;
+        }
+        break;
+      case kRuby:
+        if (shown(u'P')) {
+          game.click(400, 300);
+          step = kChoice;
+        }
+        break;
+      case kChoice:
+        if (XG_Select* select = GetGlobalScene()->getSelect(0); select->isVisible() && select->items().size() == 2) {
+          game.key(GameRun::kKeyDown);  // the first choice lit
+          game.key(GameRun::kKeyDown);  // the second, "Go home"
+          game.key(GameRun::kKeyReturn);
+          step = kAnswer;
+        }
+        break;
+      case kAnswer:
+        if (!Revealing() && NewestTextStart() != 0) {
+          answer = NewestTextStart();
+          game.click(400, 300);
+          step = kMorning;
+        }
+        break;
+      case kMorning:
+        if (shown(u'M')) {
+          morning = At(game.capture(), 4, 4);
+          game.key(GameRun::kKeyF5);
+          step = kSaveScreen;
+        }
+        break;
+      case kSaveScreen:
+        if (!PartTextB(0).empty()) {
+          slotLine = PartTextB(0);
+          game.click(400, 300);  // saves in slot 1 and goes back
+          step = kSaved;
+        }
+        break;
+      case kSaved:
+        if (GetGlobalScene()->getPartsB()->partCount() == 0) {
+          game.click(400, 300);  // the morning's page, then the end
+          step = kEnd;
+        }
+        break;
+      case kEnd:
+        // The story over, its start script shows the title again.
+        if (GetGlobalScene()->getPartsA()->partCount() == 2) {
+          step = kDone;
+          game.stop();
+        }
+        break;
+      case kDone:
+        break;
+    }
+  };
+  EXPECT_TRUE(game.run());
+  ASSERT_EQ(step, kDone);
+  EXPECT_GT(titleGold, 200);
+  EXPECT_GT(textWhite, 200);
+  EXPECT_GT(nameGold, 20);
+  EXPECT_GT(robe, 2000);
+  EXPECT_EQ(headTop, 274);
+  EXPECT_EQ(answer, u'Y');
+  EXPECT_TRUE(Near(morning, {110, 176, 236})) << morning.r << " " << morning.g << " " << morning.b;
+  EXPECT_EQ(slotLine, u"Slot 1: (empty)");
+  StateMgr::SaveInfo saved;
+  EXPECT_TRUE(game.controller().state().getSaveInfo(1, &saved));
+  EXPECT_EQ(saved.comment, u"By the river");
+  EXPECT_GT(looping, 100);
+  for (const std::string& line : log.lines()) {
+    EXPECT_TRUE(line.find("[WARN ]") == std::string::npos && line.find("[ERROR]") == std::string::npos) << line;
+  }
 }
 
 }  // namespace
