@@ -1,7 +1,12 @@
-// The built-in table: registered numbers, the unknown-number path, and which
-// numbers of the full list still have no handler.
+// The built-in table: registered numbers, the unknown-number path, which
+// numbers of the full list still have no handler, and the reference page
+// docs/builtins.md, one row per registered number.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <set>
 #include <string>
 
@@ -31,6 +36,33 @@ TEST(UserfuncImpl, EveryRegisteredNumberIsABuiltinAndTheRestAreUnknown) {
   EXPECT_EQ(registered, 214);
   for (int32_t n : nothing) EXPECT_TRUE(userfuncs.isRegistered(n)) << n;
   EXPECT_FALSE(userfuncs.isRegistered(12345));
+}
+
+// Every table row of the reference begins "| `N` |": one row for each
+// registered number, and no row for a number without a handler.
+TEST(UserfuncImpl, TheReferencePageHasOneRowPerRegisteredNumber) {
+  std::ifstream page(std::filesystem::path(ZEP_SOURCE_DIR) / "docs" / "builtins.md");
+  ASSERT_TRUE(page);
+  std::map<int32_t, int> rows;
+  std::string line;
+  while (std::getline(page, line)) {
+    if (line.rfind("| `", 0) != 0) continue;
+    char* end = nullptr;
+    const long n = std::strtol(line.c_str() + 3, &end, 10);
+    ASSERT_TRUE(end && *end == '`' && end != line.c_str() + 3) << line;
+    ++rows[static_cast<int32_t>(n)];
+  }
+  UserfuncImpl userfuncs(nullptr, nullptr);
+  std::set<int32_t> registered;
+  for (int32_t n = -1000000; n <= 1000000; ++n) {
+    if (userfuncs.isRegistered(n)) registered.insert(n);
+  }
+  for (const auto& [n, count] : rows) {
+    EXPECT_EQ(count, 1) << n << " has more than one row";
+    EXPECT_EQ(registered.count(n), 1u) << n << " has a row but no handler";
+  }
+  for (int32_t n : registered) EXPECT_EQ(rows.count(n), 1u) << n << " has no row in docs/builtins.md";
+  EXPECT_EQ(registered.size(), 214u);
 }
 
 TEST(UserfuncImpl, SharedEmptyHandlerAnswersZeroAndUnknownNumbersAreLogged) {

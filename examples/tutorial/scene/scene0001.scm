@@ -12,7 +12,7 @@
   (a3:send-string "$2Aki$N looks up. #R'Will it be fine tomorrow?'" 2)    ; "Aki" in colour 2, a line break
   (a3:send-string wait-e 2)                         ; a click
   (a3:send-string clear)                            ; the page goes into the message log
-  (a3:send-string "Paper lanterns, &RAìî‚ƒ&RSÇ∆Ç§ÇÎÇ§&RT, drift past." 3)  ; a word with its reading above it
+  (a3:send-string "Paper lanterns, &RAÁÅØÁ±†&RS„Å®„ÅÜ„Çç„ÅÜ&RT, drift past." 3)  ; a word with its reading above it
   (a3:send-string wait-e 3)                         ; a click
   (a3:send-string clear)                            ; next page
   (a3:call-user-func 2031 3 "Follow the lanterns" "Go home" "" "" "" "" "" ""
@@ -32,7 +32,7 @@
   (a3:send-string "Morning comes. The festival begins today." 6)      ; line 6
   (a3:send-string wait-e 6)                         ; a click
   (a3:send-string clear)                            ; the last page goes into the log
+  (a3:call-user-func 2021 0)                        ; hide the window (it lies over the faders)
   (a3:call-user-func 3001 0 1000 0)                 ; the music fades out over a second
   (a3:call-user-func 2071 0 0 0 255 1000 1)         ; fader 1 to black in a second
-  (a3:call-user-func 2015)                          ; remove every cell
-  (a3:call-user-func 2021 0))                       ; hide the window; the set ends here
+  (a3:call-user-func 2015))                         ; remove every cell; the set ends here
