@@ -647,7 +647,7 @@ TEST(TutorialGame, PlaysFromTitleToSaveAndBackWithoutAWarning) {
   int titleGold = 0, textWhite = 0, nameGold = 0, robe = 0, headTop = -1, looping = 0;
   char16_t answer = 0;
   Rgb morning{};
-  std::u16string slotLine;
+  std::u16string slotLine, rubyBase, ruby;
   const auto shown = [](char16_t first) { return NewestTextStart() == first && !Revealing(); };
   game.onFrame = [&](int frame) {
     if (frame > 3000) game.stop();
@@ -690,6 +690,14 @@ TEST(TutorialGame, PlaysFromTitleToSaveAndBackWithoutAWarning) {
         break;
       case kRuby:
         if (shown(u'P')) {
+          // The word with its reading, as CP932 text gives them.
+          for (const LaidOutLine& line : GetGlobalScene()->msgWindow()->shownTexts().back().lines) {
+            for (const TextSegment& segment : line.line.segments) {
+              if (segment.ruby.empty()) continue;
+              for (const GlyphItem& glyph : segment.base) rubyBase += static_cast<char16_t>(glyph.character);
+              for (const GlyphItem& glyph : segment.ruby) ruby += static_cast<char16_t>(glyph.character);
+            }
+          }
           game.click(400, 300);
           step = kChoice;
         }
@@ -747,6 +755,8 @@ TEST(TutorialGame, PlaysFromTitleToSaveAndBackWithoutAWarning) {
   EXPECT_GT(nameGold, 20);
   EXPECT_GT(robe, 2000);
   EXPECT_EQ(headTop, 274);
+  EXPECT_EQ(rubyBase, u"灯籠");
+  EXPECT_EQ(ruby, u"とうろう");
   EXPECT_EQ(answer, u'Y');
   EXPECT_TRUE(Near(morning, {110, 176, 236})) << morning.r << " " << morning.g << " " << morning.b;
   EXPECT_EQ(slotLine, u"Slot 1: (empty)");

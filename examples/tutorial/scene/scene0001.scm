@@ -12,7 +12,7 @@
   (a3:send-string "$2Aki$N looks up. #R'Will it be fine tomorrow?'" 2)    ; "Aki" in colour 2, a line break
   (a3:send-string wait-e 2)                         ; a click
   (a3:send-string clear)                            ; the page goes into the message log
-  (a3:send-string "Paper lanterns, &RAç¯ç± &RSã¨ã†ã‚ã†&RT, drift past." 3)  ; a word with its reading above it
+  (a3:send-string "Paper lanterns, &RA“”âÄ&RS‚Æ‚¤‚ë‚¤&RT, drift past." 3)  ; a word with its reading above it
   (a3:send-string wait-e 3)                         ; a click
   (a3:send-string clear)                            ; next page
   (a3:call-user-func 2031 3 "Follow the lanterns" "Go home" "" "" "" "" "" ""
