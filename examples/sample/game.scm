@@ -180,12 +180,13 @@
       (pic1 (url . 9) (rect 96 0 96 36)))
   (37 (type . button) (size 40 40)
       (pic0 (url . 10)))
-  ; Text labels.
-  (40 (type . text) (size 200 28) (string . "Chapter One") (fontsize . 22) (fontcolor . 2))
-  (41 (type . text) (size 160 20) (string . "Press any key") (fontsize . 16) (fontcolor 200 200 210))
+  ; Text labels, at the size of their text (a configured size would
+  ; stretch the text over it).
+  (40 (type . text) (string . "Chapter One") (fontsize . 22) (fontcolor . 2))
+  (41 (type . text) (string . "Press any key") (fontsize . 16) (fontcolor 200 200 210))
   ; The backlog: its panel and the parts its pages are shown on.
   (60 (type . image) (url . "backlog_bg.png") (size 800 600))
-  (61 (type . text) (size 680 40) (string . "") (fontsize . 24) (fontcolor 255 255 255))
+  (61 (type . text) (string . "") (fontsize . 24) (fontcolor 255 255 255))
   ; The save and load screens: one line per slot, and the touch map whose
   ; four rows pick slots 1 to 4.
   (62 (type . touchmap)
@@ -193,7 +194,7 @@
            (rect (rect 100 220 600 56) (event . 2))
            (rect (rect 100 284 600 56) (event . 3))
            (rect (rect 100 348 600 56) (event . 4))))
-  (63 (type . text) (size 600 32) (string . "") (fontsize . 22) (fontcolor 230 230 240))
+  (63 (type . text) (string . "") (fontsize . 22) (fontcolor 230 230 240))
   ; The title screen's touch map: one area per shape.
   (50 (type . touchmap)
       (map (rect (rect 40 400 200 48) (event . 1))
