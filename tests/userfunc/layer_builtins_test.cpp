@@ -90,7 +90,7 @@ TEST_F(LayerBuiltinTest, MotionRecordIsClampedAndItsFinalizerStopsTheMotion) {
   ASSERT_EQ(kindValue(call(1000, 1, 1, 0, 0)), kZero);
   // selector, kind, number, motion, time, mode, parameter, mask (colour),
   // then 19 placement values and the colour r, g, b, a.
-  std::unique_ptr<UFResult> wait = call(1006, 1, 1, 1, 1, 500, 1, 0, 0x800, 80, 0, 0, 1024, 1024, -1, 0, 0, 0, 0, 80,
+  std::unique_ptr<UFResult> wait = call(1006, 1, 1, 1, 201, 500, 1, 0, 0x800, 80, 0, 0, 1024, 1024, -1, 0, 0, 0, 0, 80,
                                         0, 0, 1024, 1024, -1, 0, 0, 0, 300, -5, 128, 255);
   ASSERT_EQ(wait->kind, UFResult::kWait);
   ASSERT_EQ(layer(1)->queue.size(), 1u);
