@@ -749,6 +749,7 @@ bool StateMgr::gl_hitmap_last_mouse_position(int32_t layer, int32_t which, int32
   LayerEntry* entry = MouseLayer(table, layer, u"gl_hitmap_last_mouse_position:不在レイヤ(%d)\n",
                                  u"gl_hitmap_last_mouse_position:MOUSEモードではない(%d)\n");
   if (!entry) return false;
-  const int32_t node = LiveNode(table, *entry);
-  return node >= 0 && layerGetLastMousePosition(node, x, y);
+  // A layer without a node on the screen answers the position as it was given.
+  if (const int32_t node = LiveNode(table, *entry); node >= 0) layerGetLastMousePosition(node, x, y);
+  return true;
 }

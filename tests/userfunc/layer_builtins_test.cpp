@@ -134,6 +134,9 @@ TEST_F(LayerBuiltinTest, LastMousePositionPacksBothHalves) {
   EXPECT_EQ(call(1045, 1, 3, 0)->value, 3 * 65536 + 0xFFFB);  // a negative y is not the failure answer
   EXPECT_EQ(call(1045, 1, 4, 0)->value, -1);                   // not a MOUSE layer
   EXPECT_EQ(call(1045, 1, 9, 0)->value, -1);
+  // A MOUSE layer with no node on the screen still answers.
+  state.layerTable().bindToScreen(false);
+  EXPECT_EQ(kindValue(call(1045, 1, 3, 0)), std::make_pair(int32_t{UFResult::kValue}, 0));
 }
 
 }  // namespace
