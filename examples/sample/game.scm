@@ -97,9 +97,9 @@
     (0 (window-position-x . 20) (window-position-y . 410)
        (window-width . 760) (window-height . 176)
        (window-bg-imageUrl . "msgwin_frame.png")
+       ; No text backing: it would lie over the frame picture, which
+       ; carries the window's dark backing itself.
        (ta-offset-x . 28) (ta-offset-y . 24) (ta-width . 704) (ta-height . 132)
-       (ta-bg-amikake . #t)
-       (ta-bg-color.r . 12) (ta-bg-color.g . 14) (ta-bg-color.b . 30) (ta-bg-color.a . 168)
        (ta-font . 0) (ta-font-size . 24) (ta-font-color . "white")
        (ta-line-pitch . 8) (ta-char-gap . 1)
        (ta-linenum . 4) (ta-chars-per-line . 56)
