@@ -14,6 +14,7 @@
 #include "gdev/gdev_factory.h"
 #include "gdev/image_ops.h"
 #include "gdev/texture_manager.h"
+#include "scene/app_event_table.h"
 #include "scene/gui_text_line3.h"
 
 struct XGChip::Label {
@@ -442,7 +443,7 @@ int32_t XGChip::numberFor(int32_t type) const {
 
 void XGChip::post(int32_t number) const {
   if (!enabled_ || number <= 0) return;
-  PostEvent(std::make_unique<AppEvent>(17, intToWString(number), 0));
+  PostEvent(std::make_unique<AppEvent>(AppEventCode::kChip, intToWString(number), 0));
 }
 
 void XGChip::onHover(const MouseEvent&, bool entered) {

@@ -14,11 +14,11 @@
 #include "app/log.h"
 #include "app/saturate.h"
 #include "app/string_util.h"
+#include "scene/app_event_table.h"
 #include "scene/xg_layer_node.h"
 
 namespace {
 
-constexpr int32_t kLayerMouseEvent = 44;
 constexpr int32_t kAllAreas = -1;
 
 // Auto-move: only ctrl 2 counts; cond says which buttons must be held.
@@ -69,7 +69,7 @@ bool XGLayer::hitTestPrecise(int32_t x, int32_t y) {
 }
 
 void XGLayer::post(int64_t number) const {
-  PostEvent(std::make_unique<AppEvent>(kLayerMouseEvent, intToWString(SaturateToInt32(number)), 0));
+  PostEvent(std::make_unique<AppEvent>(AppEventCode::kLayerMouse, intToWString(SaturateToInt32(number)), 0));
 }
 
 void XGLayer::enterArea(int32_t area) {

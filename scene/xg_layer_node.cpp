@@ -12,6 +12,7 @@
 #include "app/saturate.h"
 #include "app/timer.h"
 #include "gdev/texture_manager.h"
+#include "scene/xg_layer.h"
 
 namespace {
 
@@ -30,8 +31,10 @@ GDevUV RegionOf(const PlaneState& p) { return GDevUV{p.s0, p.t0, p.s1, p.t1}; }
 
 }  // namespace
 
+bool LayerPicture::isAnime() const { return type == XG_Layer::kStreamAnime; }
+
 ZEPTexture* LayerPicture::firstTexture() const {
-  if (type != 2) return image.get();
+  if (!isAnime()) return image.get();
   if (!anime || anime->frames.empty()) return nullptr;
   return anime->frames.front().texture.get();
 }
@@ -48,7 +51,7 @@ int32_t LayerPicture::height() const {
 
 ZEPTexture* XGLayer::PictureSlot::texture() const {
   if (!picture) return nullptr;
-  if (picture->type != 2) return picture->image.get();
+  if (!picture->isAnime()) return picture->image.get();
   return player.currentTexture();
 }
 
@@ -73,9 +76,10 @@ void XGLayer::setComposition(int32_t op) {
 void XGLayer::setPicture(int32_t which, LayerPictureRef picture) {
   PictureSlot& s = slot(which);
   s.picture = std::move(picture);
-  s.player.setAnime(s.picture && s.picture->type == 2 ? s.picture->anime : StreamAnimeRef());
+  const bool anime = s.picture && s.picture->isAnime();
+  s.player.setAnime(anime ? s.picture->anime : StreamAnimeRef());
   // A new animation plays from its start.
-  s.pendingCtrl = s.picture && s.picture->type == 2 ? 3 : 0;
+  s.pendingCtrl = anime ? 3 : 0;
   s.pendingPosition = 0;
   if (animKind_ == 0) state_ = placeRecord(record_);
   GUIChangedFlag = 1;
@@ -101,7 +105,7 @@ int32_t XGLayer::currentFrame(int32_t which) const { return slot(which).player.c
 
 void XGLayer::advancePictures(int64_t now) {
   for (PictureSlot* s : {&main_, &mask_}) {
-    if (!s->picture || s->picture->type != 2) continue;
+    if (!s->picture || !s->picture->isAnime()) continue;
     if (s->pendingCtrl == 2) {
       s->player.stop();
     } else if (s->pendingCtrl != 0) {

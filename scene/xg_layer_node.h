@@ -30,6 +30,7 @@ struct LayerPicture {
   int32_t type = 1;
   ZEPTextureRef image;
   StreamAnimeRef anime;
+  bool isAnime() const;
   // The image, or the animation's first frame.
   ZEPTexture* firstTexture() const;
   int32_t width() const;
