@@ -98,7 +98,8 @@ struct PresentationState {
   // counters, strings and voice volumes cleared and refilled; the layer table
   // cleared and read by LayerStateReader. A broken element ends its list and
   // reading goes on. False when an element of the list itself is not an
-  // entry with a symbol key: reading stops there, what was read stays.
+  // entry with a symbol key (reading stops there, what was read stays) or
+  // when the layer state does not read.
   // Either way the music ends with exactly 4 records. Never logs.
   bool fromTree(const tokenizer::Cell* list);
 

@@ -297,6 +297,7 @@ Cell* PresentationState::toTree(tokenizer::Tokenizer& tk) const {
 }
 
 bool PresentationState::fromTree(const Cell* list) {
+  bool layersRead = true;
   const bool ok = forEachRecordEntry(list, [&](const Cons* entry) {
     const std::u16string& name = entryKey(entry);
     const Cell* v = entry->cdr;
@@ -328,7 +329,7 @@ bool PresentationState::fromTree(const Cell* list) {
       readFields<PresentationState>(*this, v, kVoiceFields);
     } else if (name == key::kLayer) {
       layers.clear();
-      LayerStateReader(layers, v);
+      layersRead = LayerStateReader(layers, v);
     } else if (name == key::kPlf) {
       readIntMapEntry(entry, key::kPlf, plf);
     } else if (name == key::kPls) {
@@ -338,7 +339,7 @@ bool PresentationState::fromTree(const Cell* list) {
   // The music channels are indexed 0..3 everywhere: never fewer or more,
   // also after a broken list.
   music.resize(kMusicChannels);
-  return ok;
+  return ok && layersRead;
 }
 
 // ---- Frames ----

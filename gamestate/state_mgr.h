@@ -217,6 +217,9 @@ class StateMgr {
   bool gl_transit_finish(int32_t layer);
   bool gl_motion(int32_t selector, int32_t layer, int32_t kind, int32_t duration, int32_t parameter, int32_t mask,
                  const MotionParams& record);
+  // Stops the motion or effect running on the layer's (or its group's) node
+  // at once, ending it as stopAnimator does; commands still queued are left
+  // for the next commit. Layer -1: the whole screen's effect.
   bool gl_motion_finish(int32_t selector, int32_t layer);
   // Layer -1: the whole screen, at once.
   bool gl_effect(int32_t selector, int32_t layer, int32_t kind, int32_t duration, int32_t parameter,

@@ -21,6 +21,24 @@
 namespace {
 
 constexpr int32_t kWholeScreen = -1;
+constexpr int32_t kVramMode = 2;
+constexpr int32_t kMouseMode = 3;
+
+// The layer, or null after `missing` is logged at WARN with its number. With
+// a mode, a layer of another mode is refused the same way with `wrongMode`.
+LayerEntry* FindLayer(LayerTable& table, int32_t layer, const char16_t* missing, int32_t mode = 0,
+                      const char16_t* wrongMode = nullptr) {
+  LayerEntry* entry = table.findLayer(layer);
+  if (!entry) {
+    LogWrite(LOG_WARN, missing, layer);
+    return nullptr;
+  }
+  if (mode != 0 && entry->mode != mode) {
+    LogWrite(LOG_WARN, wrongMode, layer);
+    return nullptr;
+  }
+  return entry;
+}
 
 template <class Command, class... Args>
 RCommandRef Make(Args&&... args) {
@@ -98,11 +116,8 @@ bool StateMgr::gl_release_layers(int32_t lo, int32_t hi) {
 bool StateMgr::gl_commit(int32_t layer) {
   if (mode_ != kUserMode) return true;
   LayerTable& table = current_.layers;
-  LayerEntry* entry = table.findLayer(layer);
-  if (!entry) {
-    LogWrite(LOG_WARN, u"gl_commit:不在レイヤ(%d)\n", layer);
-    return false;
-  }
+  LayerEntry* entry = FindLayer(table, layer, u"gl_commit:不在レイヤ(%d)\n");
+  if (!entry) return false;
   if (GroupEntry* group = table.groupOf(*entry)) {
     FinishGroupTransitions(table, *group);
     table.commitGroup(*group);
@@ -115,11 +130,8 @@ bool StateMgr::gl_commit(int32_t layer) {
 bool StateMgr::gl_composition(int32_t selector, int32_t layer, int32_t op) {
   if (mode_ != kUserMode) return true;
   LayerTable& table = current_.layers;
-  LayerEntry* entry = table.findLayer(layer);
-  if (!entry) {
-    LogWrite(LOG_WARN, u"gl_composition:不在レイヤ(%d)\n", layer);
-    return false;
-  }
+  LayerEntry* entry = FindLayer(table, layer, u"gl_composition:不在レイヤ(%d)\n");
+  if (!entry) return false;
   GroupEntry* group = nullptr;
   if (!Select(table, selector, *entry, &group)) return false;
   int32_t& stored = group ? group->compositeOp : entry->compositeOp;
@@ -132,11 +144,8 @@ bool StateMgr::gl_composition(int32_t selector, int32_t layer, int32_t op) {
 bool StateMgr::gl_mask(int32_t selector, int32_t layer, int32_t op) {
   if (mode_ != kUserMode) return true;
   LayerTable& table = current_.layers;
-  LayerEntry* entry = table.findLayer(layer);
-  if (!entry) {
-    LogWrite(LOG_WARN, u"gl_mask:不在レイヤ(%d)\n", layer);
-    return false;
-  }
+  LayerEntry* entry = FindLayer(table, layer, u"gl_mask:不在レイヤ(%d)\n");
+  if (!entry) return false;
   GroupEntry* group = nullptr;
   if (!Select(table, selector, *entry, &group)) return false;
   if (group) {
@@ -170,11 +179,8 @@ bool CheckPicture(const LayerTable& table, int32_t layer, int32_t picture, const
 bool StateMgr::gl_maskpicture(int32_t selector, int32_t layer, int32_t picture, int32_t edge) {
   if (mode_ != kUserMode) return true;
   LayerTable& table = current_.layers;
-  LayerEntry* entry = table.findLayer(layer);
-  if (!entry) {
-    LogWrite(LOG_WARN, u"gl_maskpicture:不在レイヤ(%d)\n", layer);
-    return false;
-  }
+  LayerEntry* entry = FindLayer(table, layer, u"gl_maskpicture:不在レイヤ(%d)\n");
+  if (!entry) return false;
   if (!CheckPicture(table, layer, picture, u"gl_maskpicture:不在ピクチャ(%d)\n",
                     u"gl_maskpicture:このレイヤではそのピクチャは定義されていません(L:%d,P:%d)\n")) {
     return false;
@@ -197,10 +203,7 @@ bool StateMgr::gl_maskpicture(int32_t selector, int32_t layer, int32_t picture, 
 bool StateMgr::gl_init_picture(int32_t layer, int32_t picture, const APValue& url, int32_t type, int32_t numsel) {
   if (mode_ != kUserMode) return true;
   LayerTable& table = current_.layers;
-  if (!table.findLayer(layer)) {
-    LogWrite(LOG_WARN, u"gl_init_picture:不在レイヤ(%d)\n", layer);
-    return false;
-  }
+  if (!FindLayer(table, layer, u"gl_init_picture:不在レイヤ(%d)\n")) return false;
   if (table.findPicture(picture)) {
     LogWrite(LOG_WARN, u"gl_init_picture:ピクチャは既に定義されています(L:%d, T:%d, P:%d)\n", layer, type, picture);
     return false;
@@ -215,10 +218,7 @@ bool StateMgr::gl_init_picture(int32_t layer, int32_t picture, const APValue& ur
 bool StateMgr::gl_delete_picture(int32_t layer, int32_t picture) {
   if (mode_ != kUserMode) return true;
   LayerTable& table = current_.layers;
-  if (!table.findLayer(layer)) {
-    LogWrite(LOG_WARN, u"gl_delete_picture:不在レイヤ(%d)\n", layer);
-    return false;
-  }
+  if (!FindLayer(table, layer, u"gl_delete_picture:不在レイヤ(%d)\n")) return false;
   const PictureEntry* entry = table.findPicture(picture);
   if (!entry || entry->layer != layer) {
     LogWrite(LOG_WARN, u"gl_delete_picture:ピクチャは定義されていません(L:%d, P:%d)\n", layer, picture);
@@ -231,10 +231,7 @@ bool StateMgr::gl_delete_picture(int32_t layer, int32_t picture) {
 bool StateMgr::gl_delete_all_picture(int32_t layer) {
   if (mode_ != kUserMode) return true;
   LayerTable& table = current_.layers;
-  if (!table.findLayer(layer)) {
-    LogWrite(LOG_WARN, u"gl_delete_all_picture:不在レイヤ(%d)\n", layer);
-    return false;
-  }
+  if (!FindLayer(table, layer, u"gl_delete_all_picture:不在レイヤ(%d)\n")) return false;
   std::vector<int32_t> numbers;
   for (const auto& [no, picture] : table.pictures) {
     if (picture->layer == layer) numbers.push_back(no);
@@ -250,11 +247,8 @@ namespace {
 template <template <int> class Command, class Value>
 bool QueuePictureCommand(LayerTable& table, int32_t selector, int32_t layer, int32_t picture, Value value,
                          const char16_t* noLayer, const char16_t* noPicture, const char16_t* elsewhere) {
-  LayerEntry* entry = table.findLayer(layer);
-  if (!entry) {
-    LogWrite(LOG_WARN, noLayer, layer);
-    return false;
-  }
+  LayerEntry* entry = FindLayer(table, layer, noLayer);
+  if (!entry) return false;
   if (!CheckPicture(table, layer, picture, noPicture, elsewhere)) return false;
   GroupEntry* group = nullptr;
   if (!Select(table, selector, *entry, &group)) return false;
@@ -285,11 +279,8 @@ bool StateMgr::gl_sa_loopflag(int32_t selector, int32_t layer, int32_t picture, 
 bool StateMgr::gl_order(int32_t layer, int32_t order) {
   if (mode_ != kUserMode) return true;
   LayerTable& table = current_.layers;
-  LayerEntry* entry = table.findLayer(layer);
-  if (!entry) {
-    LogWrite(LOG_WARN, u"gl_order:不在レイヤ(%d)\n", layer);
-    return false;
-  }
+  LayerEntry* entry = FindLayer(table, layer, u"gl_order:不在レイヤ(%d)\n");
+  if (!entry) return false;
   // The entry keeps the order only when the screen takes it.
   if (table.boundToScreen() && entry->node >= 0 && sceneLayer_setOrder(entry->node, order)) entry->order = order;
   return true;
@@ -298,11 +289,8 @@ bool StateMgr::gl_order(int32_t layer, int32_t order) {
 bool StateMgr::gl_single_change_picture(int32_t layer, int32_t picture) {
   if (mode_ != kUserMode) return true;
   LayerTable& table = current_.layers;
-  LayerEntry* entry = table.findLayer(layer);
-  if (!entry) {
-    LogWrite(LOG_WARN, u"gl_single_change_picture:不在レイヤ(%d)\n", layer);
-    return false;
-  }
+  LayerEntry* entry = FindLayer(table, layer, u"gl_single_change_picture:不在レイヤ(%d)\n");
+  if (!entry) return false;
   if (!CheckPicture(table, layer, picture, u"gl_single_change_picture:不在ピクチャ(%d)\n",
                     u"gl_single_change_picture:このレイヤではそのピクチャは定義されていません(L:%d,P:%d)\n")) {
     return false;
@@ -313,28 +301,11 @@ bool StateMgr::gl_single_change_picture(int32_t layer, int32_t picture) {
 
 // ---- VRAM layers ----
 
-namespace {
-
-LayerEntry* VramLayer(LayerTable& table, int32_t layer, const char16_t* missing, const char16_t* notVram) {
-  LayerEntry* entry = table.findLayer(layer);
-  if (!entry) {
-    LogWrite(LOG_WARN, missing, layer);
-    return nullptr;
-  }
-  if (entry->mode != 2) {
-    LogWrite(LOG_WARN, notVram, layer);
-    return nullptr;
-  }
-  return entry;
-}
-
-}  // namespace
-
 bool StateMgr::gl_vram_clear(int32_t layer, int32_t r, int32_t g, int32_t b, int32_t a) {
   if (mode_ != kUserMode) return true;
   LayerTable& table = current_.layers;
   LayerEntry* entry =
-      VramLayer(table, layer, u"gl_vram_clear:不在レイヤ(%d)\n", u"gl_vram_clear:VRAMモードではない(%d)\n");
+      FindLayer(table, layer, u"gl_vram_clear:不在レイヤ(%d)\n", kVramMode, u"gl_vram_clear:VRAMモードではない(%d)\n");
   if (!entry) return false;
   table.queueOnLayer(*entry, Make<RCVramClear>(layer, std::array<int32_t, 4>{r, g, b, a}));
   return true;
@@ -343,7 +314,7 @@ bool StateMgr::gl_vram_clear(int32_t layer, int32_t r, int32_t g, int32_t b, int
 bool StateMgr::gl_vram_draw_picture(int32_t layer, const std::array<int32_t, 16>& record) {
   if (mode_ != kUserMode) return true;
   LayerTable& table = current_.layers;
-  LayerEntry* entry = VramLayer(table, layer, u"gl_vram_draw_picture:不在レイヤ(%d)\n",
+  LayerEntry* entry = FindLayer(table, layer, u"gl_vram_draw_picture:不在レイヤ(%d)\n", kVramMode,
                                 u"gl_vram_draw_picture:VRAMモードではない(%d)\n");
   if (!entry) return false;
   if (!table.findPicture(record[0])) {
@@ -358,7 +329,7 @@ bool StateMgr::gl_vram_modify(int32_t layer, int32_t, const std::array<int32_t, 
   if (mode_ != kUserMode) return true;
   LayerTable& table = current_.layers;
   LayerEntry* entry =
-      VramLayer(table, layer, u"gl_vram_modify:不在レイヤ(%d)\n", u"gl_vram_modify:VRAMモードではない(%d)\n");
+      FindLayer(table, layer, u"gl_vram_modify:不在レイヤ(%d)\n", kVramMode, u"gl_vram_modify:VRAMモードではない(%d)\n");
   if (!entry) return false;
   table.queueOnLayer(*entry, Make<RCVramModify>(layer, record));
   return true;
@@ -373,7 +344,7 @@ bool StateMgr::gl_vram_copy(int32_t target, int32_t source) {
     LogWrite(LOG_WARN, u"gl_vram_copy:不在レイヤ(%d)\n", to ? source : target);
     return false;
   }
-  if (to->mode != 2) {
+  if (to->mode != kVramMode) {
     LogWrite(LOG_WARN, u"gl_vram_copy:コピー先はVRAMモードじゃない(%d)\n", target);
     return false;
   }
@@ -392,11 +363,8 @@ bool StateMgr::gl_transit(int32_t layer, int32_t kind, int32_t duration, int32_t
   LayerTable& table = current_.layers;
   LayerEntry* entry = nullptr;
   if (layer >= 0) {
-    entry = table.findLayer(layer);
-    if (!entry) {
-      LogWrite(LOG_WARN, u"gl_transit:不在レイヤ(%d)\n", layer);
-      return false;
-    }
+    entry = FindLayer(table, layer, u"gl_transit:不在レイヤ(%d)\n");
+    if (!entry) return false;
   }
   if (rule > 0 && !table.findPicture(rule)) {
     LogWrite(LOG_WARN, u"gl_transit:ピクチャは定義されていません(L:%d, P:%d)\n", layer, rule);
@@ -435,11 +403,8 @@ bool StateMgr::gl_transit_finish(int32_t layer) {
     if (table.boundToScreen()) sceneLayer_finishTransition(kWholeScreen);
     return true;
   }
-  LayerEntry* entry = table.findLayer(layer);
-  if (!entry) {
-    LogWrite(LOG_WARN, u"gl_transit:不在レイヤ(%d)\n", layer);
-    return false;
-  }
+  LayerEntry* entry = FindLayer(table, layer, u"gl_transit:不在レイヤ(%d)\n");
+  if (!entry) return false;
   if (GroupEntry* group = table.groupOf(*entry)) {
     FinishGroupTransitions(table, *group);
   } else if (table.boundToScreen() && entry->node >= 0) {
@@ -452,11 +417,8 @@ bool StateMgr::gl_motion(int32_t selector, int32_t layer, int32_t kind, int32_t 
                          int32_t mask, const MotionParams& record) {
   if (mode_ != kUserMode) return true;
   LayerTable& table = current_.layers;
-  LayerEntry* entry = table.findLayer(layer);
-  if (!entry) {
-    LogWrite(LOG_WARN, u"gl_motion:不在レイヤ(%d)\n", layer);
-    return false;
-  }
+  LayerEntry* entry = FindLayer(table, layer, u"gl_motion:不在レイヤ(%d)\n");
+  if (!entry) return false;
   GroupEntry* group = nullptr;
   if (!Select(table, selector, *entry, &group)) return false;
   if (group) {
@@ -475,11 +437,8 @@ bool StateMgr::gl_motion_finish(int32_t selector, int32_t layer) {
     if (table.boundToScreen()) sceneLayer_stopAnimator(kWholeScreen);
     return true;
   }
-  LayerEntry* entry = table.findLayer(layer);
-  if (!entry) {
-    LogWrite(LOG_WARN, u"gl_motion_finish:不在レイヤ(%d)\n", layer);
-    return false;
-  }
+  LayerEntry* entry = FindLayer(table, layer, u"gl_motion_finish:不在レイヤ(%d)\n");
+  if (!entry) return false;
   GroupEntry* group = nullptr;
   if (!Select(table, selector, *entry, &group)) return false;
   // The motion a wait ends is on the screen already (the commit before the
@@ -507,11 +466,8 @@ bool StateMgr::gl_effect(int32_t selector, int32_t layer, int32_t kind, int32_t 
     }
     return true;
   }
-  LayerEntry* entry = table.findLayer(layer);
-  if (!entry) {
-    LogWrite(LOG_WARN, u"gl_effect:不在レイヤ(%d)\n", layer);
-    return false;
-  }
+  LayerEntry* entry = FindLayer(table, layer, u"gl_effect:不在レイヤ(%d)\n");
+  if (!entry) return false;
   GroupEntry* group = nullptr;
   if (!Select(table, selector, *entry, &group)) return false;
   if (group) {
@@ -528,11 +484,8 @@ bool StateMgr::gl_visible(int32_t selector, int32_t layer, bool on) {
     if (table.boundToScreen()) sceneLayer_setVisible(kWholeScreen, on);
     return true;
   }
-  LayerEntry* entry = table.findLayer(layer);
-  if (!entry) {
-    LogWrite(LOG_WARN, u"gl_visible:不在レイヤ(%d)\n", layer);
-    return false;
-  }
+  LayerEntry* entry = FindLayer(table, layer, u"gl_visible:不在レイヤ(%d)\n");
+  if (!entry) return false;
   GroupEntry* group = nullptr;
   if (!Select(table, selector, *entry, &group)) return false;
   if (group) {
@@ -548,11 +501,8 @@ bool StateMgr::gl_capture(int32_t layer, const APValue& storage, int32_t alpha, 
   LayerTable& table = current_.layers;
   int32_t node = kWholeScreen;
   if (layer >= 0) {
-    const LayerEntry* entry = table.findLayer(layer);
-    if (!entry) {
-      LogWrite(LOG_WARN, u"gl_capture:不在レイヤ(%d)\n", layer);
-      return false;
-    }
+    const LayerEntry* entry = FindLayer(table, layer, u"gl_capture:不在レイヤ(%d)\n");
+    if (!entry) return false;
     const GroupEntry* group = table.groupOf(*entry);
     node = group ? group->node : entry->node;
   }
@@ -613,11 +563,8 @@ bool StateMgr::gl_single_link(int32_t a, int32_t b) {
 bool StateMgr::gl_single_unlink(int32_t layer, int32_t how) {
   if (mode_ != kUserMode) return true;
   LayerTable& table = current_.layers;
-  LayerEntry* entry = table.findLayer(layer);
-  if (!entry) {
-    LogWrite(LOG_WARN, u"gl_single_unlink:不在レイヤ(%d)\n", layer);
-    return false;
-  }
+  LayerEntry* entry = FindLayer(table, layer, u"gl_single_unlink:不在レイヤ(%d)\n");
+  if (!entry) return false;
   GroupEntry* group = table.groupOf(*entry);
   if (!group) return true;
   if (how == 0) {
@@ -632,19 +579,6 @@ bool StateMgr::gl_single_unlink(int32_t layer, int32_t how) {
 
 namespace {
 
-LayerEntry* MouseLayer(LayerTable& table, int32_t layer, const char16_t* missing, const char16_t* notMouse) {
-  LayerEntry* entry = table.findLayer(layer);
-  if (!entry) {
-    LogWrite(LOG_WARN, missing, layer);
-    return nullptr;
-  }
-  if (entry->mode != 3) {
-    LogWrite(LOG_WARN, notMouse, layer);
-    return nullptr;
-  }
-  return entry;
-}
-
 int32_t LiveNode(const LayerTable& table, const LayerEntry& layer) { return table.boundToScreen() ? layer.node : -1; }
 
 }  // namespace
@@ -652,7 +586,7 @@ int32_t LiveNode(const LayerTable& table, const LayerEntry& layer) { return tabl
 bool StateMgr::gl_hitmap_area(int32_t layer, int32_t parts) {
   LayerTable& table = current_.layers;
   LayerEntry* entry =
-      MouseLayer(table, layer, u"gl_hitmap_area:不在レイヤ(%d)\n", u"gl_hitmap_area:MOUSEモードではない(%d)\n");
+      FindLayer(table, layer, u"gl_hitmap_area:不在レイヤ(%d)\n", kMouseMode, u"gl_hitmap_area:MOUSEモードではない(%d)\n");
   if (!entry) return false;
   entry->hitTestParts = parts;
   entry->hitTestEventNo.clear();
@@ -671,7 +605,7 @@ bool StateMgr::gl_hitmap_area(int32_t layer, int32_t parts) {
 bool StateMgr::gl_hitmap_area_event(int32_t layer, int32_t type, int32_t number) {
   LayerTable& table = current_.layers;
   LayerEntry* entry =
-      MouseLayer(table, layer, u"gl_hitmap_area:不在レイヤ(%d)\n", u"gl_hitmap_area:MOUSEモードではない(%d)\n");
+      FindLayer(table, layer, u"gl_hitmap_area:不在レイヤ(%d)\n", kMouseMode, u"gl_hitmap_area:MOUSEモードではない(%d)\n");
   if (!entry) return false;
   if (number < 1) {
     entry->hitTestEventNo.erase(type);
@@ -685,7 +619,7 @@ bool StateMgr::gl_hitmap_area_event(int32_t layer, int32_t type, int32_t number)
 bool StateMgr::gl_hitmap_cursor(int32_t layer, int32_t area, const APValue& cursor) {
   LayerTable& table = current_.layers;
   LayerEntry* entry =
-      MouseLayer(table, layer, u"gl_hitmap_cursor:不在レイヤ(%d)\n", u"gl_hitmap_cursor:MOUSEモードではない(%d)\n");
+      FindLayer(table, layer, u"gl_hitmap_cursor:不在レイヤ(%d)\n", kMouseMode, u"gl_hitmap_cursor:MOUSEモードではない(%d)\n");
   if (!entry) return false;
   if (area < 0) {
     entry->hitTestAutoCursorMap.clear();
@@ -706,7 +640,7 @@ bool StateMgr::gl_hitmap_cursor(int32_t layer, int32_t area, const APValue& curs
 bool StateMgr::gl_hitmap_accmove_config(int32_t layer, int32_t area, int32_t ctrl, int32_t cond, int32_t unit,
                                         int32_t current) {
   LayerTable& table = current_.layers;
-  LayerEntry* entry = MouseLayer(table, layer, u"gl_hitmap_accmove_config:不在レイヤ(%d)\n",
+  LayerEntry* entry = FindLayer(table, layer, u"gl_hitmap_accmove_config:不在レイヤ(%d)\n", kMouseMode,
                                  u"gl_hitmap_accmove_config:MOUSEモードではない(%d)\n");
   if (!entry) return false;
   auto& map = entry->hitTestAMMap;
@@ -731,7 +665,7 @@ bool StateMgr::gl_hitmap_accmove_config(int32_t layer, int32_t area, int32_t ctr
 
 bool StateMgr::gl_hitmap_accmove_getcount(int32_t layer, int32_t area, int32_t* out) {
   LayerTable& table = current_.layers;
-  LayerEntry* entry = MouseLayer(table, layer, u"gl_hitmap_accmove_getcount:不在レイヤ(%d)\n",
+  LayerEntry* entry = FindLayer(table, layer, u"gl_hitmap_accmove_getcount:不在レイヤ(%d)\n", kMouseMode,
                                  u"gl_hitmap_accmove_getcount:MOUSEモードではない(%d)\n");
   if (!entry) return false;
   if (const int32_t node = LiveNode(table, *entry); node >= 0) {
@@ -746,9 +680,10 @@ bool StateMgr::gl_hitmap_accmove_getcount(int32_t layer, int32_t area, int32_t* 
 bool StateMgr::gl_hitmap_last_mouse_position(int32_t layer, int32_t which, int32_t* x, int32_t* y) {
   (void)which;
   LayerTable& table = current_.layers;
-  LayerEntry* entry = MouseLayer(table, layer, u"gl_hitmap_last_mouse_position:不在レイヤ(%d)\n",
+  LayerEntry* entry = FindLayer(table, layer, u"gl_hitmap_last_mouse_position:不在レイヤ(%d)\n", kMouseMode,
                                  u"gl_hitmap_last_mouse_position:MOUSEモードではない(%d)\n");
   if (!entry) return false;
-  const int32_t node = LiveNode(table, *entry);
-  return node >= 0 && layerGetLastMousePosition(node, x, y);
+  // A layer without a node on the screen answers the position as it was given.
+  if (const int32_t node = LiveNode(table, *entry); node >= 0) layerGetLastMousePosition(node, x, y);
+  return true;
 }

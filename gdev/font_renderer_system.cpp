@@ -1,8 +1,10 @@
 // The system-font glyph renderer on FreeType: faces found through fontconfig
 // (platform/font_match.h) with the families [configured face, "IPAGothic"],
-// language "ja", monospaced; glyphs placed on the engine's half-width cells;
-// coverage becomes alpha. Sizes of 16 and more are drawn at twice the size
-// and halved. Drawn glyphs are kept by size and character. Main thread.
+// language "ja", monospaced; a size is a cell height (a face whose ascent
+// plus descent exceeds its em is scaled down to fit it, and no ink leaves
+// the cell); glyphs placed on the engine's half-width cells; coverage
+// becomes alpha. Sizes of 16 and more are drawn at twice the size and
+// halved. Drawn glyphs are kept by size and character. Main thread.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_SIZES_H
@@ -10,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -66,14 +69,15 @@ class Face {
   bool is(const std::string& path, int index) const { return path_ == path && index_ == index; }
   bool hasGlyph(char32_t c) const { return FT_Get_Char_Index(face_, c) != 0; }
 
-  // Makes the instance of pixel size s (em = s) current; false when the face
-  // cannot be sized so.
+  // Makes the instance for cell height s current: the face is scaled so
+  // that its ascent plus descent fills s pixels when that exceeds its em;
+  // false when the face cannot be sized so.
   bool activate(int32_t s) {
     auto it = sizes_.find(s);
     if (it == sizes_.end()) {
       FT_Size size = nullptr;
       if (FT_New_Size(face_, &size) != 0) return false;
-      if (FT_Activate_Size(size) != 0 || FT_Set_Pixel_Sizes(face_, 0, static_cast<FT_UInt>(s)) != 0) {
+      if (FT_Activate_Size(size) != 0 || !scaleTo(s)) {
         FT_Done_Size(size);
         return false;
       }
@@ -83,15 +87,28 @@ class Face {
     return FT_Activate_Size(it->second) == 0;
   }
 
-  // Pixels from the top of the em box to the baseline at size s.
+  // Pixels from the top of the cell to the baseline at cell height s.
   int32_t ascent(int32_t s) const {
     if (face_->units_per_EM > 0) {
-      return static_cast<int32_t>(std::lround(static_cast<double>(s) * face_->ascender / face_->units_per_EM));
+      return static_cast<int32_t>(std::lround(static_cast<double>(s) * face_->ascender / cellUnits()));
     }
     return static_cast<int32_t>(face_->size->metrics.ascender >> 6);  // bitmap-only face
   }
 
  private:
+  // Font units of one cell: the em, or ascent plus descent when larger.
+  double cellUnits() const {
+    const double extent = static_cast<double>(face_->ascender) - face_->descender;
+    return std::max<double>(face_->units_per_EM, extent);
+  }
+
+  bool scaleTo(int32_t s) {
+    if (face_->units_per_EM == 0) return FT_Set_Pixel_Sizes(face_, 0, static_cast<FT_UInt>(s)) == 0;
+    // The em in 26.6 pixels: exactly s for a face whose extent is its em.
+    const auto em = static_cast<FT_F26Dot6>(std::lround(64.0 * s * face_->units_per_EM / cellUnits()));
+    return FT_Set_Char_Size(face_, 0, std::max<FT_F26Dot6>(em, 1), 72, 72) == 0;
+  }
+
   FT_Face face_;
   std::string path_;
   int index_;
@@ -148,12 +165,13 @@ struct GlyphBitmap {
 struct Coverage {
   Coverage(int32_t w, int32_t h) : width(w), height(h), alpha(static_cast<size_t>(w) * static_cast<size_t>(h)) {}
 
-  // Keeps the stronger coverage where glyphs overlap.
-  void draw(const GlyphBitmap& glyph, int64_t left, int64_t top) {
+  // Keeps the stronger coverage where glyphs overlap. Only the rows from
+  // cellTop to cellBottom (exclusive) are drawn.
+  void draw(const GlyphBitmap& glyph, int64_t left, int64_t top, int64_t cellTop, int64_t cellBottom) {
     const int64_t x0 = std::max<int64_t>(left, 0);
     const int64_t x1 = std::min<int64_t>(left + glyph.width, width);
-    const int64_t y0 = std::max<int64_t>(top, 0);
-    const int64_t y1 = std::min<int64_t>(top + glyph.rows, height);
+    const int64_t y0 = std::max<int64_t>({top, cellTop, 0});
+    const int64_t y1 = std::min<int64_t>({top + glyph.rows, cellBottom, height});
     if (x0 >= x1) return;
     const size_t count = static_cast<size_t>(x1 - x0);
     for (int64_t y = y0; y < y1; ++y) {
@@ -185,7 +203,7 @@ struct Coverage {
   std::vector<uint8_t> alpha;
 };
 
-// Drawn glyphs by em size and character. Text repeats its characters, and a
+// Drawn glyphs by cell height and character. Text repeats its characters, and a
 // skipped story draws line after line: FreeType draws each glyph once. Past
 // the byte cap the cache starts again empty.
 class GlyphCache {
@@ -254,7 +272,7 @@ class SystemFontImpl : public FontRenderer {
   int32_t adjustSize(int32_t size) const override { return size; }
 
  private:
-  // Draws the glyphs of the text on their cells at em size s with margin m.
+  // Draws the glyphs of the text on their cells at cell height s with margin m.
   void drawText(Coverage& coverage, int32_t s, int32_t m, std::u16string_view text) {
     Face* primary = primaryFace();
     if (!primary || !primary->activate(s)) {
@@ -282,7 +300,7 @@ class SystemFontImpl : public FontRenderer {
       if (!glyph || !glyph->drawn) continue;
       // Centred on its cell: a monospaced face's advance fills the cell exactly.
       const int64_t origin = left + (cellWidth - glyph->advance) / 2;
-      coverage.draw(*glyph, origin + glyph->left, baseline - glyph->top);
+      coverage.draw(*glyph, origin + glyph->left, baseline - glyph->top, m, int64_t{m} + s);
     }
   }
 
@@ -326,8 +344,21 @@ class SystemFontImpl : public FontRenderer {
         LogWrite(LOG_DEBUG, u"SystemFontImpl: face <%s> is %s(%d)\n", params_.faceName,
                  platform::FromUtf8(file.path), file.index);
       }
+      if (params_.fontFile.empty()) reportMissingFamily();
     }
     return primary_.get();
+  }
+
+  // A configured family that is not installed is reported once per process
+  // with the face drawn instead. The default face stands for the fallback
+  // family by design and is never reported.
+  void reportMissingFamily() const {
+    if (params_.faceName == kDefaultFace || platform::FontFamilyInstalled(families_.front())) return;
+    static std::set<std::u16string> reported;  // main thread
+    if (!reported.insert(params_.faceName).second) return;
+    const char* used = primary_ && primary_->get()->family_name ? primary_->get()->family_name : "";
+    LogWrite(LOG_WARN, u"SystemFontImpl: face <%s> is not installed; drawn with <%s>\n", params_.faceName,
+             platform::FromUtf8(used));
   }
 
   // The face that draws c: the configured one, else another matching face

@@ -19,6 +19,11 @@ struct FontFile {
 // over; the path is empty only when no font at all is installed.
 FontFile MatchFontFile(const std::vector<std::string>& families, const std::string& language);
 
+// True when an installed font carries the family name (compared as
+// fontconfig compares family names); false also when fontconfig cannot be
+// used.
+bool FontFamilyInstalled(const std::string& family);
+
 // The best face of the same request that has a glyph for the character (a
 // Unicode scalar value); the path is empty when no installed face has one.
 FontFile MatchFontFileForChar(const std::vector<std::string>& families, const std::string& language,

@@ -70,6 +70,20 @@ FontFile MatchFontFile(const std::vector<std::string>& families, const std::stri
   return file;
 }
 
+bool FontFamilyInstalled(const std::string& family) {
+  if (family.empty() || !EnsureFontconfig()) return false;
+  FcPattern* pattern = FcPatternCreate();
+  if (!pattern) return false;
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
+  FcFontSet* fonts = objects ? FcFontList(nullptr, pattern, objects) : nullptr;
+  const bool installed = fonts && fonts->nfont > 0;
+  if (fonts) FcFontSetDestroy(fonts);
+  if (objects) FcObjectSetDestroy(objects);
+  FcPatternDestroy(pattern);
+  return installed;
+}
+
 FontFile MatchFontFileForChar(const std::vector<std::string>& families, const std::string& language,
                               char32_t character) {
   FontFile file;

@@ -15,11 +15,6 @@
 
 namespace {
 
-constexpr uint32_t kKeyReturn = 13;
-constexpr uint32_t kKeyCtrl = 17;
-constexpr uint32_t kKeySpace = 32;
-constexpr uint32_t kKeyNumpad5 = 101;
-
 constexpr int32_t kInfoLineX = 5;
 constexpr int32_t kInfoLineTop = 40;
 constexpr int32_t kInfoLineStep = 26;
@@ -134,11 +129,11 @@ int32_t MyGUIRoot::placePointer(bool show, int32_t x, int32_t y) {
 bool MyGUIRoot::hitTestPrecise(int32_t, int32_t) { return true; }
 
 void MyGUIRoot::onKey(const KeyEvent& event, bool pressed) {
-  if (event.virtualKey != kKeyCtrl) PostEvent(event.clone());
-  if (pressed && (event.virtualKey == kKeyReturn || event.virtualKey == kKeyNumpad5)) {
+  if (event.virtualKey != VirtualKey::kCtrl) PostEvent(event.clone());
+  if (pressed && (event.virtualKey == VirtualKey::kReturn || event.virtualKey == VirtualKey::kNumpad5)) {
     PostAppEventIfEnabled(AppEventCode::kProceed);
   }
-  if (!pressed && event.virtualKey == kKeySpace) PostAppEventIfEnabled(AppEventCode::kCancel);
+  if (!pressed && event.virtualKey == VirtualKey::kSpace) PostAppEventIfEnabled(AppEventCode::kCancel);
 }
 
 bool MyGUIRoot::onMouseButton(const MouseEvent& event, bool pressed) {

@@ -8,9 +8,6 @@
 
 namespace {
 
-constexpr uint32_t kKeyCtrl = 17;
-constexpr uint32_t kKeyF11 = 122;
-
 // The target first, then its parents until one handles the event.
 void Bubble(GUIComponent* target, const MouseEvent& event) {
   for (GUIComponent* c = target; c; c = c->parent()) {
@@ -51,7 +48,7 @@ void RouteMouseEvent(GUIComponent* start, const MouseEvent& event) {
 void RouteKeyEvent(const KeyEvent& event) {
   if (GUIComponent* listener = GetKeyListener()) listener->dispatchKey(event);
 
-  if (event.virtualKey == kKeyCtrl) {
+  if (event.virtualKey == VirtualKey::kCtrl) {
     if (event.action == KeyEvent::kDown) {
       PostAppEventIfEnabled(AppEventCode::kCtrlPress);
     } else if (event.action == KeyEvent::kUp) {
@@ -59,7 +56,7 @@ void RouteKeyEvent(const KeyEvent& event) {
     }
     return;
   }
-  if (event.virtualKey == kKeyF11) {
+  if (event.virtualKey == VirtualKey::kF11) {
     if (event.action == KeyEvent::kDown && event.repeat == 0) {
       PostAppEvent(AppEventCode::kF11Press);
     } else if (event.action == KeyEvent::kUp) {

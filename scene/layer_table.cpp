@@ -286,5 +286,6 @@ bool layerSetAreaCursor(int32_t node, int32_t area, const APValue& cursor) {
 }
 
 bool layerGetLastMousePosition(int32_t node, int32_t* x, int32_t* y) {
-  return sceneLayer_getLastMousePosition(node, x, y);
+  sceneLayer_getLastMousePosition(node, x, y);
+  return true;
 }

@@ -182,4 +182,6 @@ bool layerLoadPicture(int32_t picture, int32_t type, const APValue& url, int32_t
 bool layerSetHitTestMap(int32_t node, int32_t parts);
 // The area's cursor (every area when negative) through the cursor rule.
 bool layerSetAreaCursor(int32_t node, int32_t area, const APValue& cursor);
+// The node's last pointer position (left as given for an unknown node);
+// always true.
 bool layerGetLastMousePosition(int32_t node, int32_t* x, int32_t* y);

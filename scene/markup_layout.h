@@ -16,16 +16,16 @@
 #include "app/log.h"
 #include "scene/line_layout.h"
 
-// Font sizes of the layout stay within 1..126 pixels.
+// Font sizes of the layout stay within 1..127 pixels (8 signed bits).
 constexpr int32_t kMarkupMinFontSize = 1;
-constexpr int32_t kMarkupMaxFontSize = 126;
+constexpr int32_t kMarkupMaxFontSize = 127;
 // Colour codes of the markup: "0".."9" and "A".."K"; entry 20 is the default
 // text colour.
 constexpr size_t kMarkupColorCount = 21;
 
 // One text style: what new glyphs copy.
 struct MarkupStyle {
-  int32_t fontSize = 0;  // pixels, 1..126
+  int32_t fontSize = 0;  // pixels, 1..127
   uint8_t font = 0;      // slot of the renderer table
   uint32_t textColor = 0;  // 0xAARRGGBB
   uint32_t edgeColor = 0;  // 0xAARRGGBB; alpha 0 means no outline

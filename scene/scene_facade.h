@@ -346,7 +346,8 @@ bool sceneLayer_effect(int32_t handle, int32_t kind, int32_t duration, int32_t p
                        const std::array<int32_t, 8>& values);
 // Handle -1: every layer at once.
 bool sceneLayer_setVisible(int32_t handle, bool on);
-// Whether the number was stored: event type 1..5 on an existing node.
+// Stores the number for event type 1..5 on an existing node (another type
+// is logged by the node). Always answers false; no caller reads it.
 bool sceneLayer_setItemEventNumber(int32_t handle, int32_t type, int32_t number);
 // Area < 0 clears every record of the node first.
 bool sceneLayer_setAutoMove(int32_t handle, int32_t area, int32_t ctrl, int32_t cond, int32_t unit, int32_t current);

@@ -160,8 +160,8 @@ bool sceneLayer_setVisible(int32_t handle, bool on) {
 }
 
 bool sceneLayer_setItemEventNumber(int32_t handle, int32_t type, int32_t number) {
-  XGLayer* node = OwnNode(handle);
-  return node && node->hitTest_setItemEventNumber(type, number);
+  if (XGLayer* node = OwnNode(handle)) node->hitTest_setItemEventNumber(type, number);
+  return false;
 }
 
 bool sceneLayer_setAutoMove(int32_t handle, int32_t area, int32_t ctrl, int32_t cond, int32_t unit, int32_t current) {

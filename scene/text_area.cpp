@@ -12,7 +12,6 @@
 namespace {
 
 constexpr int32_t kDefaultStepMs = 50;
-constexpr int32_t kRevealDoneEvent = 23;
 
 }  // namespace
 
@@ -126,7 +125,7 @@ void TextArea3::onRevealStep(float progress) {
   const Step at = locate(revealed_);
   if (at.pastEnd) {
     revealAll();
-    PostAppEvent(kRevealDoneEvent);
+    PostAppEvent(AppEventCode::kTextShown);
     return;
   }
   lines_[static_cast<size_t>(at.line)]->setVisibleCount(at.offset + 1);

@@ -66,10 +66,10 @@ bool XG_BG::coversOpaquely() const {
 void XG_BG::drawPlane(const PlaneState& plane, const ZEPTextureRef& picture) {
   const GDevRect rect{plane.x0, plane.y0, plane.x1, plane.y1};
   if (!HasPixels(picture)) {
-    // A plane without a picture is black; a tinted one keeps the tint's
-    // alpha, so a fade towards a missing picture darkens the screen.
-    const float black[4] = {0.0f, 0.0f, 0.0f, plane.useColor ? plane.a : 1.0f};
-    if (GDev* device = GDevFactory::device) device->fillRect(rect, black, GDEV_BLEND_NORMAL, 0);
+    // A plane without a picture is filled with its tint, else opaque black.
+    const float tint[4] = {plane.r, plane.g, plane.b, plane.a};
+    const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    if (GDev* device = GDevFactory::device) device->fillRect(rect, plane.useColor ? tint : black, GDEV_BLEND_NORMAL, 0);
     return;
   }
   const GDevUV uv{plane.s0, plane.t0, plane.s1, plane.t1};

@@ -14,6 +14,7 @@
 #include "gdev/gdev_factory.h"
 #include "gdev/image_ops.h"
 #include "gdev/texture_manager.h"
+#include "scene/app_event_table.h"
 #include "scene/gui_text_line3.h"
 
 struct XGChip::Label {
@@ -358,10 +359,8 @@ void XGChip::renderText() {
     return static_cast<int32_t>(std::clamp<int64_t>(v * textSize_ / th, std::numeric_limits<int32_t>::min(),
                                                     std::numeric_limits<int32_t>::max()));
   };
+  // The whole text fills the box, stretched to a configured size.
   setSize(scaled(w), scaled(h));
-  // The text keeps its proportions inside the chip's box.
-  textDrawWidth_ = t ? scaled(t->width()) : 0;
-  textDrawHeight_ = t ? scaled(t->height()) : 0;
   show(0);
 }
 
@@ -409,20 +408,9 @@ void XGChip::draw() {
   }
   ZEPTexture* texture = image_.get();
   if (!texture) return;
-  int32_t w = width();
-  int32_t h = height();
   GDevUV uv{0.0f, 0.0f, 1.0f, 1.0f};
-  if (kind_ == kText) {
-    // Not stretched to the box: the part of the box the text covers.
-    if (textDrawWidth_ <= 0 || textDrawHeight_ <= 0) return;
-    uv.u1 = std::min(1.0f, static_cast<float>(w) / static_cast<float>(textDrawWidth_));
-    uv.v1 = std::min(1.0f, static_cast<float>(h) / static_cast<float>(textDrawHeight_));
-    w = std::min(w, textDrawWidth_);
-    h = std::min(h, textDrawHeight_);
-  } else if (rect_.left >= 0.0f) {
-    uv = GDevUV{rect_.left, rect_.top, rect_.right, rect_.bottom};
-  }
-  const GDevRect rect{offsetX_, offsetY_, offsetX_ + w, offsetY_ + h};
+  if (rect_.left >= 0.0f) uv = GDevUV{rect_.left, rect_.top, rect_.right, rect_.bottom};
+  const GDevRect rect{offsetX_, offsetY_, offsetX_ + width(), offsetY_ + height()};
   if (alpha_ >= 255) {
     DrawTextureRectI(rect, uv, texture, GDEV_BLEND_NORMAL, 0, 0);
   } else {
@@ -455,7 +443,7 @@ int32_t XGChip::numberFor(int32_t type) const {
 
 void XGChip::post(int32_t number) const {
   if (!enabled_ || number <= 0) return;
-  PostEvent(std::make_unique<AppEvent>(17, intToWString(number), 0));
+  PostEvent(std::make_unique<AppEvent>(AppEventCode::kChip, intToWString(number), 0));
 }
 
 void XGChip::onHover(const MouseEvent&, bool entered) {

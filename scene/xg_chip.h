@@ -117,8 +117,6 @@ class XGChip : public GUIComponent {
   int32_t configHeight_ = -1;
   int32_t textSize_ = 32;
   std::u16string text_;
-  int32_t textDrawWidth_ = 0;  // the text at its own proportions
-  int32_t textDrawHeight_ = 0;
   // Touch maps.
   std::unique_ptr<HitTestMap> map_;
   int32_t areaHit_ = -1;

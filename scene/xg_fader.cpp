@@ -8,6 +8,7 @@
 #include "app/event_queue.h"
 #include "app/screen_flags.h"
 #include "gdev/gdev_factory.h"
+#include "scene/app_event_table.h"
 #include "scene/gui_util.h"
 
 namespace {
@@ -58,7 +59,7 @@ void XG_Fader::step(float t) {
   // once more to stop: stopping here keeps the end event to one.
   Copy(final_, current_);
   timer_.stop();
-  PostEvent(std::make_unique<AppEvent>(kFadeDoneEvent, parameter_));
+  PostEvent(std::make_unique<AppEvent>(AppEventCode::kFadeDone, parameter_));
 }
 
 void faderApplyFade(XG_Fader* fader, int32_t r, int32_t g, int32_t b, int32_t a, int32_t time, int32_t id) {

@@ -13,9 +13,6 @@
 
 class XG_Fader : public XGBase, public GUIComponent, public AUtil {
  public:
-  // Code of the event a finished fade posts.
-  static constexpr int32_t kFadeDoneEvent = 28;
-
   // Covers (0, 0, width, height), transparent, not fading.
   XG_Fader(int32_t width, int32_t height);
 

@@ -14,11 +14,11 @@
 #include "app/log.h"
 #include "app/saturate.h"
 #include "app/string_util.h"
+#include "scene/app_event_table.h"
 #include "scene/xg_layer_node.h"
 
 namespace {
 
-constexpr int32_t kLayerMouseEvent = 44;
 constexpr int32_t kAllAreas = -1;
 
 // Auto-move: only ctrl 2 counts; cond says which buttons must be held.
@@ -69,7 +69,7 @@ bool XGLayer::hitTestPrecise(int32_t x, int32_t y) {
 }
 
 void XGLayer::post(int64_t number) const {
-  PostEvent(std::make_unique<AppEvent>(kLayerMouseEvent, intToWString(SaturateToInt32(number)), 0));
+  PostEvent(std::make_unique<AppEvent>(AppEventCode::kLayerMouse, intToWString(SaturateToInt32(number)), 0));
 }
 
 void XGLayer::enterArea(int32_t area) {
@@ -105,20 +105,17 @@ void XGLayer::onHover(const MouseEvent& event, bool entered) {
     lastX_ = event.x;
     lastY_ = event.y;
     toLocal(&lastX_, &lastY_);
-    if (number > 0 && currentArea_ >= 0) post(int64_t{number} + currentArea_);
+    if (number > 0) post(int64_t{number} + currentArea_);
     return;
   }
-  // Without an area there is nothing to report: number + 1 - 1 would read
-  // as entering area 0.
-  if (number > 0 && areaOffset_ >= 0) post(int64_t{number} + 1 + areaOffset_);
+  if (number > 0) post(int64_t{number} + 1 + areaOffset_);
   enterArea(-1);
+  areaOffset_ = 0;
 }
 
 bool XGLayer::onMouseButton(const MouseEvent& event, bool pressed) {
   if (mode_ != kMouse) return false;
-  // Like touch-map chips the node answers the left button; the right one
-  // goes on to the parents (cancel).
-  if (event.button != MouseEvent::kLeft) return false;
+  // Every button is the node's: none goes on to the parents.
   if (pressed) {
     SetMouseCapture(this);
     const int32_t number = itemEvents_[kPressEvent];
@@ -130,8 +127,8 @@ bool XGLayer::onMouseButton(const MouseEvent& event, bool pressed) {
   int32_t x = event.x;
   int32_t y = event.y;
   toLocal(&x, &y);
-  // A press dragged off every area and let go has no area to report.
-  if (!contains(x, y) || areaOffset_ < 0) return true;
+  // Let go off every area, the numbers carry the offset that leaving left.
+  if (!contains(x, y)) return true;
   for (const int32_t type : {kReleaseEvent, kClickEvent}) {
     if (itemEvents_[type] > 0) post(int64_t{itemEvents_[type]} + areaOffset_);
   }

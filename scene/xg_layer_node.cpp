@@ -12,10 +12,14 @@
 #include "app/saturate.h"
 #include "app/timer.h"
 #include "gdev/texture_manager.h"
+#include "scene/xg_layer.h"
 
 namespace {
 
-// The shake steps every 40 ms.
+// Animator kinds: 201 moves to the target, 101 shakes about the start; any
+// other kind holds the start. The shake steps every 40 ms.
+constexpr int32_t kMoveKind = 201;
+constexpr int32_t kShakeKind = 101;
 constexpr int64_t kShakeStep = 40;
 
 bool IsWhite(const PlaneState& p) { return p.r >= 1.0f && p.g >= 1.0f && p.b >= 1.0f && p.a >= 1.0f; }
@@ -27,8 +31,10 @@ GDevUV RegionOf(const PlaneState& p) { return GDevUV{p.s0, p.t0, p.s1, p.t1}; }
 
 }  // namespace
 
+bool LayerPicture::isAnime() const { return type == XG_Layer::kStreamAnime; }
+
 ZEPTexture* LayerPicture::firstTexture() const {
-  if (type != 2) return image.get();
+  if (!isAnime()) return image.get();
   if (!anime || anime->frames.empty()) return nullptr;
   return anime->frames.front().texture.get();
 }
@@ -45,7 +51,7 @@ int32_t LayerPicture::height() const {
 
 ZEPTexture* XGLayer::PictureSlot::texture() const {
   if (!picture) return nullptr;
-  if (picture->type != 2) return picture->image.get();
+  if (!picture->isAnime()) return picture->image.get();
   return player.currentTexture();
 }
 
@@ -70,9 +76,10 @@ void XGLayer::setComposition(int32_t op) {
 void XGLayer::setPicture(int32_t which, LayerPictureRef picture) {
   PictureSlot& s = slot(which);
   s.picture = std::move(picture);
-  s.player.setAnime(s.picture && s.picture->type == 2 ? s.picture->anime : StreamAnimeRef());
+  const bool anime = s.picture && s.picture->isAnime();
+  s.player.setAnime(anime ? s.picture->anime : StreamAnimeRef());
   // A new animation plays from its start.
-  s.pendingCtrl = s.picture && s.picture->type == 2 ? 3 : 0;
+  s.pendingCtrl = anime ? 3 : 0;
   s.pendingPosition = 0;
   if (animKind_ == 0) state_ = placeRecord(record_);
   GUIChangedFlag = 1;
@@ -98,7 +105,7 @@ int32_t XGLayer::currentFrame(int32_t which) const { return slot(which).player.c
 
 void XGLayer::advancePictures(int64_t now) {
   for (PictureSlot* s : {&main_, &mask_}) {
-    if (!s->picture || s->picture->type != 2) continue;
+    if (!s->picture || !s->picture->isAnime()) continue;
     if (s->pendingCtrl == 2) {
       s->player.stop();
     } else if (s->pendingCtrl != 0) {
@@ -226,27 +233,27 @@ void XGLayer::startMotion(int32_t kind, int32_t duration, int32_t parameter, con
     state_ = target;
     return;
   }
-  // Every motion kind moves as 201 does and ends at its target.
-  beginAnimation(kind, duration, parameter, true, target);
+  beginAnimation(kind, duration, parameter, target);
 }
 
-void XGLayer::beginAnimation(int32_t kind, int32_t duration, int32_t parameter, bool motion,
-                             const LayerDrawState& target) {
+void XGLayer::beginAnimation(int32_t kind, int32_t duration, int32_t parameter, const LayerDrawState& target) {
   animKind_ = kind;
-  animIsMotion_ = motion;
   animDuration_ = duration;
   animParameter_ = parameter;
   animFrom_ = state_;
   animTo_ = target;
   animStartPending_ = true;
+  // Only an effect gives a shake its amplitude.
+  shakeX_ = shakeY_ = 0;
+  nextShakeTime_ = 0;
+  shakeNegative_ = true;
 }
 
 void XGLayer::startEffect(int32_t kind, int32_t duration, int32_t parameter, const int32_t values[8]) {
   if (animKind_ != 0) stopAnimator();
   if (kind == 0 || duration < 1) return;
-  beginAnimation(kind, duration, parameter, false, state_);
-  shakeX_ = shakeY_ = 0;
-  if (kind == 101) {
+  beginAnimation(kind, duration, parameter, state_);
+  if (kind == kShakeKind) {
     // Directions other than the eight keypad ones do not move.
     int32_t dx = 0;
     int32_t dy = 0;
@@ -254,13 +261,11 @@ void XGLayer::startEffect(int32_t kind, int32_t duration, int32_t parameter, con
     shakeX_ = SaturateToInt32(int64_t{dx} * values[1]);
     shakeY_ = SaturateToInt32(int64_t{dy} * values[1]);
   }
-  nextShakeTime_ = 0;
-  shakeNegative_ = true;
 }
 
 void XGLayer::stopAnimator() {
   if (animKind_ == 0) return;
-  state_ = animIsMotion_ ? animTo_ : animFrom_;
+  state_ = animKind_ == kMoveKind ? animTo_ : animFrom_;
   animKind_ = 0;
   animDuration_ = 0;
   GUIChangedFlag = 1;
@@ -292,21 +297,21 @@ void XGLayer::advanceAnimator(int64_t now) {
   }
   const float t = static_cast<float>(static_cast<double>(elapsed) / animDuration_);
   GUIChangedFlag = 1;
-  if (animIsMotion_) {
+  if (animKind_ == kMoveKind) {
     const float e = t <= 0.0f ? 0.0f : EaseProgress(animParameter_, t);
     LerpFull(state_.main, animFrom_.main, animTo_.main, e);
     LerpRectRegion(state_.mask, animFrom_.mask, animTo_.mask, e);
     return;
   }
-  if (animKind_ != 101) {
+  if (animKind_ != kShakeKind) {
     state_ = animFrom_;
     return;
   }
+  // Each step takes the other side, however many frames were dropped.
   if (elapsed < nextShakeTime_) return;
-  const int64_t step = elapsed / kShakeStep;
-  shakeNegative_ = step % 2 == 0;
-  nextShakeTime_ = SaturateToInt32((step + 1) * kShakeStep);
+  nextShakeTime_ = SaturateToInt32(elapsed + kShakeStep);
   const int64_t sign = shakeNegative_ ? -1 : 1;
+  shakeNegative_ = !shakeNegative_;
   state_ = animFrom_;
   state_.main.offset(sign * ShakeOffset(shakeX_, t), sign * ShakeOffset(shakeY_, t));
 }

@@ -30,6 +30,7 @@ struct LayerPicture {
   int32_t type = 1;
   ZEPTextureRef image;
   StreamAnimeRef anime;
+  bool isAnime() const;
   // The image, or the animation's first frame.
   ZEPTexture* firstTexture() const;
   int32_t width() const;
@@ -99,15 +100,16 @@ class XGLayer : public GUIComposite, public AUtil, public XGLayerConstants, publ
   int32_t currentFrame(int32_t which) const;
 
   // --- placement and animation ---
-  // Kind 0, or a duration below 1: the record's state at once. Any other
-  // kind moves from the current state to the record's over the duration,
-  // eased by the parameter (1 ease-out, 2 ease-in, else linear).
+  // Kind 0, or a duration below 1: the record's state at once. Kind 201
+  // moves from the current state to the record's over the duration, eased
+  // by the parameter (1 ease-out, 2 ease-in, else linear), and ends there;
+  // any other kind holds the current state and returns to it.
   void startMotion(int32_t kind, int32_t duration, int32_t parameter, const MotionParams& record);
   // Kind 101 shakes the main picture in keypad direction values[0] by
   // values[1] pixels; 100 and other kinds hold the state. Nothing for kind 0
   // or a duration below 1.
   void startEffect(int32_t kind, int32_t duration, int32_t parameter, const int32_t values[8]);
-  // A motion ends at its target, an effect at its start state.
+  // Kind 201 ends at its target, every other kind at its start state.
   void stopAnimator();
   bool isAnimating() const { return animKind_ != 0; }
   const MotionParams& record() const { return record_; }
@@ -192,7 +194,7 @@ class XGLayer : public GUIComposite, public AUtil, public XGLayerConstants, publ
   LayerDrawState placeRecord(const MotionParams& record) const;
   // The animator runs from the current state towards the target, from the
   // next tick on.
-  void beginAnimation(int32_t kind, int32_t duration, int32_t parameter, bool motion, const LayerDrawState& target);
+  void beginAnimation(int32_t kind, int32_t duration, int32_t parameter, const LayerDrawState& target);
   bool drawnOffscreen() const;
   void drawPicture(ZEPTexture* texture, bool premultiplied);
   void drawTransition();
@@ -223,7 +225,6 @@ class XGLayer : public GUIComposite, public AUtil, public XGLayerConstants, publ
 
   // Animator.
   int32_t animKind_ = 0;
-  bool animIsMotion_ = false;  // a motion ends at its target, an effect where it began
   int32_t animDuration_ = 0;
   int32_t animParameter_ = 0;
   bool animStartPending_ = false;

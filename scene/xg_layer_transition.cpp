@@ -87,7 +87,7 @@ int32_t XGLayer::startTransition(int32_t kind, int32_t duration, int32_t paramet
   transitionStartPending_ = true;
   rule_ = PictureSlot();
   rule_.picture = std::move(rule);
-  if (rule_.picture && rule_.picture->type == 2) {
+  if (rule_.picture && rule_.picture->isAnime()) {
     // A rule animation spans the whole transition.
     rule_.player.setAnime(rule_.picture->anime);
     rule_.player.setLoop(false);
@@ -114,7 +114,7 @@ void XGLayer::advanceTransition(int64_t now) {
   if (transitionStartPending_) {
     transitionStart_ = now;
     transitionStartPending_ = false;
-    if (rule_.picture && rule_.picture->type == 2) rule_.player.start(now, 0);
+    if (rule_.picture && rule_.picture->isAnime()) rule_.player.start(now, 0);
   }
   const int64_t elapsed = std::max<int64_t>(now - transitionStart_, 0);
   if (elapsed >= transitionDuration_) {
@@ -122,7 +122,7 @@ void XGLayer::advanceTransition(int64_t now) {
     return;
   }
   transitionT_ = static_cast<float>(static_cast<double>(elapsed) / transitionDuration_);
-  if (rule_.picture && rule_.picture->type == 2) rule_.player.update(now);
+  if (rule_.picture && rule_.picture->isAnime()) rule_.player.update(now);
   GUIChangedFlag = 1;
 }
 

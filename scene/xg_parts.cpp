@@ -9,19 +9,12 @@
 #include "scene/app_event_table.h"
 #include "scene/xg_chip.h"
 
-namespace {
-
-constexpr uint32_t kKeyEscape = 27;
-constexpr int32_t kCancelEvent = 18;
-
-}  // namespace
-
 XG_Parts::XG_Parts(int32_t width, int32_t height, bool modal) : modal_(modal) { setBounds(0, 0, width, height); }
 
 XG_Parts::~XG_Parts() { removeAllParts(); }
 
 void XG_Parts::onKey(const KeyEvent& event, bool pressed) {
-  if (modal_ && !pressed && event.virtualKey == kKeyEscape) PostAppEvent(kCancelEvent);
+  if (modal_ && !pressed && event.virtualKey == VirtualKey::kEscape) PostAppEvent(AppEventCode::kDismissed);
 }
 
 void XG_Parts::addPart(int32_t number, bool visible, int32_t x, int32_t y, int32_t alpha, int32_t zOrder,

@@ -14,6 +14,7 @@
 #include "app/saturate.h"
 #include "app/screen_flags.h"
 #include "gdev/gdev_factory.h"
+#include "scene/app_event_table.h"
 #include "scene/gui_text_line.h"
 
 namespace {
@@ -21,21 +22,6 @@ namespace {
 using Field = Config::SelectWindow::Field;
 
 XG_Select::PointerWarp g_pointerWarp = nullptr;
-
-// Raised when the player cancels a list that allows it.
-constexpr int32_t kCancelEvent = 18;
-
-constexpr uint32_t kKeyReturn = 13;
-constexpr uint32_t kKeyEscape = 27;
-constexpr uint32_t kKeyLeft = 37;
-constexpr uint32_t kKeyUp = 38;
-constexpr uint32_t kKeyRight = 39;
-constexpr uint32_t kKeyDown = 40;
-constexpr uint32_t kKeyNumpad2 = 98;
-constexpr uint32_t kKeyNumpad4 = 100;
-constexpr uint32_t kKeyNumpad5 = 101;
-constexpr uint32_t kKeyNumpad6 = 102;
-constexpr uint32_t kKeyNumpad8 = 104;
 
 uint32_t Channel(int32_t v) { return static_cast<uint32_t>(std::clamp(v, 0, 255)); }
 
@@ -147,16 +133,16 @@ void XG_Select::draw() {
 void XG_Select::onKey(const KeyEvent& event, bool pressed) {
   const uint32_t key = event.virtualKey;
   if (pressed) {
-    if (key == kKeyLeft || key == kKeyUp || key == kKeyNumpad4 || key == kKeyNumpad8) {
+    if (key == VirtualKey::kLeft || key == VirtualKey::kUp || key == VirtualKey::kNumpad4 || key == VirtualKey::kNumpad8) {
       moveSelection(false);
-    } else if (key == kKeyRight || key == kKeyDown || key == kKeyNumpad2 || key == kKeyNumpad6) {
+    } else if (key == VirtualKey::kRight || key == VirtualKey::kDown || key == VirtualKey::kNumpad2 || key == VirtualKey::kNumpad6) {
       moveSelection(true);
     }
     return;
   }
-  if (key == kKeyReturn || key == kKeyNumpad5) {
+  if (key == VirtualKey::kReturn || key == VirtualKey::kNumpad5) {
     decide(false);
-  } else if (key == kKeyEscape) {
+  } else if (key == VirtualKey::kEscape) {
     decide(true);
   }
 }
@@ -256,7 +242,7 @@ void XG_Select::selectById(std::u16string_view identifier, bool byPointer) {
 void XG_Select::decide(bool cancel) {
   if (cancel) {
     if (!cancelAllowed_) return;
-    PostEvent(std::make_unique<AppEvent>(kCancelEvent, 0));
+    PostEvent(std::make_unique<AppEvent>(AppEventCode::kDismissed, 0));
   } else {
     if (!current_) return;
     PostEvent(std::make_unique<SelectedEvent>(current_->identifier()));

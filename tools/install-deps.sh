@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   libsdl2-dev libopengl-dev libgl1-mesa-dri
-  libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
+  libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-dejavu-core
   libpng-dev zlib1g-dev
   libvorbis-dev libogg-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev

@@ -73,6 +73,15 @@ void FillRect(RGBAImage* image, Rect r, Color c) {
   }
 }
 
+// top drawn over under with normal blending, in whole numbers.
+Color Over(Color top, Color under) {
+  const int32_t a = top.a + under.a * (255 - top.a) / 255;
+  if (a == 0) return {0, 0, 0, 0};
+  const int32_t rest = a - top.a;
+  const auto channel = [&](uint8_t t, uint8_t u) { return static_cast<uint8_t>((t * top.a + u * rest) / a); };
+  return {channel(top.r, under.r), channel(top.g, under.g), channel(top.b, under.b), static_cast<uint8_t>(a)};
+}
+
 // The channel part of the way from a to b: at / 256 of it, rounded down.
 uint8_t MixChannel(uint8_t a, uint8_t b, int32_t at) { return static_cast<uint8_t>(a + (b - a) * at / 256); }
 
@@ -338,11 +347,16 @@ void DrawTouchColor(RGBAImage* image) {
 // The story window's frame, drawn over its shaded panel: a gold double line
 // round a clear middle, a darker name band along the top, and a diamond in
 // each corner.
+// The story window's picture: a gold frame around the dark, see-through
+// backing of the text (the window draws its text backing over its picture,
+// so the picture carries the backing itself).
 void DrawMessageFrame(RGBAImage* image) {
   const Rect all{0, 0, image->width, image->height};
-  FillRect(image, {22, 8, 200, 12}, {24, 28, 56, 200});
+  constexpr Color kBacking{12, 14, 30, 168};
+  FillRect(image, all, kBacking);
+  FillRect(image, {22, 8, 200, 12}, Over({24, 28, 56, 200}, kBacking));
   Frame(image, all, 3, kGold);
-  Frame(image, {6, 6, all.w - 12, all.h - 12}, 1, {255, 214, 96, 160});
+  Frame(image, {6, 6, all.w - 12, all.h - 12}, 1, Over({255, 214, 96, 160}, kBacking));
   for (const Point c : {Point{10, 10}, Point{all.w - 10, 10}, Point{10, all.h - 10}, Point{all.w - 10, all.h - 10}}) {
     FillTriangle(image, {c.x, c.y - 7}, {c.x + 7, c.y}, {c.x - 7, c.y}, kGold);
     FillTriangle(image, {c.x - 7, c.y}, {c.x + 7, c.y}, {c.x, c.y + 7}, kGold);

@@ -32,16 +32,17 @@ const Config::MessageWindowConfig* findMsgwinConfig(int32_t n) {
 }
 
 bool setMsgwinConfig(int32_t n) {
+  // n < 0: entry 0, else the first entry; n >= 0: entry n. No entry gives
+  // the window its default record.
   const Config::MessageWindowConfig* config = findMsgwinConfig(n < 0 ? 0 : n);
   GameEnvironment* env = GetGameEnvironment();
   if (!config && env && !env->messageWindowTable().empty()) {
     if (n >= 0) {
       LogWrite(LOG_WARN, u"setMsgwinConfig : メッセージウィンドウ設定がありません(%d)\n", n);
-      return false;
+    } else {
+      config = &env->messageWindowTable().begin()->second;
     }
-    config = &env->messageWindowTable().begin()->second;
   }
-  // Null here: no table at all, and the window takes its default record.
   SceneFacade* scene = CurrentSceneFacade();
   if (!scene) return true;
   scene->msgSetConfig(config);

@@ -19,10 +19,10 @@ const Config::MenuConfigEntry* findMenuConfig(int32_t n);
 // Then the application-event mask is applied to the menu's buttons again.
 bool setMenuConfig(int32_t n);
 // Entry n of ":message-window"; n < 0 takes entry 0 when there is one, else
-// the lowest-numbered entry. An empty table gives the window its default
-// record (null); an undefined n >= 0 keeps the window's configuration and
-// is logged at WARN. Then the application-event mask is applied to the
-// window's buttons again. False only when the number was refused.
+// the lowest-numbered entry. No entry (an empty table, or an undefined
+// n >= 0, which is logged at WARN) gives the window its default record
+// (null). Then the application-event mask is applied to the window's
+// buttons again. Always true.
 bool setMsgwinConfig(int32_t n);
 // Empties and hides choice list 0; the GUI root takes the keys again.
 bool clearSelect();

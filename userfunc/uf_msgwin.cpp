@@ -17,12 +17,10 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_msgwin_config(const Args& args) {
   const int32_t n = intArg(args, 0, -1);
   logAndClearText(0);
   if (lastLoggedLineId_ > std::numeric_limits<int32_t>::min()) --lastLoggedLineId_;
-  // A refused number leaves the window, and what a save restores, as it was.
-  if (setMsgwinConfig(n)) {
-    StateMgr& state = stateMgr();
-    state.setSavedMsgwinCfgno(n);
-    state.setSavedMsgwinPos(0, 0, 0);
-  }
+  StateMgr& state = stateMgr();
+  state.setSavedMsgwinCfgno(n);
+  state.setSavedMsgwinPos(0, 0, 0);
+  setMsgwinConfig(n);
   return make_zero_ufresult();
 }
 

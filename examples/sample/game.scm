@@ -97,9 +97,9 @@
     (0 (window-position-x . 20) (window-position-y . 410)
        (window-width . 760) (window-height . 176)
        (window-bg-imageUrl . "msgwin_frame.png")
+       ; No text backing: it would lie over the frame picture, which
+       ; carries the window's dark backing itself.
        (ta-offset-x . 28) (ta-offset-y . 24) (ta-width . 704) (ta-height . 132)
-       (ta-bg-amikake . #t)
-       (ta-bg-color.r . 12) (ta-bg-color.g . 14) (ta-bg-color.b . 30) (ta-bg-color.a . 168)
        (ta-font . 0) (ta-font-size . 24) (ta-font-color . "white")
        (ta-line-pitch . 8) (ta-char-gap . 1)
        (ta-linenum . 4) (ta-chars-per-line . 56)
@@ -180,12 +180,13 @@
       (pic1 (url . 9) (rect 96 0 96 36)))
   (37 (type . button) (size 40 40)
       (pic0 (url . 10)))
-  ; Text labels.
-  (40 (type . text) (size 200 28) (string . "Chapter One") (fontsize . 22) (fontcolor . 2))
-  (41 (type . text) (size 160 20) (string . "Press any key") (fontsize . 16) (fontcolor 200 200 210))
+  ; Text labels, at the size of their text (a configured size would
+  ; stretch the text over it).
+  (40 (type . text) (string . "Chapter One") (fontsize . 22) (fontcolor . 2))
+  (41 (type . text) (string . "Press any key") (fontsize . 16) (fontcolor 200 200 210))
   ; The backlog: its panel and the parts its pages are shown on.
   (60 (type . image) (url . "backlog_bg.png") (size 800 600))
-  (61 (type . text) (size 680 40) (string . "") (fontsize . 24) (fontcolor 255 255 255))
+  (61 (type . text) (string . "") (fontsize . 24) (fontcolor 255 255 255))
   ; The save and load screens: one line per slot, and the touch map whose
   ; four rows pick slots 1 to 4.
   (62 (type . touchmap)
@@ -193,7 +194,7 @@
            (rect (rect 100 220 600 56) (event . 2))
            (rect (rect 100 284 600 56) (event . 3))
            (rect (rect 100 348 600 56) (event . 4))))
-  (63 (type . text) (size 600 32) (string . "") (fontsize . 22) (fontcolor 230 230 240))
+  (63 (type . text) (string . "") (fontsize . 22) (fontcolor 230 230 240))
   ; The title screen's touch map: one area per shape.
   (50 (type . touchmap)
       (map (rect (rect 40 400 200 48) (event . 1))

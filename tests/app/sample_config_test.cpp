@@ -68,7 +68,7 @@ TEST(SampleConfigTest, EverySectionLoadsWithoutWarnings) {
   ASSERT_EQ(windows.size(), 2u);
   const Config::MessageWindowConfig& story = windows.at(0);
   EXPECT_EQ(story.presets, (std::vector<std::pair<int32_t, int32_t>>{{20, 410}}));
-  EXPECT_TRUE(story.taBgAmikake);
+  EXPECT_FALSE(story.taBgAmikake);  // the frame picture carries the backing
   EXPECT_EQ(story.taRubyEdgeColor.a, 220);
   EXPECT_EQ(story.keywaitIconParts[1], env.findPartsConfig(21));
   ASSERT_EQ(story.controlPoints.size(), 3u);

@@ -143,6 +143,13 @@ TEST(SaveRecords, ReaderStopsAtAnIntegerHeadAndSkipsUnknownKeys) {
   EXPECT_EQ(q.cell[1].x, 4);
   EXPECT_EQ(q.cell[1].tx, -1);
   EXPECT_EQ(q.msgwin.text, u"hi");
+
+  // A layer state whose list holds a non-entry fails the record; the entries
+  // around it are still read.
+  PresentationState r;
+  EXPECT_FALSE(readText(r, u"((sound (volume . 8)) (layer (picture) 5) (menu (cfgno . 3)))"));
+  EXPECT_EQ(r.soundVolume, 8);
+  EXPECT_EQ(r.menu.cfgno, 3);
 }
 
 TEST(SaveRecords, SlotAndFrameDefaultsForMissingEntries) {

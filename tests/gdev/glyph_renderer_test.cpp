@@ -1,5 +1,6 @@
 // Glyph renderers: the system font on the pinned IPAGothic file (sizes, colour
-// bytes, cells, fallback, the once-only CreateFont report), bitmap fonts from
+// bytes, cells, fallback, the once-only CreateFont report), a taller face
+// held inside its cell, the report of a missing family, bitmap fonts from
 // sheets made here (size selection, nibble-to-alpha, CP932 cells, missing
 // glyphs, encoded and broken sheets), the slot table and DrawTextRun.
 #include "gdev/glyph_renderer.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -19,6 +21,7 @@
 namespace {
 
 const char kIpaGothic[] = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf";
+const char kDejaVuSans[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
 uint8_t Alpha(const RGBAImageRef& image, int32_t x, int32_t y) { return image->pixel(x, y)[3]; }
 
@@ -127,6 +130,53 @@ TEST_F(SystemFontTest, MatchesFacesByNameAndFallsBackForMissingGlyphs) {
   std::unique_ptr<FontRenderer> none;
   EXPECT_FALSE(MakeSystemFontFactory()->create(BitmapCreateParams{}, &none));
   EXPECT_FALSE(none);
+}
+
+TEST_F(SystemFontTest, ASizeIsACellHeightThatHoldsTallFacesWhole) {
+  // DejaVu Sans reaches 1.16 em from ascent to descent; IPAGothic exactly 1.
+  struct Face {
+    const char* file;
+    double ascent;  // of the cell
+  };
+  for (const Face& face : {Face{kIpaGothic, 1802.0 / 2048}, Face{kDejaVuSans, 1901.0 / 2384}}) {
+    if (!std::filesystem::exists(face.file)) continue;
+    std::unique_ptr<FontRenderer> font = PinnedSystemFont(platform::FromUtf8(face.file));
+    for (int32_t size : {12, 24, 33, 64}) {
+      SCOPED_TRACE(std::string(face.file) + " " + std::to_string(size));
+      const int32_t m = 3;
+      RGBAImageRef image;
+      font->render(image, {0, size, 0xFFFFFF, 0, m}, u"Agy", 0);
+      ASSERT_TRUE(image);
+      EXPECT_EQ(MaxAlpha(image, 0, image->width, 0, m), 0);
+      EXPECT_EQ(MaxAlpha(image, 0, image->width, m + size, image->height), 0);
+      // The descenders of g and y are drawn below the baseline.
+      const int32_t baseline = m + static_cast<int32_t>(std::lround(size * face.ascent));
+      for (int32_t cell : {1, 2}) {
+        EXPECT_GT(MaxAlpha(image, m + cell * size / 2, m + (cell + 1) * size / 2, baseline, m + size), 0) << cell;
+      }
+    }
+  }
+}
+
+TEST(SystemFont, AMissingFamilyIsReportedOncePerProcessWithTheFaceUsed) {
+  LogCapture log;
+  RGBAImageRef image;
+  for (const char16_t* name : {u"Zep Missing Family", u"Zep Missing Family", u""}) {
+    GDICreateParams params;
+    params.faceName = name;
+    std::unique_ptr<FontRenderer> font;
+    ASSERT_TRUE(MakeSystemFontFactory()->create(params, &font));
+    font->render(image, {0, 20, 0xFFFFFF, 0, 0}, u"A", 0);
+  }
+  std::vector<std::string> warnings;
+  for (const std::string& line : log.lines()) {
+    if (line.find("WARN") != std::string::npos) warnings.push_back(line);
+  }
+  ASSERT_EQ(warnings.size(), 1u) << log.all();
+  EXPECT_NE(warnings[0].find("<Zep Missing Family>"), std::string::npos) << warnings[0];
+  if (!platform::MatchFontFile({"IPAGothic"}, "ja").path.empty() && std::filesystem::exists(kIpaGothic)) {
+    EXPECT_NE(warnings[0].find("<IPAGothic>"), std::string::npos) << warnings[0];
+  }
 }
 
 TEST(SystemFont, AFaceThatCannotBeOpenedIsReportedOnceAndDrawsBlank) {

@@ -220,4 +220,25 @@ TEST_F(TextDrawingTest, SamplePartsDrawAtTheirPlaces) {
   EXPECT_EQ(lit(labelled, 30, 130, 88, 158), 0);
 }
 
+TEST_F(TextDrawingTest, ATextChipStretchesItsWholeTextOverItsConfiguredBox) {
+  // "AB" at 20 pixels is a 20 x 20 text; a box of 80 x 40 takes it at four
+  // times its width and twice its height.
+  XGChipConfig::TextConfig config;
+  config.fontSize = 20;
+  config.text = u"AB";
+  config.width = 80;
+  config.height = 40;
+  Panel screen;
+  screen.setBounds(0, 0, 100, 60);
+  auto* chip = new XGChip;
+  screen.addChild(chip);
+  chip->config(true, 0, 0, 255, &config);
+  EXPECT_EQ(std::make_pair(chip->width(), chip->height()), std::make_pair(80, 40));
+  RGBAImageRef image = capture(&screen, 100, 60);
+  EXPECT_GT(lit(image, 20, 0, 40, 40), 0);  // A
+  EXPECT_GT(lit(image, 60, 0, 80, 40), 0);  // B
+  EXPECT_GT(lit(image, 0, 24, 80, 40), 0);
+  EXPECT_EQ(lit(image, 80, 0, 100, 60) + lit(image, 0, 40, 80, 60), 0);
+}
+
 }  // namespace

@@ -1,6 +1,6 @@
 // A MOUSE layer node driven by pointer events through the real routing:
-// the AppEvent 44 numbers of its areas, the pointer file of each area, a
-// press let go off every area, and the auto-move counters.
+// the AppEvent 44 numbers of its areas for every button, the pointer file of
+// each area, a press let go off every area, and the auto-move counters.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -17,10 +17,16 @@
 
 namespace {
 
-// Takes the pointer wherever the node does not, as the screen's root does.
+// Takes the pointer wherever the node does not, as the screen's root does,
+// and counts the buttons that reach it.
 class Screen : public Panel {
  public:
   bool hitTestPrecise(int32_t, int32_t) override { return true; }
+  bool onMouseButton(const MouseEvent&, bool) override {
+    ++buttons;
+    return true;
+  }
+  int buttons = 0;
 };
 
 std::vector<std::u16string> g_cursors;
@@ -60,8 +66,8 @@ class LayerMouseTest : public ::testing::Test {
     return area;
   }
   // (x, y) in the node's coordinates.
-  void mouse(int32_t x, int32_t y, int32_t action) {
-    const int32_t button = action == MouseEvent::kMove ? 0 : MouseEvent::kLeft;
+  void mouse(int32_t x, int32_t y, int32_t action, int32_t button = MouseEvent::kLeft) {
+    if (action == MouseEvent::kMove) button = 0;
     RouteMouseEvent(&root_, MouseEvent(kLeft + x, kTop + y, action, button, 0, 0));
   }
   // The texts of the layer events posted since the last call.
@@ -104,17 +110,25 @@ TEST_F(LayerMouseTest, AreasPostTheirNumbersAndShowTheirCursors) {
   EXPECT_EQ(posted(), (Texts{u"305", u"405", u"205"}));
   EXPECT_EQ(g_cursors, (Texts{u"hand.cur", u""}));
 
-  // Pressed in area 3, dragged off every area (still inside the node) and
-  // let go: leaving reports area 3, letting go reports nothing.
+  // Pressed in area 3 with the right button, dragged off every area (still
+  // inside the node) and let go: leaving reports area 3 and leaves the
+  // offset at 0, which letting go reports. No button reaches the screen.
   mouse(20, 20, MouseEvent::kMove);
-  mouse(20, 20, MouseEvent::kPress);
+  mouse(20, 20, MouseEvent::kPress, MouseEvent::kRight);
   EXPECT_EQ(GetMouseCapture(), node_);
   mouse(300, 200, MouseEvent::kMove);
   EXPECT_EQ(posted(), (Texts{u"303", u"104"}));
-  mouse(300, 200, MouseEvent::kRelease);
-  EXPECT_EQ(posted(), Texts{});
+  mouse(300, 200, MouseEvent::kRelease, MouseEvent::kRight);
+  EXPECT_EQ(posted(), (Texts{u"400", u"200"}));
   EXPECT_EQ(GetMouseCapture(), nullptr);
+  EXPECT_EQ(root_.buttons, 0);
   EXPECT_EQ(g_cursors, (Texts{u"hand.cur", u"", u"hand.cur", u""}));
+  // Let go outside the node: nothing.
+  mouse(20, 20, MouseEvent::kMove);
+  mouse(20, 20, MouseEvent::kPress, 3);
+  mouse(-50, 20, MouseEvent::kMove);
+  mouse(-50, 20, MouseEvent::kRelease, 3);
+  EXPECT_EQ(posted(), (Texts{u"103", u"303", u"104"}));
 
   // Hidden, the node takes no point; neither does a picture node with a map.
   node_->setVisible(false);

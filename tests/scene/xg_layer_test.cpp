@@ -146,6 +146,28 @@ TEST_F(LayerComponentTest, MotionsEaseToTheirTargetAndShakesAlternate) {
     advance(20);
   }
   EXPECT_EQ(Rect(moving->drawState().main), (std::vector<int32_t>{300, 0, 301, 1}));
+  // Frames dropped between steps: the next step still takes the other side.
+  const std::array<int32_t, 8> wide{6, 10};
+  moving->startEffect(101, 400, 0, wide.data());
+  std::vector<int32_t> sides;
+  for (int32_t ms : {0, 45, 80}) {
+    advance(ms);
+    sides.push_back(moving->drawState().main.x0 - 300);
+  }
+  EXPECT_EQ(sides, (std::vector<int32_t>{-10, 6, -3}));
+  moving->stopAnimator();
+
+  // Other motion kinds hold where they started and go back there.
+  to.ix = 500;
+  for (int32_t kind : {100, 5}) {
+    moving->startMotion(kind, 200, 0, to);
+    advance(0);
+    advance(100);
+    EXPECT_EQ(moving->drawState().main.x0, 300) << kind;
+    moving->stopAnimator();
+    EXPECT_EQ(moving->drawState().main.x0, 300) << kind;
+  }
+
   // A direction off the keypad holds still.
   const std::array<int32_t, 8> still{5, 10};
   moving->startEffect(101, 200, 0, still.data());

@@ -86,11 +86,11 @@ TEST_F(LayerBuiltinTest, TransitAndEffectWaitOrChangeAtOnceOnTheWholeScreen) {
   EXPECT_TRUE(state.isSkipping());
 }
 
-TEST_F(LayerBuiltinTest, MotionRecordIsClampedAndItsFinalizerStopsTheMotion) {
+TEST_F(LayerBuiltinTest, MotionRecordIsClampedAndItsFinalizerStopsTheRunningMotion) {
   ASSERT_EQ(kindValue(call(1000, 1, 1, 0, 0)), kZero);
   // selector, kind, number, motion, time, mode, parameter, mask (colour),
   // then 19 placement values and the colour r, g, b, a.
-  std::unique_ptr<UFResult> wait = call(1006, 1, 1, 1, 1, 500, 1, 0, 0x800, 80, 0, 0, 1024, 1024, -1, 0, 0, 0, 0, 80,
+  std::unique_ptr<UFResult> wait = call(1006, 1, 1, 1, 201, 500, 1, 0, 0x800, 80, 0, 0, 1024, 1024, -1, 0, 0, 0, 0, 80,
                                         0, 0, 1024, 1024, -1, 0, 0, 0, 300, -5, 128, 255);
   ASSERT_EQ(wait->kind, UFResult::kWait);
   ASSERT_EQ(layer(1)->queue.size(), 1u);
@@ -98,11 +98,19 @@ TEST_F(LayerBuiltinTest, MotionRecordIsClampedAndItsFinalizerStopsTheMotion) {
   const MotionParams& p = layer(1)->motionParams;
   EXPECT_EQ((std::array<int32_t, 4>{p.mcR, p.mcG, p.mcB, p.mcA}), (std::array<int32_t, 4>{255, 0, 128, 255}));
   EXPECT_TRUE(nodeOf(1)->isAnimating());
-  // The wait cut short: the motion is at its end at once, nothing queued.
+  // A second motion waits in the queue for the next commit.
+  call(1006, 1, 1, 1, 201, 500, 1, 0, 0x2, 80, 40, 0, 1024, 1024, -1, 0, 0, 0, 0, 80, 0, 0, 1024, 1024, -1, 0, 0, 0,
+       255, 255, 255, 255);
+  ASSERT_EQ(layer(1)->queue.size(), 1u);
+  // The wait cut short: the running motion is at its end at once; the
+  // queued one is left as it is and starts with the commit.
   EXPECT_EQ(feedCode(*wait, VMEvent{16, {}, 0, 0})->value, 0);
   EXPECT_FALSE(nodeOf(1)->isAnimating());
   EXPECT_FLOAT_EQ(nodeOf(1)->drawState().main.b, 128.0f / 255.0f);
-  EXPECT_TRUE(layer(1)->queue.empty());
+  EXPECT_EQ(nodeOf(1)->drawState().main.x0, 0);
+  EXPECT_EQ(layer(1)->queue.size(), 1u);
+  EXPECT_EQ(kindValue(call(1001, 1, 1)), kZero);
+  EXPECT_TRUE(nodeOf(1)->isAnimating());
 }
 
 TEST_F(LayerBuiltinTest, VramClearPassesClampedComponents) {
@@ -134,6 +142,9 @@ TEST_F(LayerBuiltinTest, LastMousePositionPacksBothHalves) {
   EXPECT_EQ(call(1045, 1, 3, 0)->value, 3 * 65536 + 0xFFFB);  // a negative y is not the failure answer
   EXPECT_EQ(call(1045, 1, 4, 0)->value, -1);                   // not a MOUSE layer
   EXPECT_EQ(call(1045, 1, 9, 0)->value, -1);
+  // A MOUSE layer with no node on the screen still answers.
+  state.layerTable().bindToScreen(false);
+  EXPECT_EQ(kindValue(call(1045, 1, 3, 0)), std::make_pair(int32_t{UFResult::kValue}, 0));
 }
 
 }  // namespace

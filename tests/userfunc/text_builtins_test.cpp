@@ -3,8 +3,11 @@
 // choice records go into, and moving and configuring the window.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "app/game_environment.h"
 #include "tests/support/test_support.h"
+#include "userfunc/presentation_restore.h"
 #include "tests/userfunc/userfunc_fixture.h"
 
 namespace {
@@ -137,16 +140,23 @@ TEST_F(TextBuiltinTest, ChoiceRecords) {
   }
 }
 
-TEST_F(TextBuiltinTest, UndefinedWindowKeepsTheConfiguration) {
+TEST_F(TextBuiltinTest, AnUndefinedWindowTakesNoConfigurationAndIsRestoredSo) {
+  userMode();
+  call(2026, 2, 10, 20, 0, 0, 0, 0);
   LogCapture capture;
-  call(2020, 5);
+  EXPECT_EQ(call(2020, 5)->value, 0);
   EXPECT_TRUE(capture.contains("[WARN ] ") &&
               capture.contains("setMsgwinConfig : メッセージウィンドウ設定がありません(5)\n"))
       << capture.all();
+  const PresentationState::Msgwin& saved = state.current().msgwin;
+  EXPECT_EQ((std::array<int32_t, 4>{saved.cfgno, saved.posIndex, saved.posX, saved.posY}),
+            (std::array<int32_t, 4>{5, 0, 0, 0}));
+  // What a save restores is the same window.
+  PresentationRestoreImpl::instance()->apply(state);
   call(2020);  // no number: window 0
   environment.messageWindowTable().clear();
   call(2020, 4);  // no table: the default window
-  EXPECT_EQ(scene.configs, (std::vector<const Config::MessageWindowConfig*>{window0, nullptr}));
+  EXPECT_EQ(scene.configs, (std::vector<const Config::MessageWindowConfig*>{nullptr, nullptr, window0, nullptr}));
 }
 
 TEST_F(TextBuiltinTest, MovingTheWindowFollowsTheSkipState) {

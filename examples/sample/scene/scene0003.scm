@@ -81,9 +81,11 @@
   (a3:call-user-func 1041 1 7 2 100)
   (a3:call-user-func 2020 1)
   (a3:send-string "‰®‘ä‚Ì•—Ô‚ª‚­‚é‚­‚é‰ñ‚Á‚Ä‚¢‚éB‚Ç‚ê‚ğ‚à‚ç‚¨‚¤H" 15)
+  ; A press let go off every area posts 100 alone: the question stays.
+  (a3:label 5)
   (a3:call-user-func 4000 65536 -1 0)
   (a3:eval (a3:idref-reflag))
-  (a3:switch (111 10) (112 20) (default 30))
+  (a3:switch (111 10) (112 20) (113 30) (default 5))
   (a3:label 10)
   (a3:send-string clear)
   (a3:call-user-func 2020 0)
