@@ -129,7 +129,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_flowmode_point_info(const Args& args)
   const int32_t variable = intArg(args, 2);
   auto text = [&](const std::u16string& value) {
     stateMgr().setPlayString(variable, value);
-    return make_value_ufresult(static_cast<int32_t>(value.size()));
+    return make_value_ufresult(lengthOf(value));
   };
   switch (intArg(args, 1)) {
     case 0: return make_value_ufresult(point->type);

@@ -14,8 +14,6 @@ namespace {
 // Widths beyond the 64-character room can only be cut away again.
 constexpr int32_t kMaxFormatWidth = 64;
 
-int32_t lengthOf(const std::u16string& text) { return static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX)); }
-
 }  // namespace
 
 // (text) -> its length in UTF-16 units

@@ -24,9 +24,6 @@ constexpr int32_t kCodeClear = -1;
 constexpr int32_t kCodeWaitE = -2;
 constexpr int32_t kCodeWaitW = -3;
 
-// The effect channel that carries the voice.
-constexpr int32_t kVoiceChannel = 1;
-
 // Log text is laid out like message window 0, or like the default window
 // when the configuration has no window 0.
 MessageLogStyle logStyle() {
@@ -46,7 +43,7 @@ bool continueSkip(UserfuncImpl& userfuncs) {
   if (userfuncs.isSkipActive()) return true;
   StateMgr& state = userfuncs.stateMgr();
   if (state.getResumeSkip() == 0) return false;
-  SoundSfxStop(kVoiceChannel);
+  SoundSfxStop(UserfuncImpl::kVoiceChannel);
   state.setSkipping(1);
   state.setResumeSkip(0);
   return true;
