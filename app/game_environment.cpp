@@ -149,11 +149,12 @@ bool GameEnvironment::loadResource(std::vector<uint8_t>* bytes, std::u16string_v
 }
 
 bool LoadFileBytes(std::vector<uint8_t>* bytes, std::u16string_view path, bool searchBuiltins, size_t maxSize,
-                   bool* tooLarge) {
+                   bool* tooLarge, bool* encoded) {
   const std::u16string given(path);
   LogWrite(LOG_TRACE, u"loading from %s\n", given);
   bytes->clear();
   if (tooLarge) *tooLarge = false;
+  if (encoded) *encoded = false;
   auto refuseLarge = [&] {
     if (tooLarge) *tooLarge = true;
     std::vector<uint8_t>().swap(*bytes);
@@ -202,6 +203,7 @@ bool LoadFileBytes(std::vector<uint8_t>* bytes, std::u16string_view path, bool s
     case EEDecodeResult::kDecoded:
       if (decoded.size() > maxSize) return refuseLarge();
       bytes->swap(decoded);
+      if (encoded) *encoded = true;
       return true;
     case EEDecodeResult::kNotEncoded:
       LogWrite(LOG_TRACE, u"may not be encoded\n");

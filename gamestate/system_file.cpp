@@ -41,14 +41,28 @@ std::u16string printedSettings(const SystemSettings& settings, int32_t version) 
   return out.str();
 }
 
-// A CR followed by LF goes, as reading in text mode drops it.
-void dropCarriageReturns(std::u16string& text) {
+// Each LF of a plain file was written as CR LF (text mode): the CR goes
+// again. A CR of the settings' own text is kept, also one before an LF,
+// which the writer wrote as CR CR LF.
+void dropLineEndCarriageReturns(std::u16string& text) {
   size_t to = 0;
   for (size_t from = 0; from < text.size(); ++from) {
     if (text[from] == u'\r' && from + 1 < text.size() && text[from + 1] == u'\n') continue;
     text[to++] = text[from];
   }
   text.resize(to);
+}
+
+// What writing in text mode makes of the bytes: every LF becomes CR LF (in
+// the code page, an LF byte is always a character of its own).
+std::string withCrLfLineEnds(const std::string& bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 16);
+  for (const char c : bytes) {
+    if (c == '\n') out.push_back('\r');
+    out.push_back(c);
+  }
+  return out;
 }
 
 // An EENZ block that does not decode to its input would replace a good file
@@ -99,6 +113,7 @@ bool SystemSettings::writeFile(std::u16string_view path, int32_t version, int32_
       return false;
     }
   }
+  if (encodeMode == 0) bytes = withCrLfLineEnds(bytes);
   const void* data = encodeMode != 0 ? static_cast<const void*>(block.data()) : bytes.data();
   const size_t size = encodeMode != 0 ? block.size() : bytes.size();
   // The atomic replace logs its own failures and leaves the old file whole.
@@ -122,12 +137,17 @@ SettingsReadResult ReadSettingsFile(SystemSettings& settings, std::u16string_vie
                                     bool builtinsFirst, bool checkLoss) {
   const std::u16string name(path);
   std::u16string text;
+  bool encoded = false;
   {
     std::vector<uint8_t> bytes;
-    if (!LoadFileBytes(&bytes, path, builtinsFirst) || bytes.empty()) return SettingsReadResult::kFailed;
+    if (!LoadFileBytes(&bytes, path, builtinsFirst, GameEnvironment::kMaxLoadSize, nullptr, &encoded) ||
+        bytes.empty()) {
+      return SettingsReadResult::kFailed;
+    }
     text = BytesToWString(bytes);
   }
-  dropCarriageReturns(text);
+  // An encoded block holds the text as it was printed.
+  if (!encoded) dropLineEndCarriageReturns(text);
 
   tokenizer::Tokenizer tk(tokenizer::Tokenizer::kNoStringLimit);
   // A file that ends inside a list or string was cut short: reading what
