@@ -3,6 +3,8 @@
 // string and opens the save screen, which saves slot 3 and quits; a second
 // run's start script reads the slot's information, loads it and resumes the
 // story, which hands the restored values to built-ins the debug log shows.
+// Texts with carriage returns and line feeds, and a save time after 2038,
+// come back as they were, and the plain file has CR LF line ends.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -84,6 +86,49 @@ TEST_F(AppWRun, ASavedStoryComesBackInEveryEncodeMode) {
     EXPECT_NE(loading.output.find("string_compare([kept string], [])"), std::string::npos);
     EXPECT_NE(loading.output.find("CallUserFunc(4501, 1, 55, -123456)"), std::string::npos);
     EXPECT_EQ(loading.output.find("CallUserFunc(4100"), std::string::npos);  // the story did not start over
+  }
+}
+
+// The first run keeps "a" CR LF "b" and "c" CR "d" as system strings and
+// saves slot 3 at 2040-01-01 00:00 UTC (past 2^31 seconds: negative as a
+// 32-bit number); the second shows them and the save's date.
+const char kTexts[] =
+    "(a3:define-set (0 0)\n"
+    "  (a3:call-user-func 4200 3 10 11 12)\n"
+    "  (a3:eval (a3:bop-equal? (a3:idref-reflag) 1))\n"
+    "  (a3:if 1)\n"
+    "  (a3:call-user-func 5003 9 \"a\r\" \"\nb\" -1)\n"
+    "  (a3:call-user-func 4113 1 9)\n"
+    "  (a3:call-user-func 4113 2 \"c\rd\")\n"
+    "  (a3:call-user-func 4201 3 1 -2085978496 \"late\")\n"
+    "  (a3:call-user-func 6000)\n"
+    "  (a3:label 1)\n"
+    "  (a3:call-user-func 4112 1 20)\n"
+    "  (a3:call-user-func 4112 2 21)\n"
+    "  (a3:call-user-func 5005 22 (a3:idref-word 11) 2)\n"
+    "  (a3:call-user-func 5001 20 21)\n"
+    "  (a3:call-user-func 5001 22 \"\")\n"
+    "  (a3:call-user-func 6000))\n";
+
+TEST_F(AppWRun, TextsWithLineBreaksAndALateSaveTimeComeBackInEveryEncodeMode) {
+  dir_.write("save/default.dat", "((version . 3))");
+  dir_.write("scene/scene9010.scm", kTexts);
+  for (int mode = 0; mode < 3; ++mode) {
+    SCOPED_TRACE(mode);
+    std::filesystem::remove(dir_.path() / "save/system.dat");
+    dir_.write("game.scm", Game(mutex_, mode));
+    const platform::ProcessResult saving = run("-d game.scm", "SDL_VIDEODRIVER=offscreen");
+    ASSERT_EQ(saving.exitCode, 0) << saving.output;
+    if (mode == 0) {
+      const std::string bytes = ReadWholeFile(dir_.path() / "save/system.dat");
+      for (const char* part : {"(1 . \"a\r\r\nb\")", "(2 . \"c\rd\")", "(savetime . -2085978496)"}) {
+        EXPECT_NE(bytes.find(part), std::string::npos) << part << "\n" << bytes;
+      }
+    }
+    const platform::ProcessResult loading = run("-d game.scm", "SDL_VIDEODRIVER=offscreen TZ=UTC");
+    ASSERT_EQ(loading.exitCode, 0) << loading.output;
+    EXPECT_NE(loading.output.find("string_compare([a\r\nb], [c\rd])"), std::string::npos) << loading.output;
+    EXPECT_NE(loading.output.find("string_compare([2040/ 1/ 1], [])"), std::string::npos) << loading.output;
   }
 }
 
