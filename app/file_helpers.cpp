@@ -54,16 +54,16 @@ int DeleteRelativeFile(std::u16string_view path) {
   return 0;
 }
 
-int WriteFileAtomically(std::u16string_view path, const void* data, size_t size) {
+int WriteFileAtomically(std::u16string_view path, const void* data, size_t size, uint32_t level) {
   bool created = false;
   const int error = platform::ReplaceFileAtomically(
       platform::ToUtf8(path), std::string_view(static_cast<const char*>(data), size), &created);
   if (error == 0) return 0;
   const std::u16string text(path);
   if (!created) {
-    LogWrite(LOG_WARN, u"ファイルの書き込みオープンに失敗(%s)\n", text);
+    LogWrite(level, u"ファイルの書き込みオープンに失敗(%s)\n", text);
   } else {
-    LogWrite(LOG_WARN, u"ファイルの書き込みに失敗(%s,errno=%d)\n", text, error);
+    LogWrite(level, u"ファイルの書き込みに失敗(%s,errno=%d)\n", text, error);
   }
   return error;
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/log.h"
 #include "platform/file.h"
 
 using FileStream = platform::File;
@@ -38,9 +39,10 @@ int DeleteRelativeFile(std::u16string_view path);
 // and renamed over it, and the folder synced; leftovers of an interrupted
 // write of the same file go with the next successful one. Every file the
 // engine writes goes through here. A temporary file that cannot be made logs
-// WARN "ファイルの書き込みオープンに失敗(%s)\n", any later failure
-// "ファイルの書き込みに失敗(%s,errno=%d)\n". 0 on success, else the errno.
-int WriteFileAtomically(std::u16string_view path, const void* data, size_t size);
+// "ファイルの書き込みオープンに失敗(%s)\n", any later failure
+// "ファイルの書き込みに失敗(%s,errno=%d)\n", at the caller's level. 0 on
+// success, else the errno.
+int WriteFileAtomically(std::u16string_view path, const void* data, size_t size, uint32_t level = LOG_WARN);
 
 // Joins a file name that comes from data or scripts (save slots, captures,
 // storage files, installed files) to the folder it is written in; "\"

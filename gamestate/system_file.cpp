@@ -117,7 +117,7 @@ bool SystemSettings::writeFile(std::u16string_view path, int32_t version, int32_
   const void* data = encodeMode != 0 ? static_cast<const void*>(block.data()) : bytes.data();
   const size_t size = encodeMode != 0 ? block.size() : bytes.size();
   // The atomic replace logs its own failures and leaves the old file whole.
-  if (WriteFileAtomically(path, data, size) != 0) return false;
+  if (WriteFileAtomically(path, data, size, LOG_ERROR) != 0) return false;
   const int64_t written = platform::MonotonicMilliseconds();
 
   // "fwrite" counts the encoding with the write.
@@ -152,12 +152,11 @@ SettingsReadResult ReadSettingsFile(SystemSettings& settings, std::u16string_vie
   tokenizer::Tokenizer tk(tokenizer::Tokenizer::kNoStringLimit);
   // A file that ends inside a list or string was cut short: reading what
   // is there would pass for the whole settings.
-  const bool parsed = tk.parseFile(text);
-  if (!parsed && !tk.unclosed()) {
+  if (!tk.parseFile(text)) {
     LogWrite(LOG_WARN, u"システム設定ファイルの解析に失敗:%s(%s)\n", tk.error(), name);
     return SettingsReadResult::kFailed;
   }
-  if (!parsed || !tk.root()) {
+  if (!tk.root()) {
     LogWrite(LOG_WARN, u"システム設定ファイルの解析に失敗(%s)\n", name);
     return SettingsReadResult::kFailed;
   }

@@ -107,7 +107,7 @@ TEST_F(SystemFileTest, AUserFileThatWouldBeLostIsKeptAsBak) {
   const std::string cut = Bytes(default_).substr(0, 3000);
   dir_.write("save/system.dat", cut);
   EXPECT_FALSE(state_.loadSystemFile());
-  EXPECT_TRUE(log_.contains("システム設定ファイルの解析に失敗(" + user_.string() + ")")) << log_.all();
+  EXPECT_TRUE(log_.contains("システム設定ファイルの解析に失敗:unclosed string(" + user_.string() + ")")) << log_.all();
   EXPECT_TRUE(state_.initSystemFile());
   EXPECT_EQ(Bytes(bak_), cut);
   EXPECT_EQ(text(), Bytes(default_));
@@ -141,7 +141,8 @@ TEST_F(SystemFileTest, BrokenOrOtherVersionFilesAreRefusedWithTheirWarning) {
   };
   const std::string failed = "システム設定ファイルの解析に失敗";
   for (const Case& c : {Case{good, 4, failed + "(" + user_.string() + ")"},
-                        Case{good.substr(0, good.size() - 2), 3, failed + "(" + user_.string() + ")"},
+                        Case{good.substr(0, good.size() - 2), 3,
+                             failed + ":unclosed parenthesis(" + user_.string() + ")"},
                         Case{good + ")", 3, failed + ":unbalanced parenthesis(" + user_.string() + ")"},
                         Case{std::string("EENZ\x10\0\0\0garbage", 15), 3, "符号化データの復号に失敗しました"}}) {
     dir_.write("save/system.dat", c.bytes);
@@ -150,6 +151,23 @@ TEST_F(SystemFileTest, BrokenOrOtherVersionFilesAreRefusedWithTheirWarning) {
     EXPECT_FALSE(settings.readFile(U(user_), c.version, false)) << c.warning;
     EXPECT_TRUE(log_.contains(c.warning)) << log_.all();
   }
+}
+
+// The settings file's write failures are errors: a folder that is not there,
+// and a folder where the file should be.
+TEST_F(SystemFileTest, WriteFailuresAreLoggedAsErrors) {
+  auto errorLine = [&](const std::string& text) {
+    for (const std::string& line : log_.lines()) {
+      if (line.find("[ERROR]") != std::string::npos && line.find(text) != std::string::npos) return true;
+    }
+    return false;
+  };
+  const fs::path missing = dir_.path() / "gone" / "system.dat";
+  EXPECT_FALSE(Sample(u'x').writeFile(U(missing), 3, 0, -1, false));
+  EXPECT_TRUE(errorLine("ファイルの書き込みオープンに失敗(" + missing.string() + ")")) << log_.all();
+  fs::create_directories(user_);
+  EXPECT_FALSE(Sample(u'x').writeFile(U(user_), 3, 2, -1, false));
+  EXPECT_TRUE(errorLine("ファイルの書き込みに失敗(" + user_.string() + ",errno=21)")) << log_.all();
 }
 
 TEST_F(SystemFileTest, EncodeModesRoundTripAndAPlainFileIsEncodedOnTheNextWrite) {
