@@ -195,6 +195,26 @@ FileRule ruleOf(const StateMgr& state) {
   return rule;
 }
 
+// Makes room for a new backup: an existing one is never replaced. The
+// backups move up by one (".bak" to ".bak.1", ".bak.1" to ".bak.2"), the
+// oldest of three going. False, with a WARN, when one cannot be moved.
+bool makeRoomForBackup(const std::u16string& path) {
+  const std::u16string backup = SettingsBackupPath(path);
+  const std::u16string names[] = {backup, backup + u".1", backup + u".2"};
+  for (int i = 1; i >= 0; --i) {
+    const std::string from = platform::ToUtf8(names[i]);
+    std::error_code error;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(from, error))) continue;
+    std::filesystem::rename(from, platform::ToUtf8(names[i + 1]), error);
+    if (error) {
+      LogWrite(LOG_WARN, u"システム設定ファイルの退避に失敗しました(%s)\n", names[i + 1]);
+      return false;
+    }
+    LogWrite(LOG_WARN, u"以前の退避ファイルを移しました(%s -> %s)\n", names[i], names[i + 1]);
+  }
+  return true;
+}
+
 // Copies the file, as it lies on disk, to its backup.
 void copyToBackup(const std::u16string& path) {
   const std::u16string backup = SettingsBackupPath(path);
@@ -207,6 +227,7 @@ void copyToBackup(const std::u16string& path) {
     copied = raw.empty() || in->read(raw.data(), 1, raw.size()) == raw.size();
   }
   in.reset();
+  if (copied && !makeRoomForBackup(path)) return;
   if (copied) copied = WriteFileAtomically(backup, raw.data(), raw.size()) == 0;
   if (!copied) {
     LogWrite(LOG_WARN, u"システム設定ファイルの退避に失敗しました(%s)\n", backup);
@@ -221,6 +242,7 @@ bool moveToBackup(const std::u16string& path) {
   const std::string from = platform::ToUtf8(path);
   std::error_code error;
   if (!std::filesystem::exists(std::filesystem::symlink_status(from, error))) return true;
+  if (!makeRoomForBackup(path)) return false;
   const std::u16string backup = SettingsBackupPath(path);
   std::filesystem::rename(from, platform::ToUtf8(backup), error);
   if (error) {

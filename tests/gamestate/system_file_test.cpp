@@ -1,5 +1,5 @@
 // The system settings file on disk: the usage rules of the store, the
-// backups that keep a user file from being lost, refused files with their
+// three backups that keep a user file from being lost, refused files with their
 // warnings, the three encode modes, and a writer killed mid-write.
 #include "gamestate/system_file.h"
 
@@ -124,6 +124,19 @@ TEST_F(SystemFileTest, AUserFileThatWouldBeLostIsKeptAsBak) {
   EXPECT_EQ(Bytes(bak_), lossy);
   EXPECT_EQ(text(), Bytes(default_));
   EXPECT_TRUE(log_.contains("元のファイルを退避しました(" + bak_.string() + ")")) << log_.all();
+  EXPECT_EQ(Bytes(bak_.string() + ".1"), cut);
+  EXPECT_TRUE(log_.contains("以前の退避ファイルを移しました(" + bak_.string() + " -> " + bak_.string() + ".1)"));
+
+  // Two more unreadable files: three backups are kept, the oldest goes.
+  for (const char* broken : {"((version", "((sysflag"}) {
+    dir_.write("save/system.dat", broken);
+    EXPECT_FALSE(state_.loadSystemFile());
+    EXPECT_TRUE(state_.initSystemFile());
+  }
+  EXPECT_EQ(Bytes(bak_), "((sysflag");
+  EXPECT_EQ(Bytes(bak_.string() + ".1"), "((version");
+  EXPECT_EQ(Bytes(bak_.string() + ".2"), lossy);
+  EXPECT_FALSE(fs::exists(bak_.string() + ".3"));
 
   // Without a default there is nothing to start from.
   fs::remove(default_);
