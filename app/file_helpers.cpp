@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/game_environment.h"
 #include "app/log.h"
 #include "app/string_util.h"
 #include "platform/utf8.h"
@@ -39,7 +40,7 @@ bool hasParentComponent(std::u16string_view path) {
 
 }  // namespace
 
-int DeleteRelativeFile(std::u16string_view path) {
+int DeleteRelativeFile(std::u16string_view path, std::u16string_view folder) {
   const std::u16string text(path);
   if (path.empty() || (path.size() >= 2 && path[1] == u':') || path[0] == u'/' || path[0] == u'\\' ||
       hasParentComponent(path)) {
@@ -47,7 +48,7 @@ int DeleteRelativeFile(std::u16string_view path) {
     return 0;
   }
   // Scripts written for Windows may separate folders with backslashes.
-  if (platform::RemoveFile(platform::ToUtf8(ToSlashPath(path))) != 0) {
+  if (platform::RemoveFile(platform::ToUtf8(JoinPath(folder, ToSlashPath(path)))) != 0) {
     LogWrite(LOG_WARN, u"ファイルの削除に失敗(%s)\n", text);
     return -1;
   }

@@ -28,11 +28,12 @@ int64_t GetFileSize(const FileStream* stream);
 // 0 when the path exists, non-zero otherwise.
 int FileStatus(std::u16string_view path);
 
-// Deletes a file named relative to the work folder. Refuses (WARN
-// "削除ファイルパスとして不適切(%s)\n", result 0) an empty path, a drive
-// letter, a leading slash or backslash, and any ".." component. A failed
-// delete logs WARN "ファイルの削除に失敗(%s)\n" and gives -1; success gives 0.
-int DeleteRelativeFile(std::u16string_view path);
+// Deletes a file named relative to the folder (empty: the work folder).
+// Refuses (WARN "削除ファイルパスとして不適切(%s)\n", result 0) an empty
+// path, a drive letter, a leading slash or backslash, and any ".."
+// component. A failed delete logs WARN "ファイルの削除に失敗(%s)\n" and gives
+// -1; success gives 0. The messages name the path as given.
+int DeleteRelativeFile(std::u16string_view path, std::u16string_view folder = {});
 
 // Makes the bytes the whole content of the file, or leaves an existing file
 // exactly as it was: a temporary file in the same folder is written, synced

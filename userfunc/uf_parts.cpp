@@ -262,7 +262,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_parts_image(const Args& args) {
       if (env) path = env->getPartsPath(image);
       break;
     case 2:
-      if (env) path = env->getStoragePath(image);
+      if (env) path = env->findStoragePath(image);
       break;
     case 3:
       if (env) path = env->getImagePath(image);
