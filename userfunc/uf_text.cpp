@@ -187,12 +187,12 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_log_clear(const Args&) {
 // (text, voice group, voice number, voice volume): only a string is text; an
 // empty one adds a separator.
 std::unique_ptr<UFResult> UserfuncImpl::uf_log_add_text(const Args& args) {
-  const APValue& text = args[0];
-  if (!text.isString() || text.svalue.empty()) {
+  const std::u16string text = stringOnlyArg(args, 0);
+  if (text.empty()) {
     appendSeparator();
   } else {
     const LogVoice voice{intArg(args, 1), intArg(args, 2), intArg(args, 3)};
-    messageLog_.append(makeScriptTextEntry(text.svalue, voice, logStyle()));
+    messageLog_.append(makeScriptTextEntry(text, voice, logStyle()));
   }
   return make_zero_ufresult();
 }
