@@ -24,6 +24,12 @@ std::string Game(const std::string& mutex, int encodeMode) {
          "(:window (:window-title \"Save Test\") (:window-width 160) (:window-height 120))\n";
 }
 
+// No settings file yet, and the configuration of the encode mode.
+void FreshGame(TempDir& dir, const std::string& mutex, int encodeMode) {
+  std::filesystem::remove(dir.path() / "save/system.dat");
+  dir.write("game.scm", Game(mutex, encodeMode));
+}
+
 // The start script: with slot 3 saved, its comment (string variable 12),
 // scene number and save time go to the log, then the slot is loaded and
 // the story resumes; without it the story starts.
@@ -69,8 +75,7 @@ TEST_F(AppWRun, ASavedStoryComesBackInEveryEncodeMode) {
   const std::string header[3] = {"((version . 3)", "EENC", "EENZ"};
   for (int mode = 0; mode < 3; ++mode) {
     SCOPED_TRACE(mode);
-    std::filesystem::remove(dir_.path() / "save/system.dat");
-    dir_.write("game.scm", Game(mutex_, mode));
+    FreshGame(dir_, mutex_, mode);
 
     const platform::ProcessResult saving = run("-d game.scm", "SDL_VIDEODRIVER=offscreen");
     ASSERT_EQ(saving.exitCode, 0) << saving.output;
@@ -115,8 +120,7 @@ TEST_F(AppWRun, TextsWithLineBreaksAndALateSaveTimeComeBackInEveryEncodeMode) {
   dir_.write("scene/scene9010.scm", kTexts);
   for (int mode = 0; mode < 3; ++mode) {
     SCOPED_TRACE(mode);
-    std::filesystem::remove(dir_.path() / "save/system.dat");
-    dir_.write("game.scm", Game(mutex_, mode));
+    FreshGame(dir_, mutex_, mode);
     const platform::ProcessResult saving = run("-d game.scm", "SDL_VIDEODRIVER=offscreen");
     ASSERT_EQ(saving.exitCode, 0) << saving.output;
     if (mode == 0) {
