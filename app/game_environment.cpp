@@ -40,12 +40,7 @@ namespace {
 // The rule's path up to the number: "folder/name".
 std::u16string numberPrefix(const Config::NamingRule& rule) { return rule.baseDir + u"/" + rule.baseName; }
 
-bool equalIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
-  auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char16_t x, char16_t y) {
-           return lower(x) == lower(y);
-         });
-}
+bool equalIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) { return LowerAscii(a) == LowerAscii(b); }
 
 }  // namespace
 
