@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 
 #include "app/format.h"
 
@@ -21,6 +22,13 @@ struct NamingRule {
   // The path of file number n: "%s/%s%0*d.%s", or "%s/%s%0*d" without an
   // extension.
   std::u16string pathOf(int32_t n) const;
+  // The folder the numbered files lie in (pathOf up to its last "/").
+  std::u16string folder() const;
+  // The number of a file in that folder, read back from its name as pathOf
+  // writes it (the base name, the number in at least `digits` digits with
+  // no leading zero beyond them, the extension; letters compared without
+  // ASCII case). False for any other name, or a number past 32 bits.
+  bool numberOf(std::u16string_view fileName, int32_t* n) const;
 };
 
 struct VoiceRule {

@@ -3,6 +3,8 @@
 #include <map>
 #include <string>
 
+#include "app/string_util.h"
+
 namespace {
 
 std::map<std::u16string, const EmbeddedFileRecord*>& table() {
@@ -10,24 +12,16 @@ std::map<std::u16string, const EmbeddedFileRecord*>& table() {
   return files;
 }
 
-std::u16string lowerAscii(std::u16string_view name) {
-  std::u16string key(name);
-  for (char16_t& c : key) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-  }
-  return key;
-}
-
 }  // namespace
 
 void RegisterEmbeddedFiles(const EmbeddedFileRecord* records, size_t count) {
   table().clear();
   for (size_t i = 0; i < count; ++i) {
-    if (records[i].name) table()[lowerAscii(records[i].name)] = &records[i];
+    if (records[i].name) table()[LowerAscii(records[i].name)] = &records[i];
   }
 }
 
 const EmbeddedFileRecord* FindEmbeddedFile(std::u16string_view name) {
-  const auto it = table().find(lowerAscii(name));
+  const auto it = table().find(LowerAscii(name));
   return it == table().end() ? nullptr : it->second;
 }

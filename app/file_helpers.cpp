@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/game_environment.h"
 #include "app/log.h"
 #include "app/string_util.h"
 #include "platform/utf8.h"
@@ -39,7 +40,7 @@ bool hasParentComponent(std::u16string_view path) {
 
 }  // namespace
 
-int DeleteRelativeFile(std::u16string_view path) {
+int DeleteRelativeFile(std::u16string_view path, std::u16string_view folder) {
   const std::u16string text(path);
   if (path.empty() || (path.size() >= 2 && path[1] == u':') || path[0] == u'/' || path[0] == u'\\' ||
       hasParentComponent(path)) {
@@ -47,23 +48,23 @@ int DeleteRelativeFile(std::u16string_view path) {
     return 0;
   }
   // Scripts written for Windows may separate folders with backslashes.
-  if (platform::RemoveFile(platform::ToUtf8(ToSlashPath(path))) != 0) {
+  if (platform::RemoveFile(platform::ToUtf8(JoinPath(folder, ToSlashPath(path)))) != 0) {
     LogWrite(LOG_WARN, u"ファイルの削除に失敗(%s)\n", text);
     return -1;
   }
   return 0;
 }
 
-int WriteFileAtomically(std::u16string_view path, const void* data, size_t size) {
+int WriteFileAtomically(std::u16string_view path, const void* data, size_t size, uint32_t level) {
   bool created = false;
   const int error = platform::ReplaceFileAtomically(
       platform::ToUtf8(path), std::string_view(static_cast<const char*>(data), size), &created);
   if (error == 0) return 0;
   const std::u16string text(path);
   if (!created) {
-    LogWrite(LOG_WARN, u"ファイルの書き込みオープンに失敗(%s)\n", text);
+    LogWrite(level, u"ファイルの書き込みオープンに失敗(%s)\n", text);
   } else {
-    LogWrite(LOG_WARN, u"ファイルの書き込みに失敗(%s,errno=%d)\n", text, error);
+    LogWrite(level, u"ファイルの書き込みに失敗(%s,errno=%d)\n", text, error);
   }
   return error;
 }

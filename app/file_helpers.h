@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/log.h"
 #include "platform/file.h"
 
 using FileStream = platform::File;
@@ -27,20 +28,22 @@ int64_t GetFileSize(const FileStream* stream);
 // 0 when the path exists, non-zero otherwise.
 int FileStatus(std::u16string_view path);
 
-// Deletes a file named relative to the work folder. Refuses (WARN
-// "削除ファイルパスとして不適切(%s)\n", result 0) an empty path, a drive
-// letter, a leading slash or backslash, and any ".." component. A failed
-// delete logs WARN "ファイルの削除に失敗(%s)\n" and gives -1; success gives 0.
-int DeleteRelativeFile(std::u16string_view path);
+// Deletes a file named relative to the folder (empty: the work folder).
+// Refuses (WARN "削除ファイルパスとして不適切(%s)\n", result 0) an empty
+// path, a drive letter, a leading slash or backslash, and any ".."
+// component. A failed delete logs WARN "ファイルの削除に失敗(%s)\n" and gives
+// -1; success gives 0. The messages name the path as given.
+int DeleteRelativeFile(std::u16string_view path, std::u16string_view folder = {});
 
 // Makes the bytes the whole content of the file, or leaves an existing file
 // exactly as it was: a temporary file in the same folder is written, synced
 // and renamed over it, and the folder synced; leftovers of an interrupted
 // write of the same file go with the next successful one. Every file the
 // engine writes goes through here. A temporary file that cannot be made logs
-// WARN "ファイルの書き込みオープンに失敗(%s)\n", any later failure
-// "ファイルの書き込みに失敗(%s,errno=%d)\n". 0 on success, else the errno.
-int WriteFileAtomically(std::u16string_view path, const void* data, size_t size);
+// "ファイルの書き込みオープンに失敗(%s)\n", any later failure
+// "ファイルの書き込みに失敗(%s,errno=%d)\n", at the caller's level. 0 on
+// success, else the errno.
+int WriteFileAtomically(std::u16string_view path, const void* data, size_t size, uint32_t level = LOG_WARN);
 
 // Joins a file name that comes from data or scripts (save slots, captures,
 // storage files, installed files) to the folder it is written in; "\"

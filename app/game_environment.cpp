@@ -9,6 +9,7 @@
 #include "app/file_helpers.h"
 #include "app/log.h"
 #include "app/string_util.h"
+#include "platform/file.h"
 #include "platform/special_folders.h"
 #include "platform/utf8.h"
 
@@ -34,9 +35,47 @@ std::u16string Config::NamingRule::pathOf(int32_t n) const {
   return FormatString1024(u"%s/%s%0*d.%s", baseDir, baseName, digits, n, extension);
 }
 
+namespace {
+
+// The rule's path up to the number: "folder/name".
+std::u16string numberPrefix(const Config::NamingRule& rule) { return rule.baseDir + u"/" + rule.baseName; }
+
+bool equalIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) { return LowerAscii(a) == LowerAscii(b); }
+
+}  // namespace
+
+std::u16string Config::NamingRule::folder() const {
+  const std::u16string prefix = numberPrefix(*this);
+  return prefix.substr(0, prefix.rfind(u'/'));
+}
+
+bool Config::NamingRule::numberOf(std::u16string_view fileName, int32_t* n) const {
+  const std::u16string prefix = numberPrefix(*this);
+  const std::u16string_view head = std::u16string_view(prefix).substr(prefix.rfind(u'/') + 1);
+  const std::u16string tail = extension.empty() ? std::u16string() : u"." + extension;
+  if (fileName.size() <= head.size() + tail.size() || !equalIgnoringAsciiCase(fileName.substr(0, head.size()), head) ||
+      !equalIgnoringAsciiCase(fileName.substr(fileName.size() - tail.size()), tail)) {
+    return false;
+  }
+  const std::u16string_view number = fileName.substr(head.size(), fileName.size() - head.size() - tail.size());
+  const size_t least = static_cast<size_t>(std::max(digits, 1));
+  if (number.size() < least || (number.size() > least && number[0] == u'0')) return false;
+  int64_t value = 0;
+  for (const char16_t c : number) {
+    if (c < u'0' || c > u'9') return false;
+    value = value * 10 + (c - u'0');
+    if (value > INT32_MAX) return false;
+  }
+  *n = static_cast<int32_t>(value);
+  return true;
+}
+
 GameEnvironment::GameEnvironment(std::u16string baseFolder, std::vector<std::u16string> loadPaths,
                                  std::vector<std::u16string> furtherArgs)
-    : baseFolder_(ToSlashPath(baseFolder)), loadPaths_(std::move(loadPaths)), furtherArgs_(std::move(furtherArgs)) {
+    : baseFolder_(ToSlashPath(baseFolder)),
+      storageFolder_(baseFolder_),
+      loadPaths_(std::move(loadPaths)),
+      furtherArgs_(std::move(furtherArgs)) {
   g_environment = this;
 }
 
@@ -50,7 +89,18 @@ bool GameEnvironment::init(std::u16string_view configFile) {
   if (!LoadSystemConfig(this, configFile)) return false;
   ResolveMenuParts(this);
   ResolveMessageWindowParts(this);
+  placeStorage();
   return true;
+}
+
+void GameEnvironment::placeStorage() {
+  storageFolder_ = baseFolder_;
+  if (platform::IsWritableFolder(platform::ToUtf8(baseFolder_.empty() ? u"." : baseFolder_))) return;
+  const std::u16string settings = getSysSavePath();
+  const std::u16string folder = settings.substr(0, settings.rfind(u'/'));
+  if (folder.empty() || folder == settings) return;
+  storageFolder_ = folder;
+  LogWrite(LOG_DEBUG, u"ゲームフォルダに書き込めないため、ストレージファイルはセーブフォルダに書き込みます(%s)\n", folder);
 }
 
 SharedRef<XGChipConfig::ConfigBase> GameEnvironment::findPartsConfig(int32_t number) const {
@@ -84,6 +134,30 @@ std::u16string GameEnvironment::getPartsPath(const APValue& v) const { return re
 std::u16string GameEnvironment::getMoviePath(const APValue& v) const { return resolve(resource_.movie, v); }
 std::u16string GameEnvironment::getStoragePath(const APValue& v) const { return resolve(resource_.storage, v); }
 std::u16string GameEnvironment::getCursorPath(const APValue& v) const { return resolve(resource_.cursor, v); }
+
+std::u16string GameEnvironment::findStoragePath(const APValue& value) const {
+  const std::u16string name = getStoragePath(value);
+  if (storageFolder_ == baseFolder_ || name.empty() || isAbsolute(name)) return name;
+  const std::u16string saved = ExistingPath(JoinPath(storageFolder_, ToSlashPath(name)));
+  return saved.empty() ? name : saved;
+}
+
+std::vector<std::u16string> GameEnvironment::storageFilesInRange(int32_t first, int32_t last) const {
+  namespace fs = std::filesystem;
+  const Config::NamingRule& rule = resource_.storage;
+  const std::u16string folder = rule.folder();
+  std::multimap<int32_t, std::u16string> found;
+  std::error_code error;
+  for (fs::directory_iterator it(platform::ToUtf8(JoinPath(storageFolder_, folder)), error);
+       !error && it != fs::directory_iterator(); it.increment(error)) {
+    const std::u16string name = platform::FromUtf8(it->path().filename().string());
+    int32_t n = 0;
+    if (rule.numberOf(name, &n) && n >= first && n <= last) found.emplace(n, folder + u"/" + name);
+  }
+  std::vector<std::u16string> paths;
+  for (auto& [n, path] : found) paths.push_back(std::move(path));
+  return paths;
+}
 
 std::u16string GameEnvironment::getVoicePath(int32_t scene, int32_t voice) const {
   const Config::VoiceRule& r = resource_.voice;
@@ -149,11 +223,12 @@ bool GameEnvironment::loadResource(std::vector<uint8_t>* bytes, std::u16string_v
 }
 
 bool LoadFileBytes(std::vector<uint8_t>* bytes, std::u16string_view path, bool searchBuiltins, size_t maxSize,
-                   bool* tooLarge) {
+                   bool* tooLarge, bool* encoded) {
   const std::u16string given(path);
   LogWrite(LOG_TRACE, u"loading from %s\n", given);
   bytes->clear();
   if (tooLarge) *tooLarge = false;
+  if (encoded) *encoded = false;
   auto refuseLarge = [&] {
     if (tooLarge) *tooLarge = true;
     std::vector<uint8_t>().swap(*bytes);
@@ -202,6 +277,7 @@ bool LoadFileBytes(std::vector<uint8_t>* bytes, std::u16string_view path, bool s
     case EEDecodeResult::kDecoded:
       if (decoded.size() > maxSize) return refuseLarge();
       bytes->swap(decoded);
+      if (encoded) *encoded = true;
       return true;
     case EEDecodeResult::kNotEncoded:
       LogWrite(LOG_TRACE, u"may not be encoded\n");

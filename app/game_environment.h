@@ -28,8 +28,9 @@ class GameEnvironment {
   GameEnvironment& operator=(const GameEnvironment&) = delete;
 
   // Reads the configuration file into the records and binds the parts that
-  // menus and message windows name. False when the file cannot be found,
-  // read or parsed, or a section is malformed.
+  // menus and message windows name, then places the storage folder. False
+  // when the file cannot be found, read or parsed, or a section is
+  // malformed.
   bool init(std::u16string_view configFile);
 
   const std::u16string& baseFolder() const { return baseFolder_; }
@@ -77,6 +78,18 @@ class GameEnvironment {
   std::u16string getMoviePath(const APValue& value) const;
   std::u16string getStoragePath(const APValue& value) const;
   std::u16string getCursorPath(const APValue& value) const;
+  // Storage files (captures and the like) are written and deleted in the
+  // storage folder: the game folder, or the save folder when start-up found
+  // the game folder not writable (a game installed where its player cannot
+  // write). Paths of the naming rule are relative to it.
+  const std::u16string& storageFolder() const { return storageFolder_; }
+  // The file to read storage file `value` from: the save folder's when the
+  // storage folder is the save folder and has it, else the naming rule's
+  // path in the game folder (so files shipped with the game are found).
+  std::u16string findStoragePath(const APValue& value) const;
+  // The rule paths of the storage files in the storage folder whose numbers
+  // lie in first..last, from one listing of the folder, by ascending number.
+  std::vector<std::u16string> storageFilesInRange(int32_t first, int32_t last) const;
   // "folder/SSS/prefixSSSVVVV.ext": a sub-folder per scene number.
   std::u16string getVoicePath(int32_t scene, int32_t voice) const;
   // The system settings file. Under the application-data folder (created
@@ -98,7 +111,12 @@ class GameEnvironment {
   static constexpr size_t kMaxLoadSize = 0x40000000;
 
  private:
+  // The storage folder's place, decided once: the save folder when the
+  // game folder cannot be written.
+  void placeStorage();
+
   std::u16string baseFolder_;
+  std::u16string storageFolder_;
   std::vector<std::u16string> loadPaths_;
   std::vector<std::u16string> furtherArgs_;
   Config::ProductInfo product_;
@@ -127,9 +145,11 @@ int32_t LookupIntMap(const std::map<int32_t, int32_t>& table, int32_t key, int32
 // unless given); an encoded block is decoded, other data are kept as they
 // are. A block whose body does not decode is a failed load. A file, or a
 // decoded block, above maxSize is a failed load that sets *tooLarge (a file
-// on disk is refused before it is read).
+// on disk is refused before it is read). *encoded (when given) tells
+// whether the data were an encoded block.
 bool LoadFileBytes(std::vector<uint8_t>* bytes, std::u16string_view path, bool searchBuiltins,
-                   size_t maxSize = GameEnvironment::kMaxLoadSize, bool* tooLarge = nullptr);
+                   size_t maxSize = GameEnvironment::kMaxLoadSize, bool* tooLarge = nullptr,
+                   bool* encoded = nullptr);
 
 // The path of an existing file or folder: the name as given, else one that
 // differs only in ASCII case; empty when there is none.

@@ -25,6 +25,14 @@ std::u16string ToSlashPath(std::u16string_view path) {
   return out;
 }
 
+std::u16string LowerAscii(std::u16string_view text) {
+  std::u16string out(text);
+  for (char16_t& c : out) {
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+  }
+  return out;
+}
+
 std::u16string FormatCutArgs(size_t room, std::u16string_view format, std::span<const FormatArg> args) {
   std::u16string out = FormatArgs(format, args);
   if (room > 0 && out.size() > room - 1) out.resize(room - 1);

@@ -27,6 +27,9 @@ std::u16string intToWString(int32_t n);
 
 // A copy with every backslash replaced by "/".
 std::u16string ToSlashPath(std::u16string_view path);
+// A copy with the ASCII capitals A-Z made small (how names compare without
+// ASCII case); other characters stay.
+std::u16string LowerAscii(std::u16string_view text);
 
 // Formats like Format and cuts the result to room - 1 characters (what a
 // buffer of `room` characters holds with its terminator).

@@ -520,7 +520,7 @@ bool StateMgr::gl_capture(int32_t layer, const APValue& storage, int32_t alpha, 
   }
   const std::u16string name = environment_->getStoragePath(storage);
   std::u16string path;
-  if (!ResolveWritePath(environment_->baseFolder(), name, &path)) return false;
+  if (!ResolveWritePath(environment_->storageFolder(), name, &path)) return false;
   std::error_code ignored;
   std::filesystem::create_directories(std::filesystem::path(platform::ToUtf8(path)).parent_path(), ignored);
   if (SaveImageFile(path, image, alpha != 0, encode != 0) != 0) return false;

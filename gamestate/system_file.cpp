@@ -41,14 +41,28 @@ std::u16string printedSettings(const SystemSettings& settings, int32_t version) 
   return out.str();
 }
 
-// A CR followed by LF goes, as reading in text mode drops it.
-void dropCarriageReturns(std::u16string& text) {
+// Each LF of a plain file was written as CR LF (text mode): the CR goes
+// again. A CR of the settings' own text is kept, also one before an LF,
+// which the writer wrote as CR CR LF.
+void dropLineEndCarriageReturns(std::u16string& text) {
   size_t to = 0;
   for (size_t from = 0; from < text.size(); ++from) {
     if (text[from] == u'\r' && from + 1 < text.size() && text[from + 1] == u'\n') continue;
     text[to++] = text[from];
   }
   text.resize(to);
+}
+
+// What writing in text mode makes of the bytes: every LF becomes CR LF (in
+// the code page, an LF byte is always a character of its own).
+std::string withCrLfLineEnds(const std::string& bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 16);
+  for (const char c : bytes) {
+    if (c == '\n') out.push_back('\r');
+    out.push_back(c);
+  }
+  return out;
 }
 
 // An EENZ block that does not decode to its input would replace a good file
@@ -99,10 +113,11 @@ bool SystemSettings::writeFile(std::u16string_view path, int32_t version, int32_
       return false;
     }
   }
+  if (encodeMode == 0) bytes = withCrLfLineEnds(bytes);
   const void* data = encodeMode != 0 ? static_cast<const void*>(block.data()) : bytes.data();
   const size_t size = encodeMode != 0 ? block.size() : bytes.size();
   // The atomic replace logs its own failures and leaves the old file whole.
-  if (WriteFileAtomically(path, data, size) != 0) return false;
+  if (WriteFileAtomically(path, data, size, LOG_ERROR) != 0) return false;
   const int64_t written = platform::MonotonicMilliseconds();
 
   // "fwrite" counts the encoding with the write.
@@ -122,22 +137,26 @@ SettingsReadResult ReadSettingsFile(SystemSettings& settings, std::u16string_vie
                                     bool builtinsFirst, bool checkLoss) {
   const std::u16string name(path);
   std::u16string text;
+  bool encoded = false;
   {
     std::vector<uint8_t> bytes;
-    if (!LoadFileBytes(&bytes, path, builtinsFirst) || bytes.empty()) return SettingsReadResult::kFailed;
+    if (!LoadFileBytes(&bytes, path, builtinsFirst, GameEnvironment::kMaxLoadSize, nullptr, &encoded) ||
+        bytes.empty()) {
+      return SettingsReadResult::kFailed;
+    }
     text = BytesToWString(bytes);
   }
-  dropCarriageReturns(text);
+  // An encoded block holds the text as it was printed.
+  if (!encoded) dropLineEndCarriageReturns(text);
 
   tokenizer::Tokenizer tk(tokenizer::Tokenizer::kNoStringLimit);
   // A file that ends inside a list or string was cut short: reading what
   // is there would pass for the whole settings.
-  const bool parsed = tk.parseFile(text);
-  if (!parsed && !tk.unclosed()) {
+  if (!tk.parseFile(text)) {
     LogWrite(LOG_WARN, u"システム設定ファイルの解析に失敗:%s(%s)\n", tk.error(), name);
     return SettingsReadResult::kFailed;
   }
-  if (!parsed || !tk.root()) {
+  if (!tk.root()) {
     LogWrite(LOG_WARN, u"システム設定ファイルの解析に失敗(%s)\n", name);
     return SettingsReadResult::kFailed;
   }
@@ -176,6 +195,26 @@ FileRule ruleOf(const StateMgr& state) {
   return rule;
 }
 
+// Makes room for a new backup: an existing one is never replaced. The
+// backups move up by one (".bak" to ".bak.1", ".bak.1" to ".bak.2"), the
+// oldest of three going. False, with a WARN, when one cannot be moved.
+bool makeRoomForBackup(const std::u16string& path) {
+  const std::u16string backup = SettingsBackupPath(path);
+  const std::u16string names[] = {backup, backup + u".1", backup + u".2"};
+  for (int i = 1; i >= 0; --i) {
+    const std::string from = platform::ToUtf8(names[i]);
+    std::error_code error;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(from, error))) continue;
+    std::filesystem::rename(from, platform::ToUtf8(names[i + 1]), error);
+    if (error) {
+      LogWrite(LOG_WARN, u"システム設定ファイルの退避に失敗しました(%s)\n", names[i + 1]);
+      return false;
+    }
+    LogWrite(LOG_WARN, u"以前の退避ファイルを移しました(%s -> %s)\n", names[i], names[i + 1]);
+  }
+  return true;
+}
+
 // Copies the file, as it lies on disk, to its backup.
 void copyToBackup(const std::u16string& path) {
   const std::u16string backup = SettingsBackupPath(path);
@@ -188,6 +227,7 @@ void copyToBackup(const std::u16string& path) {
     copied = raw.empty() || in->read(raw.data(), 1, raw.size()) == raw.size();
   }
   in.reset();
+  if (copied && !makeRoomForBackup(path)) return;
   if (copied) copied = WriteFileAtomically(backup, raw.data(), raw.size()) == 0;
   if (!copied) {
     LogWrite(LOG_WARN, u"システム設定ファイルの退避に失敗しました(%s)\n", backup);
@@ -202,6 +242,7 @@ bool moveToBackup(const std::u16string& path) {
   const std::string from = platform::ToUtf8(path);
   std::error_code error;
   if (!std::filesystem::exists(std::filesystem::symlink_status(from, error))) return true;
+  if (!makeRoomForBackup(path)) return false;
   const std::u16string backup = SettingsBackupPath(path);
   std::filesystem::rename(from, platform::ToUtf8(backup), error);
   if (error) {

@@ -25,7 +25,8 @@ enum class SettingsReadResult {
 SettingsReadResult ReadSettingsFile(SystemSettings& settings, std::u16string_view path, int32_t version,
                                     bool builtinsFirst, bool checkLoss);
 
-// Where a user file that must not be lost is kept: "<path>.bak".
+// Where a user file that must not be lost is kept: "<path>.bak"; the two
+// before it are "<path>.bak.1" and "<path>.bak.2".
 std::u16string SettingsBackupPath(std::u16string_view path);
 
 // The settings file by `:savedata-usage`: 0 read the user file (the default
@@ -34,7 +35,7 @@ std::u16string SettingsBackupPath(std::u16string_view path);
 // settings file and works as 2, as does a StateMgr without an environment.
 // A user file is never lost: one that cannot be read is renamed to its
 // backup before the default replaces it, and one read with a loss is copied
-// there first. Holds no state: one instance serves every StateMgr.
+// there first; an older backup moves up (three are kept). Holds no state: one instance serves every StateMgr.
 class SettingsFileStore final : public SystemFileStore {
  public:
   static SettingsFileStore* instance();

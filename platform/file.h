@@ -61,6 +61,11 @@ class File {
 int StatPath(const std::string& path);
 // True when the path names a regular file (following links).
 bool IsRegularFile(const std::string& path);
+// True when files can be made in the folder: the effective user may write
+// it, and its modes let someone write it. The second test is one root
+// honours too: a folder whose modes forbid writing counts as read-only
+// even where root could write it.
+bool IsWritableFolder(const std::string& path);
 // The path of an existing file or folder whose name matches the given path
 // component by component, ignoring ASCII case (game folders mix upper and
 // lower case in names and references). The exact path wins when it exists;

@@ -132,6 +132,12 @@ bool IsRegularFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool IsWritableFolder(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & 0222) != 0 &&
+         ::access(path.c_str(), W_OK) == 0;
+}
+
 namespace {
 
 bool equalIgnoringAsciiCase(const char* a, const std::string& b) {

@@ -259,7 +259,7 @@ bool layerLoadPicture(int32_t picture, int32_t type, const APValue& url, int32_t
   if (type == XG_Layer::kImage) {
     if (url.isInt() && flag != 1 && environment) {
       // A numbered storage file (a capture, say).
-      return sceneLayer_loadPicture(picture, type, APValue(environment->getStoragePath(url)), flag);
+      return sceneLayer_loadPicture(picture, type, APValue(environment->findStoragePath(url)), flag);
     }
     return sceneLayer_loadPicture(picture, type, url, flag);
   }

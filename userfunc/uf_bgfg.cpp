@@ -11,9 +11,6 @@
 
 namespace {
 
-// A picture argument; a missing one names no picture.
-APValue PictureArg(const UserfuncImpl::Args& args, size_t i) { return i < args.size() ? args[i] : APValue(u""); }
-
 // The eleven cell fields from argument `first` on.
 CellFields CellFieldArgs(const UserfuncImpl::Args& args, size_t first) {
   CellFields fields{};
@@ -29,7 +26,7 @@ std::unique_ptr<WaitFinalizer> BGFinishFinalizer() {
 
 // (picture, tx, ty, tw, th, kind, duration, mode, direction, easing, fade, extra)
 std::unique_ptr<UFResult> UserfuncImpl::uf_bg_change(const Args& args) {
-  const APValue picture = PictureArg(args, 0);
+  const APValue picture = resourceArg(args, 0);
   const int32_t tx = intArg(args, 1), ty = intArg(args, 2), tw = intArg(args, 3), th = intArg(args, 4);
   int32_t kind = intArg(args, 5);
   int32_t duration = intArg(args, 6);
@@ -83,7 +80,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_bg_finish(const Args&) {
 // fade, distance)
 std::unique_ptr<UFResult> UserfuncImpl::uf_fg_change(const Args& args) {
   const int32_t cell = intArg(args, 0);
-  const APValue picture = PictureArg(args, 1);
+  const APValue picture = resourceArg(args, 1);
   const CellFields f = CellFieldArgs(args, 2);
   int32_t kind = intArg(args, 13);
   int32_t duration = intArg(args, 14);

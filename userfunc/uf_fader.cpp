@@ -29,29 +29,16 @@ std::unique_ptr<UFResult> Fade(UserfuncImpl& self, const FaderOps& fader, const 
   const int32_t r = UserfuncImpl::intArg(args, 0), g = UserfuncImpl::intArg(args, 1);
   const int32_t b = UserfuncImpl::intArg(args, 2), a = UserfuncImpl::intArg(args, 3);
   const int32_t time = UserfuncImpl::intArg(args, 4);
-  int32_t mode = UserfuncImpl::intArg(args, 5);
-  if (mode < 0 || mode > 3) mode = 0;
-
-  bool immediate = false;
-  bool nextFrame = false;
-  if (self.stateMgr().isForceSkip() && mode >= 2) mode = 1;
-  const bool skipping = self.isSkipActive();
-  if (skipping && mode <= 1) {
-    mode = 0;
-    immediate = true;
-    nextFrame = time > 0;
-  } else {
-    if (skipping) self.stopSkipForEffect();
-    if (mode == 3) mode = 1;
-  }
-  if (time < 1) immediate = true;
+  const UserfuncImpl::WaitFit fit = self.fitWaitMode(UserfuncImpl::intArg(args, 5), time > 0);
+  if (fit.stopSkip) self.stopSkipForEffect();
+  const bool immediate = fit.atOnce || time < 1;
   const int32_t id = time > 0 ? (self.*fader.nextId)() : 0;
   fader.start(r, g, b, a, time, id);
   if (immediate) {
     fader.finish();
-    return nextFrame ? UserfuncImpl::make_nextframe_ufresult() : UserfuncImpl::make_zero_ufresult();
+    return fit.yield ? UserfuncImpl::make_nextframe_ufresult() : UserfuncImpl::make_zero_ufresult();
   }
-  const int32_t mask = fader.waitBit | (mode == 2 ? 0 : kConfirmBit);
+  const int32_t mask = fader.waitBit | (fit.mode == 2 ? 0 : kConfirmBit);
   return self.make_waitforevent_ufresult(mask, -1, -1, Make_GenericCallFinalizer(fader.finish));
 }
 

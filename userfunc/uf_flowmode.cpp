@@ -77,7 +77,8 @@ struct ChartDrawing {
   }
 };
 
-// The largest number of storage files one call deletes.
+// The widest range 4500 tries number by number; a wider one lists the
+// storage folder once instead.
 constexpr int64_t kMaxStorageRange = 65536;
 
 }  // namespace
@@ -129,7 +130,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_flowmode_point_info(const Args& args)
   const int32_t variable = intArg(args, 2);
   auto text = [&](const std::u16string& value) {
     stateMgr().setPlayString(variable, value);
-    return make_value_ufresult(static_cast<int32_t>(value.size()));
+    return make_value_ufresult(lengthOf(value));
   };
   switch (intArg(args, 1)) {
     case 0: return make_value_ufresult(point->type);
@@ -176,20 +177,24 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_flowmode_autodraw(const Args& args) {
   return make_zero_ufresult();
 }
 
-// (first, last): deletes storage files first..last; a last that is not an
-// integer reads 0, a negative one reads first. A range wider than
-// kMaxStorageRange deletes nothing.
+// (first, last): deletes the storage files first..last in the storage
+// folder; a last that is not an integer reads 0, a negative one reads
+// first. A range wider than kMaxStorageRange deletes the files that the
+// folder holds in it (a narrow one tries every number).
 std::unique_ptr<UFResult> UserfuncImpl::uf_delete_storage_files(const Args& args) {
   const int32_t first = intArg(args, 0);
-  int32_t last = args.size() > 1 && args[1].isInt() ? args[1].ivalue : 0;
+  int32_t last = intArg(args, 1);
   if (last < 0) last = first;
+  const GameEnvironment* env = environment();
+  if (!env || last < first) return make_zero_ufresult();
   if (int64_t{last} - first + 1 > kMaxStorageRange) {
-    LogWrite(LOG_WARN, u"delete_storage_files: 範囲が広すぎます(%d-%d)\n", first, last);
+    for (const std::u16string& name : env->storageFilesInRange(first, last)) {
+      DeleteRelativeFile(name, env->storageFolder());
+    }
     return make_zero_ufresult();
   }
-  if (!environment()) return make_zero_ufresult();
   for (int64_t n = first; n <= last; ++n) {
-    DeleteRelativeFile(environment()->getStoragePath(APValue(static_cast<int32_t>(n))));
+    DeleteRelativeFile(env->getStoragePath(APValue(static_cast<int32_t>(n))), env->storageFolder());
   }
   return make_zero_ufresult();
 }

@@ -57,9 +57,6 @@ constexpr int32_t kGroupIfAny = 3;    // selector: the group when grouped
 
 int32_t IntArg(const UserfuncImpl::Args& args, size_t i) { return UserfuncImpl::intArg(args, i); }
 
-// A resource argument as given; a missing one is no value (false).
-APValue ValueArg(const UserfuncImpl::Args& args, size_t i) { return i < args.size() ? args[i] : APValue(false); }
-
 int32_t ColourArg(const UserfuncImpl::Args& args, size_t i) { return std::clamp(IntArg(args, i), 0, 255); }
 
 template <size_t N>
@@ -91,11 +88,6 @@ std::unique_ptr<UFResult> TimedResult(UserfuncImpl& self, int32_t kind, int32_t 
                                       std::unique_ptr<WaitFinalizer> finalizer) {
   if (kind != 0) return self.make_modewait_ufresult(mode, time, yield, std::move(finalizer));
   return yield ? UserfuncImpl::make_nextframe_ufresult() : UserfuncImpl::make_zero_ufresult();
-}
-
-// 1045's answer: x in the high half, y's low 16 bits in the low half.
-int32_t PackPosition(int32_t x, int32_t y) {
-  return static_cast<int32_t>((static_cast<uint32_t>(x) << 16) | (static_cast<uint32_t>(y) & 0xFFFFu));
 }
 
 }  // namespace
@@ -217,7 +209,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_gl_transit(const Args& args) {
 // animation, numsel 1 or 2). A numbered image shown in the story counts as
 // seen.
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_init_picture(const Args& args) {
-  const APValue image = ValueArg(args, 2);
+  const APValue image = resourceArg(args, 2);
   const int32_t type = intArg(args, 3), numsel = intArg(args, 4);
   if (!image.isInt() && !image.isString()) {
     LogWrite(LOG_WARN, u"gl_init_picture:画像番号は数値か文字列\n");
@@ -314,7 +306,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_gl_capture(const Args& args) {
   const int32_t layer = ScreenTarget(stateMgr(), intArg(args, 0), intArg(args, 1));
   const int32_t width = intArg(args, 5), height = intArg(args, 6);
   if (layer == kNoLayer || width < 0 || height < 0) return Fail();
-  return Answer(stateMgr().gl_capture(layer, ValueArg(args, 2), intArg(args, 3), intArg(args, 4), width, height));
+  return Answer(stateMgr().gl_capture(layer, resourceArg(args, 2), intArg(args, 3), intArg(args, 4), width, height));
 }
 
 // (first, last): the layers first..last that exist; a last that is not an
@@ -392,7 +384,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_gl_hitmap_area_event(const Args& args
 // (kind, number, cursor number or text) for every area
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_hitmap_cursor(const Args& args) {
   const int32_t layer = stateMgr().resolveLayer(intArg(args, 0), intArg(args, 1));
-  return Answer(layer >= 0 && stateMgr().gl_hitmap_cursor(layer, kAllAreas, ValueArg(args, 2)));
+  return Answer(layer >= 0 && stateMgr().gl_hitmap_cursor(layer, kAllAreas, resourceArg(args, 2)));
 }
 
 // (kind, number, ctrl, cond, unit, current) for every area
@@ -415,13 +407,13 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_gl_hitmap_last_mouse_position(const A
   const int32_t layer = stateMgr().resolveLayer(intArg(args, 0), intArg(args, 1));
   int32_t x = 0, y = 0;
   if (layer < 0 || !stateMgr().gl_hitmap_last_mouse_position(layer, intArg(args, 2), &x, &y)) return Fail();
-  return make_value_ufresult(PackPosition(x, y));
+  return make_value_ufresult(packXY(x, y));
 }
 
 // (kind, number, area, cursor number or text)
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_hitmap_area_cursor(const Args& args) {
   const int32_t layer = stateMgr().resolveLayer(intArg(args, 0), intArg(args, 1));
-  return Answer(layer >= 0 && stateMgr().gl_hitmap_cursor(layer, intArg(args, 2), ValueArg(args, 3)));
+  return Answer(layer >= 0 && stateMgr().gl_hitmap_cursor(layer, intArg(args, 2), resourceArg(args, 3)));
 }
 
 // (kind, number, area, ctrl, cond, unit, current)

@@ -55,28 +55,20 @@ class Lambda_movie_play final : public Checker {
 
 using UserfuncImpl_localNS::Lambda_movie_play;
 
-// (movie, wait mode)
+// (movie, wait mode): a mode outside 0..3 counts as 0. Only mode 2 cannot
+// be cut short; skip passes the others over, letting one frame pass.
 std::unique_ptr<UFResult> UserfuncImpl::uf_movie_play(const Args& args) {
-  int32_t mode = intArg(args, 1);
+  const WaitFit fit = fitWaitMode(intArg(args, 1), true);
+  if (fit.atOnce) return make_nextframe_ufresult();
+  if (fit.stopSkip) stopSkipForEffect();
   StateMgr& state = stateMgr();
-  if (state.isForceSkip() && (mode == 2 || mode == 3)) mode = 1;
-  bool passOver = false;
-  if (isSkipActive() && (mode == 0 || mode == 1)) {
-    passOver = true;
-  } else if (isSkipActive() && (mode == 2 || mode == 3)) {
-    stopSkipForEffect();
-  } else if (mode == 3) {
-    mode = 1;
-  }
-  if (passOver) return make_nextframe_ufresult();
   state.setMoviePlaying(true);
-  const std::u16string path =
-      environment() && !args.empty() ? environment()->getMoviePath(args[0]) : std::u16string();
+  const std::u16string path = environment() ? environment()->getMoviePath(resourceArg(args, 0)) : std::u16string();
   int32_t ignored = 0;
   movie_setVolume(state.movieVolume(100), ignored);
   const int32_t id = nextMovieId();
   movie_play(path, id, ignored);
-  return make_wait_ufresult(std::make_unique<Lambda_movie_play>(*this, mode != 2));
+  return make_wait_ufresult(std::make_unique<Lambda_movie_play>(*this, fit.mode != 2));
 }
 
 std::unique_ptr<UFResult> UserfuncImpl::uf_movie_stop(const Args&) {

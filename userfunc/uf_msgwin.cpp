@@ -32,8 +32,10 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_msgwin_visible(const Args& args) {
   return make_zero_ufresult();
 }
 
-// (string-variable number or text, line id): shown like a line of text.
+// (string-variable number or text, line id): shown like a line of text;
+// nothing without an argument.
 std::unique_ptr<UFResult> UserfuncImpl::uf_msgwin_show_string(const Args& args) {
+  if (!hasArg(args, 0)) return make_zero_ufresult();
   const APValue& source = args[0];
   if (!source.isInt() || source.ivalue < 0) return uf_text(args);
   Args text;

@@ -248,7 +248,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_parts_color(const Args& args) {
 // picture; any other kind loads nothing.
 std::unique_ptr<UFResult> UserfuncImpl::uf_parts_image(const Args& args) {
   const int32_t n = intArg(args, 0);
-  APValue image = args.size() > 1 ? args[1] : APValue(u"");
+  APValue image = resourceArg(args, 1);
   const bool byVariable = flagArg(args, 2);
   const int32_t kind = intArg(args, 3), sizeMode = intArg(args, 4);
   const int32_t x = intArg(args, 5), y = intArg(args, 6), w = intArg(args, 7), h = intArg(args, 8);
@@ -262,7 +262,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_parts_image(const Args& args) {
       if (env) path = env->getPartsPath(image);
       break;
     case 2:
-      if (env) path = env->getStoragePath(image);
+      if (env) path = env->findStoragePath(image);
       break;
     case 3:
       if (env) path = env->getImagePath(image);

@@ -11,8 +11,8 @@
 #include "app/event.h"
 #include "gamestate/state_mgr.h"
 #include "userfunc/scene_config.h"
+#include "userfunc/text_format.h"
 #include "userfunc/userfunc_impl.h"
-#include "userfunc/wait_checkers.h"
 
 namespace UserfuncImpl_localNS {
 
@@ -38,7 +38,7 @@ class Lambda_select_do : public Checker {
   std::unique_ptr<UFResult> check(const UFResult&, const VMEvent& event, VMEvent&) override {
     if (event.code == kOtherEventKind) {
       const SelectedEvent* selected = EventAs<SelectedEvent>(event.event.get());
-      const int32_t number = selected ? numberInText(selected->text) : 0;
+      const int32_t number = selected ? ScanDecimal(selected->text).value : 0;
       for (int32_t i = 0; i < kChoiceCount; ++i) {
         if (eventNumbers_[i] != number) continue;
         if (owner_.isUserMode()) owner_.logChoices(mask_, texts_, i);

@@ -16,6 +16,7 @@
 #include "platform/install_fs.h"
 #include "platform/utf8.h"
 #include "setup/setup_api.h"
+#include "userfunc/text_format.h"
 #include "userfunc/userfunc_impl.h"
 
 using libsetup::Request;
@@ -29,33 +30,11 @@ constexpr int64_t kWaitSliceMs = 100;
 // 9002 initialises the setup interface on the first call of the process.
 bool setupInitTried = false;
 
-int32_t lengthOf(const std::u16string& text) {
-  return text.size() > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int32_t>(text.size());
-}
-
 // Drops what the record holds; the worker itself is the caller's business.
 void clearRecord(SetupHandle* record) { *record = SetupHandle(); }
 
 int32_t post(SetupAPIImpl* worker, std::unique_ptr<Request> request) {
   return SetupAPI::postRequest(worker, request) ? 0 : -1;
-}
-
-// Reads the text as "%d" does: white space, an optional sign, then at least
-// one digit; what follows the digits is ignored. Values beyond 32 bits
-// saturate.
-bool scanInt(const std::u16string& text, int32_t* value) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
-  if (i >= text.size() || text[i] < u'0' || text[i] > u'9') return false;
-  int64_t n = 0;
-  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-    n = std::min<int64_t>(n * 10 + (text[i] - u'0'), int64_t{0x80000000});
-  }
-  if (negative) n = -n;
-  *value = static_cast<int32_t>(std::clamp<int64_t>(n, INT32_MIN, INT32_MAX));
-  return true;
 }
 
 }  // namespace
@@ -284,8 +263,8 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_setup_ini_int(const Args& args) {
   const std::u16string key = getStringArg(args, 2);
   const std::u16string value = record->setupSettings->getValue(section, key, u"");
   LogWrite(LOG_DEBUG, u"[%s] <%s>=<%s>\n", section, key, value);
-  int32_t number = 0;
-  return make_value_ufresult(scanInt(value, &number) ? number : -1);
+  const NumberInText number = ScanDecimal(value);
+  return make_value_ufresult(number.found ? number.value : -1);
 }
 
 // (handle, time-out in ms): the code of the next response, 0 when none

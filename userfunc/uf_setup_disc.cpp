@@ -26,10 +26,6 @@ constexpr int32_t kDesktopFolder = 0x10;
 // The counters of the save copies on one day: 000000 to 999999.
 constexpr int32_t kMaxSaveCopies = 1000000;
 
-int32_t lengthOf(const std::u16string& text) {
-  return text.size() > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int32_t>(text.size());
-}
-
 std::u16string specialFolder(int32_t csidl) {
   std::u16string path;
   int32_t error = 0;

@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int32_t kEffectChannel = 0;
-constexpr int32_t kVoiceChannel = 1;
 // The confirm input (AppEvent 16) and AppEvent 24.
 constexpr int32_t kMusicStopMask = 0x201;
 
@@ -23,6 +21,8 @@ bool MusicChannelInRange(int32_t channel) { return static_cast<uint32_t>(channel
 
 // (channel, music, start position ms, not read): 3003 without a loop region.
 std::unique_ptr<UFResult> UserfuncImpl::uf_music_start_plain(const Args& args) {
+  // The zeros must not stand in for a missing music argument.
+  if (!hasArg(args, 1)) return uf_music_start(args);
   Args extended = args;
   for (int i = 0; i < 4; ++i) extended.push_back(APValue(0));
   return uf_music_start(extended);
@@ -30,7 +30,8 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_music_start_plain(const Args& args) {
 
 // (channel, music, start position ms, not read, loop setting 0..1, loop
 // start, loop end, loop count): -1 for a channel or loop setting out of
-// range, else 0 whatever the glue answers.
+// range or no music argument (nothing plays), else 0 whatever the glue
+// answers.
 std::unique_ptr<UFResult> UserfuncImpl::uf_music_start(const Args& args) {
   const int32_t channel = intArg(args, 0);
   const int32_t start = intArg(args, 2);
@@ -41,12 +42,17 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_music_start(const Args& args) {
     LogWrite(LOG_WARN, u"music_start: chnoが範囲外(%d)\n", channel);
     return make_value_ufresult(-1);
   }
+  if (!hasArg(args, 1)) {
+    LogWrite(LOG_WARN, u"music_start: musicがありません\n");
+    return make_value_ufresult(-1);
+  }
   if (loopSetting < 0 || loopSetting > 1) {
     LogWrite(LOG_WARN, u"music_start: loopsettingが範囲外(%d)\n", loopSetting);
     return make_value_ufresult(-1);
   }
-  stateMgr().setSavedMusic(channel, args[1], start, loopSetting, loopStart, loopEnd, intArg(args, 7));
-  const std::u16string path = environment() ? environment()->getMusicPath(args[1]) : std::u16string();
+  const APValue music = resourceArg(args, 1);
+  stateMgr().setSavedMusic(channel, music, start, loopSetting, loopStart, loopEnd, intArg(args, 7));
+  const std::u16string path = environment() ? environment()->getMusicPath(music) : std::u16string();
   SoundStreamOpen(channel, path, loopSetting, loopStart, loopEnd);
   SoundStreamSetVolume(channel, stateMgr().getMusicVolume(channel), 0);
   SoundStreamPlayFromMs(channel, start);
@@ -58,29 +64,20 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_music_start(const Args& args) {
 std::unique_ptr<UFResult> UserfuncImpl::uf_music_stop(const Args& args) {
   const int32_t channel = intArg(args, 0);
   int32_t fade = intArg(args, 1);
-  int32_t mode = intArg(args, 2);
   if (!MusicChannelInRange(channel)) {
     LogWrite(LOG_WARN, u"music_stop: chnoが範囲外(%d)\n", channel);
     return make_value_ufresult(-1);
   }
-  bool yield = false;
-  if (stateMgr().isForceSkip() && (mode == 2 || mode == 3)) mode = 1;
-  if (isSkipActive() && (mode == 0 || mode == 1)) {
-    yield = fade > 0;
-    mode = 0;
-    fade = 0;
-  } else if (isSkipActive() && (mode == 2 || mode == 3)) {
-    stopSkipForEffect();
-    if (mode == 3) mode = 1;
-  } else if (mode == 3) {
-    mode = 1;
-  }
+  // Passed over by skip, a fade lets one frame pass.
+  const WaitFit fit = fitWaitMode(intArg(args, 2), fade > 0);
+  if (fit.atOnce) fade = 0;
+  if (fit.stopSkip) stopSkipForEffect();
   stateMgr().setSavedMusic(channel, APValue(0), 0, 0, 0, 0, 0);
   SoundStreamStop(channel, fade);
-  if (fade >= 1 && mode != 0) {
+  if (fade >= 1 && fit.mode != 0) {
     return make_waitforevent_in_ufresult(kMusicStopMask, fade, std::make_unique<SOStreamStopFinalizer>(channel));
   }
-  return yield ? make_nextframe_ufresult() : make_zero_ufresult();
+  return fit.yield ? make_nextframe_ufresult() : make_zero_ufresult();
 }
 
 // (channel, volume, fade ms)
@@ -95,10 +92,14 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_music_volume(const Args& args) {
   return make_zero_ufresult();
 }
 
-// (not read, sound)
+// (not read, sound): -1 without a sound argument (nothing plays), else 0.
 std::unique_ptr<UFResult> UserfuncImpl::uf_sound_start(const Args& args) {
+  if (!hasArg(args, 1)) {
+    LogWrite(LOG_WARN, u"sound_start: soundがありません\n");
+    return make_value_ufresult(-1);
+  }
   if (isSkipActive()) return make_zero_ufresult();
-  const std::u16string path = environment() ? environment()->getSoundPath(args[1]) : std::u16string();
+  const std::u16string path = environment() ? environment()->getSoundPath(resourceArg(args, 1)) : std::u16string();
   SoundSfxLoad(0, path);
   SoundSfxPlay(kEffectChannel, 0, stateMgr().getSoundVolume());
   return make_zero_ufresult();

@@ -14,8 +14,6 @@ namespace {
 // Widths beyond the 64-character room can only be cut away again.
 constexpr int32_t kMaxFormatWidth = 64;
 
-int32_t lengthOf(const std::u16string& text) { return static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX)); }
-
 }  // namespace
 
 // (text) -> its length in UTF-16 units
@@ -57,11 +55,12 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_format_number(const Args& args) {
   return make_value_ufresult(lengthOf(text));
 }
 
-// (target, clock value in seconds since 1970, mode) -> the local date.
+// (target, clock value in seconds since 1970, mode) -> the local date. The
+// value is 5100's, 32 bits without sign: one past 2038 reads as negative.
 std::unique_ptr<UFResult> UserfuncImpl::uf_format_date(const Args& args) {
   const int32_t target = intArg(args, 0);
   platform::CalendarTime t;
-  if (!platform::LocalCalendarTime(intArg(args, 1), &t)) {
+  if (!platform::LocalCalendarTime(static_cast<uint32_t>(intArg(args, 1)), &t)) {
     stateMgr().setPlayString(target, u"");
     return make_zero_ufresult();
   }

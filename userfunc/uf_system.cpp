@@ -31,17 +31,6 @@ std::u16string productName(const GameEnvironment* environment) {
   return environment ? environment->getProductName() : std::u16string();
 }
 
-// An argument that only a string may give (no saved string variables):
-// anything else reads as the empty text.
-std::u16string stringOnlyArg(const UserfuncImpl::Args& args, size_t i) {
-  if (i >= args.size() || !args[i].isString()) return std::u16string();
-  return args[i].svalue;
-}
-
-int32_t lengthOf(const std::u16string& text) {
-  return text.size() > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int32_t>(text.size());
-}
-
 // The quit question with the product name as caption ("確認" without one):
 // 1 for Yes, else 0.
 int32_t askQuit(const GameEnvironment* environment, const std::u16string& text) {
@@ -175,7 +164,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_cursor_show(const Args& args) {
 // (cursor: a number through the cursor naming rule, a string as given;
 // none: the default pointer): kept with the story and applied.
 std::unique_ptr<UFResult> UserfuncImpl::uf_cursor_file(const Args& args) {
-  const APValue cursor = args.size() > 0 ? args[0] : APValue(-1);
+  const APValue cursor = resourceArg(args, 0);
   stateMgr().setSavedMouseCursor(cursor);
   cmd_setCursorFile(environment() ? environment()->getCursorPath(cursor) : std::u16string());
   return make_zero_ufresult();
@@ -187,8 +176,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_cursor_file(const Args& args) {
 std::unique_ptr<UFResult> UserfuncImpl::uf_cursor_position(const Args&) {
   int32_t x = 0, y = 0;
   cmd_getMousePosition(&x, &y);
-  const uint32_t packed = (static_cast<uint32_t>(x) << 16) | (static_cast<uint32_t>(y) & 0xFFFFu);
-  return make_value_ufresult(static_cast<int32_t>(packed));
+  return make_value_ufresult(packXY(x, y));
 }
 
 std::unique_ptr<UFResult> UserfuncImpl::uf_window_to_front(const Args&) {

@@ -7,8 +7,7 @@
 // (key, text): only a string is stored as given; anything else stores the
 // empty text.
 std::unique_ptr<UFResult> UserfuncImpl::uf_set_play_string(const Args& args) {
-  const APValue& text = args[1];
-  stateMgr().setPlayString(intArg(args, 0), text.isString() ? text.svalue : std::u16string());
+  stateMgr().setPlayString(intArg(args, 0), stringOnlyArg(args, 1));
   return make_zero_ufresult();
 }
 

@@ -24,9 +24,6 @@ constexpr int32_t kCodeClear = -1;
 constexpr int32_t kCodeWaitE = -2;
 constexpr int32_t kCodeWaitW = -3;
 
-// The effect channel that carries the voice.
-constexpr int32_t kVoiceChannel = 1;
-
 // Log text is laid out like message window 0, or like the default window
 // when the configuration has no window 0.
 MessageLogStyle logStyle() {
@@ -46,7 +43,7 @@ bool continueSkip(UserfuncImpl& userfuncs) {
   if (userfuncs.isSkipActive()) return true;
   StateMgr& state = userfuncs.stateMgr();
   if (state.getResumeSkip() == 0) return false;
-  SoundSfxStop(kVoiceChannel);
+  SoundSfxStop(UserfuncImpl::kVoiceChannel);
   state.setSkipping(1);
   state.setResumeSkip(0);
   return true;
@@ -190,12 +187,12 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_log_clear(const Args&) {
 // (text, voice group, voice number, voice volume): only a string is text; an
 // empty one adds a separator.
 std::unique_ptr<UFResult> UserfuncImpl::uf_log_add_text(const Args& args) {
-  const APValue& text = args[0];
-  if (!text.isString() || text.svalue.empty()) {
+  const std::u16string text = stringOnlyArg(args, 0);
+  if (text.empty()) {
     appendSeparator();
   } else {
     const LogVoice voice{intArg(args, 1), intArg(args, 2), intArg(args, 3)};
-    messageLog_.append(makeScriptTextEntry(text.svalue, voice, logStyle()));
+    messageLog_.append(makeScriptTextEntry(text, voice, logStyle()));
   }
   return make_zero_ufresult();
 }

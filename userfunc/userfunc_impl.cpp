@@ -1,5 +1,8 @@
 #include "userfunc/userfunc_impl.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "app/log.h"
 #include "gamestate/state_mgr.h"
 
@@ -167,6 +170,21 @@ std::u16string UserfuncImpl::getStringArg(const Args& args, size_t i, const std:
   return stateMgr().getPlayString(v.isInt() ? v.ivalue : 0, fallback);
 }
 
+std::u16string UserfuncImpl::stringOnlyArg(const Args& args, size_t i) {
+  if (!hasArg(args, i) || !args[i].isString()) return std::u16string();
+  return args[i].svalue;
+}
+
+APValue UserfuncImpl::resourceArg(const Args& args, size_t i) { return hasArg(args, i) ? args[i] : APValue(false); }
+
+int32_t UserfuncImpl::lengthOf(std::u16string_view text) {
+  return static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX));
+}
+
+int32_t UserfuncImpl::packXY(int32_t x, int32_t y) {
+  return static_cast<int32_t>((static_cast<uint32_t>(x) << 16) | (static_cast<uint32_t>(y) & 0xFFFFu));
+}
+
 bool UserfuncImpl::isUserMode() const { return stateMgr().isUserMode(); }
 
 bool UserfuncImpl::isSkipActive() const {
@@ -186,20 +204,32 @@ bool UserfuncImpl::isAutoActive() const { return stateMgr().isUserMode() && stat
 
 int32_t UserfuncImpl::autoWaitMs() const { return isUserMode() ? stateMgr().getAutoWaitMs() : 0; }
 
-bool UserfuncImpl::normalizeWaitMode(int32_t& mode, int32_t& a, int32_t& b, bool& yield) const {
-  if (mode < 0 || mode > 3) mode = 0;
-  if (stateMgr().isForceSkip() && mode >= 2) mode = 1;
+UserfuncImpl::WaitFit UserfuncImpl::fitWaitMode(int32_t mode, bool yieldAtOnce) const {
+  WaitFit fit;
+  fit.mode = mode < 0 || mode > 3 ? 0 : mode;
+  if (stateMgr().isForceSkip() && fit.mode >= 2) fit.mode = 1;
   const bool skipping = isSkipActive();
-  if (skipping && mode <= 1) {
-    // The change happens at once; a call with a zero duration still lets
-    // one frame pass.
-    yield = a == 0 || b == 0;
-    mode = a = b = 0;
-    return false;
+  if (skipping && fit.mode <= 1) {
+    fit.mode = 0;
+    fit.atOnce = true;
+    fit.yield = yieldAtOnce;
+    return fit;
   }
-  const bool stopSkip = skipping;  // a forced wait (mode 2 or 3) under message skip
-  if (mode == 3) mode = 1;
-  return stopSkip;
+  fit.stopSkip = skipping;  // a forced wait (mode 2 or 3) under message skip
+  if (fit.mode == 3) fit.mode = 1;
+  return fit;
+}
+
+bool UserfuncImpl::normalizeWaitMode(int32_t& mode, int32_t& a, int32_t& b, bool& yield) const {
+  // Passed over, the change happens at once; a call with a zero duration
+  // still lets one frame pass.
+  const WaitFit fit = fitWaitMode(mode, a == 0 || b == 0);
+  mode = fit.mode;
+  if (fit.atOnce) {
+    yield = fit.yield;
+    a = b = 0;
+  }
+  return fit.stopSkip;
 }
 
 std::unique_ptr<UFResult> UserfuncImpl::make_value_ufresult(int32_t value) {

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/shared_ref.h"
@@ -51,6 +52,11 @@ class UserfuncImpl : public UserfuncBase {
   std::unique_ptr<UFResult> call(int32_t number, const Args& args) override;
   bool isRegistered(int32_t number) const { return handlers_.count(number) != 0; }
 
+  // Sound-effect channel 0 (tone slot 0) plays effects, channel 1 (tone
+  // slot 1) the voice.
+  static constexpr int32_t kEffectChannel = 0;
+  static constexpr int32_t kVoiceChannel = 1;
+
   // ---- Argument readers (index past the list: the default) ----
   // The integer when argument i is one, else the default.
   static int32_t intArg(const Args& args, size_t i, int32_t fallback = 0);
@@ -58,6 +64,21 @@ class UserfuncImpl : public UserfuncBase {
   // A string as given; an integer n names saved string variable n; any other
   // value reads string variable 0.
   std::u16string getStringArg(const Args& args, size_t i, const std::u16string& fallback = u"") const;
+  // A text that only a string gives (no string variables): anything else,
+  // and a missing argument, reads as the empty text.
+  static std::u16string stringOnlyArg(const Args& args, size_t i);
+  // A picture, sound, movie, cursor or storage argument, handed unchanged to
+  // its kind's resolver. A missing one is boolean false, "no resource",
+  // which every resolver turns into the empty path.
+  static APValue resourceArg(const Args& args, size_t i);
+  static bool hasArg(const Args& args, size_t i) { return i < args.size(); }
+
+  // ---- Answers ----
+  // A text's length for a script: UTF-16 units, at most INT32_MAX.
+  static int32_t lengthOf(std::u16string_view text);
+  // A position as one answer: x in the high 16 bits, y's low 16 bits in the
+  // low half (packed unsigned, so no value overflows).
+  static int32_t packXY(int32_t x, int32_t y);
 
   // ---- Skip state ----
   bool isUserMode() const;
@@ -68,9 +89,22 @@ class UserfuncImpl : public UserfuncBase {
   bool isAutoActive() const;
   // The auto wait in user mode, else 0.
   int32_t autoWaitMs() const;
-  // Adjusts a wait mode (and the call's two durations a and b) to the skip
-  // state. True when the caller must stop message skip (stopSkipForEffect).
-  // Modes outside 0..3 count as 0.
+  // The skip rules every timed built-in applies to its wait mode. A mode
+  // outside 0..3 counts as 0; under force skip 2 and 3 become 1; then, with
+  // skip active, 0 and 1 pass the wait over (atOnce, mode 0, and a frame
+  // still passes when the caller's own rule, yieldAtOnce, says so), while 2
+  // and 3 stay forced and the caller must stop message skip (stopSkip); 3
+  // becomes 1.
+  struct WaitFit {
+    int32_t mode = 0;
+    bool atOnce = false;
+    bool yield = false;
+    bool stopSkip = false;
+  };
+  WaitFit fitWaitMode(int32_t mode, bool yieldAtOnce) const;
+  // fitWaitMode for a call with two durations or counts a and b: passed
+  // over, both become 0 and a frame passes when either was 0. True when the
+  // caller must stop message skip (stopSkipForEffect).
   bool normalizeWaitMode(int32_t& mode, int32_t& a, int32_t& b, bool& yield) const;
 
   // ---- Result makers ----

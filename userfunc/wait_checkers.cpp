@@ -6,25 +6,12 @@
 #include <algorithm>
 
 #include "app/log.h"
-#include "app/saturate.h"
 #include "app/timer.h"
 #include "gamestate/state_mgr.h"
 #include "scene/scene_facade.h"
 #include "sound/sound_glue.h"
+#include "userfunc/text_format.h"
 #include "userfunc/userfunc_impl.h"
-
-int32_t numberInText(std::u16string_view text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
-  int64_t value = 0;
-  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-    value = std::min<int64_t>(value * 10 + (text[i] - u'0'), int64_t{1} << 32);
-  }
-  if (negative) value = -value;
-  return SaturateToInt32(value);
-}
 
 bool isInputDown(const VMEvent& event) {
   if (event.code == 40) {
@@ -149,13 +136,13 @@ class KeyWaitChecker : public WaitChecker {
   std::unique_ptr<UFResult> check(const UFResult&, const VMEvent& event, VMEvent&) override {
     if (owner_.isSkipActive()) {
       sceneMsg_finishText();
-      SoundSfxStop(1);
+      SoundSfxStop(UserfuncImpl::kVoiceChannel);
       clearKeyWait(state());
       return endWith(0);
     }
     if (owner_.isAutoActive()) return owner_.make_autowait_ufresult(icon_, owner_.autoWaitMs(), takeFinalizer());
     if (event.code == 16) {
-      SoundSfxStop(1);
+      SoundSfxStop(UserfuncImpl::kVoiceChannel);
       clearKeyWait(state());
       return endWith(0);
     }
@@ -174,13 +161,13 @@ class KeyOrTextDoneChecker : public WaitChecker {
   std::unique_ptr<UFResult> check(const UFResult&, const VMEvent& event, VMEvent&) override {
     if (owner_.isSkipActive()) {
       sceneMsg_finishText();
-      SoundSfxStop(1);
+      SoundSfxStop(UserfuncImpl::kVoiceChannel);
       return endWith(0);
     }
     if (owner_.isAutoActive()) return owner_.make_autowait_ufresult(icon_, owner_.autoWaitMs(), takeFinalizer());
     if (event.code == 16) {
       sceneMsg_finishText();
-      SoundSfxStop(1);
+      SoundSfxStop(UserfuncImpl::kVoiceChannel);
       return owner_.make_keywait_ufresult(icon_, takeFinalizer());
     }
     if (!textDisplaying() || event.code == 23) return owner_.make_keywait_ufresult(icon_, takeFinalizer());
@@ -248,7 +235,7 @@ class AutoWaitAfterChecker : public AutoChecker {
       return endWith(0);
     }
     if (leftAutoByInput(event)) return owner_.make_keywait_ufresult(icon_, takeFinalizer());
-    if (deadline_ < 0 && (event.code == 26 || sfxState(1) == 0)) {
+    if (deadline_ < 0 && (event.code == 26 || sfxState(UserfuncImpl::kVoiceChannel) == 0)) {
       // The voice has ended: a short pause before the next line.
       showKeyWait(state(), icon_ + 2);
       deadline_ = now() + 100;
@@ -323,8 +310,8 @@ class WaitForEventChecker : public WaitChecker {
     if (mask_ == 0 && s.isForceSkip()) return endWith(18);
     if ((mask_ & 0x100) && !faderWaitStatus1(nullptr)) return endWith(28);
     if ((mask_ & 0x8000) && !faderWaitStatus2(nullptr)) return endWith(42);
-    if ((mask_ & 0x800) && sfxState(1) == 0) return UserfuncImpl::make_value_ufresult(26);
-    if ((mask_ & 0x400) && sfxState(0) == 0) return UserfuncImpl::make_value_ufresult(25);
+    if ((mask_ & 0x800) && sfxState(UserfuncImpl::kVoiceChannel) == 0) return UserfuncImpl::make_value_ufresult(26);
+    if ((mask_ & 0x400) && sfxState(UserfuncImpl::kEffectChannel) == 0) return UserfuncImpl::make_value_ufresult(25);
 
     const int32_t bit = maskBitOf(event.code);
     if (!(bit & mask_)) {
@@ -339,11 +326,11 @@ class WaitForEventChecker : public WaitChecker {
         break;
       case 17:
       case 44:
-        if (const AppEvent* app = EventAs<AppEvent>(event.event.get())) value = numberInText(app->text);
+        if (const AppEvent* app = EventAs<AppEvent>(event.event.get())) value = ScanDecimal(app->text).value;
         break;
       case 30:
         if (const SelectedEvent* selected = EventAs<SelectedEvent>(event.event.get())) {
-          value = numberInText(selected->text);
+          value = ScanDecimal(selected->text).value;
         }
         break;
       case 40:
@@ -410,7 +397,7 @@ std::unique_ptr<UFResult> UserfuncImpl::make_autowait_ufresult(int32_t icon, int
 std::unique_ptr<UFResult> UserfuncImpl::make_autowait_after_ufresult(int32_t icon, int32_t ms,
                                                                      std::unique_ptr<WaitFinalizer> finalizer) {
   showKeyWait(stateMgr(), icon + 2);
-  const int64_t deadline = sfxState(1) == 0 ? deadlineAfter(ms) : -1;
+  const int64_t deadline = sfxState(UserfuncImpl::kVoiceChannel) == 0 ? deadlineAfter(ms) : -1;
   return make_wait_ufresult(
       std::make_unique<AutoWaitAfterChecker>(*this, icon, ms, deadline, std::move(finalizer)));
 }

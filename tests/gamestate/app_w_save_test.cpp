@@ -3,6 +3,8 @@
 // string and opens the save screen, which saves slot 3 and quits; a second
 // run's start script reads the slot's information, loads it and resumes the
 // story, which hands the restored values to built-ins the debug log shows.
+// Texts with carriage returns and line feeds, and a save time after 2038,
+// come back as they were, and the plain file has CR LF line ends.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -23,8 +25,9 @@ std::string Game(const std::string& mutex, int encodeMode) {
 }
 
 // The start script: with slot 3 saved, its comment (string variable 12),
-// scene number and save time go to the log, then the slot is loaded and
-// the story resumes; without it the story starts.
+// scene number and save time, the two system strings and the save's date
+// go to the log, then the slot is loaded and the story resumes; without it
+// the story starts.
 const char kStart[] =
     "(a3:define-set (0 0)\n"
     "  (a3:call-user-func 4200 3 10 11 12)\n"
@@ -34,6 +37,11 @@ const char kStart[] =
     "  (a3:label 1)\n"
     "  (a3:call-user-func 5001 12 \"\")\n"
     "  (a3:call-user-func 4501 (a3:idref-word 10) (a3:idref-word 11))\n"
+    "  (a3:call-user-func 4112 1 20)\n"
+    "  (a3:call-user-func 4112 2 21)\n"
+    "  (a3:call-user-func 5001 20 21)\n"
+    "  (a3:call-user-func 5005 22 (a3:idref-word 11) 2)\n"
+    "  (a3:call-user-func 5001 22 \"\")\n"
     "  (a3:call-user-func 4202 3)\n"
     "  (a3:call-user-func 6002 -1 0))\n";
 
@@ -52,10 +60,16 @@ const char kStory[] =
     "  (a3:call-user-func 4501 (a3:idref-bit 3) (a3:idref-flag 4) (a3:idref-word 5))\n"
     "  (a3:call-user-func 6000))\n";
 
+// The save screen also keeps "a" CR LF "b" and "c" CR "d" as system
+// strings, and saves at 2040-01-01 00:00 UTC (past 2^31 seconds: negative
+// as a 32-bit number).
 const char kSaveScreen[] =
     "(a3:define-set (0 0)\n"
     "  (a3:eval-noeffect (a3:assign-word 7 13))\n"
-    "  (a3:call-user-func 4201 3 42 777 \"by the river\")\n"
+    "  (a3:call-user-func 5003 9 \"a\r\" \"\nb\" -1)\n"
+    "  (a3:call-user-func 4113 1 9)\n"
+    "  (a3:call-user-func 4113 2 \"c\rd\")\n"
+    "  (a3:call-user-func 4201 3 42 -2085978496 \"by the river\")\n"
     "  (a3:call-user-func 4501 (a3:idref-reflag))\n"
     "  (a3:call-user-func 6000))\n";
 
@@ -73,12 +87,20 @@ TEST_F(AppWRun, ASavedStoryComesBackInEveryEncodeMode) {
     const platform::ProcessResult saving = run("-d game.scm", "SDL_VIDEODRIVER=offscreen");
     ASSERT_EQ(saving.exitCode, 0) << saving.output;
     EXPECT_NE(saving.output.find("CallUserFunc(4501, 0)"), std::string::npos) << saving.output;
-    EXPECT_EQ(ReadWholeFile(dir_.path() / "save/system.dat").substr(0, header[mode].size()), header[mode]);
+    const std::string bytes = ReadWholeFile(dir_.path() / "save/system.dat");
+    EXPECT_EQ(bytes.substr(0, header[mode].size()), header[mode]);
+    if (mode == 0) {  // CR LF line ends, the texts' own CRs kept, the time's 32 bits as they were
+      for (const char* part : {"(1 . \"a\r\r\nb\")", "(2 . \"c\rd\")", "(savetime . -2085978496)"}) {
+        EXPECT_NE(bytes.find(part), std::string::npos) << part << "\n" << bytes;
+      }
+    }
 
-    const platform::ProcessResult loading = run("-d game.scm", "SDL_VIDEODRIVER=offscreen");
+    const platform::ProcessResult loading = run("-d game.scm", "SDL_VIDEODRIVER=offscreen TZ=UTC");
     ASSERT_EQ(loading.exitCode, 0) << loading.output;
     EXPECT_NE(loading.output.find("string_compare([by the river], [])"), std::string::npos) << loading.output;
-    EXPECT_NE(loading.output.find("CallUserFunc(4501, 42, 777)"), std::string::npos);
+    EXPECT_NE(loading.output.find("CallUserFunc(4501, 42, -2085978496)"), std::string::npos);
+    EXPECT_NE(loading.output.find("string_compare([a\r\nb], [c\rd])"), std::string::npos);
+    EXPECT_NE(loading.output.find("string_compare([2040/ 1/ 1], [])"), std::string::npos);
     EXPECT_NE(loading.output.find("CallUserFunc(4202, 3)"), std::string::npos);
     EXPECT_NE(loading.output.find("CallUserFunc(6003, 13, 0)"), std::string::npos);
     EXPECT_NE(loading.output.find("string_compare([kept string], [])"), std::string::npos);

@@ -1,10 +1,11 @@
 // The system settings file on disk: the usage rules of the store, the
-// backups that keep a user file from being lost, refused files with their
+// three backups that keep a user file from being lost, refused files with their
 // warnings, the three encode modes, and a writer killed mid-write.
 #include "gamestate/system_file.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -28,11 +29,13 @@ std::string Bytes(const fs::path& path) {
 
 std::u16string U(const fs::path& path) { return platform::FromUtf8(path.string()); }
 
-// A string longer than the scenario reader's limit, with a line feed.
+// A string longer than the scenario reader's limit, with a line feed, and
+// one with carriage returns of its own.
 SystemSettings Sample(char16_t fill) {
   SystemSettings settings;
   settings.sysflagInt[5] = 7;
   settings.sysflagString[1] = std::u16string(5000, fill) + u"\n行";
+  settings.sysflagString[2] = u"a\rb\r\nc";
   settings.viewFlags[1][3] = 1;
   return settings;
 }
@@ -104,7 +107,7 @@ TEST_F(SystemFileTest, AUserFileThatWouldBeLostIsKeptAsBak) {
   const std::string cut = Bytes(default_).substr(0, 3000);
   dir_.write("save/system.dat", cut);
   EXPECT_FALSE(state_.loadSystemFile());
-  EXPECT_TRUE(log_.contains("システム設定ファイルの解析に失敗(" + user_.string() + ")")) << log_.all();
+  EXPECT_TRUE(log_.contains("システム設定ファイルの解析に失敗:unclosed string(" + user_.string() + ")")) << log_.all();
   EXPECT_TRUE(state_.initSystemFile());
   EXPECT_EQ(Bytes(bak_), cut);
   EXPECT_EQ(text(), Bytes(default_));
@@ -121,6 +124,18 @@ TEST_F(SystemFileTest, AUserFileThatWouldBeLostIsKeptAsBak) {
   EXPECT_EQ(Bytes(bak_), lossy);
   EXPECT_EQ(text(), Bytes(default_));
   EXPECT_TRUE(log_.contains("元のファイルを退避しました(" + bak_.string() + ")")) << log_.all();
+  EXPECT_EQ(Bytes(bak_.string() + ".1"), cut);
+  EXPECT_TRUE(log_.contains("以前の退避ファイルを移しました(" + bak_.string() + " -> " + bak_.string() + ".1)"));
+
+  // Two more unreadable files: three backups are kept, the oldest goes.
+  for (const char* broken : {"((version", "((sysflag"}) {
+    dir_.write("save/system.dat", broken);
+    EXPECT_FALSE(state_.loadSystemFile());
+    EXPECT_TRUE(state_.initSystemFile());
+  }
+  EXPECT_EQ(Bytes(bak_), "((sysflag");
+  EXPECT_EQ(Bytes(bak_.string() + ".1"), "((version");
+  EXPECT_EQ(Bytes(bak_.string() + ".2"), lossy);
 
   // Without a default there is nothing to start from.
   fs::remove(default_);
@@ -138,7 +153,8 @@ TEST_F(SystemFileTest, BrokenOrOtherVersionFilesAreRefusedWithTheirWarning) {
   };
   const std::string failed = "システム設定ファイルの解析に失敗";
   for (const Case& c : {Case{good, 4, failed + "(" + user_.string() + ")"},
-                        Case{good.substr(0, good.size() - 2), 3, failed + "(" + user_.string() + ")"},
+                        Case{good.substr(0, good.size() - 2), 3,
+                             failed + ":unclosed parenthesis(" + user_.string() + ")"},
                         Case{good + ")", 3, failed + ":unbalanced parenthesis(" + user_.string() + ")"},
                         Case{std::string("EENZ\x10\0\0\0garbage", 15), 3, "符号化データの復号に失敗しました"}}) {
     dir_.write("save/system.dat", c.bytes);
@@ -149,13 +165,27 @@ TEST_F(SystemFileTest, BrokenOrOtherVersionFilesAreRefusedWithTheirWarning) {
   }
 }
 
+// The settings file's write failures are errors: a folder that is not there,
+// and a folder where the file should be.
+TEST_F(SystemFileTest, WriteFailuresAreLoggedAsErrors) {
+  const fs::path missing = dir_.path() / "gone" / "system.dat";
+  fs::create_directories(user_);
+  EXPECT_FALSE(Sample(u'x').writeFile(U(missing), 3, 0, -1, false));
+  EXPECT_FALSE(Sample(u'x').writeFile(U(user_), 3, 2, -1, false));
+  for (const std::string& line : log_.lines()) EXPECT_EQ(line.substr(0, 8), "[ERROR] ") << line;
+  EXPECT_TRUE(log_.contains("ファイルの書き込みオープンに失敗(" + missing.string() + ")")) << log_.all();
+  EXPECT_TRUE(log_.contains("ファイルの書き込みに失敗(" + user_.string() + ",errno=21)")) << log_.all();
+}
+
 TEST_F(SystemFileTest, EncodeModesRoundTripAndAPlainFileIsEncodedOnTheNextWrite) {
   for (int32_t mode : {0, 1, 2}) {
     ASSERT_TRUE(Sample(u'x').writeFile(U(user_), 3, mode, -1, false));
     const std::string bytes = text();
     EXPECT_EQ(bytes.substr(0, 4), mode == 0 ? "((ve" : mode == 1 ? "EENC" : "EENZ");
-    if (mode == 0) {
-      EXPECT_EQ(bytes.find('\r'), std::string::npos);
+    if (mode == 0) {  // each LF written as CR LF, the strings' own CRs kept
+      EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 2);
+      EXPECT_NE(bytes.find(std::string(5000, 'x') + "\r\n"), std::string::npos);
+      EXPECT_NE(bytes.find("\"a\rb\r\r\nc\""), std::string::npos);
     }
     SystemSettings back;
     ASSERT_TRUE(back.readFile(U(user_), 3, false)) << mode;
@@ -163,15 +193,12 @@ TEST_F(SystemFileTest, EncodeModesRoundTripAndAPlainFileIsEncodedOnTheNextWrite)
     EXPECT_TRUE(back.sysflagString == x.sysflagString && back.sysflagInt == x.sysflagInt &&
                 back.viewFlags == x.viewFlags);
   }
-  // Plain text with CRLF line ends, although encoding is asked for: read,
-  // the CR dropped, and written encoded next time.
+  // Plain text, although encoding is asked for: read, the CRs of its line
+  // ends dropped, and written encoded next time.
   ASSERT_TRUE(Sample(u'p').writeFile(U(user_), 3, 0, -1, false));
-  std::string crlf = text();
-  crlf.replace(crlf.find('\n'), 1, "\r\n");
-  dir_.write("save/system.dat", crlf);
   env_.productInfo().savedataEncmode = 2;
   EXPECT_TRUE(state_.loadSystemFile());
-  EXPECT_EQ(state_.getSysflagString(1, u""), Sample(u'p').sysflagString[1]);
+  EXPECT_EQ(state_.settings().sysflagString, Sample(u'p').sysflagString);
   EXPECT_TRUE(state_.writeSystemFile());
   EXPECT_EQ(text().substr(0, 4), "EENZ");
   EXPECT_FALSE(log_.contains("退避"));

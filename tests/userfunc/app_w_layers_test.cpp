@@ -2,7 +2,8 @@
 // backdrop and two sprites on layers, moves one, links both into a group at
 // half opacity, wipes the backdrop through a rule picture, captures the
 // screen into storage file 1 and quits; the capture, read back with the
-// engine's PNG loader, has the colours those steps give.
+// engine's PNG loader, has the colours those steps give. A game whose folder
+// cannot be written keeps its storage files in the save folder.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -100,6 +101,54 @@ TEST_F(AppWRun, LayersMotionGroupOpacityAndRuleWipeReachTheCapture) {
     EXPECT_LE(std::abs(px[1] - p.want.g), 1) << p.x << "," << p.y;
     EXPECT_LE(std::abs(px[0] - p.want.b), 1) << p.x << "," << p.y;
   }
+}
+
+// An installed game whose folder its player cannot write: captures go to
+// the save folder, a storage picture is read from there first and from the
+// game folder otherwise, and 4500 deletes only there. The game folder's
+// modes forbid writing, which the engine honours also when the test runs as
+// root (who could write it anyway).
+TEST_F(AppWRun, AReadOnlyGameKeepsItsStorageFilesInTheSaveFolder) {
+  namespace fs = std::filesystem;
+  TempDir data;
+  writeGame(mutex_, "(:product-info (:author-name . \"Zep Tests\") (:save-folder-location . 1)"
+                    " (:savedata-usage . 2))\n"
+                    "(:resource (:save-basedir \"save\") (:storage-basedir \"storage\") (:storage-basename \"st\")"
+                    " (:storage-num-digits 3) (:storage-extension \"png\"))\n");
+  WriteSolid(dir_.path() / "red.png", 160, 120, {200, 40, 40});
+  // Shipped with the game: number 1 no picture at all (the capture must be
+  // what is read), number 2 a picture.
+  dir_.write("storage/st001.png", "not a picture");
+  WriteSolid(dir_.path() / "storage" / "st002.png", 8, 8, {0, 200, 0});
+  dir_.write("scene/scene9010.scm", "(a3:define-set (0 0) (a3:call-user-func 6002 1 0))\n");
+  dir_.write("scene/scene0001.scm",
+             "(a3:define-set (0 0)\n"
+             "  (a3:call-user-func 1000 1 1 0 0)\n"
+             "  (a3:call-user-func 1008 1 1 \"red.png\" 1 1)\n"
+             "  (a3:call-user-func 1020 1 1 1)\n"
+             "  (a3:call-user-func 1017 1 -1 1 0 0 0 0)\n"
+             "  (a3:call-user-func 1017 1 -1 4 0 0 0 0)\n"
+             "  (a3:call-user-func 4111 900 (a3:idref-reflag))\n"
+             "  (a3:call-user-func 1008 1 2 1 1 2)\n"
+             "  (a3:call-user-func 4111 901 (a3:idref-reflag))\n"
+             "  (a3:call-user-func 1008 1 3 2 1 2)\n"
+             "  (a3:call-user-func 4111 902 (a3:idref-reflag))\n"
+             "  (a3:call-user-func 4500 1 2)\n"
+             "  (a3:call-user-func 6000))\n");
+  const fs::perms modes = fs::status(dir_.path()).permissions();
+  fs::permissions(dir_.path(), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  const platform::ProcessResult result =
+      run("-d game.scm", "SDL_VIDEODRIVER=offscreen XDG_DATA_HOME='" + data.path().string() + "'");
+  fs::permissions(dir_.path(), modes);
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  for (const char* answer : {"(4111, 900, 0)", "(4111, 901, 0)", "(4111, 902, 0)"}) {
+    EXPECT_NE(result.output.find(answer), std::string::npos) << answer << "\n" << result.output;
+  }
+  const fs::path saved = data.path() / "Zep Tests" / "Invoker Test" / "save" / "storage";
+  EXPECT_TRUE(fs::exists(saved / "st004.png") && !fs::exists(saved / "st001.png"));
+  EXPECT_EQ(ReadWholeFile(dir_.path() / "storage" / "st001.png"), "not a picture");
+  EXPECT_TRUE(fs::exists(dir_.path() / "storage" / "st002.png"));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Through the real app_w: a game without a product name asks its quit
 // question and a message box headless, answered by their default buttons,
-// and reads the arguments after its configuration file by index.
+// and reads the arguments after its configuration file by index; music and
+// sound calls without their resource argument play nothing.
 #include <gtest/gtest.h>
 
 #include "tests/support/app_w_run.h"
@@ -31,6 +32,36 @@ TEST_F(AppWRun, QuitQuestionAnswersNoHeadlessAndArgumentsAreReadByIndex) {
                                "[Title] Body\n", "CallUserFunc(4111, 903, 7)"}) {
     EXPECT_NE(result.output.find(expected), std::string::npos) << expected << "\n" << result.output;
   }
+}
+
+// Music and sound number 0 are there (not decodable, so an attempt to play
+// one is logged): a call that leaves the resource out opens neither.
+TEST_F(AppWRun, MusicAndSoundWithoutTheirResourceArgumentPlayNothing) {
+  writeGame(mutex_, "(:resource (:music-basedir \"bgm\") (:music-basename \"bgm\") (:music-num-digits 3)\n"
+                    "  (:music-extension \"wav\") (:sound-basedir \"se\") (:sound-basename \"se\")\n"
+                    "  (:sound-num-digits 3) (:sound-extension \"wav\"))\n");
+  dir_.write("bgm/bgm000.wav", "not a sound");
+  dir_.write("se/se000.wav", "not a sound");
+  dir_.write("scene/scene9010.scm",
+             "(a3:define-set (0 0)\n"
+             "  (a3:call-user-func 3000 0)\n"
+             "  (a3:call-user-func 4111 900 (a3:idref-reflag))\n"
+             "  (a3:call-user-func 3003 1)\n"
+             "  (a3:call-user-func 4111 901 (a3:idref-reflag))\n"
+             "  (a3:call-user-func 3010 0)\n"
+             "  (a3:call-user-func 4111 902 (a3:idref-reflag))\n"
+             "  (a3:call-user-func 6000))\n");
+  const platform::ProcessResult result = run("-d game.scm", "SDL_VIDEODRIVER=offscreen");
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  for (const char* expected : {"CallUserFunc(4111, 900, -1)", "CallUserFunc(4111, 901, -1)",
+                               "CallUserFunc(4111, 902, -1)", "music_start: musicがありません",
+                               "sound_start: soundがありません"}) {
+    EXPECT_NE(result.output.find(expected), std::string::npos) << expected << "\n" << result.output;
+  }
+  size_t warnings = 0;  // one per call
+  for (size_t at = 0; (at = result.output.find("がありません", at)) != std::string::npos; ++at) ++warnings;
+  EXPECT_EQ(warnings, 3u);
+  EXPECT_EQ(result.output.find("ov_open"), std::string::npos) << result.output;
 }
 
 }  // namespace

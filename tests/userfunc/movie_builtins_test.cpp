@@ -58,10 +58,12 @@ class MovieBuiltinTest : public UserfuncTest {
 };
 
 TEST_F(MovieBuiltinTest, SkipAndInputRulesDecideWhatEndsTheWait) {
-  // Message skip with mode 1: nothing plays, the frame passes.
+  // Message skip with mode 1 (or a mode outside 0..3, which counts as 0):
+  // nothing plays, the frame passes.
   state.setSkipping(1);
   const UserfuncImpl::Args passed = {APValue(u"op.mpg"), APValue(1)};
   EXPECT_EQ(movies.call(2090, passed)->kind, UFResult::kValueThenYield);
+  EXPECT_EQ(movies.call(2090, {APValue(u"op.mpg"), APValue(9)})->kind, UFResult::kValueThenYield);
   EXPECT_EQ(movieState(), 0);
   EXPECT_EQ(MoviePlayingFlag, 0);
 

@@ -5,6 +5,7 @@
 // and storage files deleted by range.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <string>
@@ -105,6 +106,12 @@ TEST_F(SaveFlowBuiltinTest, SlotsAreListedSavedLoadedCommentedAndErasedByKind) {
   EXPECT_EQ(run(4202, 6), 0);
   EXPECT_EQ(run(4202, 2), 1);
   EXPECT_EQ(word(20), 77);
+
+  // A save whose route cannot be copied fails, and the answer says so.
+  game_.setRouteID(99);
+  EXPECT_EQ(run(4201, 7, 0, 0, u""), -1);
+  EXPECT_EQ(flow().saveData.count(7), 0u);
+  game_.setRouteID(-1);
 
   EXPECT_EQ(run(4204, 1), 0);
   EXPECT_EQ(run(4206, 2, 0), 0);  // no such kind: nothing goes
@@ -212,12 +219,22 @@ TEST_F(SaveFlowBuiltinTest, ChartFieldsAndStorageFilesByRange) {
   EXPECT_EQ(run(4500, 3, -1), 0);
   EXPECT_EQ(run(4500, 5, 2), 0);
   EXPECT_TRUE(exists(1) && exists(2) && !exists(3) && exists(4) && exists(5));
-  LogCapture log;
-  EXPECT_EQ(run(4500, 0, 2147483647), 0);  // far too wide: refused
-  EXPECT_TRUE(exists(1));
   EXPECT_EQ(run(4500, 4, 5), 0);
   EXPECT_TRUE(!exists(4) && !exists(5));
   EXPECT_EQ(run(4501), 0);
+
+  // A range too wide to try number by number: the folder's files that the
+  // rule names (in any case) with a number in it go, nothing else.
+  const std::vector<std::string> kept = {"st-01.bin", "st0007.bin", "st001.bin", "st008.png", "st12.bin", "x008.bin"};
+  for (const std::string& name : kept) dir_.write("storage/" + name, "x");
+  for (const char* name : {"ST006.BIN", "st1000.bin"}) dir_.write(std::string("storage/") + name, "x");
+  EXPECT_EQ(run(4500, 2, 2147483647), 0);
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path() / "storage")) {
+    left.push_back(entry.path().filename().string());
+  }
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, kept);
 }
 
 }  // namespace

@@ -73,11 +73,13 @@ TEST_F(SoundBuiltinTest, AFadedStopWaitsUntilTheConfirmInputThenStopsAtOnce) {
   EXPECT_NE(feed(*wait, AppEvent(16, 0)), nullptr);
   EXPECT_EQ(sound.calls, (Calls{"streamStop 0 500", "streamStop 0 0"}));
 
-  // Under message skip the stop is at once and the frame passes.
+  // A wait mode outside 0..3 is no wait.
   sound.calls.clear();
+  EXPECT_EQ(play(3001, 1, 500, 7)->kind, UFResult::kValue);
+  // Under message skip the stop is at once and the frame passes.
   state.setSkipping(1);
   EXPECT_EQ(play(3001, 2, 500, 1)->kind, UFResult::kValueThenYield);
-  EXPECT_EQ(sound.calls, (Calls{"streamStop 2 0"}));
+  EXPECT_EQ(sound.calls, (Calls{"streamStop 1 500", "streamStop 2 0"}));
 }
 
 TEST_F(SoundBuiltinTest, VoicesFollowTheirPlayCounterAndAreLoggedButNotHeardUnderSkip) {

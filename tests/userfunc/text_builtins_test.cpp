@@ -87,6 +87,11 @@ TEST_F(TextBuiltinTest, UnknownTextCodesEndTheRun) {
   EXPECT_TRUE(capture.contains("[ERROR] ") && capture.contains("内部エラー：テキストクリアコマンドが範囲外(-4)\n") &&
               capture.contains("内部エラー：テキストクリアコマンドが範囲外(0)\n"))
       << capture.all();
+  // 2022 without an argument shows nothing (not string variable 0).
+  state.setPlayString(0, u"zero");
+  const std::unique_ptr<UFResult> none = call(2022);
+  EXPECT_TRUE(none->kind == UFResult::kValue && none->value == 0);
+  EXPECT_TRUE(scene.shownTexts.empty());
 }
 
 TEST_F(TextBuiltinTest, ClearLogsEachPageOnce) {
