@@ -165,7 +165,7 @@ bool writeUninstallLog(std::u16string_view installFolder, const UninstallLog& lo
     return false;
   }
   const std::string text = platform::ToUtf8(tokenizer::toText(form));
-  return WriteFileAtomically(path, text.data(), text.size()) == 0;
+  return WriteFileAtomically(path, text.data(), text.size(), LOG_ERROR) == 0;
 }
 
 bool loadMaybeEncodedFile(std::u16string_view path, std::vector<uint8_t>* out) {
