@@ -1,5 +1,6 @@
 #include "app/fatal.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -9,9 +10,14 @@
 
 namespace {
 AbortHook g_abortHook = nullptr;
-}
+std::atomic<bool> g_setupRunFailed{false};
+}  // namespace
 
 void SetAbortHook(AbortHook hook) { g_abortHook = hook; }
+
+void SetSetupRunFailed(bool failed) { g_setupRunFailed.store(failed); }
+
+bool SetupRunFailed() { return g_setupRunFailed.load(); }
 
 void zep_abort(std::u16string_view message) {
   if (g_abortHook) g_abortHook(message);

@@ -1,5 +1,6 @@
 // The one reaction to a broken internal invariant: log, show the box, end
-// the process with exit code 1. Any thread.
+// the process with exit code 1; and the failed setup run, which ends the
+// process with 1 too once it runs to its end. Any thread.
 #pragma once
 
 #include <string_view>
@@ -13,3 +14,9 @@
 // returns, the process ends as usual.
 using AbortHook = void (*)(std::u16string_view message);
 void SetAbortHook(AbortHook hook);
+
+// Set by the setup built-ins as their run goes: true while its last setup
+// response was a stop or a retry question still unanswered. A run that ends
+// so exits with code 1 (a shell sees a failed install).
+void SetSetupRunFailed(bool failed);
+bool SetupRunFailed();

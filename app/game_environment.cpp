@@ -313,10 +313,10 @@ bool GetSpecialFolderPath(int32_t csidl, std::u16string* path, int32_t* error) {
   switch (csidl) {
     case 0x1a: which = platform::SpecialFolder::kAppData; break;
     case 0x00:
-    case 0x10:
-    case 0x19: which = platform::SpecialFolder::kDesktop; break;
-    case 0x02:
-    case 0x17: which = platform::SpecialFolder::kStartMenu; break;
+    case 0x10: which = platform::SpecialFolder::kDesktop; break;
+    case 0x19: which = platform::SpecialFolder::kCommonDesktop; break;
+    case 0x02: which = platform::SpecialFolder::kStartMenu; break;
+    case 0x17: which = platform::SpecialFolder::kCommonStartMenu; break;
     case 0x26: which = platform::SpecialFolder::kProgramFiles; break;
     default:
       if (error) *error = 2;

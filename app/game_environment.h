@@ -158,8 +158,10 @@ std::u16string ExistingPath(std::u16string_view path);
 // folder + "/" + name with exactly one "/" between them.
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name);
 
-// Special folders by their Windows numbers (0x1a application data, 0x10 and
-// 0x19 desktop, 0x02 and 0x17 start-menu programs, 0x26 program files).
+// Special folders by their Windows numbers (0x1a application data, 0x10
+// desktop, 0x02 start-menu programs, 0x26 program files, and the all-users
+// 0x19 desktop and 0x17 programs, which as root are the system's: no
+// desktop, and the system's start menu).
 bool GetSpecialFolderPath(int32_t csidl, std::u16string* path, int32_t* error);
 
 // The extra search folder read from the registry at start-up.

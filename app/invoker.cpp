@@ -7,6 +7,7 @@
 #include <system_error>
 #include <utility>
 
+#include "app/fatal.h"
 #include "app/game_environment.h"
 #include "app/log.h"
 #include "app/os_util.h"
@@ -221,5 +222,5 @@ int InvokerMain(const std::vector<std::u16string>& commandLine) {
   }
   const bool ran = RunApplication();
   DestroyApplication();
-  return ran ? 0 : 1;
+  return ran && !SetupRunFailed() ? 0 : 1;
 }

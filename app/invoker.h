@@ -27,7 +27,8 @@ struct InvokerOptions {
 // The whole start-up, run and shutdown. args[0] is the program name.
 // Returns the process exit code: 0 after a run, the usage box or -h; 1 when
 // an option value is missing, the environment or controller cannot be
-// created, or the run ended on a failure.
+// created, the run ended on a failure, or a setup run ended failed
+// (SetupRunFailed, app/fatal.h).
 int InvokerMain(const std::vector<std::u16string>& args);
 
 // Replaces args[1..] with the lines of the file (CP932 text): one argument a

@@ -133,12 +133,17 @@ bool Win32RegMkdir(uint32_t hive, std::u16string_view path, int32_t* error) {
   return true;
 }
 
-bool Win32RegDeleteKey(uint32_t hive, std::u16string_view path, int32_t* error) {
+bool Win32RegDeleteKey(uint32_t hive, std::u16string_view path, int32_t* error, bool onlyWhenEmpty) {
   platform::RegistryHive which;
-  const int rc = hiveOf(hive, &which) ? platform::RegistryDeleteKey(which, path) : kInvalidHandle;
+  const int rc = hiveOf(hive, &which) ? platform::RegistryDeleteKey(which, path, onlyWhenEmpty) : kInvalidHandle;
   if (rc != platform::kRegOk) {
     setError(error, rc);
     return false;
   }
   return true;
+}
+
+bool Win32RegKeyExists(uint32_t hive, std::u16string_view path) {
+  platform::RegistryHive which;
+  return hiveOf(hive, &which) && platform::RegistryKeyExists(which, path) == platform::kRegOk;
 }

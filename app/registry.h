@@ -25,5 +25,8 @@ bool Win32RegWrite(uint32_t hive, std::u16string_view path, std::u16string_view 
                    const APValue& value, int32_t* error);
 bool Win32RegDelete(uint32_t hive, std::u16string_view path, std::u16string_view valueName, int32_t* error);
 bool Win32RegMkdir(uint32_t hive, std::u16string_view path, int32_t* error);
-// Only a key without subkeys can be deleted.
-bool Win32RegDeleteKey(uint32_t hive, std::u16string_view path, int32_t* error);
+// Only a key without subkeys can be deleted; with onlyWhenEmpty only one
+// without values too (5 otherwise).
+bool Win32RegDeleteKey(uint32_t hive, std::u16string_view path, int32_t* error, bool onlyWhenEmpty = false);
+// True when the key exists.
+bool Win32RegKeyExists(uint32_t hive, std::u16string_view path);

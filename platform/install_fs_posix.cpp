@@ -1,7 +1,7 @@
-// The installer's file-system steps over POSIX calls. The copy walks down
-// from the install folder with openat(O_NOFOLLOW | O_DIRECTORY) and renames
-// within the folder it opened, so no link swapped in on the way can
-// redirect the write.
+// The installer's file-system steps over POSIX calls. The copy and the
+// removals walk down from the folder they must stay in with
+// openat(O_NOFOLLOW | O_DIRECTORY) and rename or unlink within the folder
+// they opened, so no link swapped in on the way can redirect them.
 #include "platform/install_fs.h"
 
 #include <dirent.h>
@@ -15,6 +15,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/posix_write.h"
@@ -53,7 +55,19 @@ bool IsFolder(const std::string& path) {
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-int MakeFolder(const std::string& path) { return ::mkdir(path.c_str(), 0755) == 0 ? 0 : errno; }
+namespace {
+
+// mkdir takes the umask off its mode; an installed folder gets 0755 all the
+// same.
+int makeOneFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0755) != 0) return errno;
+  [[maybe_unused]] const int changed = ::chmod(path.c_str(), 0755);
+  return 0;
+}
+
+}  // namespace
+
+int MakeFolder(const std::string& path) { return makeOneFolder(path); }
 
 int MakeFolderPath(const std::string& path) {
   if (path.empty()) return ENOENT;
@@ -62,9 +76,8 @@ int MakeFolderPath(const std::string& path) {
     end = path.find('/', end + 1);
     const std::string prefix = path.substr(0, end);
     if (prefix.empty() || prefix.back() == '/') continue;  // the root, or "//"
-    if (::mkdir(prefix.c_str(), 0755) == 0) continue;
-    const int error = errno;
-    if (IsFolder(prefix)) continue;
+    const int error = makeOneFolder(prefix);
+    if (error == 0 || IsFolder(prefix)) continue;
     struct stat st {};
     return error == EEXIST || (::stat(prefix.c_str(), &st) == 0) ? ENOTDIR : error;
   }
@@ -118,15 +131,18 @@ bool isTemporaryOf(const char* entry, const std::string& base) {
 
 // Opens the folder that holds the last component of relative, one folder at
 // a time from `folder` down without following links; *name receives that
-// last component. 0, else errno (EACCES for a link or a ".." on the way).
-int openDestinationFolder(const std::string& folder, const std::string& relative, Fd* out, std::string* name) {
+// last component. 0, else errno: EINVAL for an empty, "." or ".." component,
+// ELOOP with *throughLink set for a link on the way.
+int openParentBelow(const std::string& folder, const std::string& relative, Fd* out, std::string* name,
+                    bool* throughLink) {
+  *throughLink = false;
   Fd current(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (current.get() < 0) return errno;
   size_t start = 0;
   for (;;) {
     const size_t slash = relative.find('/', start);
     const std::string part = relative.substr(start, slash == std::string::npos ? slash : slash - start);
-    if (part.empty() || part == "." || part == "..") return EACCES;
+    if (part.empty() || part == "." || part == "..") return EINVAL;
     if (slash == std::string::npos) {
       *name = part;
       out->reset(current.release());
@@ -134,15 +150,46 @@ int openDestinationFolder(const std::string& folder, const std::string& relative
     }
     const int next = ::openat(current.get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (next < 0) {
-      // A link gives ELOOP or ENOTDIR, by kernel; either way it is refused.
+      // A link gives ELOOP or ENOTDIR, by kernel: ask what stands there.
       const int error = errno;
       struct stat st {};
-      const bool link = fstatat(current.get(), part.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
-      return link || error == ELOOP ? EACCES : error;
+      if (error == ELOOP ||
+          (fstatat(current.get(), part.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))) {
+        *throughLink = true;
+        return ELOOP;
+      }
+      return error;
     }
     current.reset(next);
     start = slash + 1;
   }
+}
+
+// The copy's destination side: anything that would leave the folder is a
+// refusal (EACCES).
+int openDestinationFolder(const std::string& folder, const std::string& relative, Fd* out, std::string* name) {
+  bool throughLink = false;
+  const int error = openParentBelow(folder, relative, out, name, &throughLink);
+  return error == EINVAL || error == ELOOP ? EACCES : error;
+}
+
+// Opens source for reading: as it stands without a sourceFolder, else below
+// it without following any link (ELOOP), the file itself included.
+int openSource(const std::string& source, const std::string& sourceFolder, Fd* out) {
+  if (sourceFolder.empty()) {
+    out->reset(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    return out->get() < 0 ? errno : 0;
+  }
+  const std::string base = sourceFolder.back() == '/' ? sourceFolder : sourceFolder + "/";
+  if (source.size() <= base.size() || source.compare(0, base.size(), base) != 0) return EACCES;
+  Fd dir;
+  std::string name;
+  bool throughLink = false;
+  if (const int error = openParentBelow(sourceFolder, source.substr(base.size()), &dir, &name, &throughLink)) {
+    return error == EINVAL ? EACCES : error;
+  }
+  out->reset(::openat(dir.get(), name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
+  return out->get() < 0 ? errno : 0;
 }
 
 void removeStaleTemporaries(int folderFd, const std::string& base) {
@@ -192,9 +239,9 @@ int copyBytes(int from, int to, uint64_t total, CopyProgress progress, void* con
 }  // namespace
 
 int CopyFileInto(const std::string& folder, const std::string& relative, const std::string& source,
-                 CopyProgress progress, void* context) {
-  Fd from(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (from.get() < 0) return errno;
+                 CopyProgress progress, void* context, const std::string& sourceFolder) {
+  Fd from;
+  if (const int error = openSource(source, sourceFolder, &from)) return error;
   struct stat st {};
   if (fstat(from.get(), &st) != 0) return errno;
   if (!S_ISREG(st.st_mode)) return EISDIR;
@@ -213,12 +260,15 @@ int CopyFileInto(const std::string& folder, const std::string& relative, const s
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".tmp%x-%x", static_cast<unsigned>(getpid()), sequence.fetch_add(1));
     temp = name + suffix;
-    to.reset(::openat(dir.get(), temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                      st.st_mode & 0777));
+    to.reset(::openat(dir.get(), temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (to.get() < 0 && errno != EEXIST) return errno;
   }
 
-  int error = copyBytes(from.get(), to.get(), static_cast<uint64_t>(st.st_size), progress, context);
+  // Players read what an install (as root, say) puts in place, whatever the
+  // disc's own bits and the umask.
+  const mode_t mode = (st.st_mode & 0111) != 0 ? 0755 : 0644;
+  int error = fchmod(to.get(), mode) == 0 ? 0 : errno;
+  if (error == 0) error = copyBytes(from.get(), to.get(), static_cast<uint64_t>(st.st_size), progress, context);
   if (error == 0 && fsync(to.get()) != 0) error = errno;
   if (::close(to.release()) != 0 && error == 0) error = errno;
   if (error == 0 && ::renameat(dir.get(), temp.c_str(), dir.get(), name.c_str()) != 0) error = errno;
@@ -230,6 +280,38 @@ int CopyFileInto(const std::string& folder, const std::string& relative, const s
   // either way, so a failed folder sync is no failed copy.
   [[maybe_unused]] const int synced = fsync(dir.get());
   removeStaleTemporaries(dir.get(), name);
+  return 0;
+}
+
+int RemoveBelow(const std::string& folder, const std::string& relative, bool asFolder, bool* throughLink) {
+  Fd dir;
+  std::string name;
+  if (const int error = openParentBelow(folder, relative, &dir, &name, throughLink)) return error;
+  return ::unlinkat(dir.get(), name.c_str(), asFolder ? AT_REMOVEDIR : 0) == 0 ? 0 : errno;
+}
+
+int ReadFileBelow(const std::string& folder, const std::string& relative, size_t maxBytes, std::string* out) {
+  Fd dir;
+  std::string name;
+  bool throughLink = false;
+  if (const int error = openParentBelow(folder, relative, &dir, &name, &throughLink)) return error;
+  Fd file(::openat(dir.get(), name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
+  if (file.get() < 0) return errno;
+  struct stat st {};
+  if (fstat(file.get(), &st) != 0) return errno;
+  if (!S_ISREG(st.st_mode)) return EISDIR;
+  if (static_cast<uint64_t>(st.st_size) > maxBytes) return EFBIG;
+  std::string bytes;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) break;
+    if (bytes.size() + static_cast<size_t>(n) > maxBytes) return EFBIG;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  *out = std::move(bytes);
   return 0;
 }
 

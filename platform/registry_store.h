@@ -46,8 +46,9 @@ int RegistryWriteValue(RegistryHive hive, std::u16string_view key, std::u16strin
 int RegistryDeleteValue(RegistryHive hive, std::u16string_view key, std::u16string_view name);
 // Creates the key and its missing parents.
 int RegistryCreateKey(RegistryHive hive, std::u16string_view key);
-// Deletes a key that has no subkeys, with its values.
-int RegistryDeleteKey(RegistryHive hive, std::u16string_view key);
+// Deletes a key that has no subkeys, with its values; with onlyWhenEmpty a
+// key that holds values stays too (5).
+int RegistryDeleteKey(RegistryHive hive, std::u16string_view key, bool onlyWhenEmpty = false);
 
 // The file that holds the hive: $ZEP_REGISTRY_DIR/<hive>.reg when set, else
 // HKCU in $XDG_CONFIG_HOME/zep/registry/, HKLM in /var/lib/zep/registry/ as

@@ -473,7 +473,7 @@ int RegistryCreateKey(RegistryHive which, std::u16string_view key) {
   return store.save() ? kRegOk : kRegAccessDenied;
 }
 
-int RegistryDeleteKey(RegistryHive which, std::u16string_view key) {
+int RegistryDeleteKey(RegistryHive which, std::u16string_view key, bool onlyWhenEmpty) {
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, true);
   if (store.status() != kRegOk) return store.status();
@@ -481,7 +481,9 @@ int RegistryDeleteKey(RegistryHive which, std::u16string_view key) {
   Hive& hive = store.hive();
   if (path.empty() || !keyExists(hive, path)) return kRegNotFound;
   for (const Key& k : hive.keys) {
-    if (isBelow(k.path, path)) return kRegAccessDenied;
+    if (isBelow(k.path, path) || (onlyWhenEmpty && sameName(k.path, path) && !k.values.empty())) {
+      return kRegAccessDenied;
+    }
   }
   std::erase_if(hive.keys, [&](const Key& k) { return sameName(k.path, path); });
   return store.save() ? kRegOk : kRegAccessDenied;

@@ -67,6 +67,13 @@ std::string SpecialFolderPath(SpecialFolder folder) {
     }
     case SpecialFolder::kProgramFiles:
       return IsEffectiveRoot() ? std::string("/opt") : dataHome();
+    case SpecialFolder::kCommonStartMenu: {
+      if (!IsEffectiveRoot()) return SpecialFolderPath(SpecialFolder::kStartMenu);
+      const char* moved = getenv("ZEP_SYSTEM_APPLICATIONS_DIR");
+      return moved && *moved == '/' ? withoutTrailingSlash(moved) : std::string("/usr/local/share/applications");
+    }
+    case SpecialFolder::kCommonDesktop:
+      return IsEffectiveRoot() ? std::string() : SpecialFolderPath(SpecialFolder::kDesktop);
   }
   return {};
 }

@@ -1,10 +1,14 @@
 #include "setup/desktop_shortcut.h"
 
+#include <string_view>
 #include <vector>
 
 #include "platform/utf8.h"
 
 namespace {
+
+// The key that marks a launcher with the install folder that made it.
+constexpr char kInstallKey[] = "X-Zep-Install";
 
 bool endsWithIgnoringAsciiCase(std::u16string_view text, std::u16string_view ending) {
   if (text.size() < ending.size()) return false;
@@ -92,6 +96,46 @@ std::string stringValue(std::u16string_view value) {
   return platform::ToUtf8(out);
 }
 
+// The reverse of stringValue (for any string value of a desktop entry).
+std::string unescapeString(std::string_view value) {
+  std::string out;
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (value[i] != '\\' || i + 1 == value.size()) {
+      out += value[i];
+      continue;
+    }
+    const char c = value[++i];
+    out += c == 's' ? ' ' : c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
+  }
+  return out;
+}
+
+// The arguments of an Exec= value after its string escapes: blanks separate
+// outside double quotes; inside them a backslash takes the next character.
+std::vector<std::string> execArguments(const std::string& exec) {
+  std::vector<std::string> args;
+  std::string arg;
+  bool inArg = false, quoted = false;
+  for (size_t i = 0; i < exec.size(); ++i) {
+    const char c = exec[i];
+    if (quoted && c == '\\' && i + 1 < exec.size()) {
+      arg += exec[++i];
+    } else if (c == '"') {
+      quoted = !quoted;
+      inArg = true;
+    } else if (c == ' ' && !quoted) {
+      if (inArg) args.push_back(arg);
+      arg.clear();
+      inArg = false;
+    } else {
+      arg += c;
+      inArg = true;
+    }
+  }
+  if (inArg) args.push_back(arg);
+  return args;
+}
+
 }  // namespace
 
 std::u16string DesktopEntryPath(std::u16string_view link) {
@@ -112,7 +156,8 @@ std::u16string DesktopEntryName(std::u16string_view link) {
 }
 
 std::string DesktopEntryText(std::u16string_view name, std::u16string_view target, std::u16string_view arguments,
-                             std::u16string_view workingFolder, std::u16string_view iconPath) {
+                             std::u16string_view workingFolder, std::u16string_view iconPath,
+                             std::u16string_view installFolder) {
   std::u16string exec = execArgument(target);
   for (const std::u16string& arg : splitWindowsArguments(arguments)) exec += u' ' + execArgument(arg);
   std::string text = "[Desktop Entry]\nType=Application\n";
@@ -121,5 +166,41 @@ std::string DesktopEntryText(std::u16string_view name, std::u16string_view targe
   if (!workingFolder.empty()) text += "Path=" + stringValue(workingFolder) + "\n";
   if (!iconPath.empty() && iconPath != target) text += "Icon=" + stringValue(iconPath) + "\n";
   text += "Terminal=false\nCategories=Game;\n";
+  text += std::string(kInstallKey) + "=" + stringValue(installFolder) + "\n";
   return text;
+}
+
+bool DesktopEntryMadeBy(std::string_view text, std::u16string_view installFolder) {
+  const std::string folder = stringValue(installFolder);
+  if (folder.empty()) return false;
+  std::string_view mark, exec, path;
+  bool marked = false;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    const std::string_view key = line.substr(0, equals);
+    const std::string_view value = line.substr(equals + 1);
+    if (key == kInstallKey && !marked) {
+      mark = value;
+      marked = true;
+    } else if (key == "Exec" && exec.empty()) {
+      exec = value;
+    } else if (key == "Path" && path.empty()) {
+      path = value;
+    }
+  }
+  if (marked) return mark == folder;
+  const std::string wanted = platform::ToUtf8(installFolder);
+  const auto inside = [&wanted](const std::string& value) {
+    return value.compare(0, wanted.size(), wanted) == 0 && (value.size() == wanted.size() || value[wanted.size()] == '/');
+  };
+  if (inside(unescapeString(path))) return true;
+  for (const std::string& arg : execArguments(unescapeString(exec))) {
+    if (inside(arg)) return true;
+  }
+  return false;
 }

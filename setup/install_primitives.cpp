@@ -10,10 +10,11 @@
 #include "setup/desktop_shortcut.h"
 
 int32_t WindowsErrorFromErrno(int error, FsStep step) {
+  const bool removal = step == FsStep::Remove || step == FsStep::RemoveFolder;
   switch (error) {
     case 0: return 0;
     case ENOENT: return step == FsStep::MakeFolder ? kErrorPathNotFound : kErrorFileNotFound;
-    case ENOTDIR: return kErrorPathNotFound;
+    case ENOTDIR: return removal ? kErrorDirectory : kErrorPathNotFound;
     case EACCES:
     case EPERM: return kErrorAccessDenied;
     case EROFS: return kErrorWriteProtect;
@@ -21,6 +22,7 @@ int32_t WindowsErrorFromErrno(int error, FsStep step) {
     case ENOTEMPTY: return kErrorDirNotEmpty;
     case EBUSY: return kErrorBusy;
     case EEXIST: return step == FsStep::RemoveFolder ? kErrorDirNotEmpty : kErrorAlreadyExists;
+    case ELOOP: return kErrorRefusedPath;
     case ECANCELED: return kErrorRequestAborted;
     default: return kErrorGenFailure;
   }
@@ -45,8 +47,17 @@ std::u16string_view nameInside(std::u16string_view folder, std::u16string_view p
   return path;
 }
 
+// path relative to folder, for the walks below it: false when path does not
+// lie below it.
+bool relativeBelow(std::u16string_view folder, std::u16string_view path, std::string* relative) {
+  const std::u16string_view inside = nameInside(folder, path);
+  if (folder.empty() || inside.size() == path.size()) return false;
+  *relative = platform::ToUtf8(inside);
+  return true;
+}
+
 bool copyInto(std::u16string_view folder, std::u16string_view destination, std::u16string_view source,
-              int32_t* error, CopyProgressCallback callback, void* context) {
+              int32_t* error, CopyProgressCallback callback, void* context, std::u16string_view sourceFolder) {
   std::u16string checked;
   if (!ResolveWritePath(folder, nameInside(folder, destination), &checked)) {
     if (error) *error = kErrorAccessDenied;
@@ -58,8 +69,24 @@ bool copyInto(std::u16string_view folder, std::u16string_view destination, std::
   const std::string from = platform::FindPathIgnoringCase(platform::ToUtf8(source));
   const int result = from.empty() ? ENOENT
                                   : platform::CopyFileInto(platform::ToUtf8(folder), platform::ToUtf8(relative),
-                                                           from, callback, context);
+                                                           from, callback, context, platform::ToUtf8(sourceFolder));
   return answer(result, FsStep::Other, error);
+}
+
+bool removeBelow(std::u16string_view folder, std::u16string_view path, bool asFolder, int32_t* error) {
+  std::string relative;
+  if (!relativeBelow(folder, path, &relative)) {
+    if (error) *error = kErrorRefusedPath;
+    return false;
+  }
+  bool throughLink = false;
+  const int result = platform::RemoveBelow(platform::ToUtf8(folder), relative, asFolder, &throughLink);
+  // Only a link on the way is a refusal; a loop in the folder itself is not.
+  if (result == ELOOP && !throughLink) {
+    if (error) *error = kErrorGenFailure;
+    return false;
+  }
+  return answer(result, asFolder ? FsStep::RemoveFolder : FsStep::Remove, error);
 }
 
 }  // namespace
@@ -72,6 +99,24 @@ bool removeFolderForce(std::u16string_view path, int32_t* error) {
   return answer(platform::RemoveFolder(platform::ToUtf8(path)), FsStep::RemoveFolder, error);
 }
 
+bool deleteFileBelow(std::u16string_view folder, std::u16string_view path, int32_t* error) {
+  return removeBelow(folder, path, false, error);
+}
+
+bool removeFolderBelow(std::u16string_view folder, std::u16string_view path, int32_t* error) {
+  return removeBelow(folder, path, true, error);
+}
+
+bool readFileBelow(std::u16string_view folder, std::u16string_view path, size_t maxBytes, std::string* bytes,
+                   int32_t* error) {
+  std::string relative;
+  if (!relativeBelow(folder, path, &relative)) {
+    if (error) *error = kErrorRefusedPath;
+    return false;
+  }
+  return answer(platform::ReadFileBelow(platform::ToUtf8(folder), relative, maxBytes, bytes), FsStep::Other, error);
+}
+
 bool createFolder(std::u16string_view path, int32_t* error) {
   return answer(platform::MakeFolder(platform::ToUtf8(path)), FsStep::MakeFolder, error);
 }
@@ -81,13 +126,14 @@ bool createFolderPath(std::u16string_view path, int32_t* error) {
 }
 
 bool copyFilePlain(std::u16string_view folder, std::u16string_view destination, std::u16string_view source,
-                   int32_t* error) {
-  return copyInto(folder, destination, source, error, nullptr, nullptr);
+                   int32_t* error, std::u16string_view sourceFolder) {
+  return copyInto(folder, destination, source, error, nullptr, nullptr, sourceFolder);
 }
 
 bool copyFileWithProgress(std::u16string_view folder, std::u16string_view destination, std::u16string_view source,
-                          int32_t* error, CopyProgressCallback callback, void* context) {
-  return copyInto(folder, destination, source, error, callback, context);
+                          int32_t* error, CopyProgressCallback callback, void* context,
+                          std::u16string_view sourceFolder) {
+  return copyInto(folder, destination, source, error, callback, context, sourceFolder);
 }
 
 bool setFileTimeFromUnix(std::u16string_view path, int32_t timestamp) {
@@ -123,7 +169,7 @@ bool writeTextFileAnsi(std::u16string_view path, std::u16string_view text) {
 
 bool createShortcutForPaths(std::u16string_view link, std::u16string_view target, std::u16string_view arguments,
                             std::u16string_view workingFolder, std::u16string_view iconPath, int32_t iconIndex,
-                            int32_t* code) {
+                            std::u16string_view installFolder, int32_t* code) {
   (void)iconIndex;  // a desktop entry names an icon file, not a resource in it
   const std::u16string file = DesktopEntryPath(link);
   std::u16string_view folder, name;
@@ -133,20 +179,21 @@ bool createShortcutForPaths(std::u16string_view link, std::u16string_view target
     if (code) *code = kErrorAccessDenied;
     return false;
   }
-  const std::string text = DesktopEntryText(DesktopEntryName(link), target, arguments, workingFolder, iconPath);
+  const std::string text =
+      DesktopEntryText(DesktopEntryName(link), target, arguments, workingFolder, iconPath, installFolder);
   const int error = WriteFileAtomically(checked, text.data(), text.size());
   if (error != 0) {
     if (code) *code = WindowsErrorFromErrno(error);
     return false;
   }
-  // The desktop runs only launchers that are marked executable.
+  // Every user reads the launcher; the desktop runs only launchers that are
+  // marked executable.
   std::u16string desktop;
   int32_t ignored = 0;
-  if (GetSpecialFolderPath(0x19, &desktop, &ignored) && folder == desktop) {
-    if (const int modeError = platform::SetFileMode(platform::ToUtf8(checked), 0755)) {
-      if (code) *code = WindowsErrorFromErrno(modeError);
-      return false;
-    }
+  const bool onDesktop = GetSpecialFolderPath(0x10, &desktop, &ignored) && folder == desktop;
+  if (const int modeError = platform::SetFileMode(platform::ToUtf8(checked), onDesktop ? 0755 : 0644)) {
+    if (code) *code = WindowsErrorFromErrno(modeError);
+    return false;
   }
   return true;
 }

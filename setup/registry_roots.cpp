@@ -23,3 +23,18 @@ bool registryRootFromName(std::u16string_view name, uint32_t* hive) {
   }
   return true;
 }
+
+std::u16string NormalRegistryKey(std::u16string_view key) {
+  std::u16string out;
+  bool pending = false;  // a separator before the next name
+  for (const char16_t c : key) {
+    if (c == u'/' || c == u'\\') {
+      pending = !out.empty();
+      continue;
+    }
+    if (pending) out += u'/';
+    pending = false;
+    out += c;
+  }
+  return out;
+}

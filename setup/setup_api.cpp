@@ -3,7 +3,8 @@
 // queues and blocks.
 #include "setup/setup_api.h"
 
-#include <set>
+#include <map>
+#include <memory>
 #include <utility>
 
 #include "app/log.h"
@@ -12,7 +13,9 @@
 namespace {
 
 bool initialized = false;
-std::set<SetupAPIImpl*> liveWorkers;
+// Shared with each worker's thread, which may outlive its destroy (see
+// SetupAPIImpl::stop).
+std::map<SetupAPIImpl*, std::shared_ptr<SetupAPIImpl>> liveWorkers;
 
 bool isLive(SetupAPIImpl* worker) { return initialized && liveWorkers.count(worker) != 0; }
 
@@ -35,17 +38,17 @@ bool term() {
 
 bool create(SetupAPIImpl** worker) {
   if (!initialized || !worker) return false;
-  auto made = std::make_unique<SetupAPIImpl>();
+  auto made = std::make_shared<SetupAPIImpl>();
   if (!made->start()) return false;
-  liveWorkers.insert(made.get());
-  *worker = made.release();
+  *worker = made.get();
+  liveWorkers.emplace(made.get(), std::move(made));
   return true;
 }
 
 bool destroy(SetupAPIImpl* worker) {
   if (!isLive(worker)) return false;
+  worker->stop();
   liveWorkers.erase(worker);
-  delete worker;
   return true;
 }
 

@@ -23,7 +23,9 @@ bool term();
 // nothing made) when not initialised, for a null out pointer, or when the
 // thread cannot be started.
 bool create(SetupAPIImpl** worker);
-// Stops the worker's thread and deletes it.
+// Stops the worker's thread and deletes it (a thread that does not end
+// within SetupAPIImpl::kStopWait is let go, and the worker goes with it
+// when it ends).
 bool destroy(SetupAPIImpl* worker);
 
 // Hands the request to the worker's thread, which deletes it after

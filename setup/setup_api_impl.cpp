@@ -5,6 +5,7 @@
 // worker thread.
 #include "setup/setup_api_impl.h"
 
+#include <cerrno>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,8 +16,12 @@
 #include "app/log.h"
 #include "app/registry.h"
 #include "app/string_util.h"
+#include "platform/file.h"
 #include "platform/utf8.h"
+#include "setup/install_primitives.h"
+#include "setup/safe_path.h"
 #include "setup/setup_commands.h"
+#include "setup/setup_files.h"
 
 using libsetup::CmdChangeDisc;
 using libsetup::CmdCopyFile;
@@ -49,15 +54,14 @@ using libsetup::kStateWorking;
 
 namespace {
 
-constexpr char16_t kUninstallRoot[] = u"SOFTWARE/Microsoft/Windows/CurrentVersion/Uninstall/";
-// The VERSION file that product registration writes holds 1 to 1000 bytes.
+// The VERSION file that finalisation writes holds 1 to 1000 bytes.
 constexpr int64_t kMaxVersionBytes = 1000;
+constexpr char16_t kVersionFileName[] = u"VERSION";
 
-// An uninstall or a patch works inside the folder it found registered: it
-// must be absolute and not the root.
-bool isUsableInstallFolder(std::u16string_view folder) {
-  return !folder.empty() && folder[0] == u'/' && folder.find_first_not_of(u'/') != std::u16string_view::npos;
-}
+// The commands around which an install writes its record.
+constexpr int32_t kCopyCode = 1;
+constexpr int32_t kRegisterCode = 12;
+constexpr int32_t kDiscCheckCode = 15;
 
 const void* ptr(const void* p) { return p; }
 
@@ -76,9 +80,12 @@ bool SetupAPIImpl::start() {
   {
     std::lock_guard<std::mutex> lock(requestMutex_);
     threadRunning_ = false;
+    threadEnded_ = false;
   }
   try {
-    thread_ = std::thread(&SetupAPIImpl::threadProc, this);
+    // The thread's own reference (when a shared_ptr owns the worker) keeps
+    // the worker alive until the thread returns, even after stop let it go.
+    thread_ = std::thread([this, self = weak_from_this().lock()] { threadProc(); });
   } catch (const std::system_error&) {
     return false;
   }
@@ -87,15 +94,28 @@ bool SetupAPIImpl::start() {
   return true;
 }
 
-bool SetupAPIImpl::stop() {
+bool SetupAPIImpl::stop(std::chrono::milliseconds limit) {
   if (!thread_.joinable()) return false;
+  // The last owner may go on the thread itself, after stop let it go.
+  if (thread_.get_id() == std::this_thread::get_id()) {
+    thread_.detach();
+    return false;
+  }
+  bool ended = false;
   {
     // Under the queue lock, so the loop cannot miss the wake-up.
-    std::lock_guard<std::mutex> lock(requestMutex_);
+    std::unique_lock<std::mutex> lock(requestMutex_);
     quit_.store(true);
+    requestReady_.notify_all();
+    // A running copy sees the flag after its next chunk, so the wait is
+    // short unless a read blocks.
+    ended = requestReady_.wait_for(lock, limit, [this] { return threadEnded_; });
   }
-  requestReady_.notify_all();
-  // A running copy sees the flag after its next chunk, so the join is short.
+  if (!ended && !weak_from_this().expired()) {
+    LogWrite(LOG_WARN, u"SetupAPIImpl::stop : ワーカースレッドが終了しないので切り離します\n");
+    thread_.detach();
+    return false;
+  }
   thread_.join();
   return true;
 }
@@ -138,6 +158,11 @@ void SetupAPIImpl::threadProc() {
   }
   requestReady_.notify_all();
   messageLoop();
+  {
+    std::lock_guard<std::mutex> lock(requestMutex_);
+    threadEnded_ = true;
+  }
+  requestReady_.notify_all();
 }
 
 void SetupAPIImpl::messageLoop() {
@@ -227,6 +252,13 @@ void SetupAPIImpl::doWork() {
     return;
   }
   Command& command = *commands_[nextCommand_];
+  if (!recordBefore(command)) {
+    pushResponse(std::make_unique<Res_Stopped>(Res_Stopped::kErrorFailed));
+    setState(kStateAborted);
+    return;
+  }
+  // One line per command run: where the log ends shows how far a run got.
+  command.describe(LOG_DEBUG);
   switch (command.execute(*this)) {
     case libsetup::kCmdDone:
       ++nextCommand_;
@@ -263,6 +295,17 @@ void SetupAPIImpl::doWork() {
   }
 }
 
+bool SetupAPIImpl::recordBefore(const libsetup::Command& command) {
+  if (mode_ != Req_Setup::kModeInstall || loggedBefore_ == nextCommand_) return true;
+  const bool afterCopies =
+      nextCommand_ > 0 && commands_[nextCommand_ - 1]->code == kCopyCode && command.code != kCopyCode;
+  if (command.code != kDiscCheckCode && command.code != kRegisterCode && !afterCopies) return true;
+  loggedBefore_ = nextCommand_;
+  return writeUninstallLog();
+}
+
+bool SetupAPIImpl::keepRecord() { return mode_ != Req_Setup::kModeInstall || writeUninstallLog(); }
+
 void SetupAPIImpl::req_Setup(libsetup::Req_Setup& request) {
   LogWrite(LOG_TRACE, u"SetupAPIImpl::req_Setup(%p)\n", ptr(&request));
   mode_ = request.mode;
@@ -292,8 +335,16 @@ void SetupAPIImpl::req_Setup(libsetup::Req_Setup& request) {
       return;
     case Req_Setup::kModeUninstall:
     case Req_Setup::kModePatch:
-      if (!found || !isUsableInstallFolder(path)) {
+      if (!found) {
         LogWrite(LOG_TRACE, u"インストールされていません\n");
+        pushResponse(std::make_unique<Res_Stopped>(Res_Stopped::kErrorCannotStart));
+        setState(kStateAborted);
+        return;
+      }
+      // A registered folder the run could not work in safely is left, and so
+      // is its registration.
+      if (const char16_t* fault = InstallFolderFault(path)) {
+        LogWrite(LOG_WARN, fault, path);
         pushResponse(std::make_unique<Res_Stopped>(Res_Stopped::kErrorCannotStart));
         setState(kStateAborted);
         return;
@@ -325,11 +376,13 @@ bool SetupAPIImpl::findInstalled(std::u16string* path, std::u16string* version) 
 
   APValue location;
   int32_t error = 0;
-  if (!Win32RegRead(HKEY_LOCAL_MACHINE_ID, kUninstallRoot + productKey, u"InstallLocation", &location, &error) ||
+  if (!Win32RegRead(HKEY_LOCAL_MACHINE_ID, ProductUninstallKey(productKey), u"InstallLocation", &location, &error) ||
       !location.isString()) {
     return false;
   }
-  const std::unique_ptr<FileStream> file = OpenFileByMode(location.svalue + u"/VERSION", 0);
+  // A registration without VERSION is a run cut short: another install
+  // takes it over.
+  const std::unique_ptr<FileStream> file = OpenFileByMode(location.svalue + u"/" + kVersionFileName, 0);
   if (!file) return false;
   const int64_t size = GetFileSize(file.get());
   if (size < 1 || size > kMaxVersionBytes) return false;
@@ -358,6 +411,7 @@ void SetupAPIImpl::req_Prepare(libsetup::Req_Prepare& request) {
   clearCommands();
   doneBytes_ = 0;
   lastScaled_ = 0;
+  loggedBefore_ = SIZE_MAX;
 
   bool built = false;
   int32_t errorCode = Res_Stopped::kErrorMissingData;
@@ -369,12 +423,19 @@ void SetupAPIImpl::req_Prepare(libsetup::Req_Prepare& request) {
         LogWrite(LOG_WARN, u"インストールアクションの生成に失敗しました\n");
         break;
       }
+      // A run cut short left its record: this run takes it over, so that the
+      // uninstall removes what either made.
+      if (platform::StatPath(platform::ToUtf8(installPath(kUninstallLogName))) == 0) readUninstallLog();
       // The uninstall later runs from the install folder.
       built = installSetupFiles(sourceFolder_, installFolder_);
       if (!built) LogWrite(LOG_WARN, u"セットアップファイルのインストールに失敗しました\n");
       break;
     case Req_Setup::kModeUninstall:
-      built = readUninstallLog() && buildUninstallCommands();
+      // Without its record an installation still loses its registration and
+      // the setup files; a record that does not read stops the run.
+      built = readUninstallLog() ||
+              platform::StatPath(platform::ToUtf8(installPath(kUninstallLogName))) == ENOENT;
+      built = built && buildUninstallCommands();
       break;
     case Req_Setup::kModePatch:
       // The record then holds the existing installation, which the patch adds to.
@@ -411,8 +472,11 @@ void SetupAPIImpl::req_StartWork(libsetup::Req_StartWork&) {
 void SetupAPIImpl::req_Finalize(libsetup::Req_Finalize&) {
   if (mode_ == Req_Setup::kModeInstall || mode_ == Req_Setup::kModePatch) {
     // Without its record an installation cannot be removed again: the run
-    // stops here.
-    if (!writeUninstallLog()) {
+    // stops here. VERSION comes last: it marks the installation complete.
+    const ns_SetupIni::SetupIni* settings = setupSettings_.get();
+    if (!writeUninstallLog() || (mode_ == Req_Setup::kModeInstall &&
+                                 (!settings || !writeTextFileAnsi(installPath(kVersionFileName),
+                                                                  settings->getVersionKey())))) {
       pushResponse(std::make_unique<Res_Stopped>(Res_Stopped::kErrorFailed));
       setState(kStateAborted);
       return;
@@ -502,6 +566,7 @@ void SetupAPIImpl::prepareForTests(std::vector<std::unique_ptr<libsetup::Command
     scale_ = scale;
     lastScaled_ = 0;
     progressSerial_ = 0;
+    loggedBefore_ = SIZE_MAX;
     installFolder_ = std::move(installFolder);
     mediaFolder_ = std::move(mediaFolder);
     setState(state);

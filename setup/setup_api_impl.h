@@ -7,6 +7,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <cstddef>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -25,10 +27,16 @@ namespace libsetup {
 class Command;
 }
 
-class SetupAPIImpl {
+// A worker that a shared_ptr owns (as the facade's do) can let go of a
+// thread that does not end: the thread holds its own reference while it
+// runs, so what it touches lives until it returns.
+class SetupAPIImpl : public std::enable_shared_from_this<SetupAPIImpl> {
  public:
+  // How long stop waits for the thread to end.
+  static constexpr std::chrono::milliseconds kStopWait{10000};
+
   SetupAPIImpl();
-  // Stops the thread (always joined) and frees commands and responses.
+  // Stops the thread and frees commands and responses.
   ~SetupAPIImpl();
   SetupAPIImpl(const SetupAPIImpl&) = delete;
   SetupAPIImpl& operator=(const SetupAPIImpl&) = delete;
@@ -37,8 +45,12 @@ class SetupAPIImpl {
   // Starts the thread and returns once it runs (state 1); false when a
   // thread already runs or cannot be made.
   bool start();
-  // Sets the quit flag, wakes the thread and joins it; false without one.
-  bool stop();
+  // Sets the quit flag, wakes the thread and waits up to `limit` for it to
+  // end; true once it ended (and was joined), false without a thread. A
+  // thread still busy after that (blocked in a read that does not return,
+  // say) is let go with false when a shared_ptr owns the worker, and waited
+  // for otherwise (nothing else could keep the worker alive for it).
+  bool stop(std::chrono::milliseconds limit = kStopWait);
   bool hasThread() const { return thread_.joinable(); }
   // Queues a request for the thread; true when the thread took it over
   // (then the worker owns it), false (the caller keeps it) without a thread.
@@ -69,8 +81,16 @@ class SetupAPIImpl {
   }
   // True once stop() asked the thread to end (a copy then cancels).
   bool quitRequested() const { return quit_.load(); }
-  // The folder step of the folder and start-menu commands.
-  int32_t makeFolder(const std::u16string& folder);
+  // The folder step of the folder and start-menu commands. The missing
+  // parents it makes are recorded from `recordFrom` down (all of them when
+  // it is empty).
+  int32_t makeFolder(const std::u16string& folder, std::u16string_view recordFrom = {});
+  // An install writes its record to the install folder now; what a command
+  // is about to make outside that folder, and that a later run could not
+  // tell apart from what was there (a missing start menu, registry keys on
+  // the way), is recorded and kept this way before it is made. True in the
+  // other modes, false when the record cannot be written.
+  bool keepRecord();
   // Adds done bytes; publishes the block and queues Res_Progress when the
   // scaled value changes.
   void addProgress(uint64_t bytes);
@@ -120,6 +140,11 @@ class SetupAPIImpl {
   void req_Finalize(libsetup::Req_Finalize& request);
   void req_DiscReady(libsetup::Req_SP_DiscReady& request);
   bool findInstalled(std::u16string* path, std::u16string* version);
+  // Install mode: writes the record before a command that starts a new
+  // stretch of the work (a disc check, the first command after a disc's
+  // copies, product registration), so that a run cut short leaves a record
+  // of what it made. False when the record cannot be written.
+  bool recordBefore(const libsetup::Command& command);
   void publishProgress(const SetupProgress& block);
   void setState(int32_t state) { state_.store(state); }
 
@@ -150,6 +175,8 @@ class SetupAPIImpl {
   std::condition_variable requestReady_;
   std::deque<std::unique_ptr<libsetup::Request>> requests_;
   bool threadRunning_ = false;  // under requestMutex_: start waits for it
+  bool threadEnded_ = false;    // under requestMutex_: stop waits for it
+  size_t loggedBefore_ = SIZE_MAX;  // the command the record was last written before
 
   std::mutex responseMutex_;
   std::deque<std::unique_ptr<libsetup::Response>> responses_;

@@ -7,9 +7,11 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "app/game_environment.h"
 #include "app/log.h"
+#include "app/os_util.h"
 #include "app/registry.h"
 #include "script/ap_value.h"
 #include "setup/desktop_shortcut.h"
@@ -17,6 +19,7 @@
 #include "setup/install_primitives.h"
 #include "setup/registry_roots.h"
 #include "setup/setup_api_impl.h"
+#include "setup/setup_files.h"
 #include "setup/setup_ini.h"
 
 namespace libsetup {
@@ -27,7 +30,6 @@ namespace {
 constexpr int32_t kCsidlCommonPrograms = 0x17;
 constexpr int32_t kCsidlCommonDesktop = 0x19;
 
-constexpr char16_t kUninstallKeyRoot[] = u"SOFTWARE/Microsoft/Windows/CurrentVersion/Uninstall";
 constexpr char16_t kUninstallLinkName[] = u"アンインストール";
 
 std::u16string registryText(uint32_t hive, std::u16string_view key, std::u16string_view name) {
@@ -35,7 +37,7 @@ std::u16string registryText(uint32_t hive, std::u16string_view key, std::u16stri
 }
 
 std::u16string productKeyPath(const ns_SetupIni::SetupIni& settings) {
-  return std::u16string(kUninstallKeyRoot) + u"/" + settings.getProductKey();
+  return ProductUninstallKey(settings.getProductKey());
 }
 
 // What the game launcher starts: the run application in the install folder.
@@ -60,8 +62,10 @@ int32_t makeMenuFolder(SetupAPIImpl& worker, const ns_SetupIni::SetupIni& settin
     LogWrite(LOG_WARN, u"特殊フォルダ(CSIDL_COMMON_PROGRAMS)を取得できません(%d)\n", error);
     return kCmdFailed;
   }
+  // A missing start menu is the installation's own; what lies above it is
+  // the user's data folder.
   std::u16string path = programs + u"/" + settings.getAuthorName();
-  int32_t result = worker.makeFolder(path);
+  int32_t result = worker.makeFolder(path, programs);
   if (result != kCmdDone) return result;
   path += u"/" + settings.getProductTitle();
   result = worker.makeFolder(path);
@@ -74,7 +78,9 @@ int32_t makeMenuFolder(SetupAPIImpl& worker, const ns_SetupIni::SetupIni& settin
 // when it cannot be written.
 bool makeLink(SetupAPIImpl& worker, const std::u16string& link, std::u16string_view target,
               std::u16string_view arguments, std::u16string_view workingFolder, int32_t* code) {
-  if (!createShortcutForPaths(link, target, arguments, workingFolder, target, 0, code)) return false;
+  if (!createShortcutForPaths(link, target, arguments, workingFolder, target, 0, worker.installFolder(), code)) {
+    return false;
+  }
   const std::u16string entry = DesktopEntryPath(link);
   worker.uninstallLog().addFile(entry);
   notifyShell(SHCNE_CREATE_ID, entry);
@@ -95,24 +101,55 @@ bool startsWith(std::u16string_view text, std::u16string_view prefix) {
 }
 
 // The common end of the two deletes: error (0 when the delete succeeded) to
-// a result. Gone already counts as done; access and busy errors may pass,
-// so the user is asked.
+// a result. Gone already counts as done, and so does a path through a link,
+// which is left alone; a folder that still holds something stays. Anything
+// else (access, a busy or read-only disc, a file that became a folder or the
+// reverse, an error nobody expected) may pass, so the user is asked.
 int32_t deleteResult(const SetupAPIImpl& worker, const std::u16string& path, int32_t error, bool folder) {
   switch (error) {
     case 0:
     case kErrorFileNotFound:
     case kErrorPathNotFound: break;
-    case kErrorAccessDenied:
-    case kErrorWriteProtect:
-    case kErrorBusy: return kCmdRetry;
+    case kErrorRefusedPath:
+      LogWrite(LOG_WARN, u"uninst.log: 削除対象として不適切なパスを無視します(%s)\n", path);
+      return kCmdDone;
     case kErrorDirNotEmpty:
-      if (!folder) return kCmdFailed;
-      LogWrite(LOG_WARN, u"ディレクトリが空ではないので削除できません(%s)\n", path);
-      break;
-    default: return kCmdFailed;
+      if (folder) {
+        LogWrite(LOG_WARN, u"ディレクトリが空ではないので削除できません(%s)\n", path);
+        break;
+      }
+      [[fallthrough]];
+    default:
+      LogWrite(LOG_WARN, folder ? u"ディレクトリを削除できません(%d:%s)\n" : u"ファイルを削除できません(%d:%s)\n", error,
+               path);
+      return kCmdRetry;
   }
   if (!startsWith(path, worker.installFolder())) notifyShell(folder ? SHCNE_RMDIR_ID : SHCNE_DELETE_ID, path);
   return kCmdDone;
+}
+
+// The keys on the way to key, key included, that do not exist yet: those a
+// value write or a key creation there makes, which the uninstall may take
+// away again.
+std::vector<std::u16string> missingKeys(uint32_t hive, std::u16string_view key) {
+  const std::u16string path = NormalRegistryKey(key);
+  std::vector<std::u16string> missing;
+  for (size_t end = path.find(u'/'); !path.empty(); end = path.find(u'/', end + 1)) {
+    const std::u16string prefix = path.substr(0, end);
+    if (!missing.empty() || !Win32RegKeyExists(hive, prefix)) missing.push_back(prefix);
+    if (end == std::u16string::npos) break;
+  }
+  return missing;
+}
+
+// Records the keys a write is about to make, before it makes them (a run
+// cut short in between leaves a record of them); false when the record
+// cannot be kept.
+bool recordKeysToMake(SetupAPIImpl& worker, uint32_t hive, std::u16string_view key) {
+  const std::vector<std::u16string> keys = missingKeys(hive, key);
+  if (keys.empty()) return true;
+  for (const std::u16string& made : keys) worker.uninstallLog().addRegSubKey(hive, made);
+  return worker.keepRecord();
 }
 
 }  // namespace
@@ -128,11 +165,18 @@ int32_t CmdCopyFile::execute(SetupAPIImpl& worker) {
   worker.setCurrent(code, from);
   this->worker = &worker;
   int32_t error = 0;
-  const bool copied = copyFileWithProgress(worker.installFolder(), to, from, &error, copyProgress, this);
+  // The disc is read below its folder without following a link: a link on
+  // the disc leads to something that is no part of it.
+  const bool copied =
+      copyFileWithProgress(worker.installFolder(), to, from, &error, copyProgress, this, worker.mediaFolder());
   this->worker = nullptr;
+  if (!copied && error == kErrorRefusedPath) {
+    LogWrite(LOG_WARN, u"ディスク上のリンクはコピーしません(%s)\n", from);
+    return kCmdDone;
+  }
   if (!copied) return error == kErrorRequestAborted ? kCmdCancelled : kCmdRetry;
-  // The copy keeps the source's mode bits; only the list's time stamp is set
-  // (a failure there leaves the copy's own times).
+  // The copy gets its mode from the source's executable bits; only the
+  // list's time stamp is set (a failure there leaves the copy's own times).
   setFileTimeFromUnix(to, time);
   worker.uninstallLog().addFile(to);
   return kCmdDone;
@@ -144,32 +188,38 @@ void CmdCopyFile::describe(uint32_t level) const { LogWrite(level, u"CMD_COPYFIL
 
 CmdMkdir::CmdMkdir(std::u16string folder) : Command(2, kCommandWeight), folder(std::move(folder)) {}
 
-int32_t CmdMkdir::execute(SetupAPIImpl& worker) {
-  describe(LOG_TRACE);
-  return worker.makeFolder(folder);
-}
+// The worker describes every command as it runs it.
+int32_t CmdMkdir::execute(SetupAPIImpl& worker) { return worker.makeFolder(folder); }
 
 void CmdMkdir::describe(uint32_t level) const { LogWrite(level, u"CMD_MKDIR: %s\n", folder); }
 
-CmdDeleteFile::CmdDeleteFile(std::u16string file) : Command(3, kCommandWeight), file(std::move(file)) {}
+CmdDeleteFile::CmdDeleteFile(std::u16string base, std::u16string file)
+    : Command(3, kCommandWeight), base(std::move(base)), file(std::move(file)) {}
 
 int32_t CmdDeleteFile::execute(SetupAPIImpl& worker) {
   worker.setCurrent(code, file);
   int32_t error = 0;
-  if (deleteFileForce(file, &error)) error = 0;
+  if (base.empty() ? deleteFileForce(file, &error) : deleteFileBelow(base, file, &error)) error = 0;
   return deleteResult(worker, file, error, false);
 }
 
 void CmdDeleteFile::describe(uint32_t level) const { LogWrite(level, u"CMD_DELETEFILE: %s\n", file); }
 
-CmdRmdir::CmdRmdir(std::u16string folder) : Command(4, kCommandWeight), folder(std::move(folder)) {}
+CmdRmdir::CmdRmdir(std::u16string base, std::u16string folder)
+    : Command(4, kCommandWeight), base(std::move(base)), folder(std::move(folder)) {}
 
 int32_t CmdRmdir::execute(SetupAPIImpl& worker) {
   worker.setCurrent(code, folder);
   // The thumbnail cache a file manager may have left would keep the folder.
-  deleteFileForce(folder + u"/Thumbs.db");
+  const std::u16string thumbnails = folder + u"/Thumbs.db";
   int32_t error = 0;
-  if (removeFolderForce(folder, &error)) error = 0;
+  if (base.empty()) {
+    deleteFileForce(thumbnails);
+    if (removeFolderForce(folder, &error)) error = 0;
+  } else {
+    deleteFileBelow(base, thumbnails);
+    if (removeFolderBelow(base, folder, &error)) error = 0;
+  }
   return deleteResult(worker, folder, error, true);
 }
 
@@ -203,6 +253,7 @@ int32_t CmdRegCreate::execute(SetupAPIImpl& worker) {
     return kCmdNoData;
   }
   int32_t error = 0;
+  if (!recordKeysToMake(worker, action->hive, action->keyPath)) return kCmdFailed;
   if (!Win32RegWrite(action->hive, action->keyPath, action->valueName, value, &error)) {
     LogWrite(LOG_WARN, u"レジストリの書き込みに失敗しました(%s)\n", text);
     return kCmdFailed;
@@ -223,6 +274,7 @@ int32_t CmdRegCreateSubKey::execute(SetupAPIImpl& worker) {
   worker.setCurrent(code, text);
   const std::u16string path = key + u"/" + subKey;
   int32_t error = 0;
+  if (!recordKeysToMake(worker, hive, path)) return kCmdFailed;
   if (!Win32RegMkdir(hive, path, &error)) {
     LogWrite(LOG_WARN, u"レジストリサブキーの作成に失敗しました(%s)\n", text);
     return kCmdFailed;
@@ -254,14 +306,14 @@ void CmdRegDelete::describe(uint32_t level) const {
   LogWrite(level, u"CMD_REG_DELETEKEY: [%d][%s][%s]\n", static_cast<int32_t>(hive), key, valueName);
 }
 
-CmdRegDeleteSubKey::CmdRegDeleteSubKey(uint32_t hive, std::u16string key)
-    : Command(8, kCommandWeight), hive(hive), key(std::move(key)) {}
+CmdRegDeleteSubKey::CmdRegDeleteSubKey(uint32_t hive, std::u16string key, bool onlyWhenEmpty)
+    : Command(8, kCommandWeight), hive(hive), key(std::move(key)), onlyWhenEmpty(onlyWhenEmpty) {}
 
 int32_t CmdRegDeleteSubKey::execute(SetupAPIImpl& worker) {
   const std::u16string text = registryRootName(hive) + u"/" + key;
   worker.setCurrent(code, text);
   int32_t error = 0;
-  if (!Win32RegDeleteKey(hive, key, &error)) {
+  if (!Win32RegDeleteKey(hive, key, &error, onlyWhenEmpty) && !onlyWhenEmpty) {
     LogWrite(LOG_WARN, u"レジストリサブキーの削除に失敗しました(%d:%s)\n", error, text);
   }
   return kCmdDone;
@@ -300,7 +352,9 @@ void CmdCreateStartMenu::describe(uint32_t level) const { LogWrite(level, u"CMD_
 
 CmdCreateDesktopShortCut::CmdCreateDesktopShortCut() : Command(10, kCommandWeight) {}
 
-// The desktop folder itself is never made.
+// The desktop folder itself is never made: without it (and as root, where
+// there is no desktop for all users) the launcher is not made, and the
+// install goes on.
 int32_t CmdCreateDesktopShortCut::execute(SetupAPIImpl& worker) {
   worker.setCurrent(code, u"");
   const ns_SetupIni::SetupIni* settings = worker.setupSettings();
@@ -308,8 +362,16 @@ int32_t CmdCreateDesktopShortCut::execute(SetupAPIImpl& worker) {
   std::u16string desktop;
   int32_t error = 0;
   if (!GetSpecialFolderPath(kCsidlCommonDesktop, &desktop, &error)) {
+    if (IsUserAdmin()) {
+      LogWrite(LOG_WARN, u"全ユーザー共通のデスクトップがないのでデスクトップショートカットは作成しません\n");
+      return kCmdDone;
+    }
     LogWrite(LOG_WARN, u"特殊フォルダ(CSIDL_COMMON_DESKTOPDIRECTORY)を取得できません(%d)\n", error);
     return kCmdFailed;
+  }
+  if (!isDirectory(desktop)) {
+    LogWrite(LOG_WARN, u"デスクトップフォルダがないのでデスクトップショートカットは作成しません(%s)\n", desktop);
+    return kCmdDone;
   }
   int32_t linkCode = 0;
   if (!makeGameLink(worker, *settings, desktop + u"/" + settings->getShortcutName() + u".lnk", &linkCode)) {
@@ -345,16 +407,16 @@ void CmdAddStartMenu::describe(uint32_t level) const { LogWrite(level, u"CMD_ADD
 
 CmdRegisterProduct::CmdRegisterProduct() : Command(12, kCommandWeight) {}
 
-// VERSION, then the Add/Remove Programs key and its three values; the values
-// are recorded only once all three are written.
+// The Add/Remove Programs key and its three values; the keys it makes are
+// recorded first, the values only once all three are written.
 int32_t CmdRegisterProduct::execute(SetupAPIImpl& worker) {
   worker.setCurrent(code, u"");
   const ns_SetupIni::SetupIni* settings = worker.setupSettings();
   if (!settings) return kCmdNoData;
-  if (!writeTextFileAnsi(worker.installPath(u"VERSION"), settings->getVersionKey())) return kCmdFailed;
 
   const std::u16string key = productKeyPath(*settings);
   int32_t error = 0;
+  if (!recordKeysToMake(worker, HKEY_LOCAL_MACHINE_ID, key)) return kCmdFailed;
   if (!Win32RegMkdir(HKEY_LOCAL_MACHINE_ID, key, &error)) {
     LogWrite(LOG_WARN, u"レジストリサブキーの作成に失敗しました(HLKM/%s)\n", key);
     return kCmdFailed;

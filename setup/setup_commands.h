@@ -66,21 +66,24 @@ class CmdMkdir : public Command {
   const std::u16string folder;
 };
 
-// Code 3.
+// Code 3: a full path and the folder it lies below, from which the delete
+// walks down without following links (empty: the path as it stands).
 class CmdDeleteFile : public Command {
  public:
-  explicit CmdDeleteFile(std::u16string file);
+  CmdDeleteFile(std::u16string base, std::u16string file);
   int32_t execute(SetupAPIImpl& worker) override;
   void describe(uint32_t level) const override;
+  const std::u16string base;
   const std::u16string file;
 };
 
-// Code 4.
+// Code 4: the same for an empty folder.
 class CmdRmdir : public Command {
  public:
-  explicit CmdRmdir(std::u16string folder);
+  CmdRmdir(std::u16string base, std::u16string folder);
   int32_t execute(SetupAPIImpl& worker) override;
   void describe(uint32_t level) const override;
+  const std::u16string base;
   const std::u16string folder;
 };
 
@@ -116,14 +119,16 @@ class CmdRegDelete : public Command {
   const std::u16string valueName;
 };
 
-// Code 8.
+// Code 8. A key the installation made only on the way to its own goes only
+// when nothing is left in it (onlyWhenEmpty); that it stays is no failure.
 class CmdRegDeleteSubKey : public Command {
  public:
-  CmdRegDeleteSubKey(uint32_t hive, std::u16string key);
+  CmdRegDeleteSubKey(uint32_t hive, std::u16string key, bool onlyWhenEmpty = false);
   int32_t execute(SetupAPIImpl& worker) override;
   void describe(uint32_t level) const override;
   const uint32_t hive;
   const std::u16string key;
+  const bool onlyWhenEmpty;
 };
 
 // Code 9.
@@ -152,7 +157,8 @@ class CmdAddStartMenu : public Command {
   const std::u16string target;
 };
 
-// Code 12.
+// Code 12: the Add/Remove Programs entry (the VERSION file that completes an
+// installation is written at its finalisation).
 class CmdRegisterProduct : public Command {
  public:
   CmdRegisterProduct();

@@ -20,3 +20,11 @@ inline std::u16string uninstallerPath(std::u16string_view installFolder) {
   path += kSetupFileNames[0];
   return path;
 }
+
+// The product's Add/Remove Programs key in HKEY_LOCAL_MACHINE: it marks an
+// installation and holds its install folder and uninstall command.
+inline std::u16string ProductUninstallKey(std::u16string_view productKey) {
+  std::u16string key = u"SOFTWARE/Microsoft/Windows/CurrentVersion/Uninstall/";
+  key += productKey;
+  return key;
+}

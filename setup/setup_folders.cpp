@@ -4,6 +4,7 @@
 // thread.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/log.h"
 #include "setup/install_files.h"
@@ -30,10 +31,10 @@ std::u16string SetupAPIImpl::mediaPath(std::u16string_view name) const {
 std::u16string SetupAPIImpl::uninstallerPath() const { return installPath(u"st_menu"); }
 
 // Answers 0 when the folder exists afterwards (also when it existed before;
-// it is recorded either way), 1 when it cannot be made now (access, a
-// read-only or full disc), -2 when a file stands in its way or a missing
-// parent cannot be made.
-int32_t SetupAPIImpl::makeFolder(const std::u16string& folder) {
+// it is recorded either way, and so are the missing parents it made), 1 when
+// it cannot be made now (access, a read-only or full disc), -2 when a file
+// stands in its way or a missing parent cannot be made.
+int32_t SetupAPIImpl::makeFolder(const std::u16string& folder, std::u16string_view recordFrom) {
   bool deletedFile = false;
   bool madeParents = false;
   for (;;) {
@@ -41,10 +42,26 @@ int32_t SetupAPIImpl::makeFolder(const std::u16string& folder) {
     int32_t error = 0;
     if (createFolder(folder, &error)) break;
     if (error == kErrorPathNotFound) {
-      int32_t pathError = 0;
+      // The parents that are missing now are this installation's own.
+      std::vector<std::u16string> missing;
+      for (size_t slash = folder.rfind(u'/'); slash != std::u16string::npos && slash > 0;
+           slash = folder.rfind(u'/', slash - 1)) {
+        const std::u16string parent = folder.substr(0, slash);
+        if (isDirectory(parent) || parent.size() < recordFrom.size()) break;
+        missing.push_back(parent);
+      }
       // Once the whole path is made the next turn finds the folder; a second
       // missing parent means something removed it meanwhile.
-      if (madeParents || !createFolderPath(folder, &pathError)) {
+      if (madeParents) {
+        LogWrite(LOG_WARN, u"ディレクトリを作成できません(%s)\n", folder);
+        return libsetup::kCmdFailed;
+      }
+      // Recorded before they are made: a run cut short in between leaves a
+      // record of them, which a later run could not make again.
+      for (const std::u16string& parent : missing) uninstallLog().addFolder(parent);
+      if (!keepRecord()) return libsetup::kCmdFailed;
+      int32_t pathError = 0;
+      if (!createFolderPath(folder, &pathError)) {
         LogWrite(LOG_WARN, u"ディレクトリを作成できません(%s)\n", folder);
         return libsetup::kCmdFailed;
       }

@@ -91,8 +91,8 @@ class SetupIni : public IniParser {
  public:
   // Every required key of section "setup" and the disc list of "media".
   // The names that become one path component (author_name, product_title,
-  // shortcutname, DISCIDFILENAME) and the save folder (a relative path)
-  // must be safe: "<key>が不正です" otherwise.
+  // shortcutname, DISCIDFILENAME), the run application and the save folder
+  // (relative paths) must be safe: "<key>が不正です" otherwise.
   bool validate(std::u16string* error) const override;
 };
 

@@ -53,15 +53,16 @@ bool CheckRequiredKeys(const IniParser& ini, const RequiredKey (&keys)[N], std::
 }
 
 // author_name and product_title name folders of the start menu and of the
-// desktop copy, shortcutname names a shortcut file, save_folder lies below
-// the application-data folder.
+// desktop copy, shortcutname names a shortcut file, runapp is what the
+// launchers start inside the install folder, save_folder lies below the
+// application-data folder.
 constexpr RequiredKey kSetupKeysBeforeLocation[] = {
     {u"author_name", u"author_nameが空です", PathRule::kComponent, u"author_nameが不正です"},
     {u"author_key", u"author_keyが空です", PathRule::kNone, nullptr},
     {u"product_title", u"product_titleが空です", PathRule::kComponent, u"product_titleが不正です"},
     {u"product_key", u"product_keyが空です", PathRule::kNone, nullptr},
     {u"version_key", u"version_keyが空です", PathRule::kNone, nullptr},
-    {u"runapp", u"runappが空です", PathRule::kNone, nullptr},
+    {u"runapp", u"runappが空です", PathRule::kRelativePath, u"runappが不正です"},
     {u"shortcutname", u"shortcutnameが空です", PathRule::kComponent, u"shortcutnameが不正です"},
     {u"save_folder", u"save_folderが空です", PathRule::kRelativePath, u"save_folderが不正です"},
 };

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/log.h"
+#include "setup/safe_path.h"
 #include "setup/setup_api_impl.h"
 #include "setup/setup_commands.h"
 #include "setup/setup_ins.h"
@@ -24,13 +25,6 @@ using ns_SetupIns::FileGroup;
 namespace {
 
 using CopyList = std::vector<const FileEntry*>;
-
-// An install writes below this folder: absolute, not the root, and without
-// '"' (the launchers quote their paths with it).
-bool isInstallTarget(std::u16string_view folder) {
-  return !folder.empty() && folder[0] == u'/' && folder.find_first_not_of(u'/') != std::u16string_view::npos &&
-         folder.find(u'"') == std::u16string_view::npos;
-}
 
 const FileGroup* findFileGroup(const SharedRef<ns_SetupIns::FileTable>& table, int32_t disc) {
   if (!table) return nullptr;
@@ -73,7 +67,11 @@ void addParentFolders(std::u16string_view path, std::vector<std::u16string>* out
 }
 
 bool SetupAPIImpl::buildInstallCommands() {
-  if (!isInstallTarget(installFolder_)) return false;
+  // Refused before anything is made or copied.
+  if (const char16_t* fault = InstallFolderFault(installFolder_)) {
+    LogWrite(LOG_WARN, fault, installFolder_);
+    return false;
+  }
   const ns_SetupIns::ActionGroup* group = nullptr;
   if (actions_) {
     const auto found = actions_->find(actionNumber_);

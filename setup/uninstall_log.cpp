@@ -287,25 +287,54 @@ bool isBelow(const std::vector<std::u16string_view>& parts, std::u16string_view 
   return true;
 }
 
+// True when parts are the place itself.
+bool isPlace(const std::vector<std::u16string_view>& parts, std::u16string_view place) {
+  return isBelow(parts, place, true) && parts.size() == splitPlace(place).size();
+}
+
 bool isDesktopEntryName(std::u16string_view name) {
   constexpr std::u16string_view kEnding = u".desktop";
   return name.size() > kEnding.size() && name.substr(name.size() - kEnding.size()) == kEnding;
 }
 
+// The folder that holds the desktop launcher.
+std::u16string_view folderOf(std::u16string_view file) {
+  const size_t slash = file.rfind(u'/');
+  return slash == std::u16string_view::npos ? std::u16string_view() : file.substr(0, slash);
+}
+
 }  // namespace
 
-bool IsUninstallable(UninstallKind kind, std::u16string_view path, const UninstallScope& scope) {
+bool IsUninstallable(UninstallKind kind, std::u16string_view path, const UninstallScope& scope,
+                     std::u16string* base) {
   std::vector<std::u16string_view> parts;
+  std::u16string_view from;
   bool allowed = false;
   if (splitLoggedPath(path, &parts) && !parts.empty()) {
     if (kind == UninstallKind::kFolder) {
-      allowed = isBelow(parts, scope.installFolder, true) || isBelow(parts, scope.startMenuFolder, false);
-    } else {
-      allowed = isBelow(parts, scope.installFolder, false) ||
-                (isDesktopEntryName(parts.back()) &&
-                 (isBelow(parts, scope.startMenuFolder, false) || isBelow(parts, scope.desktopFolder, false)));
+      if (isPlace(parts, scope.installFolder) || isPlace(parts, scope.programsFolder)) {
+        allowed = true;
+      } else if (isBelow(parts, scope.installFolder, false)) {
+        allowed = true;
+        from = scope.installFolder;
+      } else if (isBelow(parts, scope.programsFolder, false) && isBelow(splitPlace(scope.menuFolder), path, true)) {
+        allowed = true;
+        from = scope.programsFolder;
+      }
+    } else if (isBelow(parts, scope.installFolder, false)) {
+      allowed = true;
+      from = scope.installFolder;
+    } else if (isDesktopEntryName(parts.back()) && isBelow(parts, scope.menuFolder, false) &&
+               parts.size() == splitPlace(scope.menuFolder).size() + 1 &&
+               isBelow(parts, scope.programsFolder, false)) {
+      allowed = true;
+      from = scope.programsFolder;
+    } else if (isDesktopEntryName(parts.back()) && isPlace(parts, scope.desktopFile)) {
+      allowed = true;
+      from = folderOf(scope.desktopFile);
     }
   }
   if (!allowed) LogWrite(LOG_WARN, u"uninst.log: 削除対象として不適切なパスを無視します(%s)\n", std::u16string(path));
+  if (allowed && base) *base = std::u16string(from);
   return allowed;
 }

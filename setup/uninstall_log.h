@@ -96,20 +96,29 @@ void decodeMaybeEncoded(std::vector<uint8_t>* bytes);
 // or relative one holds nothing.
 struct UninstallScope {
   std::u16string installFolder;
-  std::u16string startMenuFolder;
-  std::u16string desktopFolder;
+  // The start menu, and in it the product's own folder of launchers
+  // (programs/author/product).
+  std::u16string programsFolder;
+  std::u16string menuFolder;
+  // The one launcher on the desktop: desktop/<shortcut name>.desktop.
+  std::u16string desktopFile;
 };
 
 enum class UninstallKind { kFile, kFolder };
 
 // True for what the uninstall list may delete: a file below the install
-// folder; a folder that is the install folder or lies below it; a folder
-// below the start-menu folder; a ".desktop" file below the start-menu or the
-// desktop folder. Compared component by component with empty components
-// folded ("/opt/gameX" is not below "/opt/game"). Anything else, and any
-// relative path or one with a "." or ".." component, logs a WARN and gives
-// false.
-bool IsUninstallable(UninstallKind kind, std::u16string_view path, const UninstallScope& scope);
+// folder; a folder that is the install folder or lies below it; a ".desktop"
+// file directly in the product's menu folder, and the desktop launcher; the
+// menu folder and the folders above it up to the start menu itself (made by
+// the installation when they were missing, removed only when empty).
+// Compared component by component with empty components folded
+// ("/opt/gameX" is not below "/opt/game"). *base (when given) receives the
+// folder the removal walks down from, without following links: the install
+// folder, the start menu or the desktop folder (empty for the install folder
+// and the start menu themselves). Anything else, and any relative path or
+// one with a "." or ".." component, logs a WARN and gives false.
+bool IsUninstallable(UninstallKind kind, std::u16string_view path, const UninstallScope& scope,
+                     std::u16string* base = nullptr);
 
 // The end of an uninstall. Deletes the setup program's own files from the
 // install folder, then the files of its "setup" folder (hidden entries

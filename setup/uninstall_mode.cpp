@@ -4,22 +4,31 @@
 // program's own files and of the install folder at the end. Worker thread.
 #include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
 #include <system_error>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "app/game_environment.h"
 #include "app/log.h"
+#include "app/registry.h"
 #include "platform/file.h"
 #include "platform/utf8.h"
+#include "setup/desktop_shortcut.h"
 #include "setup/install_files.h"
 #include "setup/install_primitives.h"
+#include "setup/registry_roots.h"
+#include "setup/safe_path.h"
 #include "setup/setup_api_impl.h"
 #include "setup/setup_commands.h"
 #include "setup/setup_files.h"
+#include "setup/setup_ini.h"
+#include "setup/setup_ins.h"
 #include "setup/uninstall_log.h"
 
 namespace {
@@ -44,24 +53,84 @@ std::u16string lowerAscii(std::u16string_view text) {
   return out;
 }
 
-// True for an install folder the removals may work in: absolute, not the
-// root, without "." or ".." components (else a WARN).
-bool isUsableInstallFolder(std::u16string_view installFolder) {
-  UninstallScope scope;
-  scope.installFolder = std::u16string(installFolder);
-  return IsUninstallable(UninstallKind::kFolder, installFolder, scope);
-}
-
 bool isLink(const std::string& path) {
   std::error_code error;
   return std::filesystem::is_symlink(std::filesystem::symlink_status(path, error));
 }
 
-// Deletes a leftover thumbnail cache, then the folder when it is empty.
-void removeEmptyFolder(const std::u16string& folder) {
+// Deletes a leftover thumbnail cache, then the folder when it is empty;
+// below base without following links (empty: the folder as it stands).
+void removeEmptyFolder(std::u16string_view base, const std::u16string& folder) {
   LogWrite(LOG_TRACE, u"deleting dir <%s>\n", folder);
-  deleteFileForce(folder + u"/thumbs.db");
-  removeFolderForce(folder);
+  if (base.empty()) {
+    deleteFileForce(folder + u"/thumbs.db");
+    removeFolderForce(folder);
+  } else {
+    deleteFileBelow(base, folder + u"/thumbs.db");
+    removeFolderBelow(base, folder);
+  }
+}
+
+// A launcher the uninstall may delete: one the installation in installFolder
+// wrote, or one that is gone already. Anything else there (another
+// program's launcher, a link, a folder, a file too large to be one) is
+// logged and left.
+bool isOwnLauncher(std::u16string_view base, const std::u16string& path, std::u16string_view installFolder) {
+  constexpr size_t kMaxLauncherBytes = 1 << 16;
+  std::string text;
+  int32_t error = 0;
+  if (readFileBelow(base, path, kMaxLauncherBytes, &text, &error) ? DesktopEntryMadeBy(text, installFolder)
+                                                                   : error == kErrorFileNotFound ||
+                                                                         error == kErrorPathNotFound) {
+    return true;
+  }
+  LogWrite(LOG_WARN, u"このインストールで作られたものではないので削除しません(%s)\n", path);
+  return false;
+}
+
+// Registry keys compared as the registry compares them.
+std::u16string comparableKey(std::u16string_view key) { return lowerAscii(NormalRegistryKey(key)); }
+
+// Where a recorded key stands: under one of the installation's own keys
+// (or one itself), above one (made on the way to it), or elsewhere.
+enum class RegistryScope { kNone, kOwn, kAbove };
+
+RegistryScope registryScope(const std::vector<std::pair<uint32_t, std::u16string>>& ownKeys, uint32_t hive,
+                            std::u16string_view key) {
+  const std::u16string candidate = comparableKey(key);
+  if (candidate.empty()) return RegistryScope::kNone;
+  RegistryScope where = RegistryScope::kNone;
+  for (const auto& [ownHive, own] : ownKeys) {
+    if (ownHive != hive) continue;
+    const std::u16string mine = comparableKey(own);
+    const auto below = [](const std::u16string& a, const std::u16string& b) {
+      return a.size() > b.size() && a.compare(0, b.size(), b) == 0 && a[b.size()] == u'/';
+    };
+    if (candidate == mine || below(candidate, mine)) return RegistryScope::kOwn;
+    if (below(mine, candidate)) where = RegistryScope::kAbove;
+  }
+  return where;
+}
+
+// The keys the installed action list writes values into or creates.
+std::vector<std::pair<uint32_t, std::u16string>> installedActionKeys(const std::u16string& installFolder) {
+  std::vector<std::pair<uint32_t, std::u16string>> keys;
+  const std::u16string path = installFolder + u"/st_menu.ins";
+  ns_SetupIns::ActionTable actions;
+  if (platform::StatPath(platform::ToUtf8(path)) != 0 || !ns_SetupIns::SetupIns::readActionFile(path, &actions)) {
+    return keys;
+  }
+  for (const auto& [number, group] : actions) {
+    if (!group) continue;
+    for (const SharedRef<ns_SetupIns::Action>& action : *group) {
+      if (const auto* value = dynamic_cast<const ns_SetupIns::ActRegCreateKey*>(action.get())) {
+        keys.emplace_back(value->hive, value->keyPath);
+      } else if (const auto* key = dynamic_cast<const ns_SetupIns::ActRegCreateSubKey*>(action.get())) {
+        keys.emplace_back(key->hive, key->keyPath + u"/" + key->subKey);
+      }
+    }
+  }
+  return keys;
 }
 
 }  // namespace
@@ -78,35 +147,61 @@ bool SetupAPIImpl::readUninstallLog() {
 
 bool SetupAPIImpl::buildUninstallCommands() {
   const std::u16string installFolder = foldSlashes(installFolder_);
+  // A folder the removals could not stay inside keeps everything, its
+  // registration too.
+  if (const char16_t* fault = InstallFolderFault(installFolder)) {
+    LogWrite(LOG_WARN, fault, installFolder);
+    return false;
+  }
+  const ns_SetupIni::SetupIni* settings = setupSettings();
   UninstallScope scope;
   scope.installFolder = installFolder;
-  GetSpecialFolderPath(0x17, &scope.startMenuFolder, nullptr);
-  GetSpecialFolderPath(0x19, &scope.desktopFolder, nullptr);
+  std::u16string programs;
+  std::u16string desktop;
+  if (settings && GetSpecialFolderPath(0x17, &programs, nullptr)) {
+    scope.programsFolder = foldSlashes(programs);
+    scope.menuFolder = scope.programsFolder + u"/" + settings->getAuthorName() + u"/" + settings->getProductTitle();
+  }
+  if (settings && GetSpecialFolderPath(0x19, &desktop, nullptr)) {
+    scope.desktopFile = foldSlashes(desktop) + u"/" + settings->getShortcutName() + u".desktop";
+  }
   const UninstallLog empty;
   const UninstallLog& log = uninstallLog_ ? *uninstallLog_ : empty;
 
-  std::set<std::u16string> files;
+  std::map<std::u16string, std::u16string> files;  // path -> the folder its delete walks from
   for (const std::u16string& file : log.files()) {
-    if (IsUninstallable(UninstallKind::kFile, file, scope)) files.insert(foldSlashes(file));
+    const std::u16string path = foldSlashes(file);
+    std::u16string base;
+    if (!IsUninstallable(UninstallKind::kFile, path, scope, &base)) continue;
+    if (base != installFolder && !isOwnLauncher(base, path, installFolder)) continue;
+    files.emplace(path, base);
   }
-  for (const std::u16string& file : files) commands_.push_back(std::make_unique<libsetup::CmdDeleteFile>(file));
+  for (const auto& [file, base] : files) commands_.push_back(std::make_unique<libsetup::CmdDeleteFile>(base, file));
 
   // Descending order puts every folder before its parent.
-  std::set<std::u16string> folders;
+  std::map<std::u16string, std::u16string, std::greater<>> folders;
   for (const std::u16string& folder : log.folders()) {
-    if (IsUninstallable(UninstallKind::kFolder, folder, scope)) folders.insert(foldSlashes(folder));
+    const std::u16string path = foldSlashes(folder);
+    std::u16string base;
+    if (IsUninstallable(UninstallKind::kFolder, path, scope, &base)) folders.emplace(path, base);
   }
-  for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
-    commands_.push_back(std::make_unique<libsetup::CmdRmdir>(*it));
-  }
+  for (const auto& [folder, base] : folders) commands_.push_back(std::make_unique<libsetup::CmdRmdir>(base, folder));
 
-  if (isUsableInstallFolder(installFolder)) {
-    commands_.push_back(std::make_unique<libsetup::CmdDeleteFile>(installFolder + u"/" + kUninstallLogName));
-    commands_.push_back(std::make_unique<libsetup::CmdDeleteFile>(installFolder + u"/VERSION"));
-    commands_.push_back(std::make_unique<libsetup::CmdRmdir>(installFolder));
-  }
+  commands_.push_back(
+      std::make_unique<libsetup::CmdDeleteFile>(installFolder, installFolder + u"/" + kUninstallLogName));
+  commands_.push_back(std::make_unique<libsetup::CmdDeleteFile>(installFolder, installFolder + u"/VERSION"));
+  commands_.push_back(std::make_unique<libsetup::CmdRmdir>(u"", installFolder));
 
+  // The registry: the product's own uninstall key and the keys its actions
+  // write, with what is under them; the keys above them only when empty.
+  std::vector<std::pair<uint32_t, std::u16string>> ownKeys = installedActionKeys(installFolder);
+  if (settings) ownKeys.emplace_back(HKEY_LOCAL_MACHINE_ID, ProductUninstallKey(settings->getProductKey()));
   for (const UninstallLog::RegValue& value : log.regValues()) {
+    if (registryScope(ownKeys, value.hive, value.key) != RegistryScope::kOwn) {
+      LogWrite(LOG_WARN, u"uninst.log: 削除対象として不適切なレジストリ値を無視します(%s/%s/%s)\n",
+               registryRootName(value.hive), value.key, value.name);
+      continue;
+    }
     commands_.push_back(std::make_unique<libsetup::CmdRegDelete>(value.hive, value.key, value.name));
   }
 
@@ -115,10 +210,18 @@ bool SetupAPIImpl::buildUninstallCommands() {
   std::vector<const UninstallLog::RegSubKey*> subKeys;
   for (const UninstallLog::RegSubKey& key : log.regSubKeys()) subKeys.push_back(&key);
   std::sort(subKeys.begin(), subKeys.end(), [](const UninstallLog::RegSubKey* a, const UninstallLog::RegSubKey* b) {
-    return std::make_tuple(a->hive, lowerAscii(a->key), a->key) > std::make_tuple(b->hive, lowerAscii(b->key), b->key);
+    return std::make_tuple(a->hive, comparableKey(a->key), a->key) >
+           std::make_tuple(b->hive, comparableKey(b->key), b->key);
   });
   for (const UninstallLog::RegSubKey* key : subKeys) {
-    commands_.push_back(std::make_unique<libsetup::CmdRegDeleteSubKey>(key->hive, key->key));
+    const RegistryScope where = registryScope(ownKeys, key->hive, key->key);
+    if (where == RegistryScope::kNone) {
+      LogWrite(LOG_WARN, u"uninst.log: 削除対象として不適切なレジストリキーを無視します(%s/%s)\n",
+               registryRootName(key->hive), key->key);
+      continue;
+    }
+    commands_.push_back(
+        std::make_unique<libsetup::CmdRegDeleteSubKey>(key->hive, key->key, where == RegistryScope::kAbove));
   }
 
   commands_.push_back(std::make_unique<libsetup::CmdUnregisterProduct>());
@@ -126,9 +229,9 @@ bool SetupAPIImpl::buildUninstallCommands() {
 }
 
 bool removeSetupFiles(std::u16string_view installFolder) {
-  if (!isUsableInstallFolder(installFolder)) return true;
+  if (InstallFolderFault(installFolder)) return true;
   const std::u16string folder = foldSlashes(installFolder);
-  for (std::u16string_view name : kSetupFileNames) deleteFileForce(folder + u"/" + std::u16string(name));
+  for (std::u16string_view name : kSetupFileNames) deleteFileBelow(folder, folder + u"/" + std::u16string(name));
 
   // The setup folder as found on the disc; a link in its place is not
   // entered (what it leads to was never installed).
@@ -141,24 +244,24 @@ bool removeSetupFiles(std::u16string_view installFolder) {
   std::set<std::u16string> folders;
   for (const std::u16string& file : files) {
     LogWrite(LOG_TRACE, u"deleting file <%s>\n", file);
-    deleteFileForce(file);
+    deleteFileBelow(folder, file);
     if (file.size() <= base.size() || file.compare(0, base.size(), base) != 0 || file[base.size()] != u'/') continue;
     for (size_t slash = base.size(); slash != std::u16string::npos; slash = file.find(u'/', slash + 1)) {
       folders.insert(file.substr(0, slash));
     }
   }
   // Deepest first; the install folder itself comes last.
-  for (auto it = folders.rbegin(); it != folders.rend(); ++it) removeEmptyFolder(*it);
-  if (!files.empty()) removeEmptyFolder(folder);
+  for (auto it = folders.rbegin(); it != folders.rend(); ++it) removeEmptyFolder(folder, *it);
+  if (!files.empty()) removeEmptyFolder(u"", folder);
   return true;
 }
 
 void removeInstallFolder(std::u16string_view installFolder) {
-  if (!isUsableInstallFolder(installFolder)) return;
+  if (InstallFolderFault(installFolder)) return;
   const std::u16string folder = foldSlashes(installFolder);
-  removeEmptyFolder(folder);
+  removeEmptyFolder(u"", folder);
   // The maker's folder above it, when nothing else is left there (never the
   // root).
   const size_t slash = folder.rfind(u'/');
-  if (slash != std::u16string::npos && slash > 0) removeEmptyFolder(folder.substr(0, slash));
+  if (slash != std::u16string::npos && slash > 0) removeEmptyFolder(u"", folder.substr(0, slash));
 }

@@ -10,6 +10,7 @@
 #include <thread>
 #include <utility>
 
+#include "app/fatal.h"
 #include "app/log.h"
 #include "app/timer.h"
 #include "gamestate/state_mgr.h"
@@ -24,8 +25,9 @@ using libsetup::Response;
 
 namespace {
 
-// The longest single sleep of 9014, in milliseconds.
-constexpr int64_t kWaitSliceMs = 100;
+// The longest single sleep of 9014, in milliseconds: well under the 100 ms
+// allowed, so that a run does not idle between its steps.
+constexpr int64_t kWaitSliceMs = 10;
 
 // 9002 initialises the setup interface on the first call of the process.
 bool setupInitTried = false;
@@ -241,7 +243,9 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_setup_disc_ready(const Args& args) {
 std::unique_ptr<UFResult> UserfuncImpl::uf_setup_retry(const Args& args) {
   SetupHandle* record = liveSetupHandle(args, 0);
   if (!record) return make_value_ufresult(-1);
-  return make_value_ufresult(post(record->worker, std::make_unique<libsetup::Req_SP_DoRetry>()));
+  const int32_t posted = post(record->worker, std::make_unique<libsetup::Req_SP_DoRetry>());
+  if (posted == 0) SetSetupRunFailed(false);
+  return make_value_ufresult(posted);
 }
 
 // (handle, section, key, string variable): the value of st_menu.ini (empty
@@ -269,7 +273,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_setup_ini_int(const Args& args) {
 
 // (handle, time-out in ms): the code of the next response, 0 when none
 // came in time, -1 when the worker cannot be asked. Blocks the main thread
-// in sleeps of at most 100 ms.
+// in short sleeps.
 std::unique_ptr<UFResult> UserfuncImpl::uf_setup_wait(const Args& args) {
   SetupHandle* record = liveSetupHandle(args, 0);
   if (!record) return make_value_ufresult(-1);
@@ -284,6 +288,8 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_setup_wait(const Args& args) {
   // The log shows every answer the script takes.
   response->describe(LOG_DEBUG);
   record->lastResponse = response;
+  // A run that ends on a stop or on a question it never answered failed.
+  SetSetupRunFailed(response->code == Response::kStopped || response->code == Response::kRetryOrAbort);
   if (const auto* done = dynamic_cast<const libsetup::Res_DoneSetup*>(response.get())) {
     record->installedPath = done->installedPath;
   }

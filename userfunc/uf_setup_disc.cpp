@@ -104,14 +104,16 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_setup_copy_saves(const Args& args) {
   const std::u16string title = settings.getProductTitle();
   const std::u16string saveFolder = settings.getSaveFolder();
   std::u16string source;
+  std::u16string base;  // no link below it is followed
   switch (settings.getSaveFolderLocation(-1)) {
     case 0:
-      source = record->installedPath + u"/" + saveFolder;
+      base = record->installedPath;
+      source = base + u"/" + saveFolder;
       break;
     case 1: {
-      const std::u16string appData = specialFolder(kAppDataFolder);
-      if (appData.empty()) return make_value_ufresult(-1);
-      source = appData + u"/" + author + u"/" + title + u"/" + saveFolder;
+      base = specialFolder(kAppDataFolder);
+      if (base.empty()) return make_value_ufresult(-1);
+      source = base + u"/" + author + u"/" + title + u"/" + saveFolder;
       break;
     }
     default:
@@ -133,7 +135,11 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_setup_copy_saves(const Args& args) {
       LogWrite(LOG_WARN, u"ディレクトリに書き込みできません(%s)\n", target);
       return make_value_ufresult(-1);
     }
-    if (!copyFilePlain(destination, target, file, &error)) {
+    if (!copyFilePlain(destination, target, file, &error, base)) {
+      if (error == kErrorRefusedPath) {
+        LogWrite(LOG_WARN, u"セーブフォルダ内のリンクはコピーしません(%s)\n", file);
+        continue;
+      }
       LogWrite(LOG_WARN, u"ファイルのコピーに失敗しました(%s:%s)\n", file, target);
       return make_value_ufresult(-1);
     }

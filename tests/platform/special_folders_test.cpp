@@ -43,6 +43,19 @@ TEST_F(SpecialFoldersTest, DataFoldersFollowXdgDataHome) {
   }
 }
 
+// As root the all-users folders are the system's: no desktop, and the start
+// menu that ZEP_SYSTEM_APPLICATIONS_DIR moves.
+TEST_F(SpecialFoldersTest, AllUsersFoldersAreTheSystemsAsRoot) {
+  const bool root = platform::IsEffectiveRoot();
+  ScopedEnv data("XDG_DATA_HOME", "/srv/data");
+  for (const char* moved : {"/srv/apps/", static_cast<const char*>(nullptr)}) {
+    ScopedEnv apps("ZEP_SYSTEM_APPLICATIONS_DIR", moved);
+    EXPECT_EQ(SpecialFolderPath(SpecialFolder::kCommonStartMenu),
+              !root ? "/srv/data/applications" : moved ? "/srv/apps" : "/usr/local/share/applications");
+  }
+  EXPECT_EQ(SpecialFolderPath(SpecialFolder::kCommonDesktop), root ? "" : home() + "/Desktop");
+}
+
 TEST_F(SpecialFoldersTest, DesktopComesFromUserDirsElseHomeDesktop) {
   EXPECT_EQ(SpecialFolderPath(SpecialFolder::kDesktop), home() + "/Desktop");
 

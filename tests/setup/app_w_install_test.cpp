@@ -1,9 +1,10 @@
 // Installs through the real app_w: a setup program (the sample's setup
 // script under a configuration of the test's own) copies a two-disc game
 // into a prefix in the test's folder, registers it and makes its launchers;
-// a second install stops; the uninstaller started as "UninstallString" says
-// removes what the install made and nothing else. The sample game's own
-// setup installs, starts and uninstalls the same way.
+// the uninstaller started as "UninstallString" says removes what the install
+// made and nothing else. The sample game's own setup installs, starts and
+// uninstalls the same way. Runs are a user's (as root they drop to the
+// "nobody" account), except the one that installs as root.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "app/registry.h"
+#include "platform/process.h"
 #include "platform/utf8.h"
 #include "script/ap_value.h"
 #include "tests/support/app_w_run.h"
@@ -22,6 +24,8 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path kSampleSetup = fs::path(ZEP_SOURCE_DIR) / "examples" / "sample" / "setup";
+constexpr char kNobody[] = "65534";
+const std::string kUninstallKey = "SOFTWARE/Microsoft/Windows/CurrentVersion/Uninstall/";
 
 // A whole command line split at blanks outside double quotes.
 std::vector<std::string> SplitCommandLine(const std::string& line) {
@@ -45,12 +49,12 @@ std::vector<std::string> SplitCommandLine(const std::string& line) {
   return args;
 }
 
-// Every path below the folder, relative to it ("" when it is missing).
+// Every path below the folder, relative to it (none when it is missing).
 std::set<std::string> Walk(const fs::path& folder) {
   std::set<std::string> paths;
   if (!fs::exists(folder)) return paths;
   for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    paths.insert(fs::relative(entry.path(), folder).string());
+    paths.insert(entry.path().lexically_relative(folder).string());
   }
   return paths;
 }
@@ -60,54 +64,104 @@ int64_t UnixTime(const fs::path& file) {
   return std::chrono::time_point_cast<std::chrono::seconds>(written).time_since_epoch().count();
 }
 
+// Single quotes for sh.
+std::string Quoted(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
 class AppWInstall : public AppWRun {
  protected:
   AppWInstall() {
+    // A user's account has its data folder and the folder the game goes to;
+    // the desktop folder only where a test makes it.
     dir_.write("config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"" + desktop_.string() + "\"\n");
-    fs::create_directories(desktop_);
+    fs::create_directories(data_);
+    fs::create_directories(prefix_);
+    // As root, the user runs get into the test's folder.
+    if (root_) fs::permissions(dir_.path().parent_path(), fs::perms::others_exec, fs::perm_options::add);
   }
 
-  // argv with the test's own registry, XDG folders and runtime folder.
-  platform::ProcessResult runIsolated(const std::vector<std::string>& argv) {
-    std::vector<std::string> command = {"env",
-                                        "ZEP_REGISTRY_DIR=" + (dir_.path() / "registry").string(),
-                                        "XDG_DATA_HOME=" + data_.string(),
-                                        "XDG_CONFIG_HOME=" + (dir_.path() / "config").string(),
-                                        "XDG_RUNTIME_DIR=" + dir_.path().string(),
-                                        "SDL_VIDEODRIVER=offscreen",
-                                        "ASAN_OPTIONS=detect_leaks=0"};
+  // argv as the test's user (nobody when the test runs as root, unless
+  // asRoot_), with the test's own registry, XDG folders and runtime folder,
+  // standard error joined to standard output; a umask that would hide files
+  // from other users.
+  std::vector<std::string> isolated(const std::vector<std::string>& argv) {
+    std::vector<std::string> command;
+    if (root_ && !asRoot_) {
+      platform::RunProcess({"chown", "-R", std::string(kNobody) + ":" + kNobody, dir_.path().string()}, false);
+      command = {"setpriv", "--reuid=" + std::string(kNobody), "--regid=" + std::string(kNobody), "--clear-groups"};
+    }
+    for (const std::string& part :
+         {std::string("env"), "HOME=" + dir_.path().string(), "ZEP_REGISTRY_DIR=" + (dir_.path() / "registry").string(),
+          "XDG_DATA_HOME=" + data_.string(), "XDG_CONFIG_HOME=" + (dir_.path() / "config").string(),
+          "XDG_RUNTIME_DIR=" + dir_.path().string(), "ZEP_SYSTEM_APPLICATIONS_DIR=" + apps_.string(),
+          std::string("SDL_VIDEODRIVER=offscreen"), std::string("ASAN_OPTIONS=detect_leaks=0"), std::string("sh"),
+          std::string("-c"), std::string("umask 077; exec \"$@\" 2>&1"), std::string("sh")}) {
+      command.push_back(part);
+    }
     command.insert(command.end(), argv.begin(), argv.end());
-    return platform::RunProcess(command, true);
+    return command;
+  }
+
+  platform::ProcessResult runIsolated(const std::vector<std::string>& argv) {
+    return platform::RunProcess(isolated(argv), true);
   }
 
   // The setup program from its folder: the install base and the folder of
   // disc 2 (when given) follow the configuration file.
-  platform::ProcessResult install(const fs::path& setupFolder, const std::string& disc2 = "") {
+  std::vector<std::string> installArgs(const fs::path& setupFolder, const std::string& disc2 = "",
+                                       const std::string& base = "") const {
     std::vector<std::string> argv = {(dir_.path() / "app_w").string(), "-d", "-workdir", setupFolder.string(),
-                                     "st_menu.scm", prefix_.string()};
+                                     "st_menu.scm", base.empty() ? prefix_.string() : base};
     if (!disc2.empty()) argv.push_back(disc2);
-    return runIsolated(argv);
+    return argv;
   }
+  platform::ProcessResult install(const fs::path& setupFolder, const std::string& disc2 = "") {
+    return runIsolated(installArgs(setupFolder, disc2));
+  }
+  platform::ProcessResult installTestGame() { return install(dir_.path() / "disc1", (dir_.path() / "disc2").string()); }
 
-  // "UninstallString" of the product, run as written.
+  // "UninstallString" of the product, run as written (with -d, which shows
+  // the answers its script takes).
   platform::ProcessResult uninstall(const std::u16string& productKey) {
     const std::string line = registryText(productKey, u"UninstallString");
     EXPECT_FALSE(line.empty());
-    return runIsolated(SplitCommandLine(line));
+    std::vector<std::string> argv = SplitCommandLine(line);
+    if (!argv.empty()) argv.insert(argv.begin() + 1, "-d");
+    return runIsolated(argv);
   }
 
   static std::string registryText(const std::u16string& productKey, const std::u16string& name) {
     APValue value;
     int32_t error = 0;
-    if (!Win32RegRead(HKEY_LOCAL_MACHINE_ID, u"SOFTWARE/Microsoft/Windows/CurrentVersion/Uninstall/" + productKey,
-                      name, &value, &error) ||
+    if (!Win32RegRead(HKEY_LOCAL_MACHINE_ID, platform::FromUtf8(kUninstallKey) + productKey, name, &value, &error) ||
         !value.isString()) {
       return "";
     }
     return platform::ToUtf8(value.svalue);
   }
 
-  std::string registryFile() const { return ReadWholeFile(dir_.path() / "registry" / "HKLM.reg"); }
+  // Both hives as text (the header of an empty hive is no content).
+  std::string registryContent() const {
+    std::string all;
+    for (const char* hive : {"HKCU.reg", "HKLM.reg"}) {
+      const std::string text = ReadWholeFile(dir_.path() / "registry" / hive);
+      all += text.substr(std::min(text.size(), text.find('\n') + 1));
+    }
+    return all;
+  }
+
+  // What an install may touch, as text, to compare before and after.
+  std::string snapshot() const {
+    std::string text = registryContent();
+    for (const fs::path& folder : {prefix_, data_, desktop_, apps_}) {
+      text += "\n" + folder.string() + ":";
+      for (const std::string& path : Walk(folder)) text += " " + path;
+    }
+    return text;
+  }
 
   // The two discs of the test game, their setup files and the setup script
   // of the sample. The list may add entries to disc 0.
@@ -127,6 +181,7 @@ class AppWInstall : public AppWRun {
                "[media]\nDISCID0000=test-disc-1\nDISCNAME0000=Disc 1\nDISCID0001=test-disc-2\nDISCNAME0001=Disc 2\n");
     dir_.write("disc1/st_menu.ins",
                "(action (1 (copy @target@ (@source@ 0) \"*\") (copy @target@ (@source@ 1) \"data/*\")\n"
+               "  (reg-create HKEY_CURRENT_USER \"Software/Test Maker/Install Test\" \"Path\" @target@)\n"
                "  (create-start-menu) (create-desktop-short-cut) (uninstall)))\n");
     dir_.write("disc1/st_menu.lst",
                "(file (0 (\"bin/run.sh\" 10 1500000000 0) (\"readme.txt\" 6 1400000000 0)" + extraEntries +
@@ -138,27 +193,36 @@ class AppWInstall : public AppWRun {
     dir_.write("disc2/data/deep/level.dat", "level");
   }
 
+  static void expectSuccess(const platform::ProcessResult& result) {
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_NE(result.output.find("CallUserFunc(4111, 903, 104)"), std::string::npos) << result.output;
+  }
+
+  const bool root_ = platform::IsEffectiveRoot();
+  bool asRoot_ = false;
   // The test reads the registry the runs write.
   ScopedEnv registry_{"ZEP_REGISTRY_DIR", (dir_.path() / "registry").c_str()};
   const fs::path prefix_ = dir_.path() / "prefix";
   const fs::path data_ = dir_.path() / "data";
   const fs::path desktop_ = dir_.path() / "Desktop";
+  const fs::path apps_ = dir_.path() / "apps";  // the system's start menu, as root
   const fs::path install_ = prefix_ / "Test Maker" / "Install Test";
   const fs::path menu_ = data_ / "applications" / "Test Maker" / "Install Test";
 };
 
 TEST_F(AppWInstall, InstallsTwoDiscsStopsASecondInstallAndUninstallsAllOfIt) {
   writeDiscs();
-  platform::ProcessResult result = install(dir_.path() / "disc1", (dir_.path() / "disc2").string());
-  ASSERT_EQ(result.exitCode, 0) << result.output;
+  fs::create_directories(desktop_);
+  const std::string before = snapshot();
+  platform::ProcessResult result = installTestGame();
+  expectSuccess(result);
   for (const char* expected : {"CallUserFunc(4111, 900, 100)", "CallUserFunc(4111, 901, 101)",
-                               "CallUserFunc(4111, 904, 1)", "CallUserFunc(4111, 902, 103)",
-                               "CallUserFunc(4111, 903, 104)"}) {
+                               "CallUserFunc(4111, 904, 1)", "CallUserFunc(4111, 902, 103)"}) {
     EXPECT_NE(result.output.find(expected), std::string::npos) << expected << "\n" << result.output;
   }
 
-  // The game's files with the listed times and the disc's mode bits, the
-  // setup program's files and the records.
+  // The game's files with the listed times and normal modes, the setup
+  // program's files and the records.
   EXPECT_EQ(ReadWholeFile(install_ / "bin/run.sh"), "#!/bin/sh\n");
   EXPECT_EQ(fs::status(install_ / "bin/run.sh").permissions(), fs::perms(0755));
   EXPECT_EQ(UnixTime(install_ / "bin/run.sh"), 1500000000);
@@ -166,7 +230,7 @@ TEST_F(AppWInstall, InstallsTwoDiscsStopsASecondInstallAndUninstallsAllOfIt) {
   EXPECT_EQ(ReadWholeFile(install_ / "data/deep/level.dat"), "level");
   EXPECT_EQ(UnixTime(install_ / "data/deep/level.dat"), 1300000000);
   EXPECT_EQ(ReadWholeFile(install_ / "VERSION"), "1.0.3");
-  EXPECT_NE((fs::status(install_ / "st_menu").permissions() & fs::perms::owner_exec), fs::perms::none);
+  EXPECT_EQ(fs::status(install_ / "st_menu").permissions(), fs::perms(0755));
   for (const char* name : {"st_menu.scm", "st_menu.ini", "st_menu.ins", "st_menu.lst", "setup/scene/scene9010.scm"}) {
     EXPECT_TRUE(fs::exists(install_ / name)) << name;
   }
@@ -179,42 +243,34 @@ TEST_F(AppWInstall, InstallsTwoDiscsStopsASecondInstallAndUninstallsAllOfIt) {
                                       "-uninstall"}));
   const std::string menuEntry = ReadWholeFile(menu_ / "Play Test.desktop");
   EXPECT_NE(menuEntry.find("bin/run.sh"), std::string::npos) << menuEntry;
+  EXPECT_NE(menuEntry.find("\nX-Zep-Install=" + install_.string() + "\n"), std::string::npos) << menuEntry;
   EXPECT_NE(ReadWholeFile(menu_ / "アンインストール.desktop").find("-uninstall"), std::string::npos);
   EXPECT_NE(ReadWholeFile(desktop_ / "Play Test.desktop").find("bin/run.sh"), std::string::npos);
 
-  // Installed already: the setup run stops at once.
-  result = install(dir_.path() / "disc1", (dir_.path() / "disc2").string());
-  EXPECT_EQ(result.exitCode, 0) << result.output;
-  EXPECT_NE(result.output.find("CallUserFunc(4111, 900, 1)"), std::string::npos) << result.output;
+  // Installed already: the setup run stops at once, says so and fails.
+  result = installTestGame();
+  EXPECT_EQ(result.exitCode, 1) << result.output;
   EXPECT_NE(result.output.find("RES_STOPPED : errcode=3\n"), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("[Install Test Setup] セットアップを中止しました"), std::string::npos) << result.output;
 
-  // A file of the user's in the install folder stays, with its folder; the
-  // forged log's file outside the install folder stays too.
+  // A file of the user's in the install folder stays, with its folder; all
+  // the rest goes, the start menu and the registry keys the install made
+  // too.
   dir_.write("prefix/Test Maker/Install Test/mine.txt", "mine");
-  const fs::path outside = dir_.write("outside.txt", "outside");
-  std::string log = ReadWholeFile(install_ / "uninst.log");
-  const size_t files = log.find("(file");
-  ASSERT_NE(files, std::string::npos) << log;
-  log.insert(files + 5, " (\"" + outside.string() + "\")");
-  dir_.write("prefix/Test Maker/Install Test/uninst.log", log);
-
   result = uninstall(u"InstallTest");
-  EXPECT_EQ(result.exitCode, 0) << result.output;
+  expectSuccess(result);
   EXPECT_EQ(Walk(prefix_), (std::set<std::string>{"Test Maker", "Test Maker/Install Test",
                                                   "Test Maker/Install Test/mine.txt"}));
-  EXPECT_TRUE(fs::exists(outside));
-  EXPECT_EQ(Walk(data_), (std::set<std::string>{"applications"}));
-  EXPECT_EQ(Walk(desktop_), std::set<std::string>{});
-  EXPECT_EQ(registryFile().find("InstallTest"), std::string::npos) << registryFile();
+  fs::remove_all(prefix_ / "Test Maker");
+  EXPECT_EQ(snapshot(), before);
 }
 
 TEST_F(AppWInstall, ListEntriesLeadingOutOfTheInstallFolderAreLoggedAndSkipped) {
   const fs::path absolute = dir_.path() / "absolute.txt";
   writeDiscs(" (\"../escape.txt\" 4 0 0) (\"" + absolute.string() + "\" 4 0 0)");
   dir_.write("escape.txt", "away");
-  const platform::ProcessResult result = install(dir_.path() / "disc1", (dir_.path() / "disc2").string());
-  ASSERT_EQ(result.exitCode, 0) << result.output;
-  EXPECT_NE(result.output.find("CallUserFunc(4111, 903, 104)"), std::string::npos) << result.output;
+  const platform::ProcessResult result = installTestGame();
+  expectSuccess(result);
   for (const std::string& entry : {std::string("../escape.txt"), absolute.string()}) {
     EXPECT_NE(result.output.find("st_menu.lst: 不正なパスのファイルを無視します(" + entry + ")"), std::string::npos)
         << entry << "\n" << result.output;
@@ -228,15 +284,20 @@ TEST_F(AppWInstall, ListEntriesLeadingOutOfTheInstallFolderAreLoggedAndSkipped) 
   EXPECT_FALSE(fs::exists(prefix_ / "escape.txt"));
 }
 
-TEST_F(AppWInstall, SampleGameInstallsStartsAndUninstalls) {
+TEST_F(AppWInstall, SampleGameInstallsWithoutADesktopStartsAndUninstallsToWhatWasThere) {
+  const std::string before = snapshot();
   platform::ProcessResult result = install(kSampleSetup);
-  ASSERT_EQ(result.exitCode, 0) << result.output;
-  EXPECT_NE(result.output.find("CallUserFunc(4111, 903, 104)"), std::string::npos) << result.output;
+  expectSuccess(result);
+  // No desktop folder (or, as root, no desktop for all users): no desktop
+  // launcher, and the install goes on.
+  EXPECT_NE(result.output.find("デスクトップショートカットは作成しません"), std::string::npos) << result.output;
+  EXPECT_FALSE(fs::exists(desktop_));
   const fs::path installed = prefix_ / "zep sample" / "Sample Game";
   const fs::path sample = kSampleSetup.parent_path();
   for (const char* name : {"game.scm", "scene/scene9010.scm", "voice/001/v0010001.ogg", "save/default.dat"}) {
     EXPECT_TRUE(ReadWholeFile(installed / name) == ReadWholeFile(sample / name)) << name;
   }
+  EXPECT_TRUE(fs::exists(data_ / "applications/zep sample/Sample Game/Sample Game.desktop"));
 
   // The installed engine starts the installed game, whose scripts run until
   // a quit signal ends it normally.
@@ -245,11 +306,179 @@ TEST_F(AppWInstall, SampleGameInstallsStartsAndUninstalls) {
   EXPECT_EQ(result.exitCode, 0) << result.output.substr(0, 4000);
   EXPECT_NE(result.output.find("CallUserFunc("), std::string::npos);
 
+  // The uninstall leaves the game's saves, on purpose.
+  const fs::path saves = data_ / "zep sample";
+  ASSERT_TRUE(fs::exists(saves / "Sample Game/save/system.dat"));
   result = uninstall(u"ZepSampleGame");
-  EXPECT_EQ(result.exitCode, 0) << result.output;
-  EXPECT_EQ(Walk(prefix_), std::set<std::string>{});
-  EXPECT_FALSE(fs::exists(data_ / "applications" / "zep sample"));
-  EXPECT_EQ(registryFile().find("ZepSampleGame"), std::string::npos) << registryFile();
+  expectSuccess(result);
+  fs::remove_all(saves);
+  EXPECT_EQ(snapshot(), before);
+}
+
+// A kill at every step of the work, at its preparation, once the work is
+// done (registered, not finalised) and at its finalisation: the next install
+// takes the half install over, and its uninstall leaves nothing behind.
+TEST_F(AppWInstall, AnInstallKilledAnywhereIsTakenOverAndUninstalledWithoutATrace) {
+  writeDiscs();
+  fs::create_directories(desktop_);
+  const std::string before = snapshot();
+  const auto isStep = [](const std::string& line) {
+    return line.find("SetupAPIImpl::req_Prepare(") != std::string::npos ||
+           line.find("] CMD_") != std::string::npos || line.find("] RES_DONEWORK") != std::string::npos ||
+           line.find("CallUserFunc(9009,") != std::string::npos;
+  };
+  // The steps of a whole run, one log line each.
+  platform::ProcessResult result = installTestGame();
+  expectSuccess(result);
+  size_t steps = 0;
+  for (size_t start = 0; start < result.output.size();) {
+    const size_t end = std::min(result.output.find('\n', start), result.output.size());
+    if (isStep(result.output.substr(start, end - start))) ++steps;
+    start = end + 1;
+  }
+  ASSERT_GE(steps, 12u) << result.output;
+  expectSuccess(uninstall(u"InstallTest"));
+  ASSERT_EQ(snapshot(), before);
+
+  const std::string pidFile = (dir_.path() / "pid").string();
+  for (size_t kill = 1; kill <= steps; ++kill) {
+    SCOPED_TRACE("killed at step " + std::to_string(kill));
+    std::string command = "sh -c 'echo $$ > \"$0\"; exec \"$@\"' " + Quoted(pidFile);
+    for (const std::string& arg : isolated(installArgs(dir_.path() / "disc1", (dir_.path() / "disc2").string()))) {
+      command += " " + Quoted(arg);
+    }
+    command += " | { n=0; while IFS= read -r line; do case \"$line\" in *req_Prepare\\(*|*\"] CMD_\"*|"
+               "*\"] RES_DONEWORK\"*|*\"CallUserFunc(9009,\"*) n=$((n+1)); [ $n -eq " + std::to_string(kill) +
+               " ] && kill -9 $(cat " + Quoted(pidFile) + ");; esac; done; }";
+    platform::RunProcess({"sh", "-c", command}, false);
+    // A run the kill came too late for is complete; any other is taken over.
+    if (!fs::exists(install_ / "VERSION")) expectSuccess(installTestGame());
+    expectSuccess(uninstall(u"InstallTest"));
+    ASSERT_EQ(snapshot(), before);
+  }
+}
+
+TEST_F(AppWInstall, RelativeAndClimbingInstallFoldersAreRefusedWithTheirRule) {
+  writeDiscs();
+  const std::string before = snapshot();
+  const struct {
+    std::string base;
+    const char* line;
+  } cases[] = {{"prefix", "インストール先が絶対パスではありません(prefix/Test Maker/Install Test)"},
+               {prefix_.string() + "/../prefix", "インストール先に「.」や「..」のフォルダ名は使えません("}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.base);
+    const platform::ProcessResult result =
+        runIsolated(installArgs(dir_.path() / "disc1", (dir_.path() / "disc2").string(), c.base));
+    EXPECT_EQ(result.exitCode, 1) << result.output;
+    EXPECT_NE(result.output.find(c.line), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("RES_STOPPED : errcode=2\n"), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("[Install Test Setup] セットアップを中止しました"), std::string::npos);
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_FALSE(fs::exists(dir_.path() / "disc1/prefix"));
+  }
+}
+
+// An edited record names another program's launchers, a file behind a
+// linked folder and another program's registry items: none of them goes.
+TEST_F(AppWInstall, AForgedRecordDeletesNothingTheInstallDidNotMake) {
+  writeDiscs();
+  fs::create_directories(desktop_);
+  int32_t error = 0;
+  ASSERT_TRUE(Win32RegWrite(HKEY_CURRENT_USER_ID, u"Software/Other", u"Value", APValue(int32_t{7}), &error));
+  ASSERT_TRUE(Win32RegWrite(HKEY_LOCAL_MACHINE_ID, platform::FromUtf8(kUninstallKey) + u"Other", u"DisplayName",
+                            APValue(std::u16string(u"Other")), &error));
+  const std::vector<fs::path> others = {
+      dir_.write("data/applications/other.desktop", "[Desktop Entry]\nExec=/usr/bin/other\n"),
+      dir_.write("data/applications/Test Maker/Install Test/other.desktop", "[Desktop Entry]\nX-Zep-Install=/x\n"),
+      dir_.write("Desktop/Other.desktop", "[Desktop Entry]\nExec=/usr/bin/other\n"),
+      dir_.write("outside/kept.txt", "kept"), dir_.write("outside.txt", "outside")};
+  const std::string otherRegistry = registryContent();
+  expectSuccess(installTestGame());
+
+  fs::create_directory_symlink(dir_.path() / "outside", install_ / "linked");
+  std::string log = ReadWholeFile(install_ / "uninst.log");
+  const auto insertAfter = [&log](const std::string& entry, const std::string& items) {
+    const size_t at = log.find("(" + entry);
+    ASSERT_NE(at, std::string::npos) << log;
+    log.insert(at + 1 + entry.size(), " " + items);
+  };
+  insertAfter("file", "(\"" + others[0].string() + "\") (\"" + others[1].string() + "\") (\"" + others[2].string() +
+                          "\") (\"" + (install_ / "linked/kept.txt").string() + "\") (\"" + others[4].string() +
+                          "\")");
+  insertAfter("reg-subkey", "(HKEY_LOCAL_MACHINE \"" + kUninstallKey + "Other\") (HKEY_CURRENT_USER \"Software\")");
+  insertAfter("reg", "(HKEY_CURRENT_USER \"Software/Other\" \"Value\")");
+  dir_.write("prefix/Test Maker/Install Test/uninst.log", log);
+
+  const platform::ProcessResult result = uninstall(u"InstallTest");
+  expectSuccess(result);
+  for (const fs::path& other : others) EXPECT_TRUE(fs::exists(other)) << other;
+  EXPECT_EQ(Walk(prefix_), (std::set<std::string>{"Test Maker", "Test Maker/Install Test",
+                                                  "Test Maker/Install Test/linked"}));
+  EXPECT_EQ(registryContent(), otherRegistry);
+  EXPECT_EQ(Walk(desktop_), std::set<std::string>{"Other.desktop"});
+  EXPECT_NE(result.output.find("作られたものではないので削除しません(" + others[1].string() + ")"), std::string::npos)
+      << result.output;
+}
+
+TEST_F(AppWInstall, ARecordedFileThatBecameAFolderIsAskedAbout) {
+  writeDiscs();
+  expectSuccess(installTestGame());
+  fs::remove(install_ / "readme.txt");
+  fs::create_directories(install_ / "readme.txt/notes");
+  const platform::ProcessResult result = uninstall(u"InstallTest");
+  EXPECT_EQ(result.exitCode, 1) << result.output;
+  const std::string path = (install_ / "readme.txt").string();
+  EXPECT_NE(result.output.find("ファイルを削除できません(31:" + path + ")"), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("RES_RETRYORABORT : cmdcode=3, file=" + path + "\n"), std::string::npos);
+  EXPECT_NE(result.output.find("[Install Test Setup] 次のファイルを処理できないのでセットアップを中止しました：" + path),
+            std::string::npos)
+      << result.output;
+  // The registration stays: the uninstall can run again.
+  EXPECT_FALSE(registryText(u"InstallTest", u"UninstallString").empty());
+}
+
+// Without its record an uninstall still takes the registration and the
+// setup program's own files away; what only the record named stays.
+TEST_F(AppWInstall, WithoutItsRecordAnUninstallStillUnregistersAndRemovesTheSetupFiles) {
+  writeDiscs();
+  expectSuccess(installTestGame());
+  fs::remove(install_ / "uninst.log");
+  const platform::ProcessResult result = uninstall(u"InstallTest");
+  expectSuccess(result);
+  EXPECT_NE(result.output.find("uninst.logファイルが見つからない("), std::string::npos) << result.output;
+  EXPECT_EQ(registryText(u"InstallTest", u"InstallLocation"), "");
+  EXPECT_EQ(Walk(install_), (std::set<std::string>{"bin", "bin/run.sh", "data", "data/deep", "data/deep/level.dat",
+                                                   "readme.txt"}));
+}
+
+// As root the launchers go to the system's start menu, there is no desktop
+// launcher, and every installed file is readable by the players whatever
+// the disc's modes and the umask.
+TEST_F(AppWInstall, AnInstallAsRootServesEveryUser) {
+  if (!root_) GTEST_SKIP() << "not root";
+  asRoot_ = true;
+  writeDiscs();
+  fs::create_directories(desktop_);
+  fs::permissions(dir_.path() / "disc1/readme.txt", fs::perms(0400));
+  fs::permissions(dir_.path() / "disc1/bin/run.sh", fs::perms(0700));
+  const std::string before = snapshot();
+  const platform::ProcessResult result = installTestGame();
+  expectSuccess(result);
+  EXPECT_NE(result.output.find("全ユーザー共通のデスクトップがないので"), std::string::npos) << result.output;
+  const fs::path menu = apps_ / "Test Maker" / "Install Test";
+  for (const char* name : {"Play Test.desktop", "アンインストール.desktop"}) {
+    EXPECT_EQ(fs::status(menu / name).permissions(), fs::perms(0644)) << name;
+  }
+  EXPECT_TRUE(Walk(desktop_).empty());
+  EXPECT_FALSE(fs::exists(data_ / "applications"));
+  for (const auto& [name, mode] : {std::pair<const char*, unsigned>{"readme.txt", 0644}, {"bin/run.sh", 0755},
+                                   {"st_menu", 0755}, {"st_menu.ini", 0644}, {"bin", 0755}, {"data/deep", 0755},
+                                   {"", 0755}, {"..", 0755}}) {
+    EXPECT_EQ(fs::status(install_ / name).permissions(), fs::perms(mode)) << name;
+  }
+  expectSuccess(uninstall(u"InstallTest"));
+  EXPECT_EQ(snapshot(), before);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "platform/codepage.h"
 #include "platform/install_fs.h"
 #include "platform/utf8.h"
+#include "setup/desktop_shortcut.h"
 #include "setup/install_primitives.h"
 #include "tests/support/test_support.h"
 
@@ -129,7 +130,7 @@ TEST(InstallFiles, CopyKeepsModeReportsChunksAndLeavesDestinationOnCancel) {
   EXPECT_EQ(ReadAll(dir.path() / "install/run.sh"), bytes);
   EXPECT_EQ(progress.copied, (std::vector<uint64_t>{1 << 20, 2 << 20, bytes.size()}));
   EXPECT_EQ(progress.total, bytes.size());
-  EXPECT_EQ(fs::status(dir.path() / "install/run.sh").permissions() & fs::perms::owner_exec, fs::perms::owner_exec);
+  EXPECT_EQ(fs::status(dir.path() / "install/run.sh").permissions(), fs::perms(0755));
 
   dir.write("install/old.dat", "old");
   Progress cancel;
@@ -152,11 +153,11 @@ TEST(InstallFiles, CopyKeepsModeReportsChunksAndLeavesDestinationOnCancel) {
   EXPECT_EQ(empty.copied, (std::vector<uint64_t>{0}));
 }
 
-TEST(InstallFiles, CopyRefusesPathsThatLeaveTheInstallFolder) {
+TEST(InstallFiles, CopiesAndRemovalsStayInsideTheirFoldersAndFollowNoLink) {
   TempDir dir;
   const fs::path source = dir.write("disc/data.bin", "data");
   fs::create_directories(dir.path() / "install/real");
-  fs::create_directories(dir.path() / "outside");
+  dir.write("outside/kept.txt", "kept");
   fs::create_directory_symlink(dir.path() / "outside", dir.path() / "install/real/link");
   const std::u16string install = U(dir.path() / "install");
   for (const std::u16string& destination :
@@ -167,7 +168,15 @@ TEST(InstallFiles, CopyRefusesPathsThatLeaveTheInstallFolder) {
   }
   // The walk itself follows no link, whatever checked the path before.
   EXPECT_EQ(platform::CopyFileInto(ToUtf8(install), "real/link/data.bin", source.string(), nullptr, nullptr), EACCES);
-  EXPECT_TRUE(fs::is_empty(dir.path() / "outside"));
+
+  // Removals: nothing behind a link goes; a link itself does, its target
+  // stays.
+  fs::create_symlink(dir.path() / "outside/kept.txt", dir.path() / "install/alias.txt");
+  int32_t error = 0;
+  EXPECT_FALSE(deleteFileBelow(install, install + u"/real/link/kept.txt", &error));
+  EXPECT_EQ(error, kErrorRefusedPath);
+  EXPECT_TRUE(deleteFileBelow(install, install + u"/alias.txt", &error));
+  EXPECT_EQ(ReadAll(dir.path() / "outside/kept.txt"), "kept");
 }
 
 TEST(InstallFiles, TimeStampsBefore1970AndVersionTextAsUtf8) {
@@ -248,7 +257,7 @@ TEST(InstallFiles, LaunchersRunTheTargetWithExactlyTheArguments) {
   const std::u16string arguments = uR"(-a "b c" "" "d\"e" f\g $x 50%% `id`)";
   int32_t code = 0;
   ASSERT_TRUE(createShortcutForPaths(U(dir.path() / "Desktop/ゲーム.lnk"), target, arguments, U(dir.path()), target,
-                                     0, &code));
+                                     0, U(dir.path()) + u"/My Game", &code));
   const fs::path launcher = dir.path() / "Desktop/ゲーム.desktop";
   const std::string text = ReadAll(launcher);
   EXPECT_EQ(text.rfind("[Desktop Entry]\nType=Application\n", 0), 0u) << text;
@@ -259,18 +268,30 @@ TEST(InstallFiles, LaunchersRunTheTargetWithExactlyTheArguments) {
   EXPECT_EQ(KeyOf(text, "Icon"), "<none>");
   EXPECT_EQ(KeyOf(text, "Terminal"), "false");
   EXPECT_EQ(KeyOf(text, "Categories"), "Game;");
+  EXPECT_EQ(KeyOf(text, "X-Zep-Install"), dir.path().string() + "/My Game");
   EXPECT_EQ(fs::status(launcher).permissions() & fs::perms::owner_exec, fs::perms::owner_exec);
 
-  // Elsewhere (the start menu): not executable, and an icon of its own.
+  // Elsewhere (the start menu): readable by all, not executable, and an icon
+  // of its own.
   fs::create_directories(dir.path() / "menu");
   ASSERT_TRUE(createShortcutForPaths(U(dir.path() / "menu/Uninstall.lnk"), u"/opt/g/st_menu", u"-uninstall", u"",
-                                     u"/opt/g/icon.png", 0, &code));
+                                     u"/opt/g/icon.png", 0, u"/opt/g", &code));
   const std::string menu = ReadAll(dir.path() / "menu/Uninstall.desktop");
   EXPECT_EQ(KeyOf(menu, "Exec"), "/opt/g/st_menu -uninstall");
   EXPECT_EQ(KeyOf(menu, "Path"), "<none>");
   EXPECT_EQ(KeyOf(menu, "Icon"), "/opt/g/icon.png");
-  EXPECT_EQ(fs::status(dir.path() / "menu/Uninstall.desktop").permissions() & fs::perms::owner_exec,
-            fs::perms::none);
+  EXPECT_EQ(fs::status(dir.path() / "menu/Uninstall.desktop").permissions(), fs::perms(0644));
+
+  // Whose launcher it is: the mark decides; a launcher without one is the
+  // installation's when it runs or works in the folder.
+  EXPECT_TRUE(DesktopEntryMadeBy(menu, u"/opt/g"));
+  EXPECT_FALSE(DesktopEntryMadeBy(menu, u"/opt"));
+  EXPECT_FALSE(DesktopEntryMadeBy(menu, u"/opt/g/st"));
+  const std::string old = "[Desktop Entry]\nExec=\"/opt/my g/run\" -x\nPath=/srv/game\n";
+  for (const char16_t* folder : {u"/opt/my g", u"/srv/game"}) EXPECT_TRUE(DesktopEntryMadeBy(old, folder));
+  for (const char16_t* folder : {u"/opt/my", u"/opt/my g/ru", u"/srv/gam"}) {
+    EXPECT_FALSE(DesktopEntryMadeBy(old, folder)) << ToUtf8(folder);
+  }
 }
 
 TEST(InstallFiles, PathHelpers) {

@@ -97,6 +97,8 @@ TEST(SetupIniValidate, ReportsTheFirstFailingCheck) {
       {"author_name=Maker", "author_name=a/b", u"author_nameが不正です"},
       {"product_title=Game", "product_title=\"Game\"", u"product_titleが不正です"},
       {"save_folder=saves/game", "save_folder=a/../../b", u"save_folderが不正です"},
+      {"runapp=game", "runapp=../../bin/sh", u"runappが不正です"},
+      {"runapp=game", "runapp=/bin/sh", u"runappが不正です"},
       {"[media]\n", "[media]\nDISCIDFILENAME=a\\ID\n", u"DISCIDFILENAMEが不正です"},
       // Checks stop at the first failure; a gap ends the disc list.
       {"location=0", "location=2\nauthor_name=", u"author_nameが空です"},

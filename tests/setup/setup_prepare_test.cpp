@@ -18,6 +18,7 @@
 #include "platform/process.h"
 #include "platform/utf8.h"
 #include "setup/setup_commands.h"
+#include "setup/setup_ini.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -167,18 +168,24 @@ TEST_F(SetupPrepare, PatchWithoutGroupZeroHasNothingToDo) {
   EXPECT_EQ(static_cast<Res_DonePrepare&>(*answer).totalBytes, 0);
 }
 
-TEST_F(SetupPrepare, FinalizeStopsWhenTheRecordCannotBeWritten) {
+TEST_F(SetupPrepare, FinalizeWritesTheRecordThenVersionOrStops) {
   fs::create_directories(dir_.path() / "inst");
+  auto settings = MakeSharedRef<ns_SetupIni::SetupIni>();
+  std::u16string error;
+  settings->parseText("[setup]\nversion_key=2.5\n", &error);
   for (const char* install : {"inst", "missing/inst"}) {
     SCOPED_TRACE(install);
     worker_.stop();
     ASSERT_TRUE(worker_.start());
     worker_.setRunForTests(Req_Setup::kModeInstall, {}, {}, 0, path(install), path("src"));
+    worker_.setSetupSettingsForTests(settings);
     worker_.prepareForTests({}, path(install), path("src"), kStateWorkDone);
     const std::unique_ptr<Response> answer = ask(new Req_Finalize());
     ASSERT_NE(answer, nullptr);
     const bool written = fs::is_regular_file(dir_.path() / install / "uninst.log");
     EXPECT_EQ(written, std::string(install) == "inst");
+    // VERSION marks the installation complete, so it comes after the record.
+    EXPECT_EQ(fs::exists(dir_.path() / install / "VERSION"), written);
     EXPECT_EQ(answer->code, written ? Response::kDoneFinalize : Response::kStopped);
     if (!written) {
       EXPECT_EQ(static_cast<Res_Stopped&>(*answer).errorCode, Res_Stopped::kErrorFailed);

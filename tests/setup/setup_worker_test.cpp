@@ -1,9 +1,9 @@
 // The setup worker and its facade: the live set, requests taken by state
 // (wrong ones logged and dropped), the look for an existing installation,
 // the work step's answers with retry and disc change, progress kept within
-// its scale, coalesced progress responses, and a stop that always ends the
-// thread, also in the middle of a 200 MB copy. Other commands here are
-// scripted stand-ins.
+// its scale, coalesced progress responses, and a stop that ends the thread,
+// also in the middle of a 200 MB copy, or lets go of one that does not end.
+// Other commands here are scripted stand-ins.
 #include "setup/setup_api_impl.h"
 
 #include <gtest/gtest.h>
@@ -202,7 +202,7 @@ TEST_F(SetupWorkerRegistry, SetupLooksForTheRegisteredInstallation) {
       {Req_Setup::kModeUninstall, "Other", Response::kStopped, "インストールされていません"},
       {Req_Setup::kModePatch, "Big", Response::kStopped, "インストールされていません"},
       {Req_Setup::kModeUninstall, "Empty", Response::kStopped, "インストールされていません"},
-      {Req_Setup::kModeUninstall, "Relative", Response::kStopped, "インストールされていません"},
+      {Req_Setup::kModeUninstall, "Relative", Response::kStopped, "インストール先が絶対パスではありません(rel)"},
       {5, "Game", Response::kStopped, "操作引数がヘンです(5)"},
   };
   for (const auto& c : cases) {
@@ -338,6 +338,43 @@ TEST(SetupWorker, DestroyingTheWorkerStopsALargeCopyAtTheNextChunk) {
   ASSERT_NE(answer, nullptr);
   EXPECT_EQ(static_cast<Res_Stopped&>(*answer).errorCode, Res_Stopped::kErrorCancelled);
   worker.reset();
+}
+
+// A command blocked where the quit flag cannot reach it (a read of a hung
+// disc, say): stop gives up after its limit and lets the thread go; the
+// worker lives on for the thread and goes once the command returns.
+TEST(SetupWorker, AStopThatCannotEndTheThreadLetsItGoAndTheWorkerOutlivesIt) {
+  struct Blocked : Command {
+    explicit Blocked(std::shared_ptr<std::atomic<int>> stage) : Command(1, 1), stage(std::move(stage)) {}
+    int32_t execute(SetupAPIImpl& worker) override {
+      stage->store(1);  // entered
+      while (stage->load() != 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      worker.setCurrent(code, u"done");  // the worker is still there
+      return kCmdDone;
+    }
+    void describe(uint32_t) const override {}
+    std::shared_ptr<std::atomic<int>> stage;  // 0 waiting, 1 blocked, 2 released
+  };
+  auto stage = std::make_shared<std::atomic<int>>(0);
+  auto worker = std::make_shared<SetupAPIImpl>();
+  ASSERT_TRUE(worker->start());
+  std::vector<std::unique_ptr<Command>> list;
+  list.push_back(std::make_unique<Blocked>(stage));
+  worker->prepareForTests(std::move(list), u"", u"", kStatePrepared);
+  Post(*worker, new Req_StartWork());
+  ASSERT_TRUE(WaitUntil([&] { return stage->load() == 1; }));
+
+  LogCapture log;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(worker->stop(std::chrono::milliseconds(50)));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_TRUE(log.contains("ワーカースレッドが終了しないので切り離します")) << log.all();
+  EXPECT_FALSE(worker->hasThread());
+  const std::weak_ptr<SetupAPIImpl> left = worker;
+  worker.reset();
+  EXPECT_FALSE(left.expired());
+  stage->store(2);
+  EXPECT_TRUE(WaitUntil([&] { return left.expired(); }));
 }
 
 TEST(SetupProgressCount, ScaledValueStaysWithinTheScale) {

@@ -125,32 +125,46 @@ TEST(UninstallLog, BadLogsAreRefusedWithTheirMessageAndLeaveTheRecordAlone) {
 }
 
 TEST(UninstallLog, OnlyPlacesAnInstallationWritesToAreUninstallable) {
-  const UninstallScope scope{u"/opt/game/", u"/home/u/.local/share/applications", u"/home/u/Desktop"};
+  const UninstallScope scope{u"/opt/game/", u"/home/u/.local/share/applications",
+                             u"/home/u/.local/share/applications/Maker/Game", u"/home/u/Desktop/Play.desktop"};
+  const std::u16string menu = u"/home/u/.local/share/applications";
   const struct {
     UninstallKind kind;
     const char16_t* path;
-    bool allowed;
+    const char16_t* base;  // null: refused
   } cases[] = {
-      {UninstallKind::kFile, u"/opt/game/data/a.png", true},
-      {UninstallKind::kFile, u"/opt/game//data/a.png", true},
-      {UninstallKind::kFile, u"/opt/gameX/a.png", false},
-      {UninstallKind::kFile, u"/opt/game", false},
-      {UninstallKind::kFile, u"/opt/game/../etc/passwd", false},
-      {UninstallKind::kFile, u"opt/game/a.png", false},
-      {UninstallKind::kFolder, u"/opt/game", true},
-      {UninstallKind::kFile, u"/home/u/.local/share/applications/Game/Play.desktop", true},
-      {UninstallKind::kFolder, u"/home/u/.local/share/applications/Game", true},
-      {UninstallKind::kFolder, u"/home/u/.local/share/applications", false},
-      {UninstallKind::kFile, u"/home/u/Desktop/Play.desktop", true},
-      {UninstallKind::kFile, u"/home/u/Desktop/notes.txt", false},
+      {UninstallKind::kFile, u"/opt/game/data/a.png", u"/opt/game/"},
+      {UninstallKind::kFile, u"/opt/game//data/a.png", u"/opt/game/"},
+      {UninstallKind::kFile, u"/opt/gameX/a.png", nullptr},
+      {UninstallKind::kFile, u"/opt/game", nullptr},
+      {UninstallKind::kFile, u"/opt/game/../etc/passwd", nullptr},
+      {UninstallKind::kFile, u"opt/game/a.png", nullptr},
+      {UninstallKind::kFolder, u"/opt/game", u""},
+      {UninstallKind::kFolder, u"/opt/game/data", u"/opt/game/"},
+      {UninstallKind::kFile, u"/home/u/.local/share/applications/Maker/Game/Play.desktop", menu.c_str()},
+      {UninstallKind::kFile, u"/home/u/.local/share/applications/Maker/Game/notes.txt", nullptr},
+      {UninstallKind::kFile, u"/home/u/.local/share/applications/Maker/Other.desktop", nullptr},
+      {UninstallKind::kFile, u"/home/u/.local/share/applications/Maker/Game/sub/Play.desktop", nullptr},
+      {UninstallKind::kFolder, u"/home/u/.local/share/applications/Maker/Game", menu.c_str()},
+      {UninstallKind::kFolder, u"/home/u/.local/share/applications/Maker", menu.c_str()},
+      {UninstallKind::kFolder, u"/home/u/.local/share/applications", u""},
+      {UninstallKind::kFolder, u"/home/u/.local/share/applications/Other", nullptr},
+      {UninstallKind::kFolder, u"/home/u/.local/share", nullptr},
+      {UninstallKind::kFile, u"/home/u/Desktop/Play.desktop", u"/home/u/Desktop"},
+      {UninstallKind::kFile, u"/home/u/Desktop/Other.desktop", nullptr},
+      {UninstallKind::kFile, u"/home/u/Desktop/notes.txt", nullptr},
   };
   for (const auto& c : cases) {
     LogCapture capture;
-    EXPECT_EQ(IsUninstallable(c.kind, c.path, scope), c.allowed) << ToUtf8(c.path);
-    EXPECT_EQ(capture.contains("uninst.log: 削除対象として不適切なパスを無視します(" + ToUtf8(c.path)), !c.allowed);
+    std::u16string base = u"unset";
+    EXPECT_EQ(IsUninstallable(c.kind, c.path, scope, &base), c.base != nullptr) << ToUtf8(c.path);
+    if (c.base) {
+      EXPECT_EQ(base, c.base) << ToUtf8(c.path);
+    }
+    EXPECT_EQ(capture.contains("uninst.log: 削除対象として不適切なパスを無視します(" + ToUtf8(c.path)), !c.base);
   }
   // A relative or root place holds nothing.
-  const UninstallScope odd{u"game", u"/", u""};
+  const UninstallScope odd{u"game", u"/", u"/", u""};
   EXPECT_FALSE(IsUninstallable(UninstallKind::kFile, u"/game/a", odd));
   EXPECT_FALSE(IsUninstallable(UninstallKind::kFile, u"/a.desktop", odd));
 }

@@ -14,6 +14,7 @@
 #include "platform/utf8.h"
 #include "setup/setup_api_impl.h"
 #include "setup/setup_commands.h"
+#include "setup/setup_ini.h"
 #include "setup/uninstall_log.h"
 #include "tests/support/test_support.h"
 
@@ -23,65 +24,109 @@ namespace fs = std::filesystem;
 using platform::FromUtf8;
 using platform::ToUtf8;
 
-// "code target" of a command; registry items as "code root key [name]", the
-// root 1 for HKEY_CURRENT_USER and 2 for HKEY_LOCAL_MACHINE.
+// "code target" of a command, with " <" and the folder its walk starts from;
+// registry items as "code root key [name]", the root 1 for
+// HKEY_CURRENT_USER and 2 for HKEY_LOCAL_MACHINE, "?" for a key that goes
+// only when empty.
 std::string Describe(const libsetup::Command& command) {
   std::string text = std::to_string(command.code);
-  if (const auto* c = dynamic_cast<const libsetup::CmdDeleteFile*>(&command)) text += " " + ToUtf8(c->file);
-  if (const auto* c = dynamic_cast<const libsetup::CmdRmdir*>(&command)) text += " " + ToUtf8(c->folder);
+  if (const auto* c = dynamic_cast<const libsetup::CmdDeleteFile*>(&command)) {
+    text += " " + ToUtf8(c->file) + " <" + ToUtf8(c->base);
+  }
+  if (const auto* c = dynamic_cast<const libsetup::CmdRmdir*>(&command)) {
+    text += " " + ToUtf8(c->folder) + " <" + ToUtf8(c->base);
+  }
   if (const auto* c = dynamic_cast<const libsetup::CmdRegDelete*>(&command)) {
     text += " " + std::to_string(c->hive & 3) + " " + ToUtf8(c->key + u" " + c->valueName);
   }
   if (const auto* c = dynamic_cast<const libsetup::CmdRegDeleteSubKey*>(&command)) {
-    text += " " + std::to_string(c->hive & 3) + " " + ToUtf8(c->key);
+    text += " " + std::to_string(c->hive & 3) + " " + ToUtf8(c->key) + (c->onlyWhenEmpty ? " ?" : "");
   }
   return text;
 }
 
-TEST(UninstallMode, ListDeletesRecordedItemsInsideTheInstallationDeepestFirst) {
+TEST(UninstallMode, ListDeletesOnlyWhatTheInstallationMadeDeepestFirst) {
   TempDir dir;
   const ScopedEnv data("XDG_DATA_HOME", (dir.path() / "share").c_str());
-  const std::string game = (dir.path() / "game").string();
+  const ScopedEnv apps("ZEP_SYSTEM_APPLICATIONS_DIR", (dir.path() / "apps").c_str());
+  // Sorts after the start menu, which is "apps" as root and "share" else.
+  const std::string game = (dir.path() / "zgame").string();
   std::u16string startMenu;
   ASSERT_TRUE(GetSpecialFolderPath(0x17, &startMenu, nullptr));
-  const std::string menu = ToUtf8(startMenu);
+  const std::string programs = ToUtf8(startMenu);
+  const std::string menu = programs + "/Maker/Game";
   fs::create_directories(game);
+  // The installed action list writes one value; the launchers say who made
+  // them.
+  dir.write("zgame/st_menu.ins", "(action (1 (reg-create HKEY_CURRENT_USER \"SOFTWARE/maker/game\" \"path\" \"x\")))");
+  fs::create_directories(menu);
+  const std::string menuInDir = menu.substr(dir.path().string().size() + 1);
+  dir.write(menuInDir + "/game.desktop", "[Desktop Entry]\nX-Zep-Install=" + game + "\n");
+  dir.write(menuInDir + "/other.desktop", "[Desktop Entry]\nX-Zep-Install=/opt/x\n");
+  auto settings = MakeSharedRef<ns_SetupIni::SetupIni>();
+  std::u16string error;
+  settings->parseText("[setup]\nauthor_name=Maker\nproduct_title=Game\nshortcutname=Play\nproduct_key=G1\n", &error);
+  const std::string product = "SOFTWARE/Microsoft/Windows/CurrentVersion/Uninstall/G1";
 
   // Written by the installing worker, read by the uninstalling one.
   SetupAPIImpl installer;
   installer.prepareForTests({}, FromUtf8(game), u"", installer.stateForTests());
   UninstallLog& record = installer.uninstallLog();
-  for (const std::string& file : {game + "/a.txt", game + "//a.txt", game + "X/evil.txt", game + "/../outside.txt",
-                                  std::string("relative.txt"), menu + "/Maker/game.desktop", menu + "/Maker/notes.txt"}) {
+  for (const std::string& file :
+       {game + "/a.txt", game + "//a.txt", game + "X/evil.txt", game + "/../outside.txt", std::string("relative.txt"),
+        menu + "/game.desktop", menu + "/gone.desktop", menu + "/other.desktop", menu + "/notes.txt",
+        programs + "/Other/x.desktop"}) {
     record.addFile(FromUtf8(file));
   }
-  for (const std::string& folder : {game, game + "/data/bg", game + "/data/", menu + "/Maker", std::string("/etc")}) {
+  for (const std::string& folder : {game, game + "/data/bg", game + "/data/", menu, programs + "/Maker", programs,
+                                    programs + "/Other", std::string("/etc")}) {
     record.addFolder(FromUtf8(folder));
   }
   record.addRegValue(HKEY_CURRENT_USER_ID, u"SOFTWARE/maker/game", u"path");
+  record.addRegValue(HKEY_CURRENT_USER_ID, u"Software/Other", u"v");
+  record.addRegValue(HKEY_LOCAL_MACHINE_ID, FromUtf8(product), u"DisplayName");
   record.addRegSubKey(HKEY_CURRENT_USER_ID, u"Software/Maker");
   record.addRegSubKey(HKEY_CURRENT_USER_ID, u"SOFTWARE/maker/game");
   record.addRegSubKey(HKEY_LOCAL_MACHINE_ID, u"SOFTWARE/Maker");
+  record.addRegSubKey(HKEY_LOCAL_MACHINE_ID, u"SOFTWARE/Microsoft/Windows/CurrentVersion/Uninstall");
+  record.addRegSubKey(HKEY_LOCAL_MACHINE_ID, FromUtf8(product));
   ASSERT_TRUE(installer.writeUninstallLog());
 
   SetupAPIImpl worker;
   worker.prepareForTests({}, FromUtf8(game), u"", worker.stateForTests());
+  worker.setSetupSettingsForTests(settings);
   ASSERT_TRUE(worker.readUninstallLog());
   LogCapture log;
   ASSERT_TRUE(worker.buildUninstallCommands());
 
-  // The same file recorded twice goes once; nested subkeys go deepest first
-  // also when their spellings differ in case.
+  // The same file recorded twice goes once; launchers only when this
+  // installation made them (or when they cannot be read); the start menu's
+  // folders down to the product's own, and keys made on the way to the
+  // installation's own, only when empty; nested subkeys deepest first also
+  // when their spellings differ in case.
   const std::vector<std::string> expected = {
-      "3 " + game + "/a.txt", "3 " + menu + "/Maker/game.desktop", "4 " + menu + "/Maker", "4 " + game + "/data/bg",
-      "4 " + game + "/data", "4 " + game, "3 " + game + "/uninst.log", "3 " + game + "/VERSION", "4 " + game,
-      "7 1 SOFTWARE/maker/game path", "8 2 SOFTWARE/Maker", "8 1 SOFTWARE/maker/game", "8 1 Software/Maker", "14"};
+      "3 " + menu + "/game.desktop <" + programs, "3 " + menu + "/gone.desktop <" + programs,
+      "3 " + game + "/a.txt <" + game, "4 " + game + "/data/bg <" + game, "4 " + game + "/data <" + game,
+      "4 " + game + " <", "4 " + menu + " <" + programs, "4 " + programs + "/Maker <" + programs, "4 " + programs + " <",
+      "3 " + game + "/uninst.log <" + game, "3 " + game + "/VERSION <" + game, "4 " + game + " <",
+      "7 1 SOFTWARE/maker/game path", "7 2 " + product + " DisplayName", "8 2 " + product,
+      "8 2 SOFTWARE/Microsoft/Windows/CurrentVersion/Uninstall ?", "8 1 SOFTWARE/maker/game", "8 1 Software/Maker ?",
+      "14"};
   std::vector<std::string> built;
   for (const auto& command : worker.commands()) built.push_back(Describe(*command));
   EXPECT_EQ(built, expected);
-  for (const std::string& skipped : {game + "X/evil.txt", game + "/../outside.txt", std::string("relative.txt"),
-                                     menu + "/Maker/notes.txt", std::string("/etc")}) {
-    EXPECT_TRUE(log.contains("(" + skipped + ")")) << skipped << "\n" << log.all();
+  const std::vector<std::string> skipped = {"(" + game + "X/evil.txt)",
+                                            "(" + game + "/../outside.txt)",
+                                            "(relative.txt)",
+                                            "(" + menu + "/notes.txt)",
+                                            "(" + programs + "/Other/x.desktop)",
+                                            "(" + programs + "/Other)",
+                                            "(/etc)",
+                                            "作られたものではないので削除しません(" + menu + "/other.desktop)",
+                                            "レジストリ値を無視します(HKEY_CURRENT_USER/Software/Other/v)",
+                                            "レジストリキーを無視します(HKEY_LOCAL_MACHINE/SOFTWARE/Maker)"};
+  for (const std::string& line : skipped) {
+    EXPECT_TRUE(log.contains(line)) << line << "\n" << log.all();
   }
 }
 

@@ -28,13 +28,15 @@ int main(int argc, char** argv) {
   } else {
     sandbox = inherited;
   }
-  for (const char* name : {"data", "config", "runtime", "registry"}) {
+  for (const char* name : {"data", "config", "runtime", "registry", "applications"}) {
     std::filesystem::create_directories(sandbox / name);
   }
   setenv("XDG_DATA_HOME", (sandbox / "data").c_str(), 1);
   setenv("XDG_CONFIG_HOME", (sandbox / "config").c_str(), 1);
   setenv("XDG_RUNTIME_DIR", (sandbox / "runtime").c_str(), 1);
   setenv("ZEP_REGISTRY_DIR", (sandbox / "registry").c_str(), 1);
+  // As root the installer's menu entries go to the system's start menu.
+  setenv("ZEP_SYSTEM_APPLICATIONS_DIR", (sandbox / "applications").c_str(), 1);
   setenv("ZEP_TEST_SANDBOX", sandbox.c_str(), 1);
 
   testing::InitGoogleTest(&argc, argv);

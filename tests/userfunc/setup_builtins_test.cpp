@@ -135,6 +135,9 @@ TEST_F(SetupBuiltinsTest, UninstallRunThroughTheBuiltins) {
   dir_.write("opt/Maker/Game/save/a.sav", "a");
   dir_.write("opt/Maker/Game/save/sub/b.sav", "b");
   dir_.write("opt/Maker/Game/save/.hidden", "h");
+  // Links in the save folder lead elsewhere: not copied.
+  fs::create_symlink(dir_.write("secret.txt", "s"), game / "save/link.sav");
+  fs::create_directory_symlink(dir_.path() / "setup", game / "save/linked");
   dir_.write("setup/st_menu.ini", kSetupIni);
   const std::u16string gameText = FromUtf8(game.string());
   UninstallLog record;
@@ -177,6 +180,8 @@ TEST_F(SetupBuiltinsTest, UninstallRunThroughTheBuiltins) {
     EXPECT_TRUE(fs::is_regular_file(copy / "a.sav")) << copy;
     EXPECT_TRUE(fs::is_regular_file(copy / "sub/b.sav")) << copy;
     EXPECT_FALSE(fs::exists(copy / ".hidden")) << copy;
+    EXPECT_FALSE(fs::exists(copy / "link.sav")) << copy;
+    EXPECT_FALSE(fs::exists(copy / "linked")) << copy;
   }
 
   EXPECT_EQ(call(9006, 1, 1, 0, 0, u"/")->value, -1);  // base too short

@@ -7,7 +7,8 @@
 ; after eight refused discs the run gives up.
 ; Word 1 keeps the last answer of the setup; each one the run stops at also
 ; goes to system variable 900-904 (-d shows them). The run ends after the
-; last or at the first unexpected one.
+; last or at the first unexpected one; a stop (1) or a retry question (111)
+; is shown in a message box first, and app_w then exits with code 1.
 (a3:define-set (0 0)
   (a3:call-user-func 6008 0 1)
   (a3:call-user-func 6008 1 2)
@@ -62,12 +63,22 @@
   (a3:eval-noeffect (a3:assign-word 1 (a3:idref-reflag)))
   (a3:call-user-func 4111 903 (a3:idref-word 1))
   (a3:label 9)
+  (a3:eval (a3:bop-equal? (a3:idref-word 1) 1))
+  (a3:ifnot 6)
+  (a3:call-user-func 7000 "セットアップを中止しました" "" 0)
+  (a3:label 6)
+  ; the retry question names the file or folder: string 3, then the text in 4
+  (a3:eval (a3:bop-equal? (a3:idref-word 1) 111))
+  (a3:ifnot 7)
+  (a3:call-user-func 9015 0 1 3)
+  (a3:call-user-func 5003 4 "次のファイルを処理できないのでセットアップを中止しました：" 3 -1 -1 -1)
+  (a3:call-user-func 7000 4 "" 0)
+  (a3:label 7)
   (a3:call-user-func 9003 0)
   (a3:call-user-func 6000)
   (a3:label 4)
   (a3:call-user-func 9015 0 0 0)
-  (a3:eval-noeffect (a3:assign-word 1 (a3:idref-reflag)))
-  (a3:call-user-func 4111 904 (a3:idref-word 1))
+  (a3:call-user-func 4111 904 (a3:idref-reflag))
   (a3:eval-noeffect (a3:assign-word 2 (a3:bop-add (a3:idref-word 2) 1)))
   (a3:eval (a3:bop-great? (a3:idref-word 2) 8))
   (a3:if 9)
