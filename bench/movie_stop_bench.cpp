@@ -63,12 +63,11 @@ void BM_MovieStopWhileDecoding(benchmark::State& state) {
   }
   // One decoder step of the same file, averaged over its pictures.
   auto decoder = platform::CreateFfmpegMovieDecoder();
-  if (!decoder->open(MoviePath(), 44100, nullptr)) std::abort();
+  if (!decoder->open(MoviePath(), 44100, nullptr, nullptr)) std::abort();
   platform::MovieVideoFrame frame;
-  std::vector<int16_t> sound;
   int32_t steps = 0;
   const int64_t start = platform::MonotonicMicroseconds();
-  while (decoder->next(&frame, &sound, nullptr) == platform::MovieDecoder::kVideo) ++steps;
+  while (decoder->nextPicture(&frame, nullptr) == platform::MovieDecoder::kVideo) ++steps;
   const double stepMicros = double(platform::MonotonicMicroseconds() - start) / std::max(steps, 1);
   const double stop = stopMicros / double(state.iterations());
   state.counters["stop_ms"] = stop / 1000.0;

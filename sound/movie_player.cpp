@@ -58,10 +58,8 @@ bool DropFailedMovie() {
 void Open(std::u16string_view file, int32_t id) {
   Player& p = player();
   movie_releaseAll();
-  // A file that is not found goes to the decoder as named, which then says
-  // why it cannot be opened.
-  std::u16string path = ResolveWithAltSearchPath(file);
-  if (path.empty()) path = std::u16string(file);
+  // A name that resolves to no file plays nothing: no flag, no movie.
+  const std::u16string path = ResolveWithAltSearchPath(file);
   if (path.empty()) return;
   MoviePlayingFlag = 1;
   p.id = id;
@@ -82,6 +80,10 @@ class PlayerScreen final : public MovieScreen {
   bool takeFrame(MovieFrame* frame) override {
     MovieSession* session = player().session.get();
     return session && session->takeFrame(frame);
+  }
+  int64_t nextFrameInMs() override {
+    MovieSession* session = player().session.get();
+    return session ? session->nextFrameInMs() : -1;
   }
   void onGraphEvent(int64_t parameter) override { movie_onGraphEvent(parameter); }
   void releaseAll() override { movie_releaseAll(); }
