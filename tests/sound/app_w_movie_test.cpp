@@ -2,8 +2,9 @@
 // paced at its buffer's duration, so that the captured mix is what a player
 // hears: a program stream's two tones heard whole and in order, silence
 // after its sound ends while its pictures go on, the pictures shown in time
-// order; and files that are missing or no movie pass over with the script
-// going on.
+// order; files that are missing or no movie pass over with the script going
+// on; and a quit signal ends the run at once while a movie that never
+// delivers a byte (a FIFO) is opening.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -135,6 +136,28 @@ TEST_F(AppWMovie, MissingEmptyGarbageAndTruncatedMoviesPassOverAndTheScriptGoesO
     EXPECT_EQ(out.rfind("[WARN ] ", at), out.rfind('\n', at) + 1) << line;
   }
   EXPECT_NE(out.find("CallUserFunc(6000"), std::string::npos) << out;
+}
+
+TEST_F(AppWMovie, AQuitSignalEndsTheRunWithinTwoSecondsWhileAFifoMovieIsOpening) {
+  writeMovieGame({"movie/pipe.mpg"});
+  std::filesystem::create_directories(dir_.path() / "movie");
+  // The shell holds the FIFO open for reading and writing (so does app_w,
+  // which inherits it): opening it never blocks, and no byte ever comes.
+  const std::string command =
+      "cd '" + dir_.path().string() + "' || exit 2; mkfifo movie/pipe.mpg || exit 3; exec 3<>movie/pipe.mpg;"
+      " SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0 ./app_w -d game.scm > log 2>&1 &"
+      " pid=$!; for i in $(seq 400); do grep -q 'CallUserFunc(2090' log && break; sleep 0.05; done; sleep 0.3;"
+      " start=$(date +%s%N); kill -TERM $pid;"
+      " for i in $(seq 100); do [ -d /proc/$pid ] && ! grep -q zombie /proc/$pid/status || break; sleep 0.05; done;"
+      " end=$(date +%s%N); kill -KILL $pid 2>/dev/null; wait $pid; rc=$?;"
+      " echo $(( (end - start) / 1000000 )) > elapsed; exit $rc";
+  const platform::ProcessResult result = platform::RunProcess({"sh", "-c", command}, false);
+  const std::string log = ReadWholeFile(dir_.path() / "log");
+  EXPECT_EQ(result.exitCode, 0) << log;
+  ASSERT_NE(log.find("CallUserFunc(2090, \"movie/pipe.mpg\", 2)"), std::string::npos) << log;
+  const std::string elapsed = ReadWholeFile(dir_.path() / "elapsed");
+  ASSERT_FALSE(elapsed.empty());
+  EXPECT_LT(std::stoi(elapsed), 2000) << log;
 }
 
 }  // namespace
