@@ -73,4 +73,11 @@ class MovieDecoder {
 // The FFmpeg decoder (libavformat, libavcodec, libswscale, libswresample).
 std::unique_ptr<MovieDecoder> CreateFfmpegMovieDecoder();
 
+// The plain FFmpeg loop a benchmark measures the decoder against: every
+// packet of the file's best video and sound streams decoded (one codec
+// thread each), each picture converted to BGRA at its size with libswscale
+// and the sound to 16-bit stereo at audioRate with libswresample, nothing
+// kept. The number of pictures, or -1 with the reason in *error.
+int64_t DecodeWithFfmpegAlone(const std::string& path, int32_t audioRate, std::string* error);
+
 }  // namespace platform

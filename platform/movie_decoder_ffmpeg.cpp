@@ -396,12 +396,13 @@ int64_t FfmpegMovieDecoder::sinceStart(int64_t timestamp, AVRational timeBase) {
 
 FfmpegMovieDecoder::Feed FfmpegMovieDecoder::feed(Stream* stream, std::string* reason) {
   Stream* other = stream == &video_ ? &audio_ : &video_;
-  AVPacket* packet = nullptr;
+  AVPacket* packet = nullptr;  // owned when it was held
   if (!stream->held.empty()) {
     packet = stream->held.front();
     stream->held.pop_front();
     stream->heldBytes -= size_t(packet->size);
   }
+  const bool own = packet != nullptr;
   while (!packet && !endOfFile_) {
     const bool keepOther = other->codec != nullptr && !other->drained;
     if (keepOther && (other->heldBytes >= kMaxHeldBytes || other->held.size() >= kMaxHeldPackets)) return Feed::kFull;
@@ -415,13 +416,7 @@ FfmpegMovieDecoder::Feed FfmpegMovieDecoder::feed(Stream* stream, std::string* r
       return Feed::kFailed;
     }
     if (packet_->stream_index == stream->index) {
-      packet = av_packet_alloc();
-      if (!packet) {
-        av_packet_unref(packet_);
-        *reason = AvError("av_packet_alloc", AVERROR(ENOMEM));
-        return Feed::kFailed;
-      }
-      av_packet_move_ref(packet, packet_);
+      packet = packet_;
     } else if (keepOther && packet_->stream_index == other->index) {
       AVPacket* kept = av_packet_alloc();
       if (!kept) {
@@ -439,7 +434,8 @@ FfmpegMovieDecoder::Feed FfmpegMovieDecoder::feed(Stream* stream, std::string* r
   int r = 0;
   if (packet) {
     r = avcodec_send_packet(stream->codec, packet);
-    av_packet_free(&packet);
+    if (own) av_packet_free(&packet);
+    else av_packet_unref(packet);
   } else {
     // The end of the file: the decoder gives out what it still holds.
     stream->flushed = true;
@@ -643,8 +639,104 @@ MovieDecoder::Result FfmpegMovieDecoder::nextSound(MovieSoundBlock* sound, std::
   }
 }
 
+// What the plain loop allocates, freed on every way out.
+struct PlainLoop {
+  AVFormatContext* format = nullptr;
+  AVCodecContext* codecs[2] = {nullptr, nullptr};
+  AVPacket* packet = nullptr;
+  AVFrame* frame = nullptr;
+  SwsContext* scaler = nullptr;
+  SwrContext* resampler = nullptr;
+  std::vector<uint8_t> picture;
+  std::vector<int16_t> sound;
+
+  ~PlainLoop() {
+    for (AVCodecContext*& c : codecs) avcodec_free_context(&c);
+    avformat_close_input(&format);
+    av_packet_free(&packet);
+    av_frame_free(&frame);
+    sws_freeContext(scaler);
+    swr_free(&resampler);
+  }
+};
+
 }  // namespace
 
 std::unique_ptr<MovieDecoder> CreateFfmpegMovieDecoder() { return std::make_unique<FfmpegMovieDecoder>(); }
+
+int64_t DecodeWithFfmpegAlone(const std::string& path, int32_t audioRate, std::string* error) {
+  PlainLoop l;
+  const auto fail = [error](const char* what, int code) {
+    if (error) *error = AvError(what, code);
+    return int64_t{-1};
+  };
+  int r = avformat_open_input(&l.format, path.c_str(), nullptr, nullptr);
+  if (r >= 0) r = avformat_find_stream_info(l.format, nullptr);
+  if (r < 0) return fail("avformat_open_input", r);
+  int streams[2] = {-1, -1};
+  const AVMediaType kinds[2] = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO};
+  for (int k = 0; k < 2; ++k) {
+    const AVCodec* codec = nullptr;
+    streams[k] = av_find_best_stream(l.format, kinds[k], -1, -1, &codec, 0);
+    if (streams[k] < 0) continue;
+    l.codecs[k] = avcodec_alloc_context3(codec);
+    if (!l.codecs[k]) return fail("avcodec_alloc_context3", AVERROR(ENOMEM));
+    avcodec_parameters_to_context(l.codecs[k], l.format->streams[streams[k]]->codecpar);
+    l.codecs[k]->thread_count = 1;
+    r = avcodec_open2(l.codecs[k], codec, nullptr);
+    if (r < 0) return fail("avcodec_open2", r);
+  }
+  if (!l.codecs[0]) return fail("av_find_best_stream", AVERROR_STREAM_NOT_FOUND);
+  l.packet = av_packet_alloc();
+  l.frame = av_frame_alloc();
+  if (!l.packet || !l.frame) return fail("av_frame_alloc", AVERROR(ENOMEM));
+  int64_t pictures = 0;
+  const auto take = [&](int k) {
+    while (avcodec_receive_frame(l.codecs[k], l.frame) == 0) {
+      const AVFrame* f = l.frame;
+      if (k == 0) {
+        l.scaler = sws_getCachedContext(l.scaler, f->width, f->height, AVPixelFormat(f->format), f->width, f->height,
+                                        AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+        l.picture.resize(size_t(f->width) * size_t(f->height) * 4);
+        uint8_t* planes[4] = {l.picture.data(), nullptr, nullptr, nullptr};
+        const int strides[4] = {f->width * 4, 0, 0, 0};
+        if (l.scaler) sws_scale(l.scaler, f->data, f->linesize, 0, f->height, planes, strides);
+        ++pictures;
+      } else {
+        if (!l.resampler) {
+          AVChannelLayout stereo{};
+          AVChannelLayout in{};
+          av_channel_layout_default(&stereo, 2);
+          av_channel_layout_copy(&in, &f->ch_layout);
+          swr_alloc_set_opts2(&l.resampler, &stereo, AV_SAMPLE_FMT_S16, audioRate, &in, AVSampleFormat(f->format),
+                              f->sample_rate, 0, nullptr);
+          av_channel_layout_uninit(&in);
+          if (l.resampler && swr_init(l.resampler) < 0) swr_free(&l.resampler);
+        }
+        if (l.resampler) {
+          const int room = swr_get_out_samples(l.resampler, f->nb_samples);
+          l.sound.resize(size_t(std::max(room, 0)) * 2);
+          auto* out = reinterpret_cast<uint8_t*>(l.sound.data());
+          swr_convert(l.resampler, &out, room, const_cast<const uint8_t**>(f->extended_data), f->nb_samples);
+        }
+      }
+      av_frame_unref(l.frame);
+    }
+  };
+  while (av_read_frame(l.format, l.packet) >= 0) {
+    for (int k = 0; k < 2; ++k) {
+      if (l.codecs[k] && l.packet->stream_index == streams[k] && avcodec_send_packet(l.codecs[k], l.packet) >= 0) {
+        take(k);
+      }
+    }
+    av_packet_unref(l.packet);
+  }
+  for (int k = 0; k < 2; ++k) {
+    if (!l.codecs[k]) continue;
+    avcodec_send_packet(l.codecs[k], nullptr);
+    take(k);
+  }
+  return pictures;
+}
 
 }  // namespace platform

@@ -85,6 +85,9 @@ class PlayerScreen final : public MovieScreen {
     MovieSession* session = player().session.get();
     return session ? session->nextFrameInMs() : -1;
   }
+  void giveBack(std::vector<uint8_t> pixels) override {
+    if (MovieSession* session = player().session.get()) session->giveBack(std::move(pixels));
+  }
   void onGraphEvent(int64_t parameter) override { movie_onGraphEvent(parameter); }
   void releaseAll() override { movie_releaseAll(); }
 };
@@ -175,4 +178,9 @@ void movie_setDecoderForTests(std::function<std::unique_ptr<platform::MovieDecod
 bool movie_waitIdleForTests(int32_t timeoutMs) {
   MovieSession* session = player().session.get();
   return session && session->waitIdle(timeoutMs);
+}
+
+MovieSession::Stats movie_stats() {
+  MovieSession* session = player().session.get();
+  return session ? session->stats() : MovieSession::Stats{};
 }

@@ -19,13 +19,19 @@ namespace {
 // Pictures kept ahead: a few, and not more than this many bytes of them.
 constexpr size_t kMaxFrames = 8;
 constexpr size_t kMaxQueuedBytes = 32u << 20;
-// Sound written ahead of the play position, at most.
+// Sound written ahead of the play position: refilled up to kSoundAheadMs
+// once less than kSoundLowMs is left, so that the thread wakes for it in
+// bursts rather than for every block.
 constexpr int64_t kSoundAheadMs = 1000;
+constexpr int64_t kSoundLowMs = 500;
+// The longest the thread sleeps while it has nothing to do (what the cursor
+// passed must be made silent well before it comes round again).
+constexpr int64_t kMaxIdleMs = 100;
 // How close to a whole turn of the ring ahead of the cursor sound may be
 // written (the mixer reads a block past the cursor).
 constexpr int64_t kRingMarginMs = 100;
-// How often a waiting thread looks at the clock.
-constexpr auto kPoll = std::chrono::milliseconds(5);
+// How often the thread looks again for room to write sound that waits.
+constexpr int64_t kPendingPollMs = 20;
 constexpr int32_t kBytesPerFrame = 4;  // 16-bit stereo
 
 // Counts the pictures handed to the screen, across movies, so that no two
@@ -48,6 +54,8 @@ struct MovieSession::Core {
   void writePendingLocked();
   void startPlayingLocked();
   void endLocked(State to);
+  // How long the thread may sleep when it has nothing to do.
+  int64_t idleMsLocked(int64_t clock) const;
   int64_t framesToMs(int64_t frames) const { return frames * 1000 / audioRate; }
 
   const std::unique_ptr<platform::MovieDecoder> decoder;  // the thread's alone
@@ -73,11 +81,15 @@ struct MovieSession::Core {
   // has given something.
   bool pictureWaits = false;
   bool soundWaits = false;
+  // Refilling the pictures or the sound (see kSoundLowMs).
+  bool pictureRefill = true;
+  bool soundRefill = true;
   uint64_t idleAsked = 0;  // waitIdle's requests
   uint64_t idleSeen = 0;   // the last request the thread answered by going idle
   bool withSound = false;
   size_t capacity = kMaxFrames;  // pictures kept ahead
   std::deque<platform::MovieVideoFrame> frames;
+  std::vector<std::vector<uint8_t>> spare;  // pixels given back, filled again by the decoder
   int32_t width = 0;
   int32_t height = 0;
   int32_t x = 0, y = 0, w = 0, h = 0;
@@ -187,8 +199,16 @@ bool MovieSession::takeFrame(MovieFrame* frame) {
   frame->y = c.y;
   frame->w = c.w;
   frame->h = c.h;
-  c.wake.notify_all();  // room for the next picture
+  if (c.frames.size() <= c.capacity / 2) c.wake.notify_all();  // room for the next pictures
   return true;
+}
+
+void MovieSession::giveBack(std::vector<uint8_t> pixels) {
+  Core& c = *core_;
+  std::lock_guard<std::mutex> lock(c.mutex);
+  if (c.spare.size() < c.capacity && pixels.size() == size_t(c.width) * size_t(c.height) * 4) {
+    c.spare.push_back(std::move(pixels));
+  }
 }
 
 int64_t MovieSession::nextFrameInMs() {
@@ -261,20 +281,29 @@ void MovieSession::run(const std::shared_ptr<Core>& core) {
       c.endLocked(kEnded);
       break;
     }
-    const bool wantSound = c.withSound && !c.soundDone && !c.havePending && !c.soundWaits &&
-                           c.framesToMs(c.written - c.played) < kSoundAheadMs;
-    const bool wantPicture = !c.videoDone && !c.pictureWaits && c.frames.size() < c.capacity;
+    const int64_t aheadMs = c.framesToMs(c.written - c.played);
+    if (aheadMs < kSoundLowMs) c.soundRefill = true;
+    if (aheadMs >= kSoundAheadMs) c.soundRefill = false;
+    if (c.frames.size() <= c.capacity / 2) c.pictureRefill = true;
+    if (c.frames.size() >= c.capacity) c.pictureRefill = false;
+    const bool wantSound = c.withSound && !c.soundDone && !c.havePending && !c.soundWaits && c.soundRefill;
+    const bool wantPicture = !c.videoDone && !c.pictureWaits && c.pictureRefill;
     if (!wantSound && !wantPicture) {
-      // Far enough ahead: play, and look again when the clock has moved.
+      // Far enough ahead: play, and look again when the clock has moved
+      // or the screen took pictures.
       if (!c.started) c.startPlayingLocked();
       c.idleSeen = c.idleAsked;
       c.idle.notify_all();
-      c.wake.wait_for(lock, kPoll);
+      c.wake.wait_for(lock, std::chrono::milliseconds(c.idleMsLocked(clock)));
       continue;
     }
-    lock.unlock();
     platform::MovieVideoFrame frame;
     platform::MovieSoundBlock block;
+    if (!wantSound && !c.spare.empty()) {
+      frame.bgra = std::move(c.spare.back());
+      c.spare.pop_back();
+    }
+    lock.unlock();
     const platform::MovieDecoder::Result result =
         wantSound ? c.decoder->nextSound(&block, &error) : c.decoder->nextPicture(&frame, &error);
     if (!damageTold && !c.decoder->damage().empty()) {
@@ -378,6 +407,15 @@ void MovieSession::Core::writePendingLocked() {
     pending.firstFrame += used;
     havePending = !pending.samples.empty();
   }
+}
+
+int64_t MovieSession::Core::idleMsLocked(int64_t clock) const {
+  int64_t ms = kMaxIdleMs;
+  if (havePending) ms = kPendingPollMs;
+  if (withSound && !soundDone && !havePending) ms = std::min(ms, framesToMs(written - played) - kSoundLowMs);
+  const bool soundOver = !withSound || (soundDone && !havePending);
+  if (videoDone && soundOver) ms = std::min(ms, endMs - clock);
+  return std::max<int64_t>(ms, 1);
 }
 
 void MovieSession::Core::startPlayingLocked() {

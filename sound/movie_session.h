@@ -61,6 +61,8 @@ class MovieSession {
   // The newest picture that came due since the last call (older due ones
   // are late and dropped).
   bool takeFrame(MovieFrame* frame);
+  // Pixels of a picture shown before, for the decoder to fill again.
+  void giveBack(std::vector<uint8_t> pixels);
   // Milliseconds of movie time until the next decoded picture is due (0
   // when it is due now), or -1 when none is decoded.
   int64_t nextFrameInMs();
