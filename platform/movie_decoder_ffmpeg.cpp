@@ -36,7 +36,10 @@ extern "C" {
 namespace platform {
 namespace {
 
+// Pictures at most this many pixels a side and in all (a 4096 x 4096
+// picture is 64 MiB of BGRA; a few are kept ahead).
 constexpr int32_t kMaxPictureSide = 8192;
+constexpr int64_t kMaxPicturePixels = int64_t{4096} * 4096;
 constexpr int64_t kDefaultFrameUs = 40000;
 constexpr int32_t kMinRate = 8000;
 constexpr int32_t kMaxRate = 192000;
@@ -340,7 +343,8 @@ bool FfmpegMovieDecoder::open(const std::string& path, int32_t audioRate, const 
   r = av_find_best_stream(format_, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
   if (r < 0) return fail(AvError("av_find_best_stream (video)", r), error);
   const AVCodecParameters* par = format_->streams[r]->codecpar;
-  if (par->width < 1 || par->height < 1 || par->width > kMaxPictureSide || par->height > kMaxPictureSide) {
+  if (par->width < 1 || par->height < 1 || par->width > kMaxPictureSide || par->height > kMaxPictureSide ||
+      int64_t{par->width} * par->height > kMaxPicturePixels) {
     return fail("picture size " + std::to_string(par->width) + "x" + std::to_string(par->height) + " is out of range",
                 error);
   }
