@@ -10,16 +10,26 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <system_error>
 
 #include "platform/movie_decoder.h"
 
 namespace {
 
-const std::string& FilePath() {
-  static const std::string path =
+// The file of this run, removed at exit.
+struct TempFile {
+  const std::string path =
       (std::filesystem::temp_directory_path() / ("zep_movie_fuzzer_" + std::to_string(std::random_device()()) + ".mpg"))
           .string();
-  return path;
+  ~TempFile() {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+  }
+};
+
+const std::string& FilePath() {
+  static const TempFile file;
+  return file.path;
 }
 
 // Steps of decoding per input, so that a long movie does not slow the run.

@@ -70,14 +70,17 @@ class MovieDecoder {
   virtual std::string damage() const { return {}; }
 };
 
-// The FFmpeg decoder (libavformat, libavcodec, libswscale, libswresample).
-std::unique_ptr<MovieDecoder> CreateFfmpegMovieDecoder();
+// The FFmpeg decoder (libavformat, libavcodec, libswscale, libswresample),
+// from the movie module (movie_module.h), loaded on first use; null with
+// the reason in *error (may be null) when the module cannot be loaded.
+std::unique_ptr<MovieDecoder> CreateFfmpegMovieDecoder(std::string* error = nullptr);
 
 // The plain FFmpeg loop a benchmark measures the decoder against: every
 // packet of the file's best video and sound streams decoded (one codec
 // thread each), each picture converted to BGRA at its size with libswscale
 // and the sound to 16-bit stereo at audioRate with libswresample, nothing
-// kept. The number of pictures, or -1 with the reason in *error.
+// kept. The number of pictures, or -1 with the reason in *error (also when
+// the movie module cannot be loaded).
 int64_t DecodeWithFfmpegAlone(const std::string& path, int32_t audioRate, std::string* error);
 
 }  // namespace platform

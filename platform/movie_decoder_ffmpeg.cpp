@@ -7,6 +7,7 @@
 // codec thread per stream, so a stop is prompt and two runs give the same
 // pictures and sound.
 #include "platform/movie_decoder.h"
+#include "platform/movie_module.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -666,9 +667,11 @@ struct PlainLoop {
 
 }  // namespace
 
-std::unique_ptr<MovieDecoder> CreateFfmpegMovieDecoder() { return std::make_unique<FfmpegMovieDecoder>(); }
+namespace movie_module {
 
-int64_t DecodeWithFfmpegAlone(const std::string& path, int32_t audioRate, std::string* error) {
+std::unique_ptr<MovieDecoder> CreateDecoder() { return std::make_unique<FfmpegMovieDecoder>(); }
+
+int64_t DecodeAlone(const std::string& path, int32_t audioRate, std::string* error) {
   PlainLoop l;
   const auto fail = [error](const char* what, int code) {
     if (error) *error = AvError(what, code);
@@ -742,5 +745,7 @@ int64_t DecodeWithFfmpegAlone(const std::string& path, int32_t audioRate, std::s
   }
   return pictures;
 }
+
+}  // namespace movie_module
 
 }  // namespace platform

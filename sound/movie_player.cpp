@@ -66,9 +66,11 @@ void Open(std::u16string_view file, int32_t id) {
   int32_t rate = 44100;
   std::unique_ptr<SoundBuffer> sound;
   if (sorn_createOutputBuffer(kSoundBufferMs, &rate, &sound) != kSornOk) sound.reset();
-  std::unique_ptr<platform::MovieDecoder> decoder =
-      p.decoderFactory ? p.decoderFactory() : platform::CreateFfmpegMovieDecoder();
-  p.session = std::make_unique<MovieSession>(std::move(decoder), platform::ToUtf8(path), id, std::move(sound), rate,
+  // The decoder is made on the session's thread: the first one loads the
+  // movie module, which takes a while.
+  MovieSession::DecoderFactory factory = &platform::CreateFfmpegMovieDecoder;
+  if (p.decoderFactory) factory = [made = p.decoderFactory](std::string*) { return made(); };
+  p.session = std::make_unique<MovieSession>(std::move(factory), platform::ToUtf8(path), id, std::move(sound), rate,
                                              p.volume, &NotifyMainThread);
   p.session->place(p.x, p.y, p.w, p.h);
   p.session->start();

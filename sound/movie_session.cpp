@@ -41,9 +41,13 @@ uint32_t pictureRevision = 0;
 }  // namespace
 
 struct MovieSession::Core {
-  Core(std::unique_ptr<platform::MovieDecoder> d, std::string p, int32_t i, std::unique_ptr<SoundBuffer> s,
-       int32_t rate, Notify n)
-      : decoder(std::move(d)), path(std::move(p)), id(i), audioRate(std::max(rate, 1)), notify(n), sound(std::move(s)) {
+  Core(DecoderFactory f, std::string p, int32_t i, std::unique_ptr<SoundBuffer> s, int32_t rate, Notify n)
+      : makeDecoder(std::move(f)),
+        path(std::move(p)),
+        id(i),
+        audioRate(std::max(rate, 1)),
+        notify(n),
+        sound(std::move(s)) {
     if (sound) ringFrames = sound->size() / kBytesPerFrame;
   }
 
@@ -58,7 +62,8 @@ struct MovieSession::Core {
   int64_t idleMsLocked(int64_t clock) const;
   int64_t framesToMs(int64_t frames) const { return frames * 1000 / audioRate; }
 
-  const std::unique_ptr<platform::MovieDecoder> decoder;  // the thread's alone
+  const DecoderFactory makeDecoder;
+  std::unique_ptr<platform::MovieDecoder> decoder;  // the thread's alone
   const std::string path;
   const int32_t id;
   const int32_t audioRate;
@@ -107,10 +112,10 @@ struct MovieSession::Core {
   platform::MovieSoundBlock pending;  // decoded, not yet (all) written
 };
 
-MovieSession::MovieSession(std::unique_ptr<platform::MovieDecoder> decoder, std::string path, int32_t id,
-                           std::unique_ptr<SoundBuffer> sound, int32_t audioRate, int32_t volume, Notify notify)
+MovieSession::MovieSession(DecoderFactory makeDecoder, std::string path, int32_t id, std::unique_ptr<SoundBuffer> sound,
+                           int32_t audioRate, int32_t volume, Notify notify)
     : id_(id),
-      core_(std::make_shared<Core>(std::move(decoder), std::move(path), id, std::move(sound), audioRate, notify)) {
+      core_(std::make_shared<Core>(std::move(makeDecoder), std::move(path), id, std::move(sound), audioRate, notify)) {
   if (core_->sound) core_->sound->setVolume(volume);
 }
 
@@ -255,7 +260,8 @@ void MovieSession::run(const std::shared_ptr<Core>& core) {
     if (c.quit) return leave(peek);
   }
   const int32_t rate = c.sound && c.ringFrames > 0 ? c.audioRate : 0;
-  if (!c.decoder->open(c.path, rate, &c.stop, &error)) {
+  c.decoder = c.makeDecoder ? c.makeDecoder(&error) : nullptr;
+  if (!c.decoder || !c.decoder->open(c.path, rate, &c.stop, &error)) {
     lock.lock();
     if (!c.quit) {
       LogWrite(LOG_WARN, u"failed to open movie(%s) : %s\n", platform::FromUtf8(c.path), platform::FromUtf8(error));

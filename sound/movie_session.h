@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -40,11 +41,14 @@ class MovieSession {
 
   // Called on the decoder thread when the movie ends or fails (with id).
   using Notify = void (*)(int32_t id);
+  // Makes the decoder, on the decoder thread; null with the reason in
+  // *error when there is none.
+  using DecoderFactory = std::function<std::unique_ptr<platform::MovieDecoder>(std::string* error)>;
 
   // sound: a stopped 16-bit stereo buffer at audioRate for the movie's
   // sound, or null to play it silent. volume in hundredths of a decibel.
-  MovieSession(std::unique_ptr<platform::MovieDecoder> decoder, std::string path, int32_t id,
-               std::unique_ptr<SoundBuffer> sound, int32_t audioRate, int32_t volume, Notify notify);
+  MovieSession(DecoderFactory makeDecoder, std::string path, int32_t id, std::unique_ptr<SoundBuffer> sound,
+               int32_t audioRate, int32_t volume, Notify notify);
   ~MovieSession();
   MovieSession(const MovieSession&) = delete;
   MovieSession& operator=(const MovieSession&) = delete;

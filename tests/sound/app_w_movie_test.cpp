@@ -2,8 +2,8 @@
 // paced at its buffer's duration, so that the captured mix is what a player
 // hears: a program stream's two tones heard whole and in order, silence
 // after its sound ends while its pictures go on, the pictures shown in time
-// order; files that are missing or no movie pass over with the script going
-// on; and a quit signal ends the run at once while a movie that never
+// order; files that are missing or no movie, and a missing movie module,
+// pass over with the script going on; and a quit signal ends the run at once while a movie that never
 // delivers a byte (a FIFO) is opening.
 #include <gtest/gtest.h>
 
@@ -111,7 +111,7 @@ TEST_F(AppWMovie, AProgramStreamsTwoTonesPlayWholeInOrderThenSilenceWhileItsPict
   EXPECT_GE(times.back(), (kTestMovieFrames - 2) * 40);
 }
 
-TEST_F(AppWMovie, MissingEmptyGarbageAndTruncatedMoviesPassOverAndTheScriptGoesOn) {
+TEST_F(AppWMovie, MissingEmptyGarbageAndTruncatedMoviesAndAMissingModulePassOverAndTheScriptGoesOn) {
   writeMovieGame({"movie/missing.mpg", "movie/empty.mpg", "movie/garbage.mpg", "movie/cut.mpg"});
   dir_.write("movie/empty.mpg", "");
   std::string garbage(64 * 1024, '\0');
@@ -136,6 +136,17 @@ TEST_F(AppWMovie, MissingEmptyGarbageAndTruncatedMoviesPassOverAndTheScriptGoesO
     EXPECT_EQ(out.rfind("[WARN ] ", at), out.rfind('\n', at) + 1) << line;
   }
   EXPECT_NE(out.find("CallUserFunc(6000"), std::string::npos) << out;
+
+  // Without the movie module beside app_w a good movie fails the same way.
+  std::filesystem::remove(dir_.path() / "libzep_movie.so");
+  std::filesystem::copy_file(kMovies / kTestMovieName, dir_.path() / "movie/good.mpg");
+  writeMovieGame({"movie/good.mpg"});
+  const platform::ProcessResult bare = run("-d game.scm", kPacedSound);
+  EXPECT_EQ(bare.exitCode, 0) << bare.output;
+  EXPECT_NE(bare.output.find("[WARN ] "), std::string::npos) << bare.output;
+  EXPECT_NE(bare.output.find("failed to open movie(movie/good.mpg) : "), std::string::npos) << bare.output;
+  EXPECT_NE(bare.output.find("libzep_movie.so"), std::string::npos) << bare.output;
+  EXPECT_NE(bare.output.find("CallUserFunc(6000"), std::string::npos) << bare.output;
 }
 
 TEST_F(AppWMovie, AQuitSignalEndsTheRunWithinTwoSecondsWhileAFifoMovieIsOpening) {
