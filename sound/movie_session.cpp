@@ -418,7 +418,9 @@ void MovieSession::Core::writePendingLocked() {
 int64_t MovieSession::Core::idleMsLocked(int64_t clock) const {
   int64_t ms = kMaxIdleMs;
   if (havePending) ms = kPendingPollMs;
-  if (withSound && !soundDone && !havePending) ms = std::min(ms, framesToMs(written - played) - kSoundLowMs);
+  if (withSound && !soundDone && !havePending && !soundWaits) {
+    ms = std::min(ms, framesToMs(written - played) - kSoundLowMs);
+  }
   const bool soundOver = !withSound || (soundDone && !havePending);
   if (videoDone && soundOver) ms = std::min(ms, endMs - clock);
   return std::max<int64_t>(ms, 1);
