@@ -22,6 +22,7 @@
 #include "app/main_window.h"
 #include "app/movie_overlay.h"
 #include "app/movie_screen.h"
+#include "bench/busy_pictures.h"
 #include "bench/raw_gl.h"
 #include "gdev/gdev_factory.h"
 #include "gdev/gdev_gl.h"
@@ -42,23 +43,13 @@ constexpr int32_t kFps = 30;
 constexpr int32_t kFrames = 4 * kFps;
 constexpr int32_t kRate = 44100;
 
-// Moving noise over a gradient, so that every picture takes real work, and
-// a 440 Hz tone.
+// Busy pictures and a 440 Hz tone.
 std::filesystem::path WriteGame(std::string* why) {
   const std::filesystem::path dir = std::filesystem::temp_directory_path() / "zep_movie_play_bench";
   std::filesystem::create_directories(dir);
   std::ofstream(dir / "game.scm") << "(:resource (:font-0-type 0) (:font-0-name \"IPAGothic\"))\n"
                                      "(:window (:window-width 640) (:window-height 480))\n";
-  std::vector<std::vector<uint8_t>> frames;
-  uint32_t seed = 12345;
-  for (int32_t f = 0; f < kFrames; ++f) {
-    std::vector<uint8_t> bgra(size_t(kWidth) * kHeight * 4);
-    for (size_t i = 0; i < bgra.size(); ++i) {
-      seed = seed * 1664525u + 1013904223u;
-      bgra[i] = static_cast<uint8_t>((seed >> 26) + (i / 4 % kWidth + size_t(f) * 8) % 192);
-    }
-    frames.push_back(std::move(bgra));
-  }
+  const std::vector<std::vector<uint8_t>> frames = BusyPictures(kWidth, kHeight, kFrames);
   std::vector<int16_t> sound;
   for (int64_t n = 0; n < int64_t(kFrames) * kRate / kFps; ++n) {
     const auto v = static_cast<int16_t>(6000 * std::sin(2 * 3.14159265358979 * 440 * double(n) / kRate));

@@ -184,6 +184,9 @@ class FfmpegMovieDecoder final : public MovieDecoder {
   bool openStream(int index, const AVCodec* codec, Stream* stream, std::string* error);
   bool fail(const std::string& text, std::string* error);
   Result failed(const std::string& text, std::string* error);
+  // False (after failed()) when out is null (the text says why) or the
+  // decoder cannot go on.
+  bool usable(const void* out, const char* without, std::string* error);
   void clearHeld(Stream* stream);
   // Gives `stream`'s decoder its next packet (or the end of the file),
   // keeping the other stream's packets met on the way.
@@ -272,6 +275,14 @@ void FfmpegMovieDecoder::close() {
 bool FfmpegMovieDecoder::fail(const std::string& text, std::string* error) {
   if (error) *error = text;
   close();
+  return false;
+}
+
+bool FfmpegMovieDecoder::usable(const void* out, const char* without, std::string* error) {
+  if (!out) failed(without, error);
+  else if (!format_) failed("the movie is not open", error);
+  else if (!failure_.empty()) failed(failure_, error);
+  else return true;
   return false;
 }
 
@@ -493,10 +504,8 @@ bool FfmpegMovieDecoder::makePicture(const AVFrame* f, int64_t timeUs, MovieVide
 }
 
 MovieDecoder::Result FfmpegMovieDecoder::nextPicture(MovieVideoFrame* video, std::string* error) {
-  if (!video) return failed("nextPicture() needs a place for the picture", error);
+  if (!usable(video, "nextPicture() needs a place for the picture", error)) return kError;
   DamageScope scope(&damage_);
-  if (!format_) return failed("the movie is not open", error);
-  if (!failure_.empty()) return failed(failure_, error);
   std::string reason;
   for (;;) {
     Feed fed = Feed::kSent;
@@ -614,10 +623,8 @@ bool FfmpegMovieDecoder::makeSound(const AVFrame* f, std::string* error) {
 }
 
 MovieDecoder::Result FfmpegMovieDecoder::nextSound(MovieSoundBlock* sound, std::string* error) {
-  if (!sound) return failed("nextSound() needs a place for the sound", error);
+  if (!usable(sound, "nextSound() needs a place for the sound", error)) return kError;
   DamageScope scope(&damage_);
-  if (!format_) return failed("the movie is not open", error);
-  if (!failure_.empty()) return failed(failure_, error);
   std::string reason;
   for (;;) {
     if (!sound_.empty()) {
