@@ -363,6 +363,10 @@ bool nextFrameNeed(int64_t* wakeAtMicros) {
   consider(timers->nextWake());
   if (s.pointerMode == 2 && s.pointerVisible) consider(s.lastPointerActivity + 5001);
   consider(nextCursorFrameAt(now));
+  // A movie's next picture is drawn when it is due, not a frame later.
+  if (MovieScreen* movie = MoviePlayingFlag ? GetMovieScreen() : nullptr) {
+    if (const int64_t in = movie->nextFrameInMs(); in >= 0) consider(now + in);
+  }
   *wakeAtMicros = wake;
   return GUIChangedFlag || s.inputSinceFrame || MoviePlayingFlag || timers->animating();
 }

@@ -23,8 +23,12 @@ class MoviePixels final : public GDevPixelSource {
     if (texture == texture_) texture_ = nullptr;
   }
 
-  // Takes the frame's pixels over.
-  void take(MovieFrame& frame) {
+  // Takes the frame's pixels over; the last picture's go back to the
+  // player (the texture has them).
+  void take(MovieFrame& frame, MovieScreen* player) {
+    if (image_ && image_->width == frame.width && image_->height == frame.height) {
+      if (RGBAImage* old = image_.getWA()) player->giveBack(std::move(old->pixels));
+    }
     image_ = RGBAImageRef(RGBAImage(0, frame.width, frame.height, std::move(frame.bgra)));
     revision_ = frame.revision;
   }
@@ -75,7 +79,7 @@ bool DrawMovieOverlay(GDev* device, int32_t logicalW, int32_t logicalH) {
   if (frame.width < 1 || frame.height < 1 || frame.bgra.size() != size_t(frame.width) * size_t(frame.height) * 4) {
     return false;
   }
-  source.take(source.frame);
+  source.take(source.frame, player);
   if (!source.ensureTexture(device, frame.width, frame.height)) return false;
   if (!device->impl_beginScene(nullptr)) return false;
   device->setViewport(0, 0, logicalW, logicalH);

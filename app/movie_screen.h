@@ -27,6 +27,11 @@ class MovieScreen {
   // The newest picture that came due since the last call, moved into
   // *frame; false when none did or no movie plays.
   virtual bool takeFrame(MovieFrame* frame) = 0;
+  // Milliseconds until the next picture is due (0: now), or -1 when none
+  // is waiting.
+  virtual int64_t nextFrameInMs() = 0;
+  // Hands back the pixels of a picture no longer needed, for a later one.
+  virtual void giveBack(std::vector<uint8_t> pixels) = 0;
   // The player's thread said it has news (the movie's end) for the movie
   // with this id.
   virtual void onGraphEvent(int64_t parameter) = 0;

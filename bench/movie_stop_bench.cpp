@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/busy_pictures.h"
 #include "platform/clock.h"
 #include "platform/movie_decoder.h"
 #include "platform/movie_encoder.h"
@@ -26,16 +27,7 @@ constexpr int32_t kFrames = 50;
 
 const std::string& MoviePath() {
   static const std::string path = [] {
-    std::vector<std::vector<uint8_t>> frames;
-    uint32_t seed = 12345;
-    for (int32_t f = 0; f < kFrames; ++f) {
-      std::vector<uint8_t> bgra(size_t(kWidth) * kHeight * 4);
-      for (size_t i = 0; i < bgra.size(); ++i) {
-        seed = seed * 1664525u + 1013904223u;
-        bgra[i] = static_cast<uint8_t>((seed >> 24) / 2 + (i / 4 % kWidth + f * 8) % 128);
-      }
-      frames.push_back(std::move(bgra));
-    }
+    const std::vector<std::vector<uint8_t>> frames = BusyPictures(kWidth, kHeight, kFrames);
     platform::MovieEncodeParams params;
     params.width = kWidth;
     params.height = kHeight;
@@ -63,12 +55,11 @@ void BM_MovieStopWhileDecoding(benchmark::State& state) {
   }
   // One decoder step of the same file, averaged over its pictures.
   auto decoder = platform::CreateFfmpegMovieDecoder();
-  if (!decoder->open(MoviePath(), 44100, nullptr)) std::abort();
+  if (!decoder->open(MoviePath(), 44100, nullptr, nullptr)) std::abort();
   platform::MovieVideoFrame frame;
-  std::vector<int16_t> sound;
   int32_t steps = 0;
   const int64_t start = platform::MonotonicMicroseconds();
-  while (decoder->next(&frame, &sound, nullptr) == platform::MovieDecoder::kVideo) ++steps;
+  while (decoder->nextPicture(&frame, nullptr) == platform::MovieDecoder::kVideo) ++steps;
   const double stepMicros = double(platform::MonotonicMicroseconds() - start) / std::max(steps, 1);
   const double stop = stopMicros / double(state.iterations());
   state.counters["stop_ms"] = stop / 1000.0;

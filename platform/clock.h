@@ -11,6 +11,8 @@ namespace platform {
 int64_t MonotonicMilliseconds();
 // The same clock in microseconds.
 int64_t MonotonicMicroseconds();
+// CPU time the calling thread has used, in microseconds.
+int64_t ThreadCpuMicroseconds();
 // Microseconds of the monotonic clock since the program was loaded (before
 // main), for start-up measurements.
 int64_t MicrosecondsSinceStart();

@@ -18,6 +18,12 @@ int64_t MonotonicMicroseconds() {
   return static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
+int64_t ThreadCpuMicroseconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
 namespace {
 // Taken while the program is loaded, before main.
 const int64_t g_loadedAt = MonotonicMicroseconds();

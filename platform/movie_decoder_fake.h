@@ -26,9 +26,9 @@ struct FakeMovieScript {
 // every i in 0..255.
 uint32_t FakeMovieColor(int32_t frame);
 
-// Frame i comes at i * frameMs for frameMs; sound in 20 ms blocks at the
-// rate given to open, in time order with the frames (a frame first on a
-// tie), then kEnd. The path given to open is ignored.
+// Frame i comes at i * frameMs for frameMs; sound in 20 ms blocks from time
+// 0 at the rate given to open (none at rate 0); each stream then answers
+// kEnd. The path given to open is ignored.
 std::unique_ptr<MovieDecoder> CreateFakeMovieDecoder(const FakeMovieScript& script);
 
 }  // namespace platform

@@ -1,21 +1,35 @@
-// The movie decoder over FFmpeg: libavformat reads the file, libavcodec
-// decodes, libswscale makes BGRA pictures and libswresample 16-bit stereo at
-// the caller's rate. Runs on whichever thread calls it (the movie player's
-// decoder thread); one codec thread per stream, so a stop is prompt and two
-// runs give the same pictures and sound.
+// The movie decoder over FFmpeg: libavformat reads the file through our own
+// reader (a poll that the stop flag cuts short, so a FIFO or a stalled file
+// cannot hold the thread), libavcodec decodes, libswscale makes BGRA
+// pictures and libswresample 16-bit stereo at the caller's rate. Packets of
+// one stream met while the other is asked for wait in a queue of their own.
+// Runs on whichever thread calls it (the movie player's decoder thread); one
+// codec thread per stream, so a stop is prompt and two runs give the same
+// pictures and sound.
 #include "platform/movie_decoder.h"
+#include "platform/movie_module.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <deque>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavformat/avio.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/dict.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
 #include <libavutil/log.h>
 #include <libavutil/mathematics.h>
+#include <libavutil/mem.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
@@ -23,10 +37,52 @@ extern "C" {
 namespace platform {
 namespace {
 
+// Pictures at most this many pixels a side and in all (a 4096 x 4096
+// picture is 64 MiB of BGRA; a few are kept ahead).
 constexpr int32_t kMaxPictureSide = 8192;
+constexpr int64_t kMaxPicturePixels = int64_t{4096} * 4096;
 constexpr int64_t kDefaultFrameUs = 40000;
 constexpr int32_t kMinRate = 8000;
 constexpr int32_t kMaxRate = 192000;
+// Packets of one stream kept while the other is read: at most this many
+// bytes, and this many packets.
+constexpr size_t kMaxHeldBytes = 16u << 20;
+constexpr size_t kMaxHeldPackets = 4096;
+// How long one wait for data lasts before the stop flag is looked at again.
+constexpr int kPollMs = 20;
+constexpr int kReadBufferBytes = 64 * 1024;
+
+// The decoder whose call is under way on this thread: FFmpeg's error lines
+// while it runs are its damage report, not lines on standard error.
+thread_local std::string* activeDamage = nullptr;
+
+void LogLine(void* context, int level, const char* format, va_list args) {
+  if (level > AV_LOG_ERROR) return;
+  if (!activeDamage) {
+    av_log_default_callback(context, level, format, args);
+    return;
+  }
+  if (!activeDamage->empty()) return;
+  char text[512] = {};
+  std::vsnprintf(text, sizeof text, format, args);
+  std::string line = text;
+  while (!line.empty() && (line.back() == '\n' || line.back() == ' ')) line.pop_back();
+  const AVClass* cls = context ? *static_cast<AVClass* const*>(context) : nullptr;
+  if (cls && cls->item_name) line = std::string(cls->item_name(context)) + ": " + line;
+  *activeDamage = line.empty() ? "damaged" : line;
+}
+
+// Points FFmpeg's error lines at one decoder's report while it lives.
+class DamageScope {
+ public:
+  explicit DamageScope(std::string* damage) : previous_(activeDamage) { activeDamage = damage; }
+  ~DamageScope() { activeDamage = previous_; }
+  DamageScope(const DamageScope&) = delete;
+  DamageScope& operator=(const DamageScope&) = delete;
+
+ private:
+  std::string* previous_;
+};
 
 std::string AvError(const char* what, int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -36,38 +92,124 @@ std::string AvError(const char* what, int code) {
 
 int64_t RoundToMs(int64_t us) { return us >= 0 ? (us + 500) / 1000 : -((-us + 500) / 1000); }
 
+// The file under libavformat: read without blocking, waiting in short polls
+// so that the stop flag ends a wait for data that never comes.
+class FileReader {
+ public:
+  ~FileReader() { close(); }
+
+  bool open(const std::string& path, const std::atomic<bool>* stop, std::string* error) {
+    stop_ = stop;
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) {
+      *error = AvError("open", AVERROR(errno));
+      return false;
+    }
+    struct stat st {};
+    if (fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) {
+      seekable_ = true;
+      size_ = st.st_size;
+    }
+    return true;
+  }
+
+  void close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+  bool seekable() const { return seekable_; }
+  bool stopped() const { return stop_ && stop_->load(std::memory_order_relaxed); }
+
+  static int read(void* opaque, uint8_t* buffer, int size) {
+    auto* self = static_cast<FileReader*>(opaque);
+    for (;;) {
+      const ssize_t n = ::read(self->fd_, buffer, size_t(size));
+      if (n > 0) return int(n);
+      if (n == 0) return AVERROR_EOF;
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) return AVERROR(errno);
+      if (self->stopped()) return AVERROR_EXIT;
+      pollfd wait{self->fd_, POLLIN, 0};
+      ::poll(&wait, 1, kPollMs);
+    }
+  }
+
+  static int64_t seek(void* opaque, int64_t offset, int whence) {
+    auto* self = static_cast<FileReader*>(opaque);
+    if (!self->seekable_) return AVERROR(ESPIPE);
+    if (whence & AVSEEK_SIZE) return self->size_;
+    const off_t at = lseek(self->fd_, off_t(offset), whence & ~AVSEEK_FORCE);
+    return at < 0 ? AVERROR(errno) : int64_t(at);
+  }
+
+  static int interrupted(void* opaque) { return static_cast<FileReader*>(opaque)->stopped() ? 1 : 0; }
+
+ private:
+  int fd_ = -1;
+  bool seekable_ = false;
+  int64_t size_ = 0;
+  const std::atomic<bool>* stop_ = nullptr;
+};
+
+// Nothing but the one file is ever opened: a playlist-like file that names
+// others is refused.
+int RefuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) { return AVERROR(EPERM); }
+
 class FfmpegMovieDecoder final : public MovieDecoder {
  public:
   ~FfmpegMovieDecoder() override { close(); }
 
-  bool open(const std::string& path, int32_t audioRate, std::string* error) override;
+  bool open(const std::string& path, int32_t audioRate, const std::atomic<bool>* stop, std::string* error) override;
   int32_t width() const override { return width_; }
   int32_t height() const override { return height_; }
   bool hasAudio() const override { return audio_.codec != nullptr; }
-  Result next(MovieVideoFrame* video, std::vector<int16_t>* audio, std::string* error) override;
+  Result nextPicture(MovieVideoFrame* video, std::string* error) override;
+  Result nextSound(MovieSoundBlock* sound, std::string* error) override;
+  std::string damage() const override { return damage_; }
 
  private:
   struct Stream {
     int index = -1;
     AVCodecContext* codec = nullptr;
     AVRational timeBase{1, 1};
-    bool drained = false;  // the decoder answered AVERROR_EOF after the final flush
+    std::deque<AVPacket*> held;  // read while the other stream was asked for
+    size_t heldBytes = 0;
+    bool flushed = false;  // the end was sent to the decoder
+    bool drained = false;  // the decoder gave its last frame
   };
+  enum class Feed { kSent, kFull, kFailed };
 
   void close();
   bool openStream(int index, const AVCodec* codec, Stream* stream, std::string* error);
   bool fail(const std::string& text, std::string* error);
-  // Microseconds from the movie's start; the first timestamp seen is the
-  // start when the container names none.
+  Result failed(const std::string& text, std::string* error);
+  // False (after failed()) when out is null (the text says why) or the
+  // decoder cannot go on.
+  bool usable(const void* out, const char* without, std::string* error);
+  void clearHeld(Stream* stream);
+  // Gives `stream`'s decoder its next packet (or the end of the file),
+  // keeping the other stream's packets met on the way.
+  Feed feed(Stream* stream, std::string* reason);
+  // Decodes `stream` until it has a frame in frame_: 0, AVERROR_EOF after
+  // its last one, or another error code with *reason.
+  int receive(Stream* stream, Feed* feedResult, std::string* reason);
+  // Microseconds from the movie's start.
   int64_t sinceStart(int64_t timestamp, AVRational timeBase);
-  // Turns frame_ into *video. False when the frame is unusable (skipped).
-  bool makePicture(MovieVideoFrame* video);
-  // Converts frame_ (or, when null, what the resampler still holds) into
-  // held_. False with *error on a resampler failure.
-  bool makeSound(const AVFrame* frame, std::string* error);
+  // Turns held_ (the frame waiting for its successor) into *video at timeUs.
+  bool makePicture(const AVFrame* f, int64_t timeUs, MovieVideoFrame* video);
+  // Converts f (or, when null, what the resampler still holds) into sound_.
+  bool makeSound(const AVFrame* f, std::string* error);
 
+  FileReader reader_;
+  AVIOContext* io_ = nullptr;
   AVFormatContext* format_ = nullptr;
   AVFrame* frame_ = nullptr;
+  AVFrame* waiting_ = nullptr;  // the last decoded picture, out once the next one shows its time
+  bool haveWaiting_ = false;
+  int64_t waitingUs_ = 0;
+  bool haveShown_ = false;
+  int64_t shownUs_ = 0;  // the time of the picture handed out last
   AVPacket* packet_ = nullptr;
   SwsContext* scaler_ = nullptr;
   SwrContext* resampler_ = nullptr;
@@ -76,7 +218,6 @@ class FfmpegMovieDecoder final : public MovieDecoder {
   int resamplerRate_ = 0;
   Stream video_;
   Stream audio_;
-  Stream* pending_ = nullptr;  // the decoder that took the last packet; it may hold frames
   int32_t width_ = 0;
   int32_t height_ = 0;
   int32_t audioRate_ = 0;
@@ -86,19 +227,32 @@ class FfmpegMovieDecoder final : public MovieDecoder {
   bool havePicture_ = false;
   int64_t lastPictureUs_ = 0;
   bool soundStarted_ = false;
-  int64_t silenceLeft_ = 0;  // sample pairs of silence owed before held_
-  int64_t dropLeft_ = 0;     // sample pairs still to drop (sound before time 0)
-  std::vector<int16_t> held_;
-  bool endOfFile_ = false;
+  int64_t soundAt_ = 0;     // the place of the next sample pair
+  int64_t dropLeft_ = 0;    // sample pairs still to drop (sound before time 0)
+  std::vector<int16_t> sound_;  // converted, not yet handed out
   bool resamplerFlushed_ = false;
-  std::string failure_;  // set once next() failed; every later call repeats it
+  bool endOfFile_ = false;
+  std::string failure_;  // set once reading failed; every later call repeats it
+  std::string damage_;   // the first damage skipped
 };
 
+void FfmpegMovieDecoder::clearHeld(Stream* stream) {
+  for (AVPacket* p : stream->held) av_packet_free(&p);
+  stream->held.clear();
+  stream->heldBytes = 0;
+}
+
 void FfmpegMovieDecoder::close() {
+  clearHeld(&video_);
+  clearHeld(&audio_);
   avcodec_free_context(&video_.codec);
   avcodec_free_context(&audio_.codec);
   avformat_close_input(&format_);
+  if (io_) av_freep(&io_->buffer);
+  avio_context_free(&io_);
+  reader_.close();
   av_frame_free(&frame_);
+  av_frame_free(&waiting_);
   av_packet_free(&packet_);
   sws_freeContext(scaler_);
   scaler_ = nullptr;
@@ -108,20 +262,34 @@ void FfmpegMovieDecoder::close() {
   resamplerRate_ = 0;
   video_ = Stream{};
   audio_ = Stream{};
-  pending_ = nullptr;
   width_ = height_ = audioRate_ = 0;
   frameUs_ = kDefaultFrameUs;
-  haveStart_ = havePicture_ = soundStarted_ = false;
-  startUs_ = lastPictureUs_ = silenceLeft_ = dropLeft_ = 0;
-  held_.clear();
-  endOfFile_ = resamplerFlushed_ = false;
+  haveStart_ = havePicture_ = haveWaiting_ = haveShown_ = soundStarted_ = false;
+  startUs_ = lastPictureUs_ = waitingUs_ = shownUs_ = soundAt_ = dropLeft_ = 0;
+  sound_.clear();
+  resamplerFlushed_ = endOfFile_ = false;
   failure_.clear();
+  damage_.clear();
 }
 
 bool FfmpegMovieDecoder::fail(const std::string& text, std::string* error) {
   if (error) *error = text;
   close();
   return false;
+}
+
+bool FfmpegMovieDecoder::usable(const void* out, const char* without, std::string* error) {
+  if (!out) failed(without, error);
+  else if (!format_) failed("the movie is not open", error);
+  else if (!failure_.empty()) failed(failure_, error);
+  else return true;
+  return false;
+}
+
+MovieDecoder::Result FfmpegMovieDecoder::failed(const std::string& text, std::string* error) {
+  failure_ = text;
+  if (error) *error = text;
+  return kError;
 }
 
 bool FfmpegMovieDecoder::openStream(int index, const AVCodec* codec, Stream* stream, std::string* error) {
@@ -148,40 +316,57 @@ bool FfmpegMovieDecoder::openStream(int index, const AVCodec* codec, Stream* str
   return true;
 }
 
-bool FfmpegMovieDecoder::open(const std::string& path, int32_t audioRate, std::string* error) {
+bool FfmpegMovieDecoder::open(const std::string& path, int32_t audioRate, const std::atomic<bool>* stop,
+                              std::string* error) {
   // FFmpeg's warnings about damaged streams are no news to a player; its
-  // errors still reach standard error.
-  static const bool quiet = (av_log_set_level(AV_LOG_ERROR), true);
+  // errors make the damage report.
+  static const bool quiet = (av_log_set_level(AV_LOG_ERROR), av_log_set_callback(&LogLine), true);
   (void)quiet;
   close();
-  if (audioRate < kMinRate || audioRate > kMaxRate) {
+  DamageScope scope(&damage_);
+  if (audioRate != 0 && (audioRate < kMinRate || audioRate > kMaxRate)) {
     return fail("sound rate " + std::to_string(audioRate) + " is out of range", error);
   }
-  // Always a local file: "file:" keeps a name with a colon from reading as
-  // a protocol, and the whitelist keeps a playlist-like file from opening
-  // anything but files.
-  AVDictionary* options = nullptr;
-  av_dict_set(&options, "protocol_whitelist", "file", 0);
-  int r = avformat_open_input(&format_, ("file:" + path).c_str(), nullptr, &options);
-  av_dict_free(&options);
+  std::string reason;
+  if (!reader_.open(path, stop, &reason)) return fail(reason, error);
+  auto* buffer = static_cast<uint8_t*>(av_malloc(kReadBufferBytes));
+  if (buffer) {
+    io_ = avio_alloc_context(buffer, kReadBufferBytes, 0, &reader_, &FileReader::read, nullptr,
+                             reader_.seekable() ? &FileReader::seek : nullptr);
+  }
+  if (!io_) {
+    av_free(buffer);
+    return fail(AvError("avio_alloc_context", AVERROR(ENOMEM)), error);
+  }
+  io_->seekable = reader_.seekable() ? AVIO_SEEKABLE_NORMAL : 0;
+  format_ = avformat_alloc_context();
+  if (!format_) return fail(AvError("avformat_alloc_context", AVERROR(ENOMEM)), error);
+  format_->pb = io_;
+  format_->flags |= AVFMT_FLAG_CUSTOM_IO;
+  format_->interrupt_callback = AVIOInterruptCB{&FileReader::interrupted, &reader_};
+  format_->io_open = &RefuseNestedOpen;
+  int r = avformat_open_input(&format_, path.c_str(), nullptr, nullptr);
   if (r < 0) return fail(AvError("avformat_open_input", r), error);
   r = avformat_find_stream_info(format_, nullptr);
   if (r < 0) return fail(AvError("avformat_find_stream_info", r), error);
+  if (reader_.stopped()) return fail("stopped while opening", error);
 
   const AVCodec* codec = nullptr;
   r = av_find_best_stream(format_, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
   if (r < 0) return fail(AvError("av_find_best_stream (video)", r), error);
   const AVCodecParameters* par = format_->streams[r]->codecpar;
-  if (par->width < 1 || par->height < 1 || par->width > kMaxPictureSide || par->height > kMaxPictureSide) {
+  if (par->width < 1 || par->height < 1 || par->width > kMaxPictureSide || par->height > kMaxPictureSide ||
+      int64_t{par->width} * par->height > kMaxPicturePixels) {
     return fail("picture size " + std::to_string(par->width) + "x" + std::to_string(par->height) + " is out of range",
                 error);
   }
-  std::string reason;
   if (!openStream(r, codec, &video_, &reason)) return fail(reason, error);
   // A sound stream that cannot be decoded leaves a silent movie.
-  codec = nullptr;
-  r = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, video_.index, &codec, 0);
-  if (r >= 0 && !openStream(r, codec, &audio_, &reason)) audio_ = Stream{};
+  if (audioRate != 0) {
+    codec = nullptr;
+    r = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, video_.index, &codec, 0);
+    if (r >= 0 && !openStream(r, codec, &audio_, &reason)) audio_ = Stream{};
+  }
   for (unsigned i = 0; i < format_->nb_streams; ++i) {
     if (int(i) != video_.index && int(i) != audio_.index) format_->streams[i]->discard = AVDISCARD_ALL;
   }
@@ -192,13 +377,24 @@ bool FfmpegMovieDecoder::open(const std::string& path, int32_t audioRate, std::s
   if (rate.num > 0 && rate.den > 0) {
     frameUs_ = std::clamp<int64_t>(av_rescale(1000000, rate.den, rate.num), 1000, 10000000);
   }
-  if (format_->start_time != AV_NOPTS_VALUE) {
+  // The origin: the earliest first timestamp of the streams played (the
+  // first timestamp seen when none is known).
+  for (const Stream* s : {&video_, &audio_}) {
+    if (!s->codec) continue;
+    const int64_t first = format_->streams[s->index]->start_time;
+    if (first == AV_NOPTS_VALUE) continue;
+    const int64_t us = av_rescale_q(first, s->timeBase, AV_TIME_BASE_Q);
+    if (!haveStart_ || us < startUs_) startUs_ = us;
+    haveStart_ = true;
+  }
+  if (!haveStart_ && format_->start_time != AV_NOPTS_VALUE) {
     haveStart_ = true;
     startUs_ = format_->start_time;
   }
   frame_ = av_frame_alloc();
+  waiting_ = av_frame_alloc();
   packet_ = av_packet_alloc();
-  if (!frame_ || !packet_) return fail(AvError("av_frame_alloc", AVERROR(ENOMEM)), error);
+  if (!frame_ || !waiting_ || !packet_) return fail(AvError("av_frame_alloc", AVERROR(ENOMEM)), error);
   width_ = par->width;
   height_ = par->height;
   audioRate_ = audioRate;
@@ -214,29 +410,150 @@ int64_t FfmpegMovieDecoder::sinceStart(int64_t timestamp, AVRational timeBase) {
   return us - startUs_;
 }
 
-bool FfmpegMovieDecoder::makePicture(MovieVideoFrame* video) {
-  const AVFrame* f = frame_;
-  if (f->width < 1 || f->height < 1 || f->width > kMaxPictureSide || f->height > kMaxPictureSide) return false;
+FfmpegMovieDecoder::Feed FfmpegMovieDecoder::feed(Stream* stream, std::string* reason) {
+  Stream* other = stream == &video_ ? &audio_ : &video_;
+  AVPacket* packet = nullptr;  // owned when it was held
+  if (!stream->held.empty()) {
+    packet = stream->held.front();
+    stream->held.pop_front();
+    stream->heldBytes -= size_t(packet->size);
+  }
+  const bool own = packet != nullptr;
+  while (!packet && !endOfFile_) {
+    const bool keepOther = other->codec != nullptr && !other->drained;
+    if (keepOther && (other->heldBytes >= kMaxHeldBytes || other->held.size() >= kMaxHeldPackets)) return Feed::kFull;
+    const int r = av_read_frame(format_, packet_);
+    if (r == AVERROR_EOF || (r < 0 && avio_feof(format_->pb) && !reader_.stopped())) {
+      endOfFile_ = true;
+      break;
+    }
+    if (r < 0) {
+      *reason = reader_.stopped() ? "stopped" : AvError("av_read_frame", r);
+      return Feed::kFailed;
+    }
+    if (packet_->stream_index == stream->index) {
+      packet = packet_;
+    } else if (keepOther && packet_->stream_index == other->index) {
+      AVPacket* kept = av_packet_alloc();
+      if (!kept) {
+        av_packet_unref(packet_);
+        *reason = AvError("av_packet_alloc", AVERROR(ENOMEM));
+        return Feed::kFailed;
+      }
+      av_packet_move_ref(kept, packet_);
+      other->heldBytes += size_t(kept->size);
+      other->held.push_back(kept);
+    } else {
+      av_packet_unref(packet_);
+    }
+  }
+  int r = 0;
+  if (packet) {
+    r = avcodec_send_packet(stream->codec, packet);
+    if (own) av_packet_free(&packet);
+    else av_packet_unref(packet);
+  } else {
+    // The end of the file: the decoder gives out what it still holds.
+    stream->flushed = true;
+    r = avcodec_send_packet(stream->codec, nullptr);
+    if (r == AVERROR_EOF) r = 0;
+  }
+  // A damaged packet costs its frames, not the movie.
+  if (r == AVERROR_INVALIDDATA && damage_.empty()) damage_ = AvError("avcodec_send_packet", r);
+  if (r < 0 && r != AVERROR_INVALIDDATA && r != AVERROR(EAGAIN)) {
+    *reason = AvError("avcodec_send_packet", r);
+    return Feed::kFailed;
+  }
+  return Feed::kSent;
+}
+
+int FfmpegMovieDecoder::receive(Stream* stream, Feed* feedResult, std::string* reason) {
+  *feedResult = Feed::kSent;
+  for (;;) {
+    if (stream->drained) return AVERROR_EOF;
+    const int r = avcodec_receive_frame(stream->codec, frame_);
+    if (r == 0) return 0;
+    // While draining, any answer but a frame ends that decoder.
+    if (r == AVERROR_EOF || stream->flushed) {
+      stream->drained = true;
+      continue;
+    }
+    if (r != AVERROR(EAGAIN) && r != AVERROR_INVALIDDATA) {
+      *reason = AvError("avcodec_receive_frame", r);
+      return r;
+    }
+    if (r == AVERROR_INVALIDDATA && damage_.empty()) damage_ = AvError("avcodec_receive_frame", r);
+    *feedResult = feed(stream, reason);
+    if (*feedResult != Feed::kSent) return AVERROR(EAGAIN);
+  }
+}
+
+bool FfmpegMovieDecoder::makePicture(const AVFrame* f, int64_t timeUs, MovieVideoFrame* video) {
   scaler_ = sws_getCachedContext(scaler_, f->width, f->height, AVPixelFormat(f->format), width_, height_,
-                                 AV_PIX_FMT_BGRA, SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
+                                 AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (!scaler_) return false;
-  video->bgra.assign(size_t(width_) * size_t(height_) * 4, 0);
+  // Every byte is written below: a reused buffer of the right size is not
+  // cleared first.
+  video->bgra.resize(size_t(width_) * size_t(height_) * 4);
   uint8_t* planes[4] = {video->bgra.data(), nullptr, nullptr, nullptr};
   const int strides[4] = {width_ * 4, 0, 0, 0};
   if (sws_scale(scaler_, f->data, f->linesize, 0, f->height, planes, strides) != height_) return false;
-  for (size_t i = 3; i < video->bgra.size(); i += 4) video->bgra[i] = 255;
-
-  // The time: the frame's own when it has one, else a frame interval after
-  // the last; never before the last.
-  int64_t us = havePicture_ ? lastPictureUs_ + frameUs_ : 0;
-  if (f->best_effort_timestamp != AV_NOPTS_VALUE) us = sinceStart(f->best_effort_timestamp, video_.timeBase);
-  if (havePicture_) us = std::max(us, lastPictureUs_);
-  us = std::max<int64_t>(us, 0);
-  havePicture_ = true;
-  lastPictureUs_ = us;
-  video->timeMs = RoundToMs(us);
+  video->timeMs = RoundToMs(timeUs);
   video->durationMs = RoundToMs(frameUs_);
   return true;
+}
+
+MovieDecoder::Result FfmpegMovieDecoder::nextPicture(MovieVideoFrame* video, std::string* error) {
+  if (!usable(video, "nextPicture() needs a place for the picture", error)) return kError;
+  DamageScope scope(&damage_);
+  std::string reason;
+  for (;;) {
+    Feed fed = Feed::kSent;
+    const int r = receive(&video_, &fed, &reason);
+    if (fed == Feed::kFull) return kFull;
+    if (fed == Feed::kFailed || (r < 0 && r != AVERROR_EOF && r != AVERROR(EAGAIN))) return failed(reason, error);
+    if (r == AVERROR_EOF) {
+      // The last picture: a frame interval after the one before when it
+      // has no timestamp (an MPEG program stream's last frame has none).
+      if (!haveWaiting_) return kEnd;
+      haveWaiting_ = false;
+      const bool made = makePicture(waiting_, waitingUs_, video);
+      av_frame_unref(waiting_);
+      if (made) return kVideo;
+      continue;
+    }
+    const AVFrame* f = frame_;
+    if (f->width < 1 || f->height < 1 || f->width > kMaxPictureSide || f->height > kMaxPictureSide) {
+      av_frame_unref(frame_);
+      continue;
+    }
+    // The time: the frame's own when it has one, else a frame interval
+    // after the last; never before the last.
+    int64_t us = havePicture_ ? lastPictureUs_ + frameUs_ : 0;
+    if (f->best_effort_timestamp != AV_NOPTS_VALUE) us = sinceStart(f->best_effort_timestamp, video_.timeBase);
+    if (havePicture_) us = std::max(us, lastPictureUs_);
+    us = std::max<int64_t>(us, 0);
+    havePicture_ = true;
+    lastPictureUs_ = us;
+    if (!haveWaiting_) {
+      av_frame_move_ref(waiting_, frame_);
+      waitingUs_ = us;
+      haveWaiting_ = true;
+      continue;
+    }
+    // A program stream can stamp a picture with its successor's time: when
+    // two pictures share one, the first moves back a frame interval (not
+    // before the picture shown last), so that both are seen.
+    int64_t shown = waitingUs_;
+    if (us == waitingUs_) shown = std::max(waitingUs_ - frameUs_, haveShown_ ? shownUs_ : 0);
+    haveShown_ = true;
+    shownUs_ = shown;
+    const bool made = makePicture(waiting_, shown, video);
+    av_frame_unref(waiting_);
+    av_frame_move_ref(waiting_, frame_);
+    waitingUs_ = us;
+    if (made) return kVideo;
+  }
 }
 
 bool FfmpegMovieDecoder::makeSound(const AVFrame* f, std::string* error) {
@@ -271,13 +588,13 @@ bool FfmpegMovieDecoder::makeSound(const AVFrame* f, std::string* error) {
     } else {
       av_channel_layout_uninit(&layout);
     }
-    // The first block sets where sound starts: silence before it, or the
-    // part before time 0 dropped.
+    // The first block sets where sound starts: later, or the part before
+    // time 0 dropped.
     if (!soundStarted_) {
       soundStarted_ = true;
       if (f->best_effort_timestamp != AV_NOPTS_VALUE) {
         const int64_t at = av_rescale(sinceStart(f->best_effort_timestamp, audio_.timeBase), audioRate_, 1000000);
-        if (at > 0) silenceLeft_ = at;
+        if (at > 0) soundAt_ = at;
         if (at < 0) dropLeft_ = -at;
       }
     }
@@ -288,107 +605,154 @@ bool FfmpegMovieDecoder::makeSound(const AVFrame* f, std::string* error) {
     *error = AvError("swr_get_out_samples", room);
     return false;
   }
-  const size_t had = held_.size();
-  held_.resize(had + size_t(room) * 2);
-  uint8_t* out = reinterpret_cast<uint8_t*>(held_.data() + had);
+  const size_t had = sound_.size();
+  sound_.resize(had + size_t(room) * 2);
+  uint8_t* out = reinterpret_cast<uint8_t*>(sound_.data() + had);
   const int made = f ? swr_convert(resampler_, &out, room, const_cast<const uint8_t**>(f->extended_data), f->nb_samples)
                      : swr_convert(resampler_, &out, room, nullptr, 0);
   if (made < 0) {
-    held_.resize(had);
+    sound_.resize(had);
     *error = AvError("swr_convert", made);
     return false;
   }
-  held_.resize(had + size_t(made) * 2);
-  const int64_t drop = std::min<int64_t>(dropLeft_, int64_t(held_.size() / 2));
-  held_.erase(held_.begin(), held_.begin() + ptrdiff_t(drop) * 2);
+  sound_.resize(had + size_t(made) * 2);
+  const int64_t drop = std::min<int64_t>(dropLeft_, int64_t(sound_.size() / 2));
+  sound_.erase(sound_.begin(), sound_.begin() + ptrdiff_t(drop) * 2);
   dropLeft_ -= drop;
   return true;
 }
 
-MovieDecoder::Result FfmpegMovieDecoder::next(MovieVideoFrame* video, std::vector<int16_t>* audio,
-                                              std::string* error) {
+MovieDecoder::Result FfmpegMovieDecoder::nextSound(MovieSoundBlock* sound, std::string* error) {
+  if (!usable(sound, "nextSound() needs a place for the sound", error)) return kError;
+  DamageScope scope(&damage_);
   std::string reason;
-  const auto failed = [&](const std::string& text) {
-    failure_ = text;
-    if (error) *error = text;
-    return kError;
-  };
-  if (!video || !audio) {
-    if (error) *error = "next() needs a place for both kinds of result";
-    return kError;
-  }
-  if (!format_) return failed("the movie is not open");
-  if (!failure_.empty()) return failed(failure_);
   for (;;) {
-    // Sound that is ready goes first: owed silence (a second at a time),
-    // then what the resampler made.
-    if (silenceLeft_ > 0) {
-      const int64_t n = std::min<int64_t>(silenceLeft_, audioRate_);
-      audio->assign(size_t(n) * 2, 0);
-      silenceLeft_ -= n;
+    if (!sound_.empty()) {
+      sound->firstFrame = soundAt_;
+      sound->samples.swap(sound_);
+      sound_.clear();
+      soundAt_ += int64_t(sound->samples.size() / 2);
       return kAudio;
     }
-    if (!held_.empty()) {
-      audio->swap(held_);
-      held_.clear();
-      return kAudio;
-    }
-    if (pending_) {
-      const int r = avcodec_receive_frame(pending_->codec, frame_);
-      if (r == 0) {
-        const bool isVideo = pending_ == &video_;
-        const bool made = isVideo ? makePicture(video) : makeSound(frame_, &reason);
-        av_frame_unref(frame_);
-        if (!made && !isVideo) return failed(reason);
-        if (made && isVideo) return kVideo;
-        continue;
-      }
-      // A damaged packet costs its frames, not the movie; while draining,
-      // any answer but a frame ends that decoder.
-      if (r != AVERROR(EAGAIN) && r != AVERROR_EOF && r != AVERROR_INVALIDDATA && !endOfFile_) {
-        return failed(AvError("avcodec_receive_frame", r));
-      }
-      if (endOfFile_) pending_->drained = true;
-      pending_ = nullptr;
-      continue;
-    }
-    if (!endOfFile_) {
-      int r = av_read_frame(format_, packet_);
-      if (r == AVERROR_EOF) {
-        endOfFile_ = true;
-        continue;
-      }
-      if (r < 0) return failed(AvError("av_read_frame", r));
-      Stream* target = packet_->stream_index == video_.index                        ? &video_
-                       : audio_.codec && packet_->stream_index == audio_.index ? &audio_
-                                                                               : nullptr;
-      if (target) r = avcodec_send_packet(target->codec, packet_);
-      av_packet_unref(packet_);
-      if (!target) continue;
-      if (r < 0 && r != AVERROR_INVALIDDATA) return failed(AvError("avcodec_send_packet", r));
-      pending_ = target;
-      continue;
-    }
-    // The end of the file: drain the video decoder, then the sound decoder,
-    // then the resampler.
-    Stream* drain = !video_.drained ? &video_ : audio_.codec && !audio_.drained ? &audio_ : nullptr;
-    if (drain) {
-      const int r = avcodec_send_packet(drain->codec, nullptr);
-      if (r < 0 && r != AVERROR_EOF) drain->drained = true;
-      else pending_ = drain;
-      continue;
-    }
-    if (audio_.codec && !resamplerFlushed_) {
+    if (!audio_.codec) return kEnd;
+    Feed fed = Feed::kSent;
+    const int r = receive(&audio_, &fed, &reason);
+    if (fed == Feed::kFull) return kFull;
+    if (fed == Feed::kFailed || (r < 0 && r != AVERROR_EOF && r != AVERROR(EAGAIN))) return failed(reason, error);
+    if (r == AVERROR_EOF) {
+      if (resamplerFlushed_) return kEnd;
       resamplerFlushed_ = true;
-      if (!makeSound(nullptr, &reason)) return failed(reason);
+      if (!makeSound(nullptr, &reason)) return failed(reason, error);
       continue;
     }
-    return kEnd;
+    const bool made = makeSound(frame_, &reason);
+    av_frame_unref(frame_);
+    if (!made) return failed(reason, error);
   }
 }
 
+// What the plain loop allocates, freed on every way out.
+struct PlainLoop {
+  AVFormatContext* format = nullptr;
+  AVCodecContext* codecs[2] = {nullptr, nullptr};
+  AVPacket* packet = nullptr;
+  AVFrame* frame = nullptr;
+  SwsContext* scaler = nullptr;
+  SwrContext* resampler = nullptr;
+  std::vector<uint8_t> picture;
+  std::vector<int16_t> sound;
+
+  ~PlainLoop() {
+    for (AVCodecContext*& c : codecs) avcodec_free_context(&c);
+    avformat_close_input(&format);
+    av_packet_free(&packet);
+    av_frame_free(&frame);
+    sws_freeContext(scaler);
+    swr_free(&resampler);
+  }
+};
+
 }  // namespace
 
-std::unique_ptr<MovieDecoder> CreateFfmpegMovieDecoder() { return std::make_unique<FfmpegMovieDecoder>(); }
+namespace movie_module {
+
+std::unique_ptr<MovieDecoder> CreateDecoder() { return std::make_unique<FfmpegMovieDecoder>(); }
+
+int64_t DecodeAlone(const std::string& path, int32_t audioRate, std::string* error) {
+  PlainLoop l;
+  const auto fail = [error](const char* what, int code) {
+    if (error) *error = AvError(what, code);
+    return int64_t{-1};
+  };
+  int r = avformat_open_input(&l.format, path.c_str(), nullptr, nullptr);
+  if (r >= 0) r = avformat_find_stream_info(l.format, nullptr);
+  if (r < 0) return fail("avformat_open_input", r);
+  int streams[2] = {-1, -1};
+  const AVMediaType kinds[2] = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO};
+  for (int k = 0; k < 2; ++k) {
+    const AVCodec* codec = nullptr;
+    streams[k] = av_find_best_stream(l.format, kinds[k], -1, -1, &codec, 0);
+    if (streams[k] < 0) continue;
+    l.codecs[k] = avcodec_alloc_context3(codec);
+    if (!l.codecs[k]) return fail("avcodec_alloc_context3", AVERROR(ENOMEM));
+    avcodec_parameters_to_context(l.codecs[k], l.format->streams[streams[k]]->codecpar);
+    l.codecs[k]->thread_count = 1;
+    r = avcodec_open2(l.codecs[k], codec, nullptr);
+    if (r < 0) return fail("avcodec_open2", r);
+  }
+  if (!l.codecs[0]) return fail("av_find_best_stream", AVERROR_STREAM_NOT_FOUND);
+  l.packet = av_packet_alloc();
+  l.frame = av_frame_alloc();
+  if (!l.packet || !l.frame) return fail("av_frame_alloc", AVERROR(ENOMEM));
+  int64_t pictures = 0;
+  const auto take = [&](int k) {
+    while (avcodec_receive_frame(l.codecs[k], l.frame) == 0) {
+      const AVFrame* f = l.frame;
+      if (k == 0) {
+        l.scaler = sws_getCachedContext(l.scaler, f->width, f->height, AVPixelFormat(f->format), f->width, f->height,
+                                        AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+        l.picture.resize(size_t(f->width) * size_t(f->height) * 4);
+        uint8_t* planes[4] = {l.picture.data(), nullptr, nullptr, nullptr};
+        const int strides[4] = {f->width * 4, 0, 0, 0};
+        if (l.scaler) sws_scale(l.scaler, f->data, f->linesize, 0, f->height, planes, strides);
+        ++pictures;
+      } else {
+        if (!l.resampler) {
+          AVChannelLayout stereo{};
+          AVChannelLayout in{};
+          av_channel_layout_default(&stereo, 2);
+          av_channel_layout_copy(&in, &f->ch_layout);
+          swr_alloc_set_opts2(&l.resampler, &stereo, AV_SAMPLE_FMT_S16, audioRate, &in, AVSampleFormat(f->format),
+                              f->sample_rate, 0, nullptr);
+          av_channel_layout_uninit(&in);
+          if (l.resampler && swr_init(l.resampler) < 0) swr_free(&l.resampler);
+        }
+        if (l.resampler) {
+          const int room = swr_get_out_samples(l.resampler, f->nb_samples);
+          l.sound.resize(size_t(std::max(room, 0)) * 2);
+          auto* out = reinterpret_cast<uint8_t*>(l.sound.data());
+          swr_convert(l.resampler, &out, room, const_cast<const uint8_t**>(f->extended_data), f->nb_samples);
+        }
+      }
+      av_frame_unref(l.frame);
+    }
+  };
+  while (av_read_frame(l.format, l.packet) >= 0) {
+    for (int k = 0; k < 2; ++k) {
+      if (l.codecs[k] && l.packet->stream_index == streams[k] && avcodec_send_packet(l.codecs[k], l.packet) >= 0) {
+        take(k);
+      }
+    }
+    av_packet_unref(l.packet);
+  }
+  for (int k = 0; k < 2; ++k) {
+    if (!l.codecs[k]) continue;
+    avcodec_send_packet(l.codecs[k], nullptr);
+    take(k);
+  }
+  return pictures;
+}
+
+}  // namespace movie_module
 
 }  // namespace platform

@@ -20,7 +20,8 @@ struct MovieEncodeParams {
 // framesPerSecond, and MP2 sound from interleaved 16-bit stereo samples
 // (left, right) at audioRate; an empty `stereo` makes a movie without sound.
 // The whole file goes to *out. False with the reason in *error (may be null)
-// for a bad size, a frame of the wrong length or an encoder failure.
+// for a bad size, a frame of the wrong length, an encoder failure or a movie
+// module (movie_module.h) that cannot be loaded.
 bool EncodeMpegMovie(const MovieEncodeParams& params, const std::vector<std::vector<uint8_t>>& frames,
                      const std::vector<int16_t>& stereo, std::vector<uint8_t>* out, std::string* error);
 

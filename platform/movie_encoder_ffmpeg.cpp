@@ -3,6 +3,7 @@
 // no B-frames, the C transforms FFmpeg's own regression tests use, the
 // integer MP2 encoder, and the BGRA to YUV conversion done here in integers.
 #include "platform/movie_encoder.h"
+#include "platform/movie_module.h"
 
 #include <algorithm>
 #include <cstring>
@@ -201,8 +202,10 @@ int SendSound(Encoding& e, const std::vector<int16_t>& stereo, int64_t index) {
 
 }  // namespace
 
-bool EncodeMpegMovie(const MovieEncodeParams& params, const std::vector<std::vector<uint8_t>>& frames,
-                     const std::vector<int16_t>& stereo, std::vector<uint8_t>* out, std::string* error) {
+namespace movie_module {
+
+bool EncodeMpeg(const MovieEncodeParams& params, const std::vector<std::vector<uint8_t>>& frames,
+                const std::vector<int16_t>& stereo, std::vector<uint8_t>* out, std::string* error) {
   // FFmpeg's notes (a VBV size it picked, and so on) are noise in a build
   // tool's output; its errors still show.
   static const bool quiet = (av_log_set_level(AV_LOG_ERROR), true);
@@ -275,5 +278,7 @@ bool EncodeMpegMovie(const MovieEncodeParams& params, const std::vector<std::vec
   av_free(bytes);
   return out->empty() ? Fail(error, "the muxer wrote nothing") : true;
 }
+
+}  // namespace movie_module
 
 }  // namespace platform

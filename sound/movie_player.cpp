@@ -58,19 +58,19 @@ bool DropFailedMovie() {
 void Open(std::u16string_view file, int32_t id) {
   Player& p = player();
   movie_releaseAll();
-  // A file that is not found goes to the decoder as named, which then says
-  // why it cannot be opened.
-  std::u16string path = ResolveWithAltSearchPath(file);
-  if (path.empty()) path = std::u16string(file);
+  // A name that resolves to no file plays nothing: no flag, no movie.
+  const std::u16string path = ResolveWithAltSearchPath(file);
   if (path.empty()) return;
   MoviePlayingFlag = 1;
   p.id = id;
   int32_t rate = 44100;
   std::unique_ptr<SoundBuffer> sound;
   if (sorn_createOutputBuffer(kSoundBufferMs, &rate, &sound) != kSornOk) sound.reset();
-  std::unique_ptr<platform::MovieDecoder> decoder =
-      p.decoderFactory ? p.decoderFactory() : platform::CreateFfmpegMovieDecoder();
-  p.session = std::make_unique<MovieSession>(std::move(decoder), platform::ToUtf8(path), id, std::move(sound), rate,
+  // The decoder is made on the session's thread: the first one loads the
+  // movie module, which takes a while.
+  MovieSession::DecoderFactory factory = &platform::CreateFfmpegMovieDecoder;
+  if (p.decoderFactory) factory = [made = p.decoderFactory](std::string*) { return made(); };
+  p.session = std::make_unique<MovieSession>(std::move(factory), platform::ToUtf8(path), id, std::move(sound), rate,
                                              p.volume, &NotifyMainThread);
   p.session->place(p.x, p.y, p.w, p.h);
   p.session->start();
@@ -82,6 +82,13 @@ class PlayerScreen final : public MovieScreen {
   bool takeFrame(MovieFrame* frame) override {
     MovieSession* session = player().session.get();
     return session && session->takeFrame(frame);
+  }
+  int64_t nextFrameInMs() override {
+    MovieSession* session = player().session.get();
+    return session ? session->nextFrameInMs() : -1;
+  }
+  void giveBack(std::vector<uint8_t> pixels) override {
+    if (MovieSession* session = player().session.get()) session->giveBack(std::move(pixels));
   }
   void onGraphEvent(int64_t parameter) override { movie_onGraphEvent(parameter); }
   void releaseAll() override { movie_releaseAll(); }
@@ -173,4 +180,9 @@ void movie_setDecoderForTests(std::function<std::unique_ptr<platform::MovieDecod
 bool movie_waitIdleForTests(int32_t timeoutMs) {
   MovieSession* session = player().session.get();
   return session && session->waitIdle(timeoutMs);
+}
+
+MovieSession::Stats movie_stats() {
+  MovieSession* session = player().session.get();
+  return session ? session->stats() : MovieSession::Stats{};
 }

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/movie_decoder.h"
+#include "sound/movie_session.h"
 
 // Command 0 opens and plays `file` (resolved over the alternative search
 // folder) at (x, y, w, h) with this id, 1 stops, 2 places the pictures (w
@@ -45,3 +46,6 @@ void movie_install();
 // after timeoutMs or without a movie).
 void movie_setDecoderForTests(std::function<std::unique_ptr<platform::MovieDecoder>()> factory);
 bool movie_waitIdleForTests(int32_t timeoutMs);
+// Benchmarks: what happened to the pictures of the playing movie (all 0
+// without one).
+MovieSession::Stats movie_stats();

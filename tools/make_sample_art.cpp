@@ -568,11 +568,13 @@ bool WritePicture(const std::filesystem::path& outDir, const Picture& picture) {
 
 int main(int argc, char** argv) {
   const bool tutorial = argc == 3 && std::string(argv[1]) == "--tutorial";
-  if ((argc != 2 && !tutorial) || argv[argc - 1][0] == '\0') {
-    std::fprintf(stderr, "usage: make_sample_art [--tutorial] OUTDIR\n");
+  const bool testMovies = argc == 3 && std::string(argv[1]) == "--test-movies";
+  if ((argc != 2 && !tutorial && !testMovies) || argv[argc - 1][0] == '\0') {
+    std::fprintf(stderr, "usage: make_sample_art [--tutorial | --test-movies] OUTDIR\n");
     return 2;
   }
   const std::filesystem::path outDir(argv[argc - 1]);
+  if (testMovies) return WriteTestMovies(outDir) ? 0 : 1;
   if (tutorial) {
     for (const Picture& picture : kTutorialPictures) {
       if (!WritePicture(outDir, picture)) return 1;

@@ -49,17 +49,36 @@ std::vector<uint8_t> Picture(int32_t frame) {
   return bgra;
 }
 
-std::vector<int16_t> Tone() {
-  constexpr int64_t frames = kSampleMovieSoundRate;  // one second
-  const uint32_t step = uint32_t((uint64_t(kToneHz) << 32) / uint64_t(kSampleMovieSoundRate));
-  std::vector<int16_t> pcm(size_t(frames) * 2);
+// One second of a sine of hz appended to pcm, its phase going on from the
+// sound before; faded in and out over 10 ms when fade is set.
+void AppendTone(int32_t hz, bool fade, std::vector<int16_t>* pcm) {
+  constexpr int64_t frames = kSampleMovieSoundRate;
+  const uint32_t step = uint32_t((uint64_t(hz) << 32) / uint64_t(kSampleMovieSoundRate));
+  const int64_t at = int64_t(pcm->size() / 2);
   for (int64_t f = 0; f < frames; ++f) {
-    const int64_t fade = std::min({f, frames - 1 - f, kFadeFrames});
-    const int64_t value = Sine(uint32_t(uint64_t(step) * uint64_t(f))) * kToneLevel / 32767 * fade / kFadeFrames;
-    pcm[size_t(f) * 2] = int16_t(value);
-    pcm[size_t(f) * 2 + 1] = int16_t(value);
+    const int64_t level = fade ? std::min({f, frames - 1 - f, kFadeFrames}) : kFadeFrames;
+    const int64_t value =
+        Sine(uint32_t(uint64_t(step) * uint64_t(at + f))) * kToneLevel / 32767 * level / kFadeFrames;
+    pcm->push_back(int16_t(value));
+    pcm->push_back(int16_t(value));
   }
+}
+
+std::vector<int16_t> Tone() {
+  std::vector<int16_t> pcm;
+  AppendTone(kToneHz, true, &pcm);
   return pcm;
+}
+
+bool WriteMovie(const std::filesystem::path& target, const platform::MovieEncodeParams& params,
+                const std::vector<std::vector<uint8_t>>& pictures, const std::vector<int16_t>& sound) {
+  std::vector<uint8_t> movie;
+  std::string reason;
+  if (!platform::EncodeMpegMovie(params, pictures, sound, &movie, &reason)) {
+    std::fprintf(stderr, "make_sample_art: cannot encode %s: %s\n", target.c_str(), reason.c_str());
+    return false;
+  }
+  return WriteSampleFile(target, std::string(movie.begin(), movie.end()));
 }
 
 }  // namespace
@@ -76,7 +95,6 @@ int32_t SampleMovieFrameNumber(const uint8_t* bgra, int32_t stride, int32_t x, i
 }
 
 bool WriteSampleMovie(const std::filesystem::path& outDir) {
-  const std::filesystem::path target = outDir / kSampleMoviePath;
   std::vector<std::vector<uint8_t>> pictures;
   for (int32_t i = 0; i < kSampleMovieFrames; ++i) pictures.push_back(Picture(i));
   platform::MovieEncodeParams params;
@@ -84,11 +102,22 @@ bool WriteSampleMovie(const std::filesystem::path& outDir) {
   params.height = kSampleMovieHeight;
   params.framesPerSecond = kSampleMovieFramesPerSecond;
   params.audioRate = kSampleMovieSoundRate;
-  std::vector<uint8_t> movie;
-  std::string reason;
-  if (!platform::EncodeMpegMovie(params, pictures, Tone(), &movie, &reason)) {
-    std::fprintf(stderr, "make_sample_art: cannot encode %s: %s\n", target.c_str(), reason.c_str());
-    return false;
+  return WriteMovie(outDir / kSampleMoviePath, params, pictures, Tone());
+}
+
+bool WriteTestMovies(const std::filesystem::path& outDir) {
+  std::vector<std::vector<uint8_t>> pictures;
+  for (int32_t i = 0; i < kTestMovieFrames; ++i) {
+    pictures.emplace_back(size_t(kTestMovieWidth) * kTestMovieHeight * 4, uint8_t(i * 4));
   }
-  return WriteSampleFile(target, std::string(movie.begin(), movie.end()));
+  std::vector<int16_t> sound;
+  for (const int32_t hz : kTestMovieToneHz) AppendTone(hz, false, &sound);
+  platform::MovieEncodeParams params;
+  params.width = kTestMovieWidth;
+  params.height = kTestMovieHeight;
+  params.framesPerSecond = 25;
+  params.audioRate = kSampleMovieSoundRate;
+  params.videoBitRate = 100000;
+  params.audioBitRate = 96000;
+  return WriteMovie(outDir / kTestMovieName, params, pictures, sound);
 }

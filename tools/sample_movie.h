@@ -42,6 +42,19 @@ inline constexpr SampleMovieColor kSampleMovieBars[kSampleMovieBarCount] = {
 // pixel of each cell is a set bit when its mean of R, G and B is 128 or more.
 int32_t SampleMovieFrameNumber(const uint8_t* bgra, int32_t stride, int32_t x, int32_t y);
 
+// The movie the end-to-end sound tests play (tests/sound/movies/): an MPEG-1
+// program stream of kTestMovieFrames flat grey pictures at 25 per second
+// whose sound is a sine of kTestMovieToneHz[0] for one second, then one of
+// kTestMovieToneHz[1] for one second, at level 8000; the sound ends half a
+// second before the pictures.
+inline constexpr char kTestMovieName[] = "two_tones.mpg";
+inline constexpr int32_t kTestMovieWidth = 160;
+inline constexpr int32_t kTestMovieHeight = 120;
+inline constexpr int32_t kTestMovieFrames = 63;
+inline constexpr int32_t kTestMovieToneHz[2] = {1000, 1250};
+
 // Writes kSampleMoviePath under outDir. False, after a message on standard
 // error, when it cannot be encoded or written.
 bool WriteSampleMovie(const std::filesystem::path& outDir);
+// Writes kTestMovieName under outDir, the same way.
+bool WriteTestMovies(const std::filesystem::path& outDir);

@@ -24,7 +24,8 @@ constexpr int32_t kRate = 44100;
 TEST(MovieDecoderFfmpeg, DecodesEveryFrameAndTheSoundOfTheSampleMovie) {
   const std::unique_ptr<MovieDecoder> decoder = platform::CreateFfmpegMovieDecoder();
   std::string error;
-  ASSERT_TRUE(decoder->open(std::string(ZEP_SOURCE_DIR) + "/examples/sample/" + kSampleMoviePath, kRate, &error))
+  ASSERT_TRUE(
+      decoder->open(std::string(ZEP_SOURCE_DIR) + "/examples/sample/" + kSampleMoviePath, kRate, nullptr, &error))
       << error;
   ASSERT_EQ(decoder->width(), kSampleMovieWidth);
   ASSERT_EQ(decoder->height(), kSampleMovieHeight);
@@ -33,16 +34,10 @@ TEST(MovieDecoderFfmpeg, DecodesEveryFrameAndTheSoundOfTheSampleMovie) {
   const int32_t stride = kSampleMovieWidth * 4;
   const int64_t frameMs = 1000 / kSampleMovieFramesPerSecond;
   platform::MovieVideoFrame frame;
-  std::vector<int16_t> block;
-  std::vector<int16_t> sound;
   int32_t frames = 0;
   MovieDecoder::Result result = MovieDecoder::kError;
   for (int32_t guard = 0; guard < 10000; ++guard) {
-    result = decoder->next(&frame, &block, &error);
-    if (result == MovieDecoder::kAudio) {
-      sound.insert(sound.end(), block.begin(), block.end());
-      continue;
-    }
+    result = decoder->nextPicture(&frame, &error);
     if (result != MovieDecoder::kVideo) break;
     ASSERT_EQ(frame.bgra.size(), size_t(stride) * kSampleMovieHeight);
     EXPECT_NEAR(frame.timeMs, frames * frameMs, 1) << "frame " << frames;
@@ -60,6 +55,16 @@ TEST(MovieDecoderFfmpeg, DecodesEveryFrameAndTheSoundOfTheSampleMovie) {
   }
   EXPECT_EQ(result, MovieDecoder::kEnd) << error;
   EXPECT_EQ(frames, kSampleMovieFrames);
+
+  // The sound, held back while the pictures were read, in blocks that
+  // follow each other.
+  platform::MovieSoundBlock block;
+  std::vector<int16_t> sound;
+  while ((result = decoder->nextSound(&block, &error)) == MovieDecoder::kAudio) {
+    EXPECT_EQ(block.firstFrame, int64_t(sound.size() / 2));
+    sound.insert(sound.end(), block.samples.begin(), block.samples.end());
+  }
+  EXPECT_EQ(result, MovieDecoder::kEnd) << error;
 
   const size_t pairs = sound.size() / 2;
   EXPECT_GE(pairs, size_t(kRate * 9 / 10));
@@ -81,12 +86,11 @@ TEST(MovieDecoderFfmpeg, RefusesMissingAndGarbageFiles) {
   for (const std::filesystem::path& path : {dir.path() / "missing.mpg", dir.write("garbage.mpg", garbage)}) {
     const std::unique_ptr<MovieDecoder> decoder = platform::CreateFfmpegMovieDecoder();
     std::string error;
-    EXPECT_FALSE(decoder->open(path.string(), kRate, &error)) << path;
+    EXPECT_FALSE(decoder->open(path.string(), kRate, nullptr, &error)) << path;
     EXPECT_FALSE(error.empty()) << path;
     EXPECT_EQ(decoder->width(), 0);
     platform::MovieVideoFrame frame;
-    std::vector<int16_t> block;
-    EXPECT_EQ(decoder->next(&frame, &block, &error), MovieDecoder::kError);
+    EXPECT_EQ(decoder->nextPicture(&frame, &error), MovieDecoder::kError);
   }
 }
 

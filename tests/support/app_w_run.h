@@ -1,5 +1,6 @@
 // A copy of the real app_w in the test's own folder (so an args.txt beside
-// the build's binary never changes a run) and the command-line runs on it.
+// the build's binary never changes a run), with the movie module beside it
+// as an installation has it, and the command-line runs on it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,6 +24,7 @@ class AppWRun : public testing::Test {
  protected:
   AppWRun() {
     std::filesystem::copy_file(ZEP_APP_W, dir_.path() / "app_w");
+    std::filesystem::copy_file(ZEP_MOVIE_MODULE, dir_.path() / "libzep_movie.so");
     mutex_ = "zep-invoker-" + dir_.path().filename().string();
   }
 

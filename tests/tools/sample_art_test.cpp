@@ -1,7 +1,8 @@
 // The sample and tutorial games' committed pictures and sounds against the
 // generator: a fresh run of make_sample_art must write every file exactly
-// as examples/sample (and, with --tutorial, examples/tutorial) holds it, so
-// neither the generator nor the files drift on their own.
+// as examples/sample (with --tutorial, examples/tutorial; with --test-movies,
+// tests/sound/movies) holds it, so neither the generator nor the files drift
+// on their own.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -27,7 +28,8 @@ TEST(SampleArt, GeneratorRemakesTheCommittedPictures) {
     std::vector<std::string> options;
     std::filesystem::path folder;
   };
-  for (const Game& game : {Game{{}, SAMPLE_DIR}, Game{{"--tutorial"}, TUTORIAL_DIR}}) {
+  for (const Game& game :
+       {Game{{}, SAMPLE_DIR}, Game{{"--tutorial"}, TUTORIAL_DIR}, Game{{"--test-movies"}, TEST_MOVIES_DIR}}) {
     TempDir out;
     ASSERT_FALSE(out.path().empty());
     std::vector<std::string> argv = {MAKE_SAMPLE_ART};
@@ -45,8 +47,8 @@ TEST(SampleArt, GeneratorRemakesTheCommittedPictures) {
       const std::filesystem::path committed = game.folder / relative;
       ASSERT_TRUE(std::filesystem::is_regular_file(committed)) << relative << " is not committed";
       EXPECT_TRUE(ReadBytes(entry.path()) == ReadBytes(committed))
-          << relative << " differs: run build/tools/make_sample_art " << (game.options.empty() ? "" : "--tutorial ")
-          << game.folder.filename();
+          << relative << " differs: run build/tools/make_sample_art "
+          << (game.options.empty() ? "" : game.options.front() + " ") << game.folder;
     }
     EXPECT_GT(written, 0);
     // And every committed picture, sound and movie comes from the generator.

@@ -53,6 +53,11 @@ class MovieBuiltinTest : public UserfuncTest {
     return nullptr;
   }
 
+  TempDir dir;
+  // The fake decoder ignores the file, but the player plays only names
+  // that resolve to one.
+  const std::string moviePath = dir.write("op.mpg", "").string();
+  const std::u16string movie{moviePath.begin(), moviePath.end()};
   GameEnvironment environment{u"", {}, {}};
   UserfuncImpl movies{&environment, &state};
 };
@@ -61,7 +66,7 @@ TEST_F(MovieBuiltinTest, SkipAndInputRulesDecideWhatEndsTheWait) {
   // Message skip with mode 1 (or a mode outside 0..3, which counts as 0):
   // nothing plays, the frame passes.
   state.setSkipping(1);
-  const UserfuncImpl::Args passed = {APValue(u"op.mpg"), APValue(1)};
+  const UserfuncImpl::Args passed = {APValue(movie), APValue(1)};
   EXPECT_EQ(movies.call(2090, passed)->kind, UFResult::kValueThenYield);
   EXPECT_EQ(movies.call(2090, {APValue(u"op.mpg"), APValue(9)})->kind, UFResult::kValueThenYield);
   EXPECT_EQ(movieState(), 0);
@@ -70,7 +75,7 @@ TEST_F(MovieBuiltinTest, SkipAndInputRulesDecideWhatEndsTheWait) {
   // Mode 2 under message skip: skip goes off, a click does not stop the
   // movie, its end does.
   useFake(platform::FakeMovieScript{16, 12, 50, 10, 0, 0, ""});
-  const UserfuncImpl::Args forced = {APValue(u"op.mpg"), APValue(2)};
+  const UserfuncImpl::Args forced = {APValue(movie), APValue(2)};
   std::unique_ptr<UFResult> wait = movies.call(2090, forced);
   ASSERT_EQ(wait->kind, UFResult::kWait);
   EXPECT_EQ(state.isSkipping(), 0);
@@ -86,7 +91,7 @@ TEST_F(MovieBuiltinTest, SkipAndInputRulesDecideWhatEndsTheWait) {
   // Mode 1: a press alone goes on, its release stops the movie; an earlier
   // movie's end does not end the wait of the next one.
   useFake(platform::FakeMovieScript{16, 12, 100, 40, 0, 0, ""});
-  const UserfuncImpl::Args plain = {APValue(u"op.mpg"), APValue(1)};
+  const UserfuncImpl::Args plain = {APValue(movie), APValue(1)};
   wait = movies.call(2090, plain);
   EXPECT_EQ(feed(*wait, AppEvent(27, movies.movieId() - 1)), nullptr);
   EXPECT_EQ(feed(*wait, MouseEvent(5, 5, MouseEvent::kPress, MouseEvent::kLeft, 0, 0)), nullptr);
@@ -102,9 +107,17 @@ TEST_F(MovieBuiltinTest, SkipAndInputRulesDecideWhatEndsTheWait) {
   LogCapture log;
   wait = movies.call(2090, plain);
   ASSERT_NE(tickUntilEnd(*wait), nullptr);
-  EXPECT_TRUE(log.contains("failed to open movie(op.mpg) : No such file or directory")) << log.all();
+  EXPECT_TRUE(log.contains("failed to open movie(" + moviePath + ") : No such file or directory")) << log.all();
   EXPECT_FALSE(state.isMoviePlaying());
   EXPECT_EQ(MoviePlayingFlag, 0);
+
+  // A name that resolves to no file plays nothing: no flag, state 0, and
+  // the first event ends the wait.
+  wait = movies.call(2090, {APValue(u"missing.mpg"), APValue(2)});
+  EXPECT_EQ(MoviePlayingFlag, 0);
+  EXPECT_EQ(movieState(), 0);
+  EXPECT_NE(feed(*wait, AppEvent(99, 0)), nullptr);
+  EXPECT_FALSE(state.isMoviePlaying());
 }
 
 TEST_F(MovieBuiltinTest, VolumesFollowTheSettingsAndTheEndIsPostedOnceWithTheMovieId) {
@@ -121,7 +134,7 @@ TEST_F(MovieBuiltinTest, VolumesFollowTheSettingsAndTheEndIsPostedOnceWithTheMov
   call(2092, 100);
   EXPECT_EQ(movie_volume(), -10000);
 
-  movie_play(u"op.mpg", 7, result);
+  movie_play(movie, 7, result);
   int32_t playState = 0, id = 0;
   for (int i = 0; i < 400 && playState != 1; ++i) {
     movie_getState(playState, id);
@@ -145,7 +158,7 @@ TEST_F(MovieBuiltinTest, AStopWhileTheDecoderIsBusyJoinsItsThread) {
   const int baseline = ThreadCount();
   useFake(platform::FakeMovieScript{320, 240, 250, 40, 0, 30, ""});
   int32_t result = 0;
-  movie_play(u"op.mpg", 1, result);
+  movie_play(movie, 1, result);
   std::this_thread::sleep_for(std::chrono::milliseconds(45));
   EXPECT_EQ(ThreadCount(), baseline + 1);
   movie_stop(result);
