@@ -194,6 +194,12 @@ void ZEPTextureManager::finalize() {
   if (deleted > 0) LogWrite(LOG_TRACE, u"ZEPTextureManager::finalize() : %d textures deleted!\n", deleted);
 }
 
+void ZEPTextureManager::dropCached() {
+  for (ZEPTexture* texture : cache_) queue(texture);
+  cache_.clear();
+  finalize();
+}
+
 void ZEPTextureManager::setLimits(int32_t count, int32_t ageSeconds) {
   countLimit_ = std::clamp(count, 4, 1000);
   ageLimitSeconds_ = std::clamp(ageSeconds, 5, 1200);
