@@ -1,7 +1,8 @@
 // Pictures through the real app_w: a cell is made and given an effect that
 // only logs, a background that does not exist is named, a parts image of an
-// unknown resource kind is refused, a huge removal range and an immediate
-// fade pass, and the story still runs to its end. PNG files that declare
+// unknown resource kind is refused, a broken pointer file is named in one
+// WARN, a huge removal range and an immediate fade pass, and the story still
+// runs to its end. PNG files that declare
 // sizes they do not hold are refused without their memory.
 #include <gtest/gtest.h>
 
@@ -40,9 +41,11 @@ std::string PngHead(uint32_t width, uint32_t height) {
 
 TEST_F(AppWRun, RefusedPicturesAndPartsLogAndTheStoryGoesOn) {
   writeGame(mutex_, "");
+  dir_.write("broken.cur", std::string("\0\0\2\0\1\0", 6));
   dir_.write("scene/scene9010.scm", "(a3:define-set (0 0) (a3:call-user-func 6002 1 0))\n");
   dir_.write("scene/scene0001.scm",
              "(a3:define-set (0 0)\n"
+             "  (a3:call-user-func 8001 \"broken.cur\")\n"
              "  (a3:call-user-func 2010 1 \"#200,60,70\" 0 10 20 64 64 -1 0 0 0 255 0 0 0 0)\n"
              "  (a3:call-user-func 2011 1 100 300 0 0 0 0 0)\n"
              "  (a3:call-user-func 2000 \"image/none.png\" -1 0 0 0 0 0 0)\n"
@@ -55,6 +58,11 @@ TEST_F(AppWRun, RefusedPicturesAndPartsLogAndTheStoryGoesOn) {
   EXPECT_NE(result.output.find("未実装(cell_effect, FOFI)"), std::string::npos) << result.output;
   EXPECT_NE(result.output.find("画像が読み込めない(image/none.png)"), std::string::npos) << result.output;
   EXPECT_NE(result.output.find("submenu_P_image: resourceNumSelが範囲外(7)"), std::string::npos) << result.output;
+  const std::string warnLine = "[WARN ] ";
+  const size_t warned = result.output.find("カーソルファイルが読み込めない(broken.cur)");
+  ASSERT_NE(warned, std::string::npos) << result.output;
+  EXPECT_EQ(result.output.compare(result.output.rfind('\n', warned) + 1, warnLine.size(), warnLine), 0) << result.output;
+  EXPECT_EQ(result.output.find("カーソルファイルが読み込めない", warned + 1), std::string::npos) << result.output;
 }
 
 // A text chunk that declares 2 GB, and a 16000 x 16000 image whose data
