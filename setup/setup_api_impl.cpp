@@ -11,11 +11,10 @@
 #include <system_error>
 #include <utility>
 
-#include "app/file_helpers.h"
 #include "app/log.h"
 #include "app/registry.h"
-#include "app/string_util.h"
 #include "platform/utf8.h"
+#include "setup/install_files.h"
 #include "setup/setup_commands.h"
 
 using libsetup::CmdChangeDisc;
@@ -50,8 +49,6 @@ using libsetup::kStateWorking;
 namespace {
 
 constexpr char16_t kUninstallRoot[] = u"SOFTWARE/Microsoft/Windows/CurrentVersion/Uninstall/";
-// The VERSION file that product registration writes holds 1 to 1000 bytes.
-constexpr int64_t kMaxVersionBytes = 1000;
 
 // An uninstall or a patch works inside the folder it found registered: it
 // must be absolute and not the root.
@@ -329,14 +326,8 @@ bool SetupAPIImpl::findInstalled(std::u16string* path, std::u16string* version) 
       !location.isString()) {
     return false;
   }
-  const std::unique_ptr<FileStream> file = OpenFileByMode(location.svalue + u"/VERSION", 0);
-  if (!file) return false;
-  const int64_t size = GetFileSize(file.get());
-  if (size < 1 || size > kMaxVersionBytes) return false;
-  std::string raw(static_cast<size_t>(size), '\0');
-  if (file->read(raw.data(), 1, raw.size()) != raw.size()) return false;
+  if (!readVersionFile(location.svalue, version)) return false;
   *path = location.svalue;
-  *version = Utf8OrCP932ToWString(raw);
   return true;
 }
 
