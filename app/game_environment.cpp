@@ -28,6 +28,37 @@ std::u16string resolve(const Config::NamingRule& rule, const APValue& value) {
 
 bool isAbsolute(std::u16string_view path) { return !path.empty() && path[0] == u'/'; }
 
+// A name that stays one folder entry: no "/" or "\\" and not "..".
+bool isOneComponent(std::u16string_view name) {
+  return name.find_first_of(u"/\\") == std::u16string_view::npos && name != u"..";
+}
+
+// A relative folder whose ".." never climbs above where it starts ("/" and
+// "\\" both separate).
+bool staysBelow(std::u16string_view folder) {
+  int32_t depth = 0;
+  size_t start = 0;
+  while (start <= folder.size()) {
+    size_t end = folder.find_first_of(u"/\\", start);
+    if (end == std::u16string_view::npos) end = folder.size();
+    const std::u16string_view part = folder.substr(start, end - start);
+    if (part == u"..") {
+      if (--depth < 0) return false;
+    } else if (!part.empty() && part != u".") {
+      ++depth;
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+// False, with an ERROR naming the key, when the value would take the
+// settings file out of its folder.
+bool checkSaveValue(bool safe, const char16_t* section, const char16_t* key, const std::u16string& value) {
+  if (!safe) LogWrite(LOG_ERROR, u"Config.%s:保存先のパスとして不適切<%s>(%s)\n", section, key, value);
+  return safe;
+}
+
 }  // namespace
 
 std::u16string Config::NamingRule::pathOf(int32_t n) const {
@@ -86,7 +117,7 @@ GameEnvironment::~GameEnvironment() {
 GameEnvironment* GetGameEnvironment() { return g_environment; }
 
 bool GameEnvironment::init(std::u16string_view configFile) {
-  if (!LoadSystemConfig(this, configFile)) return false;
+  if (!LoadSystemConfig(this, configFile) || !checkSaveLocation()) return false;
   ResolveMenuParts(this);
   ResolveMessageWindowParts(this);
   placeStorage();
@@ -163,6 +194,23 @@ std::u16string GameEnvironment::getVoicePath(int32_t scene, int32_t voice) const
   const Config::VoiceRule& r = resource_.voice;
   return FormatString1024(u"%s/%0*d/%s%0*d%0*d.%s", r.baseDir, r.sceneDigits, scene, r.prefix, r.sceneDigits,
                           scene, r.voiceDigits, voice, r.extension);
+}
+
+bool GameEnvironment::checkSaveLocation() const {
+  const Config::SaveRule& save = resource_.save;
+  if (save.sysSaveName.empty()) return true;  // no settings file
+  // Under the application-data folder every part is relative to it; a
+  // folder of its own may be absolute.
+  const bool underAppData = product_.saveFolderLocation == 1;
+  const bool folderSafe = (!underAppData && isAbsolute(save.baseDir)) || staysBelow(save.baseDir);
+  const bool nameSafe = isOneComponent(save.sysSaveName) && save.sysSaveName != u".";
+  return checkSaveValue(nameSafe, u"Resource", u":save-syssave-name", save.sysSaveName) &&
+         checkSaveValue(folderSafe, u"Resource", u":save-basedir", save.baseDir) &&
+         (!underAppData ||
+          (checkSaveValue(isOneComponent(product_.authorName), u"ProductInfo", u":author-name",
+                          product_.authorName) &&
+           checkSaveValue(isOneComponent(product_.productName), u"ProductInfo", u":product-name",
+                          product_.productName)));
 }
 
 std::u16string GameEnvironment::getSysSavePath() const {

@@ -29,9 +29,15 @@ class GameEnvironment {
 
   // Reads the configuration file into the records and binds the parts that
   // menus and message windows name, then places the storage folder. False
-  // when the file cannot be found, read or parsed, or a section is
-  // malformed.
+  // when the file cannot be found, read or parsed, a section is malformed,
+  // or checkSaveLocation fails.
   bool init(std::u16string_view configFile);
+  // The settings file stays in its save folder: its name (and, under the
+  // application-data folder, the author and product names) is one folder
+  // entry, and a relative save folder never climbs above where it starts
+  // with "..". False, with an ERROR naming the key, otherwise; true when
+  // there is no settings file.
+  bool checkSaveLocation() const;
 
   const std::u16string& baseFolder() const { return baseFolder_; }
   const std::vector<std::u16string>& loadPaths() const { return loadPaths_; }

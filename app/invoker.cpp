@@ -18,7 +18,6 @@
 #include "platform/utf8.h"
 #include "scene/scene_setup.h"
 #include "script/app_controller.h"
-#include "sound/sorn.h"
 
 namespace {
 
@@ -169,8 +168,8 @@ bool RunApplication() {
 }
 
 bool DestroyApplication() {
-  // The sound library's threads and output end before SDL does.
-  sorn_shutdown();
+  // The controller ends the sound library's threads and output before the
+  // window goes.
   destroyBoth(GetAppController(), GetGameEnvironment());
   return true;
 }

@@ -171,6 +171,9 @@ void placeWindow(int32_t entry, bool keepPosition) {
   s.clientH = e.height;
 }
 
+// False when the file cannot be had; a file that is there but does not
+// decode as a cursor is named in a WARN (a game without the default
+// cursor's file just keeps the arrow).
 bool loadCursorRecord(std::u16string_view file, CursorRecord* record) {
   std::vector<uint8_t> bytes;
   bool loaded = false;
@@ -179,7 +182,10 @@ bool loadCursorRecord(std::u16string_view file, CursorRecord* record) {
   } else {
     loaded = LoadFileBytes(&bytes, file, true);
   }
-  return loaded && DecodeCursorFile(bytes, record);
+  if (!loaded) return false;
+  if (DecodeCursorFile(bytes, record) && !record->frames.empty()) return true;
+  LogWrite(LOG_WARN, u"SetCursorImage : カーソルファイルが読み込めない(%s)\n", std::u16string(file));
+  return false;
 }
 
 // Loads the effective pointer file and shows it (or the system arrow).

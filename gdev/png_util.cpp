@@ -6,6 +6,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -41,11 +42,23 @@ void onWrite(png_structp png, png_bytep data, size_t length) {
 
 void onFlush(png_structp png) { static_cast<LibPngUtil::PngIO*>(png_get_io_ptr(png))->flush(png); }
 
+// The most libpng may hold for one chunk (text, profile, unknown chunk; the
+// image data streams through). Its own check of declared chunk lengths only
+// warns, so the allocator refuses past the cap as well: libpng then skips
+// the chunk, and a file whose chunk is not all there fails on the short read.
+constexpr png_alloc_size_t kMaxPngChunkBytes = 8 << 20;
+// libpng's other blocks (rows, zlib state) stay far below it.
+constexpr png_alloc_size_t kMaxPngBlockBytes = kMaxPngChunkBytes + 4096;
+// Text and unknown chunks kept per decode.
+constexpr png_uint_32 kMaxPngCachedChunks = 256;
+
 // libpng's working memory of a decode comes from the engine heap. The heap is
 // the C heap on this platform (there is no per-decode heap to drop in one
 // call), so blocks are freed one by one as libpng gives them back; its destroy
 // call returns every block on success and after an error alike.
-png_voidp heapAlloc(png_structp, png_alloc_size_t size) { return PrivateHeapAlloc(1, size); }
+png_voidp heapAlloc(png_structp, png_alloc_size_t size) {
+  return size <= kMaxPngBlockBytes ? PrivateHeapAlloc(1, size) : nullptr;
+}
 void heapFree(png_structp, png_voidp pointer) { PrivateHeapFree(pointer); }
 
 struct ReadJob {
@@ -55,6 +68,7 @@ struct ReadJob {
   png_uint_32 height = 0;
   size_t rowBytes = 0;
   int channels = 0;
+  int passes = 1;  // 7 for an interlaced image
 };
 
 // Reads the header and sets up the transformations to 4 bytes per pixel.
@@ -62,6 +76,8 @@ struct ReadJob {
 bool readHeader(ReadJob* job, LibPngUtil::PngIO* io, uint32_t flags) {
   if (setjmp(png_jmpbuf(job->png))) return false;
   png_set_read_fn(job->png, io, onRead);
+  png_set_chunk_malloc_max(job->png, kMaxPngChunkBytes);
+  png_set_chunk_cache_max(job->png, kMaxPngCachedChunks);
   png_set_sig_bytes(job->png, 0);
   png_read_info(job->png, job->info);
   int bitDepth = 0;
@@ -76,22 +92,32 @@ bool readHeader(ReadJob* job, LibPngUtil::PngIO* io, uint32_t flags) {
   if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(job->png);
   if ((colorType & PNG_COLOR_MASK_ALPHA) == 0 && !hasTrns) png_set_filler(job->png, 0xff, PNG_FILLER_AFTER);
   if (flags & kPngBGR) png_set_bgr(job->png);
-  png_set_interlace_handling(job->png);
+  job->passes = png_set_interlace_handling(job->png);
   png_read_update_info(job->png, job->info);
   job->rowBytes = png_get_rowbytes(job->png, job->info);
   job->channels = png_get_channels(job->png, job->info);
   return true;
 }
 
-// Decodes every row into place. False after a libpng error.
-bool readRows(ReadJob* job, png_bytepp rows) {
+// Decodes the next count rows (of the current pass) into place. False after
+// a libpng error.
+bool readRows(ReadJob* job, png_bytepp rows, png_uint_32 count) {
   if (setjmp(png_jmpbuf(job->png))) return false;
-  png_read_image(job->png, rows);
+  png_read_rows(job->png, rows, nullptr, count);
+  return true;
+}
+
+// Reads what follows the image data. False after a libpng error.
+bool readEnd(ReadJob* job) {
+  if (setjmp(png_jmpbuf(job->png))) return false;
   png_read_end(job->png, nullptr);
   return true;
 }
 
-// Sizes the pixel vector and decodes into it.
+// Rows of a plain (not interlaced) image are decoded in bands of this many.
+constexpr png_uint_32 kRowBand = 64;
+
+// Sizes the pixel vector and decodes into it, top row first.
 int32_t readPixels(ReadJob* job, std::vector<uint8_t>* pixels, uint32_t flags) {
   // Past the image cap: one WARN, nothing allocated.
   if (!ImageSizeWithinCap(u"LibPngUtil::decode()", job->width, job->height)) return 1;
@@ -101,19 +127,42 @@ int32_t readPixels(ReadJob* job, std::vector<uint8_t>* pixels, uint32_t flags) {
     LogWrite(LOG_WARN, u"LibPngUtil::decode() : 行の長さが不正(%u, %u)\n", job->rowBytes, job->width);
     return 1;
   }
+  // An interlaced image's passes each write all over it; a plain one grows
+  // band by band within the reserved room (address space only), so a file
+  // that declares a large image and stops short costs what it held.
+  const bool interlaced = job->passes > 1;
   std::vector<png_bytep> rows;
   try {
-    pixels->resize(static_cast<size_t>(bytes));
-    rows.resize(job->height);
+    pixels->clear();
+    pixels->reserve(static_cast<size_t>(bytes));
+    if (interlaced) pixels->resize(static_cast<size_t>(bytes));
+    rows.resize(interlaced ? job->height : kRowBand);
   } catch (const std::bad_alloc&) {
     LogWrite(LOG_WARN, u"LibPngUtil::decode() : メモリ確保に失敗(%u x %u)\n", job->width, job->height);
     return 1;
   }
-  const bool bottomUp = (flags & kPngBottomUp) != 0;
-  for (png_uint_32 i = 0; i < job->height; ++i) {
-    rows[i] = pixels->data() + static_cast<size_t>(bottomUp ? job->height - 1 - i : i) * stride;
+  if (interlaced) {
+    for (png_uint_32 i = 0; i < job->height; ++i) rows[i] = pixels->data() + i * stride;
+    for (int pass = 0; pass < job->passes; ++pass) {
+      if (!readRows(job, rows.data(), job->height)) return 1;
+    }
+  } else {
+    for (png_uint_32 y = 0; y < job->height; y += kRowBand) {
+      const png_uint_32 count = std::min(kRowBand, job->height - y);
+      pixels->resize((static_cast<size_t>(y) + count) * stride);  // within the reserve: no move
+      for (png_uint_32 i = 0; i < count; ++i) rows[i] = pixels->data() + (static_cast<size_t>(y) + i) * stride;
+      if (!readRows(job, rows.data(), count)) return 1;
+    }
   }
-  return readRows(job, rows.data()) ? 0 : 1;
+  if (!readEnd(job)) return 1;
+  if ((flags & kPngBottomUp) && job->height > 1) {
+    for (png_uint_32 top = 0, bottom = job->height - 1; top < bottom; ++top, --bottom) {
+      std::swap_ranges(pixels->begin() + static_cast<ptrdiff_t>(top * stride),
+                       pixels->begin() + static_cast<ptrdiff_t>((top + 1) * stride),
+                       pixels->begin() + static_cast<ptrdiff_t>(bottom * stride));
+    }
+  }
+  return 0;
 }
 
 struct WriteJob {

@@ -194,6 +194,12 @@ void ZEPTextureManager::finalize() {
   if (deleted > 0) LogWrite(LOG_TRACE, u"ZEPTextureManager::finalize() : %d textures deleted!\n", deleted);
 }
 
+void ZEPTextureManager::dropCached() {
+  for (ZEPTexture* texture : cache_) queue(texture);
+  cache_.clear();
+  finalize();
+}
+
 void ZEPTextureManager::setLimits(int32_t count, int32_t ageSeconds) {
   countLimit_ = std::clamp(count, 4, 1000);
   ageLimitSeconds_ = std::clamp(ageSeconds, 5, 1200);
@@ -228,21 +234,35 @@ void RenderTextTexture(ZEPTextureRef& out, const TextRenderParams& params, std::
   RenderTextTexture(GetFontRendererTable(), out, params, text, extra);
 }
 
-int32_t LoadCursorTextures(std::vector<ZEPTextureRef>* out, std::u16string_view name, CursorHeader* header,
-                           int32_t coordMode, int32_t secondMode) {
+namespace {
+
+// The whole cursor file decoded; false when it is not there or cannot be
+// read or decoded (a WARN with the name for a file that is there).
+bool readCursorFile(std::u16string_view name, CursorRecord* record) {
   const std::u16string path = ExistingPath(name);
-  if (path.empty()) return 1;
+  if (path.empty()) return false;
+  const auto refuse = [&] {
+    LogWrite(LOG_WARN, u"LoadCursorTextures : カーソルファイルが読み込めない(%s)\n", std::u16string(name));
+    return false;
+  };
   std::vector<uint8_t> bytes;
   {
     std::unique_ptr<FileStream> file = OpenFileByMode(path, 0);
-    if (!file) return 1;
+    if (!file) return refuse();
     const int64_t size = GetFileSize(file.get());
-    if (size < 1 || size > kMaxImageFileSize) return 1;
+    if (size < 1 || size > kMaxImageFileSize) return refuse();
     bytes.resize(static_cast<size_t>(size));
-    if (file->read(bytes.data(), 1, bytes.size()) != bytes.size()) return 1;
+    if (file->read(bytes.data(), 1, bytes.size()) != bytes.size()) return refuse();
   }
+  return DecodeCursorFile(bytes, record) || refuse();
+}
+
+}  // namespace
+
+int32_t LoadCursorTextures(std::vector<ZEPTextureRef>* out, std::u16string_view name, CursorHeader* header,
+                           int32_t coordMode, int32_t secondMode) {
   CursorRecord record;
-  if (!DecodeCursorFile(bytes, &record)) return 1;
+  if (!readCursorFile(name, &record)) return 1;
 
   std::vector<ZEPTextureRef> frames;
   frames.reserve(record.frames.size());

@@ -61,6 +61,9 @@ class ZEPTextureManager {
   // queued texture (TRACE "ZEPTextureManager::finalize() : %d textures
   // deleted!\n" when any were).
   void finalize();
+  // Frees every cached and queued texture now: when a game ends, its file
+  // names must not bring its pictures into the next game of the process.
+  void dropCached();
 
   // count clamped to 4..1000, age to 5..1200 seconds.
   void setLimits(int32_t count, int32_t ageSeconds);

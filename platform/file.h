@@ -84,9 +84,11 @@ int RenameFile(const std::string& from, const std::string& to);
 // umask), a replaced one keeps its mode; a symbolic link at path is replaced
 // by the file, not followed. After the rename, temporary files that an
 // earlier, interrupted replace of the same file left behind ("<name>.tmp"
-// followed by digits, a-f and "-") are removed; no other file is touched.
-// Two writers of one file must not overlap (one may remove the other's
-// temporary file and fail it). 0 on success, else errno; *created (when
+// followed by digits, a-f and "-") are removed once their writer is gone:
+// the process of the pid in the name has ended (a name without one: it is
+// more than an hour old). No other file is touched, so processes sharing a
+// folder may replace the same file at once (the last rename wins). 0 on
+// success, else errno; *created (when
 // given) tells whether the temporary file could be made, which separates an
 // open failure from a write failure.
 int ReplaceFileAtomically(const std::string& path, std::string_view bytes, bool* created = nullptr);

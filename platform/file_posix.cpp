@@ -10,7 +10,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "platform/posix_write.h"
@@ -212,6 +215,21 @@ bool isTemporaryOf(const char* entry, const std::string& base) {
   return true;
 }
 
+// Whether the writer of a temporary file (its name after "<base>.tmp") is
+// gone, so the file is a leftover: the pid of "<pid>-<n>" names no live
+// process (another process sharing the folder may be writing its own); a
+// name without a pid is an older writer's, left alone for an hour.
+bool writerGone(const char* suffix, const struct stat& st) {
+  const char* dash = std::strchr(suffix, '-');
+  if (dash && dash != suffix && dash - suffix <= 8) {
+    const unsigned long pid = std::strtoul(std::string(suffix, dash).c_str(), nullptr, 16);
+    if (pid > 0 && pid <= static_cast<unsigned long>(INT32_MAX)) {
+      return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+    }
+  }
+  return st.st_mtime < std::time(nullptr) - 3600;
+}
+
 }  // namespace
 
 int WriteAllBytes(int fd, std::string_view bytes) {
@@ -273,7 +291,10 @@ int ReplaceFileAtomically(const std::string& path, std::string_view bytes, bool*
       if (!isTemporaryOf(entry->d_name, base)) continue;
       const std::string stale = prefix + entry->d_name;
       struct stat st {};
-      if (::lstat(stale.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(stale.c_str());
+      if (::lstat(stale.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+          writerGone(entry->d_name + base.size() + 4, st)) {
+        ::unlink(stale.c_str());
+      }
     }
     closedir(dir);
   }

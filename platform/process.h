@@ -12,6 +12,7 @@ struct ProcessResult {
   int spawnError = 0;  // errno of a failed start (ENOENT: not on PATH); 0 when it ran
   int exitCode = -1;   // the exit status; -1 when it did not exit normally
   std::string output;  // what it wrote to standard output, when asked for
+  long peakResidentKb = 0;  // the largest resident size of it or a child it waited for, KiB
 };
 
 // Runs the program to its end. argv[0] is the program name.

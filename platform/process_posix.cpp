@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -47,11 +48,15 @@ std::vector<char*> argvOf(const std::vector<std::string>& argv) {
   return out;
 }
 
-int waitFor(pid_t pid) {
+// The exit status; *peakKb (when given) the largest resident size in KiB of
+// the process or of any descendant it waited for.
+int waitFor(pid_t pid, long* peakKb = nullptr) {
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
+  struct rusage usage {};
+  while (wait4(pid, &status, 0, &usage) < 0) {
     if (errno != EINTR) return -1;
   }
+  if (peakKb) *peakKb = usage.ru_maxrss;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -97,7 +102,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, bool captureOutpu
     }
     close(pipeFds[0]);
   }
-  result.exitCode = waitFor(pid);
+  result.exitCode = waitFor(pid, &result.peakResidentKb);
   return result;
 }
 

@@ -228,7 +228,9 @@ Hive parse(const std::string& text) {
   std::string line;
   Key* current = nullptr;
   while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    // Every "\r" before the line end goes: a kept line that ended in one
+    // would read back shorter after each write.
+    while (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
       size_t pos = 1;

@@ -9,6 +9,7 @@
 #include "app/registry.h"
 #include "gamestate/state_mgr.h"
 #include "gamestate/system_file.h"
+#include "gdev/texture_manager.h"
 #include "platform/clock.h"
 #include "platform/instance_lock.h"
 #include "platform/utf8.h"
@@ -71,12 +72,22 @@ AppController::AppController(GameEnvironment* environment, FramePump* pump)
       userfuncs_(std::make_unique<UserfuncImpl>(environment, state_.get())) {}
 
 AppController::~AppController() {
+  // A playing movie, then the sound library's threads and output, end
+  // before the window and the scene they play into; a later game in this
+  // process starts them afresh.
+  movie_releaseAll();
+  SoundShutdown();
   userfuncs_.reset();
   if (sceneCreated_) {
     sceneDetach();
     sceneRelease();
     DestroyMainWindow();
   }
+  // The game state's pictures go too; then the cache is emptied, so that
+  // the file names of this game bring nothing into a later one.
+  state_.reset();
+  machine_.reset();
+  GetTextureManager().dropCached();
 }
 
 bool AppController::init() {

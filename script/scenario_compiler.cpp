@@ -7,6 +7,7 @@
 #include "app/game_environment.h"
 #include "app/log.h"
 #include "app/string_util.h"
+#include "script/cell_printer.h"
 #include "script/tokenizer.h"
 
 using tokenizer::Cell;
@@ -85,9 +86,17 @@ const std::unordered_map<std::u16string_view, FormInfo>& expressionForms() {
 // Makes the nodes of one unit. Nodes are read-only once built, so one node
 // serves every use of a small integer constant in the unit (scenarios
 // repeat the same few numbers everywhere: codes, indices, labels).
+// Where a unit comes from, for the message of a statement that fails.
+struct CompileSite {
+  std::u16string_view path;
+  int32_t set = -1;
+  int32_t sub = -1;
+};
+
 class UnitBuilder {
  public:
-  explicit UnitBuilder(CompiledUnit* unit) : unit_(unit), small_(kSmallEnd - kSmallBegin, nullptr) {}
+  UnitBuilder(CompiledUnit* unit, const CompileSite& site)
+      : unit_(unit), site_(site), small_(kSmallEnd - kSmallBegin, nullptr) {}
 
   template <class T>
   T* make() {
@@ -102,12 +111,16 @@ class UnitBuilder {
     if (shared) *shared = node;
     return node;
   }
+  const CompileSite& site() const { return site_; }
+  // The statement being compiled.
+  Cell* statement = nullptr;
 
  private:
   static constexpr int32_t kSmallBegin = -256;
   static constexpr int32_t kSmallEnd = 8192;
 
   CompiledUnit* unit_;
+  CompileSite site_;
   std::vector<ConstInt*> small_;
 };
 
@@ -193,25 +206,37 @@ Code* compileExpression(UnitBuilder* unit, Cell* cell, int depth = 0) {
   return nullptr;
 }
 
-[[noreturn]] void builderFailed() { zep_abort(u"内部エラー：コード解析に失敗"); }
+// The statement's form as the message shows it: at most this many units.
+constexpr size_t kShownFormLength = 200;
+
+// Names the file, the set or sub and the statement's form, then ends the
+// program.
+[[noreturn]] void builderFailed(const UnitBuilder* unit) {
+  const CompileSite& site = unit->site();
+  std::u16string form = unit->statement ? tokenizer::toText(unit->statement) : std::u16string();
+  if (form.size() > kShownFormLength) form = form.substr(0, kShownFormLength) + u"...";
+  LogWrite(LOG_ERROR, u"シナリオのコード解析に失敗(%s, %s %d):%s\n", std::u16string(site.path),
+           site.set >= 0 ? u"set" : u"sub", site.set >= 0 ? site.set : site.sub, form);
+  zep_abort(u"内部エラー：コード解析に失敗");
+}
 
 // An argument that must be an integer immediate: a label number. A label
 // that is defined must lie in 0..kMaxScriptIndex - 1 (it sizes the label
 // table); a jump may name any number: one that names no label of the unit is
 // reported when the jump is taken, and the run goes on.
 int32_t labelArgument(UnitBuilder* unit, const std::vector<Cell*>& args, bool definition) {
-  if (args.size() != 1) builderFailed();
+  if (args.size() != 1) builderFailed(unit);
   const Code* value = compileExpression(unit, args[0]);
-  if (!value || value->opcode != ConstInt::kOpcode) builderFailed();
+  if (!value || value->opcode != ConstInt::kOpcode) builderFailed(unit);
   const int32_t label = static_cast<const ConstInt*>(value)->value;
-  if (definition && (label < 0 || label >= kMaxScriptIndex)) builderFailed();
+  if (definition && (label < 0 || label >= kMaxScriptIndex)) builderFailed(unit);
   return label;
 }
 
 Code* oneArgument(UnitBuilder* unit, const std::vector<Cell*>& args) {
-  if (args.size() != 1) builderFailed();
+  if (args.size() != 1) builderFailed(unit);
   Code* child = compileExpression(unit, args[0]);
-  if (!child) builderFailed();
+  if (!child) builderFailed(unit);
   return child;
 }
 
@@ -232,6 +257,7 @@ T* labelStatement(UnitBuilder* unit, const std::vector<Cell*>& args) {
 // Null for a statement the loader refuses (logged); ends the program for a
 // malformed recognised statement.
 Code* compileStatement(UnitBuilder* unit, Cell* cell) {
+  unit->statement = cell;
   const Token* head = tokenizer::carAsToken(cell);
   if (!head || head->type != Token::kSymbol) return nullptr;
   const std::u16string& name = head->text;
@@ -245,17 +271,17 @@ Code* compileStatement(UnitBuilder* unit, Cell* cell) {
     node->exprs.reserve(args.size());
     for (Cell* a : args) {
       Code* e = compileExpression(unit, a);
-      if (!e) builderFailed();
+      if (!e) builderFailed(unit);
       node->exprs.push_back(e);
     }
     return node;
   }
   if (name == u"a3:call-far") {
-    if (args.size() != 2) builderFailed();
+    if (args.size() != 2) builderFailed(unit);
     SCallFar* node = unit->make<SCallFar>();
     node->left = compileExpression(unit, args[0]);
     node->right = node->left ? compileExpression(unit, args[1]) : nullptr;
-    if (!node->left || !node->right) builderFailed();
+    if (!node->left || !node->right) builderFailed(unit);
     return node;
   }
   if (name == u"a3:return") return unit->make<SReturn>();
@@ -270,24 +296,24 @@ Code* compileStatement(UnitBuilder* unit, Cell* cell) {
       const std::vector<Cell*> parts = elementsOf(entry);
       const Token* key = parts.size() == 2 ? tokenizer::asToken(parts[0]) : nullptr;
       const Token* label = parts.size() == 2 ? tokenizer::asToken(parts[1]) : nullptr;
-      if (!key || !label || label->type != Token::kInt) builderFailed();
+      if (!key || !label || label->type != Token::kInt) builderFailed(unit);
       if (key->type == Token::kInt) {
         node->cases[key->value] = label->value;
       } else if (key->type == Token::kSymbol) {
         node->defaultLabel = label->value;
         hasDefault = true;
       } else {
-        builderFailed();
+        builderFailed(unit);
       }
     }
     if (!hasDefault) {
       ShowDebugMessageBox(u"defaultLabelがありません");
-      builderFailed();
+      builderFailed(unit);
     }
     return node;
   }
   if (name == u"a3:send-string") {
-    if (args.empty() || args.size() > 2) builderFailed();
+    if (args.empty() || args.size() > 2) builderFailed(unit);
     SCallUserfunc* node = unit->make<SCallUserfunc>();
     node->exprs.reserve(3);
     node->exprs.push_back(unit->constInt(-1));
@@ -301,10 +327,10 @@ Code* compileStatement(UnitBuilder* unit, Cell* cell) {
       if (x->text == u"clear") code = -1;
       else if (x->text == u"wait-e") code = -2;
       else if (x->text == u"wait-w") code = -3;
-      else builderFailed();
+      else builderFailed(unit);
       node->exprs.push_back(unit->constInt(code));
     } else {
-      builderFailed();
+      builderFailed(unit);
     }
     // Without a line id the text built-in gets -1.
     const Token* line = args.size() == 2 ? tokenizer::asToken(args[1]) : nullptr;
@@ -317,8 +343,10 @@ Code* compileStatement(UnitBuilder* unit, Cell* cell) {
 
 }  // namespace
 
-bool CompileStatements(CompiledUnit* unit, Cell* statements) {
-  UnitBuilder builder(unit);
+namespace {
+
+bool compileStatements(CompiledUnit* unit, Cell* statements, const CompileSite& site) {
+  UnitBuilder builder(unit, site);
   size_t count = 0;
   for (Cell* c = statements; tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) ++count;
   unit->statements.reserve(unit->statements.size() + count);
@@ -334,8 +362,6 @@ bool CompileStatements(CompiledUnit* unit, Cell* statements) {
   }
   return true;
 }
-
-namespace {
 
 // The unit of the first form that defines the set (or sub) in the parsed
 // file; null (logged) when the read failed, no form matches or the compile
@@ -360,7 +386,7 @@ std::unique_ptr<CompiledUnit> compileParsed(const tokenizer::Tokenizer& reader, 
     const Token* locals = tokenizer::carAsToken(tokenizer::cdrOr(signature, nullptr));
     unit->numLocals = locals && locals->type == Token::kInt ? locals->value : 0;
     if (unit->numLocals < 0 || unit->numLocals > kMaxScriptIndex ||
-        !CompileStatements(unit.get(), tokenizer::cddrOr(form, nullptr))) {
+        !compileStatements(unit.get(), tokenizer::cddrOr(form, nullptr), {name, set, sub})) {
       break;
     }
     return unit;
@@ -370,6 +396,8 @@ std::unique_ptr<CompiledUnit> compileParsed(const tokenizer::Tokenizer& reader, 
 }
 
 }  // namespace
+
+bool CompileStatements(CompiledUnit* unit, Cell* statements) { return compileStatements(unit, statements, {}); }
 
 std::unique_ptr<CompiledUnit> CompileScenarioText(std::u16string_view text, int32_t set, int32_t sub,
                                                   std::u16string_view path) {

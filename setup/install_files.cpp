@@ -26,6 +26,17 @@ int32_t checkDiscIdFile(std::u16string_view path, std::u16string_view idText) {
   return bytes == expected ? 0 : 2;
 }
 
+bool readVersionFile(std::u16string_view installFolder, std::u16string* version) {
+  const std::unique_ptr<FileStream> file = OpenFileByMode(std::u16string(installFolder) + u"/VERSION", 0);
+  if (!file) return false;
+  const int64_t size = GetFileSize(file.get());
+  if (size < 1 || size > kMaxVersionBytes) return false;
+  std::string raw(static_cast<size_t>(size), '\0');
+  if (file->read(raw.data(), 1, raw.size()) != raw.size()) return false;
+  *version = Utf8OrCP932ToWString(raw);
+  return true;
+}
+
 namespace {
 
 char16_t lowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }

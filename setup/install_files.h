@@ -15,6 +15,14 @@
 // or content differs, 4 when the text is empty (the file is not opened).
 int32_t checkDiscIdFile(std::u16string_view path, std::u16string_view idText);
 
+// The VERSION file that product registration writes holds 1 to this many
+// bytes.
+constexpr int64_t kMaxVersionBytes = 1000;
+// The text of the install folder's VERSION file (UTF-8, else the game code
+// page); false when it cannot be read or its size is outside 1 to
+// kMaxVersionBytes.
+bool readVersionFile(std::u16string_view installFolder, std::u16string* version);
+
 // Appends the files that match the last component of the pattern path
 // ("*" and "?" wildcards ignoring ASCII case; "*.*" matches every name), each
 // as folder + "/" + name, the folder with its case as found on the disc. A

@@ -12,7 +12,6 @@
 #include <system_error>
 #include <utility>
 
-#include "app/file_helpers.h"
 #include "app/log.h"
 #include "app/registry.h"
 #include "app/string_util.h"
@@ -20,6 +19,7 @@
 #include "platform/utf8.h"
 #include "setup/install_primitives.h"
 #include "setup/safe_path.h"
+#include "setup/install_files.h"
 #include "setup/setup_commands.h"
 #include "setup/setup_files.h"
 
@@ -54,8 +54,6 @@ using libsetup::kStateWorking;
 
 namespace {
 
-// The VERSION file that finalisation writes holds 1 to 1000 bytes.
-constexpr int64_t kMaxVersionBytes = 1000;
 constexpr char16_t kVersionFileName[] = u"VERSION";
 
 // The commands around which an install writes its record.
@@ -382,14 +380,8 @@ bool SetupAPIImpl::findInstalled(std::u16string* path, std::u16string* version) 
   }
   // A registration without VERSION is a run cut short: another install
   // takes it over.
-  const std::unique_ptr<FileStream> file = OpenFileByMode(location.svalue + u"/" + kVersionFileName, 0);
-  if (!file) return false;
-  const int64_t size = GetFileSize(file.get());
-  if (size < 1 || size > kMaxVersionBytes) return false;
-  std::string raw(static_cast<size_t>(size), '\0');
-  if (file->read(raw.data(), 1, raw.size()) != raw.size()) return false;
+  if (!readVersionFile(location.svalue, version)) return false;
   *path = location.svalue;
-  *version = Utf8OrCP932ToWString(raw);
   return true;
 }
 

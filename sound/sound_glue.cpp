@@ -3,6 +3,7 @@
 namespace {
 
 SoundGlue* g_glue = nullptr;
+bool g_started = false;  // between SoundStartup and SoundShutdown
 
 }  // namespace
 
@@ -13,10 +14,15 @@ SoundGlue* SetSoundGlue(SoundGlue* glue) {
 }
 
 void SoundStartup() {
-  static bool started = false;
-  if (started || !g_glue) return;
-  started = true;
+  if (g_started || !g_glue) return;
+  g_started = true;
   g_glue->startup();
+}
+
+void SoundShutdown() {
+  if (!g_started) return;
+  g_started = false;
+  if (g_glue) g_glue->shutdown();
 }
 
 bool SoundGetMediaInfo(std::u16string_view file, SoundMediaInfo* info, int32_t loopMode, int32_t loopStart,

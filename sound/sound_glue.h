@@ -15,6 +15,9 @@ class SoundGlue {
   virtual ~SoundGlue() = default;
   // Opens the sound device; called once at application start.
   virtual void startup() {}
+  // Closes it again when the game ends, so that a later startup (another
+  // game in the same process) opens it afresh.
+  virtual void shutdown() {}
   // file: a name resolved over the load paths. Loop mode 0: no loop
   // region; 1: loopStart..loopEnd in frames; any other mode fails.
   virtual bool getMediaInfo(std::u16string_view file, SoundMediaInfo* info, int32_t loopMode, int32_t loopStart,
@@ -67,6 +70,8 @@ SoundGlue* SetSoundGlue(SoundGlue* glue);
 // Each forwards to the installed glue; without one: false, or -1 / 0 out
 // values (see SoundGlue).
 void SoundStartup();
+// Undoes SoundStartup; nothing when it has not run.
+void SoundShutdown();
 bool SoundGetMediaInfo(std::u16string_view file, SoundMediaInfo* info, int32_t loopMode, int32_t loopStart,
                        int32_t loopEnd);
 bool SoundStreamOpen(int32_t channel, std::u16string_view file, int32_t loopMode, int32_t loopStart, int32_t loopEnd);

@@ -1,6 +1,6 @@
 // The real app_w on configuration files that must not load (a NUL byte, an
-// unclosed form, a file above the size cap) and on a scenario whose jumps
-// name no label.
+// unclosed form, a file above the size cap, a settings file that would lie
+// outside its save folder) and on a scenario whose jumps name no label.
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -58,6 +58,48 @@ TEST_F(AppWConfigLoad, JumpToNoLabelReportsAndGoesOnWideIntegerWarnsOnce) {
   EXPECT_EQ(result.output.compare(result.output.rfind('\n', at) + 1, 7, "[WARN ]"), 0) << result.output;
   EXPECT_EQ(result.output.find(wide, at + 1), std::string::npos) << result.output;
   EXPECT_NE(result.output.find("winsize (200, 120)"), std::string::npos) << result.output;
+}
+
+// Each configuration would put the settings file in the test's folder, two
+// levels above the game's: start-up stops with an ERROR naming the key, and
+// nothing is written there.
+TEST_F(AppWConfigLoad, ASettingsFileOutsideItsSaveFolderStopsStartUp) {
+  const std::string game = "(:product-info (:savedata-usage . 0) (:savedata-version . 1))\n"
+                           "(:system (:mutex-name . \"" + mutex_ + "\"))\n"
+                           "(:resource (:script-basedir \"scene\") (:script-basename \"scene\")"
+                           " (:script-num-digits 4) (:script-extension \"scm\")"
+                           " (:save-syssave-default-name \"default.dat\"))\n";
+  const std::string inAppData = "(:product-info (:save-folder-location . 1)";
+  const std::string inSave = "(:resource (:save-basedir \"save\") (:save-syssave-name \"escape.dat\"))";
+  struct Case {
+    std::string entries;
+    std::string key;
+  };
+  // The application-data folder is <test>/data/x.
+  const Case cases[] = {
+      {"(:resource (:save-basedir \"save\") (:save-syssave-name \"../../escape.dat\"))", ":save-syssave-name"},
+      {"(:resource (:save-basedir \"save/../..\") (:save-syssave-name \"escape.dat\"))", ":save-basedir"},
+      {inAppData + " (:author-name . \"../..\"))" + inSave, ":author-name"},
+      {inAppData + " (:author-name . \"a\") (:product-name . \"../../..\"))" + inSave, ":product-name"},
+  };
+  // The settings read when there are none yet, wherever each case looks.
+  const std::string settings = "((version . 1) (sysflag (sysflag-int) (sysflag-string)))";
+  dir_.write("game/save/default.dat", settings);
+  dir_.write("default.dat", settings);
+  dir_.write("game/scene/scene9010.scm", "(a3:define-set (0 0) (a3:call-user-func 6000))\n");
+  std::filesystem::create_directories(dir_.path() / "data" / "x");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    dir_.write("game/game.scm", game + c.entries + "\n");
+    const platform::ProcessResult result =
+        run("-workdir game game.scm", "XDG_DATA_HOME='" + (dir_.path() / "data" / "x").string() + "'");
+    EXPECT_EQ(result.exitCode, 1) << result.output;
+    EXPECT_NE(result.output.find("[ERROR]"), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("保存先のパスとして不適切<" + c.key + ">"), std::string::npos) << result.output;
+  }
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_.path())) {
+    EXPECT_NE(entry.path().filename(), "escape.dat") << entry.path();
+  }
 }
 
 }  // namespace

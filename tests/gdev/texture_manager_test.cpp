@@ -368,8 +368,17 @@ TEST_F(TextureManagerTest, CursorAndTextTextures) {
   CursorHeader untouched;
   untouched.rate = 77;
   const std::filesystem::path bad = dir.write("bad.ani", std::string("RIFF\x04\0\0\0WAVE", 12));
-  EXPECT_EQ(LoadCursorTextures(&frames, platform::FromUtf8(bad.string()), &untouched, 1, 3), 1);
-  EXPECT_EQ(LoadCursorTextures(&frames, u"/no/such/file.cur", &untouched, 1, 3), 1);
+  {
+    // A broken file is named in one WARN; a missing one is not.
+    LogCapture log;
+    EXPECT_EQ(LoadCursorTextures(&frames, platform::FromUtf8(bad.string()), &untouched, 1, 3), 1);
+    EXPECT_EQ(LoadCursorTextures(&frames, u"/no/such/file.cur", &untouched, 1, 3), 1);
+    int warnings = 0;
+    for (const std::string& line : log.lines()) warnings += line.find("[WARN ]") != std::string::npos;
+    EXPECT_EQ(warnings, 1) << log.all();
+    EXPECT_TRUE(log.contains("[WARN ] ") && log.contains("カーソルファイルが読み込めない(" + bad.string() + ")"))
+        << log.all();
+  }
   EXPECT_EQ(frames.size(), 2u);
   EXPECT_EQ(untouched.rate, 77);
 

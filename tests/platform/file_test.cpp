@@ -3,16 +3,20 @@
 #include "platform/file.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "platform/process.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -237,11 +241,23 @@ TEST_F(FileTest, ReplaceKeepsTheModeAndRemovesOnlyItsOwnLeftovers) {
   namespace fs = std::filesystem;
   dir_.write("save.dat", "old");
   fs::permissions(dir_.path() / "save.dat", fs::perms(0600));
-  // What interrupted replaces of this file left, and files that only look so.
-  const std::vector<std::string> stale = {"save.dat.tmp", "save.dat.tmp1f2e-3", "save.dat.tmp4242"};
-  const std::vector<std::string> others = {"save.dat.tmpl", "save.dat.tmp1f-3.bak", "other.dat.tmp1f2e-3"};
-  for (const std::string& name : stale) dir_.write(name, "partial");
+  // What interrupted replaces of this file left (a writer whose pid no
+  // process has, older writers' names two hours old); files that only look
+  // so; and the temporary files of live writers (this process, and an older
+  // writer's name a minute old).
+  const std::vector<std::string> stale = {"save.dat.tmp", "save.dat.tmp7ffffff0-3", "save.dat.tmp4242"};
+  char live[64];
+  std::snprintf(live, sizeof live, "save.dat.tmp%x-99", static_cast<unsigned>(getpid()));
+  const std::vector<std::string> others = {"save.dat.tmpl", "save.dat.tmp1f-3.bak", "other.dat.tmp1f2e-3", live,
+                                           "save.dat.tmp77"};
+  for (const std::string& name : stale) {
+    dir_.write(name, "partial");
+    if (name.find('-') == std::string::npos) {
+      fs::last_write_time(dir_.path() / name, fs::file_time_type::clock::now() - std::chrono::hours(2));
+    }
+  }
   for (const std::string& name : others) dir_.write(name, "keep");
+  fs::last_write_time(dir_.path() / "save.dat.tmp77", fs::file_time_type::clock::now() - std::chrono::minutes(1));
   // A reader of the old file neither blocks the replace nor sees it.
   auto reader = File::open(pathOf("save.dat"), File::Access::Read, false);
   ASSERT_NE(reader, nullptr);
@@ -252,6 +268,20 @@ TEST_F(FileTest, ReplaceKeepsTheModeAndRemovesOnlyItsOwnLeftovers) {
   EXPECT_EQ(fs::status(dir_.path() / "save.dat").permissions() & fs::perms::all, fs::perms(0600));
   for (const std::string& name : stale) EXPECT_FALSE(fs::exists(dir_.path() / name)) << name;
   for (const std::string& name : others) EXPECT_EQ(ReadAll(pathOf(name)), "keep") << name;
+}
+
+// Two processes sharing a save folder replace the same file 100 times each,
+// at once: none of the 200 replaces fails, the file is one writer's whole,
+// and no temporary file is left.
+TEST_F(FileTest, TwoProcessesReplacingOneFileAtOnceNeverFail) {
+  const std::string run = "'" ZEP_REPLACE_WRITER "' '" + pathOf("system.dat") + "' 100";
+  const platform::ProcessResult result =
+      platform::RunProcess({"sh", "-c", run + " & first=$!; " + run + "; second=$?; wait $first; echo $? $second"}, true);
+  EXPECT_EQ(result.output, "0 0\n");
+  const std::string bytes = ReadAll(pathOf("system.dat"));
+  ASSERT_EQ(bytes.size(), 65536u);
+  EXPECT_EQ(bytes, std::string(bytes.size(), bytes[0]));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), std::filesystem::directory_iterator()), 1);
 }
 
 }  // namespace

@@ -207,6 +207,14 @@ TEST_F(RegistryStoreTest, DamagedLineLosesOnlyItself) {
     EXPECT_NE(at, std::string::npos);
     EXPECT_EQ(after.find(damage, at + 1), std::string::npos);
   }
+  // A damaged line with stray "\r" before its end is kept without them, so
+  // the file stays the same from one write to the next.
+  std::ofstream(RegistryHiveFile(kCU), std::ios::binary | std::ios::trunc) << "[Damaged]\r\n\"b\"=qword:2\r\r\n";
+  ASSERT_EQ(RegistryWriteValue(kCU, u"Damaged", u"d", Dword('d')), kRegOk);
+  const std::string once = ReadAll(RegistryHiveFile(kCU));
+  EXPECT_NE(once.find("\"b\"=qword:2\n"), std::string::npos) << once;
+  ASSERT_EQ(RegistryWriteValue(kCU, u"Damaged", u"d", Dword('d')), kRegOk);
+  EXPECT_EQ(ReadAll(RegistryHiveFile(kCU)), once);
 }
 
 TEST_F(RegistryStoreTest, AHiveThatCannotBeReadIsAnErrorAndNeverReplaced) {

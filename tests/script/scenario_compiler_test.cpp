@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -170,8 +171,19 @@ TEST(ScenarioCompiler, SendStringCallsTheTextBuiltinWithAWordCodeOrText) {
   }
 }
 
+// A regular expression that matches the text as it stands.
+std::string Literally(const std::u16string& text) {
+  std::string out;
+  for (const char c : platform::ToUtf8(text)) {
+    if (std::string_view("()[]{}.*+?^$|\\").find(c) != std::string_view::npos) out += '\\';
+    out += c;
+  }
+  return out;
+}
+
 // Each malformed recognised form ends the program with the internal-error
-// box; the log line or debug box that names the cause comes first.
+// box; the log line or debug box that names the cause comes first, then an
+// ERROR line with the file, the set and the statement's form.
 TEST(ScenarioCompilerDeathTest, MalformedStatementFormsEndTheProgram) {
   const std::pair<const char16_t*, const char*> cases[] = {
       {u"(a3:switch (1 10) (2 20))", "\\[デバッグメッセージ\\] defaultLabelがありません\n"},
@@ -198,7 +210,9 @@ TEST(ScenarioCompilerDeathTest, MalformedStatementFormsEndTheProgram) {
           compileBody(text);
           std::exit(0);
         },
-        testing::ExitedWithCode(1), std::string(cause) + ".*内部エラー：コード解析に失敗");
+        testing::ExitedWithCode(1),
+        std::string(cause) + ".*\\[ERROR\\] .*シナリオのコード解析に失敗\\(t\\.scm, set 1\\):" + Literally(text) +
+            "\n.*内部エラー：コード解析に失敗");
   }
 }
 
