@@ -98,6 +98,18 @@ const char16_t* Refusal(OggVorbis_File* file) {
   return nullptr;
 }
 
+// What a failed ov_open_callbacks means.
+const char16_t* OpenError(int code) {
+  switch (code) {
+    case OV_EREAD: return u"the data cannot be read";
+    case OV_ENOTVORBIS: return u"not Ogg Vorbis data";
+    case OV_EVERSION: return u"a Vorbis version this decoder does not know";
+    case OV_EBADHEADER: return u"a broken Vorbis header";
+    case OV_EFAULT: return u"the decoder's internal state broke";
+    default: return u"an unknown error";
+  }
+}
+
 }  // namespace
 
 void DSVorbis::FileDeleter::operator()(OggVorbis_File* file) const {
@@ -105,23 +117,25 @@ void DSVorbis::FileDeleter::operator()(OggVorbis_File* file) const {
   delete file;
 }
 
-std::unique_ptr<DSVorbis> DSVorbis::open(std::unique_ptr<UTMedia>& media, int32_t* result) {
+std::unique_ptr<DSVorbis> DSVorbis::open(std::unique_ptr<UTMedia>& media, int32_t* result, std::u16string* why) {
   *result = kSoundUnrecognised;
+  why->clear();
   auto* raw = new OggVorbis_File();
-  if (ov_open_callbacks(media.get(), raw, nullptr, 0, kCallbacks) < 0) {
+  const int opened = ov_open_callbacks(media.get(), raw, nullptr, 0, kCallbacks);
+  if (opened < 0) {
     // A failed open has cleared the state already.
     delete raw;
-    UTLog(4, u"failed to ov_open_callbacks()\n");
+    *why = std::u16string(u"failed to ov_open_callbacks(): ") + OpenError(opened);
     return nullptr;
   }
   std::unique_ptr<OggVorbis_File, FileDeleter> file(raw);
   // Opening a seekable chain leaves it at its last link: back to the start.
   if (ov_seekable(file.get()) && ov_pcm_seek(file.get(), 0) != 0) {
-    UTLog(4, u"DSVorbis : cannot seek to the start\n");
+    *why = u"DSVorbis : cannot seek to the start";
     return nullptr;
   }
-  if (const char16_t* why = Refusal(file.get())) {
-    UTLog(4, u"DSVorbis : unsupported stream (%s)\n", why);
+  if (const char16_t* refusal = Refusal(file.get())) {
+    *why = std::u16string(u"DSVorbis : unsupported stream (") + refusal + u")";
     return nullptr;
   }
   std::unique_ptr<DSVorbis> vorbis(new DSVorbis(std::move(media), std::move(file)));

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "sound/meta_data.h"
 #include "sound/sound_records.h"
@@ -21,9 +22,9 @@ class DSVorbis final : public UTDataSource {
   };
 
   // Opens the media as Ogg Vorbis; on success the decoder takes it over
-  // (media becomes null). Otherwise media stays with the caller, the reason
-  // is logged and *result is 10.
-  static std::unique_ptr<DSVorbis> open(std::unique_ptr<UTMedia>& media, int32_t* result);
+  // (media becomes null). Otherwise media stays with the caller, *result is
+  // 10 and *why says why.
+  static std::unique_ptr<DSVorbis> open(std::unique_ptr<UTMedia>& media, int32_t* result, std::u16string* why);
   ~DSVorbis() override;
 
   int32_t getFormat(UTFormat* out) const override;

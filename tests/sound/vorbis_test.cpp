@@ -65,7 +65,7 @@ TEST(VorbisSource, DecodesExactlyWhatOvReadGives) {
 }
 
 TEST(VorbisSource, RefusesStreamsItCannotPlayAndPlaysWhatACutFileHolds) {
-  ScopedLogMask mask(LOG_DEBUG);
+  ScopedLogMask mask(LOG_WARN);
   LogCapture log;
   const Bytes stereo = MakeOgg(44100, 2, 4000, {}, 1);
   std::unique_ptr<UTDataSource> source;
