@@ -33,8 +33,8 @@ class DSVorbis final : public UTDataSource {
   void restoreSeekPoint(const DSSeekPoint& point) override;
   int64_t seek(int64_t frame) override;
   int32_t createSeekPoint(int64_t frame, std::unique_ptr<DSSeekPoint>* out) const override;
-  // The stream's PCM offset; -131 (OV_EINVAL) when it cannot be had.
-  int64_t tell() const override;
+  // The frames delivered since the start or the last seek (0..length).
+  int64_t tell() const override { return position_; }
 
  private:
   struct FileDeleter {
@@ -49,4 +49,5 @@ class DSVorbis final : public UTDataSource {
   std::unique_ptr<UTMedia> media_;
   std::unique_ptr<OggVorbis_File, FileDeleter> file_;
   MetaDataList meta_;
+  int64_t position_ = 0;
 };
