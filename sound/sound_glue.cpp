@@ -13,10 +13,9 @@ SoundGlue* SetSoundGlue(SoundGlue* glue) {
 }
 
 void SoundStartup() {
-  static bool started = false;
-  if (started || !g_glue) return;
-  started = true;
-  g_glue->startup();
+  // Every game's start: a library shut down by an earlier game in this
+  // process opens again (one still open answers that it is).
+  if (g_glue) g_glue->startup();
 }
 
 bool SoundGetMediaInfo(std::u16string_view file, SoundMediaInfo* info, int32_t loopMode, int32_t loopStart,

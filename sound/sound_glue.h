@@ -13,7 +13,8 @@
 class SoundGlue {
  public:
   virtual ~SoundGlue() = default;
-  // Opens the sound device; called once at application start.
+  // Opens the sound device; called at each game's start (a device still
+  // open from an earlier one stays as it is).
   virtual void startup() {}
   // file: a name resolved over the load paths. Loop mode 0: no loop
   // region; 1: loopStart..loopEnd in frames; any other mode fails.

@@ -115,12 +115,15 @@ TEST_F(SornTest, ResultCodesToneReloadsAndAFullStop) {
   ASSERT_EQ(sorn_sfxGetStatus(1, &sfx), kSornOk);
   EXPECT_EQ(sfx.lengthMs, 100);
 
-  // Media information with a loop-region record: field A carries the end.
+  // Media information with a loop-region record: field A carries the end,
+  // field B the start; without looping both are -1.
   SoundMediaDesc looped = desc;
   looped.options.push_back(SoundLoopRegion{1, 100, 0});
   SoundMediaInfo media;
   ASSERT_EQ(sorn_getMediaInfo(&looped, &media), kSornOk);
-  EXPECT_EQ(std::tuple(media.length, media.loopA, media.loopB), std::tuple(4410, 4410, -1));
+  EXPECT_EQ(std::tuple(media.length, media.loopA, media.loopB), std::tuple(4410, 4410, 100));
+  ASSERT_EQ(sorn_getMediaInfo(&desc, &media), kSornOk);
+  EXPECT_EQ(std::tuple(media.loopA, media.loopB), std::tuple(-1, -1));
 
   sorn_shutdown();  // a full stop: every thread of the library and the output is gone
   EXPECT_EQ(ThreadCount(), threadsBefore);
@@ -135,7 +138,7 @@ TEST_F(SornTest, AnOggWithLoopPointsPlaysThroughTheThreadsSampleForSample) {
   ASSERT_EQ(decoded.size(), kFrames * 4);
 
   OpenLibrary();
-  Mixer& mixer = *static_cast<UTSoundDeviceDSound*>(GetSoundSystem().device.get())->mixer();
+  Mixer& mixer = *GetSoundSystem().device->mixer();
   Capture capture;
   mixer.setCaptureHook(&Capture::hook, &capture);
   const SoundMediaDesc desc = MemoryDesc(ogg);
