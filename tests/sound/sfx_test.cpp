@@ -143,16 +143,19 @@ TEST(Sfx, RefusedMediaAnswerTheirCodesAndTonesAboveTheLimitAre10) {
     EXPECT_FALSE(wave);
   }
 
-  // 1000 stereo 16-bit frames are 4000 bytes: the limit is held against
-  // the length the media states, before anything is decoded.
-  const Bytes media = MakeWave(2, kRate, 16, Pcm16Pattern(1000, 2));
-  EXPECT_EQ(DecodeToneMedia(MemoryDesc(media), &wave, 3999), kSornUnrecognised);
-  EXPECT_FALSE(wave);
-  EXPECT_TRUE(log.contains("DecodeToneMedia : failed to load the sound data: 4000 bytes of sound are more than a tone "
-                           "holds (3999)"))
-      << log.all();
-  EXPECT_EQ(DecodeToneMedia(MemoryDesc(media), &wave, 4000), 0);
-  EXPECT_TRUE(wave);
+  // 1000 stereo or 2000 mono 16-bit frames are 4000 bytes: the limit is
+  // held against the length the media states (a WAVE's data size, an Ogg
+  // stream's total samples), before anything is decoded.
+  for (const Bytes& media : {MakeWave(2, kRate, 16, Pcm16Pattern(1000, 2)), MakeOgg(kRate, 1, 2000)}) {
+    log.clear();
+    EXPECT_EQ(DecodeToneMedia(MemoryDesc(media), &wave, 3999), kSornUnrecognised);
+    EXPECT_FALSE(wave);
+    EXPECT_TRUE(log.contains("DecodeToneMedia : failed to load the sound data: 4000 bytes of sound are more than a "
+                             "tone holds (3999)"))
+        << log.all();
+    EXPECT_EQ(DecodeToneMedia(MemoryDesc(media), &wave, 4000), 0);
+    EXPECT_TRUE(wave);
+  }
 
   // A media without frames loads, but no buffer holds an empty tone.
   Mixer mixer(kRate, 2);
