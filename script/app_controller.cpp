@@ -72,6 +72,8 @@ AppController::AppController(GameEnvironment* environment, FramePump* pump)
 
 AppController::~AppController() {
   userfuncs_.reset();
+  // The sound library opened for this game closes with it.
+  SoundShutdown();
   if (sceneCreated_) {
     sceneDetach();
     sceneRelease();

@@ -56,6 +56,8 @@ void SornSoundGlue::startup() {
   sorn_openDevice(nullptr);
 }
 
+void SornSoundGlue::shutdown() { sorn_shutdown(); }
+
 bool SornSoundGlue::getMediaInfo(std::u16string_view file, SoundMediaInfo* info, int32_t loopMode, int32_t loopStart,
                                  int32_t loopEnd) {
   SoundMediaDesc desc;

@@ -18,6 +18,10 @@ void SoundStartup() {
   if (g_glue) g_glue->startup();
 }
 
+void SoundShutdown() {
+  if (g_glue) g_glue->shutdown();
+}
+
 bool SoundGetMediaInfo(std::u16string_view file, SoundMediaInfo* info, int32_t loopMode, int32_t loopStart,
                        int32_t loopEnd) {
   return g_glue && g_glue->getMediaInfo(file, info, loopMode, loopStart, loopEnd);

@@ -16,6 +16,9 @@ class SoundGlue {
   // Opens the sound device; called at each game's start (a device still
   // open from an earlier one stays as it is).
   virtual void startup() {}
+  // Closes it again with every channel and tone; called at each game's end,
+  // so that the next game in the process starts from nothing.
+  virtual void shutdown() {}
   // file: a name resolved over the load paths. Loop mode 0: no loop
   // region; 1: loopStart..loopEnd in frames; any other mode fails.
   virtual bool getMediaInfo(std::u16string_view file, SoundMediaInfo* info, int32_t loopMode, int32_t loopStart,
@@ -68,6 +71,7 @@ SoundGlue* SetSoundGlue(SoundGlue* glue);
 // Each forwards to the installed glue; without one: false, or -1 / 0 out
 // values (see SoundGlue).
 void SoundStartup();
+void SoundShutdown();
 bool SoundGetMediaInfo(std::u16string_view file, SoundMediaInfo* info, int32_t loopMode, int32_t loopStart,
                        int32_t loopEnd);
 bool SoundStreamOpen(int32_t channel, std::u16string_view file, int32_t loopMode, int32_t loopStart, int32_t loopEnd);
