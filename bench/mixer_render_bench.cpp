@@ -1,4 +1,4 @@
-// The mixer's render at 44.1 kHz stereo in blocks of 1024 frames (what SDL's
+// The mixer's render at 44.1 kHz stereo in blocks of 4096 frames (what SDL's
 // callback asks for), with 8 looping 44.1 kHz stereo buffers copied frame
 // for frame and 8 looping 22.05 kHz mono buffers stepped and interpolated,
 // all at non-trivial volume and pan. "core_pct" is the share of one core
@@ -16,7 +16,7 @@
 namespace {
 
 constexpr int32_t kOutputRate = 44100;
-constexpr int32_t kBlockFrames = 1024;
+constexpr int32_t kBlockFrames = 4096;
 
 void Fill(SoundBuffer* buffer, uint32_t seed) {
   void* first = nullptr;

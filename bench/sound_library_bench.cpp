@@ -4,10 +4,12 @@
 // (which asks for sound in real time). Reported as the share of one core
 // the process spends per second of output, next to the baseline on the
 // same output: the mixer alone playing sixteen buffers while libvorbisfile
-// alone decodes eight streams in the decoder thread's rhythm.
-// "x_baseline" is the first over the second.
+// alone decodes eight streams in the decoder thread's rhythm. Then how soon
+// a play after a rest of the output is mixed, next to the same play while
+// the output runs. "x_baseline" is the first over the second.
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -20,6 +22,7 @@
 #include "platform/audio_device.h"
 #include "sound/mixer.h"
 #include "sound/sorn.h"
+#include "sound/ut_sound_system.h"
 #include "sound/vorbis_reference.h"
 
 namespace {
@@ -71,19 +74,24 @@ SoundMediaDesc Memory(const std::vector<uint8_t>& bytes) {
   return desc;
 }
 
+// The library open on the default output with the tone in slot 0.
+bool OpenLibrary(const SoundMediaDesc& tone) {
+  SoundVersionInfo version;
+  version.major = version.minor = 3;
+  SoundInitInfo info;
+  SoundDeviceConfig config;
+  config.kind = SoundDeviceConfig::kOutput;
+  return sorn_init(&version, &info) == kSornOk && sorn_configDevice(&config) == kSornOk &&
+         sorn_openDevice(nullptr) == kSornOk && sorn_sfxLoad(0, &tone) == kSornOk;
+}
+
 void BM_WholeLibrary(benchmark::State& state) {
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   const SoundMediaDesc music = Memory(MusicOgg());
   const SoundMediaDesc tone = Memory(ToneOgg());
   double library = 0;
   for (auto _ : state) {
-    SoundVersionInfo version;
-    version.major = version.minor = 3;
-    SoundInitInfo info;
-    SoundDeviceConfig config;
-    config.kind = SoundDeviceConfig::kOutput;
-    if (sorn_init(&version, &info) != kSornOk || sorn_configDevice(&config) != kSornOk ||
-        sorn_openDevice(nullptr) != kSornOk || sorn_sfxLoad(0, &tone) != kSornOk) {
+    if (!OpenLibrary(tone)) {
       state.SkipWithError("the sound library did not open");
       break;
     }
@@ -149,6 +157,70 @@ void BM_WholeLibrary(benchmark::State& state) {
   state.counters["x_baseline"] = baseline > 0 ? library / baseline : 0;
 }
 BENCHMARK(BM_WholeLibrary)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// What the mixer hands the output: the moment a block first carries sound.
+struct FirstSound {
+  static void hook(void* self, const int16_t* samples, int32_t frames) {
+    auto* f = static_cast<FirstSound*>(self);
+    if (f->heard.load()) return;
+    for (int32_t i = 0; i < frames * 2; ++i) {
+      if (samples[i] != 0) {
+        f->at = std::chrono::steady_clock::now();
+        f->heard.store(true);
+        return;
+      }
+    }
+  }
+  std::atomic<bool> heard{false};
+  std::chrono::steady_clock::time_point at;
+};
+
+// A tone played after a second and a half of silence, when the output has
+// been closed and the workers rest: the time from the play to the first
+// block that carries it (the output opened again, SDL's thread started).
+// The baseline is the same play while the output runs (a silent stream
+// keeps it awake), where the tone waits for the next of SDL's blocks.
+void BM_PlayAfterRest(benchmark::State& state) {
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  const SoundMediaDesc tone = Memory(ToneOgg());
+  const SoundMediaDesc music = Memory(MusicOgg());
+  if (!OpenLibrary(tone) || sorn_sfxSetVolume(0, 100) != kSornOk || sorn_streamOpen(0, &music) != kSornOk ||
+      sorn_streamSetVolume(0, 0) != kSornOk) {
+    state.SkipWithError("the sound library did not open");
+    return;
+  }
+  Mixer& mixer = *GetSoundSystem().device->mixer();
+  // Milliseconds from the play to the first block that carries the tone.
+  auto playOnce = [&] {
+    FirstSound first;
+    mixer.setCaptureHook(&FirstSound::hook, &first);
+    const auto played = std::chrono::steady_clock::now();
+    sorn_sfxPlay(0, 0);
+    const auto deadline = played + std::chrono::seconds(5);
+    while (!first.heard.load() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    mixer.setCaptureHook(nullptr, nullptr);
+    sorn_sfxStop(0);
+    return first.heard.load() ? std::chrono::duration<double, std::milli>(first.at - played).count() : 5000.0;
+  };
+  double rested = 0, awake = 0;
+  int64_t rounds = 0;
+  for (auto _ : state) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    rested += playOnce();
+    sorn_streamPlay(0, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    awake += playOnce();
+    sorn_streamStop(0);
+    ++rounds;
+  }
+  sorn_shutdown();
+  state.counters["ms_after_rest"] = rested / double(rounds);
+  state.counters["baseline_ms_awake"] = awake / double(rounds);
+  state.counters["x_baseline"] = awake > 0 ? rested / awake : 0;
+}
+BENCHMARK(BM_PlayAfterRest)->Iterations(5)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

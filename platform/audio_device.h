@@ -1,7 +1,9 @@
 // The sound output: one device that asks a callback for interleaved 16-bit
 // frames at a fixed rate, and the list of outputs to offer. open, close and
-// the list run on the main thread; the callback runs on the device's own
-// thread (the fake runs it on whoever pumps). Knows nothing of the mixer.
+// the list run on the main thread, suspend and resume on one other thread
+// at most, never at the same time as another call; the callback runs on
+// the device's own thread (the fake runs it on whoever pumps). Knows nothing
+// of the mixer.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +40,23 @@ class AudioDevice {
   // Stops the callback and closes the output; on return the callback is not
   // running and will not run again. Does nothing when closed.
   virtual void close() = 0;
+
+  // While nothing is to be heard: the system's output is let go (its thread
+  // ends, so nothing wakes for it) until resume, which opens it again in the
+  // same format with the same callback (false, with the reason in *error,
+  // when it cannot: the device then stays suspended). The callback does not
+  // run while suspended. Both do nothing when the device is not open, or
+  // not suspended for resume; a device that cannot let go (a capture to a
+  // file, which opening again would start over) keeps running.
+  virtual void suspend() {}
+  virtual bool resume(std::string* error) {
+    (void)error;
+    return true;
+  }
+
+  // True when the callback runs at the pace of the sound heard (a real
+  // output), false when something else drives it (the fake).
+  virtual bool realTime() const { return false; }
 
   // The outputs to offer: entry 0 is always the default output
   // (kDefaultAudioOutputName), then the names the system lists, at most

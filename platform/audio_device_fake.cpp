@@ -1,5 +1,6 @@
 // The hand-driven sound output for tests: records the callback at open and
-// runs it only when a test pumps. Test thread only.
+// runs it only when a test pumps, never while suspended. Test thread, with
+// suspend and resume from one other.
 #include "platform/audio_device_fake.h"
 
 namespace platform {
@@ -29,6 +30,25 @@ bool FakeAudioDevice::open(int rate, int channels, AudioCallback callback, void*
 void FakeAudioDevice::close() {
   callback_ = nullptr;
   context_ = nullptr;
+  suspended_ = false;
+}
+
+void FakeAudioDevice::suspend() {
+  std::lock_guard<std::mutex> hold(pumping_);
+  if (!isOpen() || suspended_) return;
+  suspended_ = true;
+  ++suspensions_;
+}
+
+bool FakeAudioDevice::resume(std::string* error) {
+  std::lock_guard<std::mutex> hold(pumping_);
+  if (!suspended_) return true;
+  if (!refuseOpen.empty()) {
+    if (error) *error = refuseOpen;
+    return false;
+  }
+  suspended_ = false;
+  return true;
 }
 
 std::vector<std::u16string> FakeAudioDevice::listOutputs() {
@@ -41,7 +61,8 @@ std::vector<std::u16string> FakeAudioDevice::listOutputs() {
 }
 
 bool FakeAudioDevice::pump(int frames) {
-  if (!isOpen() || frames < 1) return false;
+  std::lock_guard<std::mutex> hold(pumping_);
+  if (!isOpen() || suspended_ || frames < 1) return false;
   const size_t start = output_.size();
   output_.resize(start + size_t(frames) * size_t(channels_));
   callback_(context_, output_.data() + start, frames);

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <new>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -24,8 +26,11 @@ int64_t FramesToMs(int64_t frames, int64_t rate) {
   return (frames / rate) * 1000 + (frames % rate) * 1000 / rate;
 }
 
-// Every frame the decoder delivers, behind a WAVE header, into *wave.
-int32_t DecodeToWave(UTDataSource& decoder, uint64_t maxDataBytes, std::vector<uint8_t>* wave) {
+// Every frame the decoder delivers, behind a WAVE header, into *wave; at
+// most maxDataBytes of them. A media whose stated length is already larger
+// is refused before anything is decoded.
+int32_t DecodeToWave(UTDataSource& decoder, const std::u16string& name, uint64_t maxDataBytes,
+                     std::vector<uint8_t>* wave) {
   UTFormat format;
   decoder.getFormat(&format);
   const SoundBufferFormat playable{format.sampleRate, format.channels, format.bitsPerSample};
@@ -37,6 +42,17 @@ int32_t DecodeToWave(UTDataSource& decoder, uint64_t maxDataBytes, std::vector<u
   // The header's data size is 32 bits.
   maxDataBytes = std::min<uint64_t>(maxDataBytes, UINT32_MAX - kWaveHeaderBytes);
   const size_t frameBytes = size_t(format.bytesPerFrame);
+  auto tooLarge = [&](uint64_t bytes) {
+    UTLog(4, u"DecodeToneMedia : failed to load %s: %I64d bytes of sound are more than a tone holds (%I64d)\n", name,
+          int64_t(std::min<uint64_t>(bytes, INT64_MAX)), int64_t(maxDataBytes));
+    wave->clear();
+    return kSornUnrecognised;
+  };
+  // The stated length (a WAVE's data size within the file, an Ogg stream's
+  // last granule position) decides before any decoding.
+  if (uint64_t(std::max<int64_t>(format.length, 0)) > maxDataBytes / frameBytes) {
+    return tooLarge(uint64_t(format.length) * frameBytes);
+  }
   try {
     std::vector<uint8_t> chunk(size_t(kDecodeChunkFrames) * frameBytes);
     wave->assign(kWaveHeaderBytes, 0);
@@ -44,11 +60,8 @@ int32_t DecodeToWave(UTDataSource& decoder, uint64_t maxDataBytes, std::vector<u
       const int32_t got = std::min(decoder.read(chunk.data(), kDecodeChunkFrames), kDecodeChunkFrames);
       if (got < 1) break;
       const size_t bytes = size_t(got) * frameBytes;
-      if (wave->size() - kWaveHeaderBytes + bytes > maxDataBytes) {
-        UTLog(4, u"DecodeToneMedia : the tone is larger than %d bytes\n", int64_t(maxDataBytes));
-        wave->clear();
-        return kSornUnrecognised;
-      }
+      // A decoder that delivers more than it stated stops here.
+      if (wave->size() - kWaveHeaderBytes + bytes > maxDataBytes) return tooLarge(wave->size() - kWaveHeaderBytes + bytes);
       wave->insert(wave->end(), chunk.begin(), chunk.begin() + std::ptrdiff_t(bytes));
     }
   } catch (const std::bad_alloc&) {
@@ -71,7 +84,7 @@ int32_t DecodeToneMedia(const SoundMediaDesc& desc, std::unique_ptr<UTDataSource
     std::unique_ptr<UTDataSource> source;
     const int32_t opened = OpenMediaDecoder(desc, &source);
     if (opened != kSoundOk) return opened;
-    const int32_t decoded = DecodeToWave(*source, maxDataBytes, &wave);
+    const int32_t decoded = DecodeToWave(*source, SoundMediaName(desc), maxDataBytes, &wave);
     if (decoded != kSornOk) return decoded;
   }
   SoundMediaDesc memory;
@@ -210,15 +223,14 @@ int32_t DSSfxChannel::setParam(int32_t kind, int32_t value) {
   int32_t result = kBufferOk;
   switch (kind) {
     case kParamVolume:
-      volume_ = value / 100;
       if (buffer_) result = buffer_->setVolume(LinearToAttenuation(value));
       break;
-    case kParamPan:
-      pan_ = std::clamp(value, -100, 100);
-      if (buffer_) result = buffer_->setPan(pan_ < 0 ? -pan_ * pan_ : pan_ * pan_);
+    case kParamPan: {
+      const int32_t pan = std::clamp(value, -100, 100);
+      if (buffer_) result = buffer_->setPan(pan < 0 ? -pan * pan : pan * pan);
       break;
+    }
     case kParamFrequency: {
-      frequencyRatio_ = value;
       if (!buffer_) break;
       const int64_t frequency = int64_t(format_.sampleRate) * value / 4096;
       // A negative rate must not wrap into a valid one.
@@ -264,7 +276,7 @@ void DSSfxChannel::getStatus(SoundSfxStatus* out) {
   out->positionMs = FramesToMs(position, format_.sampleRate);
   out->lengthMs = FramesToMs(format_.length, format_.sampleRate);
   out->sampleRate = format_.sampleRate;
-  out->volume = volume_;
-  out->frequencyRatio = frequencyRatio_;
-  out->pan = pan_;
+  out->volume = kVolume;
+  out->frequencyRatio = kFrequencyRatio;
+  out->pan = kPan;
 }

@@ -14,16 +14,18 @@
 #include "sound/sound_records.h"
 #include "sound/ut_data_source.h"
 
-// Largest decoded tone (PCM bytes); a larger one is refused with 10.
-inline constexpr uint64_t kToneMaxBytes = uint64_t(1) << 30;
+// Largest decoded tone (PCM bytes): what one mixer buffer holds. A larger
+// one is refused with 10.
+inline constexpr uint64_t kToneMaxBytes = kBufferMaxBytes;
 
 // Opens the media, decodes every frame up to the real end of its data (the
 // decoder's stated length is only a bound, never an allocation size), puts
 // the PCM behind a canonical 44-byte RIFF WAVE header and opens that block
 // as a memory media, so a tone always comes from a WAVE decoder: *waveDecoder
-// on 0. Otherwise the open's code (6, 8, 10, 11), or 10 for data above
-// maxDataBytes or a format a tone cannot hold. Logs "loading..." and
-// "loaded".
+// on 0. Otherwise the open's code (6, 8, 10, 11), or 10 for a format a tone
+// cannot hold or data above maxDataBytes: refused before decoding when the
+// stated length says so, else where the decoding passes it (a WARN names
+// the media). Logs "loading..." and "loaded".
 int32_t DecodeToneMedia(const SoundMediaDesc& desc, std::unique_ptr<UTDataSource>* waveDecoder,
                         uint64_t maxDataBytes = kToneMaxBytes);
 
@@ -108,9 +110,9 @@ class DSSfxChannel final : public UTSfxChannel {
   int32_t pause() override;
   // 0; 30 without a tone; 103 when the buffer fails.
   int32_t resume() override;
-  // Applies the setting to the buffer and keeps it for the status (volume
-  // as API volume, value / 100). 0, also for an unknown kind or without a
-  // tone (kept for the next one); -1 when the buffer refuses it.
+  // Applies the setting to the buffer only (the status keeps reporting the
+  // channel's fixed fields). 0, also for an unknown kind or without a tone;
+  // -1 when the buffer refuses it.
   int32_t setParam(int32_t kind, int32_t value) override;
   int64_t getPosition() override;
 
@@ -118,7 +120,9 @@ class DSSfxChannel final : public UTSfxChannel {
   int32_t state() const { return state_; }
   // The status of sorn_sfxGetStatus: state 1 alone without a tone. A playing
   // channel that reached the tone's end is stopped here (logged) and
-  // reported as state 2 at the tone's length. The caller zeroes the record.
+  // reported as state 2 at the tone's length. Volume, pan and frequency
+  // ratio are the channel's fields, fixed at creation (100, 0, 4096),
+  // whatever was applied to its buffer. The caller zeroes the record.
   void getStatus(SoundSfxStatus* out);
 
  private:
@@ -126,11 +130,12 @@ class DSSfxChannel final : public UTSfxChannel {
   // buffer refuses, the state unchanged.
   int32_t halt(int32_t state);
 
+  static constexpr int32_t kVolume = 100;  // API volume
+  static constexpr int32_t kPan = 0;
+  static constexpr int32_t kFrequencyRatio = 4096;
+
   Mixer& mixer_;
   DSSfxTone* tone_ = nullptr;
-  int32_t volume_ = 100;  // API volume 0..100
-  int32_t pan_ = 0;
-  int32_t frequencyRatio_ = 4096;
   int32_t state_ = kNoTone;
   UTFormat format_;  // the bound tone's
   std::unique_ptr<SoundBuffer> buffer_;

@@ -179,6 +179,10 @@ int32_t DSStreamChannel::prepare(int64_t startFrame) {
   played_ = played;
   queued_ = played;
   failedEnd_ = -1;
+  // A copy that was being made is incomplete; a finished one stays.
+  if (fillingLoopCopy_) loopCopy_.clear();
+  fillingLoopCopy_ = false;
+  inLoopCopy_ = false;
   ringWrite_ = 0;
   ringRead_ = 0;
   std::fill(ring_.begin(), ring_.end(), uint8_t(0));
@@ -348,31 +352,70 @@ int32_t DSStreamChannel::decoderPump() {
     return int32_t(frames);
   }
 
-  const int64_t toRead = std::min(freeFrames, loopEnd_ - decoder_->tell());
-  if (toRead < 1) {
-    // Only a decoder whose position disagrees with its seeks gets here.
-    UTLog(4, u"decoderPump : decoder is past the loop end\n");
-    markDataFailed();
-    return 0;
-  }
-  const int32_t got = decoder_->read(scratch_.data(), int32_t(toRead));
-  if (got < 1) {
-    UTLog(4, u"decoderPump : read failed\n");
-    markDataFailed();
-    return got;
-  }
-  const int64_t frames = std::min<int64_t>(got, toRead);
-  ringWrite(scratch_.data(), frames * frameBytes);
-  queued_ += frames;
+  // A loop region shorter than what one pump may move is read more than
+  // once here. Its frames are kept as they are decoded, and from then on
+  // copied rather than sought and decoded again.
+  const int64_t region = loopEnd_ - loopStart_;
+  const size_t regionBytes = size_t(region * frameBytes);
+  int64_t moved = 0;
+  while (moved < freeFrames) {
+    if (inLoopCopy_) {
+      const int64_t frames = std::min(freeFrames - moved, region - loopCopyAt_);
+      ringWrite(loopCopy_.data() + loopCopyAt_ * frameBytes, frames * frameBytes);
+      loopCopyAt_ = (loopCopyAt_ + frames) % region;
+      moved += frames;
+      queued_ += frames;
+      continue;
+    }
+    const int64_t toRead = std::min(freeFrames - moved, loopEnd_ - decoder_->tell());
+    if (toRead < 1) {
+      // Only a decoder whose position disagrees with its seeks gets here.
+      UTLog(4, u"decoderPump : decoder is past the loop end\n");
+      markDataFailed();
+      break;
+    }
+    const int32_t got = decoder_->read(scratch_.data(), int32_t(toRead));
+    if (got < 1) {
+      UTLog(4, u"decoderPump : read failed\n");
+      markDataFailed();
+      if (moved == 0) return got;
+      break;
+    }
+    const int64_t frames = std::min<int64_t>(got, toRead);
+    ringWrite(scratch_.data(), frames * frameBytes);
+    moved += frames;
+    queued_ += frames;
+    if (fillingLoopCopy_) keepForLoopCopy(frames * frameBytes);
+    if (!looping_ || decoder_->tell() < loopEnd_) break;
 
-  if (looping_ && decoder_->tell() >= loopEnd_) {
     UTLog(4, u"Decoder::Loop\n");
+    fillingLoopCopy_ = false;
+    if (loopCopy_.size() == regionBytes) {
+      inLoopCopy_ = true;
+      loopCopyAt_ = 0;
+      continue;
+    }
     if (decoder_->seek(loopStart_) != loopStart_) {
       UTLog(4, u"decoderPump : failed to seek to the loop start %d\n", loopStart_);
       markDataFailed();
+      break;
+    }
+    if (region <= kPumpFrames) {
+      loopCopy_.clear();
+      fillingLoopCopy_ = true;
     }
   }
-  return int32_t(frames);
+  return int32_t(moved);
+}
+
+void DSStreamChannel::keepForLoopCopy(int64_t bytes) {
+  try {
+    loopCopy_.insert(loopCopy_.end(), scratch_.begin(), scratch_.begin() + std::ptrdiff_t(bytes));
+  } catch (const std::bad_alloc&) {
+    // Without the copy the region is sought and decoded each time round.
+    loopCopy_.clear();
+    fillingLoopCopy_ = false;
+  }
 }
 
 int32_t DSStreamChannel::timerPump() {

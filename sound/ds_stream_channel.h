@@ -157,6 +157,9 @@ class DSStreamChannel final : public UTStreamChannel {
   int32_t timerPump();
   // Fills the buffer with silence through a whole lock; false on failure.
   bool clearBuffer();
+  // Appends the first `bytes` of the scratch area, just decoded from a
+  // short loop region, to loopCopy_.
+  void keepForLoopCopy(int64_t bytes);
   // The data ends here: what the ring holds plays, then silence.
   void markDataFailed();
   // Stops the buffer and takes the state (stopped or paused); 103 when the
@@ -182,4 +185,12 @@ class DSStreamChannel final : public UTStreamChannel {
   int64_t queued_ = 0;          // played count that the ring's data reaches
   uint8_t silenceByte_ = 0;     // 0x80 for 8-bit samples
   std::vector<uint8_t> scratch_;
+  // The frames of a loop region that fits one pump, kept while the decoder
+  // first passes through it (fillingLoopCopy_); once whole, the pump copies
+  // from it (inLoopCopy_, loopCopyAt_ frames into the region) and leaves the
+  // decoder alone.
+  std::vector<uint8_t> loopCopy_;
+  bool fillingLoopCopy_ = false;
+  bool inLoopCopy_ = false;
+  int64_t loopCopyAt_ = 0;
 };

@@ -19,6 +19,7 @@ namespace {
 
 constexpr long kMinRate = 100;
 constexpr long kMaxRate = 200000;
+constexpr int kMaxHolesInARow = 64;
 
 size_t ReadMedia(void* buffer, size_t size, size_t count, void* media) {
   if (size == 0 || count == 0 || count > SIZE_MAX / size) return 0;
@@ -98,6 +99,18 @@ const char16_t* Refusal(OggVorbis_File* file) {
   return nullptr;
 }
 
+// What a failed ov_open_callbacks means.
+const char16_t* OpenError(int code) {
+  switch (code) {
+    case OV_EREAD: return u"the data cannot be read";
+    case OV_ENOTVORBIS: return u"not Ogg Vorbis data";
+    case OV_EVERSION: return u"a Vorbis version this decoder does not know";
+    case OV_EBADHEADER: return u"a broken Vorbis header";
+    case OV_EFAULT: return u"the decoder's internal state broke";
+    default: return u"an unknown error";
+  }
+}
+
 }  // namespace
 
 void DSVorbis::FileDeleter::operator()(OggVorbis_File* file) const {
@@ -105,23 +118,25 @@ void DSVorbis::FileDeleter::operator()(OggVorbis_File* file) const {
   delete file;
 }
 
-std::unique_ptr<DSVorbis> DSVorbis::open(std::unique_ptr<UTMedia>& media, int32_t* result) {
+std::unique_ptr<DSVorbis> DSVorbis::open(std::unique_ptr<UTMedia>& media, int32_t* result, std::u16string* why) {
   *result = kSoundUnrecognised;
+  why->clear();
   auto* raw = new OggVorbis_File();
-  if (ov_open_callbacks(media.get(), raw, nullptr, 0, kCallbacks) < 0) {
+  const int opened = ov_open_callbacks(media.get(), raw, nullptr, 0, kCallbacks);
+  if (opened < 0) {
     // A failed open has cleared the state already.
     delete raw;
-    UTLog(4, u"failed to ov_open_callbacks()\n");
+    *why = std::u16string(u"failed to ov_open_callbacks(): ") + OpenError(opened);
     return nullptr;
   }
   std::unique_ptr<OggVorbis_File, FileDeleter> file(raw);
   // Opening a seekable chain leaves it at its last link: back to the start.
   if (ov_seekable(file.get()) && ov_pcm_seek(file.get(), 0) != 0) {
-    UTLog(4, u"DSVorbis : cannot seek to the start\n");
+    *why = u"DSVorbis : cannot seek to the start";
     return nullptr;
   }
-  if (const char16_t* why = Refusal(file.get())) {
-    UTLog(4, u"DSVorbis : unsupported stream (%s)\n", why);
+  if (const char16_t* refusal = Refusal(file.get())) {
+    *why = std::u16string(u"DSVorbis : unsupported stream (") + refusal + u")";
     return nullptr;
   }
   std::unique_ptr<DSVorbis> vorbis(new DSVorbis(std::move(media), std::move(file)));
@@ -184,33 +199,48 @@ int32_t DSVorbis::read(void* buffer, int32_t frames) {
   if (frames <= 0) return 0;
   const int64_t frameBytes = format_.bytesPerFrame;
   auto* out = static_cast<char*>(buffer);
-  const int64_t position = tell();
-  const int64_t wanted = position < 0 ? 0 : std::min<int64_t>(frames, format_.length - position);
+  // Counted here, not taken from the stream: a page repeated in the file
+  // decodes twice and sets libvorbisfile's own offset back, so only this
+  // count keeps the frames delivered within the length.
+  const int64_t wanted = std::clamp<int64_t>(format_.length - position_, 0, frames);
   int64_t got = 0;
-  const int64_t total = std::max<int64_t>(wanted, 0) * frameBytes;
-  while (got < total) {
+  const int64_t total = wanted * frameBytes;
+  // A hole (a page missing, repeated or broken) is passed over: decoding
+  // goes on after it. A run of nothing but holes ends the read.
+  for (int holes = 0; got < total && holes < kMaxHolesInARow;) {
     int link = 0;
     const long n = ov_read(file_.get(), out + got, static_cast<int>(std::min<int64_t>(total - got, INT_MAX)),
                            0 /* little-endian */, 2 /* 16-bit */, 1 /* signed */, &link);
+    if (n == OV_HOLE) {
+      ++holes;
+      continue;
+    }
     if (n <= 0) break;
+    holes = 0;
     got += n;
   }
   // A stream that ends before its length, or breaks off, reads as silence.
   const int64_t delivered = got / frameBytes;
   std::memset(out + delivered * frameBytes, 0, static_cast<size_t>((frames - delivered) * frameBytes));
+  position_ += delivered;
   return static_cast<int32_t>(delivered);
 }
 
 int64_t DSVorbis::seek(int64_t frame) {
-  ov_pcm_seek(file_.get(), frame);
-  return tell();
+  if (frame < 0 || frame > format_.length) return position_;
+  if (ov_pcm_seek(file_.get(), frame) == 0) {
+    position_ = frame;
+  } else {
+    // Where a failed seek leaves the stream is libvorbisfile's business:
+    // back to the start, or at worst nothing more is read.
+    position_ = ov_pcm_seek(file_.get(), 0) == 0 ? 0 : format_.length;
+  }
+  return position_;
 }
 
-void DSVorbis::restoreSeekPoint(const DSSeekPoint& point) { ov_pcm_seek(file_.get(), point.frame); }
+void DSVorbis::restoreSeekPoint(const DSSeekPoint& point) { seek(point.frame); }
 
 int32_t DSVorbis::createSeekPoint(int64_t frame, std::unique_ptr<DSSeekPoint>* out) const {
   *out = std::make_unique<VorbisSeekPoint>(frame);
   return 0;
 }
-
-int64_t DSVorbis::tell() const { return ov_pcm_tell(file_.get()); }

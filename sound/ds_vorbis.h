@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "sound/meta_data.h"
 #include "sound/sound_records.h"
@@ -21,9 +22,9 @@ class DSVorbis final : public UTDataSource {
   };
 
   // Opens the media as Ogg Vorbis; on success the decoder takes it over
-  // (media becomes null). Otherwise media stays with the caller, the reason
-  // is logged and *result is 10.
-  static std::unique_ptr<DSVorbis> open(std::unique_ptr<UTMedia>& media, int32_t* result);
+  // (media becomes null). Otherwise media stays with the caller, *result is
+  // 10 and *why says why.
+  static std::unique_ptr<DSVorbis> open(std::unique_ptr<UTMedia>& media, int32_t* result, std::u16string* why);
   ~DSVorbis() override;
 
   int32_t getFormat(UTFormat* out) const override;
@@ -32,8 +33,8 @@ class DSVorbis final : public UTDataSource {
   void restoreSeekPoint(const DSSeekPoint& point) override;
   int64_t seek(int64_t frame) override;
   int32_t createSeekPoint(int64_t frame, std::unique_ptr<DSSeekPoint>* out) const override;
-  // The stream's PCM offset; -131 (OV_EINVAL) when it cannot be had.
-  int64_t tell() const override;
+  // The frames delivered since the start or the last seek (0..length).
+  int64_t tell() const override { return position_; }
 
  private:
   struct FileDeleter {
@@ -48,4 +49,5 @@ class DSVorbis final : public UTDataSource {
   std::unique_ptr<UTMedia> media_;
   std::unique_ptr<OggVorbis_File, FileDeleter> file_;
   MetaDataList meta_;
+  int64_t position_ = 0;
 };

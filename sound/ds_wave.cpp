@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "sound/sound_log.h"
+#include "app/format.h"
 
 namespace {
 
@@ -34,19 +34,22 @@ bool DSWave::check(UTMedia& media) {
          std::memcmp(head + 12, "fmt ", 4) == 0 && Le16(head + 20) == 1;
 }
 
-std::unique_ptr<DSWave> DSWave::open(std::unique_ptr<UTMedia>& media) {
+std::unique_ptr<DSWave> DSWave::open(std::unique_ptr<UTMedia>& media, std::u16string* problem) {
+  problem->clear();
+  auto refuse = [problem](std::u16string why) {
+    *problem = std::move(why);
+    return nullptr;
+  };
   const int64_t size = media->size();
   uint8_t riff[12];
   if (size < 12 || !ReadAt(*media, 0, riff, sizeof riff) || std::memcmp(riff, "RIFF", 4) != 0 ||
       std::memcmp(riff + 8, "WAVE", 4) != 0 || size < 38) {
-    UTLog(4, u"DSWave : not a RIFF WAVE file\n");
-    return nullptr;
+    return refuse(u"DSWave : not a RIFF WAVE file");
   }
   // "fmt " chunk header and the 16 bytes of PCM format data, at 12.
   uint8_t fmt[26];
   if (!ReadAt(*media, 12, fmt, sizeof fmt) || std::memcmp(fmt, "fmt ", 4) != 0 || Le16(fmt + 8) != 1) {
-    UTLog(4, u"DSWave : no PCM format chunk\n");
-    return nullptr;
+    return refuse(u"DSWave : no PCM format chunk");
   }
   const uint32_t fmtSize = Le32(fmt + 4);
   const int32_t channels = Le16(fmt + 10);
@@ -54,8 +57,7 @@ std::unique_ptr<DSWave> DSWave::open(std::unique_ptr<UTMedia>& media) {
   const int32_t bits = Le16(fmt + 22);
   // A shorter format chunk would take its sample size from the next chunk.
   if (fmtSize < 16) {
-    UTLog(4, u"DSWave : format chunk of %d bytes is too short\n", fmtSize);
-    return nullptr;
+    return refuse(Format(u"DSWave : format chunk of %u bytes is too short", fmtSize));
   }
 
   // Offsets in 64 bits: chunk sizes up to 2^32 - 1 cannot wrap the walk.
@@ -69,8 +71,8 @@ std::unique_ptr<DSWave> DSWave::open(std::unique_ptr<UTMedia>& media) {
       continue;
     }
     if ((channels != 1 && channels != 2) || (bits != 8 && bits != 16) || rate < kMinRate || rate > kMaxRate) {
-      UTLog(4, u"DSWave : unsupported PCM format (%d channels, %d bits, %d Hz)\n", channels, bits, rate);
-      return nullptr;
+      return refuse(
+          Format(u"DSWave : unsupported PCM format (%d channels, %d bits, %u Hz)", channels, bits, rate));
     }
     UTFormat format;
     format.sampleRate = static_cast<int32_t>(rate);
@@ -80,11 +82,14 @@ std::unique_ptr<DSWave> DSWave::open(std::unique_ptr<UTMedia>& media) {
     const int64_t dataOffset = chunk + 8;
     // The data ends where the media does, whatever its header claims.
     const int64_t dataBytes = std::min(chunkSize, size - dataOffset);
+    if (dataBytes < chunkSize) {
+      *problem = Format(u"DSWave : the data chunk declares %I64d bytes, the file holds %I64d of them", chunkSize,
+                        dataBytes);
+    }
     format.length = dataBytes / format.bytesPerFrame;
     return std::unique_ptr<DSWave>(new DSWave(std::move(media), format, dataOffset));
   }
-  UTLog(4, u"DSWave : no data chunk\n");
-  return nullptr;
+  return refuse(u"DSWave : no data chunk");
 }
 
 DSWave::DSWave(std::unique_ptr<UTMedia> media, const UTFormat& format, int64_t dataOffset)

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "sound/meta_data.h"
 #include "sound/sound_records.h"
@@ -21,8 +22,10 @@ class DSWave final : public UTDataSource {
   // and format tag 1); the position is left at 0.
   static bool check(UTMedia& media);
   // Parses the media; on success the decoder takes it over (media becomes
-  // null), else media stays with the caller and the reason is logged.
-  static std::unique_ptr<DSWave> open(std::unique_ptr<UTMedia>& media);
+  // null), else media stays with the caller. *problem says why it was
+  // refused, or, for a decoder made, that the data is cut short (it plays
+  // what the media holds); empty when nothing is wrong.
+  static std::unique_ptr<DSWave> open(std::unique_ptr<UTMedia>& media, std::u16string* problem);
 
   int32_t getFormat(UTFormat* out) const override;
   int32_t getMetaData(MetaDataList* out) const override;

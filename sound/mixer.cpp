@@ -136,12 +136,17 @@ constexpr Kernel kKernels[2][2][2] = {
     {{MixKernel<16, 1, 1>, MixKernel<16, 1, 2>}, {MixKernel<16, 2, 1>, MixKernel<16, 2, 2>}},
 };
 
+// The buffer's frames per output frame, 32.32 (its lock held).
+uint64_t Step(const Voice& voice, int32_t outRate) {
+  const uint32_t rate =
+      voice.frequency != kBufferFrequencyOriginal ? voice.frequency : uint32_t(voice.pcm->format.sampleRate);
+  return (uint64_t(rate) << 32) / uint64_t(outRate);
+}
+
 // Mixes `count` frames of a playing buffer into sum (its lock held).
 void MixVoice(Voice& voice, float* sum, int32_t count, int32_t outRate, int32_t outChannels) {
   const SharedPcm& pcm = *voice.pcm;
-  const uint32_t rate = voice.frequency != kBufferFrequencyOriginal ? voice.frequency : uint32_t(pcm.format.sampleRate);
-  MixState s{pcm.bytes.data(), pcm.frames, voice.looping, (uint64_t(rate) << 32) / uint64_t(outRate),
-             voice.position, true};
+  MixState s{pcm.bytes.data(), pcm.frames, voice.looping, Step(voice, outRate), voice.position, true};
   // At the output rate the cursor moves by whole frames, so the copy stays
   // exact after a rate change left it between two frames.
   if (s.step == kOneFrame) s.position &= ~kFractionMask;
@@ -173,7 +178,24 @@ Mixer::Mixer(int32_t rate, int32_t channels)
       channels_(std::clamp(channels, 1, 2)),
       list_(std::make_shared<mixer_detail::VoiceList>()) {}
 
-Mixer::~Mixer() = default;
+Mixer::~Mixer() { setPlayListener(nullptr, nullptr); }
+
+void Mixer::setPaced(bool paced) { list_->paced.store(paced, std::memory_order_relaxed); }
+
+void Mixer::setPlayListener(PlayListener listener, void* context) {
+  std::lock_guard<std::mutex> guard(list_->listenerMutex);
+  list_->playListener = listener;
+  list_->playListenerContext = context;
+}
+
+bool Mixer::playingBesides(const SoundBuffer* except) const {
+  const Voice* skip = except ? except->voice_.get() : nullptr;
+  std::lock_guard<std::mutex> guard(list_->mutex);
+  for (const std::shared_ptr<Voice>& voice : list_->voices) {
+    if (voice.get() != skip && voice->active.load(std::memory_order_relaxed)) return true;
+  }
+  return false;
+}
 
 int32_t Mixer::createBuffer(const SoundBufferFormat& format, uint32_t bytes, std::unique_ptr<SoundBuffer>* out) {
   if (!out) return kBufferInvalidParam;
@@ -244,12 +266,19 @@ void Mixer::refreshVoices() {
   list_->mutex.unlock();
 }
 
-void Mixer::mixChunk(int32_t frames) {
+void Mixer::mixChunk(int32_t frames, int32_t offset, uint64_t serial) {
   std::fill(sum_.begin(), sum_.begin() + frames * channels_, 0.0f);
   for (const std::shared_ptr<Voice>& voice : mixing_) {
     if (!voice->active.load(std::memory_order_relaxed)) continue;
     std::lock_guard<std::mutex> guard(voice->pcm->mutex);
     if (voice->released || !voice->playing) continue;
+    if (serial != 0 && voice->mixedSerial != serial) {
+      // Where this render found the buffer, for its paced play cursor.
+      voice->mixedSerial = serial;
+      voice->blockStart = voice->position;
+      voice->blockOffset = offset;
+      voice->blockStep = Step(*voice, rate_);
+    }
     MixVoice(*voice, sum_.data(), frames, rate_, channels_);
     if (!voice->playing) voice->active.store(false, std::memory_order_relaxed);
   }
@@ -258,10 +287,18 @@ void Mixer::mixChunk(int32_t frames) {
 void Mixer::render(int16_t* out, int32_t frames) {
   if (!out || frames < 1) return;
   refreshVoices();
+  uint64_t serial = 0;
+  if (list_->paced.load(std::memory_order_relaxed)) {
+    list_->renderSerial.fetch_add(1, std::memory_order_acq_rel);
+    list_->renderMicros.store(mixer_detail::SteadyMicros(), std::memory_order_relaxed);
+    list_->renderFrames.store(frames, std::memory_order_relaxed);
+    list_->renderRate.store(rate_, std::memory_order_relaxed);
+    serial = list_->renderSerial.fetch_add(1, std::memory_order_release) + 1;
+  }
   int16_t* dst = out;
   for (int32_t left = frames; left > 0;) {
     const int32_t n = std::min(left, kChunkFrames);
-    mixChunk(n);
+    mixChunk(n, frames - left, serial);
     const int32_t samples = n * channels_;
     for (int32_t i = 0; i < samples; ++i) dst[i] = Saturate(sum_[size_t(i)]);
     dst += samples;

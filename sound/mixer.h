@@ -49,6 +49,21 @@ class Mixer {
   // platform::AudioCallback over render; context is the Mixer.
   static void AudioCallback(void* mixer, int16_t* out, int frames);
 
+  // Whether render is called at the output's pace (an audio device's own
+  // thread) rather than by hand: the play cursors then move smoothly through
+  // each rendered block (see SoundBuffer::getCurrentPosition). Off at first.
+  void setPaced(bool paced);
+
+  // Called after every play of one of this mixer's buffers, on the thread
+  // that plays it; it must not play, create or release buffers. Null
+  // removes it; on return the previous one is not running and is not called
+  // again.
+  using PlayListener = void (*)(void* context);
+  void setPlayListener(PlayListener listener, void* context);
+
+  // Whether a buffer other than `except` (may be null) is playing.
+  bool playingBesides(const SoundBuffer* except) const;
+
   // Called at the end of every render with what it wrote (render's thread).
   using CaptureHook = void (*)(void* context, const int16_t* samples, int32_t frames);
   // Installs (null removes) the hook. On return the previous hook is not
@@ -59,7 +74,9 @@ class Mixer {
   static constexpr int32_t kChunkFrames = 1024;
 
   void refreshVoices();
-  void mixChunk(int32_t frames);
+  // `offset` frames of this render come before the chunk; serial numbers a
+  // paced render (0 otherwise).
+  void mixChunk(int32_t frames, int32_t offset, uint64_t serial);
 
   int32_t rate_;
   int32_t channels_;

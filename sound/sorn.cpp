@@ -163,7 +163,11 @@ int32_t sorn_getMediaInfo(const SoundMediaDesc* desc, SoundMediaInfo* info) {
   info->sampleRate = format.sampleRate;
   info->channels = format.channels;
   info->length = format.length;
+  // Field A tells whether it loops (the end); field B carries the start, so
+  // that two descriptions of one file differ when either end of the loop
+  // does.
   info->loopA = loop.enabled ? loop.end : -1;
+  info->loopB = loop.enabled ? loop.start : -1;
   return kSornOk;
 }
 
@@ -326,7 +330,7 @@ int32_t sorn_createOutputBuffer(int32_t milliseconds, int32_t* rate, std::unique
   UTSoundSystem& system = GetSoundSystem();
   std::lock_guard<std::mutex> held(system.lock);
   if (const int32_t state = ChannelState(system); state != kSornOk) return state;
-  Mixer* mixer = static_cast<UTSoundDeviceDSound*>(system.device.get())->mixer();
+  Mixer* mixer = system.device ? system.device->mixer() : nullptr;
   if (!mixer) return kSornNotOpen;
   const SoundBufferFormat format{mixer->outputRate(), 2, 16};
   const int64_t frames = std::clamp<int64_t>(int64_t{milliseconds} * format.sampleRate / 1000, 1, 1 << 22);

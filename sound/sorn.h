@@ -61,8 +61,8 @@ struct SoundDeviceConfig {
   int32_t format = 5;
 };
 
-// Filled by sorn_getMediaInfo. Loop field A is the resolved loop end when
-// the media loops and -1 otherwise; field B is always -1.
+// Filled by sorn_getMediaInfo. When the media loops, loop field A is the
+// resolved loop end and field B its start; both are -1 otherwise.
 struct SoundMediaInfo {
   uint32_t reserved = 0;
   int32_t bitsPerSample = 0;

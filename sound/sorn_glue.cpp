@@ -2,6 +2,7 @@
 #include "sound/sorn_glue.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "app/game_environment.h"
@@ -102,8 +103,9 @@ bool SornSoundGlue::streamGetPositionMs(int32_t channel, int32_t& position) {
   if (sorn_streamGetStatus(channel, &status) != kSornOk || status.state != SoundStreamStatus::kPlaying) {
     position = -1;
   } else {
-    // Never 0 while playing.
-    position = static_cast<int32_t>(static_cast<uint32_t>(status.positionMs)) + 1;
+    // Never 0 while playing; a position past what 32 bits hold stays at the
+    // largest one rather than wrapping.
+    position = static_cast<int32_t>(std::clamp<int64_t>(status.positionMs, 0, INT32_MAX - 1)) + 1;
   }
   return true;
 }

@@ -14,6 +14,8 @@ class SornSoundGlue final : public SoundGlue {
   // sorn_init (a version other than 3.3 also shows a message box), the
   // default output at 44100 Hz stereo, then the device opened.
   void startup() override;
+  // sorn_shutdown: the threads joined, the output closed, the library back
+  // to its state before sorn_init.
   void shutdown() override;
   bool getMediaInfo(std::u16string_view file, SoundMediaInfo* info, int32_t loopMode, int32_t loopStart,
                     int32_t loopEnd) override;

@@ -5,13 +5,16 @@
 #include "sound/sound_buffer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <new>
 
 #include "app/log.h"
 
 using mixer_detail::SharedPcm;
+using mixer_detail::SteadyMicros;
 using mixer_detail::Voice;
+using mixer_detail::VoiceList;
 
 namespace {
 
@@ -25,6 +28,11 @@ int32_t OutOfRange(const char16_t* call, int64_t value) {
 }
 
 }  // namespace
+
+int64_t mixer_detail::SteadyMicros() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 bool SoundBufferFormat::isPlayable() const {
   return (bitsPerSample == 8 || bitsPerSample == 16) && (channels == 1 || channels == 2) &&
@@ -123,10 +131,14 @@ int32_t SoundBuffer::unlock(void* first, uint32_t firstBytes, void* second, uint
 }
 
 int32_t SoundBuffer::play(bool looping) {
-  std::lock_guard<std::mutex> guard(voice_->pcm->mutex);
-  voice_->playing = true;
-  voice_->looping = looping;
-  voice_->active.store(true, std::memory_order_relaxed);
+  {
+    std::lock_guard<std::mutex> guard(voice_->pcm->mutex);
+    voice_->playing = true;
+    voice_->looping = looping;
+    voice_->active.store(true, std::memory_order_relaxed);
+  }
+  std::lock_guard<std::mutex> guard(list_->listenerMutex);
+  if (list_->playListener) list_->playListener(list_->playListenerContext);
   return kBufferOk;
 }
 
@@ -141,6 +153,7 @@ int32_t SoundBuffer::setCurrentPosition(uint32_t offset) {
   if (offset >= size()) return OutOfRange(u"setCurrentPosition", offset);
   std::lock_guard<std::mutex> guard(voice_->pcm->mutex);
   voice_->position = uint64_t(offset / uint32_t(format().blockAlign())) << 32;
+  voice_->mixedSerial = 0;  // the cursor stands where it was put
   return kBufferOk;
 }
 
@@ -149,9 +162,33 @@ int32_t SoundBuffer::getCurrentPosition(uint32_t* play, uint32_t* write) const {
   const uint32_t align = uint32_t(format().blockAlign());
   std::lock_guard<std::mutex> guard(v.pcm->mutex);
   const uint32_t frame = uint32_t(v.position >> 32);
-  if (play) *play = frame * align;
+  if (play) *play = uint32_t(pacedPosition() >> 32) * align;
   if (write) *write = (v.playing ? (frame + 1) % v.pcm->frames : frame) * align;
   return kBufferOk;
+}
+
+uint64_t SoundBuffer::pacedPosition() const {
+  const Voice& v = *voice_;
+  const VoiceList& list = *list_;
+  if (!v.playing || !list.paced.load(std::memory_order_relaxed)) return v.position;
+  // The render's figures, read between two looks at its number (odd while
+  // a render writes them): a render that began meanwhile leaves the mixer's
+  // own position, which is never behind.
+  const uint64_t serial = list.renderSerial.load(std::memory_order_acquire);
+  const int64_t began = list.renderMicros.load(std::memory_order_relaxed);
+  const int64_t frames = list.renderFrames.load(std::memory_order_relaxed);
+  const int64_t rate = list.renderRate.load(std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_acquire);
+  if ((serial & 1) || v.mixedSerial != serial || list.renderSerial.load(std::memory_order_relaxed) != serial ||
+      rate < 1) {
+    return v.position;
+  }
+  const int64_t passed = std::clamp<int64_t>((SteadyMicros() - began) * rate / 1000000, 0, frames) - v.blockOffset;
+  if (passed <= 0) return v.blockStart;
+  const uint64_t end = uint64_t(v.pcm->frames) << 32;
+  const uint64_t mixed = (v.position + end - v.blockStart) % end;
+  const uint64_t moved = uint64_t(passed) * v.blockStep;
+  return moved >= mixed ? v.position : (v.blockStart + moved) % end;
 }
 
 int32_t SoundBuffer::getStatus(uint32_t* status) const {

@@ -91,7 +91,18 @@ struct Voice {
   // buffers: a stale false delays a start by one block, a stale true only
   // costs render one look under the lock.
   std::atomic<bool> active{false};
+  // The render (VoiceList::renderSerial) that last mixed the buffer, where
+  // its cursor stood when that render reached it, how many of the render's
+  // frames came before that, and its step then (frames per output frame,
+  // 32.32).
+  uint64_t mixedSerial = 0;
+  uint64_t blockStart = 0;
+  int32_t blockOffset = 0;
+  uint64_t blockStep = 0;
 };
+
+// The steady clock in microseconds.
+int64_t SteadyMicros();
 
 // The mixer's live buffers.
 struct VoiceList {
@@ -99,6 +110,20 @@ struct VoiceList {
   std::mutex mutex;
   std::vector<std::shared_ptr<Voice>> voices;  // guarded by mutex
   std::atomic<uint64_t> version{0};            // bumped after every change of voices
+
+  // A mixer fed at the output's pace: the latest render, when it began
+  // (SteadyMicros), its frames and rate, numbered by renderSerial, which is
+  // odd while a render writes the other three.
+  std::atomic<bool> paced{false};
+  std::atomic<int64_t> renderMicros{0};
+  std::atomic<int32_t> renderFrames{0};
+  std::atomic<int32_t> renderRate{0};
+  std::atomic<uint64_t> renderSerial{0};
+
+  // Told after every play, on the playing thread; guarded by listenerMutex.
+  std::mutex listenerMutex;
+  void (*playListener)(void* context) = nullptr;
+  void* playListenerContext = nullptr;
 };
 
 }  // namespace mixer_detail
@@ -129,15 +154,19 @@ class SoundBuffer {
 
   // Plays from the current position, wrapping at the end when looping, else
   // stopping there with the cursor back at 0. Playing again only changes the
-  // looping flag.
+  // looping flag. The mixer's play listener hears of it.
   int32_t play(bool looping);
   // Stops; the cursor stays where it is.
   int32_t stop();
   // Moves the play cursor (bytes below the size; rounded down to a frame).
   int32_t setCurrentPosition(uint32_t offset);
-  // The play cursor (the next byte the mixer reads) and the write cursor
-  // (where writing is safe: one frame further while playing, as the mixer
-  // reads the neighbour to interpolate). Either pointer may be null.
+  // The play cursor and the write cursor (where writing is safe: one frame
+  // past the next one the mixer reads while playing, as the mixer reads the
+  // neighbour to interpolate). Either pointer may be null. The play cursor
+  // is the next frame the mixer reads, except in a mixer fed at the output's
+  // pace, where it moves through the block the mixer last rendered as the
+  // block's time passes (so it does not jump a whole block at a time), never
+  // past the mixer's own position.
   int32_t getCurrentPosition(uint32_t* play, uint32_t* write) const;
   int32_t getStatus(uint32_t* status) const;
 
@@ -158,6 +187,9 @@ class SoundBuffer {
  private:
   friend class Mixer;
   SoundBuffer(std::shared_ptr<mixer_detail::VoiceList> list, std::shared_ptr<mixer_detail::Voice> voice);
+
+  // The play cursor in 32.32 frames (see getCurrentPosition); under the lock.
+  uint64_t pacedPosition() const;
 
   std::shared_ptr<mixer_detail::VoiceList> list_;
   std::shared_ptr<mixer_detail::Voice> voice_;

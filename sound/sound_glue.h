@@ -13,7 +13,8 @@
 class SoundGlue {
  public:
   virtual ~SoundGlue() = default;
-  // Opens the sound device; called once at application start.
+  // Opens the sound device; called at each game's start (a device still
+  // open from an earlier one stays as it is).
   virtual void startup() {}
   // Closes it again when the game ends, so that a later startup (another
   // game in the same process) opens it afresh.

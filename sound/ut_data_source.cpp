@@ -3,6 +3,7 @@
 #include "sound/ut_data_source.h"
 
 #include <cstring>
+#include <string>
 
 #include "sound/ds_vorbis.h"
 #include "sound/ds_wave.h"
@@ -16,6 +17,10 @@ constexpr uint8_t kInvertedOgg[4] = {0xB0, 0x98, 0x98, 0xAC};
 constexpr uint8_t kInvertedRiff[4] = {0xAD, 0xB6, 0xB9, 0xB9};
 
 }  // namespace
+
+std::u16string SoundMediaName(const SoundMediaDesc& desc) {
+  return desc.kind == SoundMediaDesc::kFile ? u"'" + desc.path + u"'" : u"the sound data";
+}
 
 int32_t OpenMediaDecoder(const SoundMediaDesc& desc, std::unique_ptr<UTDataSource>* out) {
   out->reset();
@@ -45,18 +50,33 @@ int32_t OpenMediaDecoder(const SoundMediaDesc& desc, std::unique_ptr<UTDataSourc
     media = std::make_unique<UTMedia_Decriptor>(std::move(media));
   }
 
-  if (DSWave::check(*media)) {
+  // Why the media does not play, or what is wrong with one that does.
+  std::u16string problem;
+  int32_t result = kSoundUnrecognised;
+  if (media->size() == 0) {
+    problem = u"no data";
+  } else if (DSWave::check(*media)) {
     media->seek(0, 0);
-    if (std::unique_ptr<DSWave> wave = DSWave::open(media)) {
-      *out = std::move(wave);
-      return kSoundOk;
+    if (std::unique_ptr<DSWave> wave = DSWave::open(media, &problem)) *out = std::move(wave);
+  }
+  if (!*out && media && media->size() > 0) {
+    // A file that starts like WAVE keeps the WAVE parse's reason.
+    std::u16string oggProblem;
+    media->seek(0, 0);
+    if (std::unique_ptr<DSVorbis> vorbis = DSVorbis::open(media, &result, &oggProblem)) {
+      *out = std::move(vorbis);
+      problem.clear();
+    } else if (problem.empty()) {
+      problem = std::move(oggProblem);
     }
   }
-  media->seek(0, 0);
-  int32_t result = kSoundUnrecognised;
-  if (std::unique_ptr<DSVorbis> vorbis = DSVorbis::open(media, &result)) {
-    *out = std::move(vorbis);
-    return kSoundOk;
+  if (*out) result = kSoundOk;
+  if (problem.empty()) return result;
+  const std::u16string what = SoundMediaName(desc);
+  if (*out) {
+    LogWrite(LOG_WARN, u"%s plays only in part (%s)\n", what, problem);
+  } else {
+    UTLog(4, u"failed to open %s as WAVE or Ogg Vorbis (%s)\n", what, problem);
   }
   return result;
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "sound/meta_data.h"
 #include "sound/sound_records.h"
@@ -58,6 +59,12 @@ enum : int32_t {
 // a file that cannot be opened gives 8. Media whose first four bytes are the
 // inverted "OggS" or "RIFF" are read through UTMedia_Decriptor. An accepted
 // WAVE PCM header is parsed as WAVE; anything else is tried as Ogg Vorbis,
-// and 10 means neither. 0 stores the decoder (owning the media) in *out;
-// otherwise *out is reset.
+// and 10 means neither (an empty media too). 0 stores the decoder (owning
+// the media) in *out; otherwise *out is reset. Media that fails to open, or
+// opens with its data cut short, leaves one WARN line with the file's name
+// and the decoder's reason.
 int32_t OpenMediaDecoder(const SoundMediaDesc& desc, std::unique_ptr<UTDataSource>* out);
+
+// How log lines name the descriptor's media: the quoted path of a file, else
+// "the sound data".
+std::u16string SoundMediaName(const SoundMediaDesc& desc);

@@ -12,6 +12,7 @@
 
 class DSSfxChannel;
 class DSSfxTone;
+class Mixer;
 class DSStreamChannel;
 class UTDataSource;
 
@@ -34,6 +35,9 @@ class UTSoundDevice {
   // A stream channel over the decoder with the descriptor's options.
   virtual int32_t createStreamChannel(std::unique_ptr<DSStreamChannel>* out, std::unique_ptr<UTDataSource> decoder,
                                       const std::vector<SoundLoopRegion>& options) = 0;
+  // The mixer the output plays while the device is started; null for a
+  // device without one (the null device).
+  virtual Mixer* mixer() { return nullptr; }
 };
 
 // Linear volume (API volume x 100; 10000 and up is full level) to

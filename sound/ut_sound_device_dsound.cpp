@@ -4,7 +4,12 @@
 #include "sound/ut_sound_device_dsound.h"
 
 #include <chrono>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <utility>
 
+#include "platform/utf8.h"
 #include "sound/ds_sfx.h"
 #include "sound/ds_stream_channel.h"
 #include "sound/sound_log.h"
@@ -14,11 +19,28 @@ namespace {
 
 UTSoundDeviceDSound::OutputFactory g_outputFactory = nullptr;
 bool g_runThreads = true;
+// Worker starts left until the one that fails; 0: none fails.
+int32_t g_threadStartsUntilFailure = 0;
 
 constexpr int32_t kTimerKind = 1;
 constexpr int32_t kDecoderKind = 2;
 constexpr int32_t kOpenAttempts = 5;
 constexpr int32_t kPlaying = 3;
+// How long nothing but the timer buffer plays before the output rests.
+constexpr int64_t kIdleMicros = 1000000;
+
+int64_t NowMicros() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+template <class F>
+std::thread StartThread(F&& body) {
+  if (g_threadStartsUntilFailure > 0 && --g_threadStartsUntilFailure == 0) {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again), "refused for a test");
+  }
+  return std::thread(std::forward<F>(body));
+}
 
 std::unique_ptr<platform::AudioDevice> MakeOutput() {
   return g_outputFactory ? g_outputFactory() : platform::CreateSdlAudioDevice();
@@ -30,6 +52,8 @@ void UTSoundDeviceDSound::setOutputForTests(OutputFactory factory, bool runThrea
   g_outputFactory = factory;
   g_runThreads = runThreads;
 }
+
+void UTSoundDeviceDSound::failThreadStartForTests(int32_t n) { g_threadStartsUntilFailure = n; }
 
 UTSoundDeviceDSound::UTSoundDeviceDSound(UTSoundSystem& system) : system_(system) {}
 
@@ -88,7 +112,17 @@ int32_t UTSoundDeviceDSound::start(int32_t, int32_t format, void*) {
   }
   lastCursor_ = 0;
   system_.clock.reset(rate);
-  if (g_runThreads) startWorkers();
+  mixer_->setPaced(output_->realTime());
+  mixer_->setPlayListener(&UTSoundDeviceDSound::OnPlay, this);
+  if (g_runThreads) {
+    try {
+      startWorkers();
+    } catch (const std::system_error& e) {
+      UTLog(4, u"failed to start the sound worker threads (%s)\n", platform::FromUtf8(e.what()));
+      stop(true);
+      return 103;
+    }
+  }
   lastCursor_ = 0;
   timer_->play(true);
   return 0;
@@ -97,8 +131,8 @@ int32_t UTSoundDeviceDSound::start(int32_t, int32_t format, void*) {
 int32_t UTSoundDeviceDSound::stop(bool full) {
   if (!full) {
     bool running = false;
+    std::lock_guard<std::mutex> hold(workerMutex_);
     for (Worker* worker : {&decoderWorker_, &timerWorker_}) {
-      std::lock_guard<std::mutex> hold(worker->mutex);
       if (!worker->running) continue;
       running = true;
       worker->quit = true;
@@ -106,6 +140,8 @@ int32_t UTSoundDeviceDSound::stop(bool full) {
     }
     return running ? 0 : -2;
   }
+  // No play reaches this device any more, then the threads go.
+  if (mixer_) mixer_->setPlayListener(nullptr, nullptr);
   joinWorker(decoderWorker_);
   joinWorker(timerWorker_);
   timer_.reset();
@@ -137,7 +173,7 @@ int32_t UTSoundDeviceDSound::createStreamChannel(std::unique_ptr<DSStreamChannel
 void UTSoundDeviceDSound::timerStep() {
   if (!timer_) {
     UTLog(1, u"InternalThread_timerBody : m_pIDS_timer is NULL\n");
-    std::lock_guard<std::mutex> hold(timerWorker_.mutex);
+    std::lock_guard<std::mutex> hold(workerMutex_);
     timerWorker_.quit = true;
     return;
   }
@@ -184,26 +220,48 @@ void UTSoundDeviceDSound::decoderStep() {
 void UTSoundDeviceDSound::startWorkers() {
   joinWorker(decoderWorker_);
   joinWorker(timerWorker_);
+  {
+    std::lock_guard<std::mutex> hold(workerMutex_);
+    awake_ = true;
+  }
+  lastBusyMicros_ = NowMicros();
+  outputSuspended_ = false;
+  resumeFailed_ = false;
   for (auto [worker, kind] : {std::pair{&timerWorker_, kTimerKind}, std::pair{&decoderWorker_, kDecoderKind}}) {
     {
-      std::lock_guard<std::mutex> hold(worker->mutex);
+      std::lock_guard<std::mutex> hold(workerMutex_);
       worker->quit = false;
       worker->running = true;
     }
-    worker->thread = std::thread([this, worker = worker, kind = kind] { runWorker(*worker, kind); });
+    try {
+      worker->thread = StartThread([this, worker = worker, kind = kind] { runWorker(*worker, kind); });
+    } catch (const std::system_error&) {
+      std::lock_guard<std::mutex> hold(workerMutex_);
+      worker->running = false;
+      throw;
+    }
   }
 }
 
 void UTSoundDeviceDSound::runWorker(Worker& worker, int32_t kind) {
   UTLog(4, u"InternalThread: start\n");
   const auto period = std::chrono::milliseconds(kind == kTimerKind ? 70 : 120);
-  std::unique_lock<std::mutex> hold(worker.mutex);
+  std::unique_lock<std::mutex> hold(workerMutex_);
   for (;;) {
-    worker.wake.wait_for(hold, period, [&] { return worker.quit; });
+    if (awake_) {
+      worker.wake.wait_for(hold, period, [&] { return worker.quit; });
+    } else {
+      // Resting: nothing plays, so nothing is due until a play wakes us.
+      worker.wake.wait(hold, [&] { return worker.quit || awake_; });
+    }
     if (worker.quit) break;
+    if (!awake_) continue;
+    ++wakeUps_;
     hold.unlock();
     if (kind == kTimerKind) {
+      if (outputSuspended_) resumeOutput();
       timerStep();
+      restWhenIdle();
     } else {
       decoderStep();
     }
@@ -217,9 +275,56 @@ void UTSoundDeviceDSound::runWorker(Worker& worker, int32_t kind) {
 void UTSoundDeviceDSound::joinWorker(Worker& worker) {
   if (!worker.thread.joinable()) return;
   {
-    std::lock_guard<std::mutex> hold(worker.mutex);
+    std::lock_guard<std::mutex> hold(workerMutex_);
     worker.quit = true;
   }
   worker.wake.notify_all();
   worker.thread.join();
+}
+
+void UTSoundDeviceDSound::OnPlay(void* device) {
+  auto* self = static_cast<UTSoundDeviceDSound*>(device);
+  std::lock_guard<std::mutex> hold(self->workerMutex_);
+  ++self->plays_;
+  if (self->awake_) return;
+  self->awake_ = true;
+  self->timerWorker_.wake.notify_all();
+  self->decoderWorker_.wake.notify_all();
+}
+
+void UTSoundDeviceDSound::restWhenIdle() {
+  uint64_t plays;
+  {
+    std::lock_guard<std::mutex> hold(workerMutex_);
+    plays = plays_;
+  }
+  const int64_t now = NowMicros();
+  if (mixer_->playingBesides(timer_.get())) {
+    lastBusyMicros_ = now;
+    return;
+  }
+  if (now - lastBusyMicros_ < kIdleMicros) return;
+  {
+    // A play since the look above keeps the threads awake; one after this
+    // wakes them again at once.
+    std::lock_guard<std::mutex> hold(workerMutex_);
+    if (plays_ != plays) return;
+    awake_ = false;
+  }
+  output_->suspend();
+  outputSuspended_ = true;
+  UTLog(8, u"nothing plays: the sound output rests\n");
+}
+
+void UTSoundDeviceDSound::resumeOutput() {
+  std::string error;
+  if (!output_->resume(&error)) {
+    // Tried again at every step; told once.
+    if (!resumeFailed_) UTLog(4, u"failed to open the sound output again (%s)\n", platform::FromUtf8(error));
+    resumeFailed_ = true;
+    return;
+  }
+  outputSuspended_ = false;
+  resumeFailed_ = false;
+  lastBusyMicros_ = NowMicros();
 }

@@ -2,11 +2,16 @@
 // platform's audio output, a silent looping "timer" buffer whose play
 // cursor is the library's clock, and the two worker threads (timer every
 // 70 ms, decoder every 120 ms) that run fades and keep the stream channels
-// filled. Made and used under the system lock; the steps run on the worker
-// threads (or by hand in tests).
+// filled. Once nothing but the timer buffer has played for a second, the
+// output is suspended and both threads wait without a time-out, so an idle
+// game costs no wake-ups; the next play of any of the mixer's buffers
+// wakes them and the timer thread opens the output again. Made and used
+// under the system lock; the steps run on the worker threads (or by hand in
+// tests).
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -27,6 +32,10 @@ class UTSoundDeviceDSound final : public UTSoundDevice {
   // timerStep and decoderStep themselves.
   using OutputFactory = std::unique_ptr<platform::AudioDevice> (*)();
   static void setOutputForTests(OutputFactory factory, bool runThreads);
+  // The n-th worker thread started from now on (1 the timer's, 2 the
+  // decoder's at the next start) fails as a system that refuses a thread
+  // makes it fail; 0 lets every one start.
+  static void failThreadStartForTests(int32_t n);
 
   explicit UTSoundDeviceDSound(UTSoundSystem& system);
   // A full stop.
@@ -47,23 +56,36 @@ class UTSoundDeviceDSound final : public UTSoundDevice {
   void timerStep();
   void decoderStep();
 
+  // How often the worker threads have woken to do a step (either thread).
+  uint64_t workerWakeUps() const { return wakeUps_.load(); }
+
   // Null while stopped.
-  Mixer* mixer() { return mixer_.get(); }
+  Mixer* mixer() override { return mixer_.get(); }
   platform::AudioDevice* output() { return output_.get(); }
 
  private:
-  // One worker thread: its step every periodMs until asked to quit.
+  // One worker thread: its step every period while awake, until asked to
+  // quit. The flags are guarded by workerMutex_.
   struct Worker {
     std::thread thread;
-    std::mutex mutex;
     std::condition_variable wake;
     bool quit = false;
-    bool running = false;  // under mutex
+    bool running = false;
   };
 
+  // Starts both threads; std::system_error when one cannot be started (the
+  // other is then left to joinWorker).
   void startWorkers();
   void runWorker(Worker& worker, int32_t kind);
   void joinWorker(Worker& worker);
+  // The mixer's play listener: wakes the threads when they rest.
+  static void OnPlay(void* device);
+  // The timer thread, after a step: once nothing but the timer buffer has
+  // played for a second (and no play came meanwhile), suspends the output
+  // and lets both threads rest.
+  void restWhenIdle();
+  // The timer thread, woken after a rest: opens the output again.
+  void resumeOutput();
 
   UTSoundSystem& system_;
   std::unique_ptr<Mixer> mixer_;
@@ -72,6 +94,17 @@ class UTSoundDeviceDSound final : public UTSoundDevice {
   uint32_t timerBytes_ = 0;
   uint32_t lastCursor_ = 0;
   int32_t bytesPerFrame_ = 4;
+
+  std::mutex workerMutex_;
   Worker timerWorker_;
   Worker decoderWorker_;
+  bool awake_ = true;   // under workerMutex_: the threads step
+  uint64_t plays_ = 0;  // under workerMutex_: plays heard
+  std::atomic<uint64_t> wakeUps_{0};
+  // The timer thread's: when something besides the timer buffer last
+  // played (steady clock, microseconds), whether the output is suspended,
+  // whether opening it again has failed since.
+  int64_t lastBusyMicros_ = 0;
+  bool outputSuspended_ = false;
+  bool resumeFailed_ = false;
 };

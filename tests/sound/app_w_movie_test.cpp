@@ -20,10 +20,11 @@ namespace {
 
 const std::filesystem::path kMovies = std::filesystem::path(ZEP_SOURCE_DIR) / "tests/sound/movies";
 constexpr int64_t kRate = 44100;
-// The disk driver sleeps this long after each buffer of 1024 frames: about
-// the buffer's duration, so the mix runs in real time.
+// The disk driver sleeps this long after each block of 4096 frames (the
+// output's block at 44.1 kHz): the block's duration, so the mix runs in real
+// time.
 const std::string kPacedSound =
-    "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=out.raw SDL_DISKAUDIODELAY=23";
+    "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=out.raw SDL_DISKAUDIODELAY=93";
 
 class AppWMovie : public AppWRun {
  protected:

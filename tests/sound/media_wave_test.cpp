@@ -34,8 +34,8 @@ Bytes Wave(void (*change)(WaveSpec&)) {
   return MakeWave(spec);
 }
 
-TEST(MediaOpen, AnswersWhatCannotBeOpenedWithItsCode) {
-  ScopedLogMask mask(LOG_DEBUG);
+TEST(MediaOpen, AnswersWhatCannotBeOpenedWithItsCodeAndOneWarningWithTheReason) {
+  ScopedLogMask mask(LOG_WARN);
   LogCapture log;
   TempDir dir;
   std::unique_ptr<UTDataSource> source;
@@ -59,9 +59,16 @@ TEST(MediaOpen, AnswersWhatCannotBeOpenedWithItsCode) {
       Patch(Wave([](WaveSpec& s) { s.extraChunks = {{"LIST", Bytes(0)}}; }), 40, "\xF8\xFF\xFF\xFF"),
   };
   for (size_t cut : {8, 30, 40}) refused.emplace_back(good.begin(), good.begin() + ptrdiff_t(cut));
+  log.clear();
   for (size_t i = 0; i < refused.size(); ++i) EXPECT_EQ(OpenMediaDecoder(MemoryDesc(refused[i]), &source), 10) << i;
-  EXPECT_TRUE(log.contains("failed to ov_open_callbacks()")) << log.all();
   EXPECT_EQ(source, nullptr);
+  // Each refusal is one warning that says why.
+  EXPECT_EQ(log.lines().size(), refused.size()) << log.all();
+  for (const char* why : {"(no data)", "(failed to ov_open_callbacks(): not Ogg Vorbis data)",
+                          "(DSWave : unsupported PCM format (4 channels, 16 bits, 44100 Hz))",
+                          "(DSWave : format chunk of 14 bytes is too short)", "(DSWave : no data chunk)"}) {
+    EXPECT_TRUE(log.contains(std::string("failed to open the sound data as WAVE or Ogg Vorbis ") + why)) << why;
+  }
 }
 
 TEST(WaveSource, InvertedHeadAndOddSizedChunksDecodeLikeThePlainSamples) {
@@ -99,8 +106,13 @@ TEST(WaveSource, ADataSizePastTheFileEndPlaysTheRealSamplesThenSilence) {
   const Bytes bytes = MakeWave(spec);
   MaybeWriteSeed("wave_source", "lying_size.wav", bytes);
 
+  ScopedLogMask mask(LOG_WARN);
+  LogCapture log;
   std::unique_ptr<UTDataSource> source;
   ASSERT_EQ(OpenMediaDecoder(MemoryDesc(bytes), &source), 0);
+  EXPECT_TRUE(log.contains("the sound data plays only in part (DSWave : the data chunk declares 2147483632 bytes, "
+                           "the file holds 402 of them)"))
+      << log.all();
   EXPECT_EQ(std::get<4>(FormatOf(*source)), 100);
   Bytes buffer(150 * 4, 0x55);
   ASSERT_EQ(source->read(buffer.data(), 150), 100);

@@ -1,6 +1,6 @@
 // The mixer driven by hand, with no sound device: sample values against the
-// mixing rule, cursors, locks, duplicates, refusals, and buffers released
-// while another thread renders.
+// mixing rule, cursors (paced ones too), locks, duplicates, refusals, and
+// buffers released while another thread renders.
 #include "sound/mixer.h"
 
 #include <gtest/gtest.h>
@@ -161,6 +161,33 @@ TEST(Mixer, LoopingWrapsWithoutGapOrRepeatAndOneShotEndsStoppedAtCursorZero) {
   expected.resize(2 * kFrames, 0);
   EXPECT_EQ(Render(mixer, kFrames), expected);
   EXPECT_EQ(StatusAndCursor(*buffer), std::make_pair(0u, 0u));
+}
+
+// Fed at the output's pace, a render of a whole second does not move the
+// play cursor a second at once: it moves as the second passes and stops
+// where the mixer is; the write cursor stays past the mixer's position.
+TEST(Mixer, APacedPlayCursorMovesThroughTheRenderedBlockAsItsTimePasses) {
+  constexpr int32_t kSlow = 8000;
+  Mixer mixer(kSlow, 2);
+  mixer.setPaced(true);
+  std::unique_ptr<SoundBuffer> buffer = MakeBuffer(mixer, kSlow, 2, 16, Bytes16(StereoRamp(16000)));
+  ASSERT_TRUE(buffer);
+  ASSERT_EQ(buffer->play(true), kBufferOk);
+  Render(mixer, 2000);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // that block's time is over
+  Render(mixer, kSlow);
+  uint32_t play = 0, write = 0;
+  ASSERT_EQ(buffer->getCurrentPosition(&play, &write), kBufferOk);
+  EXPECT_GE(play, 2000u * 4);
+  EXPECT_LT(play, 6000u * 4);  // not half the second has passed
+  EXPECT_EQ(write, 10001u * 4);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  uint32_t later = 0;
+  ASSERT_EQ(buffer->getCurrentPosition(&later, nullptr), kBufferOk);
+  EXPECT_EQ(later, 10000u * 4);
+  // A cursor put somewhere stands there.
+  ASSERT_EQ(buffer->setCurrentPosition(400), kBufferOk);
+  EXPECT_EQ(StatusAndCursor(*buffer), std::make_pair(kBufferStatusPlaying | kBufferStatusLooping, 400u));
 }
 
 TEST(Mixer, LockAcrossTheEndGivesTwoRegionsAndBadCallsAreRefusedAndChangeNothing) {

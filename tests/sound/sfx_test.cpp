@@ -111,11 +111,12 @@ TEST(Sfx, ToneRunToItsEndReportsStoppedAndLogsTheStop) {
   ASSERT_EQ(channel.setParam(UTSfxChannel::kParamPan, -300), 0);
   ASSERT_EQ(channel.play(), 0);
   Render(mixer, 1000);
-  EXPECT_EQ(Figures(channel), (std::vector<int64_t>{3, 125, 500, kRate, 50, 4096, -100}));
+  // The status keeps the channel's fixed volume, ratio and pan.
+  EXPECT_EQ(Figures(channel), (std::vector<int64_t>{3, 125, 500, kRate, 100, 4096, 0}));
   EXPECT_FALSE(log.contains("終端に到達したので停止します"));
   Render(mixer, 3500);
   EXPECT_EQ(channel.getPosition(), 4000);
-  EXPECT_EQ(Figures(channel), (std::vector<int64_t>{2, 500, 500, kRate, 50, 4096, -100}));
+  EXPECT_EQ(Figures(channel), (std::vector<int64_t>{2, 500, 500, kRate, 100, 4096, 0}));
   EXPECT_TRUE(log.contains("終端に到達したので停止します")) << log.all();
 
   // Played again, it starts over at its volume; unbound, it has no tone.
@@ -128,7 +129,7 @@ TEST(Sfx, ToneRunToItsEndReportsStoppedAndLogsTheStop) {
 }
 
 TEST(Sfx, RefusedMediaAnswerTheirCodesAndTonesAboveTheLimitAre10) {
-  ScopedLogMask mask(LOG_DEBUG);
+  ScopedLogMask mask(LOG_WARN);
   LogCapture log;
   const Bytes garbage(500, 0x42);
   SoundMediaDesc kind2, kind9;
@@ -142,14 +143,19 @@ TEST(Sfx, RefusedMediaAnswerTheirCodesAndTonesAboveTheLimitAre10) {
     EXPECT_FALSE(wave);
   }
 
-  // 1000 stereo 16-bit frames are 4000 bytes: the limit counts what the
-  // decoder delivers.
-  const Bytes media = MakeWave(2, kRate, 16, Pcm16Pattern(1000, 2));
-  EXPECT_EQ(DecodeToneMedia(MemoryDesc(media), &wave, 3999), kSornUnrecognised);
-  EXPECT_FALSE(wave);
-  EXPECT_TRUE(log.contains("DecodeToneMedia : the tone is larger than 3999 bytes")) << log.all();
-  EXPECT_EQ(DecodeToneMedia(MemoryDesc(media), &wave, 4000), 0);
-  EXPECT_TRUE(wave);
+  // 1000 stereo or 2000 mono 16-bit frames are 4000 bytes: the limit is
+  // held against the length the media states (a WAVE's data size, an Ogg
+  // stream's total samples), before anything is decoded.
+  for (const Bytes& media : {MakeWave(2, kRate, 16, Pcm16Pattern(1000, 2)), MakeOgg(kRate, 1, 2000)}) {
+    log.clear();
+    EXPECT_EQ(DecodeToneMedia(MemoryDesc(media), &wave, 3999), kSornUnrecognised);
+    EXPECT_FALSE(wave);
+    EXPECT_TRUE(log.contains("DecodeToneMedia : failed to load the sound data: 4000 bytes of sound are more than a "
+                             "tone holds (3999)"))
+        << log.all();
+    EXPECT_EQ(DecodeToneMedia(MemoryDesc(media), &wave, 4000), 0);
+    EXPECT_TRUE(wave);
+  }
 
   // A media without frames loads, but no buffer holds an empty tone.
   Mixer mixer(kRate, 2);

@@ -1,6 +1,7 @@
 // The whole sound library through its flat functions, on SDL's dummy audio
 // driver: result codes, an Ogg with loop points captured sample for sample,
-// tone slots reloaded under playing channels, and a full stop.
+// tone slots reloaded under playing channels, a worker thread that cannot
+// start, the output resting while nothing plays, and a full stop.
 #include "sound/sorn.h"
 
 #include <gtest/gtest.h>
@@ -14,10 +15,12 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/audio_device_fake.h"
 #include "sound/ut_sound_device_dsound.h"
 #include "sound/ut_sound_system.h"
 #include "sound/vorbis_reference.h"
 #include "tests/sound/sound_fixtures.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -115,12 +118,15 @@ TEST_F(SornTest, ResultCodesToneReloadsAndAFullStop) {
   ASSERT_EQ(sorn_sfxGetStatus(1, &sfx), kSornOk);
   EXPECT_EQ(sfx.lengthMs, 100);
 
-  // Media information with a loop-region record: field A carries the end.
+  // Media information with a loop-region record: field A carries the end,
+  // field B the start; without looping both are -1.
   SoundMediaDesc looped = desc;
   looped.options.push_back(SoundLoopRegion{1, 100, 0});
   SoundMediaInfo media;
   ASSERT_EQ(sorn_getMediaInfo(&looped, &media), kSornOk);
-  EXPECT_EQ(std::tuple(media.length, media.loopA, media.loopB), std::tuple(4410, 4410, -1));
+  EXPECT_EQ(std::tuple(media.length, media.loopA, media.loopB), std::tuple(4410, 4410, 100));
+  ASSERT_EQ(sorn_getMediaInfo(&desc, &media), kSornOk);
+  EXPECT_EQ(std::tuple(media.loopA, media.loopB), std::tuple(-1, -1));
 
   sorn_shutdown();  // a full stop: every thread of the library and the output is gone
   EXPECT_EQ(ThreadCount(), threadsBefore);
@@ -135,7 +141,7 @@ TEST_F(SornTest, AnOggWithLoopPointsPlaysThroughTheThreadsSampleForSample) {
   ASSERT_EQ(decoded.size(), kFrames * 4);
 
   OpenLibrary();
-  Mixer& mixer = *static_cast<UTSoundDeviceDSound*>(GetSoundSystem().device.get())->mixer();
+  Mixer& mixer = *GetSoundSystem().device->mixer();
   Capture capture;
   mixer.setCaptureHook(&Capture::hook, &capture);
   const SoundMediaDesc desc = MemoryDesc(ogg);
@@ -157,6 +163,66 @@ TEST_F(SornTest, AnOggWithLoopPointsPlaysThroughTheThreadsSampleForSample) {
   expected.resize(wanted * 4);
   EXPECT_NE(std::search(capture.bytes.begin(), capture.bytes.end(), expected.begin(), expected.end()),
             capture.bytes.end());
+}
+
+TEST_F(SornTest, AWorkerThreadThatCannotStartFailsTheOpenAndLeavesNoThreadBehind) {
+  ScopedLogMask mask(LOG_WARN);
+  LogCapture log;
+  const auto threadsBefore = ThreadCount();
+  for (int32_t failing : {1, 2}) {  // the timer's, then the decoder's with the timer's running
+    SCOPED_TRACE(failing);
+    ASSERT_EQ(Init(3), kSornOk);
+    ASSERT_EQ(Configure(SoundDeviceConfig::kOutput), kSornOk);
+    UTSoundDeviceDSound::failThreadStartForTests(failing);
+    EXPECT_EQ(sorn_openDevice(nullptr), kSornDeviceFailed);
+    EXPECT_EQ(ThreadCount(), threadsBefore);
+    EXPECT_EQ(sorn_streamStop(0), kSornNotOpen);
+    EXPECT_TRUE(log.contains("failed to start the sound worker threads")) << log.all();
+    // Nothing is left half open: the next try opens.
+    EXPECT_EQ(sorn_openDevice(nullptr), kSornOk);
+    sorn_shutdown();
+  }
+}
+
+// While nothing plays the output is suspended and the workers wait without
+// waking; a tone played then opens the output again and is mixed.
+TEST_F(SornTest, TheOutputRestsWhileNothingPlaysAndTheNextPlayIsHeard) {
+  UTSoundDeviceDSound::setOutputForTests(&platform::CreateFakeAudioDevice, true);
+  struct Restore {
+    ~Restore() {
+      sorn_shutdown();
+      UTSoundDeviceDSound::setOutputForTests(nullptr, true);
+    }
+  } restore;
+  OpenLibrary();
+  auto* device = static_cast<UTSoundDeviceDSound*>(GetSoundSystem().device.get());
+  auto* output = static_cast<platform::FakeAudioDevice*>(device->output());
+  auto waitFor = [](auto condition) {
+    for (int i = 0; i < 500 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return condition();
+  };
+  ASSERT_TRUE(waitFor([&] { return output->isSuspended(); }));
+  const uint64_t wakeUps = device->workerWakeUps();
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  EXPECT_EQ(device->workerWakeUps(), wakeUps);
+
+  constexpr int16_t kLevel = 7000;
+  Bytes samples;  // 0.1 s of a constant level
+  for (int i = 0; i < 4410 * 2; ++i) samples.insert(samples.end(), {uint8_t(kLevel & 0xFF), uint8_t(kLevel >> 8)});
+  const Bytes wave = MakeWave(2, 44100, 16, samples);
+  const SoundMediaDesc desc = MemoryDesc(wave);
+  ASSERT_EQ(sorn_sfxLoad(0, &desc), kSornOk);
+  ASSERT_EQ(sorn_sfxSetVolume(0, 100), kSornOk);
+  ASSERT_EQ(sorn_sfxPlay(0, 0), kSornOk);
+  ASSERT_TRUE(waitFor([&] { return !output->isSuspended(); }));
+  ASSERT_TRUE(output->pump(1024));
+  EXPECT_EQ(std::count(output->output().end() - 2048, output->output().end(), kLevel), 2048);
+  EXPECT_TRUE(waitFor([&] { return device->workerWakeUps() > wakeUps; }));
+
+  // Played out, it rests again a second later.
+  ASSERT_TRUE(output->pump(4410));
+  EXPECT_TRUE(waitFor([&] { return output->isSuspended(); }));
+  EXPECT_EQ(output->suspensions(), 2);
 }
 
 }  // namespace

@@ -22,8 +22,10 @@ namespace {
 constexpr int32_t kRate = 8000;  // the media's and the output's: sample for sample
 constexpr int64_t kSilence = -1;
 
-// The media frame that the region 1000..5000 plays at an output frame.
-int64_t LoopFrame(int64_t f) { return f < 5000 ? f : 1000 + (f - 5000) % 4000; }
+// The media frame that the region start..end plays at an output frame.
+int64_t LoopFrame(int64_t f, int64_t start = 1000, int64_t end = 5000) {
+  return f < end ? f : start + (f - end) % (end - start);
+}
 
 // Passes a decoder through, counting reads; once it has delivered `budget`
 // frames every read fails, leaving noise where silence is due.
@@ -128,7 +130,7 @@ struct Rig {
 };
 
 TEST(StreamChannel, PreparingTwiceAtOneFrameDoesNoWorkAndPlayReusesThePrefill) {
-  ScopedLogMask mask(LOG_DEBUG);
+  ScopedLogMask mask(LOG_TRACE);  // the library's repeats (its level 8)
   LogCapture log;
   const Bytes wave = MakeWave(2, kRate, 16, Pcm16Pattern(40000, 2));
   int reads = 0;
@@ -189,41 +191,54 @@ TEST(StreamChannel, FadesFollowTheClockAndSettingsReachTheOutputAndTheStatus) {
 }
 
 // The loop region 1000..5000: 9000 frames played are 0..4999, 1000..4999 and
-// 1000..1999, leaving it at frame 1000 (125 ms) after two loops. A failed
-// read ends the data as the end of the media does: silence, the stopped
-// state one second later, and the old audio never again.
+// 1000..1999, leaving it at frame 1000 (125 ms) after two loops; from the
+// second time round it comes from the channel's copy of the region. A
+// region of about 50 ms (397 frames, so that old audio in the buffer would
+// not match it), shorter than one step, goes into the ring as often as the
+// step needs. A failed read ends the data as the end of the media does:
+// silence, the stopped state one second later, and the old audio never
+// again.
 TEST(StreamChannel, PlaysTheDecodedSamplesAcrossLoopEndsThenSilenceAndStopsOneSecondAfterItsData) {
-  ScopedLogMask mask(LOG_DEBUG);
+  ScopedLogMask mask(LOG_DEBUG | LOG_WARN);
   Bytes bytes8;  // 8-bit mono: its silence is 0x80, which the output shows as 0
   for (int f = 0; f < 4000; ++f) bytes8.push_back(uint8_t(f * 13 % 251 + 2));
   const Bytes wave8 = MakeWave(1, kRate, 8, bytes8), wave = MakeWave(2, kRate, 16, Pcm16Pattern(40000, 2));
   struct Case {
     const char* what;
     const Bytes& media;
-    int64_t end;  // frames delivered before the reads fail
-    bool looping;
+    int64_t end;  // frames delivered before the reads fail; -1: never
+    int64_t loopStart, loopEnd;  // 0, 0: none
     int64_t checkAt;               // frames played
     std::vector<int64_t> figures;  // of the status then
   };
-  for (const Case& c : {Case{"8-bit one-shot", wave8, 4000, false, 4000,
-                             {2, 500, 500, 500, 0, 0, kRate, 1, 4096, 0, 0, 0}},
-                        Case{"failed one-shot", wave, 20000, false, 20000,
+  for (const Case& c : {Case{"8-bit one-shot", wave8, 4000, 0, 0, 4000, {2, 500, 500, 500, 0, 0, kRate, 1, 4096, 0, 0, 0}},
+                        Case{"failed one-shot", wave, 20000, 0, 0, 20000,
                              {2, 2500, 2500, 5000, 0, 0, kRate, 1, 4096, 0, 0, 0}},
-                        Case{"loop, then a failed read", wave, 12000, true, 9000,
-                             {3, 1125, 125, 625, 1, 0, kRate, 1, 4096, 0, 0, 2}}}) {
+                        Case{"loop, then a failed read", wave, 7000, 1000, 5000, 6000,
+                             {3, 750, 250, 625, 1, 0, kRate, 1, 4096, 0, 0, 1}},
+                        Case{"loop", wave, -1, 1000, 5000, 9000, {3, 1125, 125, 625, 1, 0, kRate, 1, 4096, 0, 0, 2}},
+                        Case{"50 ms loop", wave, -1, 1000, 1397, 9000,
+                             {3, 1125, 132, 174, 1, 0, kRate, 1, 4096, 0, 0, 20}}}) {
     SCOPED_TRACE(c.what);
     LogCapture log;
-    Rig rig(std::make_unique<FailingDecoder>(Open(c.media), c.end),
-            c.looping ? std::vector<SoundLoopRegion>{{1, 1000, 5000}} : std::vector<SoundLoopRegion>{});
+    const bool looping = c.loopEnd > 0;
+    const int64_t end = c.end < 0 ? int64_t(1) << 40 : c.end;
+    Rig rig(std::make_unique<FailingDecoder>(Open(c.media), end),
+            looping ? std::vector<SoundLoopRegion>{{1, c.loopStart, c.loopEnd}} : std::vector<SoundLoopRegion>{});
     ASSERT_EQ(rig.channel->play(0), 0);
     int64_t played = 0;
     for (; rig.channel->state() == UTStreamChannel::kPlaying && played < 100000; played += 500) {
-      EXPECT_EQ(rig.figures()[0], played < c.end ? SoundStreamStatus::kPlaying : SoundStreamStatus::kStopped);
+      EXPECT_EQ(rig.figures()[0], played < end ? SoundStreamStatus::kPlaying : SoundStreamStatus::kStopped);
       if (played == c.checkAt) {
         EXPECT_EQ(rig.figures(), c.figures);
         EXPECT_EQ(rig.channel->getStatusValue(), played);
       }
       rig.step(500);
+    }
+    if (c.end < 0) {
+      EXPECT_EQ(played, 100000);
+      rig.expectPlays(c.media, [&](int64_t f) { return LoopFrame(f, c.loopStart, c.loopEnd); });
+      continue;
     }
     EXPECT_EQ(played, c.end + kRate);
     EXPECT_TRUE(log.contains("単発再生を停止します")) << log.all();
@@ -231,7 +246,7 @@ TEST(StreamChannel, PlaysTheDecodedSamplesAcrossLoopEndsThenSilenceAndStopsOneSe
     EXPECT_EQ(rig.figures()[1], c.end * 1000 / kRate);
 
     rig.step(40000);
-    rig.expectPlays(c.media, [&](int64_t f) { return f >= c.end ? kSilence : c.looping ? LoopFrame(f) : f; });
+    rig.expectPlays(c.media, [&](int64_t f) { return f >= c.end ? kSilence : looping ? LoopFrame(f) : f; });
   }
 }
 

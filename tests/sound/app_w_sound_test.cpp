@@ -1,0 +1,82 @@
+// Broken sound files through the real app_w: garbage, empty files and files
+// cut short, played as music and as effects, each leave one warning with the
+// file's name and the decoder's reason, and the script runs on to its end;
+// an effect whose header states 600 MiB of sound is refused before it is
+// read, so the process stays small.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "tests/support/app_w_run.h"
+
+namespace {
+
+// A RIFF WAVE header for 44100 Hz 16-bit stereo whose data chunk states
+// dataBytes bytes.
+std::string WaveHeader(uint32_t dataBytes) {
+  std::string wave;
+  auto put = [&](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) wave += static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  wave += "RIFF";
+  put(36 + dataBytes, 4);
+  wave += "WAVEfmt ";
+  put(16, 4), put(1, 2), put(2, 2), put(44100, 4), put(44100 * 4, 4), put(4, 2), put(16, 2);
+  wave += "data";
+  put(dataBytes, 4);
+  return wave;
+}
+
+TEST_F(AppWRun, BrokenSoundFilesAreWarnedByNameAndTheScriptRunsOnSmall) {
+  writeGame(mutex_);
+  dir_.write("sound/garbage.ogg", std::string(5000, '\x5A'));
+  dir_.write("sound/empty.wav", "");
+  dir_.write("sound/cut_header.wav", WaveHeader(4000).substr(0, 30));
+  dir_.write("sound/cut_data.wav", WaveHeader(44100 * 4) + std::string(4000, '\x01'));
+  // 600 MiB of stated (and, as a sparse file, present) sound.
+  constexpr uint32_t kHuge = 600u << 20;
+  const std::filesystem::path huge = dir_.write("sound/huge.wav", WaveHeader(kHuge));
+  std::filesystem::resize_file(huge, 44 + uint64_t{kHuge});
+  dir_.write("scene/scene9010.scm",
+             "(a3:define-set (0 0)\n"
+             "  (a3:call-user-func 3003 0 \"sound/garbage.ogg\" 0 0 0 0 0 0)\n"
+             "  (a3:call-user-func 3010 0 \"sound/empty.wav\")\n"
+             "  (a3:call-user-func 3003 1 \"sound/cut_header.wav\" 0 0 0 0 0 0)\n"
+             "  (a3:call-user-func 3003 2 \"sound/cut_data.wav\" 0 0 0 0 0 0)\n"
+             "  (a3:call-user-func 3010 0 \"sound/huge.wav\")\n"
+             "  (a3:call-user-func 4000 0 500 0)\n"
+             "  (a3:call-user-func 6000))\n");
+  // The run's peak resident size, looked at while it runs (the peak only
+  // grows, so the last look holds it).
+  const std::string command =
+      "cd '" + dir_.path().string() +
+      "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0 ./app_w game.scm > out.txt 2>&1 &"
+      " pid=$!; peak=0; while kill -0 $pid 2>/dev/null; do"
+      " h=$(awk '/^VmHWM:/ { print $2 }' /proc/$pid/status 2>/dev/null); [ -n \"$h\" ] && peak=$h; sleep 0.02; done;"
+      " wait $pid; echo \"exit $? peak $peak\"";
+  const platform::ProcessResult result = platform::RunProcess({"sh", "-c", command}, true);
+  const std::string out = ReadWholeFile(dir_.path() / "out.txt");
+  int exitCode = -1;
+  long peakKiB = -1;
+  ASSERT_EQ(std::sscanf(result.output.c_str(), "exit %d peak %ld", &exitCode, &peakKiB), 2) << result.output;
+  EXPECT_EQ(exitCode, 0) << out;
+  EXPECT_GT(peakKiB, 0);
+  EXPECT_LT(peakKiB, 300 * 1000) << "peak resident size in KiB";
+
+  // Without -d only warnings and errors are written: each file has its own.
+  for (const char* line :
+       {"failed to open 'sound/garbage.ogg' as WAVE or Ogg Vorbis (failed to ov_open_callbacks(): not Ogg Vorbis "
+        "data)",
+        "failed to open 'sound/empty.wav' as WAVE or Ogg Vorbis (no data)",
+        "failed to open 'sound/cut_header.wav' as WAVE or Ogg Vorbis (DSWave : not a RIFF WAVE file)",
+        "'sound/cut_data.wav' plays only in part (DSWave : the data chunk declares 176400 bytes, the file holds "
+        "4000 of them)",
+        "DecodeToneMedia : failed to load 'sound/huge.wav': 629145600 bytes of sound are more than a tone holds"}) {
+    EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+  }
+}
+
+}  // namespace
