@@ -298,6 +298,8 @@ TEST_F(AppWInstall, SampleGameInstallsWithoutADesktopStartsAndUninstallsToWhatWa
     EXPECT_TRUE(ReadWholeFile(installed / name) == ReadWholeFile(sample / name)) << name;
   }
   EXPECT_TRUE(fs::exists(data_ / "applications/zep sample/Sample Game/Sample Game.desktop"));
+  // The movie module beside the installed engine, which plays the story's movie.
+  EXPECT_TRUE(ReadWholeFile(installed / "libzep_movie.so") == ReadWholeFile(dir_.path() / "libzep_movie.so"));
 
   // The installed engine starts the installed game, whose scripts run until
   // a quit signal ends it normally.
