@@ -12,6 +12,11 @@
 inline constexpr std::array<std::u16string_view, 5> kSetupFileNames = {
     u"st_menu", u"st_menu.scm", u"st_menu.ini", u"st_menu.ins", u"st_menu.lst"};
 
+// The movie module beside the engine executable, which the installed engine
+// loads from beside itself; copied with the executable when the running
+// engine has one, and removed with the setup files.
+inline constexpr std::u16string_view kMovieModuleFileName = u"libzep_movie.so";
+
 // The uninstaller the start-menu link and the Add/Remove Programs entry run
 // (with "-uninstall"): the copied engine executable.
 inline std::u16string uninstallerPath(std::u16string_view installFolder) {

@@ -1,6 +1,7 @@
 // The copy of the setup program's own files into the install folder during
-// install preparation, so that the uninstall can run from there: the running
-// engine and its fixed files, then the source's "setup" folder. Removing
+// install preparation, so that the uninstall can run from there (and the
+// installed game plays its movies): the running engine with the movie module
+// beside it and its fixed files, then the source's "setup" folder. Removing
 // them again is the uninstall's part. Worker thread.
 #include <filesystem>
 #include <string>
@@ -46,6 +47,15 @@ bool installSetupFiles(std::u16string_view sourceFolder, std::u16string_view ins
     const std::u16string from = name == kSetupFileNames[0] ? platform::FromUtf8(platform::ExecutablePath())
                                                            : source + u"/" + std::u16string(name);
     if (!copySetupFile(install, install + u"/" + std::u16string(name), from)) return false;
+  }
+  // The installed engine plays movies through the module beside it.
+  const std::u16string executable = platform::FromUtf8(platform::ExecutablePath());
+  const std::u16string module =
+      executable.substr(0, executable.rfind(u'/') + 1) + std::u16string(kMovieModuleFileName);
+  std::error_code missing;
+  if (std::filesystem::is_regular_file(platform::ToUtf8(module), missing) &&
+      !copySetupFile(install, install + u"/" + std::u16string(kMovieModuleFileName), module)) {
+    return false;
   }
 
   // The "setup" folder is optional. It is taken as found on the disc; a link

@@ -232,6 +232,7 @@ bool removeSetupFiles(std::u16string_view installFolder) {
   if (InstallFolderFault(installFolder)) return true;
   const std::u16string folder = foldSlashes(installFolder);
   for (std::u16string_view name : kSetupFileNames) deleteFileBelow(folder, folder + u"/" + std::u16string(name));
+  deleteFileBelow(folder, folder + u"/" + std::u16string(kMovieModuleFileName));
 
   // The setup folder as found on the disc; a link in its place is not
   // entered (what it leads to was never installed).

@@ -135,6 +135,18 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_setup_abort(const Args& args) {
   return make_value_ufresult(post(record->worker, std::make_unique<libsetup::Req_Abort>()));
 }
 
+namespace {
+
+// An ini file that cannot be used fails the setup run: its reason is logged
+// with the file, and the run exits with code 1 unless a later setup step
+// goes well.
+void refuseIniFile(const std::u16string& path, const std::u16string& error) {
+  LogWrite(LOG_WARN, u"%s(%s)\n", error, path);
+  SetSetupRunFailed(true);
+}
+
+}  // namespace
+
 // (handle, mode, folder of the description files, setup folder): mode 0
 // install reads st_menu.ini, st_menu.ins and st_menu.lst; 1 uninstall
 // st_menu.ini; 2 patch patcher.ini and st_menu.lst. -1 when the ini file is
@@ -146,13 +158,16 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_setup_load(const Args& args) {
   const std::u16string folder = getStringArg(args, 2);
   auto request = std::make_unique<libsetup::Req_Setup>(mode, getStringArg(args, 3));
   auto path = [&folder](const char16_t* name) { return folder + u"/" + name; };
-  std::u16string error;  // the reason is not shown here
+  std::u16string error;
   switch (mode) {
     case libsetup::Req_Setup::kModeInstall:
       record->setupSettings = MakeSharedRef<ns_SetupIni::SetupIni>();
       record->actionTable = MakeSharedRef<ns_SetupIns::ActionTable>();
       record->fileTable = MakeSharedRef<ns_SetupIns::FileTable>();
-      if (!record->setupSettings->parse(path(u"st_menu.ini"), &error)) return make_value_ufresult(-1);
+      if (!record->setupSettings->parse(path(u"st_menu.ini"), &error)) {
+        refuseIniFile(path(u"st_menu.ini"), error);
+        return make_value_ufresult(-1);
+      }
       ns_SetupIns::SetupIns::readActionFile(path(u"st_menu.ins"), record->actionTable.get());
       ns_SetupIns::SetupIns::readFileList(path(u"st_menu.lst"), record->fileTable.get());
       request->setupSettings = record->setupSettings;
@@ -161,13 +176,19 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_setup_load(const Args& args) {
       break;
     case libsetup::Req_Setup::kModeUninstall:
       record->setupSettings = MakeSharedRef<ns_SetupIni::SetupIni>();
-      if (!record->setupSettings->parse(path(u"st_menu.ini"), &error)) return make_value_ufresult(-1);
+      if (!record->setupSettings->parse(path(u"st_menu.ini"), &error)) {
+        refuseIniFile(path(u"st_menu.ini"), error);
+        return make_value_ufresult(-1);
+      }
       request->setupSettings = record->setupSettings;
       break;
     case libsetup::Req_Setup::kModePatch:
       record->patchSettings = MakeSharedRef<ns_SetupIni::PatcherIni>();
       record->patchFileTable = MakeSharedRef<ns_SetupIns::FileTable>();
-      if (!record->patchSettings->parse(path(u"patcher.ini"), &error)) return make_value_ufresult(-1);
+      if (!record->patchSettings->parse(path(u"patcher.ini"), &error)) {
+        refuseIniFile(path(u"patcher.ini"), error);
+        return make_value_ufresult(-1);
+      }
       ns_SetupIns::SetupIns::readFileList(path(u"st_menu.lst"), record->patchFileTable.get());
       request->patchSettings = record->patchSettings;
       request->fileTable = record->patchFileTable;

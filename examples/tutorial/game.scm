@@ -74,11 +74,12 @@
      (item-offset-x . 20) (item-offset-y . 12)))                ; and where the first starts
 
 ; Interface parts by number: the title's two lines of text, and one line
-; of the save screen, whose text its script sets.
+; of the save screen, whose text its script sets. A text part without a
+; size is as large as its text (a size would stretch the text over it).
 (:parts
-  (1 (type . text) (size 400 48) (string . "The Lanterns")      ; the game's name,
+  (1 (type . text) (string . "The Lanterns")                    ; the game's name,
      (fontsize . 40) (fontcolor . 2))                           ; 40 pixels, in gold
-  (2 (type . text) (size 400 24) (string . "Click to begin")    ; the hint below it,
+  (2 (type . text) (string . "Click to begin")                  ; the hint below it,
      (fontsize . 20) (fontcolor 230 230 240))                   ; 20 pixels, in pale grey
-  (3 (type . text) (size 600 28) (string . "")                  ; a line of the save screen,
+  (3 (type . text) (string . "")                                ; a line of the save screen,
      (fontsize . 22) (fontcolor 255 255 255)))                  ; 22 pixels, in white

@@ -24,7 +24,7 @@ TEST_F(AppWRun, TheTutorialStartsOnItsTitleWithoutAWarning) {
   const platform::ProcessResult result = platform::RunProcess({"sh", "-c", command}, false);
   const std::string log = ReadWholeFile(dir_.path() / "log");
   EXPECT_EQ(result.exitCode, 0) << log;
-  EXPECT_NE(log.find("CallUserFunc(2053, 0, 1, 1, 200, 180, 255, 1, 0)"), std::string::npos) << log;
+  EXPECT_NE(log.find("CallUserFunc(2053, 0, 1, 1, 280, 180, 255, 1, 0)"), std::string::npos) << log;
   EXPECT_NE(log.find("CallUserFunc(4000, 1, -1, 0)"), std::string::npos) << log;
   EXPECT_EQ(log.find("[WARN ]"), std::string::npos) << log;
   EXPECT_EQ(log.find("[ERROR]"), std::string::npos) << log;

@@ -298,6 +298,8 @@ TEST_F(AppWInstall, SampleGameInstallsWithoutADesktopStartsAndUninstallsToWhatWa
     EXPECT_TRUE(ReadWholeFile(installed / name) == ReadWholeFile(sample / name)) << name;
   }
   EXPECT_TRUE(fs::exists(data_ / "applications/zep sample/Sample Game/Sample Game.desktop"));
+  // The movie module beside the installed engine, which plays the story's movie.
+  EXPECT_TRUE(ReadWholeFile(installed / "libzep_movie.so") == ReadWholeFile(dir_.path() / "libzep_movie.so"));
 
   // The installed engine starts the installed game, whose scripts run until
   // a quit signal ends it normally.
@@ -358,7 +360,7 @@ TEST_F(AppWInstall, AnInstallKilledAnywhereIsTakenOverAndUninstalledWithoutATrac
   }
 }
 
-TEST_F(AppWInstall, RelativeAndClimbingInstallFoldersAreRefusedWithTheirRule) {
+TEST_F(AppWInstall, RelativeAndClimbingInstallFoldersAndAnUnsafeLauncherAreRefusedWithTheirRule) {
   writeDiscs();
   const std::string before = snapshot();
   const struct {
@@ -377,6 +379,15 @@ TEST_F(AppWInstall, RelativeAndClimbingInstallFoldersAreRefusedWithTheirRule) {
     EXPECT_EQ(snapshot(), before);
     EXPECT_FALSE(fs::exists(dir_.path() / "disc1/prefix"));
   }
+  // Setup files that fail their checks stop the run the same way.
+  std::string text = ReadWholeFile(dir_.path() / "disc1/st_menu.ini");
+  text.replace(text.find("runapp=bin/run.sh"), 17, "runapp=../../bin/sh");
+  dir_.write("disc1/st_menu.ini", text);
+  const platform::ProcessResult result = install(dir_.path() / "disc1");
+  EXPECT_EQ(result.exitCode, 1) << result.output;
+  EXPECT_NE(result.output.find("runappが不正です(./st_menu.ini)"), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("[Install Test Setup] セットアップを中止しました"), std::string::npos);
+  EXPECT_EQ(snapshot(), before);
 }
 
 // An edited record names another program's launchers, a file behind a

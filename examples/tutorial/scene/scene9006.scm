@@ -9,9 +9,9 @@
   (a3:call-user-func 4100 900 "(empty)")            ; no: string 900 := "(empty)"
   (a3:label 1)                                      ; either way
   (a3:call-user-func 5003 901 "Slot 1: " 900 -1 -1 -1)      ; string 901 := "Slot 1: " and string 900
-  (a3:call-user-func 2123 0 3 1 100 240 255 0 0)    ; part 0 of parts layer B: :parts 3 at (100, 240)
+  (a3:call-user-func 2123 0 3 1 40 40 255 0 0)      ; part 0 of parts layer B: :parts 3 at (40, 40)
   (a3:call-user-func 2133 0 901)                    ; its text: string 901
-  (a3:call-user-func 2123 1 3 1 100 280 255 0 0)    ; part 1: :parts 3 at (100, 280)
+  (a3:call-user-func 2123 1 3 1 40 80 255 0 0)      ; part 1: :parts 3 at (40, 80)
   (a3:call-user-func 2133 1 "Click: save here.   A key: back.")  ; its text
   (a3:label 2)                                      ; wait here
   (a3:call-user-func 4000 24576 -1 0)               ; for a key event (8192) or a mouse event (16384)

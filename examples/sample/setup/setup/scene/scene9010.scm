@@ -7,8 +7,9 @@
 ; after eight refused discs the run gives up.
 ; Word 1 keeps the last answer of the setup; each one the run stops at also
 ; goes to system variable 900-904 (-d shows them). The run ends after the
-; last or at the first unexpected one; a stop (1) or a retry question (111)
-; is shown in a message box first, and app_w then exits with code 1.
+; last or at the first unexpected one; a stop (1), setup files that cannot
+; be read, or a retry question (111) is shown in a message box first, and
+; app_w then exits with code 1.
 (a3:define-set (0 0)
   (a3:call-user-func 6008 0 1)
   (a3:call-user-func 6008 1 2)
@@ -23,6 +24,8 @@
   ; install: the setup files lie in the work folder, which is also the
   ; first disc
   (a3:call-user-func 9005 0 0 "." ".")
+  (a3:eval (a3:bop-equal? (a3:idref-reflag) -1))
+  (a3:if 8)
   (a3:call-user-func 9014 0 10000)
   (a3:eval-noeffect (a3:assign-word 1 (a3:idref-reflag)))
   (a3:call-user-func 4111 900 (a3:idref-word 1))
@@ -34,6 +37,8 @@
   ; uninstall: the installed setup files lie in the work folder
   (a3:label 1)
   (a3:call-user-func 9005 0 1 "." ".")
+  (a3:eval (a3:bop-equal? (a3:idref-reflag) -1))
+  (a3:if 8)
   (a3:call-user-func 9014 0 10000)
   (a3:eval-noeffect (a3:assign-word 1 (a3:idref-reflag)))
   (a3:call-user-func 4111 900 (a3:idref-word 1))
@@ -76,6 +81,10 @@
   (a3:label 7)
   (a3:call-user-func 9003 0)
   (a3:call-user-func 6000)
+  ; setup files that cannot be read stop the run as a refusal does
+  (a3:label 8)
+  (a3:eval-noeffect (a3:assign-word 1 1))
+  (a3:goto 9)
   (a3:label 4)
   (a3:call-user-func 9015 0 0 0)
   (a3:call-user-func 4111 904 (a3:idref-reflag))
