@@ -114,21 +114,44 @@ void GUITextLine3::setLine(const LineLayout& line) {
     pieces_.push_back(std::move(piece));
   }
   setSize(static_cast<int32_t>(std::floor(pen + 0.5f)), height);
-  GUIChangedFlag = 1;
+  markOwnPaint();
 }
 
 void GUITextLine3::setVisibleCount(int32_t n) {
-  visible_ = n >= 0 && n < totalSteps_ ? n : -1;
-  GUIChangedFlag = 1;
+  n = n >= 0 && n < totalSteps_ ? n : -1;
+  if (n == visible_) return;
+  visible_ = n;
+  markOwnPaint();
 }
 
 void GUITextLine3::clear() {
+  markOwnPaint();
   segments_.clear();
   pieces_.clear();
   totalSteps_ = 0;
   visible_ = -1;
   setSize(1, 1);
-  GUIChangedFlag = 1;
+}
+
+bool GUITextLine3::paintExtent(ScreenArea* area) {
+  *area = ScreenArea{};
+  const float h = static_cast<float>(height());
+  // One pixel more on each side than the rectangles drawn.
+  const auto add = [area](float x0, float y0, float x1, float y1) {
+    *area = UnionOf(*area, ScreenArea{static_cast<int32_t>(std::floor(x0)) - 1, static_cast<int32_t>(std::floor(y0)) - 1,
+                                      static_cast<int32_t>(std::ceil(x1)) + 1, static_cast<int32_t>(std::ceil(y1)) + 1});
+  };
+  for (size_t i = 0; i < segments_.size() && i < pieces_.size(); ++i) {
+    const TextSegment& s = segments_[i];
+    const SegmentTexture& piece = pieces_[i];
+    if (piece.base) add(piece.x, h - static_cast<float>(s.baseSize), piece.x + piece.baseWidth, h);
+    if (!piece.ruby || piece.ruby->height() <= 2) continue;
+    const float scale = static_cast<float>(s.rubySize) / static_cast<float>(piece.ruby->height() - 2);
+    const float left = std::floor((piece.baseWidth - (piece.rubyWidth + 2.0f * scale)) * 0.5f + piece.x);
+    const float top = std::floor(h - static_cast<float>(rubyPitch_ + s.rubySize + s.baseSize) - scale);
+    add(left, top, left + piece.rubyWidth + 2.0f * scale, top + static_cast<float>(s.rubySize) + 2.0f * scale);
+  }
+  return true;
 }
 
 void GUITextLine3::draw() {

@@ -36,6 +36,8 @@ class GUITextLine3 : public GUIComponent {
  public:
   bool isDrawable() override { return !pieces_.empty(); }
   void draw() override;
+  // Every piece's base and ruby rectangles, shown or not.
+  bool paintExtent(ScreenArea* area) override;
 
   // Renders the line's segments; everything becomes visible.
   void setLine(const LineLayout& line);
