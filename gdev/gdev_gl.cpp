@@ -156,6 +156,11 @@ int GDevGL::init_initGL() {
   }
   createGLObjects();
   swapIntervalAccepted_ = context_->setSwapInterval(1);
+  const std::u16string renderer = glString(GL_RENDERER);
+  const bool software = renderer.find(u"llvmpipe") != std::u16string::npos ||
+                        renderer.find(u"softpipe") != std::u16string::npos ||
+                        renderer.find(u"swrast") != std::u16string::npos;
+  showsParts_ = software && context_->canShowPart();
   if (!swapIntervalAccepted_) LogWrite(LOG_TRACE, u"init_initGL() : no vertical-blank swap interval\n");
   accelerationLevel_ = 3;
   LogWrite(LOG_TRACE, u"init_initGL() : アクセラレーションレベル = %d\n", accelerationLevel_);
@@ -554,7 +559,7 @@ void GDevGL::impl_swapBuffers(const GDevArea&, const GDevArea& dest) {
   GDevArea changed = drawnSincePresent_;
   // A back buffer that still shows a frame of n presents ago needs what
   // changed since then; one whose age is not known, all of it.
-  const int age = context_->backBufferAge();
+  const int age = showsParts_ && screenFramebuffer_ ? 1 : context_->backBufferAge();
   bool partial = screenFramebuffer_ && !windowStale_ && rect == lastPresent_ && age >= 1 &&
                  age <= presentedCount_ + 1;
   for (int i = 0; partial && i < age - 1; ++i) changed = Join(changed, presentedAreas_[i]);
@@ -564,6 +569,7 @@ void GDevGL::impl_swapBuffers(const GDevArea&, const GDevArea& dest) {
   presentedCount_ = std::min(presentedCount_ + 1, kPresentHistory);
   if (changed == whole) partial = false;
 
+  GDevArea cut{0, 0, 0, 0};
   if (screenFramebuffer_) {
     int drawableWidth = 0;
     int drawableHeight = 0;
@@ -577,11 +583,12 @@ void GDevGL::impl_swapBuffers(const GDevArea&, const GDevArea& dest) {
     if (partial) {
       // The same copy as a whole one, cut to the window pixels that change:
       // the pixels it writes are those a whole copy would.
-      const GDevArea cut = windowAreaOf(changed, rect, drawableWidth, drawableHeight);
+      cut = windowAreaOf(changed, rect, drawableWidth, drawableHeight);
       glEnable(GL_SCISSOR_TEST);
       glScissor(cut.x, cut.y, cut.width, cut.height);
       ++partialPresents_;
     } else {
+      cut = {0, 0, drawableWidth, drawableHeight};
       glDisable(GL_SCISSOR_TEST);
     }
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -597,7 +604,11 @@ void GDevGL::impl_swapBuffers(const GDevArea&, const GDevArea& dest) {
     setupBlend(GDEV_BLEND_COPY, 0, 0);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, screenTexture_);
-    glBindSampler(0, samplers_[kLinear][kClampEdge]);
+    // One window pixel per screen pixel copies exactly with the nearest
+    // texel (and cheaper); a scaled picture is filtered.
+    const bool oneToOne = rect.width == screenWidth_ && rect.height == screenHeight_ &&
+                          drawableWidth == backWidth_ && drawableHeight == backHeight_;
+    glBindSampler(0, samplers_[oneToOne ? kNearest : kLinear][kClampEdge]);
     // The screen buffer is the screen's exact size: the whole texture.
     const GDevUV uv{0.0f, 0.0f, 1.0f, 1.0f};
     const GDevRectF corners{static_cast<float>(rect.x), static_cast<float>(rect.y),
@@ -611,7 +622,11 @@ void GDevGL::impl_swapBuffers(const GDevArea&, const GDevArea& dest) {
     matrixChanged();
     glBindTexture(GL_TEXTURE_2D, 0);
   }
-  context_->swapBuffers();
+  if (showsParts_ && screenFramebuffer_) {
+    context_->showPart(cut.x, cut.y, cut.width, cut.height);
+  } else {
+    context_->swapBuffers();
+  }
   ++presents_;
   frameDirty_ = false;
   windowStale_ = false;

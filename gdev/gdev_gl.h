@@ -313,5 +313,9 @@ class GDevGL final : public GDev {
   int presentedCount_ = 0;
   // The window must be given the whole picture at the next present.
   bool windowStale_ = true;
+  // Presents show the changed part of the back buffer without a swap (a
+  // software renderer, whose swaps wait for no display, where the driver
+  // can): the back buffer then always holds the last frame shown.
+  bool showsParts_ = false;
   unsigned reportedErrors_ = 0;
 };

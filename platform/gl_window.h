@@ -38,6 +38,12 @@ class GLContext {
   // buffer, a window whose driver keeps it), 0 when that is not known (draw
   // all of it).
   int backBufferAge() const;
+  // Shows a rectangle of the back buffer (GL window coordinates, rows from
+  // the bottom) without a swap, so the back buffer keeps every pixel: true
+  // where the driver can (GLX_MESA_copy_sub_buffer), false and nothing shown
+  // elsewhere.
+  bool canShowPart() const;
+  void showPart(int x, int y, int width, int height);
   // 1 waits for the vertical blank, 0 does not. False when the driver refuses.
   bool setSwapInterval(int interval);
   // The window's framebuffer in pixels (larger than the client size on

@@ -4,7 +4,10 @@
 
 #include <SDL2/SDL.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/quit_signals.h"
 #include "platform/utf8.h"
@@ -65,6 +68,7 @@ struct GLContext::Queries {
   void* (*glXGetCurrentDisplay)() = nullptr;
   unsigned long (*glXGetCurrentDrawable)() = nullptr;
   void (*glXQueryDrawable)(void*, unsigned long, int, unsigned*) = nullptr;
+  void (*glXCopySubBufferMESA)(void*, unsigned long, int, int, int, int) = nullptr;
 };
 
 namespace {
@@ -112,10 +116,20 @@ GLContext::GLContext(SDL_Window* window, void* context)
   Find(&queryExtensions, "glXQueryExtensionsString");
   if (!q.glXGetCurrentDisplay || !q.glXGetCurrentDrawable || !q.glXQueryDrawable || !queryExtensions) return;
   void* display = q.glXGetCurrentDisplay();
-  if (display && HasWord(queryExtensions(display, 0), "GLX_EXT_buffer_age")) keeps_ = Keeps::kByAge;
+  const char* extensions = display ? queryExtensions(display, 0) : nullptr;
+  if (HasWord(extensions, "GLX_EXT_buffer_age")) keeps_ = Keeps::kByAge;
+  if (HasWord(extensions, "GLX_MESA_copy_sub_buffer")) Find(&q.glXCopySubBufferMESA, "glXCopySubBufferMESA");
 }
 
 SDL_Window* CreateGLWindow(std::u16string_view title, int width, int height, bool hidden, std::string* error) {
+  // Mesa's software renderer starts a rasteriser thread per CPU; each
+  // frame wakes them all, which costs more than the few pixels a frame of
+  // this engine changes take to draw. One thread per 1280 x 720 pixels of
+  // window (1 to 4) unless the environment says otherwise, set before the
+  // driver starts; other drivers do not read it.
+  const long long pixels = static_cast<long long>(width) * height;
+  const long long threads = std::clamp<long long>((pixels + 460800) / 921600, 1, 4);
+  setenv("LP_NUM_THREADS", std::to_string(threads).c_str(), 0);
   const bool quitSignals = BeginQuitSignals();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     if (error) *error = SDL_GetError();
@@ -166,6 +180,13 @@ GLContext::~GLContext() {
 }
 
 void GLContext::swapBuffers() { SDL_GL_SwapWindow(window_); }
+
+bool GLContext::canShowPart() const { return queries_->glXCopySubBufferMESA != nullptr; }
+
+void GLContext::showPart(int x, int y, int width, int height) {
+  const Queries& q = *queries_;
+  if (q.glXCopySubBufferMESA) q.glXCopySubBufferMESA(q.glXGetCurrentDisplay(), q.glXGetCurrentDrawable(), x, y, width, height);
+}
 
 int GLContext::backBufferAge() const {
   const Queries& q = *queries_;
