@@ -168,11 +168,11 @@ void handleResized(const platform::WindowEvent& e) {
   LogWrite(LOG_TRACE, u"WM_SIZE(%d, %d) (cs:%d,%d)\n", e.x, e.y, s.clientW, s.clientH);
 }
 
-// Draws the scene (black without one) into the device's screen buffer.
+// Draws the scene (black without one) into the device's screen buffer,
+// inside the device's screen clip; the root has been updated.
 bool drawScene(GDev* device) {
   State& s = state();
   MainWindowScene* scene = s.scene;
-  if (scene) scene->updateRoot();
   if (!device->impl_beginScene(nullptr)) return false;
   device->setViewport(0, 0, s.logicalW, s.logicalH);
   const uint32_t rgb = scene ? scene->clearColor() : 0;
@@ -192,6 +192,53 @@ bool drawScene(GDev* device) {
   return device->impl_endScene(false, nullptr);
 }
 
+// Parts of the screen changed since the last frame past which a frame draws
+// the whole screen: one pass over it costs less.
+constexpr int64_t kWholeScreenShare = 70;  // percent
+
+// Draws what changed since the last drawn frame: the changed areas (each a
+// pass with the device's clip on it), or the whole screen. *drewAny false:
+// nothing of the screen changed after all (every area lay off it).
+bool drawChanges(GDev* device, bool* drewAny) {
+  State& s = state();
+  *drewAny = true;
+  if (s.scene) s.scene->updateRoot();
+  const ScreenArea* areas = nullptr;
+  size_t count = 0;
+  bool partial = !s.wholeScreenNext && ChangedScreenAreas(&areas, &count);
+  GDevArea clips[kMaxScreenAreas];
+  size_t clipCount = 0;
+  int64_t pixels = 0;
+  for (size_t i = 0; partial && i < count; ++i) {
+    const int32_t x0 = std::max(areas[i].x0, 0), y0 = std::max(areas[i].y0, 0);
+    const int32_t x1 = std::min(areas[i].x1, s.logicalW), y1 = std::min(areas[i].y1, s.logicalH);
+    if (x1 <= x0 || y1 <= y0) continue;
+    clips[clipCount++] = GDevArea{x0, y0, x1 - x0, y1 - y0};
+    pixels += int64_t{x1 - x0} * (y1 - y0);
+  }
+  if (partial && clipCount == 0) {
+    *drewAny = false;
+    return false;
+  }
+  if (partial && pixels * 100 >= int64_t{s.logicalW} * s.logicalH * kWholeScreenShare) partial = false;
+  if (partial) {
+    bool drawn = true;
+    for (size_t i = 0; i < clipCount && partial; ++i) {
+      partial = device->setScreenClip(&clips[i]);
+      if (partial) drawn = drawScene(device) && drawn;
+    }
+    device->setScreenClip(nullptr);
+    if (partial) {
+      ++s.partialFrames;
+      return drawn;
+    }
+  }
+  // The device keeps no whole frame to mend (or much changed): all of it.
+  const bool drawn = drawScene(device);
+  if (drawn) s.wholeScreenNext = false;
+  return drawn;
+}
+
 // One render step; true when a new picture went to the window, whose
 // buffer swap took *swapMicros.
 bool renderStep(int64_t now, bool frameDue, int64_t* swapMicros) {
@@ -207,17 +254,21 @@ bool renderStep(int64_t now, bool frameDue, int64_t* swapMicros) {
   bool presented = false;
   if (MoviePlayingFlag) {
     // The scene waits; the movie's pictures go over the kept screen.
-    GUIChangedFlag = 0;
+    ClearScreenChanges();
     if (device && DrawMovieOverlay(device, s.logicalW, s.logicalH)) {
+      s.wholeScreenNext = true;
       s.lastPresentMicros = now * 1000;
       presented = true;
     }
-  } else if (GUIChangedFlag && device && drawScene(device)) {
-    ReleaseMovieOverlay(device);
-    s.lastPresentMicros = now * 1000;
-    ++s.renderedFrames;
-    GUIChangedFlag = 0;
-    presented = true;
+  } else if (GUIChangedFlag && device) {
+    bool drewAny = true;
+    if (drawChanges(device, &drewAny)) {
+      ReleaseMovieOverlay(device);
+      s.lastPresentMicros = now * 1000;
+      ++s.renderedFrames;
+      presented = true;
+    }
+    if (presented || !drewAny) ClearScreenChanges();
   }
   const bool first = presented && s.renderedFrames == 1 && !MoviePlayingFlag;
   if (presented && s.showPending) showWindowNow();
@@ -394,6 +445,14 @@ int32_t PumpMessages(int32_t mode, bool skipPump) {
   }
   if (mode == 2) return 0;
   return FrameStep(mode != 1);
+}
+
+bool DrawWholeSceneNow() {
+  State& s = state();
+  GDev* device = GDevFactory::device;
+  if (!device || s.stepping) return false;
+  if (s.scene) s.scene->updateRoot();
+  return drawScene(device);
 }
 
 int32_t FrameStep(bool frameDue) {

@@ -535,5 +535,6 @@ SDL_Window* GetMainWindowHandle() { return state().window; }
 int32_t GetLogicalWidth() { return state().logicalW; }
 int32_t GetLogicalHeight() { return state().logicalH; }
 int64_t GetRenderedFrameCount() { return state().renderedFrames; }
+int64_t GetPartialFrameCount() { return state().partialFrames; }
 int64_t GetFrameStepCount() { return state().stepCount; }
 const FramePacer& GetFramePacer() { return state().pacer; }

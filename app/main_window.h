@@ -78,6 +78,11 @@ int32_t PumpMessages(int32_t mode, bool skipPump);
 // interval has passed since the last present; the change waits otherwise.
 // 0 (also for a nested call, which does nothing).
 int32_t FrameStep(bool frameDue);
+// Draws the whole scene into the screen buffer at once, without timers or
+// a present: what a frame that draws everything would put there (tests and
+// benchmarks hold it against the frames the frame step draws). False
+// without a device, or when the scene could not be drawn.
+bool DrawWholeSceneNow();
 
 // The quit flag ends the pump; a close request sets it while no scene exists.
 void SetQuitFlag();
@@ -141,7 +146,9 @@ bool BringMainWindowToFront();
 SDL_Window* GetMainWindowHandle();
 int32_t GetLogicalWidth();
 int32_t GetLogicalHeight();
-// Frames whose picture was drawn, and frame steps run.
+// Frames whose picture was drawn, of them those drawn only where the screen
+// changed, and frame steps run.
 int64_t GetRenderedFrameCount();
+int64_t GetPartialFrameCount();
 int64_t GetFrameStepCount();
 const FramePacer& GetFramePacer();

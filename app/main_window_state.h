@@ -73,6 +73,11 @@ struct State {
 
   // Frames.
   int64_t renderedFrames = 0;
+  // Of them, drawn only where the screen changed.
+  int64_t partialFrames = 0;
+  // The screen buffer holds something other than the scene's last frame
+  // (a movie's pictures): the next frame draws the whole screen.
+  bool wholeScreenNext = true;
   int64_t framesSinceMeasure = 0;
   float measuredFps = 0.0f;
   int64_t measureStart = -1;

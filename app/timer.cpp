@@ -121,7 +121,7 @@ void TimerManager::purge() {
 
 bool TimerManager::animating() const {
   for (const auto& [key, timer] : table_) {
-    if (timer && timer->state == Timer::kRunning && timer->everyFrame) return true;
+    if (timer && timer->state == Timer::kRunning && timer->everyFrame && timer->wantsFrames()) return true;
   }
   return false;
 }
@@ -130,7 +130,7 @@ int64_t TimerManager::nextWake() const {
   int64_t soonest = requestedWake_;
   const int64_t base = lastDispatch_ == 0 ? now() : lastDispatch_;
   for (const auto& [key, timer] : table_) {
-    if (!timer || timer->state != Timer::kRunning || timer->everyFrame) continue;
+    if (!timer || timer->state != Timer::kRunning || timer->everyFrame || !timer->wantsFrames()) continue;
     // The elapsed time is as of the last dispatch. A one-shot timer that has
     // reached its end still needs the frame that stops it.
     int64_t remaining = 1;

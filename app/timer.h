@@ -45,6 +45,12 @@ class Timer {
   // sleep until then.
   bool everyFrame = true;
 
+  // Whether anyone sees what the steps do now. False (an animation of a
+  // hidden component, a timer that only keeps time): the timer still runs
+  // in the frames that come, but asks for none (neither animating nor
+  // nextWake counts it).
+  virtual bool wantsFrames() const { return true; }
+
  private:
   TimerManager* manager_;
 };
@@ -65,7 +71,7 @@ class TimerManager {
   // Erases the entries of removed timers (not while a dispatch walks them).
   void purge();
 
-  // A running timer wants every frame (everyFrame).
+  // A running timer wants every frame (everyFrame and wantsFrames).
   bool animating() const;
   // The soonest time (ms on this clock) a frame is needed for the timers
   // that do not want every frame, or for a wake someone asked for since the

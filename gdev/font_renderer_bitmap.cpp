@@ -185,15 +185,10 @@ class BitmapImpl : public FontRenderer {
     const int32_t s = record.size;
     std::vector<CodeEntry> glyphs;
     glyphs.reserve(text.size());
-    int64_t cells = 0;
-    for (char16_t c : text) {
-      glyphs.push_back(record.find(c));
-      cells += (glyphs.back().sheet >= 0 && c < 128) ? 1 : 2;
-    }
+    for (char16_t c : text) glyphs.push_back(record.find(c));
     const int64_t m = params.margin;
-    const int64_t width = static_cast<int64_t>(s / 2) * cells + 2 * m;
-    const int64_t height = static_cast<int64_t>(s) + 2 * m;
-    if (width <= 0 || height <= 0 || width * height > kMaxTextImagePixels ||
+    int64_t width = 0, height = 0;
+    if (!imageSize(params, text, glyphs, &width, &height) ||
         !ImageSizeWithinCap(u"BitmapImpl::render", width, height)) {
       out.reset();
       return;
@@ -218,9 +213,39 @@ class BitmapImpl : public FontRenderer {
     out = RGBAImageRef(std::move(image));
   }
 
+  bool measure(const TextRenderParams& params, std::u16string_view text, int32_t* width, int32_t* height) override {
+    if (params.size < 1) return false;
+    if (text.empty()) {
+      if (int64_t{params.size} * params.size > kMaxTextImagePixels) return false;
+      *width = *height = params.size;
+      return true;
+    }
+    std::vector<CodeEntry> glyphs;
+    glyphs.reserve(text.size());
+    const SizeRecord& record = select(params.size);
+    for (char16_t c : text) glyphs.push_back(record.find(c));
+    int64_t w = 0, h = 0;
+    if (!imageSize(params, text, glyphs, &w, &h)) return false;
+    *width = static_cast<int32_t>(w);
+    *height = static_cast<int32_t>(h);
+    return true;
+  }
+
   int32_t adjustSize(int32_t size) const override { return select(size).size; }
 
  private:
+  // The image of the text's glyphs: half-width cells for the characters
+  // below 128 the sheets have, full cells for the rest; false when too big.
+  bool imageSize(const TextRenderParams& params, std::u16string_view text, const std::vector<CodeEntry>& glyphs,
+                 int64_t* width, int64_t* height) const {
+    const int32_t s = select(params.size).size;
+    int64_t cells = 0;
+    for (size_t i = 0; i < text.size(); ++i) cells += (glyphs[i].sheet >= 0 && text[i] < 128) ? 1 : 2;
+    *width = static_cast<int64_t>(s / 2) * cells + 2 * int64_t{params.margin};
+    *height = static_cast<int64_t>(s) + 2 * int64_t{params.margin};
+    return *width > 0 && *height > 0 && *width * *height <= kMaxTextImagePixels;
+  }
+
   // The smallest size at least the request, else the largest.
   const SizeRecord& select(int32_t size) const {
     auto it = records_.lower_bound(size);

@@ -239,15 +239,11 @@ class SystemFontImpl : public FontRenderer {
 
   void render(RGBAImageRef& out, const TextRenderParams& params, std::u16string_view text, int32_t) override {
     const std::u16string_view shown = text.empty() ? std::u16string_view(&kIdeographicSpace, 1) : text;
-    int64_t cells = 0;
-    for (char16_t c : shown) cells += CellsOf(c);
     const bool doubled = params.size >= kDoubleFromSize;
     const int64_t s = doubled ? 2 * static_cast<int64_t>(params.size) : params.size;
     const int64_t m = doubled ? 2 * static_cast<int64_t>(params.margin) : params.margin;
-    const int64_t width = cells * s / 2 + 2 * m;
-    const int64_t height = s + 2 * m;
-    if (params.size < 1 || width <= 0 || height <= 0 || width * height > kMaxTextImagePixels ||
-        !ImageSizeWithinCap(u"SystemFontImpl::render", width, height)) {
+    int64_t width = 0, height = 0;
+    if (!drawnSize(params, shown, &width, &height) || !ImageSizeWithinCap(u"SystemFontImpl::render", width, height)) {
       out.reset();
       return;
     }
@@ -269,9 +265,36 @@ class SystemFontImpl : public FontRenderer {
     out = RGBAImageRef(std::move(image));
   }
 
+  bool measure(const TextRenderParams& params, std::u16string_view text, int32_t* width, int32_t* height) override {
+    const std::u16string_view shown = text.empty() ? std::u16string_view(&kIdeographicSpace, 1) : text;
+    int64_t w = 0, h = 0;
+    if (!drawnSize(params, shown, &w, &h)) return false;
+    // A doubled drawing is halved.
+    if (params.size >= kDoubleFromSize) {
+      w /= 2;
+      h /= 2;
+    }
+    *width = static_cast<int32_t>(w);
+    *height = static_cast<int32_t>(h);
+    return true;
+  }
+
   int32_t adjustSize(int32_t size) const override { return size; }
 
  private:
+  // The size the text is drawn at (twice the image's from kDoubleFromSize
+  // on); false when nothing is drawn.
+  static bool drawnSize(const TextRenderParams& params, std::u16string_view shown, int64_t* width, int64_t* height) {
+    int64_t cells = 0;
+    for (char16_t c : shown) cells += CellsOf(c);
+    const bool doubled = params.size >= kDoubleFromSize;
+    const int64_t s = doubled ? 2 * static_cast<int64_t>(params.size) : params.size;
+    const int64_t m = doubled ? 2 * static_cast<int64_t>(params.margin) : params.margin;
+    *width = cells * s / 2 + 2 * m;
+    *height = s + 2 * m;
+    return params.size >= 1 && *width > 0 && *height > 0 && *width * *height <= kMaxTextImagePixels;
+  }
+
   // Draws the glyphs of the text on their cells at cell height s with margin m.
   void drawText(Coverage& coverage, int32_t s, int32_t m, std::u16string_view text) {
     Face* primary = primaryFace();

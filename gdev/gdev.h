@@ -142,6 +142,15 @@ class GDev {
   // the target texture. False when the scene could not be finished.
   virtual bool impl_endScene(bool capture, RGBAImageRef* captured) = 0;
   virtual void afterSwap() {}
+  // Drawing into the screen buffer stays inside this rectangle of the
+  // screen (null: anywhere) until the clip changes; other targets are not
+  // clipped. False, and nothing changes, when the buffer's pixels outside
+  // it are not those of the last frame (no screen buffer, or none drawn
+  // whole since it was made): the caller then draws the whole screen.
+  virtual bool setScreenClip(const GDevArea* area) {
+    (void)area;
+    return false;
+  }
   // The buffer swap was asked to wait for the display's vertical blank and
   // the driver accepted it (it may still not block: the frame step watches).
   virtual bool swapIntervalAccepted() const { return false; }

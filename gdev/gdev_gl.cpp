@@ -26,6 +26,29 @@ bool hasExtension(const char* name) {
   return false;
 }
 
+bool IsEmpty(const GDevArea& a) { return a.width <= 0 || a.height <= 0; }
+
+// The smallest area holding both.
+GDevArea Join(const GDevArea& a, const GDevArea& b) {
+  if (IsEmpty(a)) return b;
+  if (IsEmpty(b)) return a;
+  const int64_t x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
+  const int64_t x1 = std::max(int64_t{a.x} + a.width, int64_t{b.x} + b.width);
+  const int64_t y1 = std::max(int64_t{a.y} + a.height, int64_t{b.y} + b.height);
+  return {static_cast<int32_t>(x0), static_cast<int32_t>(y0), static_cast<int32_t>(x1 - x0),
+          static_cast<int32_t>(y1 - y0)};
+}
+
+// The part of a inside (0, 0, width, height); empty when none.
+GDevArea ClipTo(const GDevArea& a, int32_t width, int32_t height) {
+  const int64_t x0 = std::max<int64_t>(a.x, 0), y0 = std::max<int64_t>(a.y, 0);
+  const int64_t x1 = std::min<int64_t>(int64_t{a.x} + a.width, width);
+  const int64_t y1 = std::min<int64_t>(int64_t{a.y} + a.height, height);
+  if (x1 <= x0 || y1 <= y0) return {0, 0, 0, 0};
+  return {static_cast<int32_t>(x0), static_cast<int32_t>(y0), static_cast<int32_t>(x1 - x0),
+          static_cast<int32_t>(y1 - y0)};
+}
+
 std::u16string glString(GLenum name) {
   const char* s = reinterpret_cast<const char*>(glGetString(name));
   return platform::FromUtf8(s ? s : "");
@@ -133,6 +156,11 @@ int GDevGL::init_initGL() {
   }
   createGLObjects();
   swapIntervalAccepted_ = context_->setSwapInterval(1);
+  const std::u16string renderer = glString(GL_RENDERER);
+  const bool software = renderer.find(u"llvmpipe") != std::u16string::npos ||
+                        renderer.find(u"softpipe") != std::u16string::npos ||
+                        renderer.find(u"swrast") != std::u16string::npos;
+  showsParts_ = software && context_->canShowPart();
   if (!swapIntervalAccepted_) LogWrite(LOG_TRACE, u"init_initGL() : no vertical-blank swap interval\n");
   accelerationLevel_ = 3;
   LogWrite(LOG_TRACE, u"init_initGL() : アクセラレーションレベル = %d\n", accelerationLevel_);
@@ -306,6 +334,7 @@ bool GDevGL::resetScreen(int32_t backWidth, int32_t backHeight, int32_t screenWi
   committed_ = false;
   useScreenTarget();
   frameDirty_ = true;
+  windowStale_ = true;
   return true;
 }
 
@@ -347,6 +376,8 @@ bool GDevGL::initAppBuffer(int32_t width, int32_t height) {
 }
 
 void GDevGL::releaseScreenBuffer() {
+  screenKept_ = false;
+  screenClipped_ = false;
   if (screenFramebuffer_) glDeleteFramebuffers(1, &screenFramebuffer_);
   if (screenTexture_) glDeleteTextures(1, &screenTexture_);
   screenFramebuffer_ = screenTexture_ = 0;
@@ -369,6 +400,7 @@ void GDevGL::useTarget(const Target& target) {
   clipped_ = {0, 0, std::max(target.width, 0), std::max(target.height, 0)};
   partialViewport_ = false;
   applyViewport();
+  applyScissor();
   const float sign = target.offscreen ? -1.0f : 1.0f;
   if (transforms_.target[0] != sign) {
     transforms_.target[0] = sign;
@@ -385,6 +417,29 @@ GDevArea GDevGL::toGL(const GDevArea& area) const {
 void GDevGL::applyViewport() {
   const GDevArea gl = toGL(clipped_);
   glViewport(gl.x, gl.y, gl.width, gl.height);
+}
+
+void GDevGL::applyScissor() {
+  if (screenClipped_ && screenFramebuffer_ && target_.framebuffer == screenFramebuffer_) {
+    const GDevArea gl = toGL(screenClip_);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(gl.x, gl.y, gl.width, gl.height);
+  } else {
+    glDisable(GL_SCISSOR_TEST);
+  }
+}
+
+bool GDevGL::setScreenClip(const GDevArea* area) {
+  if (!area) {
+    screenClipped_ = false;
+    applyScissor();
+    return true;
+  }
+  if (!context_ || lost_ || !screenFramebuffer_ || !screenKept_) return false;
+  screenClip_ = ClipTo(*area, screenWidth_, screenHeight_);
+  screenClipped_ = true;
+  applyScissor();
+  return true;
 }
 
 // --------------------------------------------------------------- frames
@@ -445,6 +500,9 @@ bool GDevGL::impl_endScene(bool capture, RGBAImageRef* captured) {
     }
   } else {
     frameDirty_ = true;
+    const GDevArea whole{0, 0, screenWidth_, screenHeight_};
+    drawnSincePresent_ = Join(drawnSincePresent_, screenClipped_ ? screenClip_ : whole);
+    if (!screenClipped_) screenKept_ = true;
   }
   renderTarget_ = nullptr;
   useScreenTarget();
@@ -497,6 +555,21 @@ void GDevGL::impl_swapBuffers(const GDevArea&, const GDevArea& dest) {
   // Nothing new to show: the window keeps its last frame.
   if (!frameDirty_ && rect == lastPresent_) return;
 
+  const GDevArea whole{0, 0, screenWidth_, screenHeight_};
+  GDevArea changed = drawnSincePresent_;
+  // A back buffer that still shows a frame of n presents ago needs what
+  // changed since then; one whose age is not known, all of it.
+  const int age = showsParts_ && screenFramebuffer_ ? 1 : context_->backBufferAge();
+  bool partial = screenFramebuffer_ && !windowStale_ && rect == lastPresent_ && age >= 1 &&
+                 age <= presentedCount_ + 1;
+  for (int i = 0; partial && i < age - 1; ++i) changed = Join(changed, presentedAreas_[i]);
+  if (!partial) changed = whole;
+  for (int i = kPresentHistory - 1; i > 0; --i) presentedAreas_[i] = presentedAreas_[i - 1];
+  presentedAreas_[0] = changed;
+  presentedCount_ = std::min(presentedCount_ + 1, kPresentHistory);
+  if (changed == whole) partial = false;
+
+  GDevArea cut{0, 0, 0, 0};
   if (screenFramebuffer_) {
     int drawableWidth = 0;
     int drawableHeight = 0;
@@ -507,7 +580,17 @@ void GDevGL::impl_swapBuffers(const GDevArea&, const GDevArea& dest) {
     }
     useTarget({0, backWidth_, backHeight_, false});
     glViewport(0, 0, drawableWidth, drawableHeight);
-    glDisable(GL_SCISSOR_TEST);
+    if (partial) {
+      // The same copy as a whole one, cut to the window pixels that change:
+      // the pixels it writes are those a whole copy would.
+      cut = windowAreaOf(changed, rect, drawableWidth, drawableHeight);
+      glEnable(GL_SCISSOR_TEST);
+      glScissor(cut.x, cut.y, cut.width, cut.height);
+      ++partialPresents_;
+    } else {
+      cut = {0, 0, drawableWidth, drawableHeight};
+      glDisable(GL_SCISSOR_TEST);
+    }
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     // Only a picture that leaves part of the window free (full screen, a
     // different aspect) needs the black around it.
@@ -521,7 +604,11 @@ void GDevGL::impl_swapBuffers(const GDevArea&, const GDevArea& dest) {
     setupBlend(GDEV_BLEND_COPY, 0, 0);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, screenTexture_);
-    glBindSampler(0, samplers_[kLinear][kClampEdge]);
+    // One window pixel per screen pixel copies exactly with the nearest
+    // texel (and cheaper); a scaled picture is filtered.
+    const bool oneToOne = rect.width == screenWidth_ && rect.height == screenHeight_ &&
+                          drawableWidth == backWidth_ && drawableHeight == backHeight_;
+    glBindSampler(0, samplers_[oneToOne ? kNearest : kLinear][kClampEdge]);
     // The screen buffer is the screen's exact size: the whole texture.
     const GDevUV uv{0.0f, 0.0f, 1.0f, 1.0f};
     const GDevRectF corners{static_cast<float>(rect.x), static_cast<float>(rect.y),
@@ -535,11 +622,38 @@ void GDevGL::impl_swapBuffers(const GDevArea&, const GDevArea& dest) {
     matrixChanged();
     glBindTexture(GL_TEXTURE_2D, 0);
   }
-  context_->swapBuffers();
+  if (showsParts_ && screenFramebuffer_) {
+    context_->showPart(cut.x, cut.y, cut.width, cut.height);
+  } else {
+    context_->swapBuffers();
+  }
   ++presents_;
   frameDirty_ = false;
+  windowStale_ = false;
+  drawnSincePresent_ = {0, 0, 0, 0};
   lastPresent_ = rect;
   useScreenTarget();
+}
+
+GDevArea GDevGL::windowAreaOf(const GDevArea& area, const GDevArea& rect, int drawableWidth,
+                              int drawableHeight) const {
+  // Screen pixels to back-buffer units to drawable pixels; a window pixel
+  // samples the screen pixels within one of its own position, so one more
+  // screen pixel on each side, and one more window pixel for rounding.
+  const double sx = static_cast<double>(rect.width) / screenWidth_ * drawableWidth / backWidth_;
+  const double sy = static_cast<double>(rect.height) / screenHeight_ * drawableHeight / backHeight_;
+  const double ox = static_cast<double>(rect.x) * drawableWidth / backWidth_;
+  const double oy = static_cast<double>(rect.y) * drawableHeight / backHeight_;
+  const int64_t x0 = static_cast<int64_t>(std::floor(ox + (area.x - 1) * sx)) - 1;
+  const int64_t y0 = static_cast<int64_t>(std::floor(oy + (area.y - 1) * sy)) - 1;
+  const int64_t x1 = static_cast<int64_t>(std::ceil(ox + (int64_t{area.x} + area.width + 1) * sx)) + 1;
+  const int64_t y1 = static_cast<int64_t>(std::ceil(oy + (int64_t{area.y} + area.height + 1) * sy)) + 1;
+  const int32_t left = static_cast<int32_t>(std::clamp<int64_t>(x0, 0, drawableWidth));
+  const int32_t top = static_cast<int32_t>(std::clamp<int64_t>(y0, 0, drawableHeight));
+  const int32_t right = static_cast<int32_t>(std::clamp<int64_t>(x1, left, drawableWidth));
+  const int32_t bottom = static_cast<int32_t>(std::clamp<int64_t>(y1, top, drawableHeight));
+  // GL counts rows from the bottom.
+  return {left, drawableHeight - bottom, right - left, bottom - top};
 }
 
 std::u16string GDevGL::formatStatus(std::u16string_view text) {
@@ -548,7 +662,10 @@ std::u16string GDevGL::formatStatus(std::u16string_view text) {
 
 void GDevGL::setDialogBoxMode(bool) {}
 
-void GDevGL::refreshWindow() { frameDirty_ = true; }
+void GDevGL::refreshWindow() {
+  frameDirty_ = true;
+  windowStale_ = true;
+}
 
 void GDevGL::releaseCachedResources() {}
 
@@ -604,6 +721,14 @@ int GDevGL::clearRegion(uint32_t flags, int32_t x, int32_t y, int32_t width, int
             static_cast<int32_t>(y1 - y0)};
   }
   if (area.width <= 0 || area.height <= 0) return 0;
+  // Nor outside the screen clip.
+  if (screenClipped_ && screenFramebuffer_ && target_.framebuffer == screenFramebuffer_) {
+    area = ClipTo(GDevArea{area.x - screenClip_.x, area.y - screenClip_.y, area.width, area.height},
+                  screenClip_.width, screenClip_.height);
+    area.x += screenClip_.x;
+    area.y += screenClip_.y;
+    if (IsEmpty(area)) return 0;
+  }
   const GDevArea gl = toGL(area);
   glEnable(GL_SCISSOR_TEST);
   glScissor(gl.x, gl.y, gl.width, gl.height);
@@ -611,7 +736,7 @@ int GDevGL::clearRegion(uint32_t flags, int32_t x, int32_t y, int32_t width, int
   glClearColor(TruncToByte(color[0]), TruncToByte(color[1]), TruncToByte(color[2]), TruncToByte(color[3]));
   glClear(GL_COLOR_BUFFER_BIT);
   applyColorMask();
-  glDisable(GL_SCISSOR_TEST);
+  applyScissor();
   return 0;
 }
 

@@ -85,7 +85,10 @@ class GDevGL final : public GDev {
   int init(const GDevInitParams& params) override;
   bool validateScreen() override;
   void term() override;
+  // Copies the screen buffer into the window: only what changed since the
+  // window's back buffer was last shown, when the driver keeps it.
   void impl_swapBuffers(const GDevArea& source, const GDevArea& dest) override;
+  bool setScreenClip(const GDevArea* area) override;
   std::u16string formatStatus(std::u16string_view text) override;
   bool setWindowSize(int32_t backWidth, int32_t backHeight, int32_t screenWidth, int32_t screenHeight) override;
   bool setViewport(int32_t x, int32_t y, int32_t width, int32_t height) override;
@@ -166,8 +169,10 @@ class GDevGL final : public GDev {
   bool isViewportPartial() const { return partialViewport_; }
   // How often the model-view top was sent to the shaders.
   uint32_t worldTransformSends() const { return worldSends_; }
-  // Buffer swaps done (idle presents swap nothing).
+  // Buffer swaps done (idle presents swap nothing), and those that copied
+  // only a part of the screen buffer.
   uint64_t presentedFrames() const { return presents_; }
+  uint64_t partialPresents() const { return partialPresents_; }
   size_t textureCount() const { return textures_.size(); }
   // Shader programs linked so far (each on its first use).
   int programsBuilt() const { return programs_.builtCount(); }
@@ -208,6 +213,11 @@ class GDevGL final : public GDev {
   GDevArea toGL(const GDevArea& area) const;
   void applyViewport();
   void applyColorMask();
+  // The screen clip while the screen buffer is the target, else none.
+  void applyScissor();
+  // The window pixels (GL coordinates) a present into rect takes from this
+  // area of the screen buffer, with the filter's reach.
+  GDevArea windowAreaOf(const GDevArea& area, const GDevArea& rect, int drawableWidth, int drawableHeight) const;
 
   // Drawing helpers.
   void setupBlend(int32_t blend, int32_t alphaBlend, int32_t premultiplied);
@@ -287,5 +297,25 @@ class GDevGL final : public GDev {
   bool frameDirty_ = true;
   GDevArea lastPresent_{0, 0, 0, 0};
   uint64_t presents_ = 0;
+  uint64_t partialPresents_ = 0;
+  // The screen clip (screen pixels) and whether it is on.
+  GDevArea screenClip_{0, 0, 0, 0};
+  bool screenClipped_ = false;
+  // The screen buffer holds a frame drawn whole (or mended since).
+  bool screenKept_ = false;
+  // What of the screen buffer changed since the last present, and in each
+  // of the presents before (newest first): a back buffer that the driver
+  // says is some presents old takes them all again. A whole area is the
+  // whole screen.
+  GDevArea drawnSincePresent_{0, 0, 0, 0};
+  static constexpr int kPresentHistory = 3;
+  GDevArea presentedAreas_[kPresentHistory] = {};
+  int presentedCount_ = 0;
+  // The window must be given the whole picture at the next present.
+  bool windowStale_ = true;
+  // Presents show the changed part of the back buffer without a swap (a
+  // software renderer, whose swaps wait for no display, where the driver
+  // can): the back buffer then always holds the last frame shown.
+  bool showsParts_ = false;
   unsigned reportedErrors_ = 0;
 };

@@ -47,6 +47,16 @@ void ColourCells(RGBAImage& image, std::span<const GlyphItem> items, int32_t mar
 
 }  // namespace
 
+bool FontRenderer::measure(const TextRenderParams& params, std::u16string_view text, int32_t* width,
+                           int32_t* height) {
+  RGBAImageRef image;
+  render(image, params, text, 0);
+  if (!image) return false;
+  *width = image->width;
+  *height = image->height;
+  return true;
+}
+
 FontRenderer* FontRendererTable::get(int32_t slot) const {
   return ValidSlot(slot) ? slots_[static_cast<size_t>(slot)].get() : nullptr;
 }
@@ -191,4 +201,42 @@ void DrawTextRun(FontRendererTable& table, RGBAImageRef& out, const TextRenderPa
 void DrawTextRun(RGBAImageRef& out, const TextRenderParams& params, std::span<const GlyphItem> items,
                  int32_t extra) {
   DrawTextRun(GetFontRendererTable(), out, params, items, extra);
+}
+
+bool MeasureTextRun(FontRendererTable& table, const TextRenderParams& params, std::span<const GlyphItem> items,
+                    int32_t* width, int32_t* height) {
+  if (items.empty()) return false;
+  const uint8_t firstFont = items.front().font;
+  const bool oneFont =
+      std::all_of(items.begin(), items.end(), [&](const GlyphItem& item) { return item.font == firstFont; });
+  if (oneFont) {
+    FontRenderer* renderer = ResolveRenderer(table, firstFont);
+    if (!renderer) return false;
+    std::u16string text;
+    text.reserve(items.size());
+    for (const GlyphItem& item : items) text.push_back(static_cast<char16_t>(item.character));
+    TextRenderParams run = params;
+    run.font = firstFont;
+    return renderer->measure(run, text, width, height);
+  }
+  // As DrawTextRun lays several fonts out.
+  int32_t size = 0;
+  bool found = false;
+  for (const GlyphItem& item : items) {
+    FontRenderer* renderer = ResolveRenderer(table, item.font);
+    if (!renderer) continue;
+    found = true;
+    size = std::max(size, renderer->adjustSize(params.size));
+  }
+  const int64_t w = static_cast<int64_t>(size / 2) * CountTextCells(items) + 2 * int64_t{params.margin};
+  const int64_t h = static_cast<int64_t>(size) + 2 * int64_t{params.margin};
+  if (!found || size < 1 || w <= 0 || h <= 0 || w * h > kMaxTextImagePixels) return false;
+  *width = static_cast<int32_t>(w);
+  *height = static_cast<int32_t>(h);
+  return true;
+}
+
+bool MeasureTextRun(const TextRenderParams& params, std::span<const GlyphItem> items, int32_t* width,
+                    int32_t* height) {
+  return MeasureTextRun(GetFontRendererTable(), params, items, width, height);
 }

@@ -68,6 +68,10 @@ class FontRenderer {
   // `extra` is passed through from the caller; no renderer reads it.
   virtual void render(RGBAImageRef& out, const TextRenderParams& params, std::u16string_view text,
                       int32_t extra) = 0;
+  // The size of the image render makes of the text with these parameters,
+  // without drawing it; false when it would make none (a size past the
+  // image cap may still be refused by render). The default renders.
+  virtual bool measure(const TextRenderParams& params, std::u16string_view text, int32_t* width, int32_t* height);
   // The line height the renderer actually draws for a requested size.
   virtual int32_t adjustSize(int32_t size) const = 0;
 };
@@ -157,6 +161,12 @@ void BlitGlyph(RGBAImage& dest, int32_t x, int32_t y, int32_t rows, const RGBAIm
 // when no renderer exists.
 void DrawTextRun(FontRendererTable& table, RGBAImageRef& out, const TextRenderParams& params,
                  std::span<const GlyphItem> items, int32_t extra);
+// The size of the image DrawTextRun makes of the items, without drawing it;
+// false when it would make none.
+bool MeasureTextRun(FontRendererTable& table, const TextRenderParams& params, std::span<const GlyphItem> items,
+                    int32_t* width, int32_t* height);
+bool MeasureTextRun(const TextRenderParams& params, std::span<const GlyphItem> items, int32_t* width,
+                    int32_t* height);
 void DrawTextRun(RGBAImageRef& out, const TextRenderParams& params, std::span<const GlyphItem> items,
                  int32_t extra);
 

@@ -33,6 +33,17 @@ class GLContext {
 
   // Shows the back buffer.
   void swapBuffers();
+  // How many buffer swaps ago the back buffer's pixels were shown: 1 when
+  // it still holds the last frame swapped (the offscreen driver's single
+  // buffer, a window whose driver keeps it), 0 when that is not known (draw
+  // all of it).
+  int backBufferAge() const;
+  // Shows a rectangle of the back buffer (GL window coordinates, rows from
+  // the bottom) without a swap, so the back buffer keeps every pixel: true
+  // where the driver can (GLX_MESA_copy_sub_buffer), false and nothing shown
+  // elsewhere.
+  bool canShowPart() const;
+  void showPart(int x, int y, int width, int height);
   // 1 waits for the vertical blank, 0 does not. False when the driver refuses.
   bool setSwapInterval(int interval);
   // The window's framebuffer in pixels (larger than the client size on
@@ -40,9 +51,14 @@ class GLContext {
   void drawableSize(int* width, int* height) const;
 
  private:
-  GLContext(SDL_Window* window, void* context) : window_(window), context_(context) {}
+  enum class Keeps { kNothing, kLastFrame, kByAge };
+  struct Queries;
+
+  GLContext(SDL_Window* window, void* context);
   SDL_Window* window_;
   void* context_;
+  Keeps keeps_ = Keeps::kNothing;
+  std::unique_ptr<Queries> queries_;
 };
 
 }  // namespace platform

@@ -4,6 +4,11 @@
 
 #include <SDL2/SDL.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
 #include "platform/quit_signals.h"
 #include "platform/utf8.h"
 
@@ -26,9 +31,105 @@ void requestCoreContext() {
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
 }
 
+// The few EGL and GLX entry points and constants used below, found through
+// SDL at run time (no EGL or GLX header or library of our own).
+using EglDisplay = void*;
+using EglSurface = void*;
+constexpr int kEglDrawSurface = 0x3059;
+constexpr int kEglSwapBehavior = 0x3093;
+constexpr int kEglBufferPreserved = 0x3094;
+constexpr int kEglBufferAge = 0x313D;
+constexpr int kEglExtensions = 0x3055;
+constexpr int kGlxBackBufferAge = 0x20F4;
+
+// EGL makes the window surfaces of every driver but X11's, which uses GLX
+// unless told otherwise.
+bool UsesEgl() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver || std::strcmp(driver, "x11") != 0) return true;
+  return SDL_GetHintBoolean(SDL_HINT_VIDEO_X11_FORCE_EGL, SDL_FALSE) == SDL_TRUE;
+}
+
+bool HasWord(const char* list, const char* word) {
+  if (!list) return false;
+  const size_t n = std::strlen(word);
+  for (const char* p = std::strstr(list, word); p; p = std::strstr(p + 1, word)) {
+    if ((p == list || p[-1] == ' ') && (p[n] == ' ' || p[n] == '\0')) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
+struct GLContext::Queries {
+  EglDisplay (*eglGetCurrentDisplay)() = nullptr;
+  EglSurface (*eglGetCurrentSurface)(int) = nullptr;
+  unsigned (*eglQuerySurface)(EglDisplay, EglSurface, int, int*) = nullptr;
+  void* (*glXGetCurrentDisplay)() = nullptr;
+  unsigned long (*glXGetCurrentDrawable)() = nullptr;
+  void (*glXQueryDrawable)(void*, unsigned long, int, unsigned*) = nullptr;
+  void (*glXCopySubBufferMESA)(void*, unsigned long, int, int, int, int) = nullptr;
+};
+
+namespace {
+
+template <class F>
+void Find(F* f, const char* name) {
+  *f = reinterpret_cast<F>(SDL_GL_GetProcAddress(name));
+}
+
+}  // namespace
+
+GLContext::GLContext(SDL_Window* window, void* context)
+    : window_(window), context_(context), queries_(std::make_unique<Queries>()) {
+  Queries& q = *queries_;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver && std::strcmp(driver, "offscreen") == 0) {
+    // A pbuffer: a swap shows nothing and changes nothing.
+    keeps_ = Keeps::kLastFrame;
+    return;
+  }
+  if (UsesEgl()) {
+    unsigned (*surfaceAttrib)(EglDisplay, EglSurface, int, int) = nullptr;
+    const char* (*queryString)(EglDisplay, int) = nullptr;
+    Find(&q.eglGetCurrentDisplay, "eglGetCurrentDisplay");
+    Find(&q.eglGetCurrentSurface, "eglGetCurrentSurface");
+    Find(&q.eglQuerySurface, "eglQuerySurface");
+    Find(&surfaceAttrib, "eglSurfaceAttrib");
+    Find(&queryString, "eglQueryString");
+    if (!q.eglGetCurrentDisplay || !q.eglGetCurrentSurface) return;
+    EglDisplay display = q.eglGetCurrentDisplay();
+    EglSurface surface = q.eglGetCurrentSurface(kEglDrawSurface);
+    if (surfaceAttrib && surfaceAttrib(display, surface, kEglSwapBehavior, kEglBufferPreserved)) {
+      keeps_ = Keeps::kLastFrame;
+    } else if (q.eglQuerySurface && queryString && HasWord(queryString(display, kEglExtensions), "EGL_EXT_buffer_age")) {
+      keeps_ = Keeps::kByAge;
+    }
+    return;
+  }
+  // GLX: only a driver that lists the age may be asked it (asking another
+  // is an X error). Screen 0: the one X screen of nearly every display.
+  const char* (*queryExtensions)(void*, int) = nullptr;
+  Find(&q.glXGetCurrentDisplay, "glXGetCurrentDisplay");
+  Find(&q.glXGetCurrentDrawable, "glXGetCurrentDrawable");
+  Find(&q.glXQueryDrawable, "glXQueryDrawable");
+  Find(&queryExtensions, "glXQueryExtensionsString");
+  if (!q.glXGetCurrentDisplay || !q.glXGetCurrentDrawable || !q.glXQueryDrawable || !queryExtensions) return;
+  void* display = q.glXGetCurrentDisplay();
+  const char* extensions = display ? queryExtensions(display, 0) : nullptr;
+  if (HasWord(extensions, "GLX_EXT_buffer_age")) keeps_ = Keeps::kByAge;
+  if (HasWord(extensions, "GLX_MESA_copy_sub_buffer")) Find(&q.glXCopySubBufferMESA, "glXCopySubBufferMESA");
+}
+
 SDL_Window* CreateGLWindow(std::u16string_view title, int width, int height, bool hidden, std::string* error) {
+  // Mesa's software renderer starts a rasteriser thread per CPU; each
+  // frame wakes them all, which costs more than the few pixels a frame of
+  // this engine changes take to draw. One thread per 1280 x 720 pixels of
+  // window (1 to 4) unless the environment says otherwise, set before the
+  // driver starts; other drivers do not read it.
+  const long long pixels = static_cast<long long>(width) * height;
+  const long long threads = std::clamp<long long>((pixels + 460800) / 921600, 1, 4);
+  setenv("LP_NUM_THREADS", std::to_string(threads).c_str(), 0);
   const bool quitSignals = BeginQuitSignals();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     if (error) *error = SDL_GetError();
@@ -79,6 +180,35 @@ GLContext::~GLContext() {
 }
 
 void GLContext::swapBuffers() { SDL_GL_SwapWindow(window_); }
+
+bool GLContext::canShowPart() const { return queries_->glXCopySubBufferMESA != nullptr; }
+
+void GLContext::showPart(int x, int y, int width, int height) {
+  const Queries& q = *queries_;
+  if (q.glXCopySubBufferMESA) q.glXCopySubBufferMESA(q.glXGetCurrentDisplay(), q.glXGetCurrentDrawable(), x, y, width, height);
+}
+
+int GLContext::backBufferAge() const {
+  const Queries& q = *queries_;
+  switch (keeps_) {
+    case Keeps::kNothing:
+      return 0;
+    case Keeps::kLastFrame:
+      return 1;
+    case Keeps::kByAge:
+      break;
+  }
+  if (q.eglQuerySurface) {
+    int age = 0;
+    if (!q.eglQuerySurface(q.eglGetCurrentDisplay(), q.eglGetCurrentSurface(kEglDrawSurface), kEglBufferAge, &age)) {
+      return 0;
+    }
+    return age > 0 ? age : 0;
+  }
+  unsigned age = 0;
+  q.glXQueryDrawable(q.glXGetCurrentDisplay(), q.glXGetCurrentDrawable(), kGlxBackBufferAge, &age);
+  return static_cast<int>(age);
+}
 
 bool GLContext::setSwapInterval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0; }
 

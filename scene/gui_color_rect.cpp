@@ -1,7 +1,6 @@
 // GUIColorRect: the one-colour fill. Main thread.
 #include "scene/gui_color_rect.h"
 
-#include "app/screen_flags.h"
 #include "gdev/gdev_factory.h"
 
 void GUIColorRect::draw() {
@@ -11,16 +10,18 @@ void GUIColorRect::draw() {
 }
 
 void GUIColorRect::setColor(float red, float green, float blue, float alpha) {
+  markOwnPaint();
   color_[0] = red;
   color_[1] = green;
   color_[2] = blue;
   color_[3] = alpha;
   colorUnset_ = false;
-  GUIChangedFlag = 1;
+  markOwnPaint();
 }
 
 void GUIColorRect::setDrawEnabled(bool on) {
   if (colorUnset_ == !on) return;
+  markOwnPaint();
   colorUnset_ = !on;
-  GUIChangedFlag = 1;
+  markOwnPaint();
 }

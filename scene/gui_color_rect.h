@@ -10,6 +10,7 @@ class GUIColorRect : public GUIComponent {
   bool isDrawable() override { return !colorUnset_; }
   // Fills (0, 0, width, height) through the device.
   void draw() override;
+  bool paintExtent(ScreenArea* area) override { return extentIsOwnRect(area); }
 
   // Red, green, blue, alpha in 0..1; the rectangle draws from now on.
   void setColor(float red, float green, float blue, float alpha);

@@ -13,18 +13,120 @@
 
 namespace {
 
+GUIComponent* g_screenRoot = nullptr;
+
+enum class Place { kUnseen, kUntold, kShown };
+
+// Where the component's (0, 0) lies on the screen: the positions of it and
+// its ancestors below the root (the frame step paints the root untranslated).
+Place ScreenOrigin(const GUIComponent* c, int64_t* x, int64_t* y) {
+  *x = 0;
+  *y = 0;
+  if (!g_screenRoot) return Place::kUnseen;
+  bool told = true;
+  for (const GUIComponent* p = c; p; p = p->parent()) {
+    if (!p->isVisible()) return Place::kUnseen;
+    if (p == g_screenRoot) return told ? Place::kShown : Place::kUntold;
+    *x += p->x();
+    *y += p->y();
+    if (p->parent() && !p->parent()->placesChildrenPlainly()) told = false;
+  }
+  return Place::kUnseen;
+}
+
+int32_t Clamp32(int64_t v) { return SaturateToInt32(v); }
+
+ScreenArea Offset(const ScreenArea& a, int64_t x, int64_t y) {
+  if (a.empty()) return a;
+  return ScreenArea{Clamp32(a.x0 + x), Clamp32(a.y0 + y), Clamp32(a.x1 + x), Clamp32(a.y1 + y)};
+}
+
+// Adds where c and its visible descendants paint, c's (0, 0) at (x, y) on
+// the screen; false when some of it cannot be told.
+bool AddPainted(GUIComponent* c, int64_t x, int64_t y, ScreenArea* out) {
+  ScreenArea own;
+  if (!c->paintExtent(&own)) return false;
+  *out = UnionOf(*out, Offset(own, x, y));
+  const auto* composite = dynamic_cast<const GUIComposite*>(c);
+  if (!composite) return true;
+  for (GUIComponent* child : composite->children()) {
+    if (!child->isVisible()) continue;
+    if (!composite->placesChildrenPlainly()) return false;
+    if (!AddPainted(child, x + child->x(), y + child->y(), out)) return false;
+  }
+  return true;
+}
 
 }  // namespace
+
+void SetScreenRoot(GUIComponent* root) { g_screenRoot = root; }
+
+GUIComponent* GetScreenRoot() { return g_screenRoot; }
 
 // --- GUIComponent ---
 
 GUIComponent::~GUIComponent() {
   if (parent_) {
-    GUIChangedFlag = 1;
+    // What it painted can no longer be asked of it.
+    if (isShownOnScreen()) MarkScreenChanged();
     parent_->detachChild(this);
-    GUIChangedFlag = 1;
   }
+  if (g_screenRoot == this) g_screenRoot = nullptr;
   ForgetInputTarget(this);
+}
+
+bool GUIComponent::paintExtent(ScreenArea* area) {
+  *area = ScreenArea{};
+  return !isDrawable();
+}
+
+bool GUIComponent::extentIsOwnRect(ScreenArea* area) {
+  *area = isDrawable() ? ScreenArea{0, 0, width_, height_} : ScreenArea{};
+  return true;
+}
+
+bool GUIComponent::isShownOnScreen() const {
+  int64_t x = 0, y = 0;
+  return ScreenOrigin(this, &x, &y) != Place::kUnseen;
+}
+
+void GUIComponent::markPainted() {
+  int64_t x = 0, y = 0;
+  const Place place = ScreenOrigin(this, &x, &y);
+  if (place == Place::kUnseen) return;
+  ScreenArea area;
+  if (place == Place::kUntold || !AddPainted(this, x, y, &area)) {
+    MarkScreenChanged();
+    return;
+  }
+  MarkScreenArea(area);
+}
+
+void GUIComponent::markOwnPaint() {
+  int64_t x = 0, y = 0;
+  const Place place = ScreenOrigin(this, &x, &y);
+  if (place == Place::kUnseen) return;
+  ScreenArea own;
+  if (place == Place::kUntold || !paintExtent(&own)) {
+    MarkScreenChanged();
+    return;
+  }
+  MarkScreenArea(Offset(own, x, y));
+}
+
+void GUIComponent::markWholeScreen() {
+  if (isShownOnScreen()) MarkScreenChanged();
+}
+
+void GUIComponent::markLocal(const ScreenArea& local) {
+  int64_t x = 0, y = 0;
+  const Place place = ScreenOrigin(this, &x, &y);
+  if (place == Place::kUnseen) return;
+  if (place == Place::kUntold) {
+    MarkScreenChanged();
+    return;
+  }
+  MarkScreenArea(Offset(local, x, y));
 }
 
 void GUIComponent::paint(int32_t) {
@@ -78,22 +180,25 @@ void GUIComponent::onMouseMove(const MouseEvent&) {}
 
 void GUIComponent::setVisible(bool visible) {
   if (visible_ == visible) return;
+  if (!visible) markPainted();
   visible_ = visible;
-  GUIChangedFlag = 1;
+  if (visible) markPainted();
 }
 
 void GUIComponent::setPosition(int32_t x, int32_t y) {
   if (x_ == x && y_ == y) return;
+  markPainted();
   x_ = x;
   y_ = y;
-  GUIChangedFlag = 1;
+  markPainted();
 }
 
 void GUIComponent::setSize(int32_t width, int32_t height) {
   if (width_ == width && height_ == height) return;
+  markPainted();
   width_ = width;
   height_ = height;
-  GUIChangedFlag = 1;
+  markPainted();
 }
 
 void GUIComponent::setBounds(int32_t x, int32_t y, int32_t width, int32_t height) {
@@ -128,12 +233,12 @@ void GUIComponent::toGlobal(int32_t* x, int32_t* y) const {
 // --- GUIComposite ---
 
 GUIComposite::~GUIComposite() {
+  if (!children_.empty() && isShownOnScreen()) MarkScreenChanged();
   // A child's destructor must not find itself in the list being walked.
   std::vector<GUIComponent*> children;
   children.swap(children_);
   for (GUIComponent* child : children) {
     child->parent_ = nullptr;
-    GUIChangedFlag = 1;
     delete child;
   }
 }
@@ -191,39 +296,39 @@ bool GUIComposite::prepareDraw(int32_t arg) {
   return true;
 }
 
+// A child that is already in the list, or refused, changes nothing.
 void GUIComposite::addChild(GUIComponent* child) {
-  GUIChangedFlag = 1;
   if (!child || child == this) return;
   if (std::find(children_.begin(), children_.end(), child) != children_.end()) return;
   // A child in two lists would be deleted twice.
   if (child->parent_) child->parent_->removeChild(child);
   children_.push_back(child);
   child->parent_ = this;
-  GUIChangedFlag = 1;
+  child->markPainted();
 }
 
 void GUIComposite::insertChild(size_t index, GUIComponent* child) {
-  GUIChangedFlag = 1;
   if (!child || child == this) return;
   if (std::find(children_.begin(), children_.end(), child) != children_.end()) return;
   if (child->parent_) child->parent_->removeChild(child);
   children_.insert(children_.begin() + static_cast<std::ptrdiff_t>(std::min(index, children_.size())), child);
   child->parent_ = this;
+  child->markPainted();
 }
 
+// Only the raised child's pixels can change.
 void GUIComposite::raiseChild(GUIComponent* child) {
-  GUIChangedFlag = 1;
   if (!child || child->parent_ != this) return;
   std::erase(children_, child);
   children_.push_back(child);
+  child->markPainted();
 }
 
 void GUIComposite::removeChild(GUIComponent* child) {
-  GUIChangedFlag = 1;
   if (!child) return;
+  if (child->parent_ == this) child->markPainted();
   const bool wasChild = std::erase(children_, child) > 0;
   if (child->parent_ == this) child->parent_ = nullptr;
-  GUIChangedFlag = 1;
   if (wasChild) onChildRemoved(child);
 }
 
@@ -232,11 +337,12 @@ bool GUIComposite::replaceChild(GUIComponent* old, GUIComponent* replacement) {
   auto it = std::find(children_.begin(), children_.end(), old);
   if (it == children_.end()) return false;
   if (replacement->parent_) replacement->parent_->removeChild(replacement);
+  old->markPainted();
   it = std::find(children_.begin(), children_.end(), old);
   *it = replacement;
   replacement->parent_ = this;
   old->parent_ = nullptr;
-  GUIChangedFlag = 1;
+  replacement->markPainted();
   onChildRemoved(old);
   delete old;
   return true;

@@ -2,12 +2,16 @@
 // rectangle with a parent, painting, hit testing and input hooks),
 // GUIComposite (an owning, ordered child list painted bottom to top through
 // the device's matrix stack) and the plain container Panel. Every change of
-// the tree or of what a component shows sets GUIChangedFlag. Main thread.
+// the tree or of what a component shows marks where it lies on the screen
+// (GUIChangedFlag and the changed areas); a change nobody sees (a hidden
+// component, one off the screen's tree) marks nothing. Main thread.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "app/screen_flags.h"
 
 class GUIComposite;
 class KeyEvent;
@@ -37,6 +41,12 @@ class GUIComponent {
   virtual void draw() {}
   virtual void drawAfter() {}
   virtual bool hitTestPrecise(int32_t x, int32_t y);
+  // Where painting the component itself (draw and drawAfter, not its
+  // children) may change pixels now, in its own coordinates; empty when it
+  // draws nothing now. False when that cannot be told: a change of it then
+  // draws the whole screen again. The default: nothing when not drawable,
+  // else not told.
+  virtual bool paintExtent(ScreenArea* area);
 
   // Key down calls onKey(event, true), key up onKey(event, false).
   virtual void dispatchKey(const KeyEvent& event);
@@ -58,7 +68,7 @@ class GUIComponent {
   int32_t height() const { return height_; }
   bool isVisible() const { return visible_; }
 
-  // Each sets GUIChangedFlag when the value changes.
+  // Each marks the component's old and new places when the value changes.
   void setVisible(bool visible);
   void setPosition(int32_t x, int32_t y);
   void setSize(int32_t width, int32_t height);
@@ -70,6 +80,26 @@ class GUIComponent {
   // of the component and of every ancestor are taken off or added on.
   void toLocal(int32_t* x, int32_t* y) const;
   void toGlobal(int32_t* x, int32_t* y) const;
+
+  // The screen is to be drawn again where the component and its shown
+  // descendants paint now (markPainted), where it paints itself
+  // (markOwnPaint), or over a rectangle of its own coordinates (markLocal):
+  // nothing while it is not shown on the screen (it or an ancestor hidden,
+  // or not under the screen root), the whole screen where its place cannot
+  // be told. Call before a change for what it leaves, after it for what it
+  // brings.
+  void markPainted();
+  void markOwnPaint();
+  void markLocal(const ScreenArea& local);
+  // The whole screen, unless the component is not shown on it (a change
+  // whose extent is not worked out).
+  void markWholeScreen();
+  // Whether it and every ancestor up to the screen root are visible.
+  bool isShownOnScreen() const;
+
+ protected:
+  // paintExtent of a component that draws inside its own rectangle.
+  bool extentIsOwnRect(ScreenArea* area);
 
  private:
   friend class GUIComposite;
@@ -111,6 +141,10 @@ class GUIComposite : public GUIComponent {
   // First drawn first; the last is the topmost.
   const std::vector<GUIComponent*>& children() const { return children_; }
 
+  // False for a composite that paints its children elsewhere than at their
+  // positions (transformed): where they lie on the screen cannot be told.
+  virtual bool placesChildrenPlainly() const { return true; }
+
  protected:
   // Inserts a child (taking ownership) before the one at index, or last when
   // index is past the end; a child of another composite leaves that first.
@@ -134,6 +168,11 @@ class GUIComposite : public GUIComponent {
 
   std::vector<GUIComponent*> children_;
 };
+
+// The component the screen shows (the GUI root): changes under it mark the
+// screen. The root sets itself; null: none.
+void SetScreenRoot(GUIComponent* root);
+GUIComponent* GetScreenRoot();
 
 // A container with every composite default: draws nothing of its own and is
 // never a hit itself.

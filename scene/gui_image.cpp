@@ -3,7 +3,6 @@
 
 #include <utility>
 
-#include "app/screen_flags.h"
 
 void GUIImage::draw() {
   ZEPTexture* texture = image_.get();
@@ -20,12 +19,13 @@ void GUIImage::draw() {
 }
 
 void GUIImage::setImage(ZEPTextureRef image) {
+  markOwnPaint();
   image_ = std::move(image);
-  GUIChangedFlag = 1;
+  markOwnPaint();
 }
 
 void GUIImage::setPixelScale(bool on) {
   if (pixelScale_ == on) return;
   pixelScale_ = on;
-  GUIChangedFlag = 1;
+  markOwnPaint();
 }

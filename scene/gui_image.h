@@ -10,6 +10,7 @@ class GUIImage : public GUIComponent {
  public:
   bool isDrawable() override { return static_cast<bool>(image_); }
   void draw() override;
+  bool paintExtent(ScreenArea* area) override { return extentIsOwnRect(area); }
 
   // An empty handle removes the image.
   void setImage(ZEPTextureRef image);

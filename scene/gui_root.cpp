@@ -23,6 +23,7 @@ constexpr int32_t kInfoLineStep = 26;
 
 MyGUIRoot::MyGUIRoot(SceneImpl* scene, int32_t width, int32_t height)
     : scene_(scene), timer_(this, nullptr) {
+  SetScreenRoot(this);
   setBounds(0, 0, width, height);
   for (int32_t slot = 0; slot < kSlotCount; ++slot) {
     auto* standIn = new Panel;

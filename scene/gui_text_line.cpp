@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/screen_flags.h"
 #include "gdev/image_ops.h"
 #include "gdev/texture_manager.h"
 
@@ -23,6 +22,7 @@ void GUITextLine::setString(std::u16string_view text, bool withEdge) {
 }
 
 void GUITextLine::setGlyphs(std::vector<Glyph> glyphs, bool colourise, bool withEdge) {
+  markOwnPaint();
   glyphs_ = std::move(glyphs);
   text_.reset();
   edge_.reset();
@@ -68,12 +68,13 @@ void GUITextLine::setGlyphs(std::vector<Glyph> glyphs, bool colourise, bool with
   } else {
     setSize(0, 0);
   }
-  GUIChangedFlag = 1;
+  markOwnPaint();
 }
 
 void GUITextLine::setRevealPosition(int32_t x) {
+  if (reveal_ == x) return;
   reveal_ = x;
-  GUIChangedFlag = 1;
+  markOwnPaint();
 }
 
 void GUITextLine::draw() {

@@ -23,6 +23,7 @@ class GUITextLine : public GUIComponent {
 
   bool isDrawable() override { return static_cast<bool>(text_); }
   void draw() override;
+  bool paintExtent(ScreenArea* area) override { return extentIsOwnRect(area); }
 
   // Every character with the default colour code.
   void setString(std::u16string_view text, bool withEdge);

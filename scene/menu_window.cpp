@@ -202,7 +202,6 @@ void MenuWindow::slide(bool toShown, bool animated, int32_t ms) {
   x_ = fromX_ = toX_;
   y_ = fromY_ = toY_;
   placePanel();
-  GUIChangedFlag = 1;
 }
 
 void MenuWindow::step(float t) {
@@ -217,7 +216,6 @@ void MenuWindow::step(float t) {
   x_ = SlideCoordinate(fromX_, toX_, e);
   y_ = SlideCoordinate(fromY_, toY_, e);
   placePanel();
-  GUIChangedFlag = 1;
 }
 
 void MenuWindow::show(bool visible, bool animated, bool byAutoHide, int32_t ms) {
@@ -314,7 +312,7 @@ bool MenuWindow::onMouseWheel(const MouseEvent&) { return !suppressed_ && shown_
 void MenuWindow::onMouseMove(const MouseEvent&) { pending_ = false; }
 
 void MenuWindow::checkAutoHide() {
-  if (!shown_ || !autoHide_ || !open_ || suppressed_ || pending_) return;
+  if (!autoHideCheckDue()) return;
   for (GUIComponent* c = GetMouseTarget(); c; c = c->parent()) {
     if (c == this) return;
   }

@@ -114,12 +114,15 @@ class MenuWindow : public GUIComposite {
    public:
     explicit AutoHideCheckTimer(MenuWindow* owner) : owner_(owner) { everyFrame = false; }
     void onTimer(float progress) override;
+    // Only an open auto-hide menu has anything to check.
+    bool wantsFrames() const override { return owner_->autoHideCheckDue(); }
 
    private:
     MenuWindow* owner_;
     float last_ = 0.0f;
   };
 
+  bool autoHideCheckDue() const { return shown_ && autoHide_ && open_ && !suppressed_ && !pending_; }
   void layout(int32_t width, int32_t height);
   // Over the strip along the menu's edge: the menu's width when wide, else
   // the sensor's (window coordinates).

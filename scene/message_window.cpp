@@ -137,6 +137,11 @@ void MessageWindow3::draw() {
   DrawTextureRect(rect, GDevUV{0.0f, 0.0f, 1.0f, 1.0f}, background_.get(), GDEV_BLEND_NORMAL, 0, 0);
 }
 
+bool MessageWindow3::paintExtent(ScreenArea* area) {
+  *area = isDrawable() ? ScreenArea{x_, y_, x_ + width_, y_ + height_} : ScreenArea{};
+  return true;
+}
+
 bool MessageWindow3::onMouseButton(const MouseEvent&, bool pressed) {
   if (!hiddenByUser_) return false;
   // The click that brings the window back does nothing else.
@@ -167,20 +172,32 @@ void MessageWindow3::presetPosition(int32_t preset, int32_t x, int32_t y, int32_
   Config::GetRange(config_, preset, outX, outY);
 }
 
+void MessageWindow3::placeAt(int32_t x, int32_t y) {
+  if (x != x_ || y != y_) {
+    // The background picture is drawn at the window's place.
+    markOwnPaint();
+    x_ = x;
+    y_ = y;
+    markOwnPaint();
+  }
+  if (panel_) panel_->setPosition(x_, y_);
+}
+
 void MessageWindow3::endSlide() {
   if (!timer_.isRunning()) return;
-  x_ = startX_ = targetX_;
-  y_ = startY_ = targetY_;
+  startX_ = targetX_;
+  startY_ = targetY_;
   timer_.stop();
-  if (panel_) panel_->setPosition(x_, y_);
+  placeAt(targetX_, targetY_);
 }
 
 void MessageWindow3::setPosition(int32_t preset, int32_t x, int32_t y) {
   endSlide();
-  presetPosition(preset, x, y, &x_, &y_);
-  startX_ = targetX_ = x_;
-  startY_ = targetY_ = y_;
-  if (panel_) panel_->setPosition(x_, y_);
+  int32_t px = 0, py = 0;
+  presetPosition(preset, x, y, &px, &py);
+  startX_ = targetX_ = px;
+  startY_ = targetY_ = py;
+  placeAt(px, py);
 }
 
 void MessageWindow3::moveTo(int32_t preset, int32_t x, int32_t y, int32_t, int32_t duration, int32_t easing) {
@@ -197,22 +214,19 @@ void MessageWindow3::moveTo(int32_t preset, int32_t x, int32_t y, int32_t, int32
 
 void MessageWindow3::tickMove(float t) {
   if (t >= 1.0f) {
-    x_ = targetX_;
-    y_ = targetY_;
     timer_.stop();
-    if (panel_) panel_->setPosition(x_, y_);
+    placeAt(targetX_, targetY_);
     return;
   }
   const float e = SlideEasing(t, easing_);
-  x_ = SlideCoordinate(startX_, targetX_, e);
-  y_ = SlideCoordinate(startY_, targetY_, e);
-  if (panel_) panel_->setPosition(x_, y_);
-  GUIChangedFlag = 1;
+  placeAt(SlideCoordinate(startX_, targetX_, e), SlideCoordinate(startY_, targetY_, e));
 }
 
 void MessageWindow3::setHiddenByUser(bool hidden) {
   if (hidden == hiddenByUser_) return;
+  markOwnPaint();
   hiddenByUser_ = hidden;
+  markOwnPaint();
   for (MessageWindow3_local::MyXGChip* chip : hiddenChips_) chip->setVisible(hidden);
   // What the player reads goes out of the way; the panel and the window
   // stay, so a click anywhere brings everything back.
@@ -230,7 +244,6 @@ void MessageWindow3::setHiddenByUser(bool hidden) {
     previousKeyListener_ = nullptr;
     MyGUIRoot::setModalLayer(owner_, false);
   }
-  GUIChangedFlag = 1;
 }
 
 void MessageWindow3::onChipClicked(int32_t event) {

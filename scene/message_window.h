@@ -51,6 +51,8 @@ class MessageWindow3 : public GUIComposite {
 
   bool isDrawable() override { return static_cast<bool>(background_) && !hiddenByUser_; }
   void draw() override;
+  // The background picture, at the window's place.
+  bool paintExtent(ScreenArea* area) override;
   bool hitTestPrecise(int32_t, int32_t) override { return hiddenByUser_; }
   bool onMouseButton(const MouseEvent& event, bool pressed) override;
 
@@ -94,6 +96,8 @@ class MessageWindow3 : public GUIComposite {
   void build(int32_t width, int32_t height);
   void presetPosition(int32_t preset, int32_t x, int32_t y, int32_t* outX, int32_t* outY) const;
   void endSlide();
+  // Moves the window (its background and panel) to (x, y).
+  void placeAt(int32_t x, int32_t y);
   void makeChips(const std::vector<Config::ControlPointConfig>& entries, bool hiddenMode);
 
   XGBase* owner_;

@@ -155,7 +155,6 @@ void SceneImpl::selectClear() {
   if (!select) return;
   select->clearItems();
   select->setVisible(false);
-  GUIChangedFlag = 1;
   SetKeyListener(root_.get());
 }
 
@@ -170,7 +169,6 @@ void SceneImpl::selectShow(const Config::SelectWindow& config, int32_t flag,
   for (const auto& [identifier, text] : choices) items.push_back(XG_Select::Choice{identifier, text});
   select->buildItems(config, items, cancelAllowed);
   select->setVisible(true);
-  GUIChangedFlag = 1;
   SetKeyListener(select);
 }
 
@@ -236,7 +234,6 @@ bool SceneImpl::handleEvent(const Event& event) {
   if (GUIComponent* extra = root_->extraChild()) {
     extra->setVisible(false);
     extra->setPosition(mouse->x, mouse->y);
-    GUIChangedFlag = 1;
   }
   if (GUIComponent* modal = root_->modalComponent()) {
     RouteMouseEvent(modal, *mouse);

@@ -105,7 +105,7 @@ void XG_BG::changePicture(int32_t kind, std::u16string_view picture, int32_t sou
     planeA_.setRect(0, 0, w, h);
     SetRegionFromSource(planeA_, sourceX, sourceY, sourceWidth, sourceHeight, pictureA_.get());
     target_ = planeA_;
-    GUIChangedFlag = 1;
+    markWholeScreen();
     return;
   }
 
@@ -189,7 +189,7 @@ void XG_BG::startMove(int32_t kind, int32_t sourceX, int32_t sourceY, int32_t so
     SetRegionFromSource(planeA_, sourceX, sourceY, sourceWidth, sourceHeight, pictureA_.get());
     target_ = planeA_;
     timer_.stop();
-    GUIChangedFlag = 1;
+    markWholeScreen();
     return;
   }
   if (kind != kMove) return;
@@ -215,7 +215,7 @@ void XG_BG::finishEffect() {
   drawMode_ = kPlaneA;
   kind_ = kNone;
   pictureB_.reset();
-  GUIChangedFlag = 1;
+  markWholeScreen();
 }
 
 void XG_BG::tick(float t) {
@@ -223,7 +223,7 @@ void XG_BG::tick(float t) {
     finishEffect();
     return;
   }
-  GUIChangedFlag = 1;
+  markWholeScreen();
   if (t == 0.0f && ((kind_ >= 10 && kind_ <= 99) || kind_ == kMove)) {
     planeA_ = aStart_;
     planeB_ = bStart_;

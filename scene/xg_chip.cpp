@@ -83,8 +83,10 @@ int32_t CursorFrameDuration(int32_t rate) {
 }  // namespace
 
 XGChip::XGChip() : timer_(this, &XGChip::onAnimationStep) {
-  // Frames change only when a duration ends: no frame is needed between.
+  // Frames change only when a duration ends: no frame is needed between,
+  // and none at all while the chip is not seen.
   timer_.everyFrame = false;
+  timer_.wantedWhen(&GUIComponent::isShownOnScreen);
   textParams_.size = 32;
   textParams_.color = 0xFFFFFF;
 }
@@ -92,6 +94,7 @@ XGChip::XGChip() : timer_(this, &XGChip::onAnimationStep) {
 XGChip::~XGChip() { timer_.stop(); }
 
 void XGChip::reset() {
+  markOwnPaint();
   label_.reset();
   hovered_ = false;
   timer_.stop();
@@ -118,7 +121,6 @@ void XGChip::config(bool visible, int32_t x, int32_t y, int32_t alpha, const XGC
   setVisible(visible);
   alpha_ = std::clamp(alpha, 0, 255);
   setPosition(x, y);
-  GUIChangedFlag = 1;
   const int32_t w = parts->width;
   const int32_t h = parts->height;
   int32_t sw = 1;
@@ -228,14 +230,15 @@ void XGChip::config(bool visible, int32_t x, int32_t y, int32_t alpha, const XGC
     default:
       break;
   }
+  markOwnPaint();
 }
 
 void XGChip::show(size_t index) {
-  if (index < images_.size()) {
-    image_ = images_[index];
-    rect_ = index < rects_.size() ? rects_[index] : TexRect{};
-  }
-  GUIChangedFlag = 1;
+  if (index >= images_.size()) return;
+  markOwnPaint();
+  image_ = images_[index];
+  rect_ = index < rects_.size() ? rects_[index] : TexRect{};
+  markOwnPaint();
 }
 
 void XGChip::setEventNumber(int32_t type, int32_t number) {
@@ -253,8 +256,11 @@ void XGChip::clearEventNumbers() {
 }
 
 void XGChip::setAlpha(int32_t alpha) {
-  alpha_ = std::clamp(alpha, 0, 255);
-  GUIChangedFlag = 1;
+  alpha = std::clamp(alpha, 0, 255);
+  if (alpha == alpha_) return;
+  markOwnPaint();
+  alpha_ = alpha;
+  markOwnPaint();
 }
 
 void XGChip::setEnabled(bool enabled) {
@@ -298,11 +304,11 @@ void XGChip::onAnimationStep(float progress) {
     timer_.looping = false;
     timer_.start();
   }
-  GUIChangedFlag = 1;
 }
 
 void XGChip::setImage(std::u16string_view path, int32_t sizeMode, const GDevArea& area) {
   if (kind_ != kImage) return;
+  markOwnPaint();
   images_.assign(1, ZEPTextureRef{});
   rects_.assign(1, TexRect{});
   LoadPicture(path, -1, 0, 0, 0, &images_[0], &rects_[0]);
@@ -313,7 +319,7 @@ void XGChip::setImage(std::u16string_view path, int32_t sizeMode, const GDevArea
   } else {
     setSize(area.width, area.height);
   }
-  GUIChangedFlag = 1;
+  markOwnPaint();
 }
 
 void XGChip::setString(std::u16string_view text) {
@@ -365,6 +371,7 @@ void XGChip::renderText() {
 }
 
 void XGChip::setLabel(const std::vector<LineLayout>& lines, int32_t rubyPitch) {
+  markOwnPaint();
   if (!label_) label_ = std::make_unique<Label>();
   label_->lines.clear();
   label_->tops.clear();
@@ -382,7 +389,7 @@ void XGChip::setLabel(const std::vector<LineLayout>& lines, int32_t rubyPitch) {
     label_->lines.push_back(std::move(line));
   }
   setSize(width, y);
-  GUIChangedFlag = 1;
+  markOwnPaint();
 }
 
 bool XGChip::isDrawable() {
@@ -391,6 +398,24 @@ bool XGChip::isDrawable() {
                        [](const std::unique_ptr<GUITextLine3>& l) { return l->isDrawable(); });
   }
   return image_ && alpha_ >= 1;
+}
+
+bool XGChip::paintExtent(ScreenArea* area) {
+  *area = ScreenArea{};
+  if (!isDrawable()) return true;
+  if (!label_) {
+    *area = ScreenArea{offsetX_, offsetY_, offsetX_ + width(), offsetY_ + height()};
+    return true;
+  }
+  for (size_t i = 0; i < label_->lines.size(); ++i) {
+    ScreenArea line;
+    if (!label_->lines[i]->paintExtent(&line)) return false;
+    if (line.empty()) continue;
+    line.y0 += label_->tops[i];
+    line.y1 += label_->tops[i];
+    *area = UnionOf(*area, line);
+  }
+  return true;
 }
 
 void XGChip::draw() {

@@ -38,6 +38,7 @@ class XGChip : public GUIComponent {
 
   bool isDrawable() override;
   void draw() override;
+  bool paintExtent(ScreenArea* area) override;
   bool hitTestPrecise(int32_t x, int32_t y) override;
   void onHover(const MouseEvent& event, bool entered) override;
   bool onMouseButton(const MouseEvent& event, bool pressed) override;

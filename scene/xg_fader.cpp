@@ -6,7 +6,6 @@
 
 #include "app/event.h"
 #include "app/event_queue.h"
-#include "app/screen_flags.h"
 #include "gdev/gdev_factory.h"
 #include "scene/app_event_table.h"
 #include "scene/gui_util.h"
@@ -34,30 +33,37 @@ void XG_Fader::draw() {
   }
 }
 
+void XG_Fader::setCurrent(const float color[4]) {
+  if (std::equal(color, color + 4, current_)) return;
+  markOwnPaint();
+  Copy(color, current_);
+  markOwnPaint();
+}
+
 void XG_Fader::finish() {
-  Copy(final_, current_);
+  setCurrent(final_);
   timer_.stop();
-  GUIChangedFlag = 1;
 }
 
 void XG_Fader::clear() {
   timer_.stop();
-  Zero(current_);
+  const float none[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+  setCurrent(none);
   Zero(from_);
   Zero(to_);
   Zero(final_);
-  GUIChangedFlag = 1;
 }
 
 void XG_Fader::step(float t) {
-  GUIChangedFlag = 1;
   if (t != 1.0f) {
-    lerpColor(from_, to_, t, current_);
+    float color[4];
+    lerpColor(from_, to_, t, color);
+    setCurrent(color);
     return;
   }
   // The timer reports 1.0 on the frame that reaches the end and would run
   // once more to stop: stopping here keeps the end event to one.
-  Copy(final_, current_);
+  setCurrent(final_);
   timer_.stop();
   PostEvent(std::make_unique<AppEvent>(AppEventCode::kFadeDone, parameter_));
 }
@@ -76,7 +82,7 @@ void faderApplyFade(XG_Fader* fader, int32_t r, int32_t g, int32_t b, int32_t a,
                           static_cast<float>(std::clamp(a, 0, 255)) * kByteStep};
   fader->duration_ = time;
   if (time == 0) {
-    Copy(color, fader->current_);
+    fader->setCurrent(color);
     Copy(color, fader->final_);
     return;
   }

@@ -21,6 +21,7 @@ class XG_Fader : public XGBase, public GUIComponent, public AUtil {
   bool isDrawable() override;
   // Fills (0, 0, width, height) with the current colour, normal blending.
   void draw() override;
+  bool paintExtent(ScreenArea* area) override { return extentIsOwnRect(area); }
 
   // Ends a running fade at once: the current colour becomes the target.
   void finish();
@@ -41,6 +42,8 @@ class XG_Fader : public XGBase, public GUIComponent, public AUtil {
 
   // The fade step, t in 0..1 from the timer.
   void step(float t);
+  // What is drawn becomes this colour.
+  void setCurrent(const float color[4]);
 
   float current_[4] = {0.0f, 0.0f, 0.0f, 0.0f};
   float from_[4] = {0.0f, 0.0f, 0.0f, 0.0f};

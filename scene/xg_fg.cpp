@@ -87,7 +87,7 @@ void XG_FG::FGCell::setZOrder(int32_t zOrder) {
 void XG_FG::FGCell::changePicture(int32_t kind, std::u16string_view picture, const Placement& placement,
                                   int32_t opacity, int32_t zOrder, int32_t duration, int32_t direction,
                                   int32_t easing, bool fade, int32_t distance) {
-  GUIChangedFlag = 1;
+  markWholeScreen();
   finishEffect();
   ZEPTextureRef incoming;
   GetTextureManager().getTexture(incoming, picture, 1, 3);
@@ -155,7 +155,7 @@ void XG_FG::FGCell::startTimed(int32_t opacity) {
 void XG_FG::FGCell::startMove(int32_t kind, const Placement& placement, int32_t opacity, int32_t zOrder,
                               int32_t duration, int32_t, int32_t easing, int32_t, int32_t) {
   finishEffect();
-  GUIChangedFlag = 1;
+  markWholeScreen();
   duration_ = duration;
   easing_ = easing;
   const PlaneState placed = WithoutColor(place(placement, pictureA_.get()));
@@ -200,7 +200,7 @@ void XG_FG::FGCell::finishEffect() {
   drawMode_ = 1;
   kind_ = kNone;
   pictureB_.reset();
-  GUIChangedFlag = 1;
+  markWholeScreen();
 }
 
 void XG_FG::FGCell::tick(float t) {
@@ -208,7 +208,7 @@ void XG_FG::FGCell::tick(float t) {
     finishEffect();
     return;
   }
-  GUIChangedFlag = 1;
+  markWholeScreen();
   if (((kind_ >= 10 && kind_ <= 99) || kind_ == kMove) && t == 0.0f) {
     planeA_ = aStart_;
     planeB_ = bStart_;

@@ -70,7 +70,7 @@ XGLayer::~XGLayer() {
 
 void XGLayer::setComposition(int32_t op) {
   composition_ = isGroup() ? 1 : op;
-  GUIChangedFlag = 1;
+  markWholeScreen();
 }
 
 void XGLayer::setPicture(int32_t which, LayerPictureRef picture) {
@@ -82,7 +82,7 @@ void XGLayer::setPicture(int32_t which, LayerPictureRef picture) {
   s.pendingCtrl = anime ? 3 : 0;
   s.pendingPosition = 0;
   if (animKind_ == 0) state_ = placeRecord(record_);
-  GUIChangedFlag = 1;
+  markWholeScreen();
 }
 
 void XGLayer::sa_ctrl(int32_t which, int32_t ctrl) {
@@ -113,7 +113,7 @@ void XGLayer::advancePictures(int64_t now) {
     }
     s->pendingCtrl = 0;
     const int32_t before = s->player.currentFrame();
-    if (s->player.update(now) != before) GUIChangedFlag = 1;
+    if (s->player.update(now) != before) markWholeScreen();
   }
 }
 
@@ -228,7 +228,7 @@ void XGLayer::startMotion(int32_t kind, int32_t duration, int32_t parameter, con
   if (animKind_ != 0) stopAnimator();
   record_ = record;
   const LayerDrawState target = placeRecord(record);
-  GUIChangedFlag = 1;
+  markWholeScreen();
   if (kind == 0 || duration < 1) {
     state_ = target;
     return;
@@ -268,7 +268,7 @@ void XGLayer::stopAnimator() {
   state_ = animKind_ == kMoveKind ? animTo_ : animFrom_;
   animKind_ = 0;
   animDuration_ = 0;
-  GUIChangedFlag = 1;
+  markWholeScreen();
 }
 
 namespace {
@@ -296,7 +296,7 @@ void XGLayer::advanceAnimator(int64_t now) {
     return;
   }
   const float t = static_cast<float>(static_cast<double>(elapsed) / animDuration_);
-  GUIChangedFlag = 1;
+  markWholeScreen();
   if (animKind_ == kMoveKind) {
     const float e = t <= 0.0f ? 0.0f : EaseProgress(animParameter_, t);
     LerpFull(state_.main, animFrom_.main, animTo_.main, e);
@@ -343,13 +343,13 @@ void XGLayer::vramRecordOp(RGBAImageRef* image) {
     if (image && vram_) *image = vram_->image();
   }
   if (animKind_ == 0) state_ = placeRecord(record_);
-  GUIChangedFlag = 1;
+  markWholeScreen();
 }
 
 void XGLayer::vramNodeOp() {
   if (!vram_) vramRecordOp(nullptr);
   if (vram_) vram_->bumpRevision();
-  GUIChangedFlag = 1;
+  markWholeScreen();
 }
 
 void XGLayer::vramPut(const RGBAImageRef& image) {

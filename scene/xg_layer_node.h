@@ -76,6 +76,10 @@ class XGLayer : public GUIComposite, public AUtil, public XGLayerConstants, publ
   // transition; else the main picture (or the offscreen picture of a group),
   // then a group's children when drawn directly.
   void paint(int32_t mode) override;
+  // Transformed, offscreen or in transition: where a node paints is not
+  // told, so its changes draw the whole screen.
+  bool paintExtent(ScreenArea*) override { return false; }
+  bool placesChildrenPlainly() const override { return false; }
   // Children first; a tinted or masked group renders its children into its
   // offscreen texture; a running rule transition refreshes its rule.
   bool prepareDraw(int32_t arg) override;

@@ -93,7 +93,7 @@ int32_t XGLayer::startTransition(int32_t kind, int32_t duration, int32_t paramet
     rule_.player.setLoop(false);
     rule_.player.setPlayDuration(duration);
   }
-  GUIChangedFlag = 1;
+  markWholeScreen();
   return 1;
 }
 
@@ -106,7 +106,7 @@ void XGLayer::finishTransition() {
   after_.reset();
   rule_ = PictureSlot();
   ruleAlpha_.reset();
-  GUIChangedFlag = 1;
+  markWholeScreen();
 }
 
 void XGLayer::advanceTransition(int64_t now) {
@@ -123,7 +123,7 @@ void XGLayer::advanceTransition(int64_t now) {
   }
   transitionT_ = static_cast<float>(static_cast<double>(elapsed) / transitionDuration_);
   if (rule_.picture && rule_.picture->isAnime()) rule_.player.update(now);
-  GUIChangedFlag = 1;
+  markWholeScreen();
 }
 
 void XGLayer::refreshRule() {

@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "app/event.h"
-#include "app/screen_flags.h"
 #include "scene/app_event_table.h"
 #include "scene/xg_chip.h"
 
@@ -24,7 +23,6 @@ void XG_Parts::addPart(int32_t number, bool visible, int32_t x, int32_t y, int32
   addChild(chip);
   chip->setBounds(0, 0, 1, 1);
   chip->setVisible(false);
-  GUIChangedFlag = 1;
   chip->config(visible, x, y, alpha, config);
   auto entry = std::make_unique<Entry>(Entry{this, chip, number, 0});
   map_[number] = entry.get();
@@ -53,21 +51,18 @@ XG_Parts::Entry* XG_Parts::findPart(int32_t number) const {
 void XG_Parts::setPartVisible(int32_t number, bool on) {
   if (Entry* e = findPart(number)) {
     e->chip->setVisible(on);
-    GUIChangedFlag = 1;
   }
 }
 
 void XG_Parts::setPartPosition(int32_t number, int32_t x, int32_t y) {
   if (Entry* e = findPart(number)) {
     e->chip->setPosition(x, y);
-    GUIChangedFlag = 1;
   }
 }
 
 void XG_Parts::setPartSize(int32_t number, int32_t width, int32_t height) {
   if (Entry* e = findPart(number)) {
     e->chip->setSize(width, height);
-    GUIChangedFlag = 1;
   }
 }
 

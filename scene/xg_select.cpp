@@ -12,7 +12,6 @@
 #include "app/event_queue.h"
 #include "app/input_target.h"
 #include "app/saturate.h"
-#include "app/screen_flags.h"
 #include "gdev/gdev_factory.h"
 #include "scene/app_event_table.h"
 #include "scene/gui_text_line.h"
@@ -91,7 +90,7 @@ void XG_Select::Item::setColors(const std::array<int32_t, 4>& text, const std::a
 void XG_Select::Item::setHighlighted(bool on) {
   if (highlighted_ == on) return;
   highlighted_ = on;
-  GUIChangedFlag = 1;
+  markOwnPaint();
 }
 
 void XG_Select::Item::renderText() {
@@ -123,6 +122,12 @@ XG_Select::XG_Select(int32_t which, int32_t width, int32_t height) : which_(whic
 
 XG_Select::~XG_Select() { clearItems(); }
 
+bool XG_Select::paintExtent(ScreenArea* area) {
+  *area = ScreenArea{box_.x, box_.y, SaturateToInt32(int64_t{box_.x} + box_.width),
+                     SaturateToInt32(int64_t{box_.y} + box_.height)};
+  return true;
+}
+
 void XG_Select::draw() {
   GDev* device = GDevFactory::device;
   if (!device) return;
@@ -151,6 +156,7 @@ void XG_Select::buildItems(const Config::SelectWindow& config, const std::vector
                            bool cancelAllowed) {
   clearItems();
   cancelAllowed_ = cancelAllowed;
+  markOwnPaint();
 
   const int64_t n = static_cast<int64_t>(choices.size());
   const int32_t itemHeight = config[Field::kItemHeight];
@@ -184,7 +190,7 @@ void XG_Select::buildItems(const Config::SelectWindow& config, const std::vector
     items_.push_back(item);
     addChild(item);
   }
-  GUIChangedFlag = 1;
+  markOwnPaint();
 }
 
 void XG_Select::clearItems() {
@@ -194,22 +200,17 @@ void XG_Select::clearItems() {
   items.swap(items_);
   current_ = nullptr;
   for (Item* item : items) delete item;
-  GUIChangedFlag = 1;
 }
 
 void XG_Select::selectIndex(int32_t index, bool byPointer) {
   const int32_t last = static_cast<int32_t>(std::min<size_t>(items_.size(), std::numeric_limits<int32_t>::max())) - 1;
   index = std::clamp(index, -1, last);
-  if (current_) {
-    current_->setHighlighted(false);
-    GUIChangedFlag = 1;
-  }
+  if (current_) current_->setHighlighted(false);
   // Nothing highlighted is nothing to decide on.
   current_ = nullptr;
   if (index < 0) return;
   current_ = items_[static_cast<size_t>(index)];
   current_->setHighlighted(true);
-  GUIChangedFlag = 1;
   if (!byPointer && g_pointerWarp) {
     int32_t x = current_->x();
     int32_t y = current_->y();
@@ -248,7 +249,6 @@ void XG_Select::decide(bool cancel) {
     PostEvent(std::make_unique<SelectedEvent>(current_->identifier()));
   }
   setVisible(false);
-  GUIChangedFlag = 1;
   SetKeyListener(parent());
 }
 

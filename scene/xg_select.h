@@ -35,6 +35,7 @@ class XG_Select : public XGBase, public GUIComposite, public XG_Select_Config {
     // The owner's cursor colour when highlighted, the picture when set; the
     // text line draws after.
     void draw() override;
+    bool paintExtent(ScreenArea* area) override { return extentIsOwnRect(area); }
     bool hitTestPrecise(int32_t, int32_t) override { return true; }
     void onHover(const MouseEvent& event, bool entered) override;
     bool onMouseButton(const MouseEvent& event, bool pressed) override;
@@ -82,6 +83,7 @@ class XG_Select : public XGBase, public GUIComposite, public XG_Select_Config {
   bool isDrawable() override { return true; }
   // Fills the window box with the window colour.
   void draw() override;
+  bool paintExtent(ScreenArea* area) override;
   void onKey(const KeyEvent& event, bool pressed) override;
 
   // Replaces the items with one per choice, laid out from the configuration.

@@ -1,9 +1,12 @@
 /* Watches an X server for the first picture of the next top-level window, for tools/measure-startup.sh.
  *
- * usage: first-damage TIMEOUT_MS
+ * usage: first-damage TIMEOUT_MS [--follow]
  * Prints "ready" once it listens, then, when a window created on the root and larger than 1x1 is first
  * mapped and first drawn into, "mapped M damaged D" with both times as CLOCK_REALTIME microseconds, and
- * exits 0; exits 1 after TIMEOUT_MS without both. "Drawn into" is the first Damage report of the window:
+ * exits 0; exits 1 after TIMEOUT_MS without both. The mapped window is given the input focus, as a
+ * window manager gives a new window (Xvfb runs without one), so that the program runs as in front.
+ * With --follow it goes on: "damage T" for every later drawing into the window (each present of a
+ * frame, one line or a few close together), until the window is destroyed or the watcher is killed. "Drawn into" is the first Damage report of the window:
  * the server sends it for the first request that changes the window's pixels (a PutImage, a copy, a
  * fill), so it marks the moment the first frame reaches the server, for a GL swap as for a 2-D blit.
  * Mapping alone damages nothing when the window has no background, as SDL's windows have none.
@@ -14,6 +17,7 @@
 #include <poll.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <time.h>
 
 static long long now_us(void) {
@@ -31,6 +35,7 @@ static int ignore_errors(Display* dpy, XErrorEvent* e) {
 
 int main(int argc, char** argv) {
   long timeout_ms = argc > 1 ? atol(argv[1]) : 20000;
+  int follow = argc > 2 && strcmp(argv[2], "--follow") == 0;
   Display* dpy = XOpenDisplay(NULL);
   if (!dpy) {
     fprintf(stderr, "first-damage: cannot open display\n");
@@ -49,6 +54,7 @@ int main(int argc, char** argv) {
   fflush(stdout);
 
   long long mapped = 0, damaged = 0, deadline = now_us() + timeout_ms * 1000;
+  Window shown = None;
   struct pollfd pfd = {ConnectionNumber(dpy), POLLIN, 0};
   while (!(mapped && damaged)) {
     if (!XPending(dpy)) {
@@ -65,16 +71,36 @@ int main(int argc, char** argv) {
         XDamageCreate(dpy, ev.xcreatewindow.window, XDamageReportNonEmpty);
     } else if (ev.type == MapNotify && ev.xmap.event == root && !mapped) {
       XWindowAttributes a;
-      if (XGetWindowAttributes(dpy, ev.xmap.window, &a) && (a.width > 1 || a.height > 1)) mapped = t;
+      if (XGetWindowAttributes(dpy, ev.xmap.window, &a) && (a.width > 1 || a.height > 1)) {
+        mapped = t;
+        shown = ev.xmap.window;
+        XSetInputFocus(dpy, shown, RevertToPointerRoot, CurrentTime);
+        XFlush(dpy);
+      }
     } else if (ev.type == damage_event + XDamageNotify && !damaged) {
       XDamageNotifyEvent* d = (XDamageNotifyEvent*)&ev;
       XWindowAttributes a;
       /* Pixels drawn while the window is unmapped never show: only a mapped window's first damage counts. */
       if (XGetWindowAttributes(dpy, d->drawable, &a) && a.map_state == IsViewable) damaged = t;
-      else XDamageSubtract(dpy, d->damage, None, None);
+      XDamageSubtract(dpy, d->damage, None, None);
     }
   }
   if (!(mapped && damaged)) return 1;
   printf("mapped %lld damaged %lld\n", mapped, damaged);
-  return 0;
+  fflush(stdout);
+  if (!follow) return 0;
+  /* Each report is taken away at once, so the next drawing reports again. */
+  for (;;) {
+    XEvent ev;
+    XNextEvent(dpy, &ev);
+    if (ev.type == DestroyNotify && ev.xdestroywindow.window == shown) return 0;
+    if (ev.type == damage_event + XDamageNotify) {
+      XDamageNotifyEvent* d = (XDamageNotifyEvent*)&ev;
+      if (d->drawable == shown) {
+        printf("damage %lld\n", now_us());
+        fflush(stdout);
+      }
+      XDamageSubtract(dpy, d->damage, None, None);
+    }
+  }
 }

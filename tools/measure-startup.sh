@@ -1,19 +1,30 @@
 #!/usr/bin/env bash
 # Measures what starting app_w on the sample game costs: the time to the window shown and to the first
 # presented frame, resident memory 5 s after start (the engine's own part apart from the GL driver's),
-# and CPU and wake-ups over 10 s of an idle page; min / median / max over a number of runs. Optionally
-# measures another program (--peer) the same way, interleaved run by run. A benchmark for people to run,
-# not a test: nothing in CI calls it. Linux only (it reads /proc); needs bash 5, coreutils, awk, sed, grep
-# and diffutils, and for the X11 runs Xvfb (package xvfb), xwininfo (x11-utils) and xwd (x11-apps).
+# the shared libraries loaded before main and mapped at 5 s, CPU, wake-ups and presents over 10 s of an
+# idle page and optionally over a window while a page of text reveals, and the time to exit after
+# SIGTERM; min / median / max over a number of runs. Optionally measures another program (--peer) the
+# same way, interleaved run by run, with the ratio of the medians. A benchmark for people to run, not a
+# test: nothing in CI calls it. Linux only (it reads /proc); needs bash 5, coreutils, awk, sed, grep and
+# diffutils, and for the X11 runs Xvfb (package xvfb), xwininfo (x11-utils) and xwd (x11-apps).
 #
 # usage: tools/measure-startup.sh [APP_W] [--runs N] [--offscreen] [--peer "COMMAND"] [--peer-dir DIR]
-#                                 [--game DIR] [--idle SECONDS] [--poll] [--no-warmup] [--keep]
+#                                 [--game DIR] [--idle SECONDS] [--idle-from SECONDS] [--reveal A-B]
+#                                 [--poll] [--no-warmup] [--keep]
 #   APP_W       the engine to measure (default build/app_w); it runs as `APP_W -d game.scm` in the game
 #               folder (default examples/sample), as `make run` does
 #   --runs N    measured runs of each program (default 3)
 #   --offscreen SDL's offscreen driver (EGL, no X server) instead of Xvfb; only the log figures then
 #   --peer CMD  a second program to measure, run as `exec CMD` by bash in --peer-dir (default: here)
-#   --idle S    length of the idle window that starts 5 s after launch (default 10)
+#   --idle S    length of the idle window (default 10)
+#   --idle-from S  when the idle window starts, in seconds after launch (default 5)
+#   --reveal A-B   also measure CPU and presents from A to B seconds after launch (a page revealing)
+# tools/peers/onepage is one page of text for app_w (game.scm) and for Debian's onscripter (0.txt), the
+# same picture, window and text at the sample's speed (40 ms a character); the side-by-side run, with no
+# sound (onscripter ends when it finds no audio device) is
+#   SDL_AUDIODRIVER=dummy tools/measure-startup.sh --game tools/peers/onepage --peer-dir tools/peers/onepage \
+#     --peer "/usr/games/onscripter --root . --font /usr/share/fonts/opentype/ipafont-gothic/ipag.ttf" \
+#     --reveal 1-4 --idle-from 8
 #   --poll      the X figures by polling even where the DAMAGE watcher can be built
 #   --no-warmup skip the unmeasured first start of each program (which warms the page, font and shader
 #               caches so that every measured run finds them alike)
@@ -45,10 +56,17 @@
 # other mapping: its binary, the other libraries, [heap], [stack] and anonymous memory. What the driver
 # allocates from the heap or with anonymous mmap (llvmpipe's textures, among them the screen buffer)
 # cannot be told apart by mapping and counts as the engine's.
-# Idle, from 5 s to 5 s + the idle window: CPU % of one core from the summed run time of all threads
-# (/proc/PID/task/*/schedstat, ns), wake-ups a second from the summed voluntary and involuntary context
-# switches of all threads (/proc/PID/task/*/status). A thread that ends inside the window is not counted;
-# one that starts inside it counts from zero. The threads that woke most are named per run.
+# Idle, from --idle-from to --idle-from + the idle window (and the same for the reveal window): CPU % of
+# one core from the summed run time of all threads (/proc/PID/task/*/schedstat, ns), wake-ups a second
+# from the summed voluntary and involuntary context switches of all threads (/proc/PID/task/*/status),
+# presents a second from the X damage watcher (drawing into the window; reports less than 3 ms apart are
+# one present; X damage only). A thread that ends inside the window is not counted; one that starts
+# inside it counts from zero. The threads that woke most are named per run.
+# Shared libraries: loaded before main is what the dynamic loader lists for the program's file
+# (LD_TRACE_LOADED_OBJECTS, as ldd does; the peer's file is the first word of its command); mapped at 5 s
+# is the number of distinct .so files in /proc/PID/maps then.
+# The X runs give the program's window the input focus when it maps, as a window manager would: a
+# window in the background may be paced more slowly.
 # Every run starts with a fresh, empty XDG_DATA_HOME, XDG_CONFIG_HOME, XDG_RUNTIME_DIR and ZEP_REGISTRY_DIR
 # (nothing is written under ~, and a copy of the game already running does not hold the single-instance
 # lock against it) and ends with SIGTERM; the exit code and the time to exit are printed (SIGKILL after 5 s).
@@ -62,6 +80,8 @@ offscreen=0
 peer=""
 peer_dir=$PWD
 idle_s=10
+idle_from_s=""
+reveal=""
 warmup=1
 poll=0
 keep=0
@@ -79,6 +99,8 @@ while [ $# -gt 0 ]; do
     --peer-dir) peer_dir=${2:-}; shift 2 || die "--peer-dir needs a folder" ;;
     --game) game=${2:-}; shift 2 || die "--game needs a folder" ;;
     --idle) idle_s=${2:-}; shift 2 || die "--idle needs a number of seconds" ;;
+    --idle-from) idle_from_s=${2:-}; shift 2 || die "--idle-from needs a number of seconds" ;;
+    --reveal) reveal=${2:-}; shift 2 || die "--reveal needs A-B (seconds after launch)" ;;
     --poll) poll=1; shift ;;
     --no-warmup) warmup=0; shift ;;
     --keep) keep=1; shift ;;
@@ -90,6 +112,14 @@ done
 
 [[ $runs =~ ^[1-9][0-9]*$ ]] || die "--runs wants a whole number above 0, not '$runs'"
 [[ $idle_s =~ ^[1-9][0-9]*$ ]] || die "--idle wants whole seconds above 0, not '$idle_s'"
+[ -z "$idle_from_s" ] && idle_from_s=$mem_at_s
+[[ $idle_from_s =~ ^[0-9]+$ ]] || die "--idle-from wants whole seconds, not '$idle_from_s'"
+reveal_a=""; reveal_b=""
+if [ -n "$reveal" ]; then
+  [[ $reveal =~ ^([0-9]+)-([0-9]+)$ ]] && (( BASH_REMATCH[1] < BASH_REMATCH[2] )) ||
+    die "--reveal wants A-B, whole seconds with A < B, not '$reveal'"
+  reveal_a=${BASH_REMATCH[1]}; reveal_b=${BASH_REMATCH[2]}
+fi
 [ -n "${EPOCHREALTIME:-}" ] || die "needs bash 5 or later (\$EPOCHREALTIME)"
 [ -r /proc/self/schedstat ] || die "needs /proc/PID/schedstat (a Linux kernel with CONFIG_SCHED_INFO)"
 case $app in /*) ;; *) app="$PWD/$app" ;; esac
@@ -177,22 +207,33 @@ watch_pid=""
 x_begin() { # starts the watcher before a launch and waits until it listens
   [ "$x_method" = damage ] || return 0
   : >"$work/watch.out"
-  "$work/first-damage" $(( start_timeout_s * 1000 )) >"$work/watch.out" 2>>"$work/watch.err" &
+  "$work/first-damage" $(( start_timeout_s * 1000 )) --follow >"$work/watch.out" 2>>"$work/watch.err" &
   watch_pid=$!
   while alive "$watch_pid" && ! grep -q ready "$work/watch.out"; do sleep 0.005; done
 }
-x_end() { # process, launch time (us): sets x_mapped_us and x_frame_us (empty when not seen)
+x_end() { # process, launch time (us): sets x_mapped_us and x_frame_us (empty when not seen); the
+          # watcher goes on counting presents until x_stop
   x_mapped_us=""; x_frame_us=""; x_map_poll_us=""; x_frame_poll_us=""
   if [ "$x_method" = poll ]; then x_poll "$1" "$2" || true; return; fi
   [ "$x_method" = damage ] || return 0
-  while alive "$watch_pid" && alive "$1"; do sleep 0.01; done
-  if alive "$watch_pid"; then kill "$watch_pid" 2>/dev/null; fi
-  wait "$watch_pid" 2>/dev/null
+  while alive "$watch_pid" && alive "$1" && ! grep -q '^mapped' "$work/watch.out"; do sleep 0.01; done
   local m d
   read -r _ m _ d < <(grep '^mapped' "$work/watch.out")
   [ -n "${m:-}" ] && x_mapped_us=$(( m - $2 ))
   [ -n "${d:-}" ] && x_frame_us=$(( d - $2 ))
   return 0
+}
+x_stop() { # ends the watcher (the program has ended)
+  [ -n "$watch_pid" ] || return 0
+  if alive "$watch_pid"; then kill "$watch_pid" 2>/dev/null; fi
+  wait "$watch_pid" 2>/dev/null
+  watch_pid=""
+}
+x_presents() { # from, to (absolute us) -> presents a second in between, or nothing without the watcher
+  [ "$x_method" = damage ] || return 0
+  awk -v a="$1" -v b="$2" '
+    $1 == "damage" && $2 >= a && $2 < b { if (last == "" || $2 - last >= 3000) n++; last = $2 }
+    END { printf "%.2f\n", n / ((b - a) / 1e6) }' "$work/watch.out"
 }
 
 # ---- the X poll --------------------------------------------------------------------------------
@@ -297,17 +338,19 @@ thread_sample() {
   done
 }
 
-# Compares two samples taken $3 us apart; prints "cpu_percent wakeups_per_s top-threads".
+# Compares two samples taken $3 us apart of process $4; prints "cpu_percent wakeups_per_s threads": the
+# main thread's wake-ups, then the three names whose threads woke most.
 idle_between() {
-  awk -v span_us="$3" '
+  awk -v span_us="$3" -v pid="$4" '
     FNR == NR { run[$1] = $2; sw[$1] = $3; next }
     {
       dr = $2 - (($1 in run) ? run[$1] : 0); ds = $3 - (($1 in sw) ? sw[$1] : 0)
       total_run += dr; total_sw += ds; by[$4] += ds
+      if ($1 == pid) main = ds
     }
     END {
       s = span_us / 1e6
-      top = ""
+      top = sprintf("main thread:%.1f/s", main / s)
       for (k = 0; k < 3; k++) {
         best = ""; bv = 0
         for (c in by) if (by[c] > bv) { bv = by[c]; best = c }
@@ -317,6 +360,16 @@ idle_between() {
       }
       printf "%.4f %.2f %s\n", total_run / (span_us * 10), total_sw / s, (top == "" ? "none" : top)
     }' "$1" "$2"
+}
+
+# Distinct shared-library files process $1 maps now.
+mapped_libs() {
+  awk '$6 ~ /\.so(\.[0-9.]+)?$/ { print $6 }' "/proc/$1/maps" 2>/dev/null | sort -u | wc -l
+}
+
+# The shared libraries the dynamic loader loads for the program file $1 before its main.
+loaded_libs() {
+  LD_TRACE_LOADED_OBJECTS=1 "$1" 2>/dev/null | grep -c /
 }
 
 # ---- one run -----------------------------------------------------------------------------------
@@ -388,15 +441,17 @@ warm_up() { # $1 app|peer
   x_end "$run_pid" "$run_t0"
   sleep 1
   finish
+  x_stop
 }
 
 measure() { # $1 app|peer, $2 run number
-  local kind=$1 i=$2 name log shown="" frame="" mem idle a b ta tb line rss hwm own drv anon cpu wake top
+  local kind=$1 i=$2 name log shown="" frame="" mem="" libs="" idle reveal_idle="" line rss hwm own drv anon cpu wake top
+  local ta="" tb="" ra="" rb="" ev at what early=""
   name=app_w; [ "$kind" = peer ] && name=$peer_name
   log="$work/$kind-$i.log"
   x_begin
   launch "$kind" "$log"
-  local t0=$run_t0
+  local t0=$run_t0 run_pid_was=$run_pid
   x_end "$run_pid" "$t0"
   if [ "$kind" = app ]; then
     while alive "$run_pid" && [ $(( ${EPOCHREALTIME//[.,]/} - t0 )) -lt $(( start_timeout_s * 1000000 )) ] &&
@@ -404,21 +459,32 @@ measure() { # $1 app|peer, $2 run number
     shown=$(log_line_us "$log" "window shown")
     frame=$(log_line_us "$log" "first frame presented")
   fi
-  sleep_until_us $(( t0 + mem_at_s * 1000000 ))
-  if ! alive "$run_pid" || ! mem=$(memory_of "$run_pid"); then
-    finish
-    echo "run $i $name: ended before ${mem_at_s} s (exit $exit_code); log: $log" >&2
+  # The timed readings in time order (ties as listed): the reveal window, memory, the idle window.
+  local events="$mem_at_s:mem $idle_from_s:i1 $(( idle_from_s + idle_s )):i2"
+  [ -n "$reveal_a" ] && events="$reveal_a:r1 $reveal_b:r2 $events"
+  for ev in $(tr ' ' '\n' <<<"$events" | sort -s -t: -k1,1n); do
+    at=${ev%%:*}; what=${ev##*:}
+    sleep_until_us $(( t0 + at * 1000000 ))
+    if ! alive "$run_pid"; then early=$at; break; fi
+    case $what in
+      mem) mem=$(memory_of "$run_pid") || { early=$at; break; }
+           libs=$(mapped_libs "$run_pid") ;;
+      r1) ra=${EPOCHREALTIME//[.,]/}; thread_sample "$run_pid" "$work/$kind-$i.ra" ;;
+      r2) rb=${EPOCHREALTIME//[.,]/}; thread_sample "$run_pid" "$work/$kind-$i.rb" ;;
+      i1) ta=${EPOCHREALTIME//[.,]/}; thread_sample "$run_pid" "$work/$kind-$i.a" ;;
+      i2) tb=${EPOCHREALTIME//[.,]/}; thread_sample "$run_pid" "$work/$kind-$i.b" ;;
+    esac
+  done
+  finish
+  x_stop
+  if [ -n "$early" ]; then
+    echo "run $i $name: ended before ${early} s (exit $exit_code); log: $log" >&2
     grep -v '^\[TRACE\]' "$log" | tail -n 3 | sed 's/^/  | /' >&2
     keep=1
     return
   fi
-  a="$work/$kind-$i.a"; b="$work/$kind-$i.b"
-  ta=${EPOCHREALTIME//[.,]/}; thread_sample "$run_pid" "$a"
-  sleep_until_us $(( ta + idle_s * 1000000 ))
-  tb=${EPOCHREALTIME//[.,]/}; thread_sample "$run_pid" "$b"
-  idle=$(idle_between "$a" "$b" $(( tb - ta )))
-  alive "$run_pid" || echo "run $i $name: ended inside the idle window" >&2
-  finish
+  idle=$(idle_between "$work/$kind-$i.a" "$work/$kind-$i.b" $(( tb - ta )) "$run_pid_was")
+  [ -n "$ra" ] && reveal_idle=$(idle_between "$work/$kind-$i.ra" "$work/$kind-$i.rb" $(( rb - ra )) "$run_pid_was")
 
   read -r rss hwm own drv anon <<<"$mem"
   read -r cpu wake top <<<"$idle"
@@ -439,11 +505,23 @@ measure() { # $1 app|peer, $2 run number
     [ -n "$x_map_poll_us" ] && add "$kind" xmappoll "$x_map_poll_us"
     [ -n "$x_frame_poll_us" ] && add "$kind" xframepoll "$x_frame_poll_us"
   fi
+  local presents reveal_presents rcpu rwake rtop
+  presents=$(x_presents "$ta" "$tb")
   line+=" RSS $(mib "$rss") MiB, HWM $(mib "$hwm") MiB, own $(mib "$own") MiB (heap+anon $(mib "$anon")), driver $(mib "$drv") MiB;"
-  line+=" idle ${cpu} % CPU, ${wake} wake-ups/s ($top); exit $exit_code after $exit_ms ms"
+  line+=" $libs libraries mapped;"
+  if [ -n "$reveal_idle" ]; then
+    read -r rcpu rwake rtop <<<"$reveal_idle"
+    reveal_presents=$(x_presents "$ra" "$rb")
+    line+=" revealing ${rcpu} % CPU, ${rwake} wake-ups/s${reveal_presents:+, $reveal_presents presents/s} ($rtop);"
+    add "$kind" rcpu "$rcpu"; add "$kind" rwake "$rwake"
+    [ -n "$reveal_presents" ] && add "$kind" rpresents "$reveal_presents"
+  fi
+  line+=" idle ${cpu} % CPU, ${wake} wake-ups/s${presents:+, $presents presents/s} ($top); exit $exit_code after $exit_ms ms"
   echo "$line"
   add "$kind" rss "$rss"; add "$kind" hwm "$hwm"; add "$kind" own "$own"; add "$kind" drv "$drv"
   add "$kind" anon "$anon"; add "$kind" cpu "$cpu"; add "$kind" wake "$wake"; add "$kind" exitms "$exit_ms"
+  add "$kind" libs "$libs"
+  [ -n "$presents" ] && add "$kind" presents "$presents"
 }
 
 # ---- the report --------------------------------------------------------------------------------
@@ -480,8 +558,9 @@ for v in LP_NUM_THREADS GALLIUM_DRIVER LIBGL_ALWAYS_SOFTWARE MESA_LOADER_DRIVER_
   envs+=" $v=${!v-(unset)}"
 done
 echo "environment (left as found):$envs"
-[ -z "${LP_NUM_THREADS+x}" ] && echo "  (LP_NUM_THREADS unset: llvmpipe starts one rasteriser thread per CPU, at most 16)"
-echo "each run: fresh XDG_DATA_HOME / XDG_CONFIG_HOME / XDG_RUNTIME_DIR / ZEP_REGISTRY_DIR; memory at ${mem_at_s} s; idle from ${mem_at_s} s to $(( mem_at_s + idle_s )) s"
+[ -z "${LP_NUM_THREADS+x}" ] && echo "  (LP_NUM_THREADS unset: app_w asks llvmpipe for one rasteriser thread per 1280x720 window pixels, 1 to 4; other programs get one per CPU, at most 16)"
+echo "each run: fresh XDG_DATA_HOME / XDG_CONFIG_HOME / XDG_RUNTIME_DIR / ZEP_REGISTRY_DIR; memory at ${mem_at_s} s;" \
+  "${reveal_a:+revealing from $reveal_a s to $reveal_b s; }idle from ${idle_from_s} s to $(( idle_from_s + idle_s )) s"
 
 if [ "$warmup" = 1 ]; then
   echo "warm-up: one unmeasured start of each program"
@@ -496,22 +575,39 @@ for i in $(seq "$runs"); do
   [ -n "$peer" ] && measure peer "$i"
 done
 
+# Libraries loaded before main, once per program file.
+add app loaded "$(loaded_libs "$app")"
+if [ -n "$peer" ]; then
+  read -r peer_bin _ <<<"$peer"
+  peer_bin=$(cd "$peer_dir" && command -v "$peer_bin")
+  [ -n "$peer_bin" ] && add peer loaded "$(loaded_libs "$peer_bin")"
+fi
+
 echo
 cols="app_w"
 [ -n "$peer" ] && cols="$cols|$peer_name"
-row() { # label, metric, divisor, format
-  local out c kind
+row() { # label, metric, divisor, format; with a peer, the ratio of the medians last
+  local out c kind a p
   out=$(printf '%-48s' "$1")
   IFS='|' read -r -a names <<<"$cols"
   for c in "${!names[@]}"; do
     kind=$([ "$c" -eq 0 ] && echo app || echo peer)
     out+=$(printf '  %-28s' "$(stats "${vals["$kind $2"]:-}" "$3" "$4")")
   done
+  if [ -n "$peer" ]; then
+    a=$(median "${vals[app $2]:-}"); p=$(median "${vals[peer $2]:-}")
+    if [ -n "$a" ] && [ -n "$p" ] && awk -v p="$p" 'BEGIN { exit !(p > 0) }'; then
+      out+=$(printf '  %s' "$(awk -v a="$a" -v p="$p" 'BEGIN { printf "%.2f x", a / p }')")
+    else
+      out+="  -"
+    fi
+  fi
   echo "$out"
 }
 header=$(printf '%-48s' "min / median / max over $runs runs")
 IFS='|' read -r -a names <<<"$cols"
 for c in "${names[@]}"; do header+=$(printf '  %-28s' "$c"); done
+[ -n "$peer" ] && header+="  app_w / $peer_name"
 echo "$header"
 row "window shown (log), ms" shown 1000 "%.1f"
 row "first frame presented (log), ms" frame 1000 "%.1f"
@@ -528,8 +624,16 @@ row "peak resident memory (VmHWM), MiB" hwm 1024 "%.1f"
 row "own memory: private dirty outside driver, MiB" own 1024 "%.1f"
 row "  of it heap and anonymous, MiB" anon 1024 "%.1f"
 row "GL driver's private dirty, MiB" drv 1024 "%.1f"
+row "shared libraries loaded before main" loaded 1 "%.0f"
+row "shared libraries mapped at ${mem_at_s} s" libs 1 "%.0f"
+if [ -n "$reveal_a" ]; then
+  row "CPU while the page reveals, % of one core" rcpu 1 "%.3f"
+  row "  wake-ups a second" rwake 1 "%.1f"
+  [ "$x_method" = damage ] && row "  presents a second" rpresents 1 "%.2f"
+fi
 row "idle CPU, % of one core" cpu 1 "%.3f"
 row "idle wake-ups a second" wake 1 "%.1f"
+[ "$x_method" = damage ] && row "idle presents a second" presents 1 "%.2f"
 row "time to exit after SIGTERM, ms" exitms 1 "%.0f"
 
 echo
@@ -543,6 +647,27 @@ verdict "idle wake-ups a second (median ${wake_med:+$(fixed "$wake_med" 1)})" "$
 verdict "idle CPU % of one core (median ${cpu_med:+$(fixed "$cpu_med" 3)})" "$cpu_med" "v < 0.1" "< 0.1"
 own_med=$(median "${vals[app own]:-}")
 verdict "engine's own memory (median ${own_med:+$(mib "$own_med")} MiB)" "$own_med" "v < 16384" "< 16 MiB"
+pres_med=$(median "${vals[app presents]:-}")
+[ -n "$pres_med" ] && verdict "idle presents a second (median $(fixed "$pres_med" 2))" "$pres_med" "v == 0" "= 0"
+loaded=$(median "${vals[app loaded]:-}")
+verdict "shared libraries loaded before main (${loaded:+$(fixed "$loaded" 0)})" "$loaded" "v <= 70" "<= 70"
+libs_med=$(median "${vals[app libs]:-}")
+verdict "shared libraries mapped at ${mem_at_s} s (median ${libs_med:+$(fixed "$libs_med" 0)})" "$libs_med" "v <= 100" "<= 100"
+compare() { # label, metric, goal ratio: app_w's median over the peer's
+  local a p r
+  a=$(median "${vals[app $2]:-}"); p=$(median "${vals[peer $2]:-}")
+  if [ -z "$a" ] || [ -z "$p" ] || ! awk -v p="$p" 'BEGIN { exit !(p > 0) }'; then
+    echo "goal: $1 against $peer_name: no figure"
+    return
+  fi
+  r=$(awk -v a="$a" -v p="$p" 'BEGIN { printf "%.2f", a / p }')
+  verdict "$1 app_w / $peer_name = $r" "$r" "v <= $3" "<= $3"
+}
+if [ -n "$peer" ]; then
+  [ -n "$reveal_a" ] && compare "CPU while the page reveals (medians)" rcpu 1.0
+  compare "own memory (medians)" own 1.0
+  compare "time to exit after SIGTERM (medians)" exitms 1.0
+fi
 if [ -n "$peer" ] && [ "$offscreen" = 0 ]; then
   a=$(median "${vals[app xframe]:-}"); p=$(median "${vals[peer xframe]:-}")
   if [ -n "$a" ] && [ -n "$p" ]; then

@@ -587,3 +587,45 @@ TEST_F(GLDeviceTest, EngineTexturesDrawAgainOnTheNextDevice) {
 }
 
 }  // namespace
+
+// A frame drawn under the screen clip changes the screen buffer only inside
+// it, and its present, which copies only what changed into the window
+// (scaled down here), leaves the window as a whole copy would.
+TEST_F(GLDeviceTest, AClippedFrameAndItsPartPresentMatchTheWhole) {
+  ASSERT_TRUE(dev->setWindowSize(600, 450, 800, 600));
+  const float gray[4] = {0.5f, 0.5f, 0.5f, 1};
+  const float red[4] = {1, 0, 0, 1};
+  const float blue[4] = {0, 0, 1, 1};
+  const GDevArea clip{100, 100, 50, 40};
+  EXPECT_FALSE(dev->setScreenClip(&clip));  // nothing drawn whole yet
+  begin(nullptr, gray);
+  for (int32_t i = 0; i < 40; ++i) {
+    const float c[4] = {static_cast<float>(i % 5) / 4, static_cast<float>(i % 7) / 6, static_cast<float>(i % 3) / 2, 1};
+    dev->fillRect({i * 20, i * 15, i * 20 + 17, i * 15 + 13}, c, GDEV_BLEND_COPY, 0);
+  }
+  ASSERT_TRUE(dev->impl_endScene(false, nullptr));
+  dev->impl_swapBuffers({0, 0, 0, 0}, {0, 0, 0, 0});
+  const uint64_t partBefore = dev->partialPresents();
+
+  ASSERT_TRUE(dev->setScreenClip(&clip));
+  begin(nullptr, blue);  // the clear stays inside the clip too
+  dev->fillRect({90, 90, 130, 130}, red, GDEV_BLEND_COPY, 0);
+  ASSERT_TRUE(dev->impl_endScene(false, nullptr));
+  ASSERT_TRUE(dev->setScreenClip(nullptr));
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  RGBAImageRef screen;
+  ASSERT_TRUE(dev->readScreen(&screen));
+  EXPECT_EQ(at(screen, 99, 99), (Pixel{127, 127, 127, 255}));  // outside: untouched gray
+  EXPECT_EQ(at(screen, 100, 100), (Pixel{0, 0, 255, 255}));
+  EXPECT_EQ(at(screen, 149, 139), (Pixel{255, 0, 0, 255}));
+  EXPECT_EQ(at(screen, 150, 140), (Pixel{127, 127, 127, 255}));
+  dev->impl_swapBuffers({0, 0, 0, 0}, {0, 0, 0, 0});
+  EXPECT_EQ(dev->partialPresents(), partBefore + 1);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  const std::vector<uint8_t> parts = read(0, 0, 800, 600);
+  dev->refreshWindow();
+  dev->impl_swapBuffers({0, 0, 0, 0}, {0, 0, 0, 0});
+  EXPECT_EQ(dev->partialPresents(), partBefore + 1);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  EXPECT_TRUE(read(0, 0, 800, 600) == parts);
+}

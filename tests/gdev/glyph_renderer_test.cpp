@@ -525,3 +525,52 @@ TEST(DrawTextRun, OneFontColoursEachCellAndMixedFontsShareALine) {
 }
 
 }  // namespace
+
+namespace {
+
+// Measuring gives the size of the image rendering makes, or none for none.
+void ExpectMeasureMatchesRender(FontRenderer& font, const std::vector<std::u16string>& texts) {
+  for (int32_t size : {0, 10, 15, 16, 24, 33, 100}) {
+    for (int32_t margin : {0, 1, 2}) {
+      for (const std::u16string& text : texts) {
+        const TextRenderParams params{0, size, 0xFFFFFF, 0, margin};
+        RGBAImageRef image;
+        font.render(image, params, text, 0);
+        int32_t w = -1, h = -1;
+        const bool measured = font.measure(params, text, &w, &h);
+        ASSERT_EQ(measured, static_cast<bool>(image)) << size << " " << margin << " " << text.size();
+        if (!image) continue;
+        EXPECT_EQ(w, image->width) << size << " " << margin << " " << text.size();
+        EXPECT_EQ(h, image->height) << size << " " << margin << " " << text.size();
+      }
+    }
+  }
+}
+
+}  // namespace
+
+TEST(MeasureText, SystemAndBitmapFontsAndMixedRunsMeasureWhatTheyDraw) {
+  const std::vector<std::u16string> texts = {u"", u"A", u"あいう", u"Aあｶ～", u"Ab1"};
+  if (std::filesystem::exists(kIpaGothic)) {
+    std::unique_ptr<FontRenderer> system = PinnedSystemFont();
+    ASSERT_TRUE(system);
+    ExpectMeasureMatchesRender(*system, texts);
+  }
+  TempDir dir;
+  std::unique_ptr<FontRenderer> bitmap = MakeBitmap(WriteFont(dir));
+  ASSERT_TRUE(bitmap);
+  ExpectMeasureMatchesRender(*bitmap, texts);
+
+  FontRendererTable table;
+  table.set(0, std::unique_ptr<FontRenderer>(new FakeRenderer(0)));
+  table.set(2, std::unique_ptr<FontRenderer>(new FakeRenderer(32)));
+  for (const std::vector<GlyphItem>& items : {std::vector<GlyphItem>{{u'A', 0, 1, 0, 0}, {u'あ', 2, 1, 0, 0}},
+                                              std::vector<GlyphItem>{{u'b', 2, 1, 0, 0}},
+                                              std::vector<GlyphItem>{}}) {
+    RGBAImageRef image;
+    DrawTextRun(table, image, {0, 20, 0, 0, 1}, items, 0);
+    int32_t w = -1, h = -1;
+    ASSERT_EQ(MeasureTextRun(table, {0, 20, 0, 0, 1}, items, &w, &h), static_cast<bool>(image));
+    if (image) EXPECT_EQ(std::make_pair(w, h), std::make_pair(image->width, image->height));
+  }
+}

@@ -48,7 +48,9 @@ int32_t GameRun::pumpFrame(int32_t, bool) {
   if (onFrame) onFrame(frames_);
   if (quit_) return -1;
   clock_.ms += frameMs;
-  return PumpMessages(1, false);
+  const int32_t result = PumpMessages(1, false);
+  if (afterFrame) afterFrame(frames_);
+  return result;
 }
 
 void GameRun::click(int32_t x, int32_t y) {

@@ -30,8 +30,10 @@ class GameRun : public FramePump {
   bool init();
   // Runs the game until it ends or the test stops it.
   bool run();
-  // Called before each frame runs, with the frame's number (1 first).
+  // Called before each frame runs, with the frame's number (1 first), and
+  // right after it ran, before the game sees the events it brought.
   std::function<void(int frame)> onFrame;
+  std::function<void(int frame)> afterFrame;
   // Ends the run as a quit signal would.
   void stop() { quit_ = true; }
 

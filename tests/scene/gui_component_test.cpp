@@ -1,4 +1,4 @@
-// The component tree: the changed flag on tree changes, paint order and
+// The component tree: the screen areas tree changes mark, paint order and
 // translations in a recording device's log, hit testing, the input slots a
 // dying component leaves, and the colour helpers.
 #include <gmock/gmock.h>
@@ -35,6 +35,7 @@ class Leaf : public GUIComponent {
     if (deaths_) ++*deaths_;
   }
   bool isDrawable() override { return true; }
+  bool paintExtent(ScreenArea* area) override { return extentIsOwnRect(area); }
   void draw() override {
     const float c[4] = {1, 0, 0, 1};
     GDevFactory::device->fillRect(GDevRect{0, 0, width(), height()}, c, 2, 0);
@@ -71,70 +72,103 @@ class GUIComponentTest : public ::testing::Test {
   RecordingDevice device;
 };
 
-TEST_F(GUIComponentTest, TreeChangesSetTheChangedFlag) {
+// The areas marked since the flag was last cleared (empty: none kept).
+std::vector<ScreenArea> Marked() {
+  const ScreenArea* areas = nullptr;
+  size_t count = 0;
+  if (!ChangedScreenAreas(&areas, &count)) return {};
+  return std::vector<ScreenArea>(areas, areas + count);
+}
+
+// A composite that paints its children transformed.
+class Turned : public Box {
+ public:
+  bool placesChildrenPlainly() const override { return false; }
+};
+
+TEST_F(GUIComponentTest, TreeChangesMarkTheScreenWhereTheyShowAndNothingUnseen) {
   int deaths = 0;
-  Panel panel;
-  Panel other;
-  auto* a = new Leaf(0, 0, 1, 1, true, &deaths);
+  Panel screen;  // the root: its own position is not painted
+  screen.setBounds(7, 7, 800, 600);
+  SetScreenRoot(&screen);
+  auto* panel = new Box;
+  panel->setBounds(100, 50, 300, 300);
+  screen.addChild(panel);
+  Panel other;  // off the screen
+  auto* a = new Leaf(10, 20, 30, 40, true, &deaths);
   auto* b = new Leaf(0, 0, 1, 1, true, &deaths);
 
-  GUIChangedFlag = 0;
-  panel.addChild(a);
-  EXPECT_EQ(GUIChangedFlag, 1);
-  EXPECT_EQ(a->parent(), &panel);
-  GUIChangedFlag = 0;
-  panel.addChild(a);  // twice: one entry, still flagged
-  EXPECT_EQ(GUIChangedFlag, 1);
-  panel.addChild(b);
-  EXPECT_THAT(panel.children(), ElementsAre(a, b));
+  ClearScreenChanges();
+  panel->addChild(a);
+  EXPECT_EQ(GUIChangedFlag, kScreenAreasChanged);
+  EXPECT_THAT(Marked(), ElementsAre(ScreenArea{110, 70, 140, 110}));
+  EXPECT_EQ(a->parent(), panel);
+  ClearScreenChanges();
+  panel->addChild(a);  // twice: one entry, and nothing changed
+  other.raiseChild(a);  // not other's child: nothing
+  EXPECT_EQ(GUIChangedFlag, kScreenUnchanged);
+  panel->addChild(b);
+  EXPECT_THAT(panel->children(), ElementsAre(a, b));
+  panel->raiseChild(a);
+  EXPECT_THAT(panel->children(), ElementsAre(b, a));
 
-  GUIChangedFlag = 0;
-  other.raiseChild(a);  // not other's child: only the flag
-  EXPECT_EQ(GUIChangedFlag, 1);
-  EXPECT_THAT(panel.children(), ElementsAre(a, b));
-  panel.raiseChild(a);
-  EXPECT_THAT(panel.children(), ElementsAre(b, a));
+  // A move marks the old and the new place; a hidden component nothing.
+  ClearScreenChanges();
+  a->setPosition(500, 20);
+  EXPECT_THAT(Marked(), ElementsAre(ScreenArea{110, 70, 140, 110}, ScreenArea{600, 70, 630, 110}));
+  ClearScreenChanges();
+  a->setBounds(500, 20, 30, 40);
+  a->setVisible(true);
+  EXPECT_EQ(GUIChangedFlag, kScreenUnchanged);
+  panel->setVisible(false);  // where all of its children paint, as one
+  EXPECT_THAT(Marked(), ElementsAre(ScreenArea{100, 50, 630, 110}));
+  ClearScreenChanges();
+  a->setPosition(3, 0);
+  a->setVisible(false);
+  other.addChild(new Leaf(0, 0, 5, 5));
+  EXPECT_EQ(GUIChangedFlag, kScreenUnchanged);
+  panel->setVisible(true);
+  EXPECT_THAT(Marked(), ElementsAre(ScreenArea{100, 50, 101, 51}));
 
   // A child moved to another composite leaves the first one (deleted once).
   other.addChild(b);
-  EXPECT_THAT(panel.children(), ElementsAre(a));
+  EXPECT_THAT(panel->children(), ElementsAre(a));
   EXPECT_EQ(b->parent(), &other);
-
-  GUIChangedFlag = 0;
-  panel.removeChild(a);
-  EXPECT_EQ(GUIChangedFlag, 1);
+  panel->removeChild(a);
   EXPECT_EQ(a->parent(), nullptr);
-  EXPECT_TRUE(panel.children().empty());
+  EXPECT_TRUE(panel->children().empty());
   EXPECT_EQ(deaths, 0);
-
-  // Position, size and visibility flag only when they change.
-  GUIChangedFlag = 0;
-  a->setBounds(0, 0, 1, 1);
-  a->setVisible(true);
-  EXPECT_EQ(GUIChangedFlag, 0);
-  a->setVisible(false);
-  EXPECT_EQ(GUIChangedFlag, 1);
-  GUIChangedFlag = 0;
-  a->setPosition(3, 0);
-  EXPECT_EQ(GUIChangedFlag, 1);
   delete a;
   EXPECT_EQ(deaths, 1);
+
+  // Where a child of a transforming composite lies cannot be told, nor what
+  // a dying component painted: the whole screen.
+  auto* turned = new Turned;
+  screen.addChild(turned);
+  auto* leaf = new Leaf(1, 1, 2, 2, true, &deaths);
+  ClearScreenChanges();
+  turned->addChild(leaf);
+  EXPECT_EQ(GUIChangedFlag, kScreenChanged);
+  ClearScreenChanges();
+  panel->addChild(new Leaf(0, 0, 1, 1, true, &deaths));
+  delete turned;
+  EXPECT_EQ(GUIChangedFlag, kScreenChanged);
+  EXPECT_EQ(deaths, 2);
 
   // Deleting a child takes it out of the list; the composite deletes the rest.
   {
     auto* box = new Box;
     other.addChild(box);
     box->addChild(new Leaf(0, 0, 1, 1, true, &deaths));
-    GUIChangedFlag = 0;
     delete b;
-    EXPECT_EQ(GUIChangedFlag, 1);
-    EXPECT_THAT(other.children(), ElementsAre(box));
-    EXPECT_EQ(deaths, 2);
+    EXPECT_THAT(other.children(), ElementsAre(::testing::_, box));
+    EXPECT_EQ(deaths, 3);
   }
   // Null and the composite itself are refused.
   other.addChild(nullptr);
   other.addChild(&other);
-  EXPECT_EQ(other.children().size(), 1u);
+  EXPECT_EQ(other.children().size(), 2u);
+  SetScreenRoot(nullptr);
 }
 
 TEST_F(GUIComponentTest, CompositesPaintChildrenInOrderTranslated) {

@@ -75,10 +75,15 @@ GlyphItem Glyph(char16_t c, uint32_t edge = 0) { return GlyphItem{c, 0, 1, 0xFFF
 TEST_F(TextDrawingTest, LinesRevealStepsWithOutlinesAndRuby) {
   GUITextLine3 line;
   line.setLine(LineLayout{32, 0, {TextSegment{32, {Glyph(u'あ'), Glyph(u'い')}, 0, {}}}});
+  // Measured, not drawn: no glyph is rendered until the line is drawn.
   EXPECT_EQ(line.width(), 64);
   EXPECT_EQ(line.height(), 32);
+  EXPECT_FALSE(line.isRendered());
+  EXPECT_FALSE(line.pieces()[0].base);
   line.setVisibleCount(1);
   RGBAImageRef first = capture(&line, 96, 48);
+  EXPECT_TRUE(line.isRendered());
+  EXPECT_EQ(line.width(), 64);
   EXPECT_GT(lit(first, 0, 0, 32, 32), 0);
   EXPECT_EQ(lit(first, 32, 0, 96, 48), 0);
   line.setVisibleCount(-1);

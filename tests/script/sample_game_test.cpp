@@ -15,6 +15,8 @@
 
 #include "app/main_window.h"
 #include "gamestate/state_mgr.h"
+#include "gdev/gdev_factory.h"
+#include "gdev/gdev_gl.h"
 #include "gdev/image_file.h"
 #include "platform/utf8.h"
 #include "scene/layer_table.h"
@@ -168,6 +170,61 @@ TEST(SampleGame, StoryPagesShowInTheMessageWindowAndAnIdlePageDrawsOnlyItsIcon) 
   EXPECT_GT(nextPagePixels, 100);
   EXPECT_GE(iconChanges, 4);
   EXPECT_LE(idleFrames, iconChanges + 1);
+}
+
+// Every frame drawn only where the screen changed holds the pixels of the
+// whole screen drawn again, from the title through the story's pages, the
+// menu sliding in and out, the backlog, the choice and the chapter after.
+TEST(SampleGame, FramesDrawnWhereTheScreenChangedHoldTheWholeScreensPixels) {
+  std::string why;
+  if (!OpenGLContextAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
+  GameRun game(kSample);
+  ASSERT_TRUE(game.init());
+  auto* device = static_cast<GDevGL*>(GDevFactory::device);
+  int compared = 0, differing = 0;
+  std::string differences;
+  int64_t partialBefore = GetPartialFrameCount();
+  game.afterFrame = [&](int frame) {
+    // A frame drawn in parts must hold what the whole screen does.
+    if (GetPartialFrameCount() != partialBefore) {
+      partialBefore = GetPartialFrameCount();
+      RGBAImageRef parts, whole;
+      ASSERT_TRUE(device->readScreen(&parts));
+      ASSERT_TRUE(DrawWholeSceneNow());
+      ASSERT_TRUE(device->readScreen(&whole));
+      ++compared;
+      if (parts->pixels != whole->pixels) {
+        ++differing;
+        // Where the pixels differ.
+        int x0 = 800, y0 = 600, x1 = -1, y1 = -1;
+        for (size_t i = 0; i < parts->pixels.size(); ++i) {
+          if (parts->pixels[i] == whole->pixels[i]) continue;
+          const int pixel = static_cast<int>(i / 4);
+          x0 = std::min(x0, pixel % 800);
+          x1 = std::max(x1, pixel % 800);
+          y0 = std::min(y0, pixel / 800);
+          y1 = std::max(y1, pixel / 800);
+        }
+        differences += "frame " + std::to_string(frame) + " in " + std::to_string(x0) + "," +
+                           std::to_string(y0) + "-" + std::to_string(x1) + "," + std::to_string(y1) + "; ";
+      }
+    }
+  };
+  game.onFrame = [&](int frame) {
+    if (frame == 2) game.key(GameRun::kKeyReturn);
+    if (frame % 40 == 0) game.click(400, 300);
+    if (frame % 40 == 20) game.key(GameRun::kKeyDown);  // a choice's next item
+    if (frame % 80 == 30) game.key(GameRun::kKeyReturn);
+    if (frame % 300 == 100) game.move(792, 300);        // the menu slides in
+    if (frame % 300 == 170) game.move(400, 300);        // and out again
+    if (frame % 700 == 350) game.key(GameRun::kKeyPageUp);  // the backlog
+    if (frame % 700 == 380) game.wheel(400, 300, 1);
+    if (frame >= 4000) game.stop();
+  };
+  game.run();
+  EXPECT_EQ(differing, 0) << differences;
+  EXPECT_GT(compared, 150);
+  EXPECT_EQ(game.controller().machine().scenario(), 3);  // the lantern chapter
 }
 
 TEST(SampleGame, TitleFadesMenuPicturesAndAChoicePickTheWayThroughTheStory) {
