@@ -571,6 +571,8 @@ TEST(MeasureText, SystemAndBitmapFontsAndMixedRunsMeasureWhatTheyDraw) {
     DrawTextRun(table, image, {0, 20, 0, 0, 1}, items, 0);
     int32_t w = -1, h = -1;
     ASSERT_EQ(MeasureTextRun(table, {0, 20, 0, 0, 1}, items, &w, &h), static_cast<bool>(image));
-    if (image) EXPECT_EQ(std::make_pair(w, h), std::make_pair(image->width, image->height));
+    if (image) {
+      EXPECT_EQ(std::make_pair(w, h), std::make_pair(image->width, image->height));
+    }
   }
 }
