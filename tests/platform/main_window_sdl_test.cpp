@@ -264,15 +264,17 @@ TEST_F(MainWindowTest, FramesDrawOnlyWhenTheSceneChanged) {
 TEST_F(MainWindowTest, AnIdleFrameWaitsForATimersEndOrAPushedEvent) {
   RecordingScene scene;
   SetMainWindowScene(&scene);
-  for (int i = 0; i < FramePacer::kStartFrames + 1; ++i) PumpMessages(1, false);
+  for (int i = 0; i < FramePacer::kStartFrames; ++i) PumpMessages(1, false);
   struct EndOnly : Timer {
     void onTimer(float progress) override { last = progress; }
     float last = -1.0f;
   } timer;
   timer.everyFrame = false;
   timer.duration = 120;
-  // Read before the timer starts: a millisecond may tick in between.
+  // A timer's time runs from the last dispatch, so the clock is read before
+  // the frame that makes it.
   const int64_t started = GetTimerManager()->now();
+  PumpMessages(1, false);
   timer.start();
   const int64_t steps = GetFrameStepCount();
   EXPECT_EQ(PumpMessages(0, false), 0);
