@@ -125,6 +125,11 @@ bool staysInside(const std::string& folder, const std::vector<std::u16string>& p
 
 }  // namespace
 
+bool RelativePathStaysBelow(std::u16string_view name) {
+  std::vector<std::u16string> parts;
+  return foldRelative(ToSlashPath(name), &parts);
+}
+
 bool ResolveWritePath(std::u16string_view folder, std::u16string_view name, std::u16string* out) {
   const std::u16string slashed = ToSlashPath(name);
   std::vector<std::u16string> parts;

@@ -55,3 +55,7 @@ int WriteFileAtomically(std::u16string_view path, const void* data, size_t size,
 // a link that leads nowhere). Otherwise *out = folder + "/" + the folded
 // name. Reads keep the lookup rules of the game environment.
 bool ResolveWritePath(std::u16string_view folder, std::u16string_view name, std::u16string* out);
+
+// Whether a relative name's ".." parts never climb above where it starts
+// ("\" separates too).
+bool RelativePathStaysBelow(std::u16string_view name);

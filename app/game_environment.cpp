@@ -33,25 +33,6 @@ bool isOneComponent(std::u16string_view name) {
   return name.find_first_of(u"/\\") == std::u16string_view::npos && name != u"..";
 }
 
-// A relative folder whose ".." never climbs above where it starts ("/" and
-// "\\" both separate).
-bool staysBelow(std::u16string_view folder) {
-  int32_t depth = 0;
-  size_t start = 0;
-  while (start <= folder.size()) {
-    size_t end = folder.find_first_of(u"/\\", start);
-    if (end == std::u16string_view::npos) end = folder.size();
-    const std::u16string_view part = folder.substr(start, end - start);
-    if (part == u"..") {
-      if (--depth < 0) return false;
-    } else if (!part.empty() && part != u".") {
-      ++depth;
-    }
-    start = end + 1;
-  }
-  return true;
-}
-
 // False, with an ERROR naming the key, when the value would take the
 // settings file out of its folder.
 bool checkSaveValue(bool safe, const char16_t* section, const char16_t* key, const std::u16string& value) {
@@ -202,7 +183,7 @@ bool GameEnvironment::checkSaveLocation() const {
   // Under the application-data folder every part is relative to it; a
   // folder of its own may be absolute.
   const bool underAppData = product_.saveFolderLocation == 1;
-  const bool folderSafe = (!underAppData && isAbsolute(save.baseDir)) || staysBelow(save.baseDir);
+  const bool folderSafe = (!underAppData && isAbsolute(save.baseDir)) || RelativePathStaysBelow(save.baseDir);
   const bool nameSafe = isOneComponent(save.sysSaveName) && save.sysSaveName != u".";
   return checkSaveValue(nameSafe, u"Resource", u":save-syssave-name", save.sysSaveName) &&
          checkSaveValue(folderSafe, u"Resource", u":save-basedir", save.baseDir) &&
