@@ -101,8 +101,11 @@
        ; carries the window's dark backing itself.
        (ta-offset-x . 28) (ta-offset-y . 24) (ta-width . 704) (ta-height . 132)
        (ta-font . 0) (ta-font-size . 24) (ta-font-color . "white")
+       ; A line takes its size, the ruby's size and the ruby's pitch, with
+       ; the line pitch after it: 24 + 10 + 2 + 8 = 44 pixels, so the
+       ; 132-pixel text area holds three lines.
        (ta-line-pitch . 8) (ta-char-gap . 1)
-       (ta-linenum . 4) (ta-chars-per-line . 56)
+       (ta-linenum . 3) (ta-chars-per-line . 56)
        (ta-font-edge-color.r . 20) (ta-font-edge-color.g . 20)
        (ta-font-edge-color.b . 40) (ta-font-edge-color.a . 255)
        (ta-ruby-font . 0) (ta-ruby-font-size . 10)
