@@ -183,10 +183,22 @@
       (pic1 (url . 9) (rect 96 0 96 36)))
   (37 (type . button) (size 40 40)
       (pic0 (url . 10)))
+  ; The title's start and quit buttons, each over one of the touch map's
+  ; areas 1 and 2 with a margin.
+  (38 (type . button) (size 208 56)
+      (pic0 (url . 12) (rect 0 0 208 56))
+      (pic1 (url . 12) (rect 0 56 208 56))
+      (pic2 (url . 12) (rect 0 112 208 56)))
+  (39 (type . button) (size 88 88)
+      (pic0 (url . 13) (rect 0 0 88 88))
+      (pic1 (url . 13) (rect 88 0 88 88))
+      (pic2 (url . 13) (rect 176 0 88 88)))
   ; Text labels, at the size of their text (a configured size would
   ; stretch the text over it).
   (40 (type . text) (string . "Chapter One") (fontsize . 22) (fontcolor . 2))
   (41 (type . text) (string . "Press any key") (fontsize . 16) (fontcolor 200 200 210))
+  (42 (type . text) (string . "Start") (fontsize . 24) (fontcolor . 2))
+  (43 (type . text) (string . "Quit") (fontsize . 20) (fontcolor 255 255 255))
   ; The backlog: its panel and the parts its pages are shown on.
   (60 (type . image) (url . "backlog_bg.png") (size 800 600))
   (61 (type . text) (string . "") (fontsize . 24) (fontcolor 255 255 255))

@@ -227,6 +227,43 @@ TEST(SampleGame, FramesDrawnWhereTheScreenChangedHoldTheWholeScreensPixels) {
   EXPECT_EQ(game.controller().machine().scenario(), 3);  // the lantern chapter
 }
 
+// The title's two buttons: where each shows its fill, and that fill in the
+// pictures' normal and lit states.
+constexpr int32_t kStartX = 220, kStartY = 440, kQuitX = 600, kQuitY = 492;
+constexpr Rgb kStartFill{40, 52, 104}, kStartLit{76, 104, 196}, kQuitFill{112, 36, 48}, kQuitLit{196, 68, 80};
+
+// The title shows a start and a quit button over its touch areas, each lit
+// while the pointer is over it; a click on the quit button ends the game.
+TEST(SampleGame, TheTitlesButtonsLightUnderThePointerAndQuitEndsTheGame) {
+  std::string why;
+  if (!OpenGLContextAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
+  GameRun game(kSample);
+  ASSERT_TRUE(game.init());
+  Rgb start[3]{}, quit[3]{};  // no pointer, over start, over quit
+  int clickedAt = 0;
+  game.onFrame = [&](int frame) {
+    if (frame > 200) game.stop();
+    if (frame < 3 || frame > 5) return;
+    const RGBAImageRef screen = game.capture();
+    start[frame - 3] = At(screen, kStartX, kStartY);
+    quit[frame - 3] = At(screen, kQuitX, kQuitY);
+    if (frame == 3) game.move(100, 420);  // inside the start area
+    if (frame == 4) game.move(kQuitX, 460);
+    if (frame == 5) {
+      game.click(kQuitX, 460);
+      clickedAt = frame;
+    }
+  };
+  EXPECT_TRUE(game.run());
+  EXPECT_GT(clickedAt, 0);
+  EXPECT_LT(game.frames(), clickedAt + 10);  // the quit script ended it
+  const Rgb expected[3][2] = {{kStartFill, kQuitFill}, {kStartLit, kQuitFill}, {kStartFill, kQuitLit}};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(Near(start[i], expected[i][0])) << i << ": " << start[i].r << " " << start[i].g << " " << start[i].b;
+    EXPECT_TRUE(Near(quit[i], expected[i][1])) << i << ": " << quit[i].r << " " << quit[i].g << " " << quit[i].b;
+  }
+}
+
 TEST(SampleGame, TitleFadesMenuPicturesAndAChoicePickTheWayThroughTheStory) {
   std::string why;
   if (!OpenGLContextAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
@@ -263,7 +300,7 @@ TEST(SampleGame, TitleFadesMenuPicturesAndAChoicePickTheWayThroughTheStory) {
           for (int32_t y = 250; y < 278; ++y) {
             for (int32_t x = 300; x < 500; ++x) captionPixels += At(screen, x, y).g > 180;
           }
-          game.click(100, 420);  // the start area of the touch map
+          game.click(100, 420);  // the start button, over the touch map's start area
           step = kFadeOut;
         }
         break;
