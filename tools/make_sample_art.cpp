@@ -208,6 +208,11 @@ void IconChart(RGBAImage* image, Rect box, Color ink) {
   FillCircle(image, {box.x + box.w - 3, centre.y}, 3, ink);
 }
 
+// Starting: a triangle pointing right.
+void IconPlay(RGBAImage* image, Rect box, Color ink) {
+  FillTriangle(image, {box.x, box.y}, {box.x + box.w, box.y + box.h / 2}, {box.x, box.y + box.h}, ink);
+}
+
 // ---- Buttons: one picture holds the states in a row or a column.
 
 enum ButtonState { kNormal, kHover, kPressed, kDisabled };
@@ -271,6 +276,26 @@ constexpr ButtonLook kMenuConfig{
     96, 36, false, 2, {{120, 84, 150}, {160, 116, 198}, {}, {}}, IconWheel, {8, 8, 20, 20}};
 // The bottom menu's chart button, one state.
 constexpr ButtonLook kChart{40, 40, true, 1, {{176, 64, 64}, {}, {}, {}}, IconChart, {4, 4, 32, 32}};
+// The title's start button, 208 x 56 a state, stacked: night blue that
+// lights up under the pointer, its caption a text part over it.
+constexpr ButtonLook kTitleStart{
+    208, 56, true, 3, {{40, 52, 104}, {76, 104, 196}, {28, 36, 72}, {}}, IconPlay, {20, 18, 16, 20}};
+
+// The title's round quit button, 88 x 88 a state in a row: a disc in the
+// button outline with a light rim and a gold ring inside, a deep red that
+// lights up under the pointer; its caption a text part over it. A pressed
+// disc loses its rim and sinks a pixel. Transparent round it.
+void DrawQuitButton(RGBAImage* image) {
+  const Color fills[3] = {{112, 36, 48}, {196, 68, 80}, {80, 24, 32}};
+  for (int32_t i = 0; i < 3; ++i) {
+    const Point centre{88 * i + 44, 44};
+    const int32_t sink = i == kPressed ? 1 : 0;
+    FillCircle(image, centre, 44, kOutline);
+    FillCircle(image, centre, 42, Mix(fills[i], kWhite, i == kPressed ? 0 : 96));
+    FillCircle(image, {centre.x + sink, centre.y + sink}, 40, fills[i]);
+    Ring(image, {centre.x + sink, centre.y + sink}, 37, 35, kGold);
+  }
+}
 
 // ---- The pictures, one function each.
 
@@ -332,6 +357,7 @@ void DrawMenuSave(RGBAImage* image) { DrawButton(image, kMenuSave); }
 void DrawMenuLoad(RGBAImage* image) { DrawButton(image, kMenuLoad); }
 void DrawMenuConfig(RGBAImage* image) { DrawButton(image, kMenuConfig); }
 void DrawChart(RGBAImage* image) { DrawButton(image, kChart); }
+void DrawTitleStart(RGBAImage* image) { DrawButton(image, kTitleStart); }
 
 // The title touch map's alpha area: alpha 0 everywhere but one opaque
 // rectangle, 160 x 96 at (520, 120), clear of the map's other areas.
@@ -513,6 +539,8 @@ constexpr Picture kPictures[] = {
     {"parts/parts009.png", 192, 36, false, DrawMenuConfig},    // :parts 36
     {"parts/parts010.png", 40, 40, false, DrawChart},          // :parts 37
     {"parts/parts011.png", 800, 600, true, DrawTouchAlpha},    // :parts 50
+    {"parts/parts012.png", 208, 168, false, DrawTitleStart},   // :parts 38
+    {"parts/parts013.png", 264, 88, true, DrawQuitButton},     // :parts 39
     {"title_mask.png", 800, 600, false, DrawTouchColor},       // :parts 50
     {"msgwin_frame.png", 760, 176, true, DrawMessageFrame},    // :message-window 0
     {"menu_panel.png", 140, 600, true, DrawMenuPanel},         // :menu 0

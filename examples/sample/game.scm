@@ -101,8 +101,11 @@
        ; carries the window's dark backing itself.
        (ta-offset-x . 28) (ta-offset-y . 24) (ta-width . 704) (ta-height . 132)
        (ta-font . 0) (ta-font-size . 24) (ta-font-color . "white")
+       ; A line takes its size, the ruby's size and the ruby's pitch, with
+       ; the line pitch after it: 24 + 10 + 2 + 8 = 44 pixels, so the
+       ; 132-pixel text area holds three lines.
        (ta-line-pitch . 8) (ta-char-gap . 1)
-       (ta-linenum . 4) (ta-chars-per-line . 56)
+       (ta-linenum . 3) (ta-chars-per-line . 56)
        (ta-font-edge-color.r . 20) (ta-font-edge-color.g . 20)
        (ta-font-edge-color.b . 40) (ta-font-edge-color.a . 255)
        (ta-ruby-font . 0) (ta-ruby-font-size . 10)
@@ -180,10 +183,22 @@
       (pic1 (url . 9) (rect 96 0 96 36)))
   (37 (type . button) (size 40 40)
       (pic0 (url . 10)))
+  ; The title's start and quit buttons, each over one of the touch map's
+  ; areas 1 and 2 with a margin.
+  (38 (type . button) (size 208 56)
+      (pic0 (url . 12) (rect 0 0 208 56))
+      (pic1 (url . 12) (rect 0 56 208 56))
+      (pic2 (url . 12) (rect 0 112 208 56)))
+  (39 (type . button) (size 88 88)
+      (pic0 (url . 13) (rect 0 0 88 88))
+      (pic1 (url . 13) (rect 88 0 88 88))
+      (pic2 (url . 13) (rect 176 0 88 88)))
   ; Text labels, at the size of their text (a configured size would
   ; stretch the text over it).
   (40 (type . text) (string . "Chapter One") (fontsize . 22) (fontcolor . 2))
   (41 (type . text) (string . "Press any key") (fontsize . 16) (fontcolor 200 200 210))
+  (42 (type . text) (string . "Start") (fontsize . 24) (fontcolor . 2))
+  (43 (type . text) (string . "Quit") (fontsize . 20) (fontcolor 255 255 255))
   ; The backlog: its panel and the parts its pages are shown on.
   (60 (type . image) (url . "backlog_bg.png") (size 800 600))
   (61 (type . text) (string . "") (fontsize . 24) (fontcolor 255 255 255))

@@ -78,6 +78,12 @@ TEST(SampleConfigTest, EverySectionLoadsWithoutWarnings) {
   EXPECT_EQ(story.hiddenControlPoints[0].offsetY, 150);
   const Config::MessageWindowConfig& note = windows.at(1);
   EXPECT_EQ(note.taLineNum, 2);
+  // Each window's text area holds its lines whole: a line takes its size
+  // and the ruby's room above it, with the line pitch between lines.
+  for (const auto& [number, w] : windows) {
+    const int32_t line = w.taFontSize + w.taRubyFontSize + w.taRubyLinePitch;
+    EXPECT_LE(w.taLineNum * line + (w.taLineNum - 1) * w.taLinePitch, w.taHeight) << "window " << number;
+  }
   EXPECT_EQ(note.keywaitIcon, (std::array<int32_t, 2>{21, 20}));
   ASSERT_TRUE(note.keywaitIconParts[0]);
   EXPECT_EQ(note.keywaitIconParts[0]->kind, XGChipConfig::kAnimation);

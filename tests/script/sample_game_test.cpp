@@ -227,17 +227,58 @@ TEST(SampleGame, FramesDrawnWhereTheScreenChangedHoldTheWholeScreensPixels) {
   EXPECT_EQ(game.controller().machine().scenario(), 3);  // the lantern chapter
 }
 
+// The title's two buttons: where each shows its fill, and that fill in the
+// pictures' normal and lit states.
+constexpr int32_t kStartX = 220, kStartY = 440, kQuitX = 600, kQuitY = 492;
+constexpr Rgb kStartFill{40, 52, 104}, kStartLit{76, 104, 196}, kQuitFill{112, 36, 48}, kQuitLit{196, 68, 80};
+
+// The title shows a start and a quit button over its touch areas, each lit
+// while the pointer is over it; a click on the quit button ends the game.
+TEST(SampleGame, TheTitlesButtonsLightUnderThePointerAndQuitEndsTheGame) {
+  std::string why;
+  if (!OpenGLContextAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
+  GameRun game(kSample);
+  ASSERT_TRUE(game.init());
+  Rgb start[3]{}, quit[3]{};  // no pointer, over start, over quit
+  int clickedAt = 0;
+  game.onFrame = [&](int frame) {
+    if (frame > 200) game.stop();
+    if (frame < 3 || frame > 5) return;
+    const RGBAImageRef screen = game.capture();
+    start[frame - 3] = At(screen, kStartX, kStartY);
+    quit[frame - 3] = At(screen, kQuitX, kQuitY);
+    if (frame == 3) game.move(100, 420);  // inside the start area
+    if (frame == 4) game.move(kQuitX, 460);
+    if (frame == 5) {
+      game.click(kQuitX, 460);
+      clickedAt = frame;
+    }
+  };
+  EXPECT_TRUE(game.run());
+  EXPECT_GT(clickedAt, 0);
+  EXPECT_LT(game.frames(), clickedAt + 10);  // the quit script ended it
+  const Rgb expected[3][2] = {{kStartFill, kQuitFill}, {kStartLit, kQuitFill}, {kStartFill, kQuitLit}};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(Near(start[i], expected[i][0])) << i << ": " << start[i].r << " " << start[i].g << " " << start[i].b;
+    EXPECT_TRUE(Near(quit[i], expected[i][1])) << i << ": " << quit[i].r << " " << quit[i].g << " " << quit[i].b;
+  }
+}
+
+// The backlog: the panel and 24 text parts for the pages.
+constexpr size_t kBacklogParts = 25;
+
 TEST(SampleGame, TitleFadesMenuPicturesAndAChoicePickTheWayThroughTheStory) {
   std::string why;
   if (!OpenGLContextAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
   GameRun game(kSample);
   ASSERT_TRUE(game.init());
 
-  enum Step { kTitle, kFadeOut, kOpening, kMenu, kPages, kBacklog, kWheelAway, kWheelToward, kBackToStory, kChoice,
-              kHighlight, kAnswer, kDone };
+  enum Step { kTitle, kFadeOut, kOpening, kMenu, kPages, kChoice, kHighlight, kAnswer, kBacklog, kWheelAway,
+              kWheelToward, kBackToStory, kDone };
   Step step = kTitle;
   Rgb evening{}, first{}, second{}, morning{}, window{}, plainItem{}, litItem{}, menuBefore{}, menuShown{};
   int logoPixels = 0, captionPixels = 0, answerPixels = 0, darkerFrames = 0, blackFrames = 0, backlogPixels = -1;
+  int newestPixels = -1;
   // The backlog's scroll (its script's word 0) and where it starts: the
   // farthest scroll, showing the newest page.
   const auto scroll = [&] {
@@ -263,7 +304,7 @@ TEST(SampleGame, TitleFadesMenuPicturesAndAChoicePickTheWayThroughTheStory) {
           for (int32_t y = 250; y < 278; ++y) {
             for (int32_t x = 300; x < 500; ++x) captionPixels += At(screen, x, y).g > 180;
           }
-          game.click(100, 420);  // the start area of the touch map
+          game.click(100, 420);  // the start button, over the touch map's start area
           step = kFadeOut;
         }
         break;
@@ -301,14 +342,34 @@ TEST(SampleGame, TitleFadesMenuPicturesAndAChoicePickTheWayThroughTheStory) {
           morning = At(game.capture(), 4, 4);
           // A log taller than the backlog's view, so that it scrolls both ways.
           for (int i = 0; i < 16; ++i) game.controller().userfuncs().call(4301, {APValue(u"padding")});
-          game.key(GameRun::kKeyPageUp);  // the backlog, over the pages logged so far
-          step = kBacklog;
-          break;
+          step = kChoice;
         }
         game.click(400, 300);
         break;
+      case kChoice:
+        if (XG_Select* select = GetGlobalScene()->getSelect(0); select->isVisible() && select->items().size() == 2) {
+          const RGBAImageRef screen = game.capture();
+          window = At(screen, 155, 145);
+          plainItem = At(screen, 620, 157);
+          game.key(GameRun::kKeyDown);
+          step = kHighlight;
+        }
+        break;
+      case kHighlight:
+        litItem = At(game.capture(), 620, 157);
+        game.key(GameRun::kKeyDown);
+        game.key(GameRun::kKeyReturn);
+        step = kAnswer;
+        break;
+      case kAnswer:
+        if (!Revealing() && NewestTextStart() == u'神') {
+          answerPixels = TextPixels(game.capture());
+          game.key(GameRun::kKeyPageUp);  // the backlog, over the pages and the choice logged so far
+          step = kBacklog;
+        }
+        break;
       case kBacklog:
-        if (backlogPixels < 0 && GetGlobalScene()->getPartsB()->partCount() == 7) {
+        if (backlogPixels < 0 && GetGlobalScene()->getPartsB()->partCount() == kBacklogParts) {
           // The logged pages' text above where the story window was (it is hidden).
           const RGBAImageRef screen = game.capture();
           backlogPixels = 0;
@@ -331,9 +392,22 @@ TEST(SampleGame, TitleFadesMenuPicturesAndAChoicePickTheWayThroughTheStory) {
         }
         break;
       case kWheelToward:
-        // Toward the player (the confirm input elsewhere): on again, and
-        // neither the screen nor the story moves on.
-        if (scroll() == farthest && GetGlobalScene()->getPartsB()->partCount() == 7) {
+        // Toward the player (the confirm input elsewhere): on again to the
+        // end, and neither the screen nor the story moves on.
+        if (scroll() == farthest && GetGlobalScene()->getPartsB()->partCount() == kBacklogParts) {
+          // The newest entry at the bottom of the 440-pixel view from y 80:
+          // the choice's last line, "を選択しました" in light yellow, 26
+          // pixels over the closing separator's 20. Its letters stand low in
+          // its room, reaching into the separator's; the rows from 10
+          // pixels into its room hold nothing of the line above.
+          const RGBAImageRef screen = game.capture();
+          newestPixels = 0;
+          for (int32_t y = 80 + 440 - 20 - 26 + 10; y < 80 + 440; ++y) {
+            for (int32_t x = 60; x < 740; ++x) {
+              const Rgb p = At(screen, x, y);
+              newestPixels += p.r > 200 && p.g > 200 && p.b > 150;
+            }
+          }
           game.click(400, 300);  // back to the story
           step = kBackToStory;
         }
@@ -341,28 +415,6 @@ TEST(SampleGame, TitleFadesMenuPicturesAndAChoicePickTheWayThroughTheStory) {
       case kBackToStory:
         if (GetGlobalScene()->getPartsB()->partCount() == 0) {
           pageBehindBacklog = NewestTextStart();
-          game.click(400, 300);  // the morning's text waits for its click
-          step = kChoice;
-        }
-        break;
-      case kChoice:
-        if (XG_Select* select = GetGlobalScene()->getSelect(0); select->isVisible() && select->items().size() == 2) {
-          const RGBAImageRef screen = game.capture();
-          window = At(screen, 155, 145);
-          plainItem = At(screen, 620, 157);
-          game.key(GameRun::kKeyDown);
-          step = kHighlight;
-        }
-        break;
-      case kHighlight:
-        litItem = At(game.capture(), 620, 157);
-        game.key(GameRun::kKeyDown);
-        game.key(GameRun::kKeyReturn);
-        step = kAnswer;
-        break;
-      case kAnswer:
-        if (!Revealing() && NewestTextStart() == u'神') {
-          answerPixels = TextPixels(game.capture());
           step = kDone;
           game.stop();
         }
@@ -378,7 +430,8 @@ TEST(SampleGame, TitleFadesMenuPicturesAndAChoicePickTheWayThroughTheStory) {
   EXPECT_GT(darkerFrames, 3);
   EXPECT_GT(backlogPixels, 200);
   EXPECT_GT(farthest, 60);
-  EXPECT_EQ(pageBehindBacklog, u'翌');
+  EXPECT_GT(newestPixels, 100) << newestPixels;
+  EXPECT_EQ(pageBehindBacklog, u'神');
   EXPECT_GT(blackFrames, 0);
   // The menu's dark panel over the sky where it slid in.
   EXPECT_LT(menuShown.r + menuShown.g + menuShown.b, menuBefore.r + menuBefore.g + menuBefore.b - 100);
