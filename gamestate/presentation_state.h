@@ -66,11 +66,14 @@ struct PresentationState {
   struct Msgwin {
     int32_t cfgno = 0;
     uint8_t visible = 1;
-    std::u16string text;
+    std::u16string text;   // the page's texts joined, as older saves keep it
     int32_t keywait = -1;  // key-wait icon kind, -1 none
     int32_t posIndex = 0;
     int32_t posX = 0;
     int32_t posY = 0;
+    // The same texts one by one, as they were shown; a save without them
+    // (or whose texts do not join into text) shows text as one.
+    std::vector<std::u16string> texts;
   };
   struct Picture {
     APValue picno = APValue(false);

@@ -31,6 +31,7 @@ struct Field {
   std::map<int32_t, int32_t> E::*intMap = nullptr;
   std::vector<int32_t> E::*sparse = nullptr;  // a variable vector
   std::vector<int32_t> E::*intList = nullptr;
+  std::vector<std::u16string> E::*textList = nullptr;
 };
 
 template <class E>
@@ -53,6 +54,10 @@ template <class E>
 constexpr Field<E> intListField(std::u16string_view k, std::vector<int32_t> E::*m) {
   return {.key = k, .intList = m};
 }
+template <class E>
+constexpr Field<E> textListField(std::u16string_view k, std::vector<std::u16string> E::*m) {
+  return {.key = k, .textList = m};
+}
 
 using Menu = PresentationState::Menu;
 using Msgwin = PresentationState::Msgwin;
@@ -71,7 +76,7 @@ const Field<Msgwin> kMsgwinFields[] = {
     intField(key::kCfgno, &Msgwin::cfgno),       boolField(key::kVisible, &Msgwin::visible),
     textField(key::kText, &Msgwin::text),        intField(key::kKeywait, &Msgwin::keywait),
     intField(key::kPosIndex, &Msgwin::posIndex), intField(key::kPosX, &Msgwin::posX),
-    intField(key::kPosY, &Msgwin::posY),
+    intField(key::kPosY, &Msgwin::posY),         textListField(key::kTexts, &Msgwin::texts),
 };
 
 const Field<Picture> kPictureFields[] = {
@@ -179,6 +184,8 @@ Cell* writeFields(SaveTreeWriter& w, const E& e, std::span<const Field<E>> field
       value = w.sparseVector(e.*f.sparse);
     } else if (f.intList) {
       value = w.intList(e.*f.intList);
+    } else if (f.textList) {
+      value = w.textList(e.*f.textList);
     }
     list = w.pair(list, f.key, value);
   }
@@ -229,6 +236,9 @@ bool readFields(E& e, const Cell* list, std::span<const Field<E>> fields, Other&
         readSparseVectorEntry(entry, f.key, e.*f.sparse);
       } else if (f.intList) {
         readIntListEntry(entry, f.key, e.*f.intList);
+      } else if (f.textList) {
+        // A broken list is dropped whole: the joined text stands in for it.
+        if (!readTextListEntry(entry, f.key, e.*f.textList)) (e.*f.textList).clear();
       }
       return;
     }

@@ -77,6 +77,7 @@ inline constexpr std::u16string_view kAutohide = u"autohide";
 inline constexpr std::u16string_view kShow = u"show";
 inline constexpr std::u16string_view kVisible = u"visible";
 inline constexpr std::u16string_view kText = u"text";
+inline constexpr std::u16string_view kTexts = u"texts";
 inline constexpr std::u16string_view kKeywait = u"keywait";
 inline constexpr std::u16string_view kPosIndex = u"posIndex";
 inline constexpr std::u16string_view kPosX = u"posX";

@@ -175,6 +175,22 @@ bool readIntListEntry(const Cell* entry, std::u16string_view key, std::vector<in
       });
 }
 
+Cell* writeTextList(tokenizer::Tokenizer& tk, const std::vector<std::u16string>& list) {
+  return prependAll(tk, list.begin(), list.end(),
+                    [&](const std::u16string& text, bool&) -> Cell* { return tk.makeString(text); });
+}
+
+bool readTextListEntry(const Cell* entry, std::u16string_view key, std::vector<std::u16string>& out) {
+  return readListEntry(
+      entry, key, [&] { out.clear(); },
+      [&](const Cell* element) {
+        const Token* v = tokenOfType(element, Token::kString);
+        if (!v) return false;
+        out.push_back(v->text);
+        return true;
+      });
+}
+
 const Cons* recordEntry(const Cell* element) {
   if (!tokenizer::isCons(element)) return nullptr;
   const Cons* entry = static_cast<const Cons*>(element);
@@ -241,6 +257,12 @@ Cell* SaveTreeWriter::sparseVector(const std::vector<int32_t>& vector) {
 
 Cell* SaveTreeWriter::intList(const std::vector<int32_t>& list) {
   Cell* out = writeIntList(tk_, list);
+  if (!out && !list.empty()) ok_ = false;
+  return out;
+}
+
+Cell* SaveTreeWriter::textList(const std::vector<std::u16string>& list) {
+  Cell* out = writeTextList(tk_, list);
   if (!out && !list.empty()) ok_ = false;
   return out;
 }

@@ -60,6 +60,12 @@ tokenizer::Cell* writeIntList(tokenizer::Tokenizer& tk, const std::vector<int32_
 // readIntMapEntry for an entry (key i j ...) of integer tokens.
 bool readIntListEntry(const tokenizer::Cell* entry, std::u16string_view key, std::vector<int32_t>& out);
 
+// Every text as a string token, empty ones included. Null as for writeIntList.
+tokenizer::Cell* writeTextList(tokenizer::Tokenizer& tk, const std::vector<std::u16string>& list);
+
+// readIntMapEntry for an entry (key "a" "b" ...) of string tokens.
+bool readTextListEntry(const tokenizer::Cell* entry, std::u16string_view key, std::vector<std::u16string>& out);
+
 // The (key . value) entry of a record element: the element when it is a cons
 // whose head is a symbol token, else null.
 const tokenizer::Cons* recordEntry(const tokenizer::Cell* element);
@@ -113,6 +119,7 @@ class SaveTreeWriter {
   tokenizer::Cell* stringMap(const std::map<int32_t, std::u16string>& map);
   tokenizer::Cell* sparseVector(const std::vector<int32_t>& vector);
   tokenizer::Cell* intList(const std::vector<int32_t>& list);
+  tokenizer::Cell* textList(const std::vector<std::u16string>& list);
 
  private:
   template <class T>

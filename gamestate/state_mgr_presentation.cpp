@@ -44,12 +44,15 @@ void StateMgr::setSavedMsgwinKeywait(int32_t kind) {
 }
 
 void StateMgr::appendSavedMsgwinText(const std::u16string& text) {
-  if (isUserMode()) current_.msgwin.text += text;
+  if (!isUserMode()) return;
+  current_.msgwin.text += text;
+  current_.msgwin.texts.push_back(text);
 }
 
 void StateMgr::clearSavedMsgwinText() {
   if (!isUserMode()) return;
   current_.msgwin.text.clear();
+  current_.msgwin.texts.clear();
   current_.msgwin.keywait = -1;
 }
 

@@ -33,3 +33,13 @@ struct MotionParams {
   }
   bool operator==(const MotionParams&) const = default;
 };
+
+// Motion kind 201 moves a layer to its record over the time; kind 0, or a
+// time below 1, places it there at once. Any other kind holds the layer
+// where it was drawn and brings it back there at its end: such a motion
+// never becomes the layer's record, so what a save, a rebuild or a new
+// picture places is what the screen showed.
+inline constexpr int32_t kMotionMoveKind = 201;
+inline bool MotionHoldsItsPlace(int32_t kind, int32_t duration) {
+  return kind != 0 && kind != kMotionMoveKind && duration >= 1;
+}

@@ -177,6 +177,7 @@ bool ExtentOf(const LayerEntry& layer, const MotionParams& record, GDevRect* ext
 // reference layer's rectangle.
 void MoveMembers(LayerTable& table, GroupEntry& group, int32_t referenceNo, int32_t kind, int32_t duration,
                  int32_t parameter, int32_t mask, const MotionParams& record) {
+  const bool keep = !MotionHoldsItsPlace(kind, duration);
   LayerEntry* reference = table.findLayer(referenceNo);
   // The layer the script named; once it has left, the first member.
   if (!reference || reference->groupNo != group.no) {
@@ -211,7 +212,7 @@ void MoveMembers(LayerTable& table, GroupEntry& group, int32_t referenceNo, int3
     MotionParams moved = member->motionParams;
     sceneLayer_placementInverse(&moved, member->mainPictureNo, moved.mainSwitch,
                                 GDevRect{x, y, static_cast<int32_t>(int64_t{x} + w), static_cast<int32_t>(int64_t{y} + h)});
-    member->motionParams = moved;
+    if (keep) member->motionParams = moved;
     if (const int32_t node = NodeOf(table, member->node); node >= 0) {
       sceneLayer_motion(node, kind, duration, parameter, moved);
     }
@@ -230,8 +231,9 @@ void RCMotion<Variant>::apply(LayerTable& table, int32_t group) {
       if (node >= 0) sceneLayer_stopAnimator(node);
       return;
     }
-    layer->motionParams = MergeMotionParams(layer->motionParams, record_, mask_);
-    if (node >= 0) sceneLayer_motion(node, motionKind_, duration_, parameter_, layer->motionParams);
+    const MotionParams moved = MergeMotionParams(layer->motionParams, record_, mask_);
+    if (!MotionHoldsItsPlace(motionKind_, duration_)) layer->motionParams = moved;
+    if (node >= 0) sceneLayer_motion(node, motionKind_, duration_, parameter_, moved);
   } else {
     GroupEntry* g = table.findGroup(group);
     if (!g) return;
@@ -242,8 +244,9 @@ void RCMotion<Variant>::apply(LayerTable& table, int32_t group) {
     }
     MoveMembers(table, *g, reference_, motionKind_, duration_, parameter_, mask_, record_);
     // The members' rectangles moved on their own; the group keeps its own.
-    g->motionParams = MergeMotionParams(g->motionParams, record_, mask_ & ~0x6);
-    if (node >= 0) sceneLayer_motion(node, motionKind_, duration_, parameter_, g->motionParams);
+    const MotionParams moved = MergeMotionParams(g->motionParams, record_, mask_ & ~0x6);
+    if (!MotionHoldsItsPlace(motionKind_, duration_)) g->motionParams = moved;
+    if (node >= 0) sceneLayer_motion(node, motionKind_, duration_, parameter_, moved);
   }
 }
 

@@ -18,7 +18,7 @@ namespace {
 
 // Animator kinds: 201 moves to the target, 101 shakes about the start; any
 // other kind holds the start. The shake steps every 40 ms.
-constexpr int32_t kMoveKind = 201;
+constexpr int32_t kMoveKind = kMotionMoveKind;
 constexpr int32_t kShakeKind = 101;
 constexpr int64_t kShakeStep = 40;
 
@@ -226,7 +226,8 @@ bool XGLayer::prepareDraw(int32_t arg) {
 
 void XGLayer::startMotion(int32_t kind, int32_t duration, int32_t parameter, const MotionParams& record) {
   if (animKind_ != 0) stopAnimator();
-  record_ = record;
+  // A motion that holds the layer leaves the record it is placed by.
+  if (!MotionHoldsItsPlace(kind, duration)) record_ = record;
   const LayerDrawState target = placeRecord(record);
   markWholeScreen();
   if (kind == 0 || duration < 1) {

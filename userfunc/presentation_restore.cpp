@@ -30,8 +30,17 @@ void RestoreMessageWindow(const PresentationState::Msgwin& msgwin) {
   sceneMsg_setPosition(msgwin.posIndex, msgwin.posX, msgwin.posY);
   // Clearing also hides a key-wait icon left from before.
   sceneMsg_clearText();
-  // Display mode 0: the whole text at once.
-  if (!msgwin.text.empty()) sceneMsg_showText(msgwin.text, 0);
+  // Display mode 0: the whole text at once. Each text of the page is shown
+  // again in turn, so the window ends on the last one as it was and the
+  // page goes into the message log text by text. A save that kept only the
+  // joined text (or texts that do not make it up) shows that as one.
+  std::u16string joined;
+  for (const std::u16string& text : msgwin.texts) joined += text;
+  if (!msgwin.texts.empty() && joined == msgwin.text) {
+    for (const std::u16string& text : msgwin.texts) sceneMsg_showText(text, 0);
+  } else if (!msgwin.text.empty()) {
+    sceneMsg_showText(msgwin.text, 0);
+  }
   if (msgwin.keywait >= 0) sceneMsg_setKeyWaitIcon(msgwin.keywait);
 }
 

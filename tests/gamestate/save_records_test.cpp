@@ -44,7 +44,7 @@ const std::u16string kFreshMusic =
 PresentationState everyField() {
   PresentationState p;
   p.menu = {3, 1, 0, 1};
-  p.msgwin = {2, 0, u"一行目\n二行目", 1, 4, 10, -20};
+  p.msgwin = {2, 0, u"一行目\n二行目", 1, 4, 10, -20, {u"一行目", u"", u"\n二行目"}};
   p.picture = {APValue(u"bg/room"), 1, 2, 640, 480};
   p.cell[5] = {APValue(int32_t{12}), 1, 10, 20, 30, 40, 0, 0, 30, 40, 128, 3};
   SavedParts& part = p.parts[2];
@@ -73,7 +73,7 @@ TEST(SaveRecords, EachRecordPrintsInItsOrder) {
             u"((pls) (plf) (layer (group) (layer) (picture)) (voice (voice-volume)) (sound (volume . 100)) (music " +
                 kFreshMusic + u" " + kFreshMusic + u" " + kFreshMusic + u" " + kFreshMusic +
                 u") (mouse (showflag . 2) (cursor . -1)) (fader (a . -1) (b . -1) (g . -1) (r . -1)) (parts) (cell) "
-                u"(picture (th . 0) (tw . 0) (ty . 0) (tx . -1) (picno . #f)) (msgwin (posY . 0) (posX . 0) "
+                u"(picture (th . 0) (tw . 0) (ty . 0) (tx . -1) (picno . #f)) (msgwin (texts) (posY . 0) (posX . 0) "
                 u"(posIndex . 0) (keywait . -1) (text . \"\") (visible . #t) (cfgno . 0)) (menu (show . #f) "
                 u"(autohide . #f) (enable . #f) (cfgno . -1)))");
 

@@ -167,6 +167,9 @@ TEST_F(LayerComponentTest, MotionsEaseToTheirTargetAndShakesAlternate) {
     moving->stopAnimator();
     EXPECT_EQ(moving->drawState().main.x0, 300) << kind;
   }
+  // A picture set afterwards is placed there too, not at the held motion's record.
+  moving->setPicture(XGLayer::kMain, nullptr);
+  EXPECT_EQ(moving->drawState().main.x0, 300);
 
   // A direction off the keypad holds still.
   const std::array<int32_t, 8> still{5, 10};

@@ -151,6 +151,7 @@ TEST_F(PresentationRestoreTest, AFilledRecordIsShownAtOnceAndAPartWithoutConfigu
   p.menu = {2, 1, 1, 1};
   p.msgwin.cfgno = 1, p.msgwin.visible = 0, p.msgwin.text = u"again", p.msgwin.keywait = 1;
   p.msgwin.posIndex = -1, p.msgwin.posX = 30, p.msgwin.posY = 40;
+  p.msgwin.texts = {u"ag", u"ain!"};  // not the page's: the joined text stands
   p.picture.picno = APValue(u"bg/sky.png");
   p.picture.tx = 4, p.picture.ty = 5, p.picture.tw = 60, p.picture.th = 70;
   p.parts[5] = SavedParts{7, 1, 10, 20, 128, 2, 0, 0, APValue(40), APValue(false), APValue(3), APValue(u"label"),
