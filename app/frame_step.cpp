@@ -407,7 +407,7 @@ bool nextFrameNeed(int64_t* wakeAtMicros) {
   State& s = state();
   const TimerManager* timers = GetTimerManager();
   const int64_t now = nowMs();
-  int64_t wake = s.wakeCapMicros;
+  int64_t wake = -1;
   const auto consider = [&wake](int64_t ms) {
     if (ms >= 0 && (wake < 0 || ms * 1000 < wake)) wake = ms * 1000;
   };
@@ -429,6 +429,7 @@ int32_t PumpMessages(int32_t mode, bool skipPump) {
   autoHidePointer();
   if (s.quit) return -1;
   if (!skipPump) {
+    const int64_t steps = s.stepCount;
     for (;;) {
       FramePacer::Wait wait{0, true};
       if (mode != 1) {
@@ -439,7 +440,10 @@ int32_t PumpMessages(int32_t mode, bool skipPump) {
       platform::WindowEvent event;
       if (platform::WaitWindowEvent(wait.timeoutMs, &event)) handleWindowEvent(event);
       while (platform::PollWindowEvent(&event)) handleWindowEvent(event);
-      if (wait.due || s.quit) break;
+      // A frame that ran inside the wait (an exposed full-screen window
+      // draws at once) served the wakes asked for so far: the caller looks
+      // at what it brought now, not after the next idle wait.
+      if (wait.due || s.quit || s.stepCount != steps) break;
     }
     if (s.quit) return -1;
   }
@@ -459,7 +463,6 @@ int32_t FrameStep(bool frameDue) {
   State& s = state();
   if (s.stepping) return 0;
   s.stepping = true;
-  s.wakeCapMicros = -1;
   s.inputSinceFrame = false;
   GetTimerManager()->dispatch();
   checkPointerLeave();

@@ -337,8 +337,6 @@ void DetachScene() {
 void SetQuitFlag() { state().quit = true; }
 bool IsQuitFlagSet() { return state().quit; }
 
-void SetNextWakeCap(int64_t ms) { state().wakeCapMicros = ms < 0 ? -1 : ms * 1000; }
-
 // ------------------------------------------------------------ presentation
 
 void ApplyScreenMode(bool fullScreen, int32_t entry, bool keepPosition) {

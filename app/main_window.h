@@ -87,9 +87,6 @@ bool DrawWholeSceneNow();
 // The quit flag ends the pump; a close request sets it while no scene exists.
 void SetQuitFlag();
 bool IsQuitFlagSet();
-// Brings the next frame forward to this time on the timer clock
-// (milliseconds); cleared at the start of every frame.
-void SetNextWakeCap(int64_t ms);
 
 // --- presentation ---
 void ApplyScreenMode(bool fullScreen, int32_t entry, bool keepPosition = false);

@@ -85,7 +85,6 @@ struct State {
   int64_t stepCount = 0;
   int64_t lastRenderMicros = 0;
   int64_t lastPresentMicros = -1;
-  int64_t wakeCapMicros = -1;
   // Window input was handled since the last frame: the next one is due.
   bool inputSinceFrame = false;
   // Asked to be shown before its first picture: shown with that picture.

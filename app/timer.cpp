@@ -1,5 +1,7 @@
 #include "app/timer.h"
 
+#include <iterator>
+
 #include "app/fatal.h"
 #include "app/log.h"
 #include "platform/clock.h"
@@ -103,7 +105,8 @@ void TimerManager::dispatch() {
   const int64_t t = now();
   const int32_t delta = lastDispatch_ == 0 ? 0 : static_cast<int32_t>(t - lastDispatch_);
   lastDispatch_ = t;
-  requestedWake_ = -1;
+  // This frame is the one every wake asked for up to now needed.
+  requestedWakes_.erase(requestedWakes_.begin(), requestedWakes_.upper_bound(t));
   ++dispatchDepth_;
   for (auto it = table_.begin(); it != table_.end(); ++it) {
     Timer* timer = it->second;
@@ -127,7 +130,7 @@ bool TimerManager::animating() const {
 }
 
 int64_t TimerManager::nextWake() const {
-  int64_t soonest = requestedWake_;
+  int64_t soonest = requestedWakes_.empty() ? -1 : *requestedWakes_.begin();
   const int64_t base = lastDispatch_ == 0 ? now() : lastDispatch_;
   for (const auto& [key, timer] : table_) {
     if (!timer || timer->state != Timer::kRunning || timer->everyFrame || !timer->wantsFrames()) continue;
@@ -146,7 +149,8 @@ int64_t TimerManager::nextWake() const {
 
 void TimerManager::requestWake(int64_t ms) {
   if (ms < 0) return;
-  if (requestedWake_ < 0 || ms < requestedWake_) requestedWake_ = ms;
+  requestedWakes_.insert(ms);
+  if (requestedWakes_.size() > kMaxWakes) requestedWakes_.erase(std::prev(requestedWakes_.end()));
 }
 
 int64_t SteadyTimerManager::now() const { return platform::MonotonicMilliseconds(); }

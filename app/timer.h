@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <thread>
 
 class TimerManager;
@@ -74,12 +75,15 @@ class TimerManager {
   // A running timer wants every frame (everyFrame and wantsFrames).
   bool animating() const;
   // The soonest time (ms on this clock) a frame is needed for the timers
-  // that do not want every frame, or for a wake someone asked for since the
-  // last dispatch; -1 when there is none.
+  // that do not want every frame, or for a wake someone asked for that no
+  // dispatch has reached yet; -1 when there is none.
   int64_t nextWake() const;
-  // A frame is needed at this time (a wait's deadline). Forgotten at the
-  // next dispatch: a waiter asks again after each frame it sees.
+  // A frame is needed at this time (a wait's deadline). Kept until a
+  // dispatch at or after it, however many frames run before: a waiter asks
+  // once, when it knows its deadline. Of more than kMaxWakes pending
+  // requests the latest are dropped.
   void requestWake(int64_t ms);
+  static constexpr size_t kMaxWakes = 64;
 
   // The thread that may use timers; recorded at creation and again by the
   // scene set-up.
@@ -89,7 +93,7 @@ class TimerManager {
  private:
   std::map<Timer*, Timer*> table_;  // timer address -> timer, null once removed
   int64_t lastDispatch_ = 0;
-  int64_t requestedWake_ = -1;
+  std::set<int64_t> requestedWakes_;  // not yet reached by a dispatch
   bool purgePending_ = false;
   int dispatchDepth_ = 0;
   std::thread::id mainThread_;

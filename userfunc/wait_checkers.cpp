@@ -46,13 +46,19 @@ int64_t now() { return GetTimerManager()->now(); }
 // now + ms; a negative ms gives a deadline already in the past.
 int64_t deadlineAfter(int32_t ms) { return now() + ms; }
 
-// A wait that has not reached its deadline needs the frame that passes it
-// (the main loop may otherwise sleep until input comes); asked again after
-// every frame the wait sees.
-std::unique_ptr<UFResult> stillWaitingUntil(int64_t deadline) {
+// A wait with a deadline needs the frame that passes it, whether or not
+// anything else runs a frame before (the main loop otherwise sleeps until
+// input comes): asked for once, when the deadline is set. A negative
+// deadline is none.
+void wakeAfter(int64_t deadline) {
   if (deadline >= 0) GetTimerManager()->requestWake(deadline + 1);
-  return nullptr;
 }
+
+// How often a wait looks at a sound channel it waits to fall idle: the
+// sound output tells the main loop nothing when a sound ends.
+constexpr int64_t kSoundLookMs = 50;
+
+void lookAtSoundsSoon() { GetTimerManager()->requestWake(now() + kSoundLookMs); }
 
 void showKeyWait(StateMgr& state, int32_t icon) {
   state.setSavedMsgwinKeywait(icon);
@@ -95,11 +101,13 @@ class WaitChecker : public Checker {
 class ToNextOkChecker : public WaitChecker {
  public:
   ToNextOkChecker(UserfuncImpl& owner, int64_t deadline, std::unique_ptr<WaitFinalizer> finalizer)
-      : WaitChecker(owner, std::move(finalizer)), deadline_(deadline) {}
+      : WaitChecker(owner, std::move(finalizer)), deadline_(deadline) {
+    wakeAfter(deadline_);
+  }
 
   std::unique_ptr<UFResult> check(const UFResult&, const VMEvent& event, VMEvent&) override {
     if (owner_.isSkipActive() || event.code == 16 || now() > deadline_) return endWith(0);
-    return stillWaitingUntil(deadline_);
+    return nullptr;
   }
 
  private:
@@ -109,7 +117,9 @@ class ToNextOkChecker : public WaitChecker {
 class ForceWaitChecker : public WaitChecker {
  public:
   ForceWaitChecker(UserfuncImpl& owner, int64_t deadline, std::unique_ptr<WaitFinalizer> finalizer)
-      : WaitChecker(owner, std::move(finalizer)), deadline_(deadline) {}
+      : WaitChecker(owner, std::move(finalizer)), deadline_(deadline) {
+    wakeAfter(deadline_);
+  }
 
   std::unique_ptr<UFResult> check(const UFResult&, const VMEvent& event, VMEvent&) override {
     if (state().isForceSkip() || now() > deadline_) return endWith(0);
@@ -120,7 +130,7 @@ class ForceWaitChecker : public WaitChecker {
       state().setSkipping(0);
       state().setResumeSkip(0);
     }
-    return stillWaitingUntil(deadline_);
+    return nullptr;
   }
 
  private:
@@ -226,7 +236,13 @@ class AutoWaitAfterChecker : public AutoChecker {
  public:
   AutoWaitAfterChecker(UserfuncImpl& owner, int32_t icon, int32_t ms, int64_t deadline,
                        std::unique_ptr<WaitFinalizer> finalizer)
-      : AutoChecker(owner, icon, ms, std::move(finalizer)), deadline_(deadline) {}
+      : AutoChecker(owner, icon, ms, std::move(finalizer)), deadline_(deadline) {
+    if (deadline_ < 0) {
+      lookAtSoundsSoon();
+    } else {
+      wakeAfter(deadline_);
+    }
+  }
 
   std::unique_ptr<UFResult> check(const UFResult&, const VMEvent& event, VMEvent&) override {
     if (owner_.isSkipActive()) {
@@ -239,12 +255,15 @@ class AutoWaitAfterChecker : public AutoChecker {
       // The voice has ended: a short pause before the next line.
       showKeyWait(state(), icon_ + 2);
       deadline_ = now() + 100;
+      wakeAfter(deadline_);
     }
-    if (deadline_ >= 0 && now() > deadline_) {
+    if (deadline_ < 0) {
+      lookAtSoundsSoon();
+    } else if (now() > deadline_) {
       clearKeyWait(state());
       return endWith(0);
     }
-    return stillWaitingUntil(deadline_);
+    return nullptr;
   }
 
  private:
@@ -296,9 +315,14 @@ int32_t mouseValue(const VMEvent& event) {
 }
 
 class WaitForEventChecker : public WaitChecker {
+  static constexpr int32_t kSoundBits = 0x400 | 0x800;  // the effect and voice channels fall idle
+
  public:
   WaitForEventChecker(UserfuncImpl& owner, int32_t mask, int64_t deadline, std::unique_ptr<WaitFinalizer> finalizer)
-      : WaitChecker(owner, std::move(finalizer)), mask_(mask), deadline_(deadline) {}
+      : WaitChecker(owner, std::move(finalizer)), mask_(mask), deadline_(deadline) {
+    wakeAfter(deadline_);
+    if (mask_ & kSoundBits) lookAtSoundsSoon();
+  }
 
   std::unique_ptr<UFResult> check(const UFResult&, const VMEvent& event, VMEvent&) override {
     StateMgr& s = state();
@@ -316,7 +340,8 @@ class WaitForEventChecker : public WaitChecker {
     const int32_t bit = maskBitOf(event.code);
     if (!(bit & mask_)) {
       if (deadline_ >= 0 && now() > deadline_) return endWith(0);
-      return stillWaitingUntil(deadline_);
+      if (mask_ & kSoundBits) lookAtSoundsSoon();
+      return nullptr;
     }
     LogWrite(LOG_TRACE, u"Event occured!!(e:%d mask:%d)\n", bit, mask_);
     int32_t value = 0;

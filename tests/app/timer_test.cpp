@@ -108,6 +108,22 @@ TEST_F(TimerTest, NewTimerIsStoppedWithZeroFields) {
   EXPECT_FALSE(timer.looping);
 }
 
+// A wake asked for (a wait's deadline) stands through the frames before it,
+// whether or not its asker sees them, and goes with the first frame at or
+// after it.
+TEST_F(TimerTest, AWakeRequestStandsUntilAFrameReachesIt) {
+  frame(0);
+  manager_.requestWake(manager_.ms + 300);
+  manager_.requestWake(manager_.ms + 100);
+  manager_.requestWake(-1);  // none
+  frame(50);
+  EXPECT_EQ(manager_.nextWake(), manager_.ms + 50);
+  frame(50);
+  EXPECT_EQ(manager_.nextWake(), manager_.ms + 200);
+  frame(250);
+  EXPECT_EQ(manager_.nextWake(), -1);
+}
+
 TEST_F(TimerTest, FirstDispatchAdvancesByZero) {
   ProbeTimer timer;
   startTimer(timer, 100, false);

@@ -1,6 +1,7 @@
 // Glyph renderers: the system font on the pinned IPAGothic file (sizes, colour
 // bytes, cells, fallback, the once-only CreateFont report), a taller face
-// held inside its cell, the report of a missing family, bitmap fonts from
+// held inside its cell at the em and baseline its cell height gives, the
+// report of a missing family, bitmap fonts from
 // sheets made here (size selection, nibble-to-alpha, CP932 cells, missing
 // glyphs, encoded and broken sheets), the slot table and DrawTextRun.
 #include "gdev/glyph_renderer.h"
@@ -155,6 +156,34 @@ TEST_F(SystemFontTest, ASizeIsACellHeightThatHoldsTallFacesWhole) {
         EXPECT_GT(MaxAlpha(image, m + cell * size / 2, m + (cell + 1) * size / 2, baseline, m + size), 0) << cell;
       }
     }
+  }
+}
+
+// The mapping itself, on DejaVu Sans (2048 units an em, ascent 1901, descent
+// 483, so a cell of 2384 units): the em is s x 2048 / 2384 pixels and the
+// baseline s x 1901 / 2384 below the margin. "A" stands on the baseline row
+// and the descender of "g" (426 units) ends where that em puts it, inside
+// the cell. Sizes drawn directly and doubled.
+TEST_F(SystemFontTest, ACellHeightMapsToTheEmAndBaselineOfTheFace) {
+  if (!std::filesystem::exists(kDejaVuSans)) GTEST_SKIP() << "fonts-dejavu-core is not installed";
+  std::unique_ptr<FontRenderer> font = PinnedSystemFont(platform::FromUtf8(kDejaVuSans));
+  const int32_t m = 3;
+  for (int32_t size : {12, 64}) {
+    SCOPED_TRACE(size);
+    RGBAImageRef image;
+    font->render(image, {0, size, 0xFFFFFF, 0, m}, u"Ag", 0);
+    ASSERT_TRUE(image);
+    const auto lowestInkRow = [&](int32_t x0, int32_t x1) {
+      int32_t row = -1;
+      for (int32_t y = 0; y < image->height; ++y) {
+        if (MaxAlpha(image, x0, x1, y, y + 1) > 0) row = y;
+      }
+      return row;
+    };
+    const int32_t baseline = m + static_cast<int32_t>(std::lround(size * 1901.0 / 2384));
+    EXPECT_EQ(lowestInkRow(m, m + size / 2), baseline - 1);
+    const double descender = size * 426.0 / 2384;  // 426 units of an em of s x 2048 / 2384 pixels
+    EXPECT_NEAR(lowestInkRow(m + size / 2, m + size) + 1, baseline + descender, 1.0);
   }
 }
 

@@ -58,6 +58,16 @@ TEST_F(BackgroundTest, FlashAndFaintShakeRunTheirCourseAndLeaveThePlane) {
     advance(20);
   }
   EXPECT_EQ(Show(bg_->planeA()), Show(PlaneState{0, 0, 800, 600}));
+  // A frame late: the next step comes 40 ms after the step taken (at 85,
+  // not at 80 on a fixed grid), on the other side.
+  bg_->startEffect(XG_BG::kShake, 400, 6, 10, 0);
+  std::vector<float> sides;
+  for (int32_t ms : {0, 45, 37, 3, 40}) {
+    advance(ms);
+    sides.push_back(bg_->planeA().x0);
+  }
+  EXPECT_EQ(sides, (std::vector<float>{-10, 6, 6, -4, 3}));
+  advance(400);
   bg_->startEffect(XG_BG::kShake, 400, 5, 8, 0);  // direction 5: no shake
   EXPECT_FALSE(bg_->isRunning());
 }

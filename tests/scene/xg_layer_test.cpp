@@ -146,15 +146,16 @@ TEST_F(LayerComponentTest, MotionsEaseToTheirTargetAndShakesAlternate) {
     advance(20);
   }
   EXPECT_EQ(Rect(moving->drawState().main), (std::vector<int32_t>{300, 0, 301, 1}));
-  // Frames dropped between steps: the next step still takes the other side.
+  // Frames dropped between steps: the next step still takes the other
+  // side, 40 ms after the step taken (at 85, not at 80 on a fixed grid).
   const std::array<int32_t, 8> wide{6, 10};
   moving->startEffect(101, 400, 0, wide.data());
   std::vector<int32_t> sides;
-  for (int32_t ms : {0, 45, 80}) {
+  for (int32_t ms : {0, 45, 37, 3, 40}) {
     advance(ms);
     sides.push_back(moving->drawState().main.x0 - 300);
   }
-  EXPECT_EQ(sides, (std::vector<int32_t>{-10, 6, -3}));
+  EXPECT_EQ(sides, (std::vector<int32_t>{-10, 6, 6, -4, 3}));
   moving->stopAnimator();
 
   // Other motion kinds hold where they started and go back there.

@@ -1,12 +1,26 @@
 // Through the real app_w: a game without a product name asks its quit
 // question and a message box headless, answered by their default buttons,
 // and reads the arguments after its configuration file by index; music and
-// sound calls without their resource argument play nothing.
+// sound calls without their resource argument play nothing; short waits end
+// at their deadline.
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
 
 #include "tests/support/app_w_run.h"
 
 namespace {
+
+// The clock reading (ms) of the first log line that holds text, or -1.
+int64_t LoggedAt(const std::string& log, const std::string& text) {
+  const size_t at = log.find(text);
+  if (at == std::string::npos) return -1;
+  const size_t line = log.rfind('\n', at) + 1;  // npos + 1 is 0
+  const size_t open = log.find("] [", line);
+  if (open == std::string::npos || open > at) return -1;
+  return std::strtoll(log.c_str() + open + 3, nullptr, 10);
+}
 
 TEST_F(AppWRun, QuitQuestionAnswersNoHeadlessAndArgumentsAreReadByIndex) {
   dir_.write("game.scm",
@@ -62,6 +76,25 @@ TEST_F(AppWRun, MusicAndSoundWithoutTheirResourceArgumentPlayNothing) {
   for (size_t at = 0; (at = result.output.find("がありません", at)) != std::string::npos; ++at) ++warnings;
   EXPECT_EQ(warnings, 3u);
   EXPECT_EQ(result.output.find("ov_open"), std::string::npos) << result.output;
+}
+
+// Waits shorter than the idle loop's longest sleep end at their deadline
+// on a still screen, nothing else waking the loop: fifteen waits of 100 and
+// 50 ms take about a second, not one second each.
+TEST_F(AppWRun, ShortWaitsEndAtTheirDeadline) {
+  writeGame();
+  std::string script = "(a3:define-set (0 0)\n";
+  for (int i = 0; i < 5; ++i) script += "  (a3:call-user-func 4000 1 100 0)\n";
+  for (int i = 0; i < 10; ++i) script += "  (a3:call-user-func 4000 1 50 0)\n";
+  dir_.write("scene/scene9010.scm", script + "  (a3:call-user-func 6000))\n");
+  const platform::ProcessResult result = run("-d game.scm", "SDL_VIDEODRIVER=offscreen");
+  ASSERT_EQ(result.exitCode, 0) << result.output;
+  const int64_t first = LoggedAt(result.output, "CallUserFunc(4000, 1, 100, 0)");
+  const int64_t last = LoggedAt(result.output, "CallUserFunc(6000)");
+  ASSERT_GE(first, 0) << result.output;
+  ASSERT_GE(last, 0) << result.output;
+  EXPECT_GE(last - first, 1000) << result.output;
+  EXPECT_LT(last - first, 6000) << result.output;
 }
 
 }  // namespace

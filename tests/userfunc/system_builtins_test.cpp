@@ -24,7 +24,8 @@ TEST_F(SystemBuiltin, RefusedScreenModesLeaveTheScreenAlone) {
   EXPECT_EQ(call(6010)->value, before);
 }
 
-// The runner types g_typed (if any), then confirms or cancels.
+// The runner types g_typed (if any), then confirms or cancels; each test
+// that installs it sets both first.
 std::u16string g_typed, g_caption, g_prompt;
 bool g_cancel = false;
 void runBox(InputBoxModel* box) {
@@ -35,6 +36,8 @@ void runBox(InputBoxModel* box) {
 
 TEST_F(SystemBuiltin, InputBoxStoresOnlyAChangedText) {
   const InputBoxRunner old = SetInputBoxRunner(&runBox);
+  g_typed.clear();
+  g_cancel = false;
   auto ask = [&](int32_t fullWidth) { return call(7001, 7, u"名無し", 20, u"名前は？", u"登録", fullWidth)->value; };
   state.setPlayString(7, u"前の値");
   for (const bool cancel : {false, true}) {

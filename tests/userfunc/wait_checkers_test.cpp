@@ -102,9 +102,16 @@ TEST_F(WaitTest, EventWaitUnderSkipDeadlineAndSoundChannels) {
   EXPECT_EQ(finalizerRuns, 3);
   state.setForceSkip(0);
 
+  // A sound's end tells the main loop nothing: a wait for it looks again
+  // every 50 ms.
   sound.voiceState = 1;
+  clock.dispatch();
   std::unique_ptr<UFResult> voice = userfuncs.make_waitforevent_ufresult(0x800, -1, -1, nullptr);
+  EXPECT_EQ(clock.nextWake(), clock.ms + 50);
+  clock.ms += 50;
+  clock.dispatch();
   EXPECT_EQ(tick(*voice), nullptr);
+  EXPECT_EQ(clock.nextWake(), clock.ms + 50);
   sound.voiceState = 0;
   EXPECT_EQ(tick(*voice)->value, 26);
 }
@@ -121,14 +128,19 @@ TEST_F(WaitTest, ModeWaitsToNextAndForcedWaits) {
   EXPECT_EQ(tick(*toNext), nullptr);
   EXPECT_EQ(feed(*toNext, AppEvent(16, 0))->value, 0);
   EXPECT_EQ(finalizerRuns, 1);
+  clock.dispatch();
   std::unique_ptr<UFResult> timedOut = userfuncs.make_modewait_ufresult(3, 500, false, counting());
-  // A wait short of its deadline asks for the frame that passes it, so an
-  // idle main loop does not sleep through it.
+  // A wait asks for the frame that passes its deadline as it is made, before
+  // it sees any frame, so an idle main loop does not sleep through it; the
+  // frames that come before leave the request standing.
+  EXPECT_EQ(clock.nextWake(), clock.ms + 501);
+  clock.ms += 200;
+  clock.dispatch();
+  EXPECT_EQ(tick(*timedOut), nullptr);
+  EXPECT_EQ(clock.nextWake(), clock.ms + 301);
+  clock.ms += 301;
   clock.dispatch();
   EXPECT_EQ(clock.nextWake(), -1);
-  EXPECT_EQ(tick(*timedOut), nullptr);
-  EXPECT_EQ(clock.nextWake(), clock.ms + 501);
-  clock.ms += 501;
   EXPECT_NE(tick(*timedOut), nullptr);
   EXPECT_EQ(finalizerRuns, 2);
 
@@ -197,9 +209,14 @@ TEST_F(WaitTest, AutoModeWaitsForTheTextThenTheVoiceThenTheTime) {
   std::unique_ptr<UFResult> after = tick(*autoWait);
   ASSERT_EQ(after->kind, UFResult::kWait);
   clock.ms += 5000;
+  clock.dispatch();
   EXPECT_EQ(tick(*after), nullptr);  // the voice still plays: no deadline yet
+  EXPECT_EQ(clock.nextWake(), clock.ms + 50);  // but a look at it soon
   sound.voiceState = 0;
+  clock.ms += 50;
+  clock.dispatch();
   EXPECT_EQ(tick(*after), nullptr);  // voice done: 100 ms from now
+  EXPECT_EQ(clock.nextWake(), clock.ms + 101);
   clock.ms += 101;
   EXPECT_EQ(tick(*after)->value, 0);
   EXPECT_EQ(scene.keyWaitIcon, -1);
