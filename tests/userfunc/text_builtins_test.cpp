@@ -218,13 +218,10 @@ TEST(MessageLogMeasure, APageIsAsHighWithRubyAsWithout) {
   {
     SceneImpl scene(800, 600);
     Config::MessageWindowConfig config;
-    config.taWidth = 704;
-    config.taHeight = 132;
     config.taFontSize = 24;
     config.taRubyFontSize = 10;
     config.taRubyLinePitch = 2;
     config.taLinePitch = 8;
-    config.taCharsPerLine = 56;
     MessageWindow3* window = scene.msgWindow();
     ASSERT_NE(window, nullptr);
     window->setConfig(&config);
