@@ -34,6 +34,7 @@ constexpr IntKey kSavePointInts[] = {
 // and values of the wrong type are logged and skipped.
 bool ReadSavePoint(Cell* entries, SavePoint* point) {
   for (Cell* c = entries; tokenizer::isCons(c); c = Rest(c)) {
+    NoteConfigEntry(c);
     ConfigEntry entry;
     if (!ReadPairEntry(tokenizer::carOf(c), &entry)) return false;
     bool known = false;
@@ -56,6 +57,7 @@ bool ReadSavePoint(Cell* entries, SavePoint* point) {
 
 bool ReadConnection(Cell* entries, Connection* connection) {
   for (Cell* c = entries; tokenizer::isCons(c); c = Rest(c)) {
+    NoteConfigEntry(c);
     ConfigEntry entry;
     if (!ReadPairEntry(tokenizer::carOf(c), &entry)) return false;
     const bool known = ReadEntryInt(entry.key, entry.value, u"from", &connection->from) ||
@@ -74,6 +76,7 @@ bool ReadConnection(Cell* entries, Connection* connection) {
 bool ReadSavePointTable(Cell* blocks, FlowmodeConfig* config) {
   config->spMap.clear();
   for (Cell* c = blocks; tokenizer::isCons(c); c = Rest(c)) {
+    NoteConfigEntry(c);
     Cell* block = tokenizer::carOf(c);
     const Token* number = tokenizer::carAsToken(block);
     if (!number || number->type != Token::kInt) return false;
@@ -89,6 +92,7 @@ bool ReadSavePointTable(Cell* blocks, FlowmodeConfig* config) {
 bool ReadConnectionList(Cell* elements, FlowmodeConfig* config) {
   config->connections.clear();
   for (Cell* c = elements; tokenizer::isCons(c); c = Rest(c)) {
+    NoteConfigEntry(c);
     Cell* element = tokenizer::carOf(c);
     if (!tokenizer::isCons(element)) return false;
     Connection connection;
@@ -102,6 +106,7 @@ bool ReadConnectionList(Cell* elements, FlowmodeConfig* config) {
 
 bool ParseFlowmodeSection(FlowmodeConfig* config, Cell* section) {
   for (Cell* c = tokenizer::cdrOr(section, nullptr); tokenizer::isCons(c); c = Rest(c)) {
+    NoteConfigEntry(c);
     Cell* element = tokenizer::carOf(c);
     const Token* head = tokenizer::carAsToken(element);
     const std::u16string word = head ? head->getString() : std::u16string();

@@ -26,6 +26,7 @@ Cell* Cdr(Cell* c) { return tokenizer::cdrOr(c, nullptr); }
 template <class F>
 bool ForEachElement(Cell* list, F&& f) {
   for (Cell* c = list; tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
+    NoteConfigEntry(c);
     if (!f(static_cast<Cons*>(c)->car)) return false;
   }
   return true;

@@ -6,6 +6,7 @@
 #include "app/config_parts.h"
 #include "app/config_sections.h"
 #include "app/config_windows.h"
+#include "app/file_helpers.h"
 #include "app/game_environment.h"
 #include "app/log.h"
 #include "script/tokenizer.h"
@@ -13,6 +14,17 @@
 using tokenizer::Cell;
 using tokenizer::Cons;
 using tokenizer::Token;
+
+namespace {
+
+// The line of the entry the section parsers came to last (0: none yet).
+thread_local uint32_t t_entryLine = 0;
+
+}  // namespace
+
+void NoteConfigEntry(const Cell* link) {
+  if (const uint32_t line = tokenizer::lineOf(link)) t_entryLine = line;
+}
 
 bool LoadSystemConfig(GameEnvironment* environment, std::u16string_view fileName) {
   const std::u16string name(fileName);
@@ -30,27 +42,34 @@ bool LoadSystemConfig(GameEnvironment* environment, std::u16string_view fileName
     LogWrite(LOG_WARN, u"コンフィグファイルのサイズが0(%s)\n", name);
     return false;
   }
+  WarnIfUtf8Text(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), name);
   tokenizer::Tokenizer reader;
   const bool parsed = reader.parseFile(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   std::vector<uint8_t>().swap(bytes);  // the cells hold copies of what they need
   if (!parsed) {
-    LogWrite(LOG_WARN, u"コンフィグファイルの解析に失敗:%s(%s)\n", reader.error(), name);
+    LogWrite(LOG_WARN, u"コンフィグファイルの解析に失敗:%s(%s)\n", reader.error(),
+             tokenizer::PlaceText(name, reader.errorAt()));
     return false;
   }
-  if (!DispatchConfigSections(environment, reader.root())) {
-    LogWrite(LOG_WARN, u"コンフィグファイルの読み込みに失敗(%s)\n", name);
+  uint32_t failedLine = 0;
+  if (!DispatchConfigSections(environment, reader.root(), &failedLine)) {
+    LogWrite(LOG_WARN, u"コンフィグファイルの読み込みに失敗(%s)\n", tokenizer::PlaceText(name, {failedLine, 0}));
     return false;
   }
   return true;
 }
 
-bool DispatchConfigSections(GameEnvironment* env, Cell* root) {
+bool DispatchConfigSections(GameEnvironment* env, Cell* root, uint32_t* failedLine) {
   for (Cell* c = root; tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
     Cell* section = static_cast<Cons*>(c)->car;
+    t_entryLine = static_cast<Cons*>(c)->line;
     // Atoms, and empty lists, between sections are skipped.
     if (!tokenizer::isCons(section)) continue;
     const Token* head = tokenizer::carAsToken(section);
-    if (!head || head->type != Token::kSymbol) return false;
+    if (!head || head->type != Token::kSymbol) {
+      if (failedLine) *failedLine = t_entryLine;
+      return false;
+    }
     const std::u16string& word = head->text;
     bool ok;
     if (word == u":product-info") {
@@ -83,7 +102,10 @@ bool DispatchConfigSections(GameEnvironment* env, Cell* root) {
       LogWrite(LOG_WARN, u"Config:使用されなかったエントリ<%s>\n", word);
       continue;
     }
-    if (!ok) return false;
+    if (!ok) {
+      if (failedLine) *failedLine = t_entryLine;
+      return false;
+    }
   }
   return true;
 }

@@ -19,7 +19,14 @@ class GameEnvironment;
 bool LoadSystemConfig(GameEnvironment* environment, std::u16string_view fileName);
 
 // Walks the top-level list of forms and hands each section to its parser.
-bool DispatchConfigSections(GameEnvironment* environment, tokenizer::Cell* root);
+// When a section fails, *failedLine (when given) is the line of the entry
+// its parser failed on, as far as the parser noted it, else of the section.
+bool DispatchConfigSections(GameEnvironment* environment, tokenizer::Cell* root, uint32_t* failedLine = nullptr);
+
+// Section parsers call this with each link of a body as they come to the
+// element it holds, so that a section that fails names the line of the
+// entry it failed on. Main thread (kept per thread).
+void NoteConfigEntry(const tokenizer::Cell* link);
 
 // Value readers: true (and out written) only when the key text equals the
 // expected key and the value token has the reader's type.

@@ -19,6 +19,7 @@ namespace {
 template <class Fn>
 bool forEachEntry(Cell* section, bool listShape, Fn fn) {
   for (Cell* c = tokenizer::cdrOr(section, nullptr); tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
+    NoteConfigEntry(c);
     ConfigEntry entry;
     Cell* element = static_cast<Cons*>(c)->car;
     if (!(listShape ? ReadListEntry(element, &entry) : ReadPairEntry(element, &entry))) return false;
@@ -155,6 +156,7 @@ bool ParseResourceSection(Config::ResourceRecord* r, Cell* section) {
 bool ParseConstants(std::map<int32_t, int32_t>* ints, std::map<int32_t, std::u16string>* strings, Cell* section,
                     bool stringMode) {
   for (Cell* c = tokenizer::cdrOr(section, nullptr); tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
+    NoteConfigEntry(c);
     Cell* entry = static_cast<Cons*>(c)->car;
     const Token* index = tokenizer::carAsToken(entry);
     const Token* value = PairValue(entry);
@@ -173,6 +175,7 @@ bool ParseConstants(std::map<int32_t, int32_t>* ints, std::map<int32_t, std::u16
 
 bool ParseKeySection(std::map<int32_t, int32_t>* keyMap, Cell* section) {
   for (Cell* c = tokenizer::cdrOr(section, nullptr); tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
+    NoteConfigEntry(c);
     Cell* entry = static_cast<Cons*>(c)->car;
     const Token* name = tokenizer::carAsToken(entry);
     if (!name || name->type != Token::kString) return false;

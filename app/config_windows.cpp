@@ -81,6 +81,7 @@ bool ReadControlPointKey(const ConfigEntry& entry, std::u16string_view prefix, i
 template <class F>
 bool ReadPairEntries(Cell* entries, std::u16string_view unknownMessage, F&& read) {
   for (Cell* c = entries; tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
+    NoteConfigEntry(c);
     ConfigEntry entry;
     if (!ReadPairEntry(static_cast<Cons*>(c)->car, &entry)) return false;
     if (!read(entry)) LogWrite(LOG_WARN, unknownMessage, entry.key);
@@ -101,6 +102,7 @@ template <class Table, class ParseEntry>
 bool ReadEntryMap(Table* table, Cell* element, ParseEntry&& parseEntry) {
   table->clear();
   for (Cell* c = Cdr(element); tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
+    NoteConfigEntry(c);
     Cell* block = static_cast<Cons*>(c)->car;
     const Token* number = tokenizer::carAsToken(block);
     if (!number || number->type != Token::kInt) return false;
@@ -162,6 +164,7 @@ void Config::GetRange(const MessageWindowConfig& config, int32_t n, int32_t* x, 
 
 bool ParseColorTable(Config::ColorTable* table, Cell* section) {
   for (Cell* c = Cdr(section); tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
+    NoteConfigEntry(c);
     Cell* element = static_cast<Cons*>(c)->car;
     const Token* index = tokenizer::carAsToken(element);
     if (!index || index->type != Token::kInt) return false;
@@ -179,6 +182,7 @@ bool ParseColorTable(Config::ColorTable* table, Cell* section) {
 
 bool ParseSelectWindowSection(Config::SelectWindowTable* table, Cell* section) {
   for (Cell* c = Cdr(section); tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
+    NoteConfigEntry(c);
     Cell* block = static_cast<Cons*>(c)->car;
     const Token* number = tokenizer::carAsToken(block);
     if (!number || number->type != Token::kInt) return false;
@@ -257,6 +261,7 @@ bool ParseMessageWindowSection(Config::MessageWindowTable* table, Cell* section)
   Cell* body = Cdr(section);
   bool triedSingleWindow = false;
   for (Cell* c = body; tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
+    NoteConfigEntry(c);
     Cell* element = static_cast<Cons*>(c)->car;
     const std::u16string head = HeadText(element);
     if (head == u"entryMap" && ReadEntryMap(table, element, ParseMessageWindowEntry)) continue;
@@ -272,6 +277,7 @@ bool ParseMessageWindowSection(Config::MessageWindowTable* table, Cell* section)
     LogWrite(LOG_WARN, u"Config.MessageWindow:未知のエントリ<%s> - 無視されました\n", head);
   }
   if (table->find(0) == table->end()) {
+    NoteConfigEntry(section);  // the section's own line: no entry is at fault
     LogWrite(LOG_ERROR, u"Config.MessageWindow:0番が定義されていません");
     return false;
   }
@@ -305,6 +311,7 @@ bool ParseMenuEntry(Config::MenuConfigEntry* entry, Cell* entries) {
 
 bool ParseMenuSection(Config::MenuTable* table, Cell* section) {
   for (Cell* c = Cdr(section); tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
+    NoteConfigEntry(c);
     Cell* element = static_cast<Cons*>(c)->car;
     const std::u16string head = HeadText(element);
     if (head == u"entryMap" && ReadEntryMap(table, element, ParseMenuEntry)) continue;

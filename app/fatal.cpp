@@ -19,12 +19,19 @@ void SetSetupRunFailed(bool failed) { g_setupRunFailed.store(failed); }
 
 bool SetupRunFailed() { return g_setupRunFailed.load(); }
 
-void zep_abort(std::u16string_view message) {
+void zep_abort(std::u16string_view message, std::u16string_view detail) {
   if (g_abortHook) g_abortHook(message);
   const std::u16string text(message);
   LogWrite(LOG_FATAL, u"zep_abort(): program aborted. msg=%s\n", text);
   fflush(nullptr);
-  platform::ShowMessageBox(text, u"異常終了", platform::MB_ICONEXCLAMATION);
+  std::u16string box = text;
+  if (!detail.empty()) {
+    box += u"\n";
+    box += detail;
+    // A log line's own line end would leave an empty last line in the box.
+    while (!box.empty() && box.back() == u'\n') box.pop_back();
+  }
+  platform::ShowMessageBox(box, u"異常終了", platform::MB_ICONEXCLAMATION);
   fflush(nullptr);
   std::_Exit(1);
 }

@@ -7,7 +7,10 @@
 
 // Logs "zep_abort(): program aborted. msg=%s\n" at FATAL, flushes the
 // standard streams, shows a box captioned "異常終了" and exits with code 1.
-[[noreturn]] void zep_abort(std::u16string_view message);
+// The box shows the message, and under it `detail` when there is one: the
+// log line that says what stopped the program (without its level and
+// time), so that the box names what the log names (a file, a line, a form).
+[[noreturn]] void zep_abort(std::u16string_view message, std::u16string_view detail = {});
 
 // A hook that runs first in zep_abort (null: none). Fuzz targets install one
 // that throws, to end just the input that reached a broken invariant; if it

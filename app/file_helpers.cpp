@@ -1,6 +1,8 @@
 #include "app/file_helpers.h"
 
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -146,4 +148,15 @@ bool ResolveWritePath(std::u16string_view folder, std::u16string_view name, std:
   }
   *out = std::move(joined);
   return true;
+}
+
+void WarnIfUtf8Text(std::string_view bytes, std::u16string_view name) {
+  static std::mutex lock;
+  static std::set<std::u16string, std::less<>> checked;
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    // A scenario file is read again for every set or sub it gives.
+    if (!checked.emplace(name).second) return;
+  }
+  if (IsMultiByteUtf8(bytes)) LogWrite(LOG_WARN, u"UTF-8で書かれたファイルのようです。CP932として読みます(%s)\n", std::u16string(name));
 }

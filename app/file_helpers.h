@@ -59,3 +59,11 @@ bool ResolveWritePath(std::u16string_view folder, std::u16string_view name, std:
 // Whether a relative name's ".." parts never climb above where it starts
 // ("\" separates too).
 bool RelativePathStaysBelow(std::u16string_view name);
+
+// Text files an author writes (the configuration, scenarios, the default
+// settings file, args.txt) are read as CP932. When such a file's bytes are
+// UTF-8 with a character of two bytes or more, logs once per file name and
+// run the WARN "UTF-8で書かれたファイルのようです。CP932として読みます(%s)\n"
+// (the engine reads it as CP932 all the same, so every non-ASCII character
+// turns into others). Any thread.
+void WarnIfUtf8Text(std::string_view bytes, std::u16string_view name);

@@ -124,8 +124,9 @@ int32_t GameEnvironment::getScriptNo(int32_t type) const {
   static constexpr int32_t kBuiltin[13] = {9010, 9000, 9001, 9008, 9005, 9007, 9006,
                                            9002, 9004, 9003, 9014, 9015, 9017};
   if (type < 0 || type > 12) {
-    LogWrite(LOG_ERROR, u"getScriptNo : 未知のスクリプトtype(%d)\n", type);
-    zep_abort(u"getScriptNo : 未知のスクリプトtype");
+    const std::u16string line = Format(u"getScriptNo : 未知のスクリプトtype(%d)", type);
+    LogWrite(LOG_ERROR, u"%s\n", line);
+    zep_abort(u"getScriptNo : 未知のスクリプトtype", line);
   }
   const int32_t configured = LookupIntMap(constants_, type + 40, -1);
   return configured >= 0 ? configured : kBuiltin[type];
@@ -200,8 +201,9 @@ std::u16string GameEnvironment::getSysSavePath() const {
   std::u16string appData;
   int32_t error = 0;
   if (!GetSpecialFolderPath(kCsidlAppData, &appData, &error)) {
-    LogWrite(LOG_ERROR, u"内部エラー：特殊フォルダ(CSIDL_APPDATA)を取得できません(%d)\n", error);
-    zep_abort(u"内部エラー：特殊フォルダ(CSIDL_APPDATA)を取得できません");
+    const std::u16string line = Format(u"内部エラー：特殊フォルダ(CSIDL_APPDATA)を取得できません(%d)", error);
+    LogWrite(LOG_ERROR, u"%s\n", line);
+    zep_abort(u"内部エラー：特殊フォルダ(CSIDL_APPDATA)を取得できません", line);
   }
   const std::u16string folder =
       appData + u"/" + product_.authorName + u"/" + product_.productName + u"/" + save.baseDir;

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "app/fatal.h"
+#include "app/file_helpers.h"
 #include "app/game_environment.h"
 #include "app/log.h"
 #include "app/os_util.h"
@@ -74,11 +75,15 @@ bool ReadArgsFile(std::u16string_view path, std::vector<std::u16string>* args) {
   std::vector<std::u16string> lines;
   lines.push_back(args->empty() ? std::u16string() : (*args)[0]);
   std::string line;
+  std::string all;
   while (std::getline(in, line)) {
+    all += line;
+    all += '\n';
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
     if (line.empty()) continue;
     lines.push_back(platform::DecodeCP932(line));
   }
+  WarnIfUtf8Text(all, path);
   *args = std::move(lines);
   return true;
 }

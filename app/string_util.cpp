@@ -1,5 +1,7 @@
 #include "app/string_util.h"
 
+#include <cstring>
+
 #include "platform/codepage.h"
 #include "platform/utf8.h"
 
@@ -43,4 +45,51 @@ std::u16string Utf8OrCP932ToWString(std::string_view bytes) {
   std::u16string text = platform::FromUtf8(bytes);
   if (platform::ToUtf8(text) == bytes) return text;
   return MultiByteToWString(bytes.data(), bytes.size());
+}
+
+bool IsMultiByteUtf8(std::string_view bytes) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const size_t n = bytes.size();
+  bool multiByte = false;
+  size_t i = 0;
+  while (i < n) {
+    // ASCII eight bytes at a time.
+    for (uint64_t word; i + 8 <= n; i += 8) {
+      std::memcpy(&word, p + i, sizeof word);
+      if (word & 0x8080808080808080ull) break;
+    }
+    if (i >= n) break;
+    const unsigned char c = p[i];
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t length;
+    uint32_t value;
+    if (c >= 0xC2 && c <= 0xDF) {
+      length = 2;
+      value = c & 0x1Fu;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      length = 3;
+      value = c & 0x0Fu;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      length = 4;
+      value = c & 0x07u;
+    } else {
+      return false;  // a continuation byte, an overlong lead or no lead at all
+    }
+    if (n - i < length) return false;
+    for (size_t k = 1; k < length; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) return false;
+      value = (value << 6) | (p[i + k] & 0x3Fu);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+    if ((length == 3 && value < 0x800) || (length == 4 && (value < 0x10000 || value > 0x10FFFF)) ||
+        (value >= 0xD800 && value <= 0xDFFF)) {
+      return false;
+    }
+    multiByte = true;
+    i += length;
+  }
+  return multiByte;
 }

@@ -19,6 +19,10 @@ std::u16string BytesToWString(const std::vector<uint8_t>& bytes);
 // Text this engine wrote (UTF-8), else older text in the game code page
 // (CP932 with a non-ASCII character is practically never valid UTF-8).
 std::u16string Utf8OrCP932ToWString(std::string_view bytes);
+// True when the bytes are valid UTF-8 and hold at least one character of
+// two bytes or more: a text that was saved as UTF-8 and is about to be read
+// as CP932 (such a text practically never comes from a CP932 editor).
+bool IsMultiByteUtf8(std::string_view bytes);
 // UTF-16 to code-page text; a character the code page lacks becomes a blank.
 std::string WStringToMultiByte(std::u16string_view text);
 

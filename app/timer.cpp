@@ -68,14 +68,15 @@ TimerManager::TimerManager() : mainThread_(std::this_thread::get_id()) {}
 void TimerManager::addTimer(Timer* timer) {
   if (!onMainThread()) {
     LogWrite(LOG_ERROR, u"TimerManager::addTimer : メインスレッドではありません\n");
-    zep_abort(u"内部エラー");
+    zep_abort(u"内部エラー", u"TimerManager::addTimer : メインスレッドではありません");
   }
   auto it = table_.find(timer);
   if (it != table_.end()) {
     if (it->second) {
-      LogWrite(LOG_ERROR, u"TimerManager::addTimer : すでに追加されています(%p->%p)\n",
-               static_cast<const void*>(timer), static_cast<const void*>(it->second));
-      zep_abort(u"内部エラー");
+      const std::u16string line = Format(u"TimerManager::addTimer : すでに追加されています(%p->%p)",
+                                         static_cast<const void*>(timer), static_cast<const void*>(it->second));
+      LogWrite(LOG_ERROR, u"%s\n", line);
+      zep_abort(u"内部エラー", line);
     }
     // A removed timer's entry at the same address: take it over in place, so
     // a dispatch walking the table keeps a valid position.
@@ -88,13 +89,13 @@ void TimerManager::addTimer(Timer* timer) {
 void TimerManager::removeTimer(Timer* timer) {
   if (!onMainThread()) {
     LogWrite(LOG_ERROR, u"TimerManager::removeTimer : メインスレッドではありません\n");
-    zep_abort(u"内部エラー");
+    zep_abort(u"内部エラー", u"TimerManager::removeTimer : メインスレッドではありません");
   }
   auto it = table_.find(timer);
   if (it == table_.end() || !it->second) {
-    LogWrite(LOG_ERROR, u"TimerManager::removeTimer : 未知のタイマです(%p)\n",
-             static_cast<const void*>(timer));
-    zep_abort(u"内部エラー");
+    const std::u16string line = Format(u"TimerManager::removeTimer : 未知のタイマです(%p)", static_cast<const void*>(timer));
+    LogWrite(LOG_ERROR, u"%s\n", line);
+    zep_abort(u"内部エラー", line);
   }
   it->second = nullptr;
   purgePending_ = true;

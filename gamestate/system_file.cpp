@@ -144,6 +144,8 @@ SettingsReadResult ReadSettingsFile(SystemSettings& settings, std::u16string_vie
         bytes.empty()) {
       return SettingsReadResult::kFailed;
     }
+    // The default file is the game's author's text.
+    if (builtinsFirst) WarnIfUtf8Text(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), name);
     text = BytesToWString(bytes);
   }
   // An encoded block holds the text as it was printed.
@@ -258,8 +260,9 @@ bool moveToBackup(const std::u16string& path) {
 void readDefaultOrAbort(StateMgr& state, const GameEnvironment& environment) {
   const std::u16string path = environment.getSysSaveDefaultPath();
   if (state.settings().readFile(path, environment.getSavedataVersion(), true)) return;
-  LogWrite(LOG_ERROR, u"規定のシステム設定ファイルの読み込みに失敗しました(%s)\n", path);
-  zep_abort(u"規定のシステム設定ファイルの読み込みに失敗しました");
+  const std::u16string line = Format(u"規定のシステム設定ファイルの読み込みに失敗しました(%s)", path);
+  LogWrite(LOG_ERROR, u"%s\n", line);
+  zep_abort(u"規定のシステム設定ファイルの読み込みに失敗しました", line);
 }
 
 }  // namespace

@@ -32,8 +32,10 @@ struct LineLayout {
   std::vector<TextSegment> segments;
 };
 
-// A line as placed in a text area: its top (the gap above its tallest text
-// included), its full height and the line itself.
+// A line as placed in a text area: the top and the full height of its room,
+// the ruby room included whether or not the line has ruby (a line without
+// ruby is drawn that room lower), and the line itself. So a text's lines
+// measure alike with and without ruby.
 struct LaidOutLine {
   int32_t top = 0;
   int32_t height = 0;

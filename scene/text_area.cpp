@@ -82,7 +82,7 @@ void TextArea3::setLines(const std::vector<LineLayout>& layouts) {
     const int32_t h = measureTextLines(layouts_[i], rubyPitch_, &gap);
     lengths_[i] = i < layouts.size() ? line->totalSteps() : -1;
     line->setPosition(0, y + gap);
-    tops_[i] = y + gap;
+    tops_[i] = y;
     heights_[i] = h;
     y += linePitch_ + h;
   }

@@ -73,8 +73,8 @@ class TextArea3 : public GUIComposite {
   int32_t linePitch_ = 0;
   int32_t rubyPitch_ = 0;
   std::vector<LineLayout> layouts_;
-  std::vector<int32_t> tops_;     // of each line, gap included
-  std::vector<int32_t> heights_;  // full height of each line
+  std::vector<int32_t> tops_;     // of each line's room (its ruby room included)
+  std::vector<int32_t> heights_;  // full height of each line's room
   int32_t revealed_ = 0;
   std::vector<int32_t> lengths_;  // steps per line; -1 from the first free line on
   std::vector<int32_t> shown_;

@@ -43,9 +43,17 @@ class Cons : public CellT<Cell::kCons> {
   Cons(Cell* car, Cell* cdr) : car(car), cdr(cdr) {}
   void print(MyOStream& out) const;
 
+  // The line (from 1) of the text where the element this link holds
+  // begins: its "(" for a list. 0 for a cell a writer made. Tokens are
+  // shared between their uses and keep no place: a reader that reports
+  // where an element stands asks the link that holds it.
+  uint32_t line = 0;
   Cell* car;  // null: the empty list
   Cell* cdr;  // null ends a proper list
 };
+
+// The line costs no room: it fills the padding after the kind.
+static_assert(sizeof(Cons) == sizeof(int32_t) + sizeof(uint32_t) + 2 * sizeof(Cell*));
 
 class Token : public CellT<Cell::kToken> {
  public:
@@ -85,6 +93,8 @@ Cell* cddrOr(Cell* c, Cell* fallback);
 Cell* carOf(Cell* c);
 // The cell when it is a token, else null.
 Token* asToken(Cell* c);
+// The line of the element a link holds (Cons::line); 0 for anything else.
+inline uint32_t lineOf(const Cell* link) { return isCons(link) ? static_cast<const Cons*>(link)->line : 0; }
 // The car of a cons when that is a token, else null.
 Token* carAsToken(Cell* c);
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/fatal.h"
+#include "app/file_helpers.h"
 #include "app/game_environment.h"
 #include "app/log.h"
 #include "app/string_util.h"
@@ -112,8 +113,9 @@ class UnitBuilder {
     return node;
   }
   const CompileSite& site() const { return site_; }
-  // The statement being compiled.
+  // The statement being compiled, and the line it begins on (0: unknown).
   Cell* statement = nullptr;
+  uint32_t statementLine = 0;
 
  private:
   static constexpr int32_t kSmallBegin = -256;
@@ -215,9 +217,11 @@ constexpr size_t kShownFormLength = 200;
   const CompileSite& site = unit->site();
   std::u16string form = unit->statement ? tokenizer::toText(unit->statement) : std::u16string();
   if (form.size() > kShownFormLength) form = form.substr(0, kShownFormLength) + u"...";
-  LogWrite(LOG_ERROR, u"シナリオのコード解析に失敗(%s, %s %d):%s\n", std::u16string(site.path),
-           site.set >= 0 ? u"set" : u"sub", site.set >= 0 ? site.set : site.sub, form);
-  zep_abort(u"内部エラー：コード解析に失敗");
+  const std::u16string line = Format(u"シナリオのコード解析に失敗(%s, %s %d):%s",
+                                     tokenizer::PlaceText(site.path, {unit->statementLine, 0}),
+                                     site.set >= 0 ? u"set" : u"sub", site.set >= 0 ? site.set : site.sub, form);
+  LogWrite(LOG_ERROR, u"%s\n", line);
+  zep_abort(u"内部エラー：コード解析に失敗", line);
 }
 
 // An argument that must be an integer immediate: a label number. A label
@@ -345,14 +349,19 @@ Code* compileStatement(UnitBuilder* unit, Cell* cell) {
 
 namespace {
 
-bool compileStatements(CompiledUnit* unit, Cell* statements, const CompileSite& site) {
+// False when a statement fails; *failedLine is then the line it begins on.
+bool compileStatements(CompiledUnit* unit, Cell* statements, const CompileSite& site, uint32_t* failedLine) {
   UnitBuilder builder(unit, site);
   size_t count = 0;
   for (Cell* c = statements; tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) ++count;
   unit->statements.reserve(unit->statements.size() + count);
   for (Cell* c = statements; tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
+    builder.statementLine = static_cast<Cons*>(c)->line;
     Code* statement = compileStatement(&builder, static_cast<Cons*>(c)->car);
-    if (!statement) return false;
+    if (!statement) {
+      if (failedLine) *failedLine = builder.statementLine;
+      return false;
+    }
     if (statement->opcode == SLabel::kOpcode) {
       const int32_t n = static_cast<SLabel*>(statement)->label;
       if (static_cast<size_t>(n) >= unit->labels.size()) unit->labels.resize(static_cast<size_t>(n) + 100, -1);
@@ -369,12 +378,14 @@ bool compileStatements(CompiledUnit* unit, Cell* statements, const CompileSite& 
 std::unique_ptr<CompiledUnit> compileParsed(const tokenizer::Tokenizer& reader, bool parsed, int32_t set,
                                             int32_t sub, const std::u16string& name) {
   if (!parsed) {
-    LogWrite(LOG_WARN, u"シナリオファイルの解析に失敗:%s(%s)\n", reader.error(), name);
+    LogWrite(LOG_WARN, u"シナリオファイルの解析に失敗:%s(%s)\n", reader.error(),
+             tokenizer::PlaceText(name, reader.errorAt()));
     return nullptr;
   }
   const bool wantSet = set >= 0;
   const int32_t number = wantSet ? set : sub;
   const std::u16string_view keyword = wantSet ? u"a3:define-set" : u"a3:define-sub";
+  uint32_t failedLine = 0;
   for (Cell* c = reader.root(); tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
     Cell* form = static_cast<Cons*>(c)->car;
     const Token* head = tokenizer::carAsToken(form);
@@ -385,19 +396,22 @@ std::unique_ptr<CompiledUnit> compileParsed(const tokenizer::Tokenizer& reader, 
     auto unit = std::make_unique<CompiledUnit>();
     const Token* locals = tokenizer::carAsToken(tokenizer::cdrOr(signature, nullptr));
     unit->numLocals = locals && locals->type == Token::kInt ? locals->value : 0;
-    if (unit->numLocals < 0 || unit->numLocals > kMaxScriptIndex ||
-        !compileStatements(unit.get(), tokenizer::cddrOr(form, nullptr), {name, set, sub})) {
+    if (unit->numLocals < 0 || unit->numLocals > kMaxScriptIndex) {
+      failedLine = static_cast<Cons*>(c)->line;
       break;
     }
+    if (!compileStatements(unit.get(), tokenizer::cddrOr(form, nullptr), {name, set, sub}, &failedLine)) break;
     return unit;
   }
-  LogWrite(LOG_WARN, u"シナリオファイルの解析に失敗(%s)\n", name);
+  LogWrite(LOG_WARN, u"シナリオファイルの解析に失敗(%s)\n", tokenizer::PlaceText(name, {failedLine, 0}));
   return nullptr;
 }
 
 }  // namespace
 
-bool CompileStatements(CompiledUnit* unit, Cell* statements) { return compileStatements(unit, statements, {}); }
+bool CompileStatements(CompiledUnit* unit, Cell* statements) {
+  return compileStatements(unit, statements, {}, nullptr);
+}
 
 std::unique_ptr<CompiledUnit> CompileScenarioText(std::u16string_view text, int32_t set, int32_t sub,
                                                   std::u16string_view path) {
@@ -431,5 +445,6 @@ std::unique_ptr<CompiledUnit> LoadCompiledUnit(const GameEnvironment& environmen
     LogWrite(LOG_WARN, u"シナリオファイルが０バイト(%s)\n", path);
     return nullptr;
   }
+  WarnIfUtf8Text(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), path);
   return CompileScenarioBytes(std::move(bytes), set, sub, path);
 }

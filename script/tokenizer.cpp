@@ -125,6 +125,8 @@ void warnBeyond32(std::u16string_view literal) {
   LogWrite(LOG_WARN, u"tokenizer : 整数が32ビットに収まりません(%s)\n", std::u16string(literal));
 }
 
+uint32_t clampTo32(size_t n) { return static_cast<uint32_t>(std::min<size_t>(n, UINT32_MAX)); }
+
 std::u16string decimalText(size_t n) {
   const std::string digits = std::to_string(n);
   return std::u16string(digits.begin(), digits.end());
@@ -323,40 +325,49 @@ class BytesSource {
 };
 
 // Builds the tree from the lexer's tokens as they come, with an explicit
-// stack of open lists. After the first error it ignores the rest.
+// stack of open lists. After the first error it ignores the rest. Each
+// token comes with its place in the text: the links keep the lines, an
+// error keeps the place of the token at fault.
 class Builder {
  public:
   explicit Builder(Tokenizer& tokenizer) : tokenizer_(tokenizer) { levels_.emplace_back(); }
 
   bool failed() const { return failed_; }
   const char16_t* error() const { return error_; }
+  TextPosition errorAt() const { return errorAt_; }
   bool unclosed() const { return levels_.size() > 1; }
+  // The "(" of the innermost list still open.
+  TextPosition unclosedAt() const { return levels_.back().at; }
 
-  void open() {
-    if (!failed_) levels_.emplace_back();
-  }
-  void close() {
+  void open(TextPosition at) {
     if (failed_) return;
-    if (levels_.size() == 1) return fail(u"unbalanced parenthesis");
-    Cell* list = nullptr;
-    const bool finished = finish(levels_.back(), &list);
-    levels_.pop_back();
-    if (finished) add(list);
+    levels_.emplace_back();
+    levels_.back().at = at;
   }
-  void dot() {
+  void close(TextPosition at) {
+    if (failed_) return;
+    if (levels_.size() == 1) return fail(u"unbalanced parenthesis", at);
+    Cell* list = nullptr;
+    const bool finished = finish(levels_.back(), &list, at);
+    const uint32_t line = levels_.back().at.line;
+    levels_.pop_back();
+    if (finished) add(list, TextPosition{line, 0});
+  }
+  void dot(TextPosition at) {
     if (failed_) return;
     Level& level = levels_.back();
-    if (level.count == 0) return fail(u"dot must appear inter tokens");
-    if (level.dotAt >= 0) return fail(u"dot must not appear twice or more");
+    if (level.count == 0) return fail(u"dot must appear inter tokens", at);
+    if (level.dotAt >= 0) return fail(u"dot must not appear twice or more", at);
     level.dotAt = static_cast<ptrdiff_t>(level.count);
+    level.dotPlace = at;
   }
-  void atom(Cell* cell) {
+  void atom(Cell* cell, TextPosition at) {
     if (failed_) return;
     if (!cell) return outOfMemory();
-    add(cell);
+    add(cell, at);
   }
   // The list of the top-level forms; false after an error.
-  bool finishRoot(Cell** root) { return !failed_ && finish(levels_.front(), root); }
+  bool finishRoot(Cell** root) { return !failed_ && finish(levels_.front(), root, levels_.front().dotPlace); }
 
  private:
   struct Level {
@@ -365,25 +376,29 @@ class Builder {
     Cell* dotted = nullptr;  // the element after the dot
     size_t count = 0;
     ptrdiff_t dotAt = -1;  // number of elements before the dot; -1 without one
+    TextPosition at;        // its "("
+    TextPosition dotPlace;  // its dot
   };
 
-  void fail(const char16_t* message) {
+  void fail(const char16_t* message, TextPosition at) {
     failed_ = true;
     error_ = message;
+    errorAt_ = at;
   }
   void outOfMemory() { failed_ = true; }
 
   // Adds an element to the innermost level; after a dot only one may follow.
-  void add(Cell* cell) {
+  void add(Cell* cell, TextPosition at) {
     Level& level = levels_.back();
     if (level.dotAt >= 0) {
-      if (static_cast<ptrdiff_t>(level.count) > level.dotAt) return fail(u"dot must appear inter tokens");
+      if (static_cast<ptrdiff_t>(level.count) > level.dotAt) return fail(u"dot must appear inter tokens", at);
       level.dotted = cell;
       ++level.count;
       return;
     }
     Cons* link = tokenizer_.cons(cell, nullptr);
     if (!link) return outOfMemory();
+    link->line = at.line;
     if (level.tail) {
       level.tail->cdr = link;
     } else {
@@ -394,10 +409,11 @@ class Builder {
   }
 
   // The list of a finished level: proper, or dotted when it had a dot.
-  bool finish(const Level& level, Cell** out) {
+  // `at` is where it ends (its ")").
+  bool finish(const Level& level, Cell** out, TextPosition at) {
     if (level.dotAt >= 0) {
       if (static_cast<ptrdiff_t>(level.count) != level.dotAt + 1) {
-        fail(u"dot must appear inter tokens");
+        fail(u"dot must appear inter tokens", at);
         return false;
       }
       level.tail->cdr = level.dotted;
@@ -410,9 +426,18 @@ class Builder {
   std::vector<Level> levels_;
   bool failed_ = false;
   const char16_t* error_ = nullptr;
+  TextPosition errorAt_;
 };
 
 }  // namespace
+
+std::u16string PlaceText(std::u16string_view name, TextPosition at) {
+  std::u16string text(name);
+  if (at.line == 0 || name.empty()) return text;
+  text += u":" + decimalText(at.line);
+  if (at.column != 0) text += u":" + decimalText(at.column);
+  return text;
+}
 
 Tokenizer::Tokenizer(size_t stringLimit) : stringLimit_(stringLimit) {}
 
@@ -588,6 +613,7 @@ bool Tokenizer::parse(const char16_t* text) {
 bool Tokenizer::parse(std::u16string_view text) {
   root_ = nullptr;
   error_.clear();
+  errorAt_ = {};
   unclosed_ = false;
   const size_t nul = findNul(text);
   if (nul != std::u16string_view::npos) text = text.substr(0, nul);
@@ -599,11 +625,15 @@ template <class Source, class Text>
 bool Tokenizer::readFile(Text text) {
   root_ = nullptr;
   error_.clear();
+  errorAt_ = {};
   unclosed_ = false;
   const size_t nul = findNul(text);
   if (nul != Text::npos) {
     if (text.find_first_not_of(typename Text::value_type(0), nul) != Text::npos) {
       error_ = u"NUL byte at offset " + decimalText(nul);
+      // "\n" is never the second byte of a code-page character.
+      const size_t lines = static_cast<size_t>(std::count(text.begin(), text.begin() + nul, '\n'));
+      errorAt_.line = clampTo32(lines + 1);
       return false;
     }
     text = text.substr(0, nul);  // NUL padding at the very end cuts nothing
@@ -650,6 +680,7 @@ class Lexer {
       switch (flagsOf(c) & kClassMask) {
         case kBlank:
           do {
+            if (data_[i_] == u'\n') newLine(i_);
             ++i_;
           } while (i_ < size_ && (flagsOf(data_[i_]) & kClassMask) == kBlank);
           break;
@@ -657,15 +688,15 @@ class Lexer {
           if (!pushIdentifier()) return false;
           break;
         case kOpen:
-          builder_.open();
+          builder_.open(here());
           ++i_;
           break;
         case kClose:
-          builder_.close();
+          builder_.close(here());
           ++i_;
           break;
         case kDot:
-          builder_.dot();
+          builder_.dot(here());
           ++i_;
           break;
         case kStringMark:
@@ -694,9 +725,37 @@ class Lexer {
     if (!source_.more(start_, &dropped)) return false;
     start_ -= dropped;
     i_ -= dropped;
+    base_ += dropped;
     data_ = source_.data();
     size_ = source_.size();
     return true;
+  }
+
+  // Places. Every line end the reading passes is counted where it is
+  // consumed: between tokens, inside a string, or as the character of a
+  // "#\\" or "#u" sequence. The place of the unit at window index `index`
+  // on the current line:
+  TextPosition placeOf(size_t index) const {
+    return TextPosition{clampTo32(line_), clampTo32(base_ + index - lineStart_ + 1)};
+  }
+  // The place of the token being read.
+  TextPosition here() const { return placeOf(start_); }
+  // A line end at window index `index`.
+  void newLine(size_t index) {
+    ++line_;
+    lineStart_ = base_ + index + 1;
+  }
+  // The line ends of the units [from, to) of the window.
+  void countLines(size_t from, size_t to) {
+    for (size_t k = from; k < to; ++k) {
+      if (data_[k] == u'\n') newLine(k);
+    }
+  }
+
+  // A lexer error: logged by the caller, placed at the token.
+  bool failHere() {
+    owner_.errorAt_ = here();
+    return false;
   }
 
   // The unit `ahead` units after i_, or -1 past the end of the text.
@@ -739,7 +798,7 @@ class Lexer {
 
   template <class Make>
   void atom(Make make) {
-    if (!builder_.failed()) builder_.atom(make());
+    if (!builder_.failed()) builder_.atom(make(), here());
   }
 
   void integer(int32_t value) {
@@ -752,7 +811,7 @@ class Lexer {
     scan([&](char16_t e) { return isIdentifierChar(e) && i_ - start_ < kIdentifierLimit; });
     if (i_ - start_ < kIdentifierLimit) return true;
     LogWrite(LOG_WARN, u"識別子が長すぎます(%.30s...)\n", std::u16string(fromStart(30)));
-    return false;
+    return failHere();
   }
 
   // An identifier as a token: integer, boolean or symbol.
@@ -784,9 +843,10 @@ class Lexer {
       const int32_t e = peek(2);
       if (e < 0) {
         LogWrite(LOG_WARN, u"文字定数が途中で終わっています(#\\)\n");
-        return false;
+        return failHere();
       }
       integer(e);
+      if (e == u'\n') newLine(i_ + 2);
       i_ += 3;
       return true;
     }
@@ -794,7 +854,7 @@ class Lexer {
     if (d == u'u') {
       if (peek(5) < 0) {
         LogWrite(LOG_WARN, u"文字定数が途中で終わっています(#u)\n");
-        return false;
+        return failHere();
       }
       int32_t v = 0;
       for (size_t k = 2; k < 6; ++k) {
@@ -803,6 +863,7 @@ class Lexer {
         v = v * 16 + hexValue(h);
       }
       integer(v);
+      countLines(i_ + 2, i_ + 6);
       i_ += 6;
       return true;
     }
@@ -813,6 +874,7 @@ class Lexer {
   // '\'' at i_: before an identifier, the list (quote symbol); before
   // anything else ignored.
   bool readQuoted() {
+    const TextPosition mark = here();
     ++i_;
     const int32_t e = peek(0);
     if (e < 0 || !isIdentifierStart(static_cast<char16_t>(e))) return true;
@@ -820,16 +882,18 @@ class Lexer {
     if (!readIdentifier()) return false;
     if (builder_.failed()) return true;
     if (!quoteSymbol_) quoteSymbol_ = owner_.sharedToken(Token::kSymbol, u"quote", 0);
-    builder_.open();
-    builder_.atom(quoteSymbol_);
-    builder_.atom(owner_.sharedToken(Token::kSymbol, token(), 0));
-    builder_.close();
+    const TextPosition name = here();
+    builder_.open(mark);
+    builder_.atom(quoteSymbol_, mark);
+    builder_.atom(owner_.sharedToken(Token::kSymbol, token(), 0), name);
+    builder_.close(name);
     return true;
   }
 
   // '"' at i_: the units up to the next '"' (no escapes), or to the end of
   // the text.
   bool readString() {
+    const TextPosition mark = here();
     start_ = ++i_;
     const size_t limit = owner_.stringLimit_;
     const size_t most = limit == SIZE_MAX ? limit : limit + 1;  // one past the limit fails
@@ -837,16 +901,19 @@ class Lexer {
     const size_t length = i_ - start_;
     if (length > limit) {
       LogWrite(LOG_WARN, u"文字列が長すぎます(%.30s...)\n", std::u16string(fromStart(30)));
+      owner_.errorAt_ = mark;
       return false;
     }
     const std::u16string_view text = token();
+    countLines(start_, i_);
     if (i_ < size_) {
       ++i_;  // the closing quote
     } else {
       owner_.unclosed_ = true;
       owner_.stringLeftOpen_ = true;
+      owner_.openStringAt_ = mark;
     }
-    atom([&] { return owner_.newToken(Token::kString, std::u16string(text), 0); });
+    if (!builder_.failed()) builder_.atom(owner_.newToken(Token::kString, std::u16string(text), 0), mark);
     return true;
   }
 
@@ -880,6 +947,12 @@ class Lexer {
   size_t i_ = 0;
   size_t start_ = 0;
   Token* quoteSymbol_ = nullptr;
+  // Places: line_ is the line being read; lineStart_ is where it begins and
+  // base_ where the window begins, both counted in units from the start of
+  // the text.
+  size_t line_ = 1;
+  size_t lineStart_ = 0;
+  size_t base_ = 0;
 };
 
 template <class Source>
@@ -890,13 +963,19 @@ bool Tokenizer::read(Source& source) {
   Builder& builder = lexer.builder();
   if (builder.failed()) {
     if (builder.error()) error_ = builder.error();
+    errorAt_ = builder.errorAt();
     return false;
   }
   if (builder.unclosed()) unclosed_ = true;
-  if (unclosed_) LogWrite(LOG_WARN, u"tokenizer : 閉じていない括弧または文字列でテキストが終わっています\n");
+  if (unclosed_) {
+    LogWrite(LOG_WARN, u"tokenizer : 閉じていない括弧または文字列でテキストが終わっています\n");
+    // The string, when one is open, is the last thing read.
+    errorAt_ = stringLeftOpen_ ? openStringAt_ : builder.unclosedAt();
+  }
   Cell* root = nullptr;
   if (!builder.finishRoot(&root)) {
     if (builder.error()) error_ = builder.error();
+    errorAt_ = builder.errorAt();
     return false;
   }
   root_ = root;

@@ -20,6 +20,17 @@ namespace tokenizer {
 template <class Source>
 class Lexer;
 
+// A place in a text: line and column from 1 (the column in UTF-16 units);
+// line 0 when the place is not known, column 0 when only the line is.
+struct TextPosition {
+  uint32_t line = 0;
+  uint32_t column = 0;
+};
+
+// "name:line:column", "name:line" or "name", as far as the place is known
+// (an empty name stays empty): the file argument of the loaders' messages.
+std::u16string PlaceText(std::u16string_view name, TextPosition at);
+
 class Tokenizer {
  public:
   // Scenario and configuration text allow strings of at most 2970
@@ -66,6 +77,11 @@ class Tokenizer {
   Cell* root() const { return root_; }
   const std::u16string& error() const { return error_; }
   bool unclosed() const { return unclosed_; }
+  // Where a failed read stopped: the token or character at fault (the ")"
+  // without a partner, the dot, the string or identifier too long), the "("
+  // of the innermost list left open, the '"' of a string left open, or the
+  // line of a NUL byte. Line 0 after a success or when memory ran out.
+  TextPosition errorAt() const { return errorAt_; }
 
   // Constructors for writers; each cell belongs to this tokenizer and is a
   // new one. Null when memory runs out.
@@ -149,8 +165,10 @@ class Tokenizer {
   std::unique_ptr<Token*[]> smallInts_;
   Cell* root_ = nullptr;
   std::u16string error_;
+  TextPosition errorAt_;
   bool unclosed_ = false;
   bool stringLeftOpen_ = false;
+  TextPosition openStringAt_;  // the '"' of a string the text left open
 };
 
 }  // namespace tokenizer

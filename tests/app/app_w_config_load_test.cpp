@@ -1,9 +1,12 @@
 // The real app_w on configuration files that must not load (a NUL byte, an
 // unclosed form, a file above the size cap, a settings file that would lie
-// outside its save folder) and on a scenario whose jumps name no label.
+// outside its save folder), on a scenario whose jumps name no label, and on
+// an author's mistakes, each named with its place: scenarios that do not
+// compile, a file saved as UTF-8, a missing default settings file.
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tests/support/app_w_run.h"
 
@@ -21,9 +24,9 @@ TEST_F(AppWConfigLoad, BrokenConfigurationFailsBeforeTheWindowOpens) {
   };
   const Case cases[] = {
       {"nul", good.substr(0, 40) + std::string(1, '\0') + good.substr(40),
-       "コンフィグファイルの解析に失敗:NUL byte at offset 40(nul.scm)"},
-      {"open", "(((", "コンフィグファイルの解析に失敗:unclosed parenthesis(open.scm)"},
-      {"string", good + "(:system (:mutex-name . \"x))", "コンフィグファイルの解析に失敗:unclosed string(string.scm)"},
+       "コンフィグファイルの解析に失敗:NUL byte at offset 40(nul.scm:1)"},
+      {"open", "(((", "コンフィグファイルの解析に失敗:unclosed parenthesis(open.scm:1:3)"},
+      {"string", good + "(:system (:mutex-name . \"x))", "コンフィグファイルの解析に失敗:unclosed string(string.scm:6:25)"},
       {"large", "", "コンフィグファイルの解析に失敗:file larger than 64 MiB(large.scm)"},
   };
   for (const Case& c : cases) {
@@ -99,6 +102,50 @@ TEST_F(AppWConfigLoad, ASettingsFileOutsideItsSaveFolderStopsStartUp) {
   }
   for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_.path())) {
     EXPECT_NE(entry.path().filename(), "escape.dat") << entry.path();
+  }
+}
+
+// What a new author gets wrong first, through the real app_w: each stop
+// names the file and the line (and column, where the reader knows it), a
+// configuration saved as UTF-8 is named in a WARN, and the box of a missing
+// default settings file shows its path.
+TEST_F(AppWConfigLoad, AnAuthorsMistakesAreNamedWithTheirPlace) {
+  std::string comments;
+  for (int line = 1; line <= 41; ++line) comments += "; line " + std::to_string(line) + "\n";
+  struct Case {
+    std::string name;
+    std::string config;    // added to the game's configuration
+    std::string scenario;  // scene/scene9010.scm
+    int exitCode;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {"unclosed", "",
+       comments + "(a3:define-set (0 0)\n  (a3:call-user-func 4001)\n  (a3:call-user-func 6000)\n", 1,
+       {"[WARN ] ", "シナリオファイルの解析に失敗:unclosed parenthesis(scene/scene9010.scm:42:1)"}},
+      {"misspelt", "",
+       "(a3:define-set (0 0)\n" + std::string(5, '\n') + "  (a3:call-user-fnuc 6000))\n", 1,
+       {"[ERROR] ", "未定義の命令です(a3:call-user-fnuc)", "[WARN ] ", "シナリオファイルの解析に失敗(scene/scene9010.scm:7)"}},
+      {"utf8", "(:string-constants (1 . \"\xE5\xA4\x95\xE6\x9A\xAE\xE3\x82\x8C\"))\n",
+       "(a3:define-set (0 0) (a3:call-user-func 6000))\n", 0,
+       {"[WARN ] ", "UTF-8で書かれたファイルのようです。CP932として読みます(game.scm)"}},
+      {"default", "(:resource (:save-basedir \"save\") (:save-syssave-name \"system.dat\")"
+                  " (:save-syssave-default-name \"default.dat\"))\n",
+       "(a3:define-set (0 0) (a3:call-user-func 6000))\n", 1,
+       {"[異常終了] 規定のシステム設定ファイルの読み込みに失敗しました\n"
+        "規定のシステム設定ファイルの読み込みに失敗しました(save/default.dat)\n"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeGame(mutex_, c.config);
+    dir_.write("scene/scene9010.scm", c.scenario);
+    const platform::ProcessResult result = run("game.scm");
+    EXPECT_EQ(result.exitCode, c.exitCode) << result.output;
+    size_t at = 0;
+    for (const std::string& text : c.lines) {
+      at = result.output.find(text, at);
+      ASSERT_NE(at, std::string::npos) << text << "\n" << result.output;
+    }
   }
 }
 

@@ -27,7 +27,7 @@ TEST_F(ConfigTest, MissingEmptyAndUnparsableFilesFailWithTheirMessages) {
   EXPECT_FALSE(load(""));
   EXPECT_TRUE(log_.contains("コンフィグファイルのサイズが0(game.scm)\n"));
   EXPECT_FALSE(load("(:system (:mutex-name . \"m\")))"));
-  EXPECT_TRUE(log_.contains("コンフィグファイルの解析に失敗:unbalanced parenthesis(game.scm)\n"));
+  EXPECT_TRUE(log_.contains("コンフィグファイルの解析に失敗:unbalanced parenthesis(game.scm:1:30)\n")) << log_.all();
 }
 
 TEST_F(ConfigTest, WhiteSpaceOnlyFileKeepsEveryDefault) {
@@ -56,18 +56,20 @@ TEST_F(ConfigTest, DispatcherSkipsAtomsAndEmptyListsAndReportsUnknownSections) {
   EXPECT_EQ(env_->systemRecord().mutexName, u"after");
 }
 
+// The message names the line of the entry at fault (line 2), not that of
+// its section.
 TEST_F(ConfigTest, MalformedShapesFailTheWholeLoad) {
   for (const char* text : {
-           "(\"head\" (:mutex-name . \"x\"))",     // a section whose head is a string
-           "(:system (:mutex-name \"x\"))",        // a list entry where pairs belong
-           "(:system (:mutex-name . (1 2)))",      // a list as value
-           "(:system (\"key\" . 1))",              // a key that is not a symbol
-           "(:system foo)",                        // an element that is not a list
-           "(:window (:window-width))",            // a list entry without its value
+           "\n(\"head\" (:mutex-name . \"x\"))",                    // a section whose head is a string
+           "(:system (:mutex-name . \"ok\")\n  (:mutex-name \"x\"))",  // a list entry where pairs belong
+           "(:system (:mutex-name . \"ok\")\n  (:mutex-name . (1 2)))",  // a list as value
+           "(:system\n  (\"key\" . 1))",                               // a key that is not a symbol
+           "(:system\n  foo)",                                         // an element that is not a list
+           "(:window (:window-width 1)\n  (:window-width))",           // a list entry without its value
        }) {
     log_.clear();
     EXPECT_FALSE(load(text)) << text;
-    EXPECT_TRUE(log_.contains("コンフィグファイルの読み込みに失敗(game.scm)\n")) << text;
+    EXPECT_TRUE(log_.contains("コンフィグファイルの読み込みに失敗(game.scm:2)\n")) << text << log_.all();
   }
 }
 

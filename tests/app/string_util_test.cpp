@@ -72,6 +72,20 @@ TEST(StringCodePage, CharacterWithoutFormBecomesOneBlank) {
 
 TEST(StringCodePage, EmptyText) { EXPECT_EQ(WStringToMultiByte(u""), ""); }
 
+// A text saved as UTF-8 is told from the game code page: only valid UTF-8
+// with a character of two bytes or more counts; CP932 Japanese text (its
+// lead bytes are UTF-8 continuation bytes) and plain ASCII do not.
+TEST(StringCodePage, MultiByteUtf8IsToldFromCodePageText) {
+  EXPECT_TRUE(IsMultiByteUtf8("(:name . \"\xE5\xA4\x95\xE6\x9A\xAE\xE3\x82\x8C\")"));  // 夕暮れ
+  EXPECT_TRUE(IsMultiByteUtf8(std::string(20, 'a') + "\xC3\xA9\xF0\x9F\x98\x80"));       // é and an emoji
+  EXPECT_FALSE(IsMultiByteUtf8(WStringToMultiByte(u"夕暮れの川、灯籠")));
+  EXPECT_FALSE(IsMultiByteUtf8("(a3:eval 1) ; ascii only"));
+  EXPECT_FALSE(IsMultiByteUtf8(""));
+  for (const char* bad : {"\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE3\x81", "\x82\xA0"}) {
+    EXPECT_FALSE(IsMultiByteUtf8(std::string("ok ") + bad)) << bad;  // overlong, surrogate, past U+10FFFF, cut, CP932
+  }
+}
+
 TEST(StringSlashPath, BackslashesBecomeSlashes) {
   EXPECT_EQ(ToSlashPath(u"C:\\Games\\save\\001.dat"), u"C:/Games/save/001.dat");
   EXPECT_EQ(ToSlashPath(u"mixed/a\\b/c"), u"mixed/a/b/c");

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -28,9 +29,9 @@ std::unique_ptr<CompiledUnit> compileSet(std::u16string_view text, int32_t set) 
   return CompileScenarioText(text, set, -1, u"t.scm");
 }
 
-// "(a3:define-set (1 0) statements)" compiled as set 1.
+// "(a3:define-set (1 0)", then the statements on line 2, compiled as set 1.
 std::unique_ptr<CompiledUnit> compileBody(std::u16string_view statements) {
-  return compileSet(u"(a3:define-set (1 0) " + std::u16string(statements) + u")", 1);
+  return compileSet(u"(a3:define-set (1 0)\n  " + std::u16string(statements) + u")", 1);
 }
 
 // The expressions of a call as text: integers, "strings" and #t/#f.
@@ -96,10 +97,10 @@ TEST(ScenarioCompiler, MissingSetsBadLocalCountsAndUnknownStatementsFailTheLoad)
       {u"(a3:define-sub (1 0))", nullptr},  // a sub is not a set
       {u"(a3:define-set (1 -1))", nullptr},
       {u"(a3:define-set (1 65537))", nullptr},
-      {u"(a3:define-set (1 0) (a3:eval 1) (a3:bogus 1))", "未定義の命令です(a3:bogus)"},
+      {u"(a3:define-set (1 0) (a3:eval 1)\n\n  (a3:bogus 1))", "未定義の命令です(a3:bogus)"},
       {u"(a3:define-set (1 0) (1 2))", nullptr},
       {u"(a3:define-set (1 0) \"text\")", nullptr},
-      {u"(a3:define-set (1 0) (a3:eval 1)))", "シナリオファイルの解析に失敗:unbalanced parenthesis(t.scm)"},
+      {u"(a3:define-set (1 0) (a3:eval 1)))", "シナリオファイルの解析に失敗:unbalanced parenthesis(t.scm:1:34)"},
   };
   for (const auto& [text, message] : cases) {
     SCOPED_TRACE(platform::ToUtf8(text));
@@ -109,6 +110,12 @@ TEST(ScenarioCompiler, MissingSetsBadLocalCountsAndUnknownStatementsFailTheLoad)
     if (message) {
       EXPECT_TRUE(log.contains(message)) << log.all();
     }
+  }
+  {
+    // The load names the line of the statement it refused.
+    LogCapture log;
+    EXPECT_EQ(compileSet(u"(a3:define-set (1 0) (a3:eval 1)\n\n  (a3:bogus 1))", 1), nullptr);
+    EXPECT_TRUE(logged(log, "[WARN ]", "シナリオファイルの解析に失敗(t.scm:3)")) << log.all();
   }
   LogCapture log;
   EXPECT_EQ(compileBody(u"(a3:bogus)"), nullptr);
@@ -183,7 +190,8 @@ std::string Literally(const std::u16string& text) {
 
 // Each malformed recognised form ends the program with the internal-error
 // box; the log line or debug box that names the cause comes first, then an
-// ERROR line with the file, the set and the statement's form.
+// ERROR line with the file and line, the set and the statement's form, which
+// the box shows too.
 TEST(ScenarioCompilerDeathTest, MalformedStatementFormsEndTheProgram) {
   const std::pair<const char16_t*, const char*> cases[] = {
       {u"(a3:switch (1 10) (2 20))", "\\[デバッグメッセージ\\] defaultLabelがありません\n"},
@@ -211,8 +219,9 @@ TEST(ScenarioCompilerDeathTest, MalformedStatementFormsEndTheProgram) {
           std::exit(0);
         },
         testing::ExitedWithCode(1),
-        std::string(cause) + ".*\\[ERROR\\] .*シナリオのコード解析に失敗\\(t\\.scm, set 1\\):" + Literally(text) +
-            "\n.*内部エラー：コード解析に失敗");
+        std::string(cause) + ".*\\[ERROR\\] .*シナリオのコード解析に失敗\\(t\\.scm:2, set 1\\):" + Literally(text) +
+            "\n.*内部エラー：コード解析に失敗\n\\[異常終了\\] 内部エラー：コード解析に失敗\n"
+            "シナリオのコード解析に失敗\\(t\\.scm:2, set 1\\):" + Literally(text));
   }
 }
 
@@ -245,21 +254,24 @@ TEST_F(ScenarioFileTest, NulUnclosedAndOversizedFilesFailWithTheReadersMessage) 
   std::vector<uint8_t> encoded;
   const std::string nul = set + std::string(1, '\0') + "(a3:define-set (2 0))";
   EncodeEEBuffer(&encoded, reinterpret_cast<const uint8_t*>(nul.data()), nul.size(), true);
-  const std::pair<std::string, std::string> cases[] = {
-      {set.substr(0, 10) + std::string(1, '\0') + set.substr(10), "NUL byte at offset 10"},
-      {std::string(encoded.begin(), encoded.end()), "NUL byte at offset 33"},  // counted after decoding
-      {set.substr(0, set.size() - 1), "unclosed parenthesis"},
-      {set + " \"open", "unclosed string"},
-      {"", "file larger than 64 MiB"},
+  // The reason, and where in the file: the line of a NUL byte, the "(" of
+  // the list left open, the '"' of the string left open.
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {"\n" + set.substr(0, 10) + std::string(1, '\0') + set.substr(10), "NUL byte at offset 11", ":2"},
+      {std::string(encoded.begin(), encoded.end()), "NUL byte at offset 33", ":1"},  // counted after decoding
+      {set + "\n  (a3:define-set (2 0)\n(a3:eval 1)", "unclosed parenthesis", ":2:3"},
+      {set + " \"open", "unclosed string", ":1:35"},
+      {"", "file larger than 64 MiB", ""},
   };
   int32_t number = 10;
-  for (const auto& [bytes, message] : cases) {
+  for (const auto& [bytes, message, place] : cases) {
     SCOPED_TRACE(message);
     const std::string name = "scene/s00" + std::to_string(number) + ".scm";
     const std::filesystem::path file = dir_.write(name, bytes);
     if (bytes.empty()) std::filesystem::resize_file(file, (std::uintmax_t{64} << 20) + 1);
     EXPECT_EQ(LoadCompiledUnit(env_, number++, 1, -1), nullptr);
-    EXPECT_TRUE(logged(log_, "[WARN ]", "シナリオファイルの解析に失敗:" + message + "(" + name + ")")) << log_.all();
+    EXPECT_TRUE(logged(log_, "[WARN ]", "シナリオファイルの解析に失敗:" + message + "(" + name + place + ")"))
+        << log_.all();
   }
   // NUL padding at the very end cuts nothing.
   dir_.write("scene/s0020.scm", set + std::string(3, '\0'));

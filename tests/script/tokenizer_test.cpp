@@ -882,9 +882,23 @@ std::vector<std::string> untimed(const LogCapture& log) {
 
 namespace {
 
+// The lines of the links of a tree, depth first.
+void collectLines(const Cell* cell, std::vector<uint32_t>* out) {
+  for (const Cell* c = cell; tokenizer::isCons(c); c = static_cast<const Cons*>(c)->cdr) {
+    out->push_back(static_cast<const Cons*>(c)->line);
+    collectLines(static_cast<const Cons*>(c)->car, out);
+  }
+}
+
+std::vector<uint32_t> linesOf(const Cell* root) {
+  std::vector<uint32_t> out;
+  collectLines(root, &out);
+  return out;
+}
+
 // parseFile() of the bytes gives what parse() of their decoded text gives:
-// the same result, tree, error and log lines, and fails where the text is
-// left open.
+// the same result, tree with its lines, error with its place and log lines,
+// and fails where the text is left open.
 void expectFileReadsAsText(const std::string& bytes) {
   LogCapture textLog;
   Tokenizer fromText;
@@ -895,6 +909,8 @@ void expectFileReadsAsText(const std::string& bytes) {
   Tokenizer fromFile;
   const bool fileOk = fromFile.parseFile(bytes);
   EXPECT_EQ(untimed(fileLog), textLines);
+  EXPECT_EQ(fromFile.errorAt().line, fromText.errorAt().line);
+  EXPECT_EQ(fromFile.errorAt().column, fromText.errorAt().column);
   if (textOk && fromText.unclosed()) {
     EXPECT_FALSE(fileOk);
     EXPECT_TRUE(fromFile.error() == u"unclosed parenthesis" || fromFile.error() == u"unclosed string");
@@ -904,6 +920,7 @@ void expectFileReadsAsText(const std::string& bytes) {
   EXPECT_EQ(fromFile.error(), fromText.error());
   if (textOk) {
     EXPECT_EQ(tokenizer::toText(fromFile.root()), tokenizer::toText(fromText.root()));
+    EXPECT_EQ(linesOf(fromFile.root()), linesOf(fromText.root()));
   }
 }
 
@@ -933,12 +950,47 @@ TEST(TokenizerFile, TokensAcrossDecoderPiecesReadAsFromText) {
       std::string(2999, 'q') + " z",  std::string(3000, 'q') + " z",
       "\"" + std::string(2970, 'w') + "\" z", "\"" + std::string(2971, 'w') + "\" z",
       "(\"" + std::string(1000, '\x82') + "\x95\x5C\")",  "12345678901 0x1FFFFFFFF -2147483649 z",
-      "#u3042 #\\\x82\xA0 #t '#f #", "; comment\r\n#\\",
+      "#u3042 #\\\x82\xA0 #t '#f #", "; comment\r\n#\\", "\n\n  )",
   };
   for (size_t pad = 65528; pad <= 65540; ++pad) {
     for (const std::string& tail : tails) {
       SCOPED_TRACE(testing::Message() << pad << " " << tail.substr(0, 12));
       expectFileReadsAsText("(a " + std::string(pad - 3, ' ') + tail + ")");
     }
+  }
+}
+
+// Where the reader says things are: each link keeps the line its element
+// begins on (a list's "("), and a failed read names the line and column of
+// the token at fault, counted in UTF-16 units from 1.
+TEST(TokenizerPlaces, LinksKeepTheirLinesAndErrorsTheirPlace) {
+  Tokenizer tk;
+  ASSERT_TRUE(tk.parse(u"(a\n  (b c)\r\n\n d) ; x\n\"two\nlines\" 'q"));
+  EXPECT_EQ(linesOf(tk.root()), (std::vector<uint32_t>{1, 1, 2, 2, 2, 4, 5, 6, 6, 6}));
+  EXPECT_EQ(tk.errorAt().line, 0u);
+
+  struct Case {
+    std::u16string text;
+    std::u16string error;
+    uint32_t line, column;
+  };
+  const Case cases[] = {
+      {u"(a b)\n  (c))", u"unbalanced parenthesis", 2, 6},
+      {u"(a\n . )", u"dot must appear inter tokens", 2, 4},
+      {u"(a . b . c)", u"dot must not appear twice or more", 1, 8},
+      {u"(x)\n(a\n  (b c)\n", u"unclosed parenthesis", 2, 1},
+      {u"(x\n  \"open", u"unclosed string", 2, 3},
+      {u"\u3042\u3044 (\"" + std::u16string(2971, u'w') + u"\")", u"", 1, 5},
+      {u"\n\n  x" + std::u16string(3000, u'q'), u"", 3, 3},
+      {u"(a\n #", u"unclosed parenthesis", 1, 1},
+      {u"(a\n #\\", u"", 2, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(platform::ToUtf8(c.text.substr(0, 20)));
+    LogCapture quiet;
+    EXPECT_FALSE(tk.parseFile(c.text));
+    EXPECT_EQ(tk.error(), c.error);
+    EXPECT_EQ(tk.errorAt().line, c.line);
+    EXPECT_EQ(tk.errorAt().column, c.column);
   }
 }

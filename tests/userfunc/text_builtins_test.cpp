@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <utility>
 
 #include "app/game_environment.h"
+#include "gdev/glyph_renderer.h"
+#include "scene/message_window.h"
+#include "scene/scene_impl.h"
 #include "tests/support/test_support.h"
 #include "userfunc/presentation_restore.h"
 #include "tests/userfunc/userfunc_fixture.h"
@@ -201,3 +205,44 @@ TEST_F(TextBuiltinTest, MovingTheWindowFollowsTheSkipState) {
 }
 
 }  // namespace
+
+// A page of the real message window as the log measures it, with the
+// sample's window 0 (font 24, ruby 10, ruby pitch 2, line pitch 8): every
+// line keeps the ruby's room, so a line is 36 high with ruby or without, and
+// an entry is its lines + ruby pitch + line pitch, at least 32 below its
+// icon offset when voiced.
+TEST(MessageLogMeasure, APageIsAsHighWithRubyAsWithout) {
+  ManualClock clock;
+  TimerManager* previousClock = SetTimerManager(&clock);
+  ASSERT_TRUE(GetFontRendererTable().createGDIRenderer(0, GDICreateParams{}));
+  {
+    SceneImpl scene(800, 600);
+    Config::MessageWindowConfig config;
+    config.taFontSize = 24;
+    config.taRubyFontSize = 10;
+    config.taRubyLinePitch = 2;
+    config.taLinePitch = 8;
+    MessageWindow3* window = scene.msgWindow();
+    ASSERT_NE(window, nullptr);
+    window->setConfig(&config);
+    const MessageLogStyle style = MessageLogStyle::of(config);
+    const std::pair<const char16_t*, int32_t> pages[] = {
+        {u"夕暮れの川", 46},
+        {u"&RA灯籠&RSとうろう&RTの川", 46},
+        {u"夕暮れの川#Rまた明日", 90},
+        {u"夕暮れの川#R&RA灯籠&RSとうろう&RT", 90},
+    };
+    for (const auto& [text, height] : pages) {
+      SCOPED_TRACE(platform::ToUtf8(text));
+      window->clearText();
+      window->setText(text, 0);
+      ASSERT_EQ(window->shownTexts().size(), 1u);
+      EXPECT_EQ(makePageEntry(window->shownTexts()[0], LogVoice{}, style).height, height);
+      const MessageLogEntry voiced = makePageEntry(window->shownTexts()[0], LogVoice{1, 1, 100}, style);
+      EXPECT_EQ(voiced.height - style.linePitch - voiced.iconOffset, 32);
+      EXPECT_EQ(voiced.iconOffset, height - style.linePitch);
+    }
+  }
+  GetFontRendererTable().clear();
+  SetTimerManager(previousClock);
+}
