@@ -696,4 +696,114 @@ INSTANTIATE_TEST_SUITE_P(UserAndRoot, AppWUninstallKilled, testing::Combine(test
                                   std::to_string(std::get<1>(info.param));
                          });
 
+// The disc prompt (9020) of a setup script that asks for disc 2, the first
+// folder "/nowhere", and keeps the answer in system variable 900. The
+// programs the runs find are those in bin/ (a shell, and zenity where a
+// test puts one there).
+class AppWDiscPrompt : public AppWInstallAs {
+ protected:
+  AppWDiscPrompt() {
+    writeDiscs();
+    dir_.write("disc1/setup/scene/scene9010.scm",
+               "(a3:define-set (0 0)\n"
+               " (a3:call-user-func 9002 0)\n"
+               " (a3:call-user-func 9005 0 0 \".\" \".\")\n"
+               " (a3:call-user-func 9014 0 10000)\n"
+               " (a3:call-user-func 4100 5 \"/nowhere\")\n"
+               " (a3:call-user-func 9020 0 1 5)\n"
+               " (a3:call-user-func 4111 900 (a3:idref-reflag))\n"
+               " (a3:call-user-func 9003 0)\n"
+               " (a3:call-user-func 6000))\n");
+    fs::create_directories(dir_.path() / "bin");
+    fs::create_symlink("/bin/sh", dir_.path() / "bin/sh");
+    extraEnvironment_ = {"PATH=" + (dir_.path() / "bin").string()};
+  }
+
+  // A display to show dialogs on (the engine's window stays offscreen).
+  void withDisplay() {
+    extraEnvironment_.insert(extraEnvironment_.begin(), {"-u", "ZEP_NO_DIALOGS"});
+    extraEnvironment_.push_back("DISPLAY=:zep-test");
+  }
+
+  void writeZenity(const std::string& body) {
+    fs::permissions(dir_.write("bin/zenity", "#!/bin/sh\n" + body), fs::perms(0755));
+  }
+
+  platform::ProcessResult prompt() { return install(dir_.path() / "disc1"); }
+
+  // The prompt run in the background, ended by SIGTERM once its output
+  // holds `ready` (and a little later): what it wrote, whether it still ran
+  // when the signal came, and the milliseconds to its end.
+  struct Ended {
+    std::string output;
+    bool stillRunning = false;
+    long ms = -1;
+  };
+  Ended promptUntilTerminated(const std::string& ready) {
+    const fs::path out = dir_.path() / "prompt.out";
+    std::string command =
+        "out=$1; ready=$2; shift 2; \"$@\" > \"$out\" 2>&1 & pid=$!; i=0; "
+        "while ! grep -qF -e \"$ready\" \"$out\" && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done; sleep 0.5; "
+        "kill -0 $pid 2>/dev/null && echo running; t0=$(date +%s%N); kill -TERM $pid; wait $pid; "
+        "echo \"ms=$(( ($(date +%s%N) - t0) / 1000000 ))\"";
+    std::vector<std::string> argv = {"sh", "-c", command, "sh", out.string(), ready};
+    for (const std::string& arg : isolated(installArgs(dir_.path() / "disc1"))) argv.push_back(arg);
+    const platform::ProcessResult shell = platform::RunProcess(argv, true);
+    Ended ended;
+    ended.output = ReadWholeFile(out);
+    ended.stillRunning = shell.output.find("running\n") != std::string::npos;
+    const size_t at = shell.output.find("ms=");
+    if (at != std::string::npos) ended.ms = std::stol(shell.output.substr(at + 3));
+    return ended;
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(UserAndRoot, AppWDiscPrompt, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Root" : "User"; });
+
+TEST_P(AppWDiscPrompt, WithoutZenityItAsksInTheInputBoxOrWithoutADisplayAnswersCancelled) {
+  // No display: cancelled at once, and the log says what is missing.
+  platform::ProcessResult result = prompt();
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  EXPECT_NE(result.output.find("ダイアログに使うzenityが見つかりません"), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("CallUserFunc(4111, 900, 0)"), std::string::npos) << result.output;
+
+  // A display: the input box waits for the player until the engine is
+  // asked to quit.
+  withDisplay();
+  const Ended ended = promptUntilTerminated("ダイアログに使うzenityが見つかりません");
+  EXPECT_TRUE(ended.stillRunning) << ended.output;
+  EXPECT_GE(ended.ms, 0);
+  EXPECT_LT(ended.ms, 2000);
+  EXPECT_NE(ended.output.find("CallUserFunc(4111, 900, 0)"), std::string::npos) << ended.output;
+}
+
+TEST_P(AppWDiscPrompt, ZenityGetsAUtf8LocaleAndItsFailureAnswersMinusOne) {
+  withDisplay();
+  writeZenity("printf '%s' \"$LC_ALL\" > '" + (dir_.path() / "locale").string() + "'\nexit 255\n");
+  extraEnvironment_.insert(extraEnvironment_.begin(), {"-u", "LC_ALL", "-u", "LC_CTYPE"});
+  extraEnvironment_.push_back("LANG=C");
+  platform::ProcessResult result = prompt();
+  EXPECT_NE(result.output.find("フォルダ選択ダイアログ(zenity)が失敗しました(255)"), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("CallUserFunc(4111, 900, -1)"), std::string::npos) << result.output;
+  EXPECT_EQ(ReadWholeFile(dir_.path() / "locale"), "C.UTF-8");
+
+  // The right disc chosen: its folder's length.
+  const std::string disc2 = (dir_.path() / "disc2").string();
+  writeZenity("echo '" + disc2 + "'\n");
+  result = prompt();
+  EXPECT_NE(result.output.find("CallUserFunc(4111, 900, " + std::to_string(disc2.size()) + ")"), std::string::npos)
+      << result.output;
+}
+
+TEST_P(AppWDiscPrompt, AQuitSignalEndsTheLoopOfWrongDiscs) {
+  withDisplay();
+  writeZenity("echo /nowhere\n");
+  const Ended ended = promptUntilTerminated("正しいディスクをセットしてください");
+  EXPECT_TRUE(ended.stillRunning) << ended.output.substr(0, 4000);
+  EXPECT_GE(ended.ms, 0);
+  EXPECT_LT(ended.ms, 2000);
+  EXPECT_NE(ended.output.find("CallUserFunc(4111, 900, 0)"), std::string::npos) << ended.output.substr(0, 4000);
+}
+
 }  // namespace
