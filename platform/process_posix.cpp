@@ -62,10 +62,6 @@ int waitFor(pid_t pid, long* peakKb = nullptr) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-}  // namespace
-
-namespace {
-
 // This process's environment with the entries' variables replaced.
 std::vector<std::string> environmentWith(const std::vector<std::string>& entries) {
   std::vector<std::string> out;
