@@ -1,20 +1,70 @@
 #include "app/os_util.h"
 
-#include <filesystem>
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "app/input_box.h"
 #include "app/log.h"
 #include "app/string_util.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
+#include "platform/quit_signals.h"
 #include "platform/utf8.h"
 
 namespace {
 
-// zenity needs a display; without one every dialog answers as cancelled.
-bool zenityUsable() { return !platform::MessageBoxesAreHeadless() && platform::ProgramOnPath("zenity"); }
+// Each of these WARNs is written once per process.
+bool warnedNoZenity = false;
+bool warnedNoDisplay = false;
+
+// zenity, when it is installed and there is a display. Without it the
+// caller falls back or answers as cancelled; the first time, a WARN says
+// why.
+bool zenityUsable() {
+  if (!platform::ProgramOnPath("zenity")) {
+    if (!warnedNoZenity) {
+      warnedNoZenity = true;
+      LogWrite(LOG_WARN, u"ダイアログに使うzenityが見つかりません\n");
+    }
+    return false;
+  }
+  if (!platform::DialogsHaveDisplay()) {
+    if (!warnedNoDisplay) {
+      warnedNoDisplay = true;
+      LogWrite(LOG_WARN, u"ディスプレイがないのでダイアログを表示できません\n");
+    }
+    return false;
+  }
+  return true;
+}
+
+// True when the locale the environment gives reads UTF-8 (LC_ALL, else
+// LC_CTYPE, else LANG, as the C library picks it).
+bool environmentLocaleIsUtf8() {
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (!value || !*value) continue;
+    std::string text(value);
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text.find("utf-8") != std::string::npos || text.find("utf8") != std::string::npos;
+  }
+  return false;
+}
+
+// Runs zenity with a UTF-8 locale (it reads and writes its texts in the
+// locale's encoding, and the engine speaks UTF-8), until it ends or the
+// engine is asked to quit.
+platform::ProcessResult runZenity(const std::vector<std::string>& argv, bool captureOutput) {
+  platform::ProcessOptions options;
+  if (!environmentLocaleIsUtf8()) options.environment.push_back("LC_ALL=C.UTF-8");
+  options.cancel = &platform::QuitEventPending;
+  return platform::RunProcess(argv, captureOutput, options);
+}
 
 }  // namespace
 
@@ -56,14 +106,32 @@ bool ShellOpen(std::u16string_view path) {
 bool BrowseForFolder(std::u16string_view title, int32_t mode, std::u16string_view initialFolder,
                      std::u16string* folder) {
   folder->clear();
-  if (!zenityUsable()) return true;
+  if (!zenityUsable()) {
+    // Without zenity the engine's own input box asks for the folder's path,
+    // where there is a display to show it on.
+    if (!platform::ProgramOnPath("zenity") && platform::DialogsHaveDisplay()) {
+      std::u16string typed;
+      if (ShowInputBox(title, u"フォルダのパスを入力してください", initialFolder, 0, &typed)) {
+        *folder = ToSlashPath(typed);
+      }
+    }
+    return true;
+  }
   (void)mode;  // zenity's folder dialog has no new-folder button to take away
   std::vector<std::string> argv = {"zenity", "--file-selection", "--directory",
                                    "--title=" + platform::ToUtf8(title)};
   if (!initialFolder.empty()) argv.push_back("--filename=" + platform::ToUtf8(ToSlashPath(initialFolder)) + "/");
-  const platform::ProcessResult result = platform::RunProcess(argv, true);
-  if (result.spawnError != 0) return false;
-  if (result.exitCode != 0) return true;  // cancelled
+  const platform::ProcessResult result = runZenity(argv, true);
+  // The engine is ending: the dialog was put away, as if cancelled.
+  if (result.cancelled) return true;
+  // 0: chosen, 1: cancelled; anything else (an error, a time-out, a crash)
+  // is a dialog that failed.
+  if (result.spawnError != 0 || (result.exitCode != 0 && result.exitCode != 1)) {
+    LogWrite(LOG_WARN, u"フォルダ選択ダイアログ(zenity)が失敗しました(%d)\n",
+             result.spawnError != 0 ? -1 : result.exitCode);
+    return false;
+  }
+  if (result.exitCode == 1) return true;
   std::string chosen = result.output;
   while (!chosen.empty() && (chosen.back() == '\n' || chosen.back() == '\r')) chosen.pop_back();
   *folder = ToSlashPath(platform::FromUtf8(chosen));
@@ -89,8 +157,8 @@ int32_t ShowRichTextDialog(std::u16string_view title, const std::vector<uint8_t>
       return 1;
     }
   }
-  const platform::ProcessResult result = platform::RunProcess(
-      {"zenity", "--text-info", "--title=" + platform::ToUtf8(title), "--filename=" + path.string()}, false);
+  const platform::ProcessResult result =
+      runZenity({"zenity", "--text-info", "--title=" + platform::ToUtf8(title), "--filename=" + path.string()}, false);
   std::filesystem::remove(path, ec);
   return result.spawnError == 0 && result.exitCode == 0 ? 2 : 1;
 }

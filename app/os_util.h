@@ -33,16 +33,21 @@ void SetMessageBoxPointerHook(void (*hook)(bool boxOpening));
 // be started.
 bool ShellOpen(std::u16string_view path);
 
-// The folder dialog (zenity when it is installed and there is a display).
-// A chosen folder comes back with "/" separators; a cancelled dialog, or one
-// that cannot be shown, gives an empty folder. Mode 1 offers no way to make
-// a new folder. True unless the dialog program failed.
+// The folder dialog: zenity when it is installed and there is a display
+// (started with a UTF-8 locale when the environment has none, and put away
+// when the engine is asked to quit), else the engine's input box asking for
+// the folder's path, after a WARN that names zenity. A chosen folder comes
+// back with "/" separators; a cancelled dialog, or one that cannot be shown
+// (no display, ZEP_NO_DIALOGS=1: at once, after a WARN), gives an empty
+// folder. Mode 1 offers no way to make a new folder. False, after a WARN
+// with its exit code, when zenity failed (it exited with neither 0, chosen,
+// nor 1, cancelled).
 bool BrowseForFolder(std::u16string_view title, int32_t mode, std::u16string_view initialFolder,
                      std::u16string* folder);
 
 // Shows a rich-text document as plain text (zenity when it is installed and
-// there is a display). 2 when closed with OK, 1 when cancelled or when it
-// cannot be shown.
+// there is a display, as the folder dialog runs it). 2 when closed with OK,
+// 1 when cancelled or when it cannot be shown.
 int32_t ShowRichTextDialog(std::u16string_view title, const std::vector<uint8_t>& rtfBytes);
 
 // The text of a rich-text document: control words and groups dropped, "\par"

@@ -11,6 +11,12 @@
 
 namespace platform {
 
+// The longest path and the longest name in it, in bytes, that the system
+// opens (a path of kMaxPathBytes bytes or more, or a name of more than
+// kMaxNameBytes, gives ENAMETOOLONG).
+constexpr size_t kMaxPathBytes = 4096;
+constexpr size_t kMaxNameBytes = 255;
+
 // One entry of a folder. A link counts as what it leads to, except that a
 // linked folder is never a folder here (walks must not follow it).
 struct FolderEntry {
@@ -55,7 +61,8 @@ using CopyProgress = bool (*)(void* context, uint64_t copied, uint64_t total);
 // (whatever the umask), is synced and renamed over the destination; a
 // destination that is a link is replaced, not followed. The callback (when
 // given) runs after each chunk; when it answers false the copy stops with
-// ECANCELED. On any failure the temporary file is removed and the
+// ECANCELED; a source that ends before the size it had when it was opened
+// gives EIO. On any failure the temporary file is removed and the
 // destination stays as it was; after a success, temporary files that an
 // interrupted copy of the same name left behind are removed. 0, else errno.
 int CopyFileInto(const std::string& folder, const std::string& relative, const std::string& source,
@@ -63,8 +70,9 @@ int CopyFileInto(const std::string& folder, const std::string& relative, const s
 
 // Removes folder + "/" + relative: a file (a link there is removed itself,
 // never followed) or, with asFolder, an empty folder. Every folder on the way
-// below `folder` is opened without following links: a link there gives ELOOP
-// with *throughLink set, and nothing is removed. "", "." and ".." components
+// below `folder` is opened without following links: a link there, or with
+// asFolder a link in the folder's own place, gives ELOOP with *throughLink
+// set, and nothing is removed. "", "." and ".." components
 // give EINVAL. Otherwise the errno of the removal (ENOENT when it is gone,
 // EISDIR for a file that became a folder, ENOTDIR for the reverse). 0 when
 // removed.

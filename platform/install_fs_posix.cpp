@@ -6,6 +6,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -22,6 +23,8 @@
 #include "platform/posix_write.h"
 
 namespace platform {
+
+static_assert(kMaxPathBytes == PATH_MAX && kMaxNameBytes == NAME_MAX);
 
 int ListFolder(const std::string& path, std::vector<FolderEntry>* entries) {
   DIR* dir = opendir(path.empty() ? "." : path.c_str());
@@ -210,7 +213,9 @@ void removeStaleTemporaries(int folderFd, const std::string& base) {
   closedir(dir);
 }
 
-// Streams source into the open temporary file; 0, else errno.
+// Streams source into the open temporary file; 0, else errno. A source
+// that ends before the size it had when it was opened (a file cut short
+// while it is copied) gives EIO: its copy would be short.
 int copyBytes(int from, int to, uint64_t total, CopyProgress progress, void* context) {
   constexpr size_t kChunk = 1 << 20;
   std::vector<char> buffer(kChunk);
@@ -225,6 +230,7 @@ int copyBytes(int from, int to, uint64_t total, CopyProgress progress, void* con
       filled += static_cast<size_t>(n);
     }
     if (filled == 0) {
+      if (copied < total) return EIO;
       // An empty file still reports its one step.
       if (copied == 0 && progress && !progress(context, 0, total)) return ECANCELED;
       return 0;
@@ -232,7 +238,7 @@ int copyBytes(int from, int to, uint64_t total, CopyProgress progress, void* con
     if (const int error = WriteAllBytes(to, std::string_view(buffer.data(), filled))) return error;
     copied += filled;
     if (progress && !progress(context, copied, total)) return ECANCELED;
-    if (filled < kChunk) return 0;
+    if (filled < kChunk) return copied < total ? EIO : 0;
   }
 }
 
@@ -287,6 +293,12 @@ int RemoveBelow(const std::string& folder, const std::string& relative, bool asF
   Fd dir;
   std::string name;
   if (const int error = openParentBelow(folder, relative, &dir, &name, throughLink)) return error;
+  // A link where a folder was is left alone, like a link on the way.
+  struct stat st {};
+  if (asFolder && fstatat(dir.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+    *throughLink = true;
+    return ELOOP;
+  }
   return ::unlinkat(dir.get(), name.c_str(), asFolder ? AT_REMOVEDIR : 0) == 0 ? 0 : errno;
 }
 

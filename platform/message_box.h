@@ -42,6 +42,12 @@ int DefaultMessageBoxButton(unsigned type);
 // True when boxes print instead of showing.
 bool MessageBoxesAreHeadless();
 
+// True when another program's dialog (zenity) and the engine's own dialogs
+// may be shown: ZEP_NO_DIALOGS is not 1 and DISPLAY or WAYLAND_DISPLAY is
+// set. SDL's video driver does not count: the engine's own window may be
+// offscreen while a display is there.
+bool DialogsHaveDisplay();
+
 // The main window owns every box from now on (null: unowned).
 void SetMessageBoxOwner(SDL_Window* window);
 

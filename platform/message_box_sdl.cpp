@@ -65,6 +65,14 @@ bool MessageBoxesAreHeadless() {
   return !getenv("DISPLAY") && !getenv("WAYLAND_DISPLAY");
 }
 
+bool DialogsHaveDisplay() {
+  const char* noDialogs = getenv("ZEP_NO_DIALOGS");
+  if (noDialogs && strcmp(noDialogs, "1") == 0) return false;
+  const char* x11 = getenv("DISPLAY");
+  const char* wayland = getenv("WAYLAND_DISPLAY");
+  return (x11 && *x11) || (wayland && *wayland);
+}
+
 void SetMessageBoxOwner(SDL_Window* window) { g_owner.store(window); }
 
 int ShowMessageBox(std::u16string_view text, std::u16string_view caption, unsigned type) {

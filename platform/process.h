@@ -13,10 +13,21 @@ struct ProcessResult {
   int exitCode = -1;   // the exit status; -1 when it did not exit normally
   std::string output;  // what it wrote to standard output, when asked for
   long peakResidentKb = 0;  // the largest resident size of it or a child it waited for, KiB
+  bool cancelled = false;   // ended because the cancel test said so
 };
 
 // Runs the program to its end. argv[0] is the program name.
 ProcessResult RunProcess(const std::vector<std::string>& argv, bool captureOutput);
+
+struct ProcessOptions {
+  // "NAME=value" entries the program gets on top of this process's
+  // environment (replacing variables of the same name).
+  std::vector<std::string> environment;
+  // Asked about every 50 ms while the program runs; true ends it (SIGTERM,
+  // then SIGKILL after a second) and the result says cancelled.
+  bool (*cancel)() = nullptr;
+};
+ProcessResult RunProcess(const std::vector<std::string>& argv, bool captureOutput, const ProcessOptions& options);
 
 // Starts the program and returns at once; the child is reaped in the
 // background. 0 when it started, else errno.

@@ -2,6 +2,7 @@
 #include "platform/process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -60,9 +62,39 @@ int waitFor(pid_t pid, long* peakKb = nullptr) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// This process's environment with the entries' variables replaced.
+std::vector<std::string> environmentWith(const std::vector<std::string>& entries) {
+  std::vector<std::string> out;
+  for (char** e = environ; e && *e; ++e) {
+    const std::string entry(*e);
+    const std::string name = entry.substr(0, entry.find('='));
+    bool replaced = false;
+    for (const std::string& given : entries) replaced = replaced || given.substr(0, given.find('=')) == name;
+    if (!replaced) out.push_back(entry);
+  }
+  out.insert(out.end(), entries.begin(), entries.end());
+  return out;
+}
+
+// Ends a program the caller gave up on: SIGTERM, and SIGKILL when it is
+// still there a second later.
+void endProcess(pid_t pid) {
+  kill(pid, SIGTERM);
+  for (int i = 0; i < 100; ++i) {
+    if (waitpid(pid, nullptr, WNOHANG) == pid) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  kill(pid, SIGKILL);
+  waitFor(pid);
+}
+
 }  // namespace
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, bool captureOutput) {
+  return RunProcess(argv, captureOutput, ProcessOptions());
+}
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, bool captureOutput, const ProcessOptions& options) {
   ProcessResult result;
   if (argv.empty()) {
     result.spawnError = EINVAL;
@@ -81,8 +113,12 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, bool captureOutpu
   }
   pid_t pid = 0;
   std::vector<char*> args = argvOf(argv);
+  const std::vector<std::string> environment =
+      options.environment.empty() ? std::vector<std::string>() : environmentWith(options.environment);
+  std::vector<char*> envp = argvOf(environment);
   const SpawnAttributes attributes;
-  const int rc = posix_spawnp(&pid, args[0], &actions, attributes.get(), args.data(), environ);
+  const int rc = posix_spawnp(&pid, args[0], &actions, attributes.get(), args.data(),
+                              options.environment.empty() ? environ : envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (captureOutput) close(pipeFds[1]);
   if (rc != 0) {
@@ -90,9 +126,22 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, bool captureOutpu
     result.spawnError = rc;
     return result;
   }
+  const auto cancelled = [&options] { return options.cancel && options.cancel(); };
   if (captureOutput) {
     char buffer[4096];
     for (;;) {
+      if (options.cancel) {
+        pollfd ready{pipeFds[0], POLLIN, 0};
+        const int n = poll(&ready, 1, 50);
+        if (n < 0 && errno != EINTR) break;
+        if (n <= 0) {
+          if (cancelled()) {
+            result.cancelled = true;
+            break;
+          }
+          continue;
+        }
+      }
       const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
       if (n > 0) {
         result.output.append(buffer, static_cast<size_t>(n));
@@ -101,6 +150,22 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, bool captureOutpu
       }
     }
     close(pipeFds[0]);
+  }
+  // Until it ended (looked at without reaping it, so waitFor still finds it).
+  const auto running = [pid] {
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
+  };
+  while (options.cancel && !result.cancelled && running()) {
+    if (cancelled()) {
+      result.cancelled = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  if (result.cancelled) {
+    endProcess(pid);
+    return result;
   }
   result.exitCode = waitFor(pid, &result.peakResidentKb);
   return result;

@@ -15,4 +15,11 @@ bool BeginQuitSignals();
 // event is pushed.
 void EndQuitSignals();
 
+// True when a quit request (a quit signal, the window's close button) waits
+// in the event queue, where the main loop will take it and end the run: a
+// wait that does not return to the main loop (another program's dialog,
+// say) asks this to give up in time. Main thread, once video runs (false
+// before).
+bool QuitEventPending();
+
 }  // namespace platform

@@ -89,6 +89,12 @@ bool BeginQuitSignals() {
   return true;
 }
 
+bool QuitEventPending() {
+  if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return false;
+  SDL_PumpEvents();
+  return SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0;
+}
+
 void EndQuitSignals() {
   Forwarding& state = forwarding();
   std::lock_guard<std::mutex> lock(state.mutex);

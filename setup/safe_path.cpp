@@ -1,5 +1,34 @@
 #include "setup/safe_path.h"
 
+#include <string>
+
+#include "platform/install_fs.h"
+#include "platform/utf8.h"
+
+namespace {
+
+// The copy writes "<name>.tmp<pid>-<sequence>" (both in hex) beside the
+// file it replaces.
+constexpr size_t kTemporarySuffixBytes = 21;
+
+// U+FFFD stands for bytes that were not UTF-8 where the name came from; an
+// unpaired surrogate has no UTF-8 form at all.
+bool isValidUnicodeName(std::u16string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c == 0xFFFD) return false;
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return false;
+      ++i;
+    } else if (c >= 0xDC00 && c <= 0xDFFF) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 bool IsSafeRelativePath(std::u16string_view path) {
   if (path.empty() || path.front() == u'/') return false;
   for (const char16_t c : path) {
@@ -32,5 +61,18 @@ const char16_t* InstallFolderFault(std::u16string_view folder) {
     start = end + 1;
   }
   if (folder.find(u'"') != std::u16string_view::npos) return u"インストール先に「\"」は使えません(%s)\n";
+  if (!isValidUnicodeName(folder)) return u"インストール先のフォルダ名がUTF-8ではありません(%s)\n";
+  const std::string bytes = platform::ToUtf8(folder);
+  if (bytes.size() >= platform::kMaxPathBytes) return kInstallFolderTooLong;
+  for (size_t start = 1; start < bytes.size();) {
+    size_t end = bytes.find('/', start);
+    if (end == std::string::npos) end = bytes.size();
+    if (end - start > platform::kMaxNameBytes) return kInstallFolderTooLong;
+    start = end + 1;
+  }
   return nullptr;
+}
+
+bool InstallPathFits(std::u16string_view folder, size_t relativeBytes) {
+  return platform::ToUtf8(folder).size() + 1 + relativeBytes + kTemporarySuffixBytes < platform::kMaxPathBytes;
 }

@@ -6,11 +6,15 @@
 #include "setup/setup_api_impl.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "app/log.h"
 #include "app/registry.h"
@@ -62,6 +66,20 @@ constexpr int32_t kRegisterCode = 12;
 constexpr int32_t kDiscCheckCode = 15;
 
 const void* ptr(const void* p) { return p; }
+
+// A test switch, read when an uninstall is prepared: with
+// ZEP_TEST_UNINSTALL_KILL_AFTER=n in the environment the process kills
+// itself (SIGKILL, as a crash or kill -9 would end it) once n commands of
+// the uninstall list have run, before the next one or before the end of
+// the work. Tests use it to show that every state an uninstall can be cut
+// short in is finished by the next run.
+size_t testKillAfter() {
+  const char* text = std::getenv("ZEP_TEST_UNINSTALL_KILL_AFTER");
+  if (!text || *text < '0' || *text > '9') return SIZE_MAX;
+  char* end = nullptr;
+  const unsigned long long n = std::strtoull(text, &end, 10);
+  return *end == '\0' ? static_cast<size_t>(n) : SIZE_MAX;
+}
 
 }  // namespace
 
@@ -245,11 +263,13 @@ void SetupAPIImpl::dispatchRequest(libsetup::Request& request) {
 
 void SetupAPIImpl::doWork() {
   if (nextCommand_ >= commands_.size()) {
+    if (killAfter_ == nextCommand_) std::raise(SIGKILL);
     pushResponse(std::make_unique<Res_DoneWork>());
     setState(kStateWorkDone);
     return;
   }
   Command& command = *commands_[nextCommand_];
+  if (killAfter_ == nextCommand_) std::raise(SIGKILL);
   if (!recordBefore(command)) {
     pushResponse(std::make_unique<Res_Stopped>(Res_Stopped::kErrorFailed));
     setState(kStateAborted);
@@ -299,6 +319,37 @@ bool SetupAPIImpl::recordBefore(const libsetup::Command& command) {
       nextCommand_ > 0 && commands_[nextCommand_ - 1]->code == kCopyCode && command.code != kCopyCode;
   if (command.code != kDiscCheckCode && command.code != kRegisterCode && !afterCopies) return true;
   loggedBefore_ = nextCommand_;
+  // A disc's copies are recorded before the first of them runs: a run that
+  // stops among them leaves a record of every file it may have made (one
+  // that was never made is gone already for the uninstall).
+  if (command.code == kDiscCheckCode) {
+    for (size_t i = nextCommand_ + 1; i < commands_.size() && commands_[i]->code == kCopyCode; ++i) {
+      if (const auto* copy = dynamic_cast<const CmdCopyFile*>(commands_[i].get())) {
+        uninstallLog_->addFile(installPath(copy->destination));
+      }
+    }
+  }
+  return writeUninstallLog();
+}
+
+bool SetupAPIImpl::makeInstallFolder() {
+  // The folders of the install path that do not exist yet, the deepest
+  // last; this installation makes them, so its uninstall removes them again
+  // when they are empty.
+  std::vector<std::u16string> missing;
+  for (size_t slash = installFolder_.size(); slash != std::u16string::npos && slash > 0;
+       slash = installFolder_.rfind(u'/', slash - 1)) {
+    const std::u16string folder = installFolder_.substr(0, slash);
+    if (isDirectory(folder)) break;
+    missing.insert(missing.begin(), folder);
+  }
+  int32_t error = 0;
+  if (!createFolderPath(installFolder_, &error)) {
+    LogWrite(LOG_WARN, u"ディレクトリを作成できません(%s)\n", installFolder_);
+    return false;
+  }
+  if (missing.empty()) return true;
+  for (const std::u16string& folder : missing) uninstallLog_->addFolder(folder);
   return writeUninstallLog();
 }
 
@@ -333,7 +384,12 @@ void SetupAPIImpl::req_Setup(libsetup::Req_Setup& request) {
       return;
     case Req_Setup::kModeUninstall:
     case Req_Setup::kModePatch:
-      if (!found) {
+      // An install that stopped before its registration (or an uninstall
+      // cut short after it) left its record beside the setup files: the
+      // uninstaller run there removes what the record lists.
+      if (!found && mode_ == Req_Setup::kModeUninstall && findOwnRecord(&path)) {
+        LogWrite(LOG_TRACE, u"登録がないのでこのフォルダの記録でアンインストールします(%s)\n", path);
+      } else if (!found) {
         LogWrite(LOG_TRACE, u"インストールされていません\n");
         pushResponse(std::make_unique<Res_Stopped>(Res_Stopped::kErrorCannotStart));
         setState(kStateAborted);
@@ -379,9 +435,24 @@ bool SetupAPIImpl::findInstalled(std::u16string* path, std::u16string* version) 
     return false;
   }
   // A registration without VERSION is a run cut short: another install
-  // takes it over.
-  if (!readVersionFile(location.svalue, version)) return false;
+  // takes it over. An uninstall that was cut short after removing VERSION
+  // left it so too, and the next uninstall finishes it.
+  if (!readVersionFile(location.svalue, version) && mode_ != Req_Setup::kModeUninstall) return false;
   *path = location.svalue;
+  return true;
+}
+
+bool SetupAPIImpl::findOwnRecord(std::u16string* path) const {
+  // The folder the uninstaller runs in, made absolute as the run sees it.
+  std::error_code error;
+  std::filesystem::path folder(platform::ToUtf8(sourceFolder_));
+  if (folder.is_relative()) folder = std::filesystem::current_path(error) / folder;
+  if (error) return false;
+  std::string text = folder.lexically_normal().string();
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  const std::u16string found = platform::FromUtf8(text);
+  if (platform::StatPath(platform::ToUtf8(found + u"/" + kUninstallLogName)) != 0) return false;
+  *path = found;
   return true;
 }
 
@@ -404,6 +475,7 @@ void SetupAPIImpl::req_Prepare(libsetup::Req_Prepare& request) {
   doneBytes_ = 0;
   lastScaled_ = 0;
   loggedBefore_ = SIZE_MAX;
+  killAfter_ = SIZE_MAX;
 
   bool built = false;
   int32_t errorCode = Res_Stopped::kErrorMissingData;
@@ -419,7 +491,7 @@ void SetupAPIImpl::req_Prepare(libsetup::Req_Prepare& request) {
       // uninstall removes what either made.
       if (platform::StatPath(platform::ToUtf8(installPath(kUninstallLogName))) == 0) readUninstallLog();
       // The uninstall later runs from the install folder.
-      built = installSetupFiles(sourceFolder_, installFolder_);
+      built = makeInstallFolder() && installSetupFiles(sourceFolder_, installFolder_);
       if (!built) LogWrite(LOG_WARN, u"セットアップファイルのインストールに失敗しました\n");
       break;
     case Req_Setup::kModeUninstall:
@@ -428,6 +500,7 @@ void SetupAPIImpl::req_Prepare(libsetup::Req_Prepare& request) {
       built = readUninstallLog() ||
               platform::StatPath(platform::ToUtf8(installPath(kUninstallLogName))) == ENOENT;
       built = built && buildUninstallCommands();
+      killAfter_ = testKillAfter();
       break;
     case Req_Setup::kModePatch:
       // The record then holds the existing installation, which the patch adds to.
@@ -474,9 +547,10 @@ void SetupAPIImpl::req_Finalize(libsetup::Req_Finalize&) {
       return;
     }
   } else if (mode_ == Req_Setup::kModeUninstall) {
-    // What cannot be removed stays; the uninstall still finishes.
-    removeSetupFiles(installFolder_);
-    removeInstallFolder(installFolder_);
+    // The record goes last of all the files: until here a run cut short
+    // leaves it for the next uninstall, or an install, to finish with. Then
+    // the folders it held, when empty; what cannot be removed stays.
+    removeRecordAndInstallFolder(installFolder_, *uninstallLog_);
   }
   pushResponse(std::make_unique<Res_DoneFinalize>());
   setState(kStateFinalized);

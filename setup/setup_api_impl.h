@@ -139,7 +139,17 @@ class SetupAPIImpl : public std::enable_shared_from_this<SetupAPIImpl> {
   void req_StartWork(libsetup::Req_StartWork& request);
   void req_Finalize(libsetup::Req_Finalize& request);
   void req_DiscReady(libsetup::Req_SP_DiscReady& request);
+  // The registered installation: its folder and VERSION text. An install or
+  // a patch needs both; an uninstall only the registration.
   bool findInstalled(std::u16string* path, std::u16string* version);
+  // Uninstall without a registration: the setup folder (absolute) when it
+  // holds a record, which an install that stopped before its registration
+  // left there.
+  bool findOwnRecord(std::u16string* path) const;
+  // Install preparation: makes the install folder with the folders above
+  // it that are missing, and records those it made. False (after a WARN)
+  // when it cannot be made or the record cannot be written.
+  bool makeInstallFolder();
   // Install mode: writes the record before a command that starts a new
   // stretch of the work (a disc check, the first command after a disc's
   // copies, product registration), so that a run cut short leaves a record
@@ -177,6 +187,10 @@ class SetupAPIImpl : public std::enable_shared_from_this<SetupAPIImpl> {
   bool threadRunning_ = false;  // under requestMutex_: start waits for it
   bool threadEnded_ = false;    // under requestMutex_: stop waits for it
   size_t loggedBefore_ = SIZE_MAX;  // the command the record was last written before
+  // Uninstall: the process kills itself with SIGKILL once this many commands
+  // have run (the test switch ZEP_TEST_UNINSTALL_KILL_AFTER); never when it
+  // is SIZE_MAX.
+  size_t killAfter_ = SIZE_MAX;
 
   std::mutex responseMutex_;
   std::deque<std::unique_ptr<libsetup::Response>> responses_;
@@ -204,6 +218,9 @@ void addParentFolders(std::u16string_view path, std::vector<std::u16string>* out
 // and links are left out). False, after a WARN naming the file, at the first
 // copy that fails; what was copied before stays.
 bool installSetupFiles(std::u16string_view sourceFolder, std::u16string_view installFolder);
+// Every name, relative to the install folder, that the setup files, the
+// record and VERSION get there (for the length check of preparation).
+std::vector<std::u16string> setupFileNamesBelow(std::u16string_view sourceFolder);
 
 // The copy command's progress callback; context is the copy command.
 // False (cancel the copy) once the worker is stopping.

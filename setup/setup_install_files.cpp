@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "app/log.h"
@@ -17,6 +18,7 @@
 #include "setup/install_primitives.h"
 #include "setup/setup_api_impl.h"
 #include "setup/setup_files.h"
+#include "setup/uninstall_log.h"
 
 namespace {
 
@@ -38,6 +40,41 @@ bool copySetupFile(std::u16string_view installFolder, const std::u16string& dest
 
 }  // namespace
 
+namespace {
+
+// The files of the source's optional "setup" folder, as found on the disc,
+// each with its name below the source folder ("setup/..." in the found
+// case). A link in the folder's place, and links below it, are left out
+// (what they lead to is no part of the setup program). False when the folder
+// cannot be walked.
+bool setupFolderFiles(const std::u16string& source, std::vector<std::pair<std::u16string, std::u16string>>* out) {
+  const std::string setup = platform::FindPathIgnoringCase(platform::ToUtf8(source + u"/setup"));
+  if (setup.empty() || isLink(setup)) return true;
+  const std::u16string base = platform::FromUtf8(setup);
+  const size_t relativeStart = base.rfind(u'/') + 1;
+  std::vector<std::u16string> files;
+  if (!listFiles(base + u"/*.*", true, false, &files)) return false;
+  for (const std::u16string& file : files) {
+    if (file.size() <= base.size() || file.compare(0, base.size(), base) != 0 || file[base.size()] != u'/') continue;
+    if (isLink(platform::ToUtf8(file))) continue;
+    out->emplace_back(file, file.substr(relativeStart));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::u16string> setupFileNamesBelow(std::u16string_view sourceFolder) {
+  std::vector<std::u16string> names(kSetupFileNames.begin(), kSetupFileNames.end());
+  names.emplace_back(kMovieModuleFileName);
+  names.emplace_back(kUninstallLogName);
+  names.emplace_back(u"VERSION");
+  std::vector<std::pair<std::u16string, std::u16string>> files;
+  setupFolderFiles(std::u16string(sourceFolder), &files);
+  for (auto& file : files) names.push_back(std::move(file.second));
+  return names;
+}
+
 bool installSetupFiles(std::u16string_view sourceFolder, std::u16string_view installFolder) {
   const std::u16string source(sourceFolder);
   const std::u16string install(installFolder);
@@ -58,23 +95,15 @@ bool installSetupFiles(std::u16string_view sourceFolder, std::u16string_view ins
     return false;
   }
 
-  // The "setup" folder is optional. It is taken as found on the disc; a link
-  // in its place, and links below it, are not followed (what they lead to is
-  // no part of the setup program).
-  const std::string setup = platform::FindPathIgnoringCase(platform::ToUtf8(source + u"/setup"));
-  if (setup.empty() || isLink(setup)) return true;
-  const std::u16string base = platform::FromUtf8(setup);
-  // The names below keep the found case from "setup" on.
-  const size_t relativeStart = base.rfind(u'/') + 1;
-  std::vector<std::u16string> files;
-  if (!listFiles(base + u"/*.*", true, false, &files)) {
-    LogWrite(LOG_WARN, u"ファイルのコピーに失敗しました(%s:%s)\n", base, install + u"/" + base.substr(relativeStart));
+  // The "setup" folder is optional; the names below keep the found case
+  // from "setup" on.
+  std::vector<std::pair<std::u16string, std::u16string>> files;
+  if (!setupFolderFiles(source, &files)) {
+    LogWrite(LOG_WARN, u"ファイルのコピーに失敗しました(%s:%s)\n", source + u"/setup", install + u"/setup");
     return false;
   }
-  for (const std::u16string& file : files) {
-    if (file.size() <= base.size() || file.compare(0, base.size(), base) != 0 || file[base.size()] != u'/') continue;
-    if (isLink(platform::ToUtf8(file))) continue;
-    if (!copySetupFile(install, install + u"/" + file.substr(relativeStart), file)) return false;
+  for (const auto& [file, relative] : files) {
+    if (!copySetupFile(install, install + u"/" + relative, file)) return false;
   }
   return true;
 }

@@ -3,6 +3,7 @@
 // copies, then registry values, subkeys and launchers in action order, then
 // product registration. Every list path is a safe relative path (the readers
 // refuse others), so everything lands below the install folder.
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "app/log.h"
+#include "platform/utf8.h"
 #include "setup/safe_path.h"
 #include "setup/setup_api_impl.h"
 #include "setup/setup_commands.h"
@@ -96,6 +98,20 @@ bool SetupAPIImpl::buildInstallCommands() {
     if (!files) return false;
     CopyList& list = copyLists[disc];
     for (const ns_SetupIns::ActCopy* copy : copies) collectCopyFiles(*files, copy->pattern, &list);
+  }
+
+  // Every name the install puts into its folder must still open there: a
+  // folder too long for them is refused before anything is made.
+  size_t longest = 0;
+  for (const auto& entry : copyLists) {
+    for (const FileEntry* file : entry.second) longest = std::max(longest, platform::ToUtf8(file->path).size());
+  }
+  for (const std::u16string& name : setupFileNamesBelow(sourceFolder_)) {
+    longest = std::max(longest, platform::ToUtf8(name).size());
+  }
+  if (!InstallPathFits(installFolder_, longest)) {
+    LogWrite(LOG_WARN, kInstallFolderTooLong, installFolder_);
+    return false;
   }
 
   std::vector<const CopyList*> lists;

@@ -120,10 +120,9 @@ enum class UninstallKind { kFile, kFolder };
 bool IsUninstallable(UninstallKind kind, std::u16string_view path, const UninstallScope& scope,
                      std::u16string* base = nullptr);
 
-// The end of an uninstall. Deletes the setup program's own files from the
-// install folder, then the files of its "setup" folder (hidden entries
-// stay) and that folder's subfolders deepest first, then the folder itself.
-// True when everything listed went.
-bool removeSetupFiles(std::u16string_view installFolder);
-// Removes the install folder when it is empty (not otherwise).
-void removeInstallFolder(std::u16string_view installFolder);
+// The end of an uninstall, once its list has run: deletes the record, then
+// removes the install folder, the maker's folder above it and the folders
+// above those that the record names (made by the install on its way), each
+// only when empty, deepest first. Nothing is removed for a folder that
+// InstallFolderFault refuses.
+void removeRecordAndInstallFolder(std::u16string_view installFolder, const UninstallLog& log);

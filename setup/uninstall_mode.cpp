@@ -88,6 +88,49 @@ bool isOwnLauncher(std::u16string_view base, const std::u16string& path, std::u1
   return false;
 }
 
+// True when path is folder itself or a folder above it (never the root,
+// which holds nothing an install made); both with their "/" folded.
+bool isSameOrAbove(const std::u16string& path, const std::u16string& folder) {
+  if (path.size() < 2 || path.front() != u'/' || path.size() > folder.size()) return false;
+  return folder.compare(0, path.size(), path) == 0 && (folder.size() == path.size() || folder[path.size()] == u'/');
+}
+
+// The setup program's own files, which the install copied beside the game:
+// the files of its "setup" folder (hidden entries stay, and with them their
+// folder), that folder's subfolders deepest first and the folder itself,
+// then the fixed files, the uninstaller that runs this list last. A link in
+// the setup folder's place is not entered (what it leads to was never
+// installed).
+void appendSetupFileCommands(const std::u16string& installFolder,
+                             std::vector<std::unique_ptr<libsetup::Command>>* commands) {
+  const std::string found = platform::FindPathIgnoringCase(platform::ToUtf8(installFolder + u"/setup"));
+  const std::u16string base = platform::FromUtf8(found);
+  if (!found.empty() && !isLink(found) && base.size() > installFolder.size() &&
+      base.compare(0, installFolder.size(), installFolder) == 0 && base[installFolder.size()] == u'/') {
+    std::vector<std::u16string> files;
+    listFiles(base + u"/*.*", true, false, &files);
+    std::set<std::u16string, std::greater<>> folders = {base};
+    for (const std::u16string& file : files) {
+      if (file.size() <= base.size() || file.compare(0, base.size(), base) != 0 || file[base.size()] != u'/') continue;
+      commands->push_back(std::make_unique<libsetup::CmdDeleteFile>(installFolder, file));
+      for (size_t slash = file.find(u'/', base.size() + 1); slash != std::u16string::npos;
+           slash = file.find(u'/', slash + 1)) {
+        folders.insert(file.substr(0, slash));
+      }
+    }
+    for (const std::u16string& folder : folders) {
+      commands->push_back(std::make_unique<libsetup::CmdRmdir>(installFolder, folder));
+    }
+  }
+  std::vector<std::u16string_view> names(kSetupFileNames.rbegin(), kSetupFileNames.rend() - 1);
+  names.push_back(kMovieModuleFileName);
+  names.push_back(kSetupFileNames[0]);
+  for (std::u16string_view name : names) {
+    commands->push_back(
+        std::make_unique<libsetup::CmdDeleteFile>(installFolder, installFolder + u"/" + std::u16string(name)));
+  }
+}
+
 // Registry keys compared as the registry compares them.
 std::u16string comparableKey(std::u16string_view key) { return lowerAscii(NormalRegistryKey(key)); }
 
@@ -178,19 +221,22 @@ bool SetupAPIImpl::buildUninstallCommands() {
   }
   for (const auto& [file, base] : files) commands_.push_back(std::make_unique<libsetup::CmdDeleteFile>(base, file));
 
-  // Descending order puts every folder before its parent.
+  // Descending order puts every folder before its parent. The install
+  // folder and the folders above it hold the record, which goes last:
+  // finalisation removes them.
   std::map<std::u16string, std::u16string, std::greater<>> folders;
   for (const std::u16string& folder : log.folders()) {
     const std::u16string path = foldSlashes(folder);
+    if (isSameOrAbove(path, installFolder)) continue;
     std::u16string base;
     if (IsUninstallable(UninstallKind::kFolder, path, scope, &base)) folders.emplace(path, base);
   }
   for (const auto& [folder, base] : folders) commands_.push_back(std::make_unique<libsetup::CmdRmdir>(base, folder));
 
-  commands_.push_back(
-      std::make_unique<libsetup::CmdDeleteFile>(installFolder, installFolder + u"/" + kUninstallLogName));
+  // From here on an install takes the installation over; until the
+  // registration goes, the next uninstall finishes it.
   commands_.push_back(std::make_unique<libsetup::CmdDeleteFile>(installFolder, installFolder + u"/VERSION"));
-  commands_.push_back(std::make_unique<libsetup::CmdRmdir>(u"", installFolder));
+  appendSetupFileCommands(installFolder, &commands_);
 
   // The registry: the product's own uninstall key and the keys its actions
   // write, with what is under them; the keys above them only when empty.
@@ -228,41 +274,20 @@ bool SetupAPIImpl::buildUninstallCommands() {
   return true;
 }
 
-bool removeSetupFiles(std::u16string_view installFolder) {
-  if (InstallFolderFault(installFolder)) return true;
-  const std::u16string folder = foldSlashes(installFolder);
-  for (std::u16string_view name : kSetupFileNames) deleteFileBelow(folder, folder + u"/" + std::u16string(name));
-  deleteFileBelow(folder, folder + u"/" + std::u16string(kMovieModuleFileName));
-
-  // The setup folder as found on the disc; a link in its place is not
-  // entered (what it leads to was never installed).
-  const std::string found = platform::FindPathIgnoringCase(platform::ToUtf8(folder + u"/setup"));
-  if (found.empty() || isLink(found)) return true;
-  const std::u16string base = platform::FromUtf8(found);
-  std::vector<std::u16string> files;
-  listFiles(base + u"/*.*", true, false, &files);
-
-  std::set<std::u16string> folders;
-  for (const std::u16string& file : files) {
-    LogWrite(LOG_TRACE, u"deleting file <%s>\n", file);
-    deleteFileBelow(folder, file);
-    if (file.size() <= base.size() || file.compare(0, base.size(), base) != 0 || file[base.size()] != u'/') continue;
-    for (size_t slash = base.size(); slash != std::u16string::npos; slash = file.find(u'/', slash + 1)) {
-      folders.insert(file.substr(0, slash));
-    }
-  }
-  // Deepest first; the install folder itself comes last.
-  for (auto it = folders.rbegin(); it != folders.rend(); ++it) removeEmptyFolder(folder, *it);
-  if (!files.empty()) removeEmptyFolder(u"", folder);
-  return true;
-}
-
-void removeInstallFolder(std::u16string_view installFolder) {
+void removeRecordAndInstallFolder(std::u16string_view installFolder, const UninstallLog& log) {
   if (InstallFolderFault(installFolder)) return;
   const std::u16string folder = foldSlashes(installFolder);
+  deleteFileBelow(folder, folder + u"/" + kUninstallLogName);
   removeEmptyFolder(u"", folder);
-  // The maker's folder above it, when nothing else is left there (never the
-  // root).
+  // The maker's folder above it, and the folders above that the install
+  // made on its way, deepest first, each when nothing else is left in it
+  // (never the root).
+  std::set<std::u16string, std::greater<>> above;
   const size_t slash = folder.rfind(u'/');
-  if (slash != std::u16string::npos && slash > 0) removeEmptyFolder(u"", folder.substr(0, slash));
+  if (slash != std::u16string::npos && slash > 0) above.insert(folder.substr(0, slash));
+  for (const std::u16string& recorded : log.folders()) {
+    const std::u16string path = foldSlashes(recorded);
+    if (path != folder && isSameOrAbove(path, folder)) above.insert(path);
+  }
+  for (const std::u16string& path : above) removeEmptyFolder(u"", path);
 }

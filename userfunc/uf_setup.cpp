@@ -257,7 +257,10 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_setup_finalize(const Args& args) {
 std::unique_ptr<UFResult> UserfuncImpl::uf_setup_disc_ready(const Args& args) {
   SetupHandle* record = liveSetupHandle(args, 0);
   if (!record) return make_value_ufresult(-1);
-  return make_value_ufresult(post(record->worker, std::make_unique<libsetup::Req_SP_DiscReady>(getStringArg(args, 1))));
+  const int32_t posted =
+      post(record->worker, std::make_unique<libsetup::Req_SP_DiscReady>(getStringArg(args, 1)));
+  if (posted == 0) SetSetupRunFailed(false);
+  return make_value_ufresult(posted);
 }
 
 // (handle): run the failed command again.
@@ -309,8 +312,10 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_setup_wait(const Args& args) {
   // The log shows every answer the script takes.
   response->describe(LOG_DEBUG);
   record->lastResponse = response;
-  // A run that ends on a stop or on a question it never answered failed.
-  SetSetupRunFailed(response->code == Response::kStopped || response->code == Response::kRetryOrAbort);
+  // A run that ends on a stop or on a question it never answered (a retry,
+  // or a disc it gave up looking for) failed.
+  SetSetupRunFailed(response->code == Response::kStopped || response->code == Response::kRetryOrAbort ||
+                    response->code == Response::kChangeDisc);
   if (const auto* done = dynamic_cast<const libsetup::Res_DoneSetup*>(response.get())) {
     record->installedPath = done->installedPath;
   }
@@ -320,7 +325,9 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_setup_wait(const Args& args) {
 // (handle, selector, string variable): from the last response: the command
 // count of Res_DonePrepare, the disc of Res_ChangeDisc, the command code
 // (selector 0) or the file (1, into the variable; its length) of
-// Res_RetryOrAbort; -1 otherwise.
+// Res_RetryOrAbort, the error code of Res_Stopped (3: an install found the
+// game installed, an uninstall or a patch found it not installed); -1
+// otherwise.
 std::unique_ptr<UFResult> UserfuncImpl::uf_setup_response(const Args& args) {
   SetupHandle* record = liveSetupHandle(args, 0);
   if (!record || !record->lastResponse) return make_value_ufresult(-1);
@@ -330,6 +337,9 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_setup_response(const Args& args) {
   }
   if (const auto* disc = dynamic_cast<const libsetup::Res_ChangeDisc*>(response)) {
     return make_value_ufresult(disc->discIndex);
+  }
+  if (const auto* stopped = dynamic_cast<const libsetup::Res_Stopped*>(response)) {
+    return make_value_ufresult(stopped->errorCode);
   }
   if (const auto* retry = dynamic_cast<const libsetup::Res_RetryOrAbort*>(response)) {
     switch (intArg(args, 1)) {

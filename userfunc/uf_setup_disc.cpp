@@ -13,6 +13,7 @@
 #include "app/os_util.h"
 #include "gamestate/state_mgr.h"
 #include "platform/message_box.h"
+#include "platform/quit_signals.h"
 #include "setup/install_files.h"
 #include "setup/install_primitives.h"
 #include "userfunc/userfunc_impl.h"
@@ -48,8 +49,8 @@ std::u16string saveCopyFolder(const std::u16string& desktop, const std::u16strin
 
 // (handle, disc index, string variable holding the first folder): asks for
 // the disc until its identification file matches. The folder chosen and its
-// length; 0 when the player cancels; -1 for an unknown disc or a failed
-// dialog.
+// length; 0 when the player cancels, or when the engine is asked to quit
+// meanwhile; -1 for an unknown disc or a failed dialog.
 std::unique_ptr<UFResult> UserfuncImpl::uf_setup_disc_prompt(const Args& args) {
   SetupHandle* record = liveSetupHandle(args, 0);
   if (!record || !record->setupSettings) return make_value_ufresult(-1);
@@ -64,7 +65,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_setup_disc_prompt(const Args& args) {
   for (;;) {
     std::u16string folder;
     if (!BrowseForFolder(discName + u"をセットしてください", 1, first, &folder)) return make_value_ufresult(-1);
-    if (folder.empty()) return make_zero_ufresult();
+    if (folder.empty() || platform::QuitEventPending()) return make_zero_ufresult();
     if (checkDiscIdFile(folder + u"/" + idFile, idText) == 0) {
       stateMgr().setPlayString(variable, folder);
       return make_value_ufresult(lengthOf(folder));

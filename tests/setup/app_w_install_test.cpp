@@ -7,10 +7,14 @@
 // "nobody" account), except the one that installs as root.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 #include "app/registry.h"
@@ -93,8 +97,10 @@ class AppWInstall : public AppWRun {
       platform::RunProcess({"chown", "-R", std::string(kNobody) + ":" + kNobody, dir_.path().string()}, false);
       command = {"setpriv", "--reuid=" + std::string(kNobody), "--regid=" + std::string(kNobody), "--clear-groups"};
     }
+    command.push_back("env");
+    command.insert(command.end(), extraEnvironment_.begin(), extraEnvironment_.end());
     for (const std::string& part :
-         {std::string("env"), "HOME=" + dir_.path().string(), "ZEP_REGISTRY_DIR=" + (dir_.path() / "registry").string(),
+         {"HOME=" + dir_.path().string(), "ZEP_REGISTRY_DIR=" + (dir_.path() / "registry").string(),
           "XDG_DATA_HOME=" + data_.string(), "XDG_CONFIG_HOME=" + (dir_.path() / "config").string(),
           "XDG_RUNTIME_DIR=" + dir_.path().string(), "ZEP_SYSTEM_APPLICATIONS_DIR=" + apps_.string(),
           std::string("SDL_VIDEODRIVER=offscreen"), std::string("ASAN_OPTIONS=detect_leaks=0"), std::string("sh"),
@@ -122,6 +128,13 @@ class AppWInstall : public AppWRun {
     return runIsolated(installArgs(setupFolder, disc2));
   }
   platform::ProcessResult installTestGame() { return install(dir_.path() / "disc1", (dir_.path() / "disc2").string()); }
+
+  // The uninstall as the README gives it: the installed uninstaller in its
+  // folder, with -d.
+  platform::ProcessResult uninstallFrom(const fs::path& installFolder) {
+    return runIsolated({(installFolder / "st_menu").string(), "-d", "-workdir", installFolder.string(), "st_menu.scm",
+                        "-uninstall"});
+  }
 
   // "UninstallString" of the product, run as written (with -d, which shows
   // the answers its script takes).
@@ -200,6 +213,8 @@ class AppWInstall : public AppWRun {
 
   const bool root_ = platform::IsEffectiveRoot();
   bool asRoot_ = false;
+  // "-u NAME" and "NAME=value" items for env, before the test's own.
+  std::vector<std::string> extraEnvironment_;
   // The test reads the registry the runs write.
   ScopedEnv registry_{"ZEP_REGISTRY_DIR", (dir_.path() / "registry").c_str()};
   const fs::path prefix_ = dir_.path() / "prefix";
@@ -251,7 +266,9 @@ TEST_F(AppWInstall, InstallsTwoDiscsStopsASecondInstallAndUninstallsAllOfIt) {
   result = installTestGame();
   EXPECT_EQ(result.exitCode, 1) << result.output;
   EXPECT_NE(result.output.find("RES_STOPPED : errcode=3\n"), std::string::npos) << result.output;
-  EXPECT_NE(result.output.find("[Install Test Setup] セットアップを中止しました"), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("[Install Test Setup] 既にインストールされているのでセットアップを中止しました"),
+            std::string::npos)
+      << result.output;
 
   // A file of the user's in the install folder stays, with its folder; all
   // the rest goes, the start menu and the registry keys the install made
@@ -497,6 +514,289 @@ TEST_F(AppWInstall, AnInstallAsRootServesEveryUser) {
   }
   expectSuccess(uninstall(u"InstallTest"));
   EXPECT_EQ(snapshot(), before);
+}
+
+// The runs of a user, and (where the test runs as root) of root.
+class AppWInstallAs : public AppWInstall, public testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    if (GetParam() && !root_) GTEST_SKIP() << "not root";
+    asRoot_ = GetParam();
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(UserAndRoot, AppWInstallAs, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Root" : "User"; });
+
+// A disc file cut short while it is copied: the copy stops at its first
+// chunk, when the file is truncated. Nothing is registered then, and the
+// uninstaller in the install folder removes what the stopped install made,
+// by its record.
+TEST_P(AppWInstallAs, AFileCutShortWhileCopiedIsAskedAboutAndTheStoppedInstallUninstalls) {
+  writeDiscs(" (\"big.dat\" 0 0 0)");
+  const fs::path big = dir_.path() / "disc1/big.dat";
+  const std::string before = snapshot();
+  platform::ProcessResult result;
+  // Disc 1 is the setup folder, which the script names ".".
+  const std::string question = "RES_RETRYORABORT : cmdcode=1, file=./big.dat\n";
+  // A copy that wins the race completes; the next try has a larger file.
+  for (int attempt = 0; attempt < 3 && result.output.find(question) == std::string::npos; ++attempt) {
+    if (attempt > 0) {
+      expectSuccess(result);
+      expectSuccess(uninstall(u"InstallTest"));
+    }
+    std::ofstream(big, std::ios::binary | std::ios::trunc).close();
+    fs::resize_file(big, uintmax_t{256} << (20 + attempt));
+    std::atomic<bool> done{false};
+    std::thread cutter([&] {
+      while (!done) {
+        std::error_code error;
+        for (fs::directory_iterator it(install_, error), end; !error && it != end; it.increment(error)) {
+          if (it->path().filename().string().rfind("big.dat.tmp", 0) == 0 && fs::file_size(it->path(), error) > 0) {
+            fs::resize_file(big, 0, error);
+            return;
+          }
+        }
+      }
+    });
+    result = installTestGame();
+    done = true;
+    cutter.join();
+  }
+  ASSERT_NE(result.output.find(question), std::string::npos) << result.output;
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.output.find("[Install Test Setup] 次のファイルを処理できないのでセットアップを中止しました：./big.dat"),
+            std::string::npos)
+      << result.output;
+  EXPECT_EQ(registryText(u"InstallTest", u"InstallLocation"), "");
+  const platform::ProcessResult removed = uninstallFrom(install_);
+  expectSuccess(removed);
+  EXPECT_EQ(snapshot(), before) << removed.output;
+}
+
+// The README's install of the sample, from a copy without its DISCID, into
+// "$HOME/Games", which does not exist yet: the script says which disc it
+// did not find, app_w exits with 1, and the README's uninstall leaves
+// nothing, not even the base folder.
+TEST_P(AppWInstallAs, TheSampleWithoutItsDiscIdSaysSoAndItsUninstallerLeavesNothing) {
+  const fs::path disc = dir_.path() / "sample";
+  fs::copy(kSampleSetup.parent_path(), disc, fs::copy_options::recursive);
+  fs::remove(disc / "DISCID");
+  const fs::path base = dir_.path() / "Games";
+  const std::string before = snapshot();
+  const platform::ProcessResult result = runIsolated(installArgs(disc / "setup", "", base.string()));
+  EXPECT_EQ(result.exitCode, 1) << result.output;
+  EXPECT_NE(result.output.find("[Sample Game Setup] Sample Gameが見つからないのでセットアップを中止しました"),
+            std::string::npos)
+      << result.output;
+  EXPECT_EQ(registryText(u"ZepSampleGame", u"InstallLocation"), "");
+  const platform::ProcessResult removed = uninstallFrom(base / "zep sample" / "Sample Game");
+  expectSuccess(removed);
+  EXPECT_FALSE(fs::exists(base)) << removed.output;
+  EXPECT_EQ(snapshot(), before);
+}
+
+// The player moved a folder away and left a link in its place: the
+// uninstall passes over the link and what lies behind it, and removes the
+// rest.
+TEST_P(AppWInstallAs, AFolderReplacedByALinkIsPassedOverAndTheRestUninstalls) {
+  writeDiscs();
+  fs::create_directories(desktop_);
+  const std::string before = snapshot();
+  expectSuccess(installTestGame());
+  const fs::path moved = dir_.path() / "elsewhere/data";
+  fs::create_directories(moved.parent_path());
+  fs::rename(install_ / "data", moved);
+  fs::create_directory_symlink(moved, install_ / "data");
+  const platform::ProcessResult result = uninstall(u"InstallTest");
+  expectSuccess(result);
+  for (const char* path : {"data/deep/level.dat", "data/deep", "data"}) {
+    EXPECT_NE(result.output.find("uninst.log: 削除対象として不適切なパスを無視します(" + (install_ / path).string() + ")"),
+              std::string::npos)
+        << path << "\n" << result.output;
+  }
+  EXPECT_EQ(ReadWholeFile(moved / "deep/level.dat"), "level");
+  EXPECT_EQ(Walk(prefix_), (std::set<std::string>{"Test Maker", "Test Maker/Install Test",
+                                                  "Test Maker/Install Test/data"}));
+  fs::remove_all(prefix_ / "Test Maker");
+  EXPECT_EQ(snapshot(), before);
+}
+
+// Folders an install cannot keep are refused before anything is made.
+TEST_P(AppWInstallAs, NonUtf8AndOverlongInstallFoldersAreRefusedBeforeAnythingIsMade) {
+  writeDiscs();
+  const std::string before = snapshot();
+  std::string deep = prefix_.string();
+  while (deep.size() < 4000) deep += "/" + std::string(200, 'd');
+  const struct {
+    std::string base;
+    const char* line;
+  } cases[] = {{prefix_.string() + "/caf\xe9", "インストール先のフォルダ名がUTF-8ではありません("},
+               {prefix_.string() + "/" + std::string(256, 'n'), "インストール先のパスが長すぎます("},
+               {deep, "インストール先のパスが長すぎます("}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    const platform::ProcessResult result =
+        runIsolated(installArgs(dir_.path() / "disc1", (dir_.path() / "disc2").string(), c.base));
+    EXPECT_EQ(result.exitCode, 1) << result.output;
+    EXPECT_NE(result.output.find(c.line), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("[Install Test Setup] セットアップを中止しました"), std::string::npos);
+    EXPECT_EQ(snapshot(), before);
+  }
+}
+
+// Kills at every command boundary of an uninstall, in four parts that run
+// as tests of their own: the uninstaller, while it is whole, finishes the
+// uninstall; once it is gone, an install takes the rest over and its
+// uninstall finishes. Either way nothing of the install is left, the base
+// folder it made included.
+class AppWUninstallKilled : public AppWInstall, public testing::WithParamInterface<std::tuple<bool, int>> {
+ protected:
+  static constexpr int kParts = 4;
+  void SetUp() override {
+    if (std::get<0>(GetParam()) && !root_) GTEST_SKIP() << "not root";
+    asRoot_ = std::get<0>(GetParam());
+  }
+};
+
+TEST_P(AppWUninstallKilled, AtEveryCommandBoundaryTheNextRunFinishesTheUninstall) {
+  writeDiscs();
+  fs::create_directories(desktop_);
+  const fs::path base = prefix_ / "new/base";
+  const fs::path installed = base / "Test Maker" / "Install Test";
+  const auto install = [&] {
+    return runIsolated(installArgs(dir_.path() / "disc1", (dir_.path() / "disc2").string(), base.string()));
+  };
+  const std::string before = snapshot();
+  expectSuccess(install());
+  platform::ProcessResult result = uninstallFrom(installed);
+  expectSuccess(result);
+  ASSERT_EQ(snapshot(), before);
+  size_t commands = 0;
+  for (size_t at = result.output.find("] CMD_"); at != std::string::npos; at = result.output.find("] CMD_", at + 1)) {
+    ++commands;
+  }
+  ASSERT_GE(commands, 30u) << result.output;
+
+  const size_t part = (commands + kParts) / kParts;  // boundaries 0 (before the first) to commands
+  const size_t first = part * static_cast<size_t>(std::get<1>(GetParam()));
+  for (size_t n = first; n < first + part && n <= commands; ++n) {
+    SCOPED_TRACE("killed after command " + std::to_string(n));
+    expectSuccess(install());
+    extraEnvironment_ = {"ZEP_TEST_UNINSTALL_KILL_AFTER=" + std::to_string(n)};
+    result = uninstallFrom(installed);
+    extraEnvironment_.clear();
+    ASSERT_EQ(result.exitCode, -1) << result.output;
+    bool whole = true;
+    for (const char* name : {"st_menu", "st_menu.scm", "st_menu.ini", "setup/scene/scene9010.scm"}) {
+      whole = whole && fs::exists(installed / name);
+    }
+    if (!whole) expectSuccess(install());
+    expectSuccess(uninstallFrom(installed));
+    ASSERT_EQ(snapshot(), before);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(UserAndRoot, AppWUninstallKilled, testing::Combine(testing::Bool(), testing::Range(0, 4)),
+                         [](const testing::TestParamInfo<std::tuple<bool, int>>& info) {
+                           return std::string(std::get<0>(info.param) ? "Root" : "User") + "Part" +
+                                  std::to_string(std::get<1>(info.param));
+                         });
+
+// The disc prompt (9020) of a setup script that asks for disc 2, the first
+// folder "/nowhere", and keeps the answer in system variable 900. The
+// programs the runs find are those in bin/ (a shell, and zenity where a
+// test puts one there).
+class AppWDiscPrompt : public AppWInstallAs {
+ protected:
+  AppWDiscPrompt() {
+    writeDiscs();
+    dir_.write("disc1/setup/scene/scene9010.scm",
+               "(a3:define-set (0 0)\n"
+               " (a3:call-user-func 9002 0)\n"
+               " (a3:call-user-func 9005 0 0 \".\" \".\")\n"
+               " (a3:call-user-func 9014 0 10000)\n"
+               " (a3:call-user-func 4100 5 \"/nowhere\")\n"
+               " (a3:call-user-func 9020 0 1 5)\n"
+               " (a3:call-user-func 4111 900 (a3:idref-reflag))\n"
+               " (a3:call-user-func 9003 0)\n"
+               " (a3:call-user-func 6000))\n");
+    fs::create_directories(dir_.path() / "bin");
+    fs::create_symlink("/bin/sh", dir_.path() / "bin/sh");
+    extraEnvironment_ = {"PATH=" + (dir_.path() / "bin").string()};
+  }
+
+  // A display to show dialogs on (the engine's window stays offscreen).
+  void withDisplay() {
+    extraEnvironment_.insert(extraEnvironment_.begin(), {"-u", "ZEP_NO_DIALOGS"});
+    extraEnvironment_.push_back("DISPLAY=:zep-test");
+  }
+
+  void writeZenity(const std::string& body) {
+    fs::permissions(dir_.write("bin/zenity", "#!/bin/sh\n" + body), fs::perms(0755));
+  }
+
+  platform::ProcessResult prompt() { return install(dir_.path() / "disc1"); }
+
+  // The prompt run in the background and sent SIGTERM once its output holds
+  // `ready` (and half a second later): it must still run then and end
+  // within 2 s, its prompt answering 0. Its output.
+  std::string promptEndedByQuitSignal(const std::string& ready) {
+    const fs::path out = dir_.path() / "prompt.out";
+    std::vector<std::string> argv = {
+        "sh", "-c",
+        "out=$1; ready=$2; shift 2; \"$@\" > \"$out\" 2>&1 & pid=$!; i=0; "
+        "while ! grep -qF -e \"$ready\" \"$out\" && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done; sleep 0.5; "
+        "kill -0 $pid && t0=$(date +%s%N) && kill -TERM $pid && wait $pid && "
+        "echo \"ms=$(( ($(date +%s%N) - t0) / 1000000 ))\"",
+        "sh", out.string(), ready};
+    for (const std::string& arg : isolated(installArgs(dir_.path() / "disc1"))) argv.push_back(arg);
+    const std::string shell = platform::RunProcess(argv, true).output;
+    const std::string output = ReadWholeFile(out);
+    const size_t at = shell.find("ms=");
+    EXPECT_NE(at, std::string::npos) << shell << output.substr(0, 4000);
+    if (at != std::string::npos) {
+      EXPECT_LT(std::stol(shell.substr(at + 3)), 2000);
+    }
+    EXPECT_NE(output.find("CallUserFunc(4111, 900, 0)"), std::string::npos) << output.substr(0, 4000);
+    return output;
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(UserAndRoot, AppWDiscPrompt, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Root" : "User"; });
+
+TEST_P(AppWDiscPrompt, WithoutZenityItAsksInTheInputBoxOrWithoutADisplayAnswersCancelled) {
+  // No display: cancelled at once, and the log says what is missing.
+  const platform::ProcessResult result = prompt();
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  EXPECT_NE(result.output.find("ダイアログに使うzenityが見つかりません"), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("CallUserFunc(4111, 900, 0)"), std::string::npos) << result.output;
+  // A display: the input box waits for the player until a quit signal.
+  withDisplay();
+  promptEndedByQuitSignal("ダイアログに使うzenityが見つかりません");
+}
+
+TEST_P(AppWDiscPrompt, ZenityGetsAUtf8LocaleFailsWithItsExitCodeAndAQuitSignalEndsItsLoop) {
+  withDisplay();
+  writeZenity("printf '%s' \"$LC_ALL\" > '" + (dir_.path() / "locale").string() + "'\nexit 255\n");
+  extraEnvironment_.insert(extraEnvironment_.begin(), {"-u", "LC_ALL", "-u", "LC_CTYPE"});
+  extraEnvironment_.push_back("LANG=C");
+  platform::ProcessResult result = prompt();
+  EXPECT_NE(result.output.find("フォルダ選択ダイアログ(zenity)が失敗しました(255)"), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("CallUserFunc(4111, 900, -1)"), std::string::npos) << result.output;
+  EXPECT_EQ(ReadWholeFile(dir_.path() / "locale"), "C.UTF-8");
+
+  // The right disc chosen: its folder's length.
+  const std::string disc2 = (dir_.path() / "disc2").string();
+  writeZenity("echo '" + disc2 + "'\n");
+  result = prompt();
+  EXPECT_NE(result.output.find("CallUserFunc(4111, 900, " + std::to_string(disc2.size()) + ")"), std::string::npos)
+      << result.output;
+
+  // A wrong disc, again and again, until a quit signal.
+  writeZenity("echo /nowhere\n");
+  promptEndedByQuitSignal("正しいディスクをセットしてください");
 }
 
 }  // namespace

@@ -187,7 +187,7 @@ TEST_F(SetupWorkerRegistry, SetupLooksForTheRegisteredInstallation) {
   ScopedCurrentDir cwd(dir_.path());
   const std::u16string game = install("Game", "game", "\x94\xc5" "2");  // CP932
   install("Big", "big", std::string(1001, 'v'));
-  install("Empty", "empty", "");
+  const std::u16string empty = install("Empty", "empty", "");
   install("Relative", "rel", "1", true);
   const struct {
     int32_t mode;
@@ -201,7 +201,9 @@ TEST_F(SetupWorkerRegistry, SetupLooksForTheRegisteredInstallation) {
       {Req_Setup::kModePatch, "Game", Response::kDoneSetup, nullptr},
       {Req_Setup::kModeUninstall, "Other", Response::kStopped, "インストールされていません"},
       {Req_Setup::kModePatch, "Big", Response::kStopped, "インストールされていません"},
-      {Req_Setup::kModeUninstall, "Empty", Response::kStopped, "インストールされていません"},
+      {Req_Setup::kModePatch, "Empty", Response::kStopped, "インストールされていません"},
+      // An uninstall cut short after VERSION went is finished by the next.
+      {Req_Setup::kModeUninstall, "Empty", Response::kDoneSetup, nullptr},
       {Req_Setup::kModeUninstall, "Relative", Response::kStopped, "インストール先が絶対パスではありません(rel)"},
       {5, "Game", Response::kStopped, "操作引数がヘンです(5)"},
   };
@@ -220,7 +222,8 @@ TEST_F(SetupWorkerRegistry, SetupLooksForTheRegisteredInstallation) {
       EXPECT_EQ(static_cast<Res_Stopped&>(*answer).errorCode, Res_Stopped::kErrorCannotStart);
       continue;
     }
-    const std::u16string expected = c.mode == Req_Setup::kModeInstall ? u"" : game;
+    const std::u16string expected =
+        c.mode == Req_Setup::kModeInstall ? u"" : std::string(c.productKey) == "Empty" ? empty : game;
     EXPECT_EQ(static_cast<Res_DoneSetup&>(*answer).installedPath, expected);
     EXPECT_EQ(worker.installFolder(), expected);
     EXPECT_EQ(worker.mediaFolder(), u"/source");

@@ -104,11 +104,16 @@ TEST(UninstallMode, ListDeletesOnlyWhatTheInstallationMadeDeepestFirst) {
   // folders down to the product's own, and keys made on the way to the
   // installation's own, only when empty; nested subkeys deepest first also
   // when their spellings differ in case.
+  // The install folder, which holds the record, is left to the end of the
+  // run; VERSION goes before the setup files, the uninstaller last of them,
+  // and the registration after them.
   const std::vector<std::string> expected = {
       "3 " + menu + "/game.desktop <" + programs, "3 " + menu + "/gone.desktop <" + programs,
       "3 " + game + "/a.txt <" + game, "4 " + game + "/data/bg <" + game, "4 " + game + "/data <" + game,
-      "4 " + game + " <", "4 " + menu + " <" + programs, "4 " + programs + "/Maker <" + programs, "4 " + programs + " <",
-      "3 " + game + "/uninst.log <" + game, "3 " + game + "/VERSION <" + game, "4 " + game + " <",
+      "4 " + menu + " <" + programs, "4 " + programs + "/Maker <" + programs, "4 " + programs + " <",
+      "3 " + game + "/VERSION <" + game, "3 " + game + "/st_menu.lst <" + game, "3 " + game + "/st_menu.ins <" + game,
+      "3 " + game + "/st_menu.ini <" + game, "3 " + game + "/st_menu.scm <" + game,
+      "3 " + game + "/libzep_movie.so <" + game, "3 " + game + "/st_menu <" + game,
       "7 1 SOFTWARE/maker/game path", "7 2 " + product + " DisplayName", "8 2 " + product,
       "8 2 SOFTWARE/Microsoft/Windows/CurrentVersion/Uninstall ?", "8 1 SOFTWARE/maker/game", "8 1 Software/Maker ?",
       "14"};
@@ -130,18 +135,26 @@ TEST(UninstallMode, ListDeletesOnlyWhatTheInstallationMadeDeepestFirst) {
   }
 }
 
+// The uninstall list of an installation without a record (the setup files
+// and VERSION) run command by command, then the end of the run.
+void UninstallWithoutRecord(const std::string& folder) {
+  SetupAPIImpl worker;
+  worker.prepareForTests({}, FromUtf8(folder), u"", worker.stateForTests());
+  ASSERT_TRUE(worker.buildUninstallCommands());
+  for (const auto& command : worker.commands()) command->execute(worker);
+  removeRecordAndInstallFolder(FromUtf8(folder), worker.uninstallLog());
+}
+
 TEST(UninstallMode, RemovesSetupFilesAndEmptiedFoldersButNotHiddenOrLinkedOnes) {
   TempDir dir;
   const fs::path maker = dir.path() / "opt/maker";
   const fs::path game = maker / "game";
-  for (const char* name : {"st_menu", "st_menu.scm", "st_menu.ini", "st_menu.ins", "st_menu.lst",
+  for (const char* name : {"st_menu", "st_menu.scm", "st_menu.ini", "st_menu.ins", "st_menu.lst", "uninst.log",
                            "setup/a.txt", "setup/sub/deeper/b.txt", "setup/sub/thumbs.db"}) {
     dir.write("opt/maker/game/" + std::string(name), "x");
   }
-  ASSERT_TRUE(removeSetupFiles(FromUtf8(game.string())));
-  EXPECT_FALSE(fs::exists(game));  // emptied, so it went last
-  removeInstallFolder(FromUtf8(game.string()));
-  EXPECT_FALSE(fs::exists(maker));
+  UninstallWithoutRecord(game.string());
+  EXPECT_FALSE(fs::exists(maker));  // emptied, so both went
   EXPECT_TRUE(fs::exists(dir.path() / "opt"));
 
   // A hidden file keeps its folder; nothing behind a link is touched.
@@ -154,9 +167,8 @@ TEST(UninstallMode, RemovesSetupFilesAndEmptiedFoldersButNotHiddenOrLinkedOnes) 
   dir.write("game2/setup.real/keep.txt", "x");
   fs::create_directory_symlink(dir.path() / "game2/setup.real", dir.path() / "game2/setup");
   const std::string base = dir.path().string();
-  ASSERT_TRUE(removeSetupFiles(FromUtf8(base + "/game")));
-  ASSERT_TRUE(removeSetupFiles(FromUtf8(base + "/game2")));
-  removeInstallFolder(FromUtf8(base + "/game"));
+  UninstallWithoutRecord(base + "/game");
+  UninstallWithoutRecord(base + "/game2");
   EXPECT_FALSE(fs::exists(dir.path() / "game/st_menu"));
   EXPECT_FALSE(fs::exists(dir.path() / "game/setup/sub"));
   for (const char* kept : {"game/save.dat", "game/setup/.hidden", "game/setup/link", "outside/keep.txt",

@@ -7,9 +7,10 @@
 ; after eight refused discs the run gives up.
 ; Word 1 keeps the last answer of the setup; each one the run stops at also
 ; goes to system variable 900-904 (-d shows them). The run ends after the
-; last or at the first unexpected one; a stop (1), setup files that cannot
-; be read, or a retry question (111) is shown in a message box first, and
-; app_w then exits with code 1.
+; last or at the first unexpected one; a stop (1: the game installed
+; already, or for an uninstall not installed, or any other reason), setup
+; files that cannot be read, a retry question (111) or a disc given up (110)
+; is shown in a message box first, and app_w then exits with code 1.
 (a3:define-set (0 0)
   (a3:call-user-func 6008 0 1)
   (a3:call-user-func 6008 1 2)
@@ -36,6 +37,7 @@
   (a3:goto 2)
   ; uninstall: the installed setup files lie in the work folder
   (a3:label 1)
+  (a3:eval-noeffect (a3:assign-word 3 1))
   (a3:call-user-func 9005 0 1 "." ".")
   (a3:eval (a3:bop-equal? (a3:idref-reflag) -1))
   (a3:if 8)
@@ -70,7 +72,20 @@
   (a3:label 9)
   (a3:eval (a3:bop-equal? (a3:idref-word 1) 1))
   (a3:ifnot 6)
+  ; why it stopped: 3 when an install found the game installed, or an
+  ; uninstall (word 3 is 1) found it not installed
+  (a3:call-user-func 9015 0 0 0)
+  (a3:eval (a3:bop-equal? (a3:idref-reflag) 3))
+  (a3:if 10)
   (a3:call-user-func 7000 "セットアップを中止しました" "" 0)
+  (a3:goto 6)
+  (a3:label 10)
+  (a3:eval (a3:bop-equal? (a3:idref-word 3) 1))
+  (a3:if 11)
+  (a3:call-user-func 7000 "既にインストールされているのでセットアップを中止しました" "" 0)
+  (a3:goto 6)
+  (a3:label 11)
+  (a3:call-user-func 7000 "インストールされていないのでセットアップを中止しました" "" 0)
   (a3:label 6)
   ; the retry question names the file or folder: string 3, then the text in 4
   (a3:eval (a3:bop-equal? (a3:idref-word 1) 111))
@@ -79,6 +94,14 @@
   (a3:call-user-func 5003 4 "次のファイルを処理できないのでセットアップを中止しました：" 3 -1 -1 -1)
   (a3:call-user-func 7000 4 "" 0)
   (a3:label 7)
+  ; a disc given up is named: its name in string 3, then the text in 4
+  (a3:eval (a3:bop-equal? (a3:idref-word 1) 110))
+  (a3:ifnot 12)
+  (a3:call-user-func 9015 0 0 0)
+  (a3:call-user-func 9031 0 (a3:idref-reflag) 3)
+  (a3:call-user-func 5003 4 3 "が見つからないのでセットアップを中止しました" -1 -1 -1)
+  (a3:call-user-func 7000 4 "" 0)
+  (a3:label 12)
   (a3:call-user-func 9003 0)
   (a3:call-user-func 6000)
   ; setup files that cannot be read stop the run as a refusal does
