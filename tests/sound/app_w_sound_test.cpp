@@ -72,4 +72,33 @@ TEST_F(AppWRun, BrokenSoundFilesAreWarnedByNameAndTheScriptRunsOnSmall) {
   }
 }
 
+// An Ogg file on which libvorbisfile's own seeks crash plays as music
+// (looped, so every loop seeks back, and started part-way in), as an effect
+// and as a voice: no crash, a small process, and the script runs on.
+TEST_F(AppWRun, AnOggThatBreaksLibvorbisfilesSeeksPlaysAsMusicEffectAndVoice) {
+  writeGame(mutex_,
+            "(:resource (:voice-basedir \"voice\") (:voice-scene-num-digits 3) (:voice-voice-num-digits 4)"
+            " (:voice-voice-prefix \"v\") (:voice-extension \"ogg\"))\n");
+  const std::filesystem::path fixture = ZEP_SOURCE_DIR "/tests/fixtures/vorbis_negative_memmove.ogg";
+  std::filesystem::create_directories(dir_.path() / "voice/001");
+  std::filesystem::copy_file(fixture, dir_.path() / "broken.ogg");
+  std::filesystem::copy_file(fixture, dir_.path() / "voice/001/v0010001.ogg");
+  dir_.write("scene/scene9010.scm",
+             "(a3:define-set (0 0)\n"
+             "  (a3:call-user-func 3003 0 \"broken.ogg\" 0 0 1 0 11025 0)\n"
+             "  (a3:call-user-func 3003 1 \"broken.ogg\" 300 0 1 5000 20000 0)\n"
+             "  (a3:call-user-func 3010 0 \"broken.ogg\")\n"
+             "  (a3:call-user-func 3020 1 1)\n"
+             "  (a3:call-user-func 4000 0 1500 0)\n"
+             "  (a3:call-user-func 6000))\n");
+  const platform::ProcessResult result = run("-d game.scm", "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy");
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  // Each played (the loops seek back), and the statement after the wait ran.
+  EXPECT_NE(result.output.find("Decoder::Loop"), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("CallUserFunc(6000)"), std::string::npos) << result.output;
+#if !defined(__SANITIZE_ADDRESS__)
+  EXPECT_LT(result.peakResidentKb, 300 * 1024) << "peak resident size in KiB";
+#endif
+}
+
 }  // namespace

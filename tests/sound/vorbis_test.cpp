@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -97,6 +99,50 @@ TEST(VorbisSource, APageRepeatedInTheFileNeverTakesTheReadsPastTheLength) {
     ASSERT_EQ(source->seek(30000), 30000) << page;
     EXPECT_EQ(int64_t(DecodeAll(*source, 4096).size()), (length - 30000) * 4) << page;
   }
+}
+
+// Seeks land exactly on their frame in any order: backwards by the pages
+// the decoder passed, forwards by decoding on, and what follows is what
+// libvorbisfile decodes from the start.
+TEST(VorbisSource, SeeksLandOnTheirFrameInAnyOrder) {
+  const int64_t frames = 22050 * 8;
+  const Bytes ogg = MakeOgg(22050, 2, frames);
+  const Bytes reference = Reference(ogg);
+  std::unique_ptr<UTDataSource> source;
+  ASSERT_EQ(OpenMediaDecoder(MemoryDesc(ogg), &source), 0);
+  for (const int64_t frame : {int64_t{100000}, int64_t{3}, frames - 1, int64_t{22050 * 3 + 7}, int64_t{0},
+                              int64_t{22050 * 6}, int64_t{150001}, frames}) {
+    ASSERT_EQ(source->seek(frame), frame);
+    Bytes buffer(2000 * 4);
+    const int64_t got = source->read(buffer.data(), 2000);
+    ASSERT_EQ(got, std::min<int64_t>(2000, frames - frame)) << frame;
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + got * 4, reference.begin() + frame * 4)) << frame;
+    EXPECT_EQ(source->tell(), frame + got);
+  }
+}
+
+// libvorbisfile's own seeks crash on this file (a negative-size memmove in
+// libogg, even after a seek to frame 0 that answers success): the source
+// opens, reads, seeks and restores seek points without them.
+TEST(VorbisSource, AFileThatBreaksLibvorbisfilesSeeksOpensReadsAndSeeks) {
+  std::ifstream in(ZEP_SOURCE_DIR "/tests/fixtures/vorbis_negative_memmove.ogg", std::ios::binary);
+  const Bytes ogg{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  ASSERT_EQ(ogg.size(), 18417u);
+  std::unique_ptr<UTDataSource> source;
+  ASSERT_EQ(OpenMediaDecoder(MemoryDesc(ogg), &source), 0);
+  const int64_t length = FormatOf(*source).length;
+  const Bytes first = DecodeAll(*source, 4096);
+  EXPECT_GT(first.size(), 0u);
+  EXPECT_LE(int64_t(first.size()), length * 4);
+  for (const int64_t frame : {int64_t{0}, length / 2, int64_t{1000}, length, int64_t{0}}) {
+    const int64_t at = source->seek(frame);
+    EXPECT_TRUE(at >= 0 && at <= length && source->tell() == at) << frame;
+    DecodeAll(*source, 999);
+  }
+  std::unique_ptr<DSSeekPoint> point;
+  source->createSeekPoint(0, &point);
+  source->restoreSeekPoint(*point);
+  EXPECT_EQ(DecodeAll(*source, 4096), first);
 }
 
 TEST(VorbisSource, RefusesStreamsItCannotPlayAndPlaysWhatACutFileHolds) {
