@@ -12,8 +12,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <sstream>
+#include <unordered_map>
 
 #include "platform/file.h"
 #include "platform/process.h"
@@ -34,9 +36,18 @@ struct Key {
   std::vector<std::string> unreadable;  // value lines kept as they were
 };
 
+// The keys of a hive as a tree of lower-cased names, so that a lookup walks
+// its path once instead of comparing it with every key. A node exists for
+// every key and every key on the way to one; no deeper than kMaxKeyDepth.
+struct KeyNode {
+  std::unordered_map<std::string, std::unique_ptr<KeyNode>> children;
+  size_t key = SIZE_MAX;  // the key's index in Hive::keys; SIZE_MAX when not stored
+};
+
 struct Hive {
   std::vector<std::string> unreadable;  // lines outside any readable section
-  std::vector<Key> keys;
+  std::vector<Key> keys;                // in file order
+  KeyNode root;
 };
 
 std::mutex g_mutex;
@@ -50,6 +61,30 @@ std::string lower(std::string_view s) {
 }
 
 bool sameName(std::string_view a, std::string_view b) { return a.size() == b.size() && lower(a) == lower(b); }
+
+// UTF-16 units of a UTF-8 name: one per character, two above U+FFFF.
+size_t utf16Length(std::string_view utf8) {
+  size_t n = 0;
+  for (const char c : utf8) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if ((u & 0xC0) != 0x80) ++n;
+    if (u >= 0xF0) ++n;
+  }
+  return n;
+}
+
+// Calls fn(name, end) for each name of a normalised path, end being where
+// the name ends in it; stops early when fn answers false.
+template <class Fn>
+void forEachName(const std::string& path, Fn fn) {
+  size_t start = 0;
+  while (start < path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    if (!fn(std::string_view(path).substr(start, end - start), end)) return;
+    start = end + 1;
+  }
+}
 
 std::string normaliseKey(std::u16string_view key) {
   std::string utf8 = ToUtf8(key);
@@ -65,6 +100,80 @@ std::string normaliseKey(std::u16string_view key) {
     start = end + 1;
   }
   return out;
+}
+
+// Whether a key path keeps to the limits; checked on the caller's text, so
+// a path that could never be stored costs no more than reading it.
+bool withinLimits(std::u16string_view key) {
+  size_t depth = 0;
+  size_t length = 0;
+  for (const char16_t c : key) {
+    if (c == u'/' || c == u'\\') {
+      length = 0;
+      continue;
+    }
+    if (length++ == 0 && ++depth > kMaxKeyDepth) return false;
+    if (length > kMaxKeyNameLength) return false;
+  }
+  return true;
+}
+
+// ---- lookup ----
+
+// The node of a normalised path, or null when no key is at or below it.
+KeyNode* findNode(Hive& hive, const std::string& path) {
+  KeyNode* node = &hive.root;
+  forEachName(path, [&](std::string_view name, size_t) {
+    const auto it = node->children.find(lower(name));
+    node = it == node->children.end() ? nullptr : it->second.get();
+    return node != nullptr;
+  });
+  return node;
+}
+
+// Enters keys[i] into the tree; the first of two equal paths is the one
+// found. A path past the limits (a file written by hand) enters only its
+// part within them, so it still counts for the keys on its way.
+void indexKey(Hive& hive, size_t i) {
+  KeyNode* node = &hive.root;
+  size_t depth = 0;
+  bool whole = true;
+  forEachName(hive.keys[i].path, [&](std::string_view name, size_t) {
+    if (++depth > kMaxKeyDepth || utf16Length(name) > kMaxKeyNameLength) return whole = false;
+    std::unique_ptr<KeyNode>& child = node->children[lower(name)];
+    if (!child) child = std::make_unique<KeyNode>();
+    node = child.get();
+    return true;
+  });
+  if (whole && node->key == SIZE_MAX) node->key = i;
+}
+
+Key* findKey(Hive& hive, const std::string& path) {
+  const KeyNode* node = findNode(hive, path);
+  return node && node->key != SIZE_MAX ? &hive.keys[node->key] : nullptr;
+}
+
+// A key exists when it is stored or a key below it is.
+bool keyExists(Hive& hive, const std::string& path) { return findNode(hive, path) != nullptr; }
+
+Key& createKey(Hive& hive, const std::string& path) {
+  // Parents first, so the file reads top-down.
+  KeyNode* node = &hive.root;
+  forEachName(path, [&](std::string_view name, size_t end) {
+    std::unique_ptr<KeyNode>& child = node->children[lower(name)];
+    if (!child) child = std::make_unique<KeyNode>();
+    node = child.get();
+    if (node->key == SIZE_MAX) {
+      node->key = hive.keys.size();
+      hive.keys.push_back({path.substr(0, end), {}, {}});
+    }
+    return true;
+  });
+  if (node->key == SIZE_MAX) {  // the empty path: values at the hive's top
+    node->key = hive.keys.size();
+    hive.keys.push_back({path, {}, {}});
+  }
+  return hive.keys[node->key];
 }
 
 // ---- text form ----
@@ -241,6 +350,7 @@ Hive parse(const std::string& text) {
         continue;
       }
       hive.keys.push_back({normaliseKey(FromUtf8(path)), {}, {}});
+      indexKey(hive, hive.keys.size() - 1);
       current = &hive.keys.back();
       continue;
     }
@@ -254,41 +364,6 @@ Hive parse(const std::string& text) {
     }
   }
   return hive;
-}
-
-// ---- lookup ----
-
-Key* findKey(Hive& hive, const std::string& path) {
-  for (Key& k : hive.keys) {
-    if (sameName(k.path, path)) return &k;
-  }
-  return nullptr;
-}
-
-bool isBelow(const std::string& candidate, const std::string& path) {
-  if (path.empty()) return !candidate.empty();
-  return candidate.size() > path.size() && candidate[path.size()] == '/' &&
-         sameName(std::string_view(candidate).substr(0, path.size()), path);
-}
-
-bool keyExists(Hive& hive, const std::string& path) {
-  if (path.empty() || findKey(hive, path)) return true;
-  for (const Key& k : hive.keys) {
-    if (isBelow(k.path, path)) return true;
-  }
-  return false;
-}
-
-Key& createKey(Hive& hive, const std::string& path) {
-  // Parents first, so the file reads top-down.
-  size_t slash = 0;
-  while ((slash = path.find('/', slash + 1)) != std::string::npos) {
-    const std::string parent = path.substr(0, slash);
-    if (!findKey(hive, parent)) hive.keys.push_back({parent, {}, {}});
-  }
-  if (Key* k = findKey(hive, path)) return *k;
-  hive.keys.push_back({path, {}, {}});
-  return hive.keys.back();
 }
 
 // ---- the file and its lock ----
@@ -410,6 +485,7 @@ std::string RegistryHiveFile(RegistryHive hive) {
 
 int RegistryReadValue(RegistryHive which, std::u16string_view key, std::u16string_view name,
                       RegistryValue* out) {
+  if (!withinLimits(key)) return kRegInvalidParameter;
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, false);
   if (store.status() != kRegOk) return store.status();
@@ -426,6 +502,7 @@ int RegistryReadValue(RegistryHive which, std::u16string_view key, std::u16strin
 }
 
 int RegistryKeyExists(RegistryHive which, std::u16string_view key) {
+  if (!withinLimits(key)) return kRegInvalidParameter;
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, false);
   if (store.status() != kRegOk) return store.status();
@@ -434,6 +511,7 @@ int RegistryKeyExists(RegistryHive which, std::u16string_view key) {
 
 int RegistryWriteValue(RegistryHive which, std::u16string_view key, std::u16string_view name,
                        const RegistryValue& value) {
+  if (!withinLimits(key)) return kRegInvalidParameter;
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, true);
   if (store.status() != kRegOk) return store.status();
@@ -452,6 +530,7 @@ int RegistryWriteValue(RegistryHive which, std::u16string_view key, std::u16stri
 }
 
 int RegistryDeleteValue(RegistryHive which, std::u16string_view key, std::u16string_view name) {
+  if (!withinLimits(key)) return kRegInvalidParameter;
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, true);
   if (store.status() != kRegOk) return store.status();
@@ -468,6 +547,7 @@ int RegistryDeleteValue(RegistryHive which, std::u16string_view key, std::u16str
 }
 
 int RegistryCreateKey(RegistryHive which, std::u16string_view key) {
+  if (!withinLimits(key)) return kRegInvalidParameter;
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, true);
   if (store.status() != kRegOk) return store.status();
@@ -476,16 +556,17 @@ int RegistryCreateKey(RegistryHive which, std::u16string_view key) {
 }
 
 int RegistryDeleteKey(RegistryHive which, std::u16string_view key, bool onlyWhenEmpty) {
+  if (!withinLimits(key)) return kRegInvalidParameter;
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, true);
   if (store.status() != kRegOk) return store.status();
   const std::string path = normaliseKey(key);
   Hive& hive = store.hive();
-  if (path.empty() || !keyExists(hive, path)) return kRegNotFound;
-  for (const Key& k : hive.keys) {
-    if (isBelow(k.path, path) || (onlyWhenEmpty && sameName(k.path, path) && !k.values.empty())) {
-      return kRegAccessDenied;
-    }
+  const KeyNode* node = path.empty() ? nullptr : findNode(hive, path);
+  if (!node) return kRegNotFound;
+  if (!node->children.empty() ||
+      (onlyWhenEmpty && node->key != SIZE_MAX && !hive.keys[node->key].values.empty())) {
+    return kRegAccessDenied;
   }
   std::erase_if(hive.keys, [&](const Key& k) { return sameName(k.path, path); });
   return store.save() ? kRegOk : kRegAccessDenied;

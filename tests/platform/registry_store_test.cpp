@@ -163,6 +163,44 @@ TEST_F(RegistryStoreTest, KeysAreCreatedWithParentsAndDeletedOnlyWithoutSubkeys)
   EXPECT_EQ(RegistryKeyExists(kCU, u"Q/bc"), kRegOk);
 }
 
+// Keys as deep and with names as long as the system allows are kept; one
+// level deeper or one character longer is refused with 87 by every call and
+// changes nothing, as is a write whose hive would pass 16 MiB (it could not
+// be read back). A deeper section written by hand is kept as it is, and
+// still makes the keys on its way exist.
+TEST_F(RegistryStoreTest, KeysPastTheLimitsAndHivesPastTheCapAreRefused) {
+  auto path = [](size_t depth, size_t nameLength) {
+    std::u16string key;
+    for (size_t i = 0; i < depth; ++i) key += (i ? u"/" : u"") + std::u16string(nameLength, u'k');
+    return key;
+  };
+  std::filesystem::create_directories(folder());
+  const std::string deepSection = "[" + ToUtf8(path(600, 1)) + "]\n\"v\"=dword:00000001\n";
+  std::ofstream(RegistryHiveFile(kCU)) << "[h/a]\n" << deepSection;
+  EXPECT_EQ(RegistryKeyExists(kCU, u"k/k/k"), kRegOk);
+  ASSERT_EQ(RegistryWriteValue(kCU, path(512, 1), u"v", Dword(1)), kRegOk);
+  ASSERT_EQ(RegistryCreateKey(kCU, path(2, 255)), kRegOk);
+  EXPECT_EQ(ReadDword(kCU, path(512, 1), u"v"), 1);
+  EXPECT_EQ(RegistryDeleteKey(kCU, path(511, 1)), kRegAccessDenied);
+
+  const std::string before = ReadAll(RegistryHiveFile(kCU));
+  EXPECT_NE(before.find(deepSection), std::string::npos);
+  for (const std::u16string& key : {path(513, 1), path(50000, 1), path(1, 256), path(2, 256) + u"/k"}) {
+    RegistryValue v;
+    EXPECT_EQ(RegistryWriteValue(kCU, key, u"v", Dword(2)), kRegInvalidParameter);
+    EXPECT_EQ(RegistryCreateKey(kCU, key), kRegInvalidParameter);
+    EXPECT_EQ(RegistryReadValue(kCU, key, u"v", &v), kRegInvalidParameter);
+    EXPECT_EQ(RegistryKeyExists(kCU, key), kRegInvalidParameter);
+    EXPECT_EQ(RegistryDeleteValue(kCU, key, u"v"), kRegInvalidParameter);
+    EXPECT_EQ(RegistryDeleteKey(kCU, key), kRegInvalidParameter);
+  }
+  // 512 levels of 255-character names: every parent is a section with its
+  // whole path, some 33 MB.
+  EXPECT_EQ(RegistryWriteValue(kCU, path(512, 255), u"v", Dword(3)), kRegAccessDenied);
+  EXPECT_EQ(ReadAll(RegistryHiveFile(kCU)), before);
+  EXPECT_EQ(ReadDword(kCU, path(512, 1), u"v"), 1);
+}
+
 TEST_F(RegistryStoreTest, HivesAreSeparateFilesInTheRegistryFolder) {
   EXPECT_EQ(RegistryHiveFile(kCU), (folder() / "HKCU.reg").string());
   EXPECT_EQ(RegistryHiveFile(kLM), (folder() / "HKLM.reg").string());
