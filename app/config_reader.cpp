@@ -8,11 +8,30 @@
 #include "app/config_windows.h"
 #include "app/game_environment.h"
 #include "app/log.h"
+#include "script/cell_printer.h"
 #include "script/tokenizer.h"
 
 using tokenizer::Cell;
 using tokenizer::Cons;
 using tokenizer::Token;
+
+namespace {
+
+// The entry the running dispatch failed at, printed (main thread, at
+// start-up).
+std::u16string g_failedEntry;
+
+// Entries longer than this are cut in the message.
+constexpr size_t kMaxEntryText = 120;
+
+}  // namespace
+
+void NoteFailedConfigEntry(const Cell* entry) {
+  TokenizerSupportUtil::MyOStringStream out;
+  tokenizer::printCell(entry, out);
+  g_failedEntry = out.str();
+  if (g_failedEntry.size() > kMaxEntryText) g_failedEntry = g_failedEntry.substr(0, kMaxEntryText) + u"...";
+}
 
 bool LoadSystemConfig(GameEnvironment* environment, std::u16string_view fileName) {
   const std::u16string name(fileName);
@@ -37,20 +56,28 @@ bool LoadSystemConfig(GameEnvironment* environment, std::u16string_view fileName
     LogWrite(LOG_WARN, u"コンフィグファイルの解析に失敗:%s(%s)\n", reader.error(), name);
     return false;
   }
-  if (!DispatchConfigSections(environment, reader.root())) {
-    LogWrite(LOG_WARN, u"コンフィグファイルの読み込みに失敗(%s)\n", name);
+  std::u16string failed;
+  if (!DispatchConfigSections(environment, reader.root(), &failed)) {
+    LogWrite(LOG_WARN, u"コンフィグファイルの読み込みに失敗(%s) %s\n", name, failed);
     return false;
   }
   return true;
 }
 
-bool DispatchConfigSections(GameEnvironment* env, Cell* root) {
+bool DispatchConfigSections(GameEnvironment* env, Cell* root, std::u16string* failed) {
+  g_failedEntry.clear();
   for (Cell* c = root; tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
     Cell* section = static_cast<Cons*>(c)->car;
     // Atoms, and empty lists, between sections are skipped.
     if (!tokenizer::isCons(section)) continue;
     const Token* head = tokenizer::carAsToken(section);
-    if (!head || head->type != Token::kSymbol) return false;
+    if (!head || head->type != Token::kSymbol) {
+      if (failed) {
+        NoteFailedConfigEntry(section);
+        *failed = g_failedEntry;
+      }
+      return false;
+    }
     const std::u16string& word = head->text;
     bool ok;
     if (word == u":product-info") {
@@ -83,7 +110,10 @@ bool DispatchConfigSections(GameEnvironment* env, Cell* root) {
       LogWrite(LOG_WARN, u"Config:使用されなかったエントリ<%s>\n", word);
       continue;
     }
-    if (!ok) return false;
+    if (!ok) {
+      if (failed) *failed = g_failedEntry.empty() ? word : word + u" " + g_failedEntry;
+      return false;
+    }
   }
   return true;
 }

@@ -19,7 +19,13 @@ class GameEnvironment;
 bool LoadSystemConfig(GameEnvironment* environment, std::u16string_view fileName);
 
 // Walks the top-level list of forms and hands each section to its parser.
-bool DispatchConfigSections(GameEnvironment* environment, tokenizer::Cell* root);
+// On failure *failed (when given) names what failed: the section and, where
+// its parser noted it, the entry.
+bool DispatchConfigSections(GameEnvironment* environment, tokenizer::Cell* root, std::u16string* failed = nullptr);
+
+// Notes the entry a section parser fails at, for the loader's message (the
+// last note of a dispatch counts).
+void NoteFailedConfigEntry(const tokenizer::Cell* entry);
 
 // Value readers: true (and out written) only when the key text equals the
 // expected key and the value token has the reader's type.

@@ -375,6 +375,8 @@ std::unique_ptr<CompiledUnit> compileParsed(const tokenizer::Tokenizer& reader, 
   const bool wantSet = set >= 0;
   const int32_t number = wantSet ? set : sub;
   const std::u16string_view keyword = wantSet ? u"a3:define-set" : u"a3:define-sub";
+  // What the message adds: no form of the number, or the form that failed.
+  const char16_t* why = u"がありません";
   for (Cell* c = reader.root(); tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
     Cell* form = static_cast<Cons*>(c)->car;
     const Token* head = tokenizer::carAsToken(form);
@@ -385,13 +387,17 @@ std::unique_ptr<CompiledUnit> compileParsed(const tokenizer::Tokenizer& reader, 
     auto unit = std::make_unique<CompiledUnit>();
     const Token* locals = tokenizer::carAsToken(tokenizer::cdrOr(signature, nullptr));
     unit->numLocals = locals && locals->type == Token::kInt ? locals->value : 0;
-    if (unit->numLocals < 0 || unit->numLocals > kMaxScriptIndex ||
-        !compileStatements(unit.get(), tokenizer::cddrOr(form, nullptr), {name, set, sub})) {
+    if (unit->numLocals < 0 || unit->numLocals > kMaxScriptIndex) {
+      why = u"の局所変数の数が範囲外です";
+      break;
+    }
+    if (!compileStatements(unit.get(), tokenizer::cddrOr(form, nullptr), {name, set, sub})) {
+      why = u"をコンパイルできません";
       break;
     }
     return unit;
   }
-  LogWrite(LOG_WARN, u"シナリオファイルの解析に失敗(%s)\n", name);
+  LogWrite(LOG_WARN, u"シナリオファイルの解析に失敗(%s) (%s %d)%s\n", name, std::u16string(keyword), number, why);
   return nullptr;
 }
 

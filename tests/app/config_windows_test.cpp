@@ -420,7 +420,7 @@ TEST_F(ConfigWindowsLoadTest, RebindingReplacesEarlierReferences) {
 TEST_F(ConfigWindowsLoadTest, MissingWindow0FailsTheLoad) {
   EXPECT_FALSE(load("(:message-window (entryMap (1 (ta-font . 2))))\n"));
   EXPECT_TRUE(log_.contains("Config.MessageWindow:0番が定義されていません")) << log_.all();
-  EXPECT_TRUE(log_.contains("コンフィグファイルの読み込みに失敗(game.scm)\n")) << log_.all();
+  EXPECT_TRUE(log_.contains("コンフィグファイルの読み込みに失敗(game.scm) :message-window\n")) << log_.all();
 }
 
 }  // namespace
