@@ -256,15 +256,15 @@ int32_t sorn_sfxLoad(int32_t slot, const SoundMediaDesc* desc) {
   UTSoundSystem& system = GetSoundSystem();
   if (const int32_t state = ChannelState(system)) return state;
   if (slot < 0 || slot >= UTSoundSystem::kToneSlots || !desc) return kSornBadArgument;
-  std::unique_ptr<UTDataSource> wave;
-  const int32_t decoded = DecodeToneMedia(*desc, &wave);
+  DecodedTone decodedTone;
+  const int32_t decoded = DecodeToneMedia(*desc, &decodedTone);
   if (decoded != kSornOk) return decoded;
   std::lock_guard<std::mutex> held(system.lock);
   const size_t n = static_cast<size_t>(slot);
   UnloadTone(system, n);
   UTLog(4, u"createSfxTone...\n");
   std::unique_ptr<DSSfxTone> tone;
-  const int32_t made = system.device->createSfxTone(*wave, &tone);
+  const int32_t made = system.device->createSfxTone(std::move(decodedTone), &tone);
   if (made != kSornOk) return made;
   system.tones[n] = std::move(tone);
   UTLog(4, u"done\n");

@@ -55,7 +55,7 @@ int32_t OpenMediaDecoder(const SoundMediaDesc& desc, std::unique_ptr<UTDataSourc
   int32_t result = kSoundUnrecognised;
   if (media->size() == 0) {
     problem = u"no data";
-  } else if (DSWave::check(*media)) {
+  } else if (DSWave::check(*media, &problem)) {
     media->seek(0, 0);
     if (std::unique_ptr<DSWave> wave = DSWave::open(media, &problem)) *out = std::move(wave);
   }

@@ -151,9 +151,9 @@ int32_t UTSoundDeviceDSound::stop(bool full) {
   return 0;
 }
 
-int32_t UTSoundDeviceDSound::createSfxTone(UTDataSource& decoder, std::unique_ptr<DSSfxTone>* out) {
+int32_t UTSoundDeviceDSound::createSfxTone(DecodedTone&& decoded, std::unique_ptr<DSSfxTone>* out) {
   if (!mixer_) return 103;
-  return DSSfxTone::create(*mixer_, decoder, out);
+  return DSSfxTone::create(*mixer_, std::move(decoded), out);
 }
 
 int32_t UTSoundDeviceDSound::createSfxChannel(std::unique_ptr<DSSfxChannel>* out) {

@@ -18,11 +18,12 @@ namespace {
 constexpr int32_t kRate = 8000;  // the tones' and the output's: sample for sample
 
 std::unique_ptr<DSSfxTone> LoadTone(Mixer& mixer, const Bytes& media) {
-  std::unique_ptr<UTDataSource> wave;
+  DecodedTone decoded;
   std::unique_ptr<DSSfxTone> tone;
-  EXPECT_EQ(DecodeToneMedia(MemoryDesc(media), &wave), 0);
-  if (wave) {
-    EXPECT_EQ(DSSfxTone::create(mixer, *wave, &tone), 0);
+  if (DecodeToneMedia(MemoryDesc(media), &decoded) == 0) {
+    EXPECT_EQ(DSSfxTone::create(mixer, std::move(decoded), &tone), 0);
+  } else {
+    ADD_FAILURE() << "the media does not decode";
   }
   return tone;
 }
@@ -135,12 +136,12 @@ TEST(Sfx, RefusedMediaAnswerTheirCodesAndTonesAboveTheLimitAre10) {
   SoundMediaDesc kind2, kind9;
   kind2.kind = SoundMediaDesc::kUnsupported;
   kind9.kind = 9;
-  std::unique_ptr<UTDataSource> wave;
+  DecodedTone wave;
   for (const auto& [desc, code] : {std::pair{MemoryDesc(garbage), kSornUnrecognised}, {kind2, kSornUnsupported},
                                    {FileDesc("/nonexistent/tone.wav"), kSornCannotOpenMedia},
                                    {kind9, kSornBadArgument}}) {
     EXPECT_EQ(DecodeToneMedia(desc, &wave), code);
-    EXPECT_FALSE(wave);
+    EXPECT_TRUE(wave.pcm.empty());
   }
 
   // 1000 stereo or 2000 mono 16-bit frames are 4000 bytes: the limit is
@@ -149,19 +150,19 @@ TEST(Sfx, RefusedMediaAnswerTheirCodesAndTonesAboveTheLimitAre10) {
   for (const Bytes& media : {MakeWave(2, kRate, 16, Pcm16Pattern(1000, 2)), MakeOgg(kRate, 1, 2000)}) {
     log.clear();
     EXPECT_EQ(DecodeToneMedia(MemoryDesc(media), &wave, 3999), kSornUnrecognised);
-    EXPECT_FALSE(wave);
+    EXPECT_TRUE(wave.pcm.empty());
     EXPECT_TRUE(log.contains("DecodeToneMedia : failed to load the sound data: 4000 bytes of sound are more than a "
                              "tone holds (3999)"))
         << log.all();
     EXPECT_EQ(DecodeToneMedia(MemoryDesc(media), &wave, 4000), 0);
-    EXPECT_TRUE(wave);
+    EXPECT_EQ(wave.pcm.size(), 4000u);
   }
 
   // A media without frames loads, but no buffer holds an empty tone.
   Mixer mixer(kRate, 2);
   ASSERT_EQ(DecodeToneMedia(MemoryDesc(MakeWave(2, kRate, 16, {})), &wave), 0);
   std::unique_ptr<DSSfxTone> tone;
-  EXPECT_EQ(DSSfxTone::create(mixer, *wave, &tone), kSornDeviceFailed);
+  EXPECT_EQ(DSSfxTone::create(mixer, std::move(wave), &tone), kSornDeviceFailed);
   EXPECT_FALSE(tone);
 }
 
