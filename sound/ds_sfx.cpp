@@ -33,14 +33,14 @@ int32_t DecodeToPcm(UTDataSource& decoder, const std::u16string& name, uint64_t 
   decoder.getFormat(&format);
   const SoundBufferFormat playable{format.sampleRate, format.channels, format.bitsPerSample};
   if (!playable.isPlayable() || playable.blockAlign() != format.bytesPerFrame) {
-    UTLog(4, u"DecodeToneMedia : a tone cannot hold %d Hz, %d channels, %d bits\n", format.sampleRate,
+    UTLog(kUTFailure, u"DecodeToneMedia : a tone cannot hold %d Hz, %d channels, %d bits\n", format.sampleRate,
           format.channels, format.bitsPerSample);
     return kSornUnrecognised;
   }
   const size_t frameBytes = size_t(format.bytesPerFrame);
   std::vector<uint8_t>& pcm = out->pcm;
   auto tooLarge = [&](uint64_t bytes) {
-    UTLog(4, u"DecodeToneMedia : failed to load %s: %I64d bytes of sound are more than a tone holds (%I64d)\n",
+    UTLog(kUTFailure, u"DecodeToneMedia : failed to load %s: %I64d bytes of sound are more than a tone holds (%I64d)\n",
           name, int64_t(std::min<uint64_t>(bytes, INT64_MAX)), int64_t(maxDataBytes));
     std::vector<uint8_t>().swap(pcm);
     return kSornUnrecognised;
@@ -63,7 +63,7 @@ int32_t DecodeToPcm(UTDataSource& decoder, const std::u16string& name, uint64_t 
       if (got < 1) break;
     }
   } catch (const std::bad_alloc&) {
-    UTLog(4, u"DecodeToneMedia : out of memory\n");
+    UTLog(kUTFailure, u"DecodeToneMedia : out of memory\n");
     std::vector<uint8_t>().swap(pcm);
     return kSornUnrecognised;
   }
@@ -76,13 +76,13 @@ int32_t DecodeToPcm(UTDataSource& decoder, const std::u16string& name, uint64_t 
 
 int32_t DecodeToneMedia(const SoundMediaDesc& desc, DecodedTone* out, uint64_t maxDataBytes) {
   *out = DecodedTone();
-  UTLog(4, u"loading...\n");
+  UTLog(kUTProgress, u"loading...\n");
   std::unique_ptr<UTDataSource> source;
   const int32_t opened = OpenMediaDecoder(desc, &source);
   if (opened != kSoundOk) return opened;
   const int32_t decoded = DecodeToPcm(*source, SoundMediaName(desc), maxDataBytes, out);
   if (decoded != kSornOk) return decoded;
-  UTLog(4, u"loaded\n");
+  UTLog(kUTProgress, u"loaded\n");
   return kSornOk;
 }
 
@@ -96,7 +96,7 @@ int32_t DSSfxTone::create(Mixer& mixer, DecodedTone&& decoded, std::unique_ptr<D
   if (bufferFormat.blockAlign() != frameBytes || format.length < 1 ||
       format.length > int64_t(kBufferMaxBytes) / std::max<int64_t>(frameBytes, 1) ||
       decoded.pcm.size() != size_t(format.length * frameBytes)) {
-    UTLog(4, u"DSSfxTone::create : cannot hold %d frames of %d bytes\n", format.length, frameBytes);
+    UTLog(kUTFailure, u"DSSfxTone::create : cannot hold %d frames of %d bytes\n", format.length, frameBytes);
     LogBufferError(kBufferInvalidParam);
     return kSornDeviceFailed;
   }
@@ -121,7 +121,7 @@ int32_t DSSfxChannel::setTone(UTSfxTone* tone) {
   if (!tone) return kSornOk;
   auto* dsTone = dynamic_cast<DSSfxTone*>(tone);
   if (!dsTone) {
-    UTLog(4, u"DSSfxChannel::setTone : not a tone of this device\n");
+    UTLog(kUTFailure, u"DSSfxChannel::setTone : not a tone of this device\n");
     return kSornBadArgument;
   }
   const int32_t result = mixer_.duplicate(dsTone->buffer(), &buffer_);
@@ -138,7 +138,7 @@ int32_t DSSfxChannel::setTone(UTSfxTone* tone) {
 
 int32_t DSSfxChannel::play() {
   if (!buffer_) {
-    UTLog(4, u"DSSfxChannel::play : no tone\n");
+    UTLog(kUTFailure, u"DSSfxChannel::play : no tone\n");
     return kSornEmptyTone;
   }
   int32_t result = buffer_->stop();
@@ -230,7 +230,7 @@ void DSSfxChannel::getStatus(SoundSfxStatus* out) {
   const int64_t position = std::max<int64_t>(getPosition(), 0);
   if (state_ == kPlaying && position >= format_.length) {
     stop();
-    UTLog(4, u"終端に到達したので停止します\n");
+    UTLog(kUTProgress, u"終端に到達したので停止します\n");
   }
   out->state = state_;
   out->positionMs = FramesToMs(position, format_.sampleRate);

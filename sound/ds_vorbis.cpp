@@ -176,12 +176,12 @@ void DSVorbis::readComments() {
     const int length = comments->comment_lengths ? comments->comment_lengths[i] : 0;
     if (!bytes || length < 0) continue;
     if (!DecodeUtf8(reinterpret_cast<const unsigned char*>(bytes), static_cast<size_t>(length), &text)) continue;
-    UTLog(4, u"%s\n", text);
+    UTLog(kUTProgress, u"%s\n", text);
     const size_t equals = text.find(u'=');
     if (equals == std::u16string::npos) continue;
     std::u16string key = text.substr(0, equals);
     std::u16string value = text.substr(equals + 1);
-    UTLog(4, u"DSVorbis::adding entry key='%s' value='%s'\n", key, value);
+    UTLog(kUTProgress, u"DSVorbis::adding entry key='%s' value='%s'\n", key, value);
     last[key] = pairs.size();
     pairs.emplace_back(std::move(key), std::move(value));
   }

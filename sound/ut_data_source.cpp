@@ -34,7 +34,7 @@ int32_t OpenMediaDecoder(const SoundMediaDesc& desc, std::unique_ptr<UTDataSourc
     case SoundMediaDesc::kFile:
       media = UTMedia_FILE::open(desc.path);
       if (!media) {
-        UTLog(4, u"failed to open '%s'\n", desc.path);
+        UTLog(kUTFailure, u"failed to open '%s'\n", desc.path);
         return kSoundCannotOpen;
       }
       break;
@@ -76,7 +76,7 @@ int32_t OpenMediaDecoder(const SoundMediaDesc& desc, std::unique_ptr<UTDataSourc
   if (*out) {
     LogWrite(LOG_WARN, u"%s plays only in part (%s)\n", what, problem);
   } else {
-    UTLog(4, u"failed to open %s as WAVE or Ogg Vorbis (%s)\n", what, problem);
+    UTLog(kUTFailure, u"failed to open %s as WAVE or Ogg Vorbis (%s)\n", what, problem);
   }
   return result;
 }

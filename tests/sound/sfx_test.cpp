@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "sound/ds_stream_channel.h"
+#include "sound/sound_clock.h"
 #include "sound/ut_sound_device.h"
 #include "tests/sound/sound_fixtures.h"
 #include "tests/support/test_support.h"
@@ -164,6 +166,28 @@ TEST(Sfx, RefusedMediaAnswerTheirCodesAndTonesAboveTheLimitAre10) {
   std::unique_ptr<DSSfxTone> tone;
   EXPECT_EQ(DSSfxTone::create(mixer, std::move(wave), &tone), kSornDeviceFailed);
   EXPECT_FALSE(tone);
+}
+
+// A failure of the library is logged at WARN where it happens, so it shows
+// without "-d" whatever its words; progress stays at DEBUG.
+TEST(SoundLog, FailuresAreWarningsAndProgressIsDebug) {
+  ScopedLogMask mask(LOG_WARN);
+  LogCapture log;
+  Mixer mixer(kRate, 2);
+  DSSfxChannel channel(mixer);
+  EXPECT_EQ(channel.play(), kSornEmptyTone);
+  std::unique_ptr<DSSfxTone> tone;
+  EXPECT_EQ(DSSfxTone::create(mixer, DecodedTone{}, &tone), kSornDeviceFailed);
+  SoundClock clock;
+  DSStreamChannel stream(mixer, clock, nullptr, {});
+  DecodedTone decoded;
+  EXPECT_EQ(DecodeToneMedia(MemoryDesc(MakeWave(2, kRate, 16, Pcm16Pattern(100, 2))), &decoded), 0);
+  for (const char* line : {"[WARN ] ", "DSSfxChannel::play : no tone", "DSSfxTone::create : cannot hold 0 frames",
+                           "DSStreamChannel : no decoder"}) {
+    EXPECT_TRUE(log.contains(line)) << line << "\n" << log.all();
+  }
+  EXPECT_FALSE(log.contains("loading...")) << log.all();
+  EXPECT_EQ(log.lines().size(), 3u) << log.all();
 }
 
 }  // namespace
