@@ -371,6 +371,51 @@ Hive parse(const std::string& text) {
 // A larger hive is taken for damage: it is neither read nor rewritten.
 constexpr size_t kMaxHiveBytes = 16u << 20;
 
+// The machine hive, its lock file and the folders made for them are for
+// every user to read, as installed files are, whatever the umask (a root
+// install under umask 077 would otherwise hide what it registered); the
+// user's hive keeps the user's umask.
+constexpr int kMachineFileMode = 0644;
+constexpr mode_t kMachineFolderMode = 0755;
+
+// Makes the folder and its missing parents: with `mode` whatever the umask,
+// or (mode 0) as the umask has it. True when the folder is there.
+bool makeFolders(const std::filesystem::path& folder, mode_t mode) {
+  std::error_code ec;
+  if (mode == 0) {
+    std::filesystem::create_directories(folder, ec);
+    return std::filesystem::is_directory(folder, ec);
+  }
+  std::vector<std::filesystem::path> missing;
+  for (std::filesystem::path p = folder; !p.empty() && !std::filesystem::exists(p, ec); p = p.parent_path()) {
+    missing.push_back(p);
+    if (p == p.parent_path()) break;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (::mkdir(it->c_str(), mode) == 0) {
+      [[maybe_unused]] const int changed = ::chmod(it->c_str(), mode);
+    }
+  }
+  return std::filesystem::is_directory(folder, ec);
+}
+
+// Opens the lock file for writing, made when missing: with `mode` whatever
+// the umask, or (mode -1) 0644 less the umask. -1 when it cannot be had.
+int openLockForWrite(const std::string& lock, int mode) {
+  for (;;) {
+    const int fd = open(lock.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fd >= 0 || errno != ENOENT) return fd;
+    const int made = open(lock.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode >= 0 ? mode : 0644);
+    if (made >= 0) {
+      if (mode >= 0) {
+        [[maybe_unused]] const int changed = fchmod(made, static_cast<mode_t>(mode));
+      }
+      return made;
+    }
+    if (errno != EEXIST) return -1;  // else another process made it first: open that
+  }
+}
+
 // One call's view of a hive. Writers hold an exclusive lock on the lock file
 // beside the hive (made when missing); readers a shared one where the lock
 // file opens for reading, and none where it does not (a read-only folder):
@@ -378,21 +423,21 @@ constexpr size_t kMaxHiveBytes = 16u << 20;
 // sees one whole version.
 class LockedHive {
  public:
-  LockedHive(RegistryHive which, bool write) : file_(RegistryHiveFile(which)) {
+  LockedHive(RegistryHive which, bool write)
+      : file_(RegistryHiveFile(which)), fileMode_(which == RegistryHive::kLocalMachine ? kMachineFileMode : -1) {
     if (file_.empty()) {
       status_ = write ? kRegAccessDenied : kRegOk;
       return;
     }
     const std::filesystem::path folder = std::filesystem::path(file_).parent_path();
     std::error_code ec;
-    if (write) std::filesystem::create_directories(folder, ec);
+    if (write) makeFolders(folder, fileMode_ >= 0 ? kMachineFolderMode : 0);
     if (!std::filesystem::is_directory(folder, ec)) {
       status_ = write ? kRegAccessDenied : kRegOk;  // nothing stored yet
       return;
     }
     const std::string lock = file_ + ".lock";
-    lockFd_ = write ? open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644)
-                    : open(lock.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    lockFd_ = write ? openLockForWrite(lock, fileMode_) : open(lock.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     while (lockFd_ >= 0 && flock(lockFd_, write ? LOCK_EX : LOCK_SH) != 0) {
       if (errno != EINTR) {
         close(lockFd_);
@@ -429,7 +474,7 @@ class LockedHive {
   bool save() {
     if (status_ != kRegOk || lockFd_ < 0) return false;
     const std::string text = serialise(hive_);
-    return text.size() <= kMaxHiveBytes && ReplaceFileAtomically(file_, text) == 0;
+    return text.size() <= kMaxHiveBytes && ReplaceFileAtomically(file_, text, nullptr, fileMode_) == 0;
   }
 
  private:
@@ -456,6 +501,7 @@ class LockedHive {
   }
 
   std::string file_;
+  int fileMode_;  // the hive's and lock file's mode, or -1: the umask's
   int lockFd_ = -1;
   int status_ = kRegOk;
   Hive hive_;

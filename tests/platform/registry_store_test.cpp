@@ -4,6 +4,7 @@
 #include "platform/registry_store.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -199,6 +200,29 @@ TEST_F(RegistryStoreTest, KeysPastTheLimitsAndHivesPastTheCapAreRefused) {
   EXPECT_EQ(RegistryWriteValue(kCU, path(512, 255), u"v", Dword(3)), kRegAccessDenied);
   EXPECT_EQ(ReadAll(RegistryHiveFile(kCU)), before);
   EXPECT_EQ(ReadDword(kCU, path(512, 1), u"v"), 1);
+}
+
+// Under a umask of 077 (a root install's), the machine hive, its lock file
+// and the folders made for them are for every user to read, also after a
+// replace; the user's hive keeps the umask.
+TEST_F(RegistryStoreTest, TheMachineHiveIsReadableByAllWhateverTheUmask) {
+  const std::filesystem::path base = dir_.path() / "a";
+  ScopedEnv nested{"ZEP_REGISTRY_DIR", (base / "b/registry").c_str()};
+  const mode_t old = umask(077);
+  EXPECT_EQ(RegistryWriteValue(kLM, u"Software/Zep", u"v", Dword(1)), kRegOk);
+  EXPECT_EQ(RegistryWriteValue(kLM, u"Software/Zep", u"w", Dword(2)), kRegOk);
+  EXPECT_EQ(RegistryWriteValue(kCU, u"Software/Zep", u"v", Dword(1)), kRegOk);
+  umask(old);
+  auto mode = [](const std::filesystem::path& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 0u;
+  };
+  for (const char* folder : {"", "b", "b/registry"}) EXPECT_EQ(mode(base / folder), 0755u) << folder;
+  EXPECT_EQ(mode(base / "b/registry/HKLM.reg"), 0644u);
+  EXPECT_EQ(mode(base / "b/registry/HKLM.reg.lock"), 0644u);
+  EXPECT_EQ(mode(base / "b/registry/HKCU.reg"), 0600u);
+  EXPECT_EQ(mode(base / "b/registry/HKCU.reg.lock"), 0600u);
+  EXPECT_EQ(ReadDword(kLM, u"Software/Zep", u"v"), 1);
 }
 
 TEST_F(RegistryStoreTest, HivesAreSeparateFilesInTheRegistryFolder) {
