@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -119,30 +117,6 @@ TEST(VorbisSource, SeeksLandOnTheirFrameInAnyOrder) {
     EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + got * 4, reference.begin() + frame * 4)) << frame;
     EXPECT_EQ(source->tell(), frame + got);
   }
-}
-
-// libvorbisfile's own seeks crash on this file (a negative-size memmove in
-// libogg, even after a seek to frame 0 that answers success): the source
-// opens, reads, seeks and restores seek points without them.
-TEST(VorbisSource, AFileThatBreaksLibvorbisfilesSeeksOpensReadsAndSeeks) {
-  std::ifstream in(ZEP_SOURCE_DIR "/tests/fixtures/vorbis_negative_memmove.ogg", std::ios::binary);
-  const Bytes ogg{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  ASSERT_EQ(ogg.size(), 18417u);
-  std::unique_ptr<UTDataSource> source;
-  ASSERT_EQ(OpenMediaDecoder(MemoryDesc(ogg), &source), 0);
-  const int64_t length = FormatOf(*source).length;
-  const Bytes first = DecodeAll(*source, 4096);
-  EXPECT_GT(first.size(), 0u);
-  EXPECT_LE(int64_t(first.size()), length * 4);
-  for (const int64_t frame : {int64_t{0}, length / 2, int64_t{1000}, length, int64_t{0}}) {
-    const int64_t at = source->seek(frame);
-    EXPECT_TRUE(at >= 0 && at <= length && source->tell() == at) << frame;
-    DecodeAll(*source, 999);
-  }
-  std::unique_ptr<DSSeekPoint> point;
-  source->createSeekPoint(0, &point);
-  source->restoreSeekPoint(*point);
-  EXPECT_EQ(DecodeAll(*source, 4096), first);
 }
 
 TEST(VorbisSource, RefusesStreamsItCannotPlayAndPlaysWhatACutFileHolds) {
