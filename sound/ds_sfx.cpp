@@ -62,6 +62,9 @@ int32_t DecodeToPcm(UTDataSource& decoder, const std::u16string& name, uint64_t 
       pcm.resize(done + size_t(got) * frameBytes);
       if (got < 1) break;
     }
+    // A media that held much less than it stated gives the rest of the
+    // room back, as the tone keeps the block.
+    if (pcm.size() < pcm.capacity() / 2) pcm.shrink_to_fit();
   } catch (const std::bad_alloc&) {
     UTLog(kUTFailure, u"DecodeToneMedia : out of memory\n");
     std::vector<uint8_t>().swap(pcm);
