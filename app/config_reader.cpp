@@ -9,6 +9,7 @@
 #include "app/file_helpers.h"
 #include "app/game_environment.h"
 #include "app/log.h"
+#include "script/cell_printer.h"
 #include "script/tokenizer.h"
 
 using tokenizer::Cell;
@@ -20,10 +21,24 @@ namespace {
 // The line of the entry the section parsers came to last (0: none yet).
 thread_local uint32_t t_entryLine = 0;
 
+// The entry the running dispatch failed at, printed (main thread, at
+// start-up).
+std::u16string g_failedEntry;
+
+// Entries longer than this are cut in the message.
+constexpr size_t kMaxEntryText = 120;
+
 }  // namespace
 
 void NoteConfigEntry(const Cell* link) {
   if (const uint32_t line = tokenizer::lineOf(link)) t_entryLine = line;
+}
+
+void NoteFailedConfigEntry(const Cell* entry) {
+  TokenizerSupportUtil::MyOStringStream out;
+  tokenizer::printCell(entry, out);
+  g_failedEntry = out.str();
+  if (g_failedEntry.size() > kMaxEntryText) g_failedEntry = g_failedEntry.substr(0, kMaxEntryText) + u"...";
 }
 
 bool LoadSystemConfig(GameEnvironment* environment, std::u16string_view fileName) {
@@ -52,14 +67,16 @@ bool LoadSystemConfig(GameEnvironment* environment, std::u16string_view fileName
     return false;
   }
   uint32_t failedLine = 0;
-  if (!DispatchConfigSections(environment, reader.root(), &failedLine)) {
-    LogWrite(LOG_WARN, u"コンフィグファイルの読み込みに失敗(%s)\n", tokenizer::PlaceText(name, {failedLine, 0}));
+  std::u16string failed;
+  if (!DispatchConfigSections(environment, reader.root(), &failedLine, &failed)) {
+    LogWrite(LOG_WARN, u"コンフィグファイルの読み込みに失敗(%s) %s\n", tokenizer::PlaceText(name, {failedLine, 0}), failed);
     return false;
   }
   return true;
 }
 
-bool DispatchConfigSections(GameEnvironment* env, Cell* root, uint32_t* failedLine) {
+bool DispatchConfigSections(GameEnvironment* env, Cell* root, uint32_t* failedLine, std::u16string* failed) {
+  g_failedEntry.clear();
   for (Cell* c = root; tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
     Cell* section = static_cast<Cons*>(c)->car;
     t_entryLine = static_cast<Cons*>(c)->line;
@@ -68,6 +85,10 @@ bool DispatchConfigSections(GameEnvironment* env, Cell* root, uint32_t* failedLi
     const Token* head = tokenizer::carAsToken(section);
     if (!head || head->type != Token::kSymbol) {
       if (failedLine) *failedLine = t_entryLine;
+      if (failed) {
+        NoteFailedConfigEntry(section);
+        *failed = g_failedEntry;
+      }
       return false;
     }
     const std::u16string& word = head->text;
@@ -104,6 +125,7 @@ bool DispatchConfigSections(GameEnvironment* env, Cell* root, uint32_t* failedLi
     }
     if (!ok) {
       if (failedLine) *failedLine = t_entryLine;
+      if (failed) *failed = g_failedEntry.empty() ? word : word + u" " + g_failedEntry;
       return false;
     }
   }

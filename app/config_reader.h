@@ -20,13 +20,20 @@ bool LoadSystemConfig(GameEnvironment* environment, std::u16string_view fileName
 
 // Walks the top-level list of forms and hands each section to its parser.
 // When a section fails, *failedLine (when given) is the line of the entry
-// its parser failed on, as far as the parser noted it, else of the section.
-bool DispatchConfigSections(GameEnvironment* environment, tokenizer::Cell* root, uint32_t* failedLine = nullptr);
+// its parser failed on, as far as the parser noted it, else of the section,
+// and *failed (when given) names the section and, where its parser noted
+// it, the entry.
+bool DispatchConfigSections(GameEnvironment* environment, tokenizer::Cell* root, uint32_t* failedLine = nullptr,
+                            std::u16string* failed = nullptr);
 
 // Section parsers call this with each link of a body as they come to the
 // element it holds, so that a section that fails names the line of the
 // entry it failed on. Main thread (kept per thread).
 void NoteConfigEntry(const tokenizer::Cell* link);
+
+// Notes the entry a section parser fails at, for the loader's message (the
+// last note of a dispatch counts).
+void NoteFailedConfigEntry(const tokenizer::Cell* entry);
 
 // Value readers: true (and out written) only when the key text equals the
 // expected key and the value token has the reader's type.

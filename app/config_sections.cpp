@@ -22,8 +22,10 @@ bool forEachEntry(Cell* section, bool listShape, Fn fn) {
     NoteConfigEntry(c);
     ConfigEntry entry;
     Cell* element = static_cast<Cons*>(c)->car;
-    if (!(listShape ? ReadListEntry(element, &entry) : ReadPairEntry(element, &entry))) return false;
-    if (!fn(entry)) return false;
+    if (!(listShape ? ReadListEntry(element, &entry) : ReadPairEntry(element, &entry)) || !fn(entry)) {
+      NoteFailedConfigEntry(element);
+      return false;
+    }
   }
   return true;
 }
@@ -101,12 +103,19 @@ bool ParseProductInfo(Config::ProductInfo* p, Cell* section) {
       p->saveFolderLocation = v;
       return true;
     }
+    if (ReadEntryInt(e.key, e.value, u":savedata-encmode", &p->savedataEncmode)) {
+      // The writer takes any mode but 0 and 2 as 1 ("EENC").
+      if (p->savedataEncmode < 0 || p->savedataEncmode > 2) {
+        LogWrite(LOG_WARN, u"Config.ProductInfo:不明な符号化モード(:savedata-encmode %d) - EENCで保存します\n",
+                 p->savedataEncmode);
+      }
+      return true;
+    }
     if (ReadEntryString(e.key, e.value, u":author-key", &p->authorKey) ||
         ReadEntryString(e.key, e.value, u":product-key", &p->productKey) ||
         ReadEntryString(e.key, e.value, u":author-name", &p->authorName) ||
         ReadEntryString(e.key, e.value, u":product-name", &p->productName) ||
         ReadEntryInt(e.key, e.value, u":savedata-version", &p->savedataVersion) ||
-        ReadEntryInt(e.key, e.value, u":savedata-encmode", &p->savedataEncmode) ||
         ReadEntryString(e.key, e.value, u":install-regkey", &p->installRegkey) ||
         ReadEntryString(e.key, e.value, u":error-message", &p->errorMessage) ||
         ReadEntryString(e.key, e.value, u":alternative-resource-searchpath-regkey", &p->altSearchPathRegkey)) {

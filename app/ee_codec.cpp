@@ -79,7 +79,8 @@ bool ZlibCompressPlain(std::vector<uint8_t>* out, const uint8_t* data, size_t si
   return rc == Z_OK;
 }
 
-EEDecodeResult DecodeEEBuffer(std::vector<uint8_t>* out, const uint8_t* data, size_t size) {
+EEDecodeResult DecodeEEBuffer(std::vector<uint8_t>* out, const uint8_t* data, size_t size, size_t* unread) {
+  if (unread) *unread = 0;
   uint32_t plain = 0;
   bool zip = false;
   size_t header = 0;
@@ -101,10 +102,11 @@ EEDecodeResult DecodeEEBuffer(std::vector<uint8_t>* out, const uint8_t* data, si
   // One byte of room beyond the plain size tells a longer stream apart.
   std::vector<uint8_t> plainBytes(static_cast<size_t>(plain) + 1);
   uLongf produced = static_cast<uLongf>(plainBytes.size());
+  uLong consumed = static_cast<uLong>(body.size());
   const Bytef empty = 0;
-  const int rc = uncompress(plainBytes.data(), &produced, body.empty() ? &empty : body.data(),
-                            static_cast<uLong>(body.size()));
+  const int rc = uncompress2(plainBytes.data(), &produced, body.empty() ? &empty : body.data(), &consumed);
   if (rc != Z_OK || produced != plain) return EEDecodeResult::kFailed;
+  if (unread) *unread = body.size() - consumed;
   plainBytes.resize(plain);
   out->swap(plainBytes);
   return EEDecodeResult::kDecoded;

@@ -36,8 +36,10 @@ enum class EEDecodeResult {
   kFailed,      // a valid header whose body does not decode
 };
 
-// Decodes one whole block into out (replacing its content).
-EEDecodeResult DecodeEEBuffer(std::vector<uint8_t>* out, const uint8_t* data, size_t size);
+// Decodes one whole block into out (replacing its content). An "EENZ" body
+// ends where its zlib stream does: bytes after it are not read, and
+// *unread (when given) counts them (0 for every other result).
+EEDecodeResult DecodeEEBuffer(std::vector<uint8_t>* out, const uint8_t* data, size_t size, size_t* unread = nullptr);
 
 namespace CommonLib {
 

@@ -254,12 +254,13 @@ bool GameEnvironment::loadResource(std::vector<uint8_t>* bytes, std::u16string_v
 }
 
 bool LoadFileBytes(std::vector<uint8_t>* bytes, std::u16string_view path, bool searchBuiltins, size_t maxSize,
-                   bool* tooLarge, bool* encoded) {
+                   bool* tooLarge, bool* encoded, size_t* unread) {
   const std::u16string given(path);
   LogWrite(LOG_TRACE, u"loading from %s\n", given);
   bytes->clear();
   if (tooLarge) *tooLarge = false;
   if (encoded) *encoded = false;
+  if (unread) *unread = 0;
   auto refuseLarge = [&] {
     if (tooLarge) *tooLarge = true;
     std::vector<uint8_t>().swap(*bytes);
@@ -304,7 +305,7 @@ bool LoadFileBytes(std::vector<uint8_t>* bytes, std::u16string_view path, bool s
   }
   if (bytes->empty()) return true;
   std::vector<uint8_t> decoded;
-  switch (DecodeEEBuffer(&decoded, bytes->data(), bytes->size())) {
+  switch (DecodeEEBuffer(&decoded, bytes->data(), bytes->size(), unread)) {
     case EEDecodeResult::kDecoded:
       if (decoded.size() > maxSize) return refuseLarge();
       bytes->swap(decoded);

@@ -152,10 +152,11 @@ int32_t LookupIntMap(const std::map<int32_t, int32_t>& table, int32_t key, int32
 // are. A block whose body does not decode is a failed load. A file, or a
 // decoded block, above maxSize is a failed load that sets *tooLarge (a file
 // on disk is refused before it is read). *encoded (when given) tells
-// whether the data were an encoded block.
+// whether the data were an encoded block, *unread (when given) how many
+// bytes after a compressed block's end were not read.
 bool LoadFileBytes(std::vector<uint8_t>* bytes, std::u16string_view path, bool searchBuiltins,
                    size_t maxSize = GameEnvironment::kMaxLoadSize, bool* tooLarge = nullptr,
-                   bool* encoded = nullptr);
+                   bool* encoded = nullptr, size_t* unread = nullptr);
 
 // The path of an existing file or folder: the name as given, else one that
 // differs only in ASCII case; empty when there is none.

@@ -32,6 +32,15 @@ void setError(int32_t* error, int32_t code) {
   if (error) *error = code;
 }
 
+// A key the store refuses for its depth or a name's length is named in one
+// WARN by the call that met it.
+void warnRefusedKey(int rc, std::u16string_view call, std::u16string_view path) {
+  if (rc != platform::kRegInvalidParameter) return;
+  LogWrite(LOG_WARN, u"%s:レジストリキーが%d階層より深いか、%d文字より長い名前を含みます(%s)\n", std::u16string(call),
+           static_cast<int32_t>(platform::kMaxKeyDepth), static_cast<int32_t>(platform::kMaxKeyNameLength),
+           backslashed(path));
+}
+
 }  // namespace
 
 bool Win32RegRead(uint32_t hive, std::u16string_view path, std::u16string_view valueName, APValue* value,
@@ -40,6 +49,7 @@ bool Win32RegRead(uint32_t hive, std::u16string_view path, std::u16string_view v
   int rc = hiveOf(hive, &which) ? platform::RegistryKeyExists(which, path) : kInvalidHandle;
   if (rc != platform::kRegOk) {
     setError(error, rc);
+    warnRefusedKey(rc, u"Win32RegRead", path);
     LogWrite(LOG_DEBUG, u"Win32RegRead:レジストリパスがありません(%s)\n", backslashed(path));
     return false;
   }
@@ -73,6 +83,7 @@ bool Win32RegWrite(uint32_t hive, std::u16string_view path, std::u16string_view 
   }
   if (rc != platform::kRegOk) {
     setError(error, rc);
+    warnRefusedKey(rc, u"Win32RegWrite", path);
     LogWrite(LOG_DEBUG, u"Win32RegWrite:レジストリパスがありません(%s)\n", backslashed(path));
     return false;
   }
@@ -110,6 +121,7 @@ bool Win32RegDelete(uint32_t hive, std::u16string_view path, std::u16string_view
   int rc = hiveOf(hive, &which) ? platform::RegistryKeyExists(which, path) : kInvalidHandle;
   if (rc != platform::kRegOk) {
     setError(error, rc);
+    warnRefusedKey(rc, u"Win32RegDelete", path);
     LogWrite(LOG_DEBUG, u"Win32RegDelete:レジストリサブキーがありません(%s)\n", backslashed(path));
     return false;
   }
@@ -127,6 +139,7 @@ bool Win32RegMkdir(uint32_t hive, std::u16string_view path, int32_t* error) {
   const int rc = hiveOf(hive, &which) ? platform::RegistryCreateKey(which, path) : kInvalidHandle;
   if (rc != platform::kRegOk) {
     setError(error, rc);
+    warnRefusedKey(rc, u"Win32RegMkdir", path);
     LogWrite(LOG_DEBUG, u"Win32RegMkdir:レジストリサブキーの作成に失敗しました(%s)\n", backslashed(path));
     return false;
   }
@@ -138,6 +151,7 @@ bool Win32RegDeleteKey(uint32_t hive, std::u16string_view path, int32_t* error, 
   const int rc = hiveOf(hive, &which) ? platform::RegistryDeleteKey(which, path, onlyWhenEmpty) : kInvalidHandle;
   if (rc != platform::kRegOk) {
     setError(error, rc);
+    warnRefusedKey(rc, u"Win32RegDeleteKey", path);
     return false;
   }
   return true;

@@ -3,8 +3,9 @@
 // deletion. Paths use "/" (a "\" works too); messages show them with "\" as
 // the engine has always written them. Results are the Windows codes: 2
 // missing key or value, 5 a key that still has subkeys or a store that
-// cannot be read or written, 6 an unknown hive, 1630 an unsupported value
-// type. Any thread.
+// cannot be read or written, 6 an unknown hive, 87 a key deeper than 512
+// levels or with a name over 255 characters (with a WARN naming it), 1630 an
+// unsupported value type. Any thread.
 #pragma once
 
 #include <cstdint>

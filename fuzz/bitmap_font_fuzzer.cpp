@@ -1,9 +1,10 @@
 // Fuzzes the bitmap-font sheets: the input gives a pixel size, a margin, a
 // text and the four sheet files of that size (plain, or encoded blocks when
-// they start so), each as given or padded to whole rows of cells. A renderer
-// that loads must draw the text into an image of its line height plus the
-// margins, every pixel in the text colour.
-//   byte 0: size 2..41; byte 1: margin (low 2 bits), pad (bit 7);
+// they start so), each as given or padded to whole rows of cells, and with
+// its header marked as a 4-bit BMP or as given. A renderer that loads must
+// draw the text into an image of its line height plus the margins, every
+// pixel in the text colour.
+//   byte 0: size 2..41; byte 1: margin (low 2 bits), mark (bit 6), pad (bit 7);
 //   bytes 2-9: the sheets' lengths (16-bit little-endian); then the text
 //   (UTF-16 little-endian, up to 32 units) in what is left after the sheets.
 #include <algorithm>
@@ -40,6 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t pixels = 2 + data[0] % 40;
   const int32_t margin = data[1] & 3;
   const bool pad = (data[1] & 0x80) != 0;
+  const bool mark = (data[1] & 0x40) != 0;
   size_t at = kHeaderBytes;
   BitmapCreateParams params;
   std::array<std::u16string, 4>& paths = params.sheets[pixels];
@@ -52,6 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const size_t cellRow = static_cast<size_t>(k == 3 ? pixels / 2 : pixels) * 8 * static_cast<size_t>(pixels);
       const size_t body = sheet.size() - kSheetHeaderBytes;
       sheet.resize(kSheetHeaderBytes + (body + cellRow - 1) / cellRow * cellRow, 0x5A);
+    }
+    if (mark && sheet.size() >= kSheetHeaderBytes) {
+      // "BM", and 4 bits a pixel in the information header.
+      sheet[0] = 'B', sheet[1] = 'M', sheet[28] = 4, sheet[29] = 0;
     }
     const std::string name = "sheet" + std::to_string(k) + ".bmp";
     paths[static_cast<size_t>(k)] = platform::FromUtf8(WriteFuzzFile(name, sheet.data(), sheet.size()).string());

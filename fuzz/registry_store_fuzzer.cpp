@@ -1,7 +1,9 @@
 // Fuzzes the registry store's file format: the input is a hive file. The
 // first section's key is read; values written below it must read back, and
 // writing the same value again must leave the file exactly as the first
-// write made it (the store's own form of any file is a fixed point).
+// write made it (the store's own form of any file is a fixed point). A key
+// past the store's limits (depth, name length) is refused with 87 and
+// leaves the file alone.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -38,6 +40,20 @@ void writeAndCheck(const std::u16string& key, const RegistryValue& value) {
   }
 }
 
+// Whether the store takes the key: at most kMaxKeyDepth names of at most
+// kMaxKeyNameLength UTF-16 units each, between "/" and "\\" separators.
+bool withinLimits(std::u16string_view key) {
+  size_t depth = 0;
+  size_t start = 0;
+  while (start <= key.size()) {
+    size_t end = key.find_first_of(u"/\\", start);
+    if (end == std::u16string_view::npos) end = key.size();
+    if (end > start && (++depth > platform::kMaxKeyDepth || end - start > platform::kMaxKeyNameLength)) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -58,6 +74,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A text with every kind of character the file escapes, under the file's
   // first key when it has one.
   const std::u16string key = section.empty() ? std::u16string(u"Fuzz/Key") : section + u"/Fuzz";
+  if (!withinLimits(key)) {
+    const std::string before = ReadFuzzFile(file);
+    value.type = platform::kRegDword;
+    if (platform::RegistryWriteValue(kHive, key, u"fuzz", value) != platform::kRegInvalidParameter ||
+        platform::RegistryReadValue(kHive, key, u"fuzz", &value) != platform::kRegInvalidParameter ||
+        ReadFuzzFile(file) != before) {
+      abort();
+    }
+    return 0;
+  }
   value = RegistryValue();
   value.type = platform::kRegSz;
   value.text = u"a\"b\\c]\n\r\x01\u00e9";

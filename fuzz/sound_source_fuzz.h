@@ -38,18 +38,20 @@ inline void FuzzSoundSourceInit() {
 // never holds more than the cap, nor other than its stated frames.
 inline void FuzzToneDecode(const SoundMediaDesc& desc) {
   constexpr uint64_t kCap = 1 << 20;
-  std::unique_ptr<UTDataSource> wave;
-  if (DecodeToneMedia(desc, &wave, kCap) != kSornOk) {
-    if (wave) std::abort();
+  DecodedTone decoded;
+  if (DecodeToneMedia(desc, &decoded, kCap) != kSornOk) {
+    if (!decoded.pcm.empty()) std::abort();
     return;
   }
-  UTFormat format;
-  wave->getFormat(&format);
-  if (format.length < 0 || uint64_t(format.length) * uint64_t(format.bytesPerFrame) > kCap) std::abort();
+  const UTFormat format = decoded.format;
+  if (format.length < 0 || uint64_t(format.length) * uint64_t(format.bytesPerFrame) > kCap ||
+      decoded.pcm.size() != size_t(format.length * format.bytesPerFrame)) {
+    std::abort();
+  }
   Mixer mixer(22050, 2);
   std::unique_ptr<DSSfxTone> tone;
-  if (DSSfxTone::create(mixer, *wave, &tone) != kSornOk) return;
-  if (tone->format().length != format.length || tone->data()->size() != size_t(format.length * format.bytesPerFrame)) {
+  if (DSSfxTone::create(mixer, std::move(decoded), &tone) != kSornOk) return;
+  if (tone->format().length != format.length || tone->buffer().size() != size_t(format.length * format.bytesPerFrame)) {
     std::abort();
   }
   DSSfxChannel channel(mixer);

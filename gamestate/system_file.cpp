@@ -138,9 +138,11 @@ SettingsReadResult ReadSettingsFile(SystemSettings& settings, std::u16string_vie
   const std::u16string name(path);
   std::u16string text;
   bool encoded = false;
+  // Bytes after a compressed block: nothing the writer makes.
+  size_t unread = 0;
   {
     std::vector<uint8_t> bytes;
-    if (!LoadFileBytes(&bytes, path, builtinsFirst, GameEnvironment::kMaxLoadSize, nullptr, &encoded) ||
+    if (!LoadFileBytes(&bytes, path, builtinsFirst, GameEnvironment::kMaxLoadSize, nullptr, &encoded, &unread) ||
         bytes.empty()) {
       return SettingsReadResult::kFailed;
     }
@@ -170,7 +172,8 @@ SettingsReadResult ReadSettingsFile(SystemSettings& settings, std::u16string_vie
   if (!checkLoss) return SettingsReadResult::kComplete;
   // The writer's text is canonical: settings that print as the file did
   // hold all of it. U+FFFD stands for bytes that were no character.
-  const bool lossy = text.find(u'\uFFFD') != std::u16string::npos || printedSettings(settings, version) != text;
+  const bool lossy =
+      unread > 0 || text.find(u'\uFFFD') != std::u16string::npos || printedSettings(settings, version) != text;
   return lossy ? SettingsReadResult::kLossy : SettingsReadResult::kComplete;
 }
 

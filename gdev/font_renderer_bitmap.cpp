@@ -18,7 +18,8 @@
 
 namespace {
 
-// File header, information header and 16-colour table of a 4-bit sheet.
+// File header, information header and 16-colour table of a 4-bit sheet:
+// where its pixel rows begin.
 constexpr size_t kSheetHeaderBytes = 118;
 constexpr int32_t kCellsPerRow = 16;
 constexpr size_t kCodeUnits = 0x10000;
@@ -142,18 +143,37 @@ struct SizeRecord {
   }
 };
 
-// Reads sheet k of size s: cells s x s (sheets 0 to 2) or s / 2 x s (sheet 3).
+uint32_t le16(const uint8_t* p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8; }
+uint32_t le32(const uint8_t* p) { return le16(p) | le16(p + 2) << 16; }
+
+// Reads sheet k of size s: cells s x s (sheets 0 to 2) or s / 2 x s (sheet
+// 3). The file must be a 4-bit BMP ("BM", 4 bits a pixel) whose pixel rows,
+// after its 118-byte header, are whole rows of cells, at least one. Its
+// width, height and data offset are not needed to read it: when they
+// disagree with the sheet, one WARN names the file and the sheet is read
+// all the same.
 SheetError LoadSheet(const std::u16string& path, int32_t s, int k, Sheet* sheet) {
   std::vector<uint8_t> bytes;
   // Decodes an encoded block; an empty file or a block of nothing is unreadable.
   if (!LoadFileBytes(&bytes, path, false) || bytes.empty()) return kSheetUnreadable;
-  if (bytes.size() < kSheetHeaderBytes) return kSheetMalformed;
+  if (bytes.size() < kSheetHeaderBytes || bytes[0] != 'B' || bytes[1] != 'M' || le16(&bytes[28]) != 4) {
+    return kSheetMalformed;
+  }
   sheet->cellWidth = k == 3 ? s / 2 : s;
   sheet->cellHeight = s;
   sheet->rowBytes = static_cast<size_t>(kCellsPerRow) * static_cast<size_t>(sheet->cellWidth) / 2;
   const size_t data = bytes.size() - kSheetHeaderBytes;
   sheet->rows = data / sheet->rowBytes;
-  if (sheet->rows % static_cast<size_t>(sheet->cellHeight) != 0) return kSheetMalformed;
+  if (sheet->rows == 0 || sheet->rows % static_cast<size_t>(sheet->cellHeight) != 0) return kSheetMalformed;
+  const int64_t width = static_cast<int32_t>(le32(&bytes[18]));
+  const int64_t height = static_cast<int32_t>(le32(&bytes[22]));
+  const uint32_t offset = le32(&bytes[10]);
+  const int64_t sheetWidth = int64_t{kCellsPerRow} * sheet->cellWidth;
+  if (width != sheetWidth || height != static_cast<int64_t>(sheet->rows) || offset != kSheetHeaderBytes) {
+    LogWrite(LOG_WARN, u"BitmapFactoryImpl::create() : sheet %s declares %I64d x %I64d pixels from byte %u; read as %I64d x %I64d from byte %d\n",
+             path, width, height, offset, sheetWidth, static_cast<int64_t>(sheet->rows),
+             static_cast<int32_t>(kSheetHeaderBytes));
+  }
   // Stored bottom-up; kept top-down.
   sheet->bytes.resize(sheet->rows * sheet->rowBytes);
   for (size_t r = 0; r < sheet->rows; ++r) {

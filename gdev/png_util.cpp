@@ -114,7 +114,7 @@ bool readEnd(ReadJob* job) {
   return true;
 }
 
-// Rows of a plain (not interlaced) image are decoded in bands of this many.
+// Rows are decoded in bands of this many (per pass of an interlaced image).
 constexpr png_uint_32 kRowBand = 64;
 
 // Sizes the pixel vector and decodes into it, top row first.
@@ -127,29 +127,25 @@ int32_t readPixels(ReadJob* job, std::vector<uint8_t>* pixels, uint32_t flags) {
     LogWrite(LOG_WARN, u"LibPngUtil::decode() : 行の長さが不正(%u, %u)\n", job->rowBytes, job->width);
     return 1;
   }
-  // An interlaced image's passes each write all over it; a plain one grows
-  // band by band within the reserved room (address space only), so a file
-  // that declares a large image and stops short costs what it held.
-  const bool interlaced = job->passes > 1;
+  // The image grows band by band within the reserved room (address space
+  // only), so a file that declares a large image and stops short costs the
+  // rows its data reached. That holds for an interlaced image too: its first
+  // pass reaches every eighth row from the top, and each pass writes only
+  // the pixels it carries.
   std::vector<png_bytep> rows;
   try {
     pixels->clear();
     pixels->reserve(static_cast<size_t>(bytes));
-    if (interlaced) pixels->resize(static_cast<size_t>(bytes));
-    rows.resize(interlaced ? job->height : kRowBand);
+    rows.resize(kRowBand);
   } catch (const std::bad_alloc&) {
     LogWrite(LOG_WARN, u"LibPngUtil::decode() : メモリ確保に失敗(%u x %u)\n", job->width, job->height);
     return 1;
   }
-  if (interlaced) {
-    for (png_uint_32 i = 0; i < job->height; ++i) rows[i] = pixels->data() + i * stride;
-    for (int pass = 0; pass < job->passes; ++pass) {
-      if (!readRows(job, rows.data(), job->height)) return 1;
-    }
-  } else {
+  for (int pass = 0; pass < job->passes; ++pass) {
     for (png_uint_32 y = 0; y < job->height; y += kRowBand) {
       const png_uint_32 count = std::min(kRowBand, job->height - y);
-      pixels->resize((static_cast<size_t>(y) + count) * stride);  // within the reserve: no move
+      const size_t end = (static_cast<size_t>(y) + count) * stride;
+      if (pixels->size() < end) pixels->resize(end);  // within the reserve: no move
       for (png_uint_32 i = 0; i < count; ++i) rows[i] = pixels->data() + (static_cast<size_t>(y) + i) * stride;
       if (!readRows(job, rows.data(), count)) return 1;
     }

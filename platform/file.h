@@ -90,7 +90,8 @@ int RenameFile(const std::string& from, const std::string& to);
 // folder may replace the same file at once (the last rename wins). 0 on
 // success, else errno; *created (when
 // given) tells whether the temporary file could be made, which separates an
-// open failure from a write failure.
-int ReplaceFileAtomically(const std::string& path, std::string_view bytes, bool* created = nullptr);
+// open failure from a write failure. A mode (0..0777) when given is the
+// file's mode whatever the umask, new or replaced.
+int ReplaceFileAtomically(const std::string& path, std::string_view bytes, bool* created = nullptr, int mode = -1);
 
 }  // namespace platform

@@ -244,7 +244,7 @@ int WriteAllBytes(int fd, std::string_view bytes) {
   return 0;
 }
 
-int ReplaceFileAtomically(const std::string& path, std::string_view bytes, bool* created) {
+int ReplaceFileAtomically(const std::string& path, std::string_view bytes, bool* created, int mode) {
   if (created) *created = false;
   const size_t slash = path.rfind('/');
   const std::string prefix = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -264,13 +264,16 @@ int ReplaceFileAtomically(const std::string& path, std::string_view bytes, bool*
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".tmp%x-%x", static_cast<unsigned>(getpid()), sequence.fetch_add(1));
     temp = prefix + base + suffix;
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, replacing ? 0600 : 0644);
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                mode >= 0 ? mode & 0777 : (replacing ? 0600 : 0644));
     if (fd < 0 && errno != EEXIST) return errno;
   }
   if (created) *created = true;
 
   int error = WriteAllBytes(fd, bytes);
-  if (error == 0 && replacing && fchmod(fd, old.st_mode & 0777) != 0) error = errno;
+  if (error == 0 && (mode >= 0 || replacing) && fchmod(fd, mode >= 0 ? mode & 0777 : old.st_mode & 0777) != 0) {
+    error = errno;
+  }
   if (error == 0 && fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;

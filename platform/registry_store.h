@@ -3,13 +3,16 @@
 // value names compare ignoring ASCII case. Results are the Windows codes the
 // engine expects: 0 success, 2 missing key or value, 5 (access denied) a key
 // that still has subkeys, a store that cannot be written, or a hive file
-// that exists but cannot be read or is above 16 MiB (never rewritten), 1630
-// an unsupported type. Any thread: each call takes an in-process mutex and
+// that exists but cannot be read or is above 16 MiB (never rewritten; a
+// write that would make it larger is refused with 5 too), 87 a key deeper
+// than 512 levels or with a name of more than 255 characters (as the
+// system the store stands in for refuses them), 1630 an unsupported type. Any thread: each call takes an in-process mutex and
 // a lock file beside the hive (exclusive for writes; shared for reads, which
 // go on without it where the lock file cannot be opened), re-reads the file
 // and writes it back by one atomic replace.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,8 +28,13 @@ enum : int {
   kRegOk = 0,
   kRegNotFound = 2,
   kRegAccessDenied = 5,
+  kRegInvalidParameter = 87,
   kRegUnsupportedType = 1630,
 };
+
+// The limits of a key path: names (UTF-16 units) and levels.
+inline constexpr size_t kMaxKeyNameLength = 255;
+inline constexpr size_t kMaxKeyDepth = 512;
 
 struct RegistryValue {
   uint32_t type = kRegDword;

@@ -12,8 +12,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <sstream>
+#include <unordered_map>
 
 #include "platform/file.h"
 #include "platform/process.h"
@@ -34,9 +36,18 @@ struct Key {
   std::vector<std::string> unreadable;  // value lines kept as they were
 };
 
+// The keys of a hive as a tree of lower-cased names, so that a lookup walks
+// its path once instead of comparing it with every key. A node exists for
+// every key and every key on the way to one; no deeper than kMaxKeyDepth.
+struct KeyNode {
+  std::unordered_map<std::string, std::unique_ptr<KeyNode>> children;
+  size_t key = SIZE_MAX;  // the key's index in Hive::keys; SIZE_MAX when not stored
+};
+
 struct Hive {
   std::vector<std::string> unreadable;  // lines outside any readable section
-  std::vector<Key> keys;
+  std::vector<Key> keys;                // in file order
+  KeyNode root;
 };
 
 std::mutex g_mutex;
@@ -50,6 +61,30 @@ std::string lower(std::string_view s) {
 }
 
 bool sameName(std::string_view a, std::string_view b) { return a.size() == b.size() && lower(a) == lower(b); }
+
+// UTF-16 units of a UTF-8 name: one per character, two above U+FFFF.
+size_t utf16Length(std::string_view utf8) {
+  size_t n = 0;
+  for (const char c : utf8) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if ((u & 0xC0) != 0x80) ++n;
+    if (u >= 0xF0) ++n;
+  }
+  return n;
+}
+
+// Calls fn(name, end) for each name of a normalised path, end being where
+// the name ends in it; stops early when fn answers false.
+template <class Fn>
+void forEachName(const std::string& path, Fn fn) {
+  size_t start = 0;
+  while (start < path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    if (!fn(std::string_view(path).substr(start, end - start), end)) return;
+    start = end + 1;
+  }
+}
 
 std::string normaliseKey(std::u16string_view key) {
   std::string utf8 = ToUtf8(key);
@@ -65,6 +100,80 @@ std::string normaliseKey(std::u16string_view key) {
     start = end + 1;
   }
   return out;
+}
+
+// Whether a key path keeps to the limits; checked on the caller's text, so
+// a path that could never be stored costs no more than reading it.
+bool withinLimits(std::u16string_view key) {
+  size_t depth = 0;
+  size_t length = 0;
+  for (const char16_t c : key) {
+    if (c == u'/' || c == u'\\') {
+      length = 0;
+      continue;
+    }
+    if (length++ == 0 && ++depth > kMaxKeyDepth) return false;
+    if (length > kMaxKeyNameLength) return false;
+  }
+  return true;
+}
+
+// ---- lookup ----
+
+// The node of a normalised path, or null when no key is at or below it.
+KeyNode* findNode(Hive& hive, const std::string& path) {
+  KeyNode* node = &hive.root;
+  forEachName(path, [&](std::string_view name, size_t) {
+    const auto it = node->children.find(lower(name));
+    node = it == node->children.end() ? nullptr : it->second.get();
+    return node != nullptr;
+  });
+  return node;
+}
+
+// Enters keys[i] into the tree; the first of two equal paths is the one
+// found. A path past the limits (a file written by hand) enters only its
+// part within them, so it still counts for the keys on its way.
+void indexKey(Hive& hive, size_t i) {
+  KeyNode* node = &hive.root;
+  size_t depth = 0;
+  bool whole = true;
+  forEachName(hive.keys[i].path, [&](std::string_view name, size_t) {
+    if (++depth > kMaxKeyDepth || utf16Length(name) > kMaxKeyNameLength) return whole = false;
+    std::unique_ptr<KeyNode>& child = node->children[lower(name)];
+    if (!child) child = std::make_unique<KeyNode>();
+    node = child.get();
+    return true;
+  });
+  if (whole && node->key == SIZE_MAX) node->key = i;
+}
+
+Key* findKey(Hive& hive, const std::string& path) {
+  const KeyNode* node = findNode(hive, path);
+  return node && node->key != SIZE_MAX ? &hive.keys[node->key] : nullptr;
+}
+
+// A key exists when it is stored or a key below it is.
+bool keyExists(Hive& hive, const std::string& path) { return findNode(hive, path) != nullptr; }
+
+Key& createKey(Hive& hive, const std::string& path) {
+  // Parents first, so the file reads top-down.
+  KeyNode* node = &hive.root;
+  forEachName(path, [&](std::string_view name, size_t end) {
+    std::unique_ptr<KeyNode>& child = node->children[lower(name)];
+    if (!child) child = std::make_unique<KeyNode>();
+    node = child.get();
+    if (node->key == SIZE_MAX) {
+      node->key = hive.keys.size();
+      hive.keys.push_back({path.substr(0, end), {}, {}});
+    }
+    return true;
+  });
+  if (node->key == SIZE_MAX) {  // the empty path: values at the hive's top
+    node->key = hive.keys.size();
+    hive.keys.push_back({path, {}, {}});
+  }
+  return hive.keys[node->key];
 }
 
 // ---- text form ----
@@ -241,6 +350,7 @@ Hive parse(const std::string& text) {
         continue;
       }
       hive.keys.push_back({normaliseKey(FromUtf8(path)), {}, {}});
+      indexKey(hive, hive.keys.size() - 1);
       current = &hive.keys.back();
       continue;
     }
@@ -256,45 +366,55 @@ Hive parse(const std::string& text) {
   return hive;
 }
 
-// ---- lookup ----
-
-Key* findKey(Hive& hive, const std::string& path) {
-  for (Key& k : hive.keys) {
-    if (sameName(k.path, path)) return &k;
-  }
-  return nullptr;
-}
-
-bool isBelow(const std::string& candidate, const std::string& path) {
-  if (path.empty()) return !candidate.empty();
-  return candidate.size() > path.size() && candidate[path.size()] == '/' &&
-         sameName(std::string_view(candidate).substr(0, path.size()), path);
-}
-
-bool keyExists(Hive& hive, const std::string& path) {
-  if (path.empty() || findKey(hive, path)) return true;
-  for (const Key& k : hive.keys) {
-    if (isBelow(k.path, path)) return true;
-  }
-  return false;
-}
-
-Key& createKey(Hive& hive, const std::string& path) {
-  // Parents first, so the file reads top-down.
-  size_t slash = 0;
-  while ((slash = path.find('/', slash + 1)) != std::string::npos) {
-    const std::string parent = path.substr(0, slash);
-    if (!findKey(hive, parent)) hive.keys.push_back({parent, {}, {}});
-  }
-  if (Key* k = findKey(hive, path)) return *k;
-  hive.keys.push_back({path, {}, {}});
-  return hive.keys.back();
-}
-
 // ---- the file and its lock ----
 
 // A larger hive is taken for damage: it is neither read nor rewritten.
 constexpr size_t kMaxHiveBytes = 16u << 20;
+
+// The machine hive, its lock file and the folders made for them are for
+// every user to read, as installed files are, whatever the umask (a root
+// install under umask 077 would otherwise hide what it registered); the
+// user's hive keeps the user's umask.
+constexpr int kMachineFileMode = 0644;
+constexpr mode_t kMachineFolderMode = 0755;
+
+// Makes the folder and its missing parents: with `mode` whatever the umask,
+// or (mode 0) as the umask has it. True when the folder is there.
+bool makeFolders(const std::filesystem::path& folder, mode_t mode) {
+  std::error_code ec;
+  if (mode == 0) {
+    std::filesystem::create_directories(folder, ec);
+    return std::filesystem::is_directory(folder, ec);
+  }
+  std::vector<std::filesystem::path> missing;
+  for (std::filesystem::path p = folder; !p.empty() && !std::filesystem::exists(p, ec); p = p.parent_path()) {
+    missing.push_back(p);
+    if (p == p.parent_path()) break;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (::mkdir(it->c_str(), mode) == 0) {
+      [[maybe_unused]] const int changed = ::chmod(it->c_str(), mode);
+    }
+  }
+  return std::filesystem::is_directory(folder, ec);
+}
+
+// Opens the lock file for writing, made when missing: with `mode` whatever
+// the umask, or (mode -1) 0644 less the umask. -1 when it cannot be had.
+int openLockForWrite(const std::string& lock, int mode) {
+  for (;;) {
+    const int fd = open(lock.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fd >= 0 || errno != ENOENT) return fd;
+    const int made = open(lock.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode >= 0 ? mode : 0644);
+    if (made >= 0) {
+      if (mode >= 0) {
+        [[maybe_unused]] const int changed = fchmod(made, static_cast<mode_t>(mode));
+      }
+      return made;
+    }
+    if (errno != EEXIST) return -1;  // else another process made it first: open that
+  }
+}
 
 // One call's view of a hive. Writers hold an exclusive lock on the lock file
 // beside the hive (made when missing); readers a shared one where the lock
@@ -303,21 +423,21 @@ constexpr size_t kMaxHiveBytes = 16u << 20;
 // sees one whole version.
 class LockedHive {
  public:
-  LockedHive(RegistryHive which, bool write) : file_(RegistryHiveFile(which)) {
+  LockedHive(RegistryHive which, bool write)
+      : file_(RegistryHiveFile(which)), fileMode_(which == RegistryHive::kLocalMachine ? kMachineFileMode : -1) {
     if (file_.empty()) {
       status_ = write ? kRegAccessDenied : kRegOk;
       return;
     }
     const std::filesystem::path folder = std::filesystem::path(file_).parent_path();
     std::error_code ec;
-    if (write) std::filesystem::create_directories(folder, ec);
+    if (write) makeFolders(folder, fileMode_ >= 0 ? kMachineFolderMode : 0);
     if (!std::filesystem::is_directory(folder, ec)) {
       status_ = write ? kRegAccessDenied : kRegOk;  // nothing stored yet
       return;
     }
     const std::string lock = file_ + ".lock";
-    lockFd_ = write ? open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644)
-                    : open(lock.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    lockFd_ = write ? openLockForWrite(lock, fileMode_) : open(lock.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     while (lockFd_ >= 0 && flock(lockFd_, write ? LOCK_EX : LOCK_SH) != 0) {
       if (errno != EINTR) {
         close(lockFd_);
@@ -354,7 +474,7 @@ class LockedHive {
   bool save() {
     if (status_ != kRegOk || lockFd_ < 0) return false;
     const std::string text = serialise(hive_);
-    return text.size() <= kMaxHiveBytes && ReplaceFileAtomically(file_, text) == 0;
+    return text.size() <= kMaxHiveBytes && ReplaceFileAtomically(file_, text, nullptr, fileMode_) == 0;
   }
 
  private:
@@ -381,6 +501,7 @@ class LockedHive {
   }
 
   std::string file_;
+  int fileMode_;  // the hive's and lock file's mode, or -1: the umask's
   int lockFd_ = -1;
   int status_ = kRegOk;
   Hive hive_;
@@ -410,6 +531,7 @@ std::string RegistryHiveFile(RegistryHive hive) {
 
 int RegistryReadValue(RegistryHive which, std::u16string_view key, std::u16string_view name,
                       RegistryValue* out) {
+  if (!withinLimits(key)) return kRegInvalidParameter;
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, false);
   if (store.status() != kRegOk) return store.status();
@@ -426,6 +548,7 @@ int RegistryReadValue(RegistryHive which, std::u16string_view key, std::u16strin
 }
 
 int RegistryKeyExists(RegistryHive which, std::u16string_view key) {
+  if (!withinLimits(key)) return kRegInvalidParameter;
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, false);
   if (store.status() != kRegOk) return store.status();
@@ -434,6 +557,7 @@ int RegistryKeyExists(RegistryHive which, std::u16string_view key) {
 
 int RegistryWriteValue(RegistryHive which, std::u16string_view key, std::u16string_view name,
                        const RegistryValue& value) {
+  if (!withinLimits(key)) return kRegInvalidParameter;
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, true);
   if (store.status() != kRegOk) return store.status();
@@ -452,6 +576,7 @@ int RegistryWriteValue(RegistryHive which, std::u16string_view key, std::u16stri
 }
 
 int RegistryDeleteValue(RegistryHive which, std::u16string_view key, std::u16string_view name) {
+  if (!withinLimits(key)) return kRegInvalidParameter;
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, true);
   if (store.status() != kRegOk) return store.status();
@@ -468,6 +593,7 @@ int RegistryDeleteValue(RegistryHive which, std::u16string_view key, std::u16str
 }
 
 int RegistryCreateKey(RegistryHive which, std::u16string_view key) {
+  if (!withinLimits(key)) return kRegInvalidParameter;
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, true);
   if (store.status() != kRegOk) return store.status();
@@ -476,16 +602,17 @@ int RegistryCreateKey(RegistryHive which, std::u16string_view key) {
 }
 
 int RegistryDeleteKey(RegistryHive which, std::u16string_view key, bool onlyWhenEmpty) {
+  if (!withinLimits(key)) return kRegInvalidParameter;
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, true);
   if (store.status() != kRegOk) return store.status();
   const std::string path = normaliseKey(key);
   Hive& hive = store.hive();
-  if (path.empty() || !keyExists(hive, path)) return kRegNotFound;
-  for (const Key& k : hive.keys) {
-    if (isBelow(k.path, path) || (onlyWhenEmpty && sameName(k.path, path) && !k.values.empty())) {
-      return kRegAccessDenied;
-    }
+  const KeyNode* node = path.empty() ? nullptr : findNode(hive, path);
+  if (!node) return kRegNotFound;
+  if (!node->children.empty() ||
+      (onlyWhenEmpty && node->key != SIZE_MAX && !hive.keys[node->key].values.empty())) {
+    return kRegAccessDenied;
   }
   std::erase_if(hive.keys, [&](const Key& k) { return sameName(k.path, path); });
   return store.save() ? kRegOk : kRegAccessDenied;

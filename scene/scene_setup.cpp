@@ -78,6 +78,7 @@ bool createFontRenderers(GameEnvironment* environment) {
         }
         break;
       default:
+        LogWrite(LOG_WARN, u"不明なフォントの種類です(:font-%d-type %d)\n", n, font.type);
         return false;
     }
     if (!table.createBitmapRenderer(n, bitmap)) {

@@ -386,6 +386,8 @@ std::unique_ptr<CompiledUnit> compileParsed(const tokenizer::Tokenizer& reader, 
   const int32_t number = wantSet ? set : sub;
   const std::u16string_view keyword = wantSet ? u"a3:define-set" : u"a3:define-sub";
   uint32_t failedLine = 0;
+  // What the message adds: no form of the number, or the form that failed.
+  const char16_t* why = u"がありません";
   for (Cell* c = reader.root(); tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
     Cell* form = static_cast<Cons*>(c)->car;
     const Token* head = tokenizer::carAsToken(form);
@@ -398,12 +400,17 @@ std::unique_ptr<CompiledUnit> compileParsed(const tokenizer::Tokenizer& reader, 
     unit->numLocals = locals && locals->type == Token::kInt ? locals->value : 0;
     if (unit->numLocals < 0 || unit->numLocals > kMaxScriptIndex) {
       failedLine = static_cast<Cons*>(c)->line;
+      why = u"の局所変数の数が範囲外です";
       break;
     }
-    if (!compileStatements(unit.get(), tokenizer::cddrOr(form, nullptr), {name, set, sub}, &failedLine)) break;
+    if (!compileStatements(unit.get(), tokenizer::cddrOr(form, nullptr), {name, set, sub}, &failedLine)) {
+      why = u"をコンパイルできません";
+      break;
+    }
     return unit;
   }
-  LogWrite(LOG_WARN, u"シナリオファイルの解析に失敗(%s)\n", tokenizer::PlaceText(name, {failedLine, 0}));
+  LogWrite(LOG_WARN, u"シナリオファイルの解析に失敗(%s) (%s %d)%s\n", tokenizer::PlaceText(name, {failedLine, 0}),
+           std::u16string(keyword), number, why);
   return nullptr;
 }
 

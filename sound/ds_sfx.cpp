@@ -1,5 +1,5 @@
-// Tone loading (decode, WAVE block, WAVE decoder over memory), tone
-// creation into a mixer buffer, and the effect channel's operations over its
+// Tone loading (decoding straight into the PCM block), tone creation over
+// that block as a mixer buffer, and the effect channel's operations over its
 // duplicate. Caller's thread under the system lock.
 #include "sound/ds_sfx.h"
 
@@ -14,7 +14,6 @@
 
 #include "sound/sound_log.h"
 #include "sound/ut_sound_device.h"
-#include "sound/wave_header.h"
 
 namespace {
 
@@ -26,127 +25,91 @@ int64_t FramesToMs(int64_t frames, int64_t rate) {
   return (frames / rate) * 1000 + (frames % rate) * 1000 / rate;
 }
 
-// Every frame the decoder delivers, behind a WAVE header, into *wave; at
-// most maxDataBytes of them. A media whose stated length is already larger
-// is refused before anything is decoded.
-int32_t DecodeToWave(UTDataSource& decoder, const std::u16string& name, uint64_t maxDataBytes,
-                     std::vector<uint8_t>* wave) {
+// Every frame the decoder delivers into out->pcm; at most maxDataBytes of
+// them. A media whose stated length is already larger is refused before
+// anything is decoded.
+int32_t DecodeToPcm(UTDataSource& decoder, const std::u16string& name, uint64_t maxDataBytes, DecodedTone* out) {
   UTFormat format;
   decoder.getFormat(&format);
   const SoundBufferFormat playable{format.sampleRate, format.channels, format.bitsPerSample};
   if (!playable.isPlayable() || playable.blockAlign() != format.bytesPerFrame) {
-    UTLog(4, u"DecodeToneMedia : a tone cannot hold %d Hz, %d channels, %d bits\n", format.sampleRate, format.channels,
-          format.bitsPerSample);
+    UTLog(kUTFailure, u"DecodeToneMedia : a tone cannot hold %d Hz, %d channels, %d bits\n", format.sampleRate,
+          format.channels, format.bitsPerSample);
     return kSornUnrecognised;
   }
-  // The header's data size is 32 bits.
-  maxDataBytes = std::min<uint64_t>(maxDataBytes, UINT32_MAX - kWaveHeaderBytes);
   const size_t frameBytes = size_t(format.bytesPerFrame);
+  std::vector<uint8_t>& pcm = out->pcm;
   auto tooLarge = [&](uint64_t bytes) {
-    UTLog(4, u"DecodeToneMedia : failed to load %s: %I64d bytes of sound are more than a tone holds (%I64d)\n", name,
-          int64_t(std::min<uint64_t>(bytes, INT64_MAX)), int64_t(maxDataBytes));
-    wave->clear();
+    UTLog(kUTFailure, u"DecodeToneMedia : failed to load %s: %I64d bytes of sound are more than a tone holds (%I64d)\n",
+          name, int64_t(std::min<uint64_t>(bytes, INT64_MAX)), int64_t(maxDataBytes));
+    std::vector<uint8_t>().swap(pcm);
     return kSornUnrecognised;
   };
   // The stated length (a WAVE's data size within the file, an Ogg stream's
   // last granule position) decides before any decoding.
-  if (uint64_t(std::max<int64_t>(format.length, 0)) > maxDataBytes / frameBytes) {
-    return tooLarge(uint64_t(format.length) * frameBytes);
-  }
+  const uint64_t stated = uint64_t(std::max<int64_t>(format.length, 0));
+  if (stated > maxDataBytes / frameBytes) return tooLarge(stated * frameBytes);
   try {
-    std::vector<uint8_t> chunk(size_t(kDecodeChunkFrames) * frameBytes);
-    wave->assign(kWaveHeaderBytes, 0);
-    for (;;) {
-      const int32_t got = std::min(decoder.read(chunk.data(), kDecodeChunkFrames), kDecodeChunkFrames);
+    std::vector<uint8_t>().swap(pcm);
+    // Room for the stated frames: address space only, until the frames
+    // decoded fill it. A decoder delivers at most its stated length.
+    pcm.reserve(size_t(stated * frameBytes));
+    while (pcm.size() / frameBytes < stated) {
+      const size_t done = pcm.size();
+      const int32_t want = int32_t(std::min<uint64_t>(stated - done / frameBytes, kDecodeChunkFrames));
+      pcm.resize(done + size_t(want) * frameBytes);
+      const int32_t got = std::clamp(decoder.read(pcm.data() + done, want), 0, want);
+      pcm.resize(done + size_t(got) * frameBytes);
       if (got < 1) break;
-      const size_t bytes = size_t(got) * frameBytes;
-      // A decoder that delivers more than it stated stops here.
-      if (wave->size() - kWaveHeaderBytes + bytes > maxDataBytes) return tooLarge(wave->size() - kWaveHeaderBytes + bytes);
-      wave->insert(wave->end(), chunk.begin(), chunk.begin() + std::ptrdiff_t(bytes));
     }
+    // A media that held much less than it stated gives the rest of the
+    // room back, as the tone keeps the block.
+    if (pcm.size() < pcm.capacity() / 2) pcm.shrink_to_fit();
   } catch (const std::bad_alloc&) {
-    UTLog(4, u"DecodeToneMedia : out of memory\n");
-    wave->clear();
+    UTLog(kUTFailure, u"DecodeToneMedia : out of memory\n");
+    std::vector<uint8_t>().swap(pcm);
     return kSornUnrecognised;
   }
-  WriteWaveHeader(wave->data(), format.channels, format.sampleRate, format.bitsPerSample,
-                  uint32_t(wave->size() - kWaveHeaderBytes));
+  out->format = format;
+  out->format.length = int64_t(pcm.size() / frameBytes);
   return kSornOk;
 }
 
 }  // namespace
 
-int32_t DecodeToneMedia(const SoundMediaDesc& desc, std::unique_ptr<UTDataSource>* waveDecoder, uint64_t maxDataBytes) {
-  waveDecoder->reset();
-  UTLog(4, u"loading...\n");
-  std::vector<uint8_t> wave;
-  {
-    std::unique_ptr<UTDataSource> source;
-    const int32_t opened = OpenMediaDecoder(desc, &source);
-    if (opened != kSoundOk) return opened;
-    const int32_t decoded = DecodeToWave(*source, SoundMediaName(desc), maxDataBytes, &wave);
-    if (decoded != kSornOk) return decoded;
-  }
-  SoundMediaDesc memory;
-  memory.kind = SoundMediaDesc::kMemory;
-  memory.data = wave.data();
-  memory.size = uint32_t(wave.size());
-  // The memory media keeps its own copy.
-  const int32_t reopened = OpenMediaDecoder(memory, waveDecoder);
-  if (reopened != kSoundOk) return reopened;
-  UTLog(4, u"loaded\n");
+int32_t DecodeToneMedia(const SoundMediaDesc& desc, DecodedTone* out, uint64_t maxDataBytes) {
+  *out = DecodedTone();
+  UTLog(kUTProgress, u"loading...\n");
+  std::unique_ptr<UTDataSource> source;
+  const int32_t opened = OpenMediaDecoder(desc, &source);
+  if (opened != kSoundOk) return opened;
+  const int32_t decoded = DecodeToPcm(*source, SoundMediaName(desc), maxDataBytes, out);
+  if (decoded != kSornOk) return decoded;
+  UTLog(kUTProgress, u"loaded\n");
   return kSornOk;
 }
 
 // --- DSSfxTone ------------------------------------------------------------
 
-int32_t DSSfxTone::create(Mixer& mixer, UTDataSource& decoder, std::unique_ptr<DSSfxTone>* out) {
+int32_t DSSfxTone::create(Mixer& mixer, DecodedTone&& decoded, std::unique_ptr<DSSfxTone>* out) {
   out->reset();
-  UTFormat format;
-  decoder.getFormat(&format);
+  const UTFormat& format = decoded.format;
   const SoundBufferFormat bufferFormat{format.sampleRate, format.channels, format.bitsPerSample};
   const int64_t frameBytes = format.bytesPerFrame;
   if (bufferFormat.blockAlign() != frameBytes || format.length < 1 ||
-      format.length > int64_t(kBufferMaxBytes) / std::max<int64_t>(frameBytes, 1)) {
-    UTLog(4, u"DSSfxTone::create : cannot hold %d frames of %d bytes\n", format.length, frameBytes);
+      format.length > int64_t(kBufferMaxBytes) / std::max<int64_t>(frameBytes, 1) ||
+      decoded.pcm.size() != size_t(format.length * frameBytes)) {
+    UTLog(kUTFailure, u"DSSfxTone::create : cannot hold %d frames of %d bytes\n", format.length, frameBytes);
     LogBufferError(kBufferInvalidParam);
     return kSornDeviceFailed;
   }
-  const uint32_t bytes = uint32_t(format.length * frameBytes);
   std::unique_ptr<SoundBuffer> buffer;
-  int32_t result = mixer.createBuffer(bufferFormat, bytes, &buffer);
+  const int32_t result = mixer.createBuffer(bufferFormat, std::move(decoded.pcm), &buffer);
   if (result != kBufferOk) {
     LogBufferError(result);
     return kSornDeviceFailed;
   }
-  SoundBytes data;
-  try {
-    // Frames the decoder does not deliver stay silent.
-    std::vector<uint8_t> pcm(bytes, format.bitsPerSample == 8 ? uint8_t(0x80) : uint8_t(0));
-    int64_t done = 0;
-    while (done < format.length) {
-      const int32_t want = int32_t(std::min<int64_t>(format.length - done, kDecodeChunkFrames));
-      const int32_t got = std::min(decoder.read(pcm.data() + done * frameBytes, want), want);
-      if (got < 1) break;
-      done += got;
-    }
-    data = SoundBytes(new const std::vector<uint8_t>(std::move(pcm)));
-  } catch (const std::bad_alloc&) {
-    LogBufferError(kBufferOutOfMemory);
-    return kSornDeviceFailed;
-  }
-  void* first = nullptr;
-  uint32_t firstBytes = 0;
-  result = buffer->lock(0, 0, &first, &firstBytes, nullptr, nullptr, kLockEntireBuffer);
-  if (result == kBufferOk) {
-    std::memcpy(first, data->data(), firstBytes);
-    result = buffer->unlock(first, firstBytes, nullptr, 0);
-  }
-  if (result != kBufferOk) {
-    LogBufferError(result);
-    return kSornDeviceFailed;
-  }
-  out->reset(new DSSfxTone(format, std::move(data), std::move(buffer)));
+  out->reset(new DSSfxTone(format, std::move(buffer)));
   return kSornOk;
 }
 
@@ -161,7 +124,7 @@ int32_t DSSfxChannel::setTone(UTSfxTone* tone) {
   if (!tone) return kSornOk;
   auto* dsTone = dynamic_cast<DSSfxTone*>(tone);
   if (!dsTone) {
-    UTLog(4, u"DSSfxChannel::setTone : not a tone of this device\n");
+    UTLog(kUTFailure, u"DSSfxChannel::setTone : not a tone of this device\n");
     return kSornBadArgument;
   }
   const int32_t result = mixer_.duplicate(dsTone->buffer(), &buffer_);
@@ -178,7 +141,7 @@ int32_t DSSfxChannel::setTone(UTSfxTone* tone) {
 
 int32_t DSSfxChannel::play() {
   if (!buffer_) {
-    UTLog(4, u"DSSfxChannel::play : no tone\n");
+    UTLog(kUTFailure, u"DSSfxChannel::play : no tone\n");
     return kSornEmptyTone;
   }
   int32_t result = buffer_->stop();
@@ -270,7 +233,7 @@ void DSSfxChannel::getStatus(SoundSfxStatus* out) {
   const int64_t position = std::max<int64_t>(getPosition(), 0);
   if (state_ == kPlaying && position >= format_.length) {
     stop();
-    UTLog(4, u"終端に到達したので停止します\n");
+    UTLog(kUTProgress, u"終端に到達したので停止します\n");
   }
   out->state = state_;
   out->positionMs = FramesToMs(position, format_.sampleRate);

@@ -1,13 +1,14 @@
 // Effect tones and effect channels: a tone holds a whole sound decoded to
 // PCM in a mixer buffer that is filled once; each channel plays a tone once
 // through its own duplicate of that buffer, so channels can play one tone at
-// the same time. Also the decoding of a media into the WAVE block a tone is
-// made from. Everything here runs under the system lock (caller's thread).
+// the same time. Also the decoding of a media into the PCM a tone is made
+// from. Everything here runs under the system lock (caller's thread).
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "sound/mixer.h"
 #include "sound/sorn.h"
@@ -18,32 +19,35 @@
 // one is refused with 10.
 inline constexpr uint64_t kToneMaxBytes = kBufferMaxBytes;
 
-// Opens the media, decodes every frame up to the real end of its data (the
-// decoder's stated length is only a bound, never an allocation size), puts
-// the PCM behind a canonical 44-byte RIFF WAVE header and opens that block
-// as a memory media, so a tone always comes from a WAVE decoder: *waveDecoder
-// on 0. Otherwise the open's code (6, 8, 10, 11), or 10 for a format a tone
-// cannot hold or data above maxDataBytes: refused before decoding when the
-// stated length says so, else where the decoding passes it (a WARN names
-// the media). Logs "loading..." and "loaded".
-int32_t DecodeToneMedia(const SoundMediaDesc& desc, std::unique_ptr<UTDataSource>* waveDecoder,
-                        uint64_t maxDataBytes = kToneMaxBytes);
+// A whole sound decoded to PCM: its format (length = the frames in pcm)
+// and its interleaved frames.
+struct DecodedTone {
+  UTFormat format;
+  std::vector<uint8_t> pcm;
+};
+
+// Opens the media and decodes every frame up to the real end of its data
+// straight into out->pcm, whose room is the length the decoder states (only
+// address space until the frames fill it, so a media that states much and
+// holds little costs what it holds): 0. Otherwise the open's code (6, 8,
+// 10, 11), or 10 for a format a tone cannot hold or a stated length above
+// maxDataBytes, refused before decoding (a WARN names the media). A decoder
+// delivers at most its stated length. Logs "loading..." and "loaded".
+int32_t DecodeToneMedia(const SoundMediaDesc& desc, DecodedTone* out, uint64_t maxDataBytes = kToneMaxBytes);
 
 class UTSfxTone {
  public:
   virtual ~UTSfxTone() = default;
   virtual const UTFormat& format() const = 0;
-  // Every frame of the tone, interleaved PCM.
-  virtual const SoundBytes& data() const = 0;
 };
 
 class DSSfxTone final : public UTSfxTone {
  public:
-  // Reads every frame of the decoder into the tone's data and a new mixer
-  // buffer (filled through one whole lock). 0, or 103 when the buffer cannot
+  // Takes the decoded frames over as a new mixer buffer's bytes (no copy:
+  // the buffer holds the tone's only copy). 0, or 103 when the buffer cannot
   // be made (no frames, an unplayable format, more than kBufferMaxBytes);
   // *out is null then.
-  static int32_t create(Mixer& mixer, UTDataSource& decoder, std::unique_ptr<DSSfxTone>* out);
+  static int32_t create(Mixer& mixer, DecodedTone&& decoded, std::unique_ptr<DSSfxTone>* out);
 
   // Release every channel's duplicate first (DSSfxChannel::setTone(nullptr)).
   ~DSSfxTone() override = default;
@@ -51,15 +55,13 @@ class DSSfxTone final : public UTSfxTone {
   DSSfxTone& operator=(const DSSfxTone&) = delete;
 
   const UTFormat& format() const override { return format_; }
-  const SoundBytes& data() const override { return data_; }
   const SoundBuffer& buffer() const { return *buffer_; }
 
  private:
-  DSSfxTone(const UTFormat& format, SoundBytes data, std::unique_ptr<SoundBuffer> buffer)
-      : format_(format), data_(std::move(data)), buffer_(std::move(buffer)) {}
+  DSSfxTone(const UTFormat& format, std::unique_ptr<SoundBuffer> buffer)
+      : format_(format), buffer_(std::move(buffer)) {}
 
   UTFormat format_;
-  SoundBytes data_;
   std::unique_ptr<SoundBuffer> buffer_;
 };
 

@@ -107,13 +107,13 @@ DSStreamChannel::DSStreamChannel(Mixer& mixer, const SoundClock& clock, std::uni
                                  const std::vector<SoundLoopRegion>& options)
     : UTStreamChannel(clock, std::move(decoder), options), mixer_(mixer) {
   if (!decoder_) {
-    UTLog(4, u"DSStreamChannel : no decoder\n");
+    UTLog(kUTFailure, u"DSStreamChannel : no decoder\n");
     return;
   }
   const SoundBufferFormat format{format_.sampleRate, format_.channels, format_.bitsPerSample};
   // The scratch area holds kPumpFrames frames of at most 4 bytes.
   if (!format.isPlayable() || format.blockAlign() != format_.bytesPerFrame) {
-    UTLog(4, u"DSStreamChannel : cannot play %d Hz, %d channels, %d bits, %d bytes a frame\n", format_.sampleRate,
+    UTLog(kUTFailure, u"DSStreamChannel : cannot play %d Hz, %d channels, %d bits, %d bytes a frame\n", format_.sampleRate,
           format_.channels, format_.bitsPerSample, format_.bytesPerFrame);
     return;
   }
@@ -123,7 +123,7 @@ DSStreamChannel::DSStreamChannel(Mixer& mixer, const SoundClock& clock, std::uni
     ring_.assign(size_t(kRingBytes), 0);
     scratch_.assign(kScratchBytes, 0);
   } catch (const std::bad_alloc&) {
-    UTLog(4, u"DSStreamChannel : out of memory\n");
+    UTLog(kUTFailure, u"DSStreamChannel : out of memory\n");
     return;
   }
   const int32_t result = mixer_.createBuffer(format, uint32_t(bufferBytes_), &buffer_);
@@ -152,11 +152,11 @@ bool DSStreamChannel::clearBuffer() {
 int32_t DSStreamChannel::prepare(int64_t startFrame) {
   if (!buffer_) return kSornNoBuffer;
   if (startFrame < 0) {
-    UTLog(4, u"DSStreamChannel::prepare : start frame %d is out of range\n", startFrame);
+    UTLog(kUTFailure, u"DSStreamChannel::prepare : start frame %d is out of range\n", startFrame);
     return kSornBadArgument;
   }
   if (startFrame == preparedStart_) {
-    UTLog(8, u"DSStreamChannel::prepare : already prepared to play from %d\n", startFrame);
+    UTLog(kUTDetail, u"DSStreamChannel::prepare : already prepared to play from %d\n", startFrame);
     return kSornOk;
   }
   int32_t result = buffer_->stop();
@@ -171,7 +171,7 @@ int32_t DSStreamChannel::prepare(int64_t startFrame) {
   int64_t played = startFrame;
   int64_t from = startFrame;
   if (!looping_ && from > loopEnd_) {
-    UTLog(4, u"DSStreamChannel::prepare : start frame %d is past the end %d\n", startFrame, loopEnd_);
+    UTLog(kUTProgress, u"DSStreamChannel::prepare : start frame %d is past the end %d\n", startFrame, loopEnd_);
     played = from = loopEnd_;
   } else if (looping_ && from >= loopEnd_) {
     from = loopStart_ + (from - loopEnd_) % (loopEnd_ - loopStart_);
@@ -189,7 +189,7 @@ int32_t DSStreamChannel::prepare(int64_t startFrame) {
   writeOffset_ = 0;
   silenceLeft_ = int64_t(format_.sampleRate) * 2;
   if (decoder_->seek(from) != from) {
-    UTLog(4, u"DSStreamChannel::prepare : failed to seek to %d\n", from);
+    UTLog(kUTFailure, u"DSStreamChannel::prepare : failed to seek to %d\n", from);
     markDataFailed();
   }
 
@@ -288,7 +288,7 @@ int32_t DSStreamChannel::setParam(int32_t kind, int32_t value) {
       break;
     }
     default:
-      UTLog(4, u"DSStreamChannel::setParam : unknown kind %d\n", kind);
+      UTLog(kUTFailure, u"DSStreamChannel::setParam : unknown kind %d\n", kind);
       return kSornBadArgument;
   }
   if (result != kBufferOk) {
@@ -305,7 +305,7 @@ int32_t DSStreamChannel::control(int32_t kind) {
     case kDecoderPump:
       return decoderPump();
     default:
-      UTLog(4, u"DSStreamChannel::control : unknown kind %d\n", kind);
+      UTLog(kUTFailure, u"DSStreamChannel::control : unknown kind %d\n", kind);
       return kSornBadArgument;
   }
 }
@@ -370,13 +370,13 @@ int32_t DSStreamChannel::decoderPump() {
     const int64_t toRead = std::min(freeFrames - moved, loopEnd_ - decoder_->tell());
     if (toRead < 1) {
       // Only a decoder whose position disagrees with its seeks gets here.
-      UTLog(4, u"decoderPump : decoder is past the loop end\n");
+      UTLog(kUTFailure, u"decoderPump : decoder is past the loop end\n");
       markDataFailed();
       break;
     }
     const int32_t got = decoder_->read(scratch_.data(), int32_t(toRead));
     if (got < 1) {
-      UTLog(4, u"decoderPump : read failed\n");
+      UTLog(kUTFailure, u"decoderPump : read failed\n");
       markDataFailed();
       if (moved == 0) return got;
       break;
@@ -388,7 +388,7 @@ int32_t DSStreamChannel::decoderPump() {
     if (fillingLoopCopy_) keepForLoopCopy(frames * frameBytes);
     if (!looping_ || decoder_->tell() < loopEnd_) break;
 
-    UTLog(4, u"Decoder::Loop\n");
+    UTLog(kUTProgress, u"Decoder::Loop\n");
     fillingLoopCopy_ = false;
     if (loopCopy_.size() == regionBytes) {
       inLoopCopy_ = true;
@@ -396,7 +396,7 @@ int32_t DSStreamChannel::decoderPump() {
       continue;
     }
     if (decoder_->seek(loopStart_) != loopStart_) {
-      UTLog(4, u"decoderPump : failed to seek to the loop start %d\n", loopStart_);
+      UTLog(kUTFailure, u"decoderPump : failed to seek to the loop start %d\n", loopStart_);
       markDataFailed();
       break;
     }
@@ -422,7 +422,7 @@ int32_t DSStreamChannel::timerPump() {
   if (!buffer_) return 0;
   uint32_t cursor = 0;
   if (buffer_->getCurrentPosition(&cursor, nullptr) != kBufferOk) {
-    UTLog(4, u"timerPump : failed to GetCurrentPosition()\n");
+    UTLog(kUTFailure, u"timerPump : failed to GetCurrentPosition()\n");
     return 0;
   }
   const int64_t size = bufferBytes_;
@@ -440,13 +440,13 @@ int32_t DSStreamChannel::timerPump() {
   const int64_t end = endOfData();
   if (end >= 0 && played_ >= end + format_.sampleRate) {
     stop();
-    UTLog(4, u"単発再生を停止します\n");
+    UTLog(kUTProgress, u"単発再生を停止します\n");
     return 0;
   }
 
   const int64_t bytes = std::min(freeBytes, ringUsed()) / frameBytes * frameBytes;
   if (bytes < 1) {
-    UTLog(8, u"timerPump : no more samples in m_decodeBuffer\n");
+    UTLog(kUTDetail, u"timerPump : no more samples in m_decodeBuffer\n");
     return 0;
   }
   void* first = nullptr;

@@ -20,6 +20,11 @@ namespace {
 constexpr long kMinRate = 100;
 constexpr long kMaxRate = 200000;
 constexpr int kMaxHolesInARow = 64;
+// Checkpoints are noted about once a second of sound, and at most this many
+// (an hour and more of sound at 44.1 kHz; further on seeks decode further).
+constexpr size_t kMaxCheckpoints = 1 << 16;
+// Frames decoded at a time while skipping to a seek's frame.
+constexpr int32_t kSkipFrames = 4096;
 
 size_t ReadMedia(void* buffer, size_t size, size_t count, void* media) {
   if (size == 0 || count == 0 || count > SIZE_MAX / size) return 0;
@@ -131,7 +136,7 @@ std::unique_ptr<DSVorbis> DSVorbis::open(std::unique_ptr<UTMedia>& media, int32_
   }
   std::unique_ptr<OggVorbis_File, FileDeleter> file(raw);
   // Opening a seekable chain leaves it at its last link: back to the start.
-  if (ov_seekable(file.get()) && ov_pcm_seek(file.get(), 0) != 0) {
+  if (ov_seekable(file.get()) && ov_raw_seek(file.get(), 0) != 0) {
     *why = u"DSVorbis : cannot seek to the start";
     return nullptr;
   }
@@ -152,6 +157,7 @@ DSVorbis::DSVorbis(std::unique_ptr<UTMedia> media, std::unique_ptr<OggVorbis_Fil
   format_.bitsPerSample = 16;
   format_.bytesPerFrame = format_.channels * 2;
   format_.length = ov_pcm_total(file_.get(), -1);
+  checkpoints_.push_back({0, 0});
   readComments();
 }
 
@@ -170,12 +176,12 @@ void DSVorbis::readComments() {
     const int length = comments->comment_lengths ? comments->comment_lengths[i] : 0;
     if (!bytes || length < 0) continue;
     if (!DecodeUtf8(reinterpret_cast<const unsigned char*>(bytes), static_cast<size_t>(length), &text)) continue;
-    UTLog(4, u"%s\n", text);
+    UTLog(kUTProgress, u"%s\n", text);
     const size_t equals = text.find(u'=');
     if (equals == std::u16string::npos) continue;
     std::u16string key = text.substr(0, equals);
     std::u16string value = text.substr(equals + 1);
-    UTLog(4, u"DSVorbis::adding entry key='%s' value='%s'\n", key, value);
+    UTLog(kUTProgress, u"DSVorbis::adding entry key='%s' value='%s'\n", key, value);
     last[key] = pairs.size();
     pairs.emplace_back(std::move(key), std::move(value));
   }
@@ -218,6 +224,7 @@ int32_t DSVorbis::read(void* buffer, int32_t frames) {
     if (n <= 0) break;
     holes = 0;
     got += n;
+    noteCheckpoint(position_ + got / frameBytes);
   }
   // A stream that ends before its length, or breaks off, reads as silence.
   const int64_t delivered = got / frameBytes;
@@ -226,15 +233,48 @@ int32_t DSVorbis::read(void* buffer, int32_t frames) {
   return static_cast<int32_t>(delivered);
 }
 
+void DSVorbis::noteCheckpoint(int64_t frame) {
+  const Checkpoint& last = checkpoints_.back();
+  if (checkpoints_.size() >= kMaxCheckpoints || frame - last.frame < format_.sampleRate) return;
+  // The stream has read up to the end of a page: the next one starts here.
+  // Sound decoded from there starts at or after the frames delivered so far.
+  const int64_t offset = ov_raw_tell(file_.get());
+  if (offset > last.offset) checkpoints_.push_back({offset, frame});
+}
+
+bool DSVorbis::skipTo(int64_t frame) {
+  std::vector<uint8_t> scratch(static_cast<size_t>(kSkipFrames) * static_cast<size_t>(format_.bytesPerFrame));
+  while (position_ < frame) {
+    const int32_t want = static_cast<int32_t>(std::min<int64_t>(frame - position_, kSkipFrames));
+    if (read(scratch.data(), want) < 1) return false;
+  }
+  return true;
+}
+
 int64_t DSVorbis::seek(int64_t frame) {
   if (frame < 0 || frame > format_.length) return position_;
-  if (ov_pcm_seek(file_.get(), frame) == 0) {
-    position_ = frame;
-  } else {
-    // Where a failed seek leaves the stream is libvorbisfile's business:
-    // back to the start, or at worst nothing more is read.
-    position_ = ov_pcm_seek(file_.get(), 0) == 0 ? 0 : format_.length;
+  // The last checkpoint at or before the frame; the first one is the start.
+  auto next = std::upper_bound(checkpoints_.begin(), checkpoints_.end(), frame,
+                               [](int64_t f, const Checkpoint& c) { return f < c.frame; });
+  // Ahead of the stream and no checkpoint in between: decode on from here.
+  if (position_ <= frame && position_ >= std::prev(next)->frame) {
+    if (skipTo(frame)) return position_;
+    next = checkpoints_.begin() + 1;  // only the start is left to try
   }
+  while (next != checkpoints_.begin()) {
+    const Checkpoint& from = *--next;
+    if (ov_raw_seek(file_.get(), from.offset) != 0) continue;
+    // Where libvorbisfile resumes; the start is frame 0 by definition. A
+    // damaged stream may resume past the frame: an earlier checkpoint then.
+    const int64_t at = from.offset == 0 ? 0 : ov_pcm_tell(file_.get());
+    if (at < 0 || at > frame) continue;
+    position_ = at;
+    if (skipTo(frame)) return position_;
+    break;
+  }
+  // The stream ends or breaks before the frame: back to the start, or at
+  // worst nothing more is read.
+  position_ = ov_raw_seek(file_.get(), 0) == 0 ? 0 : format_.length;
   return position_;
 }
 

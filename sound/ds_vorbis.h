@@ -1,12 +1,16 @@
 // The Ogg Vorbis decoder over libvorbisfile, reading its media through
 // callbacks, with the stream's comments as metadata. Mono or stereo only;
-// every link of a chained stream must share rate and channel count. One
-// thread at a time (see UTDataSource).
+// every link of a chained stream must share rate and channel count. Seeks
+// never use libvorbisfile's bisecting seeks (they crash on some damaged
+// files): a seek goes by raw seek to a page the decoder has passed itself,
+// or to the start, and decodes forward from there. One thread at a time
+// (see UTDataSource).
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "sound/meta_data.h"
 #include "sound/sound_records.h"
@@ -41,8 +45,21 @@ class DSVorbis final : public UTDataSource {
     void operator()(OggVorbis_File* file) const;
   };
 
+  // A page boundary passed while decoding: raw seeking to `offset` resumes
+  // at or after `frame` (the frames delivered when it was passed).
+  struct Checkpoint {
+    int64_t offset;
+    int64_t frame;
+  };
+
   DSVorbis(std::unique_ptr<UTMedia> media, std::unique_ptr<OggVorbis_File, FileDeleter> file);
   void readComments();
+  // Decodes and drops frames until the position is `frame`; false when the
+  // stream ends or breaks first.
+  bool skipTo(int64_t frame);
+  // Notes the page boundary the stream stands at, `frame` frames in, when
+  // that is far enough past the last checkpoint.
+  void noteCheckpoint(int64_t frame);
 
   UTFormat format_;
   // Declared before the stream state: the state is cleared first.
@@ -50,4 +67,6 @@ class DSVorbis final : public UTDataSource {
   std::unique_ptr<OggVorbis_File, FileDeleter> file_;
   MetaDataList meta_;
   int64_t position_ = 0;
+  // Ascending in offset and frame; the first is the start (0, 0).
+  std::vector<Checkpoint> checkpoints_;
 };

@@ -25,13 +25,20 @@ constexpr int32_t kMaxRate = 200000;
 
 }  // namespace
 
-bool DSWave::check(UTMedia& media) {
+bool DSWave::check(UTMedia& media, std::u16string* problem) {
   uint8_t head[44] = {};
   media.seek(0, 0);
   const size_t got = media.read(head, sizeof head);
   media.seek(0, 0);
-  return got >= 22 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0 &&
-         std::memcmp(head + 12, "fmt ", 4) == 0 && Le16(head + 20) == 1;
+  if (got < 22 || std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0 ||
+      std::memcmp(head + 12, "fmt ", 4) != 0) {
+    return false;
+  }
+  const uint16_t tag = Le16(head + 20);
+  // 0xFFFE (extensible) is what encoders write for 24-bit sound or more
+  // than two channels; 3 is floating point.
+  if (tag != 1 && problem) *problem = Format(u"DSWave : unsupported format tag 0x%04X", tag);
+  return tag == 1;
 }
 
 std::unique_ptr<DSWave> DSWave::open(std::unique_ptr<UTMedia>& media, std::u16string* problem) {

@@ -19,8 +19,9 @@ class DSWave final : public UTDataSource {
   };
 
   // Whether the media starts like a WAVE PCM file ("RIFF", "WAVE", "fmt "
-  // and format tag 1); the position is left at 0.
-  static bool check(UTMedia& media);
+  // and format tag 1); the position is left at 0. A WAVE file with another
+  // format tag sets *problem (when given) to say which.
+  static bool check(UTMedia& media, std::u16string* problem = nullptr);
   // Parses the media; on success the decoder takes it over (media becomes
   // null), else media stays with the caller. *problem says why it was
   // refused, or, for a decoder made, that the data is cut short (it plays

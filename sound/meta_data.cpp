@@ -82,19 +82,19 @@ LoopRegion ResolveLoopRegion(int64_t length, const MetaDataList& meta, const std
   if (region.start < -2) region.start = -1;
   if (region.end < 1 || region.end > length) region.end = length;
   if (region.start >= length) {
-    UTLog(4, u"LoopPointStart is out of range\n");
+    UTLog(kUTProgress, u"LoopPointStart is out of range\n");
     region.start = -1;
   }
   if (region.end <= region.start) {
-    UTLog(4, u"Invalid LoopRegion (LoopPointEnd <= LoopPointStart)\n");
+    UTLog(kUTProgress, u"Invalid LoopRegion (LoopPointEnd <= LoopPointStart)\n");
     region.start = -1;
     region.end = length;
   }
   if (region.start < 0) {
-    UTLog(4, u"looping disabled\n");
+    UTLog(kUTProgress, u"looping disabled\n");
     region.enabled = false;
   } else {
-    UTLog(4, u"looping enabled\n");
+    UTLog(kUTProgress, u"looping enabled\n");
     region.enabled = true;
   }
   return region;

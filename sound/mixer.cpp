@@ -200,30 +200,56 @@ bool Mixer::playingBesides(const SoundBuffer* except) const {
 int32_t Mixer::createBuffer(const SoundBufferFormat& format, uint32_t bytes, std::unique_ptr<SoundBuffer>* out) {
   if (!out) return kBufferInvalidParam;
   out->reset();
+  std::vector<uint8_t> silence;
+  // A size the other overload refuses is refused before it is allocated.
+  if (format.isPlayable() && bytes >= uint32_t(format.blockAlign()) && bytes <= kBufferMaxBytes) {
+    try {
+      silence.assign(bytes, format.bitsPerSample == 8 ? uint8_t(0x80) : uint8_t(0));
+    } catch (const std::bad_alloc&) {
+      LogWrite(LOG_DEBUG, u"Mixer::createBuffer() : no memory for %u bytes\n", bytes);
+      return kBufferOutOfMemory;
+    }
+  } else if (format.isPlayable()) {
+    LogWrite(LOG_DEBUG, u"Mixer::createBuffer() : %u bytes is not a size of whole frames\n", bytes);
+    return kBufferInvalidParam;
+  }
+  return createBuffer(format, std::move(silence), out);
+}
+
+int32_t Mixer::createBuffer(const SoundBufferFormat& format, std::vector<uint8_t>&& bytes,
+                            std::unique_ptr<SoundBuffer>* out) {
+  if (!out) return kBufferInvalidParam;
+  out->reset();
   if (!format.isPlayable()) {
     LogWrite(LOG_DEBUG, u"Mixer::createBuffer() : unplayable format (%d Hz, %d channels, %d bits)\n",
              format.sampleRate, format.channels, format.bitsPerSample);
     return kBufferBadFormat;
   }
-  const uint32_t align = uint32_t(format.blockAlign());
-  if (bytes < align || bytes > kBufferMaxBytes || bytes % align != 0) {
-    LogWrite(LOG_DEBUG, u"Mixer::createBuffer() : %u bytes is not a size of whole frames\n", bytes);
+  const size_t align = size_t(format.blockAlign());
+  const size_t size = bytes.size();
+  if (size < align || size > kBufferMaxBytes || size % align != 0) {
+    LogWrite(LOG_DEBUG, u"Mixer::createBuffer() : %u bytes is not a size of whole frames\n", uint64_t(size));
     return kBufferInvalidParam;
   }
   try {
-    auto pcm = std::make_shared<SharedPcm>(format, bytes);
-    pcm->bytes.assign(bytes, format.bitsPerSample == 8 ? uint8_t(0x80) : uint8_t(0));
-    auto voice = std::make_shared<Voice>();
-    voice->pcm = std::move(pcm);
-    std::unique_ptr<SoundBuffer> buffer(new SoundBuffer(list_, voice));
-    {
-      std::lock_guard<std::mutex> guard(list_->mutex);
-      list_->voices.push_back(std::move(voice));
-      list_->version.fetch_add(1, std::memory_order_release);
+    auto pcm = std::make_shared<SharedPcm>(format, uint32_t(size));
+    pcm->bytes = std::move(bytes);
+    try {
+      auto voice = std::make_shared<Voice>();
+      voice->pcm = pcm;
+      std::unique_ptr<SoundBuffer> buffer(new SoundBuffer(list_, voice));
+      {
+        std::lock_guard<std::mutex> guard(list_->mutex);
+        list_->voices.push_back(std::move(voice));
+        list_->version.fetch_add(1, std::memory_order_release);
+      }
+      *out = std::move(buffer);
+    } catch (const std::bad_alloc&) {
+      bytes = std::move(pcm->bytes);
+      throw;
     }
-    *out = std::move(buffer);
   } catch (const std::bad_alloc&) {
-    LogWrite(LOG_DEBUG, u"Mixer::createBuffer() : no memory for %u bytes\n", bytes);
+    LogWrite(LOG_DEBUG, u"Mixer::createBuffer() : no memory for %u bytes\n", uint64_t(size));
     return kBufferOutOfMemory;
   }
   return kBufferOk;

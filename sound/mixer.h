@@ -39,6 +39,10 @@ class Mixer {
   // A stopped buffer of `bytes` bytes (whole frames, at most kBufferMaxBytes)
   // filled with silence, at volume 0, pan 0 and its own rate.
   int32_t createBuffer(const SoundBufferFormat& format, uint32_t bytes, std::unique_ptr<SoundBuffer>* out);
+  // The same over the given bytes, which the buffer takes over without a
+  // copy (they stay with the caller when it cannot be made).
+  int32_t createBuffer(const SoundBufferFormat& format, std::vector<uint8_t>&& bytes,
+                       std::unique_ptr<SoundBuffer>* out);
   // A new buffer over the same bytes with the original's volume, pan and
   // frequency, its own cursor at 0, stopped.
   int32_t duplicate(const SoundBuffer& original, std::unique_ptr<SoundBuffer>* out);

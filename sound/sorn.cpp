@@ -76,7 +76,7 @@ int32_t sorn_init(const SoundVersionInfo* version, SoundInitInfo* info) {
   static bool first = true;
   if (first) {
     first = false;
-    UTLog(4, u"ModuleFileName : %s\n", platform::FromUtf8(platform::ExecutablePath()));
+    UTLog(kUTProgress, u"ModuleFileName : %s\n", platform::FromUtf8(platform::ExecutablePath()));
   }
   if (!version) return kSornBadArgument;
   if (version->major != 3 || version->minor != 3) return kSornVersion;
@@ -256,18 +256,18 @@ int32_t sorn_sfxLoad(int32_t slot, const SoundMediaDesc* desc) {
   UTSoundSystem& system = GetSoundSystem();
   if (const int32_t state = ChannelState(system)) return state;
   if (slot < 0 || slot >= UTSoundSystem::kToneSlots || !desc) return kSornBadArgument;
-  std::unique_ptr<UTDataSource> wave;
-  const int32_t decoded = DecodeToneMedia(*desc, &wave);
+  DecodedTone decodedTone;
+  const int32_t decoded = DecodeToneMedia(*desc, &decodedTone);
   if (decoded != kSornOk) return decoded;
   std::lock_guard<std::mutex> held(system.lock);
   const size_t n = static_cast<size_t>(slot);
   UnloadTone(system, n);
-  UTLog(4, u"createSfxTone...\n");
+  UTLog(kUTProgress, u"createSfxTone...\n");
   std::unique_ptr<DSSfxTone> tone;
-  const int32_t made = system.device->createSfxTone(*wave, &tone);
+  const int32_t made = system.device->createSfxTone(std::move(decodedTone), &tone);
   if (made != kSornOk) return made;
   system.tones[n] = std::move(tone);
-  UTLog(4, u"done\n");
+  UTLog(kUTProgress, u"done\n");
   return kSornOk;
 }
 

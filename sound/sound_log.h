@@ -1,8 +1,7 @@
-// The sound library's log: its lines carry the library's own levels (1
-// fatal thread conditions, 4 progress and errors, 8 skips and repeats) and
-// go to the engine log as 1 ERROR, 8 TRACE and 4 DEBUG, except the level-4
-// lines whose text says that something failed, which are WARN, so that a
-// failure shows without "-d". Any thread.
+// The sound library's log: each line carries the library's own level,
+// chosen where it is logged, and goes to the engine log as kUTFatal ERROR,
+// kUTFailure WARN (a failure shows without "-d"), kUTProgress DEBUG and
+// kUTDetail TRACE. Any thread.
 #pragma once
 
 #include <cstdint>
@@ -10,14 +9,26 @@
 
 #include "app/log.h"
 
+// The library's levels.
+enum UTLogLevelCode : int32_t {
+  kUTFatal = 1,     // a worker thread cannot go on
+  kUTFailure = 2,   // something asked of the library failed
+  kUTProgress = 4,  // progress and what the library decided
+  kUTDetail = 8,    // skips and repeats of the worker threads
+};
+
 // The engine log level of a library line.
-constexpr uint32_t UTLogLevel(int32_t level, std::u16string_view format) {
-  if (level <= 1) return LOG_ERROR;
-  if (level >= 8) return LOG_TRACE;
-  return format.find(u"fail") != std::u16string_view::npos ? LOG_WARN : LOG_DEBUG;
+constexpr uint32_t UTLogLevel(UTLogLevelCode level) {
+  switch (level) {
+    case kUTFatal: return LOG_ERROR;
+    case kUTFailure: return LOG_WARN;
+    case kUTProgress: return LOG_DEBUG;
+    case kUTDetail: return LOG_TRACE;
+  }
+  return LOG_DEBUG;
 }
 
 template <class... A>
-void UTLog(int32_t level, std::u16string_view format, const A&... args) {
-  LogWrite(UTLogLevel(level, format), format, args...);
+void UTLog(UTLogLevelCode level, std::u16string_view format, const A&... args) {
+  LogWrite(UTLogLevel(level), format, args...);
 }

@@ -34,7 +34,7 @@ int32_t OpenMediaDecoder(const SoundMediaDesc& desc, std::unique_ptr<UTDataSourc
     case SoundMediaDesc::kFile:
       media = UTMedia_FILE::open(desc.path);
       if (!media) {
-        UTLog(4, u"failed to open '%s'\n", desc.path);
+        UTLog(kUTFailure, u"failed to open '%s'\n", desc.path);
         return kSoundCannotOpen;
       }
       break;
@@ -55,7 +55,7 @@ int32_t OpenMediaDecoder(const SoundMediaDesc& desc, std::unique_ptr<UTDataSourc
   int32_t result = kSoundUnrecognised;
   if (media->size() == 0) {
     problem = u"no data";
-  } else if (DSWave::check(*media)) {
+  } else if (DSWave::check(*media, &problem)) {
     media->seek(0, 0);
     if (std::unique_ptr<DSWave> wave = DSWave::open(media, &problem)) *out = std::move(wave);
   }
@@ -76,7 +76,7 @@ int32_t OpenMediaDecoder(const SoundMediaDesc& desc, std::unique_ptr<UTDataSourc
   if (*out) {
     LogWrite(LOG_WARN, u"%s plays only in part (%s)\n", what, problem);
   } else {
-    UTLog(4, u"failed to open %s as WAVE or Ogg Vorbis (%s)\n", what, problem);
+    UTLog(kUTFailure, u"failed to open %s as WAVE or Ogg Vorbis (%s)\n", what, problem);
   }
   return result;
 }

@@ -25,7 +25,7 @@ void LogBufferError(int32_t result) {
     case kBufferOutOfMemory: name = u"DSERR_OUTOFMEMORY "; break;
     default: break;
   }
-  UTLog(4, u"%s\n", name);
+  UTLog(kUTProgress, u"%s\n", name);
 }
 
 int32_t UTSoundDeviceNull::stop(bool full) { return full ? 0 : -2; }

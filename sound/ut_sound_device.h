@@ -12,6 +12,7 @@
 
 class DSSfxChannel;
 class DSSfxTone;
+struct DecodedTone;
 class Mixer;
 class DSStreamChannel;
 class UTDataSource;
@@ -28,8 +29,8 @@ class UTSoundDevice {
   // Operations no device supports.
   virtual int32_t unsupported1() { return 11; }
   virtual int32_t unsupported2() { return 11; }
-  // A tone holding every frame of the decoder.
-  virtual int32_t createSfxTone(UTDataSource& decoder, std::unique_ptr<DSSfxTone>* out) = 0;
+  // A tone over the decoded frames (taken over on success).
+  virtual int32_t createSfxTone(DecodedTone&& decoded, std::unique_ptr<DSSfxTone>* out) = 0;
   // A channel with volume 100, pan 0, frequency ratio 4096, no tone.
   virtual int32_t createSfxChannel(std::unique_ptr<DSSfxChannel>* out) = 0;
   // A stream channel over the decoder with the descriptor's options.

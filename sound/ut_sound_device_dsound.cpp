@@ -63,13 +63,13 @@ int32_t UTSoundDeviceDSound::init(int32_t* count, std::array<std::u16string, 8>*
   static bool listed = false;
   static std::array<std::u16string, 8> outputs;
   static int32_t outputCount = 0;
-  UTLog(4, u"UTSoundDeviceDSound::init()\n");
+  UTLog(kUTProgress, u"UTSoundDeviceDSound::init()\n");
   if (!listed) {
     listed = true;
     for (std::u16string name : MakeOutput()->listOutputs()) {
       if (outputCount == static_cast<int32_t>(outputs.size())) break;
       if (name.size() > 99) name.resize(99);
-      UTLog(4, u"enum device [%s : %s]\n", name, u"(null)");
+      UTLog(kUTProgress, u"enum device [%s : %s]\n", name, u"(null)");
       outputs[static_cast<size_t>(outputCount++)] = name;
     }
   }
@@ -95,7 +95,7 @@ int32_t UTSoundDeviceDSound::start(int32_t, int32_t format, void*) {
     opened = output_->open(rate, channels, &Mixer::AudioCallback, mixer_.get(), &error);
   }
   if (!opened) {
-    UTLog(4, u"failed to open the sound output (%s)\n", std::u16string(error.begin(), error.end()));
+    UTLog(kUTFailure, u"failed to open the sound output (%s)\n", std::u16string(error.begin(), error.end()));
     stop(true);
     return 103;
   }
@@ -118,7 +118,7 @@ int32_t UTSoundDeviceDSound::start(int32_t, int32_t format, void*) {
     try {
       startWorkers();
     } catch (const std::system_error& e) {
-      UTLog(4, u"failed to start the sound worker threads (%s)\n", platform::FromUtf8(e.what()));
+      UTLog(kUTFailure, u"failed to start the sound worker threads (%s)\n", platform::FromUtf8(e.what()));
       stop(true);
       return 103;
     }
@@ -151,9 +151,9 @@ int32_t UTSoundDeviceDSound::stop(bool full) {
   return 0;
 }
 
-int32_t UTSoundDeviceDSound::createSfxTone(UTDataSource& decoder, std::unique_ptr<DSSfxTone>* out) {
+int32_t UTSoundDeviceDSound::createSfxTone(DecodedTone&& decoded, std::unique_ptr<DSSfxTone>* out) {
   if (!mixer_) return 103;
-  return DSSfxTone::create(*mixer_, decoder, out);
+  return DSSfxTone::create(*mixer_, std::move(decoded), out);
 }
 
 int32_t UTSoundDeviceDSound::createSfxChannel(std::unique_ptr<DSSfxChannel>* out) {
@@ -172,7 +172,7 @@ int32_t UTSoundDeviceDSound::createStreamChannel(std::unique_ptr<DSStreamChannel
 
 void UTSoundDeviceDSound::timerStep() {
   if (!timer_) {
-    UTLog(1, u"InternalThread_timerBody : m_pIDS_timer is NULL\n");
+    UTLog(kUTFatal, u"InternalThread_timerBody : m_pIDS_timer is NULL\n");
     std::lock_guard<std::mutex> hold(workerMutex_);
     timerWorker_.quit = true;
     return;
@@ -197,7 +197,7 @@ void UTSoundDeviceDSound::timerStep() {
     if (!system_.streamOpen[static_cast<size_t>(i)].load()) continue;
     std::unique_lock<std::mutex> hold(system_.streamMutex[static_cast<size_t>(i)], std::try_to_lock);
     if (!hold.owns_lock()) {
-      UTLog(8, u"timerCallback : Skip\n");
+      UTLog(kUTDetail, u"timerCallback : Skip\n");
       continue;
     }
     DSStreamChannel* channel = system_.streams[static_cast<size_t>(i)].get();
@@ -244,7 +244,7 @@ void UTSoundDeviceDSound::startWorkers() {
 }
 
 void UTSoundDeviceDSound::runWorker(Worker& worker, int32_t kind) {
-  UTLog(4, u"InternalThread: start\n");
+  UTLog(kUTProgress, u"InternalThread: start\n");
   const auto period = std::chrono::milliseconds(kind == kTimerKind ? 70 : 120);
   std::unique_lock<std::mutex> hold(workerMutex_);
   for (;;) {
@@ -267,8 +267,8 @@ void UTSoundDeviceDSound::runWorker(Worker& worker, int32_t kind) {
     }
     hold.lock();
   }
-  UTLog(4, u"InternalThread: WM_QUIT\n");
-  UTLog(4, u"InternalThread: leave\n");
+  UTLog(kUTProgress, u"InternalThread: WM_QUIT\n");
+  UTLog(kUTProgress, u"InternalThread: leave\n");
   worker.running = false;
 }
 
@@ -313,14 +313,14 @@ void UTSoundDeviceDSound::restWhenIdle() {
   }
   output_->suspend();
   outputSuspended_ = true;
-  UTLog(8, u"nothing plays: the sound output rests\n");
+  UTLog(kUTDetail, u"nothing plays: the sound output rests\n");
 }
 
 void UTSoundDeviceDSound::resumeOutput() {
   std::string error;
   if (!output_->resume(&error)) {
     // Tried again at every step; told once.
-    if (!resumeFailed_) UTLog(4, u"failed to open the sound output again (%s)\n", platform::FromUtf8(error));
+    if (!resumeFailed_) UTLog(kUTFailure, u"failed to open the sound output again (%s)\n", platform::FromUtf8(error));
     resumeFailed_ = true;
     return;
   }

@@ -47,7 +47,7 @@ class UTSoundDeviceDSound final : public UTSoundDevice {
 
   int32_t start(int32_t index, int32_t format, void* window) override;
   int32_t stop(bool full) override;
-  int32_t createSfxTone(UTDataSource& decoder, std::unique_ptr<DSSfxTone>* out) override;
+  int32_t createSfxTone(DecodedTone&& decoded, std::unique_ptr<DSSfxTone>* out) override;
   int32_t createSfxChannel(std::unique_ptr<DSSfxChannel>* out) override;
   int32_t createStreamChannel(std::unique_ptr<DSStreamChannel>* out, std::unique_ptr<UTDataSource> decoder,
                               const std::vector<SoundLoopRegion>& options) override;

@@ -52,7 +52,7 @@ bool ReferenceDecodeOgg(const uint8_t* data, size_t size, std::vector<uint8_t>* 
   OggVorbis_File file;
   if (ov_open_callbacks(&source, &file, nullptr, 0, callbacks) < 0) return false;
   // Opening a seekable chain leaves it at its last link.
-  if (ov_seekable(&file)) ov_pcm_seek(&file, 0);
+  if (ov_seekable(&file)) ov_raw_seek(&file, 0);
   const vorbis_info* info = ov_info(&file, -1);
   const ogg_int64_t total = ov_pcm_total(&file, -1);
   pcm->assign(static_cast<size_t>(std::max<ogg_int64_t>(total, 0)) * info->channels * 2, 0);
@@ -77,7 +77,7 @@ struct ReferenceOggReader::State {
 ReferenceOggReader::ReferenceOggReader(const uint8_t* data, size_t size) : state_(new State{{data, size, 0}, {}}) {
   const ov_callbacks callbacks = {ReadMemory, SeekMemory, nullptr, TellMemory};
   open_ = ov_open_callbacks(&state_->source, &state_->file, nullptr, 0, callbacks) >= 0;
-  if (open_ && ov_seekable(&state_->file)) ov_pcm_seek(&state_->file, 0);
+  if (open_ && ov_seekable(&state_->file)) ov_raw_seek(&state_->file, 0);
   if (open_) channels_ = ov_info(&state_->file, -1)->channels;
 }
 

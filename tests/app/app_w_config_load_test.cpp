@@ -41,6 +41,41 @@ TEST_F(AppWConfigLoad, BrokenConfigurationFailsBeforeTheWindowOpens) {
   }
 }
 
+// Errors name what is wrong: the entry a section refuses, an unknown font
+// type, an encode mode outside 0..2 (written as mode 1), a sub that no form
+// defines.
+TEST_F(AppWConfigLoad, ErrorsNameTheEntryKeyOrFormAndItsValue) {
+  struct Case {
+    std::string config;
+    std::string script;
+    int exitCode;
+    std::string message;
+  };
+  const std::string end = "(a3:call-user-func 6000))\n";
+  const Case cases[] = {
+      {"(:resource (:font-0-type 7))", "", 1, "不明なフォントの種類です(:font-0-type 7)"},
+      {"(:product-info (:savedata-encmode . 9))", "", 0,
+       "Config.ProductInfo:不明な符号化モード(:savedata-encmode 9) - EENCで保存します"},
+      {"(:product-info (:savedata-encmode . -1))", "", 0, "(:savedata-encmode -1)"},
+      {"", "(a3:call-sub 99) ", 1, "シナリオファイルの解析に失敗(scene/scene9010.scm) (a3:define-sub 99)がありません"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.config + c.script);
+    writeGame(mutex_, c.config + "\n");
+    dir_.write("scene/scene9010.scm", "(a3:define-set (0 0) " + c.script + end);
+    const platform::ProcessResult result = run("game.scm");
+    EXPECT_EQ(result.exitCode, c.exitCode) << result.output;
+    EXPECT_NE(result.output.find(c.message), std::string::npos) << result.output;
+  }
+  // The section's message keeps its text, the entry follows it.
+  writeGame(mutex_, "(:product-info (:save-folder-location . 99))\n");
+  const platform::ProcessResult result = run("game.scm");
+  EXPECT_EQ(result.exitCode, 1) << result.output;
+  EXPECT_NE(result.output.find("コンフィグファイルの読み込みに失敗(game.scm:6) :product-info (:save-folder-location . 99)\n"),
+            std::string::npos)
+      << result.output;
+}
+
 TEST_F(AppWConfigLoad, JumpToNoLabelReportsAndGoesOnWideIntegerWarnsOnce) {
   writeGame(mutex_, "(:window (:window-width 4294967496))\n");
   dir_.write("scene/scene9010.scm",

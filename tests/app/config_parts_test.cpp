@@ -395,7 +395,7 @@ TEST_F(ConfigPartsLoadTest, ColorTableReadEarlierServesFontColors) {
              "(:color-table (0 1 2 3) (1 4 5 6 7))\n");
   GameEnvironment late(u"/game", {}, {});
   EXPECT_FALSE(late.init(u"late.scm"));
-  EXPECT_TRUE(log_.contains("コンフィグファイルの読み込みに失敗(late.scm:1)\n")) << log_.all();
+  EXPECT_TRUE(log_.contains("コンフィグファイルの読み込みに失敗(late.scm:1) :parts\n")) << log_.all();
 }
 
 }  // namespace

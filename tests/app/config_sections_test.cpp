@@ -3,8 +3,10 @@
 // through GameEnvironment::init from files in a temporary folder.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/config_reader.h"
 #include "app/ee_codec.h"
@@ -56,20 +58,21 @@ TEST_F(ConfigTest, DispatcherSkipsAtomsAndEmptyListsAndReportsUnknownSections) {
   EXPECT_EQ(env_->systemRecord().mutexName, u"after");
 }
 
-// The message names the line of the entry at fault (line 2), not that of
-// its section.
+// The message names the line of the entry at fault (line 2, not that of its
+// section), the section and the entry.
 TEST_F(ConfigTest, MalformedShapesFailTheWholeLoad) {
-  for (const char* text : {
-           "\n(\"head\" (:mutex-name . \"x\"))",                    // a section whose head is a string
-           "(:system (:mutex-name . \"ok\")\n  (:mutex-name \"x\"))",  // a list entry where pairs belong
-           "(:system (:mutex-name . \"ok\")\n  (:mutex-name . (1 2)))",  // a list as value
-           "(:system\n  (\"key\" . 1))",                               // a key that is not a symbol
-           "(:system\n  foo)",                                         // an element that is not a list
-           "(:window (:window-width 1)\n  (:window-width))",           // a list entry without its value
+  for (const auto& [text, failed] : std::initializer_list<std::pair<const char*, const char*>>{
+           {"\n(\"head\" (:mutex-name . \"x\"))", "(\"head\" (:mutex-name . \"x\"))"},  // a head that is a string
+           {"(:system (:mutex-name . \"ok\")\n  (:mutex-name \"x\"))", ":system (:mutex-name \"x\")"},  // a list entry where pairs belong
+           {"(:system (:mutex-name . \"ok\")\n  (:mutex-name . (1 2)))", ":system (:mutex-name 1 2)"},  // a list as value
+           {"(:system\n  (\"key\" . 1))", ":system (\"key\" . 1)"},  // a key that is not a symbol
+           {"(:system\n  foo)", ":system foo"},                      // an element that is not a list
+           {"(:window (:window-width 1)\n  (:window-width))", ":window (:window-width)"},  // a list entry without its value
        }) {
     log_.clear();
     EXPECT_FALSE(load(text)) << text;
-    EXPECT_TRUE(log_.contains("コンフィグファイルの読み込みに失敗(game.scm:2)\n")) << text << log_.all();
+    EXPECT_TRUE(log_.contains(std::string("コンフィグファイルの読み込みに失敗(game.scm:2) ") + failed + "\n"))
+        << text << log_.all();
   }
 }
 

@@ -421,7 +421,7 @@ TEST_F(ConfigWindowsLoadTest, MissingWindow0FailsTheLoad) {
   // No entry is at fault: the message names the section's line.
   EXPECT_FALSE(load("\n(:message-window\n  (entryMap (1 (ta-font . 2))))\n"));
   EXPECT_TRUE(log_.contains("Config.MessageWindow:0番が定義されていません")) << log_.all();
-  EXPECT_TRUE(log_.contains("コンフィグファイルの読み込みに失敗(game.scm:2)\n")) << log_.all();
+  EXPECT_TRUE(log_.contains("コンフィグファイルの読み込みに失敗(game.scm:2) :message-window\n")) << log_.all();
 }
 
 }  // namespace

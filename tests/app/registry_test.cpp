@@ -124,6 +124,27 @@ TEST_F(RegistryTest, WriteAndMkdirCreateMissingKeys) {
   }
 }
 
+// A key past 512 levels, or with a name over 255 characters, is refused
+// with 87 and one WARN naming it; nothing is made.
+TEST_F(RegistryTest, KeysPastTheDepthOrNameLimitGetAWarnNamingThem) {
+  std::u16string deep = u"Software";
+  for (int i = 0; i < 1400; ++i) deep += u"/k";
+  ScopedLogMask mask(LOG_WARN);
+  for (const std::u16string& key : {deep, u"Software/" + std::u16string(256, u'n')}) {
+    LogCapture log;
+    int32_t error = 0;
+    EXPECT_FALSE(Win32RegWrite(kCU, key, u"v", APValue(int32_t{1}), &error));
+    EXPECT_EQ(error, 87);
+    std::u16string shown = key;
+    for (char16_t& c : shown) c = c == u'/' ? u'\\' : c;
+    EXPECT_TRUE(log.contains(platform::ToUtf8(u"Win32RegWrite:レジストリキーが512階層より深いか、255文字より長い名前を含みます(" +
+                                              shown + u")\n")))
+        << log.all().substr(0, 300);
+    EXPECT_EQ(log.lines().size(), 1u);
+  }
+  EXPECT_NE(RegistryKeyExists(RegistryHive::kCurrentUser, u"Software"), 0);
+}
+
 TEST_F(RegistryTest, WritesToAStoreThatCannotBeWrittenFail) {
   const std::filesystem::path blocker = dir_.write("blocker", "a file, not a folder");
   ScopedEnv unwritable("ZEP_REGISTRY_DIR", (blocker / "registry").c_str());

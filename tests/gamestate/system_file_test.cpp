@@ -204,6 +204,21 @@ TEST_F(SystemFileTest, EncodeModesRoundTripAndAPlainFileIsEncodedOnTheNextWrite)
   EXPECT_FALSE(log_.contains("退避"));
 }
 
+// Bytes after the compressed block of an "EENZ" file are kept as .bak
+// before the next write drops them, as junk after a plain file's list is
+// (and an "EENC" block with junk does not decode at all).
+TEST_F(SystemFileTest, JunkAfterTheCompressedBlockIsKeptAsBak) {
+  usage(0);
+  env_.productInfo().savedataEncmode = 2;
+  ASSERT_TRUE(Sample(u'z').writeFile(U(user_), 3, 2, -1, false));
+  const std::string junk = text() + "junk";
+  dir_.write("save/system.dat", junk);
+  EXPECT_TRUE(state_.loadSystemFile());
+  EXPECT_EQ(stringStart(), u'z');
+  EXPECT_EQ(Bytes(bak_), junk);
+  EXPECT_TRUE(log_.contains("元のファイルを退避しました(" + bak_.string() + ")")) << log_.all();
+}
+
 // The writer is killed at random moments: the file is always A or B whole,
 // and the next write takes any temporary file away.
 TEST_F(SystemFileTest, AWriterKilledMidWriteLeavesTheOldOrTheNewFile) {

@@ -232,13 +232,26 @@ constexpr uint8_t kAlphaOf[16] = {0, 31, 47, 63, 79, 95, 111, 128, 143, 159, 175
 // The nibble of pixel (x, y) of cell `index` (row x 16 + column) in sheet k.
 uint8_t Nibble(int k, int index, int x, int y) { return static_cast<uint8_t>((k * 5 + index + x + 3 * y) % 16); }
 
-// A 4-bit sheet: 118 header bytes (never read), then cellRows rows of 16
-// cells, bottom-up.
+// The 118-byte header of a 4-bit BMP: "BM", file size, data offset, a
+// 40-byte information header (width, height, 1 plane, bits a pixel) and 16
+// colours.
+std::string SheetHeader(int32_t width, int32_t height, uint32_t offset = 118, uint16_t bits = 4) {
+  std::string h(118, '\0');
+  auto put = [&](size_t at, uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) h[at + static_cast<size_t>(i)] = static_cast<char>(v >> (8 * i));
+  };
+  h[0] = 'B', h[1] = 'M';
+  put(2, static_cast<uint32_t>(118 + width / 2 * height), 4), put(10, offset, 4), put(14, 40, 4);
+  put(18, static_cast<uint32_t>(width), 4), put(22, static_cast<uint32_t>(height), 4), put(26, 1, 2), put(28, bits, 2);
+  return h;
+}
+
+// A 4-bit sheet: its header, then cellRows rows of 16 cells, bottom-up.
 std::string MakeSheet(int size, int k, int cellRows) {
   const int cw = k == 3 ? size / 2 : size;
   const int rowBytes = 8 * cw;
   const int rows = cellRows * size;
-  std::string bytes(118, 'H');
+  std::string bytes = SheetHeader(16 * cw, rows);
   for (int i = 0; i < rows; ++i) {
     const int y = rows - 1 - i;
     std::string row(static_cast<size_t>(rowBytes), '\0');
@@ -252,11 +265,11 @@ std::string MakeSheet(int size, int k, int cellRows) {
 }
 
 // Sheets of sizes 32 and 64: all of 32..127, sheet 0 down to row 18 (あ),
-// sheets 1 and 2 empty.
+// sheets 1 and 2 one row of cells each.
 BitmapCreateParams WriteFont(const TempDir& dir, int asciiRows = 6) {
   BitmapCreateParams params;
   for (int size : {32, 64}) {
-    const int rows[4] = {19, 0, 0, asciiRows};
+    const int rows[4] = {19, 1, 1, asciiRows};
     for (int k = 0; k < 4; ++k) {
       const std::string name = std::to_string(k) + "_" + std::to_string(size) + ".bmp";
       params.sheets[size][static_cast<size_t>(k)] =
@@ -360,7 +373,7 @@ TEST(BitmapFont, CellsOutsideTheSheetAndEncodedSheets) {
     for (int k = 0; k < 4; ++k) {
       const std::string name = "twice" + std::to_string(rows) + "_" + std::to_string(k) + ".bmp";
       twice.sheets[4][static_cast<size_t>(k)] =
-          platform::FromUtf8(dir.write(name, MakeSheet(4, k, k == 0 ? rows : 0)).string());
+          platform::FromUtf8(dir.write(name, MakeSheet(4, k, k == 0 ? rows : 1)).string());
     }
     font = MakeBitmap(twice);
     ASSERT_TRUE(font);
@@ -377,16 +390,42 @@ TEST(BitmapFont, ABrokenSheetFailsTheWholeFont) {
   const std::string plain = MakeSheet(32, 3, 6);
   EncodeEEBuffer(&block, reinterpret_cast<const uint8_t*>(plain.data()), plain.size(), false);
   block.push_back(0);  // a block whose body does not decode
+  const std::string png(std::string("\x89PNG\r\n\x1a\n", 8) + std::string(192, '\x11'));
   const std::string brokenSheets[] = {
-      std::string(117, 'H'),                              // shorter than the header
-      std::string(118, 'H') + std::string(256 * 65, 0),   // 65 pixel rows: not whole cell rows
-      std::string(),                                      // nothing to read
-      std::string(block.begin(), block.end()),
+      MakeSheet(64, 3, 1).substr(0, 117),                               // shorter than the header
+      SheetHeader(512, 65) + std::string(256 * 65, 0),                  // 65 pixel rows: not whole cell rows
+      std::string(),                                                    // nothing to read
+      std::string(block.begin(), block.end()),                          // a block that does not decode
+      png,                                                              // not a BMP
+      SheetHeader(512, 64, 118, 8) + std::string(256 * 64, 0),          // 8 bits a pixel
+      SheetHeader(0, 0),                                                // no cell row at all
+      MakeSheet(64, 3, 2).substr(0, 118 + 256 * 74),                    // cut short in its second cell row
   };
   for (const std::string& bytes : brokenSheets) {
     BitmapCreateParams params = good;
     params.sheets[64][3] = platform::FromUtf8(dir.write("broken.bmp", bytes).string());
+    LogCapture log;
     EXPECT_FALSE(MakeBitmap(params)) << bytes.size();
+    EXPECT_TRUE(log.contains("failed to load sheet 3 of size 64: " + dir.path().string() + "/broken.bmp (error"))
+        << log.all();
+  }
+  // A width, height or data offset that disagrees with the sheet: one WARN
+  // naming the file, and the sheet reads as its size and length say.
+  const std::string rows = MakeSheet(32, 3, 6).substr(118);
+  for (const std::string& header : {SheetHeader(0, 0), SheetHeader(256, -192), SheetHeader(256, 192, 54)}) {
+    BitmapCreateParams params = good;
+    params.sheets[32][3] = platform::FromUtf8(dir.write("odd.bmp", header + rows).string());
+    LogCapture log;
+    std::unique_ptr<FontRenderer> font = MakeBitmap(params);
+    ASSERT_TRUE(font);
+    EXPECT_EQ(std::count_if(log.lines().begin(), log.lines().end(),
+                            [](const std::string& line) { return line.find("odd.bmp declares") != std::string::npos; }),
+              1)
+        << log.all();
+    EXPECT_TRUE(log.contains("read as 256 x 192 from byte 118")) << log.all();
+    RGBAImageRef image;
+    font->render(image, {0, 32, 0, 0, 0}, u"A", 0);
+    EXPECT_TRUE(HasCell(image, 0, 0, 3, 'A' - 32, 16, 32));
   }
   BitmapCreateParams missing = good;
   missing.sheets[32][1] = u"/nonexistent/1s.bmp";

@@ -4,6 +4,7 @@
 #include "platform/registry_store.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -161,6 +162,67 @@ TEST_F(RegistryStoreTest, KeysAreCreatedWithParentsAndDeletedOnlyWithoutSubkeys)
   ASSERT_EQ(RegistryCreateKey(kCU, u"Q/bc"), kRegOk);
   EXPECT_EQ(RegistryDeleteKey(kCU, u"Q/b"), kRegOk);
   EXPECT_EQ(RegistryKeyExists(kCU, u"Q/bc"), kRegOk);
+}
+
+// Keys as deep and with names as long as the system allows are kept; one
+// level deeper or one character longer is refused with 87 by every call and
+// changes nothing, as is a write whose hive would pass 16 MiB (it could not
+// be read back). A deeper section written by hand is kept as it is, and
+// still makes the keys on its way exist.
+TEST_F(RegistryStoreTest, KeysPastTheLimitsAndHivesPastTheCapAreRefused) {
+  auto path = [](size_t depth, size_t nameLength) {
+    std::u16string key;
+    for (size_t i = 0; i < depth; ++i) key += (i ? u"/" : u"") + std::u16string(nameLength, u'k');
+    return key;
+  };
+  std::filesystem::create_directories(folder());
+  const std::string deepSection = "[" + ToUtf8(path(600, 1)) + "]\n\"v\"=dword:00000001\n";
+  std::ofstream(RegistryHiveFile(kCU)) << "[h/a]\n" << deepSection;
+  EXPECT_EQ(RegistryKeyExists(kCU, u"k/k/k"), kRegOk);
+  ASSERT_EQ(RegistryWriteValue(kCU, path(512, 1), u"v", Dword(1)), kRegOk);
+  ASSERT_EQ(RegistryCreateKey(kCU, path(2, 255)), kRegOk);
+  EXPECT_EQ(ReadDword(kCU, path(512, 1), u"v"), 1);
+  EXPECT_EQ(RegistryDeleteKey(kCU, path(511, 1)), kRegAccessDenied);
+
+  const std::string before = ReadAll(RegistryHiveFile(kCU));
+  EXPECT_NE(before.find(deepSection), std::string::npos);
+  for (const std::u16string& key : {path(513, 1), path(50000, 1), path(1, 256), path(2, 256) + u"/k"}) {
+    RegistryValue v;
+    EXPECT_EQ(RegistryWriteValue(kCU, key, u"v", Dword(2)), kRegInvalidParameter);
+    EXPECT_EQ(RegistryCreateKey(kCU, key), kRegInvalidParameter);
+    EXPECT_EQ(RegistryReadValue(kCU, key, u"v", &v), kRegInvalidParameter);
+    EXPECT_EQ(RegistryKeyExists(kCU, key), kRegInvalidParameter);
+    EXPECT_EQ(RegistryDeleteValue(kCU, key, u"v"), kRegInvalidParameter);
+    EXPECT_EQ(RegistryDeleteKey(kCU, key), kRegInvalidParameter);
+  }
+  // 512 levels of 255-character names: every parent is a section with its
+  // whole path, some 33 MB.
+  EXPECT_EQ(RegistryWriteValue(kCU, path(512, 255), u"v", Dword(3)), kRegAccessDenied);
+  EXPECT_EQ(ReadAll(RegistryHiveFile(kCU)), before);
+  EXPECT_EQ(ReadDword(kCU, path(512, 1), u"v"), 1);
+}
+
+// Under a umask of 077 (a root install's), the machine hive, its lock file
+// and the folders made for them are for every user to read, also after a
+// replace; the user's hive keeps the umask.
+TEST_F(RegistryStoreTest, TheMachineHiveIsReadableByAllWhateverTheUmask) {
+  const std::filesystem::path base = dir_.path() / "a";
+  ScopedEnv nested{"ZEP_REGISTRY_DIR", (base / "b/registry").c_str()};
+  const mode_t old = umask(077);
+  EXPECT_EQ(RegistryWriteValue(kLM, u"Software/Zep", u"v", Dword(1)), kRegOk);
+  EXPECT_EQ(RegistryWriteValue(kLM, u"Software/Zep", u"w", Dword(2)), kRegOk);
+  EXPECT_EQ(RegistryWriteValue(kCU, u"Software/Zep", u"v", Dword(1)), kRegOk);
+  umask(old);
+  auto mode = [](const std::filesystem::path& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 0u;
+  };
+  for (const char* folder : {"", "b", "b/registry"}) EXPECT_EQ(mode(base / folder), 0755u) << folder;
+  EXPECT_EQ(mode(base / "b/registry/HKLM.reg"), 0644u);
+  EXPECT_EQ(mode(base / "b/registry/HKLM.reg.lock"), 0644u);
+  EXPECT_EQ(mode(base / "b/registry/HKCU.reg"), 0600u);
+  EXPECT_EQ(mode(base / "b/registry/HKCU.reg.lock"), 0600u);
+  EXPECT_EQ(ReadDword(kLM, u"Software/Zep", u"v"), 1);
 }
 
 TEST_F(RegistryStoreTest, HivesAreSeparateFilesInTheRegistryFolder) {

@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "sound/ds_stream_channel.h"
+#include "sound/sound_clock.h"
 #include "sound/ut_sound_device.h"
 #include "tests/sound/sound_fixtures.h"
 #include "tests/support/test_support.h"
@@ -18,11 +20,12 @@ namespace {
 constexpr int32_t kRate = 8000;  // the tones' and the output's: sample for sample
 
 std::unique_ptr<DSSfxTone> LoadTone(Mixer& mixer, const Bytes& media) {
-  std::unique_ptr<UTDataSource> wave;
+  DecodedTone decoded;
   std::unique_ptr<DSSfxTone> tone;
-  EXPECT_EQ(DecodeToneMedia(MemoryDesc(media), &wave), 0);
-  if (wave) {
-    EXPECT_EQ(DSSfxTone::create(mixer, *wave, &tone), 0);
+  if (DecodeToneMedia(MemoryDesc(media), &decoded) == 0) {
+    EXPECT_EQ(DSSfxTone::create(mixer, std::move(decoded), &tone), 0);
+  } else {
+    ADD_FAILURE() << "the media does not decode";
   }
   return tone;
 }
@@ -135,12 +138,12 @@ TEST(Sfx, RefusedMediaAnswerTheirCodesAndTonesAboveTheLimitAre10) {
   SoundMediaDesc kind2, kind9;
   kind2.kind = SoundMediaDesc::kUnsupported;
   kind9.kind = 9;
-  std::unique_ptr<UTDataSource> wave;
+  DecodedTone wave;
   for (const auto& [desc, code] : {std::pair{MemoryDesc(garbage), kSornUnrecognised}, {kind2, kSornUnsupported},
                                    {FileDesc("/nonexistent/tone.wav"), kSornCannotOpenMedia},
                                    {kind9, kSornBadArgument}}) {
     EXPECT_EQ(DecodeToneMedia(desc, &wave), code);
-    EXPECT_FALSE(wave);
+    EXPECT_TRUE(wave.pcm.empty());
   }
 
   // 1000 stereo or 2000 mono 16-bit frames are 4000 bytes: the limit is
@@ -149,20 +152,42 @@ TEST(Sfx, RefusedMediaAnswerTheirCodesAndTonesAboveTheLimitAre10) {
   for (const Bytes& media : {MakeWave(2, kRate, 16, Pcm16Pattern(1000, 2)), MakeOgg(kRate, 1, 2000)}) {
     log.clear();
     EXPECT_EQ(DecodeToneMedia(MemoryDesc(media), &wave, 3999), kSornUnrecognised);
-    EXPECT_FALSE(wave);
+    EXPECT_TRUE(wave.pcm.empty());
     EXPECT_TRUE(log.contains("DecodeToneMedia : failed to load the sound data: 4000 bytes of sound are more than a "
                              "tone holds (3999)"))
         << log.all();
     EXPECT_EQ(DecodeToneMedia(MemoryDesc(media), &wave, 4000), 0);
-    EXPECT_TRUE(wave);
+    EXPECT_EQ(wave.pcm.size(), 4000u);
   }
 
   // A media without frames loads, but no buffer holds an empty tone.
   Mixer mixer(kRate, 2);
   ASSERT_EQ(DecodeToneMedia(MemoryDesc(MakeWave(2, kRate, 16, {})), &wave), 0);
   std::unique_ptr<DSSfxTone> tone;
-  EXPECT_EQ(DSSfxTone::create(mixer, *wave, &tone), kSornDeviceFailed);
+  EXPECT_EQ(DSSfxTone::create(mixer, std::move(wave), &tone), kSornDeviceFailed);
   EXPECT_FALSE(tone);
+}
+
+// A failure of the library is logged at WARN where it happens, so it shows
+// without "-d" whatever its words; progress stays at DEBUG.
+TEST(SoundLog, FailuresAreWarningsAndProgressIsDebug) {
+  ScopedLogMask mask(LOG_WARN);
+  LogCapture log;
+  Mixer mixer(kRate, 2);
+  DSSfxChannel channel(mixer);
+  EXPECT_EQ(channel.play(), kSornEmptyTone);
+  std::unique_ptr<DSSfxTone> tone;
+  EXPECT_EQ(DSSfxTone::create(mixer, DecodedTone{}, &tone), kSornDeviceFailed);
+  SoundClock clock;
+  DSStreamChannel stream(mixer, clock, nullptr, {});
+  DecodedTone decoded;
+  EXPECT_EQ(DecodeToneMedia(MemoryDesc(MakeWave(2, kRate, 16, Pcm16Pattern(100, 2))), &decoded), 0);
+  for (const char* line : {"[WARN ] ", "DSSfxChannel::play : no tone", "DSSfxTone::create : cannot hold 0 frames",
+                           "DSStreamChannel : no decoder"}) {
+    EXPECT_TRUE(log.contains(line)) << line << "\n" << log.all();
+  }
+  EXPECT_FALSE(log.contains("loading...")) << log.all();
+  EXPECT_EQ(log.lines().size(), 3u) << log.all();
 }
 
 }  // namespace

@@ -99,6 +99,26 @@ TEST(VorbisSource, APageRepeatedInTheFileNeverTakesTheReadsPastTheLength) {
   }
 }
 
+// Seeks land exactly on their frame in any order: backwards by the pages
+// the decoder passed, forwards by decoding on, and what follows is what
+// libvorbisfile decodes from the start.
+TEST(VorbisSource, SeeksLandOnTheirFrameInAnyOrder) {
+  const int64_t frames = 22050 * 8;
+  const Bytes ogg = MakeOgg(22050, 2, frames);
+  const Bytes reference = Reference(ogg);
+  std::unique_ptr<UTDataSource> source;
+  ASSERT_EQ(OpenMediaDecoder(MemoryDesc(ogg), &source), 0);
+  for (const int64_t frame : {int64_t{100000}, int64_t{3}, frames - 1, int64_t{22050 * 3 + 7}, int64_t{0},
+                              int64_t{22050 * 6}, int64_t{150001}, frames}) {
+    ASSERT_EQ(source->seek(frame), frame);
+    Bytes buffer(2000 * 4);
+    const int64_t got = source->read(buffer.data(), 2000);
+    ASSERT_EQ(got, std::min<int64_t>(2000, frames - frame)) << frame;
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + got * 4, reference.begin() + frame * 4)) << frame;
+    EXPECT_EQ(source->tell(), frame + got);
+  }
+}
+
 TEST(VorbisSource, RefusesStreamsItCannotPlayAndPlaysWhatACutFileHolds) {
   ScopedLogMask mask(LOG_WARN);
   LogCapture log;

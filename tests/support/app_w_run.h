@@ -32,7 +32,7 @@ class AppWRun : public testing::Test {
   // error joins standard output.
   platform::ProcessResult run(const std::string& arguments, const std::string& environment = "") {
     const std::string command = "cd '" + dir_.path().string() + "' && " + environment +
-                                " ASAN_OPTIONS=detect_leaks=0 ./app_w " + arguments + " 2>&1";
+                                " ./app_w " + arguments + " 2>&1";
     return platform::RunProcess({"sh", "-c", command}, true);
   }
 
