@@ -53,7 +53,7 @@
     (0 (window-position-x . 20) (window-position-y . 420)       ; where the window lies
        (window-width . 760) (window-height . 160)               ; and its size
        (ta-offset-x . 24) (ta-offset-y . 20)                    ; the text inside it
-       (ta-width . 712) (ta-height . 120)
+       (ta-width . 712) (ta-height . 130)
        (ta-bg-amikake . #t)                                     ; a shaded panel behind the text
        (ta-bg-color.r . 12) (ta-bg-color.g . 14)                ; in dark blue,
        (ta-bg-color.b . 30) (ta-bg-color.a . 176)               ; half see-through
