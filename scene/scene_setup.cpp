@@ -46,7 +46,11 @@ GameEnvironment* g_environment = nullptr;
 std::unique_ptr<SceneImpl> g_scene;
 std::unique_ptr<WindowSceneAdapter> g_adapter;
 
-std::u16string fontPath(const std::u16string& folder, const std::u16string& file) { return folder + u"/" + file; }
+// Without a folder a sheet is looked up by its own name in the game folder,
+// never at the file system's root.
+std::u16string fontPath(const std::u16string& folder, const std::u16string& file) {
+  return folder.empty() ? file : folder + u"/" + file;
+}
 
 // Fonts 0..7 into the renderer table; false at an unknown font type.
 bool createFontRenderers(GameEnvironment* environment) {
