@@ -13,6 +13,7 @@
 #include "app/log.h"
 #include "app/os_util.h"
 #include "app/registry.h"
+#include "platform/registry_store.h"
 #include "script/ap_value.h"
 #include "setup/desktop_shortcut.h"
 #include "setup/install_files.h"
@@ -134,7 +135,12 @@ int32_t deleteResult(const SetupAPIImpl& worker, const std::u16string& path, int
 std::vector<std::u16string> missingKeys(uint32_t hive, std::u16string_view key) {
   const std::u16string path = NormalRegistryKey(key);
   std::vector<std::u16string> missing;
-  for (size_t end = path.find(u'/'); !path.empty(); end = path.find(u'/', end + 1)) {
+  size_t depth = 0;
+  for (size_t start = 0, end = path.find(u'/'); !path.empty(); start = end + 1, end = path.find(u'/', start)) {
+    // The store refuses a whole path past its limits (the write that needs
+    // it fails with a WARN) and makes none of its keys: nothing to record.
+    const size_t nameLength = (end == std::u16string::npos ? path.size() : end) - start;
+    if (++depth > platform::kMaxKeyDepth || nameLength > platform::kMaxKeyNameLength) return {};
     const std::u16string prefix = path.substr(0, end);
     if (!missing.empty() || !Win32RegKeyExists(hive, prefix)) missing.push_back(prefix);
     if (end == std::u16string::npos) break;

@@ -191,6 +191,14 @@ TEST_F(SetupCommandsTest, RegistryCommandsWriteRecordAndLogFailures) {
   EXPECT_EQ(run(CmdRegDeleteSubKey(HKEY_CURRENT_USER_ID, u"Software/Maker")), kCmdDone);
   // The keys made on the way are the installation's too.
   EXPECT_EQ(worker_.uninstallLog().regSubKeys().count({HKEY_CURRENT_USER_ID, u"Software"}), 1u);
+  // A key past the store's depth is refused whole: none of its keys is made
+  // or recorded, so an uninstall has nothing of it to delete.
+  std::u16string deep = u"Deep";
+  for (int i = 0; i < 600; ++i) deep += u"/k";
+  const size_t recorded = worker_.uninstallLog().regSubKeys().size();
+  ASSERT_EQ(run(CmdRegCreateSubKey(HKEY_CURRENT_USER_ID, deep, u"Sub")), kCmdFailed);
+  EXPECT_EQ(worker_.uninstallLog().regSubKeys().size(), recorded);
+  EXPECT_FALSE(Win32RegKeyExists(HKEY_CURRENT_USER_ID, u"Deep"));
   for (const char* line : {"値の作成に失敗\n", "レジストリの書き込みに失敗しました(/Software/Maker/n)\n",
                            "レジストリキーの削除に失敗しました(2:HKEY_CURRENT_USER/Software/Maker/none)\n",
                            "レジストリサブキーの削除に失敗しました(5:HKEY_CURRENT_USER/Software/Maker)\n"}) {
