@@ -738,7 +738,7 @@ for v in LP_NUM_THREADS GALLIUM_DRIVER LIBGL_ALWAYS_SOFTWARE MESA_LOADER_DRIVER_
   envs+=" $v=${!v-(unset)}"
 done
 echo "environment (left as found):$envs"
-[ -z "${LP_NUM_THREADS+x}" ] && echo "  (LP_NUM_THREADS unset: app_w asks llvmpipe for one rasteriser thread per 1280x720 window pixels, 1 to 4; other programs get one per CPU, at most 16)"
+[ -z "${LP_NUM_THREADS+x}" ] && echo "  (LP_NUM_THREADS unset: app_w asks llvmpipe for one rasteriser thread per 640x720 window pixels, 2 to 4 and at most one per CPU; other programs get one per CPU, at most 16)"
 echo "each run: fresh XDG_DATA_HOME / XDG_CONFIG_HOME / XDG_RUNTIME_DIR / ZEP_REGISTRY_DIR; memory at ${mem_at_s} s;" \
   "${reveal_a:+revealing from $reveal_a s to $reveal_b s; }idle from ${idle_from_s} s to $(( idle_from_s + idle_s )) s"
 
