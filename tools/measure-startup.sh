@@ -502,11 +502,12 @@ finish() {
   exit_code=$?
   run_pid=""
 }
-cpu_ms_of_children() { # the user + system time of the shell's finished children, in ms
-  # (`times` in this shell, not in a pipe's subshell, which has no children)
+children_cpu() { # sets children_ms: the user + system time of the shell's finished children, in ms
+  # (`times` in this shell: a command substitution's subshell has no children)
   times >"$work/times"
-  awk 'function ms(t,  m) { m = t; sub(/m.*/, "", m); sub(/^[0-9]+m/, "", t); sub(/s$/, "", t); return (m * 60 + t) * 1000 }
-       NR == 2 { printf "%.0f\n", ms($1) + ms($2) }' "$work/times"
+  children_ms=$(awk 'function ms(t,  m) { m = t; sub(/m.*/, "", m); sub(/^[0-9]+m/, "", t); sub(/s$/, "", t)
+                                       return (m * 60 + t) * 1000 }
+                     NR == 2 { printf "%.0f\n", ms($1) + ms($2) }' "$work/times")
 }
 
 log_line_us() { # log, text before ": N us after start" -> microseconds after the launch, or nothing
@@ -631,7 +632,7 @@ measure_floor() {
 measure_quit() {
   local kind=$1 i=$2 log="$work/quit-$1-$2.log" name before after t1 code
   name=app_w; [ "$kind" = peer ] && name=$peer_name
-  before=$(cpu_ms_of_children)
+  children_cpu; before=$children_ms
   launch "$kind" "$log" "$quit_dir" plain
   ( sleep "$start_timeout_s"; kill -KILL "$run_pid" 2>/dev/null ) &
   local killer=$!
@@ -640,7 +641,7 @@ measure_quit() {
   t1=${EPOCHREALTIME//[.,]/}
   kill "$killer" 2>/dev/null
   wait "$killer" 2>/dev/null
-  after=$(cpu_ms_of_children)
+  children_cpu; after=$children_ms
   run_pid=""
   echo "run $i/$runs $name, quit-at-once game: exit $code after $(ms $(( t1 - run_t0 ))) ms from launch, CPU $(( after - before )) ms"
   add "$kind" quitus "$(( t1 - run_t0 ))"
