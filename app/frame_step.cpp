@@ -252,13 +252,14 @@ bool renderStep(int64_t now, bool frameDue, int64_t* swapMicros) {
   if (s.fullScreen && !isForeground()) return false;
   GDev* device = GDevFactory::device;
   bool presented = false;
+  bool moviePicture = false;
   if (MoviePlayingFlag) {
     // The scene waits; the movie's pictures go over the kept screen.
     ClearScreenChanges();
     if (device && DrawMovieOverlay(device, s.logicalW, s.logicalH)) {
       s.wholeScreenNext = true;
       s.lastPresentMicros = now * 1000;
-      presented = true;
+      presented = moviePicture = true;
     }
   } else if (GUIChangedFlag && device) {
     bool drewAny = true;
@@ -290,6 +291,9 @@ bool renderStep(int64_t now, bool frameDue, int64_t* swapMicros) {
     }
     device->afterSwap();
     device->validateScreen();
+  }
+  if (moviePicture) {
+    if (MovieScreen* movie = GetMovieScreen()) movie->pictureShown();
   }
   if (s.measureStart < 0) s.measureStart = now;
   if (now - s.measureStart >= 1000) {

@@ -13,6 +13,7 @@
 #include "app/log.h"
 #include "app/os_util.h"
 #include "app/string_util.h"
+#include "platform/audio_device.h"
 #include "platform/codepage.h"
 #include "platform/process.h"
 #include "platform/std_streams.h"
@@ -225,6 +226,9 @@ int InvokerMain(const std::vector<std::u16string>& commandLine) {
     return 1;
   }
   const bool ran = RunApplication();
+  // The settings file is written: what is left ends with the process, so
+  // the sound output stops at once instead of playing out its blocks.
+  platform::LetAudioOutputsEndWithProcess();
   DestroyApplication();
   return ran && !SetupRunFailed() ? 0 : 1;
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "platform/clock.h"
 #include "platform/debug_output.h"
@@ -62,7 +63,30 @@ void emit(uint32_t level, const std::u16string& line) {
   if (g_observer) g_observer(g_observerContext, level, line);
 }
 
+// The lines of this thread's capture, if any.
+thread_local std::vector<DeferredLog::Line>* t_captured = nullptr;
+
+// Keeps the message in this thread's capture; false when there is none.
+bool captureLine(uint32_t level, std::u16string_view format, std::span<const FormatArg> args) {
+  if (!t_captured) return false;
+  t_captured->push_back(DeferredLog::Line{level, FormatArgs(format, args)});
+  return true;
+}
+
 }  // namespace
+
+DeferredLog::DeferredLog() : outer_(t_captured) { t_captured = &lines_; }
+
+DeferredLog::~DeferredLog() { t_captured = outer_; }
+
+std::vector<DeferredLog::Line> DeferredLog::take() { return std::exchange(lines_, {}); }
+
+void DeferredLog::replay(const std::vector<Line>& lines) {
+  for (const Line& line : lines) {
+    const FormatArg message(line.message);
+    LogWriteLine(line.level, u"%s", std::span<const FormatArg>(&message, 1));
+  }
+}
 
 void SetLogLevelMask(uint32_t bits) { g_mask.store(bits | LOG_ERROR | LOG_FATAL); }
 
@@ -73,11 +97,13 @@ bool IsLogLevelEnabled(uint32_t level) {
 }
 
 void LogWriteLine(uint32_t level, std::u16string_view format, std::span<const FormatArg> args) {
+  if (captureLine(level, format, args)) return;
   emit(level, buildLine(level, format, args));
 }
 
 void LogWriteWithBoxArgs(uint32_t flags, uint32_t level, std::u16string_view format,
                          std::span<const FormatArg> args) {
+  if (captureLine(level, format, args)) return;
   const std::u16string& line = buildLine(level, format, args);
   emit(level, line);
   if (flags & 1) ShowDebugMessageBox(line);

@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/format.h"
 
@@ -49,6 +51,30 @@ void LogWriteWithBox(uint32_t flags, uint32_t level, std::u16string_view format,
 // A message box captioned "デバッグメッセージ" with an OK button, owned by the
 // main window once there is one.
 void ShowDebugMessageBox(std::u16string_view text);
+
+// While one lives, the lines its thread logs (those the mask lets through)
+// are kept in it instead of written: work done ahead on another thread keeps
+// its lines for the moment its result is used, and replay writes them then,
+// as if logged at that moment. Captures on one thread nest.
+class DeferredLog {
+ public:
+  struct Line {
+    uint32_t level = 0;
+    std::u16string message;
+  };
+  DeferredLog();
+  ~DeferredLog();
+  DeferredLog(const DeferredLog&) = delete;
+  DeferredLog& operator=(const DeferredLog&) = delete;
+  // The lines kept so far (taken out of the capture).
+  std::vector<Line> take();
+  // Writes the lines, on the calling thread.
+  static void replay(const std::vector<Line>& lines);
+
+ private:
+  std::vector<Line> lines_;
+  std::vector<Line>* outer_;  // the capture this one stands inside, if any
+};
 
 // Every written line is also handed to the observer (tools and tests use it
 // to read the log). Null removes it. The observer runs on the logging thread

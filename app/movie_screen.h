@@ -30,6 +30,9 @@ class MovieScreen {
   // Milliseconds until the next picture is due (0: now), or -1 when none
   // is waiting.
   virtual int64_t nextFrameInMs() = 0;
+  // The picture taken last has been presented (the first one starts the
+  // movie's clock).
+  virtual void pictureShown() = 0;
   // Hands back the pixels of a picture no longer needed, for a later one.
   virtual void giveBack(std::vector<uint8_t> pixels) = 0;
   // The player's thread said it has news (the movie's end) for the movie

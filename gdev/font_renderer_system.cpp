@@ -229,12 +229,17 @@ class GlyphCache {
   size_t bytes_ = 0;
 };
 
+// The families a face name is looked up as: the name, then the fallback.
+std::vector<std::string> FamiliesOf(std::u16string_view faceName) {
+  return {platform::ToUtf8(faceName), kFallbackFamily};
+}
+
 class SystemFontImpl : public FontRenderer {
  public:
   SystemFontImpl(const GDICreateParams& params, std::shared_ptr<FreeTypeLibrary> library)
       : params_(params), library_(std::move(library)) {
     if (params_.faceName.empty()) params_.faceName = kDefaultFace;
-    families_ = {platform::ToUtf8(params_.faceName), kFallbackFamily};
+    families_ = FamiliesOf(params_.faceName);
   }
 
   void render(RGBAImageRef& out, const TextRenderParams& params, std::u16string_view text, int32_t) override {
@@ -449,5 +454,13 @@ class SystemFontFactoryImpl : public FontRendererFactory {
 };
 
 }  // namespace
+
+void LookUpSystemFontFace(std::u16string_view faceName) {
+  if (faceName.empty()) faceName = kDefaultFace;
+  const std::vector<std::string> families = FamiliesOf(faceName);
+  platform::MatchFontFile(families, kLanguage);
+  // What reportMissingFamily asks.
+  if (faceName != kDefaultFace) platform::FontFamilyInstalled(families.front());
+}
 
 std::unique_ptr<FontRendererFactory> MakeSystemFontFactory() { return std::make_unique<SystemFontFactoryImpl>(); }

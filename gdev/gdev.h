@@ -151,6 +151,13 @@ class GDev {
     (void)area;
     return false;
   }
+  // True when a rectangle of the current drawing coordinates lies wholly
+  // outside the screen clip while the screen buffer is drawn into: nothing
+  // drawn inside it could show. False when that cannot be told.
+  virtual bool outsideScreenClip(const GDevRectF& rect) const {
+    (void)rect;
+    return false;
+  }
   // The buffer swap was asked to wait for the display's vertical blank and
   // the driver accepted it (it may still not block: the frame step watches).
   virtual bool swapIntervalAccepted() const { return false; }

@@ -89,6 +89,7 @@ class GDevGL final : public GDev {
   // window's back buffer was last shown, when the driver keeps it.
   void impl_swapBuffers(const GDevArea& source, const GDevArea& dest) override;
   bool setScreenClip(const GDevArea* area) override;
+  bool outsideScreenClip(const GDevRectF& rect) const override;
   std::u16string formatStatus(std::u16string_view text) override;
   bool setWindowSize(int32_t backWidth, int32_t backHeight, int32_t screenWidth, int32_t screenHeight) override;
   bool setViewport(int32_t x, int32_t y, int32_t width, int32_t height) override;
@@ -173,6 +174,8 @@ class GDevGL final : public GDev {
   // only a part of the screen buffer.
   uint64_t presentedFrames() const { return presents_; }
   uint64_t partialPresents() const { return partialPresents_; }
+  // Draw calls sent to OpenGL (not those the screen clip left out).
+  uint64_t drawCalls() const { return drawCalls_; }
   size_t textureCount() const { return textures_.size(); }
   // Shader programs linked so far (each on its first use).
   int programsBuilt() const { return programs_.builtCount(); }
@@ -226,6 +229,9 @@ class GDevGL final : public GDev {
   // once per program) when it cannot be built: the draw is skipped.
   bool useProgram(GLProgram program);
   void draw(GLProgram program, GLenum mode, const GLVertex* vertices, int count);
+  // True when the vertices, as the current transforms place them, lie
+  // wholly outside the screen clip: the scissor would keep no pixel.
+  bool outsideScreenClip(const GLVertex* vertices, int count) const;
   void drawQuad(GLProgram program, const GDevRectF& rect, const float color[4], const GDevUV* uvs, int uvCount);
   GLuint sampler(int unit, Address address) const { return samplers_[unitFilter_[unit]][address]; }
   void setAllFilters(Filter filter);
@@ -298,6 +304,7 @@ class GDevGL final : public GDev {
   GDevArea lastPresent_{0, 0, 0, 0};
   uint64_t presents_ = 0;
   uint64_t partialPresents_ = 0;
+  uint64_t drawCalls_ = 0;
   // The screen clip (screen pixels) and whether it is on.
   GDevArea screenClip_{0, 0, 0, 0};
   bool screenClipped_ = false;

@@ -117,12 +117,50 @@ bool GDevGL::useProgram(GLProgram program) {
   return true;
 }
 
+bool GDevGL::outsideScreenClip(const GLVertex* vertices, int count) const {
+  if (!screenClipped_ || !screenFramebuffer_ || target_.framebuffer != screenFramebuffer_ || count < 1) return false;
+  // As the vertex shader does: v x world x projection, y by the target's
+  // sign, then the viewport.
+  const Matrix4& world = stack_.top();
+  const GDevArea view = toGL(clipped_);
+  float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  for (int i = 0; i < count; ++i) {
+    const float v[4] = {vertices[i].x, vertices[i].y, vertices[i].z, 1.0f};
+    float w[4], p[4];
+    for (int j = 0; j < 4; ++j) w[j] = v[0] * world[j] + v[1] * world[4 + j] + v[2] * world[8 + j] + v[3] * world[12 + j];
+    for (int j = 0; j < 4; ++j) {
+      p[j] = w[0] * projection_[j] + w[1] * projection_[4 + j] + w[2] * projection_[8 + j] + w[3] * projection_[12 + j];
+    }
+    if (!(p[3] > 0.0f)) return false;  // behind the eye: not worth working out
+    const float x = static_cast<float>(view.x) + (p[0] / p[3] + 1.0f) * 0.5f * static_cast<float>(view.width);
+    const float y =
+        static_cast<float>(view.y) + (p[1] / p[3] * transforms_.target[0] + 1.0f) * 0.5f * static_cast<float>(view.height);
+    if (i == 0 || x < x0) x0 = x;
+    if (i == 0 || x > x1) x1 = x;
+    if (i == 0 || y < y0) y0 = y;
+    if (i == 0 || y > y1) y1 = y;
+  }
+  // A pixel of slack for wide points and lines and for rounding.
+  const GDevArea clip = toGL(screenClip_);
+  return x1 < static_cast<float>(clip.x) - 1.0f || x0 > static_cast<float>(clip.x + clip.width) + 1.0f ||
+         y1 < static_cast<float>(clip.y) - 1.0f || y0 > static_cast<float>(clip.y + clip.height) + 1.0f;
+}
+
+bool GDevGL::outsideScreenClip(const GDevRectF& rect) const {
+  const GLVertex corners[4] = {vertex(rect.x0, rect.y0, nullptr), vertex(rect.x1, rect.y0, nullptr),
+                               vertex(rect.x0, rect.y1, nullptr), vertex(rect.x1, rect.y1, nullptr)};
+  return outsideScreenClip(corners, 4);
+}
+
 void GDevGL::draw(GLProgram program, GLenum mode, const GLVertex* vertices, int count) {
   if (!context_) return;
+  // A draw the clip keeps nothing of costs the renderer all the same: left out.
+  if (outsideScreenClip(vertices, count)) return;
   if (!useProgram(program)) return;
   commitMatrix();
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(sizeof(GLVertex) * count), vertices, GL_STREAM_DRAW);
   glDrawArrays(mode, 0, count);
+  ++drawCalls_;
 }
 
 void GDevGL::drawQuad(GLProgram program, const GDevRectF& rect, const float color[4], const GDevUV* uvs,

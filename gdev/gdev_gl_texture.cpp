@@ -55,11 +55,13 @@ void GDevGLTexture::createStorage() {
   }
   storageWidth_ = storageWidth;
   storageHeight_ = storageHeight;
-  // Storage starts out transparent black, padding included.
+  // Storage starts out transparent black, padding included. Zeros read the
+  // same in any channel order: sent as RGBA, the storage's own order, the
+  // driver copies them without swapping channels.
   const int32_t band = std::max<int32_t>(1, static_cast<int32_t>(kZeroBand / (static_cast<size_t>(storageWidth) * 4)));
   const uint8_t* zeros = owner_->zeros(static_cast<size_t>(storageWidth) * 4 * std::min(band, storageHeight));
   for (int32_t y = 0; y < storageHeight; y += band) {
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, y, storageWidth, std::min(band, storageHeight - y), GL_BGRA,
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, y, storageWidth, std::min(band, storageHeight - y), GL_RGBA,
                     GL_UNSIGNED_BYTE, zeros);
   }
   applyAlphaSwizzle();

@@ -89,6 +89,10 @@ class FontRendererFactory {
 // long as the factory or any of them; each renderer keeps its own faces with
 // one sized instance per pixel size.
 std::unique_ptr<FontRendererFactory> MakeSystemFontFactory();
+// Looks up what a system-font renderer of this face (empty: the default
+// face) looks up before it first draws, so that the answers are ready when
+// it does. Any thread; the start-up calls it while the window is made.
+void LookUpSystemFontFace(std::u16string_view faceName);
 // A factory of bitmap-font renderers (sheets are read and decoded in create).
 std::unique_ptr<FontRendererFactory> MakeBitmapFontFactory();
 

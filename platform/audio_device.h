@@ -65,6 +65,14 @@ class AudioDevice {
   virtual std::vector<std::u16string> listOutputs() = 0;
 };
 
+// For the end of the process, once its last sound has been asked to stop:
+// from then on close() on an SDL device silences it at once and lets SDL's
+// output thread end with the process instead of waiting for it (SDL plays
+// out the block in progress and waits two more before its thread ends,
+// about 280 ms at 44.1 kHz). The callback still never runs after close()
+// returns. Main thread; nothing opens a device afterwards.
+void LetAudioOutputsEndWithProcess();
+
 // The SDL2 audio backend (SDL_AUDIODRIVER picks the driver; "dummy" plays
 // into nothing, "disk" writes the mix to SDL_DISKAUDIOFILE).
 std::unique_ptr<AudioDevice> CreateSdlAudioDevice();

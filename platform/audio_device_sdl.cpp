@@ -13,6 +13,9 @@
 namespace platform {
 namespace {
 
+// Set once, for the end of the process (main thread).
+bool g_endWithProcess = false;
+
 // Frames per callback: the largest power of two within about 100 ms of
 // sound (4096 at 44.1 kHz). SDL's thread wakes once a block, about 11 times
 // a second; the play cursors move smoothly through a block all the same
@@ -60,6 +63,16 @@ class SdlAudioDevice final : public AudioDevice {
 
   void close() override {
     if (device_ == 0 && !suspended_) return;
+    if (device_ != 0 && g_endWithProcess) {
+      // Pausing waits for a callback in progress, and a paused device calls
+      // none again: the sound stops here. The device and the audio
+      // subsystem stay as they are (quitting it would close the device and
+      // wait all the same); its thread ends with the process.
+      SDL_PauseAudioDevice(device_, 1);
+      device_ = 0;
+      suspended_ = false;
+      return;
+    }
     // Waits for a callback in progress; none runs afterwards.
     if (device_ != 0) SDL_CloseAudioDevice(device_);
     device_ = 0;
@@ -137,6 +150,8 @@ class SdlAudioDevice final : public AudioDevice {
 };
 
 }  // namespace
+
+void LetAudioOutputsEndWithProcess() { g_endWithProcess = true; }
 
 std::unique_ptr<AudioDevice> CreateSdlAudioDevice() { return std::make_unique<SdlAudioDevice>(); }
 

@@ -1,7 +1,9 @@
 // Font lookup for the system-font glyph renderer: which font file (and face
 // inside it) answers a list of family names, a language and monospaced
 // spacing, and which face stands in for a character the first one lacks.
-// Over fontconfig. Main thread (the glyph renderers).
+// Over fontconfig. Any thread: the start-up looks the configured faces up
+// ahead, beside the window's creation, and MatchFontFile and
+// FontFamilyInstalled remember their answers for the process.
 #pragma once
 
 #include <string>

@@ -1,12 +1,15 @@
 // Font lookup over fontconfig. The library is initialised on first use and
 // finalised at process exit (FcFini), so no fontconfig object outlives a
 // call: every pattern and font set is destroyed before the call returns.
-// Main thread.
+// The answers of MatchFontFile and FontFamilyInstalled are remembered for
+// the process (the installed fonts are taken as they were at the first
+// question). Any thread.
 #include "platform/font_match.h"
 
 #include <fontconfig/fontconfig.h>
 
 #include <cstdlib>
+#include <map>
 #include <mutex>
 
 namespace platform {
@@ -54,9 +57,18 @@ FontFile FileOf(const FcPattern* font) {
   return file;
 }
 
-}  // namespace
+// Remembered answers, under one lock (a lookup runs outside it).
+std::mutex g_knownMutex;
+std::map<std::string, FontFile> g_knownMatches;
+std::map<std::string, bool> g_knownFamilies;
 
-FontFile MatchFontFile(const std::vector<std::string>& families, const std::string& language) {
+std::string MatchKey(const std::vector<std::string>& families, const std::string& language) {
+  std::string key = language;
+  for (const std::string& family : families) key += '\n' + family;
+  return key;
+}
+
+FontFile LookUpFontFile(const std::vector<std::string>& families, const std::string& language) {
   FontFile file;
   FcPattern* request = MakeRequest(families, language);
   if (!request) return file;
@@ -70,7 +82,7 @@ FontFile MatchFontFile(const std::vector<std::string>& families, const std::stri
   return file;
 }
 
-bool FontFamilyInstalled(const std::string& family) {
+bool LookUpFamily(const std::string& family) {
   if (family.empty() || !EnsureFontconfig()) return false;
   FcPattern* pattern = FcPatternCreate();
   if (!pattern) return false;
@@ -82,6 +94,29 @@ bool FontFamilyInstalled(const std::string& family) {
   if (objects) FcObjectSetDestroy(objects);
   FcPatternDestroy(pattern);
   return installed;
+}
+
+}  // namespace
+
+FontFile MatchFontFile(const std::vector<std::string>& families, const std::string& language) {
+  const std::string key = MatchKey(families, language);
+  {
+    std::lock_guard<std::mutex> hold(g_knownMutex);
+    if (auto known = g_knownMatches.find(key); known != g_knownMatches.end()) return known->second;
+  }
+  const FontFile file = LookUpFontFile(families, language);
+  std::lock_guard<std::mutex> hold(g_knownMutex);
+  return g_knownMatches.emplace(key, file).first->second;
+}
+
+bool FontFamilyInstalled(const std::string& family) {
+  {
+    std::lock_guard<std::mutex> hold(g_knownMutex);
+    if (auto known = g_knownFamilies.find(family); known != g_knownFamilies.end()) return known->second;
+  }
+  const bool installed = LookUpFamily(family);
+  std::lock_guard<std::mutex> hold(g_knownMutex);
+  return g_knownFamilies.emplace(family, installed).first->second;
 }
 
 FontFile MatchFontFileForChar(const std::vector<std::string>& families, const std::string& language,

@@ -57,6 +57,17 @@ bool AddPainted(GUIComponent* c, int64_t x, int64_t y, ScreenArea* out) {
   return true;
 }
 
+// Whether c's own painting could change a pixel the screen clip keeps:
+// false only where its extent is known and lies wholly outside the clip (a
+// frame drawn in parts walks the whole tree; what lies elsewhere is left
+// out before any of its drawing reaches the device).
+bool PaintsInsideClip(GUIComponent* c, const GDev* device) {
+  ScreenArea area;
+  if (!device || !c->paintExtent(&area) || area.empty()) return true;
+  return !device->outsideScreenClip(GDevRectF{static_cast<float>(area.x0), static_cast<float>(area.y0),
+                                              static_cast<float>(area.x1), static_cast<float>(area.y1)});
+}
+
 }  // namespace
 
 void SetScreenRoot(GUIComponent* root) { g_screenRoot = root; }
@@ -130,7 +141,7 @@ void GUIComponent::markLocal(const ScreenArea& local) {
 }
 
 void GUIComponent::paint(int32_t) {
-  if (visible_ && isDrawable()) {
+  if (visible_ && isDrawable() && PaintsInsideClip(this, GDevFactory::device)) {
     draw();
     drawAfter();
   }
@@ -250,11 +261,11 @@ bool GUIComposite::overlaps(const GUIComponent& child) const {
 }
 
 void GUIComposite::paint(int32_t) {
-  if (isVisible() && isDrawable()) {
+  GDev* device = GDevFactory::device;
+  if (isVisible() && isDrawable() && PaintsInsideClip(this, device)) {
     draw();
     drawAfter();
   }
-  GDev* device = GDevFactory::device;
   // Indexed: a child's paint may not add or remove siblings, but if one does
   // the walk stays inside the list.
   for (size_t i = 0; i < children_.size(); ++i) {

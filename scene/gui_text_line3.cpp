@@ -180,8 +180,48 @@ bool GUITextLine3::prepareDraw(int32_t) {
 void GUITextLine3::setVisibleCount(int32_t n) {
   n = n >= 0 && n < totalSteps_ ? n : -1;
   if (n == visible_) return;
+  const int32_t was = visible_;
   visible_ = n;
-  markOwnPaint();
+  // A reveal that goes on changes only what its steps add; anything else
+  // (fewer steps, the line shown whole again) the whole line.
+  if (was >= 0 && (n < 0 || n > was)) {
+    markRevealed(was, n < 0 ? totalSteps_ : n);
+  } else {
+    markOwnPaint();
+  }
+}
+
+void GUITextLine3::markRevealed(int32_t from, int32_t to) {
+  const float h = static_cast<float>(height());
+  ScreenArea area{};
+  // One pixel more on each side, as paintExtent has.
+  const auto add = [&area](float x0, float y0, float x1, float y1) {
+    area = UnionOf(area, ScreenArea{static_cast<int32_t>(std::floor(x0)) - 1, static_cast<int32_t>(std::floor(y0)) - 1,
+                                    static_cast<int32_t>(std::ceil(x1)) + 1, static_cast<int32_t>(std::ceil(y1)) + 1});
+  };
+  int32_t done = 0;
+  for (size_t i = 0; i < segments_.size() && i < pieces_.size() && done < to; ++i) {
+    const TextSegment& s = segments_[i];
+    const SegmentTexture& piece = pieces_[i];
+    const int32_t length = s.stepLength();
+    if (done + length > from) {
+      // Where the drawn part of the base ends after `steps` of its steps.
+      const auto end = [&](int32_t steps) {
+        if (steps <= 0) return piece.x;
+        if (steps >= length) return piece.x + piece.baseWidth;
+        return piece.x + piece.baseWidth * CellFraction(s.base, static_cast<size_t>(steps));
+      };
+      if (piece.baseTextureHeight > 0) add(end(from - done), h - static_cast<float>(s.baseSize), end(to - done), h);
+      if (piece.rubyTextureHeight > 2) {
+        const float scale = static_cast<float>(s.rubySize) / static_cast<float>(piece.rubyTextureHeight - 2);
+        const float left = std::floor((piece.baseWidth - (piece.rubyWidth + 2.0f * scale)) * 0.5f + piece.x);
+        const float top = std::floor(h - static_cast<float>(rubyPitch_ + s.rubySize + s.baseSize) - scale);
+        add(left, top, left + piece.rubyWidth + 2.0f * scale, top + static_cast<float>(s.rubySize) + 2.0f * scale);
+      }
+    }
+    done += length;
+  }
+  if (!area.empty()) markLocal(area);
 }
 
 void GUITextLine3::clear() {

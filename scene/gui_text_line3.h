@@ -2,8 +2,8 @@
 // segment with ruby above the base text and revealed step by step. Setting
 // a line measures its segments; each is rendered to textures once, when the
 // line is first drawn (a line replaced before that, as skipping does, is
-// never rendered); a reveal only changes how much of them is drawn. Main
-// thread.
+// never rendered); a reveal only changes how much of them is drawn, and
+// marks only what its new steps add as changed. Main thread.
 #pragma once
 
 #include <cstdint>
@@ -66,6 +66,9 @@ class GUITextLine3 : public GUIComponent {
 
  private:
   void drawSegment(const TextSegment& segment, const SegmentTexture& piece, int32_t steps);
+  // Marks what steps from..to - 1 add to the drawing: the base text between
+  // where the two counts end, and the ruby of each segment they touch.
+  void markRevealed(int32_t from, int32_t to);
   // Places the pieces side by side from their texture sizes and takes the
   // line's size.
   void placePieces();

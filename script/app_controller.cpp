@@ -1,6 +1,9 @@
 #include "script/app_controller.h"
 
 #include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "app/game_environment.h"
 #include "app/log.h"
@@ -9,12 +12,14 @@
 #include "app/registry.h"
 #include "gamestate/state_mgr.h"
 #include "gamestate/system_file.h"
+#include "gdev/glyph_renderer.h"
 #include "gdev/texture_manager.h"
 #include "platform/clock.h"
 #include "platform/instance_lock.h"
 #include "platform/utf8.h"
 #include "scene/scene_facade.h"
 #include "scene/scene_setup.h"
+#include "script/scenario_compiler.h"
 #include "script/script_vm.h"
 #include "sound/movie_player.h"
 #include "sound/sorn_glue.h"
@@ -53,6 +58,57 @@ void readAlternativeResourceFolder(GameEnvironment* environment) {
     SetAltResourceSearchPath(value.svalue);
   }
 }
+
+// The start-up's work that needs neither the window nor the script's run,
+// done on a thread of its own while the main thread starts SDL's video and
+// makes the window: the start scenario's compile (its log lines kept for
+// the moment the scenario is entered) and the configured system faces'
+// font lookups. A thread that cannot be started leaves it all to the main
+// thread, as it comes.
+class EarlyStartWork {
+ public:
+  explicit EarlyStartWork(GameEnvironment* environment) : scenario_(environment->getScriptNo(0)) {
+    const auto& fonts = environment->resource().fonts;
+    for (const Config::FontRecord& font : fonts) {
+      if (font.type == 0) faces_.push_back(font.name);
+    }
+    // Without a font 0 the default face stands in.
+    if (fonts[0].type < 0 || fonts[0].type > 2) faces_.emplace_back();
+    try {
+      const GameEnvironment* reader = environment;
+      thread_ = std::thread([this, reader] { run(*reader); });
+    } catch (const std::system_error&) {
+    }
+  }
+  ~EarlyStartWork() {
+    if (thread_.joinable()) thread_.join();
+  }
+  EarlyStartWork(const EarlyStartWork&) = delete;
+  EarlyStartWork& operator=(const EarlyStartWork&) = delete;
+
+  // Waits for the work and gives the compiled scenario to the machine's cache.
+  void handOver(CompiledUnitCache& cache) {
+    if (!thread_.joinable()) return;
+    thread_.join();
+    cache.offer(CompiledUnitCache::kSet, scenario_, 0, std::move(unit_), std::move(log_));
+  }
+
+ private:
+  void run(const GameEnvironment& environment) {
+    {
+      DeferredLog deferred;
+      unit_ = LoadCompiledUnit(environment, scenario_, 0, -1);
+      log_ = deferred.take();
+    }
+    for (const std::u16string& face : faces_) LookUpSystemFontFace(face);
+  }
+
+  const int32_t scenario_;
+  std::vector<std::u16string> faces_;
+  std::unique_ptr<CompiledUnit> unit_;
+  std::vector<DeferredLog::Line> log_;
+  std::thread thread_;
+};
 
 }  // namespace
 
@@ -106,10 +162,12 @@ bool AppController::init() {
     }
   }
   readAlternativeResourceFolder(environment_);
+  EarlyStartWork early(environment_);
   if (!sceneInit(environment_)) {
     showInitBox(environment_, u"アプリケーションの初期化に失敗しました。終了します。");
     return false;
   }
+  early.handOver(machine_->cache());
   sceneCreated_ = true;
   setMenuConfig(-1);
   setMsgwinConfig(0);

@@ -27,15 +27,26 @@ CompiledUnit* CompiledUnitCache::get(Kind kind, int32_t scenario, int32_t number
     }
     return unit;
   }
-  if (kind == kScriptFunc || !environment_) return nullptr;
-  std::unique_ptr<CompiledUnit> unit =
-      LoadCompiledUnit(*environment_, scenario, kind == kSet ? number : -1, kind == kSub ? number : -1);
+  std::unique_ptr<CompiledUnit> unit;
+  if (auto ahead = offered_[kind].find(key); ahead != offered_[kind].end()) {
+    DeferredLog::replay(ahead->second.log);
+    unit = std::move(ahead->second.unit);
+    offered_[kind].erase(ahead);
+  } else {
+    if (kind == kScriptFunc || !environment_) return nullptr;
+    unit = LoadCompiledUnit(*environment_, scenario, kind == kSet ? number : -1, kind == kSub ? number : -1);
+  }
   if (!unit) return nullptr;
   LogWrite(LOG_TRACE, kind == kSet ? u"loadSet(%d, %d) numLocals(%d)\n" : u"loadSub(%d, %d) numLocals(%d)\n",
            scenario, number, unit->numLocals);
   CompiledUnit* raw = unit.get();
   insert(kind, scenario, number, std::move(unit));
   return raw;
+}
+
+void CompiledUnitCache::offer(Kind kind, int32_t scenario, int32_t number, std::unique_ptr<CompiledUnit> unit,
+                              std::vector<DeferredLog::Line> log) {
+  offered_[kind][{scenario, number}] = Offered{std::move(unit), std::move(log)};
 }
 
 void CompiledUnitCache::insert(Kind kind, int32_t scenario, int32_t number, std::unique_ptr<CompiledUnit> unit) {

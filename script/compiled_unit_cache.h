@@ -1,7 +1,7 @@
 // The least-recently-used cache of compiled units, one map per kind (sets,
 // subs, script functions). A miss loads and adds; a hit evicts down to the
 // capacity, oldest first, but never the unit the machine is running.
-// Main thread.
+// Main thread (offer takes what another thread loaded).
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,9 @@
 #include <map>
 #include <memory>
 #include <utility>
+#include <vector>
 
+#include "app/log.h"
 #include "script/code.h"
 
 class GameEnvironment;
@@ -27,6 +29,11 @@ class CompiledUnitCache {
 
   // Puts a unit in the cache as if it had been loaded (tests and tools).
   void insert(Kind kind, int32_t scenario, int32_t number, std::unique_ptr<CompiledUnit> unit);
+  // A load done ahead (on another thread): the next miss of (scenario,
+  // number) takes this result, null for a failed load, instead of loading,
+  // and writes the lines the load logged at that moment.
+  void offer(Kind kind, int32_t scenario, int32_t number, std::unique_ptr<CompiledUnit> unit,
+             std::vector<DeferredLog::Line> log);
 
   size_t size(Kind kind) const { return tables_[kind].units.size(); }
   bool contains(Kind kind, int32_t scenario, int32_t number) const {
@@ -39,8 +46,13 @@ class CompiledUnitCache {
     std::map<Key, std::unique_ptr<CompiledUnit>> units;
     std::list<Key> order;  // oldest first
   };
+  struct Offered {
+    std::unique_ptr<CompiledUnit> unit;
+    std::vector<DeferredLog::Line> log;
+  };
 
   const GameEnvironment* environment_;
   size_t capacity_;
   Table tables_[3];
+  std::map<Key, Offered> offered_[3];
 };

@@ -87,6 +87,9 @@ class PlayerScreen final : public MovieScreen {
     MovieSession* session = player().session.get();
     return session ? session->nextFrameInMs() : -1;
   }
+  void pictureShown() override {
+    if (MovieSession* session = player().session.get()) session->pictureShown();
+  }
   void giveBack(std::vector<uint8_t> pixels) override {
     if (MovieSession* session = player().session.get()) session->giveBack(std::move(pixels));
   }

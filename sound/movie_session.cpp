@@ -56,6 +56,7 @@ struct MovieSession::Core {
   void clearPlayedLocked();
   void putLocked(int64_t at, int64_t count, const int16_t* from);
   void writePendingLocked();
+  void readyLocked();
   void startPlayingLocked();
   void endLocked(State to);
   // How long the thread may sleep when it has nothing to do.
@@ -100,7 +101,12 @@ struct MovieSession::Core {
   int32_t x = 0, y = 0, w = 0, h = 0;
   int64_t endMs = 0;  // the end of the last picture or of the sound decoded
   Stats stats;
-  // Clock and ring, in sound frames from the movie's time 0.
+  // Clock and ring, in sound frames from the movie's time 0. Ready: decoded
+  // far enough ahead to start; the clock starts once the first picture,
+  // handed out, is shown.
+  bool ready = false;
+  int64_t readyMicros = 0;
+  bool firstTaken = false;
   bool started = false;
   int64_t startMicros = 0;
   int64_t ringFrames = 0;
@@ -182,11 +188,17 @@ void MovieSession::place(int32_t x, int32_t y, int32_t w, int32_t h) {
 bool MovieSession::takeFrame(MovieFrame* frame) {
   Core& c = *core_;
   std::lock_guard<std::mutex> lock(c.mutex);
-  if (!c.started) return false;
   const int64_t clock = c.clockLocked();
   bool due = false;
   platform::MovieVideoFrame newest;
-  while (!c.frames.empty() && c.frames.front().timeMs <= clock) {
+  if (!c.started) {
+    // The first picture, whatever its time: the clock waits for it.
+    if (!c.ready || c.firstTaken || c.frames.empty()) return false;
+    newest = std::move(c.frames.front());
+    c.frames.pop_front();
+    c.firstTaken = due = true;
+  }
+  while (c.started && !c.frames.empty() && c.frames.front().timeMs <= clock) {
     newest = std::move(c.frames.front());
     c.frames.pop_front();
     due = true;
@@ -208,6 +220,14 @@ bool MovieSession::takeFrame(MovieFrame* frame) {
   return true;
 }
 
+void MovieSession::pictureShown() {
+  Core& c = *core_;
+  std::lock_guard<std::mutex> lock(c.mutex);
+  if (!c.firstTaken || c.started || c.quit) return;
+  c.startPlayingLocked();
+  c.wake.notify_all();
+}
+
 void MovieSession::giveBack(std::vector<uint8_t> pixels) {
   Core& c = *core_;
   std::lock_guard<std::mutex> lock(c.mutex);
@@ -219,7 +239,8 @@ void MovieSession::giveBack(std::vector<uint8_t> pixels) {
 int64_t MovieSession::nextFrameInMs() {
   Core& c = *core_;
   std::lock_guard<std::mutex> lock(c.mutex);
-  if (!c.started || c.frames.empty()) return -1;
+  if (!c.started) return c.ready && !c.firstTaken && !c.frames.empty() ? 0 : -1;
+  if (c.frames.empty()) return -1;
   return std::max<int64_t>(c.frames.front().timeMs - c.clockLocked(), 0);
 }
 
@@ -295,9 +316,14 @@ void MovieSession::run(const std::shared_ptr<Core>& core) {
     const bool wantSound = c.withSound && !c.soundDone && !c.havePending && !c.soundWaits && c.soundRefill;
     const bool wantPicture = !c.videoDone && !c.pictureWaits && c.pictureRefill;
     if (!wantSound && !wantPicture) {
-      // Far enough ahead: play, and look again when the clock has moved
-      // or the screen took pictures.
-      if (!c.started) c.startPlayingLocked();
+      // Far enough ahead: play (once the screen shows the first picture),
+      // and look again when the clock has moved or the screen took
+      // pictures.
+      if (!c.ready) c.readyLocked();
+      if (!c.started && ((c.videoDone && c.frames.empty() && !c.firstTaken) ||
+                         platform::MonotonicMicroseconds() - c.readyMicros >= kFirstPictureWaitMs * 1000)) {
+        c.startPlayingLocked();
+      }
       c.idleSeen = c.idleAsked;
       c.idle.notify_all();
       c.wake.wait_for(lock, std::chrono::milliseconds(c.idleMsLocked(clock)));
@@ -426,9 +452,14 @@ int64_t MovieSession::Core::idleMsLocked(int64_t clock) const {
   return std::max<int64_t>(ms, 1);
 }
 
+void MovieSession::Core::readyLocked() {
+  ready = true;
+  readyMicros = platform::MonotonicMicroseconds();
+  if (state == kOpening) state = kRunning;
+}
+
 void MovieSession::Core::startPlayingLocked() {
   started = true;
-  if (state == kOpening) state = kRunning;
   startMicros = platform::MonotonicMicroseconds();
   if (withSound) {
     sound->setCurrentPosition(0);

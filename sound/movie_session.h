@@ -2,7 +2,8 @@
 // pictures decoded ahead and writes the sound into a mixer buffer at the
 // place its time gives it, and the clock that decides which picture is due
 // (the sound's play position when the movie has sound, else the monotonic
-// clock). Made, asked and destroyed on the main thread; destruction stops
+// clock). The clock, and the sound with it, starts once the first picture
+// is on the screen, so that no picture is late before the first is seen. Made, asked and destroyed on the main thread; destruction stops
 // the thread and waits at most kJoinTimeoutMs for it (a thread stuck in a
 // read the system does not let go of is left to finish on its own).
 #pragma once
@@ -25,11 +26,15 @@ class MovieSession {
  public:
   enum State : int32_t {
     kOpening = 0,  // the thread opens the file and decodes the first pictures
-    kRunning = 1,
+    kRunning = 1,  // decoded far enough ahead: the first picture is due, then the rest in time
     kEnded = 2,    // the last picture's time has passed
     kFailed = 3,   // the file could not be opened or decoded (logged)
   };
   static constexpr int32_t kJoinTimeoutMs = 2000;
+  // The clock starts without the first picture shown when the screen has
+  // not shown it this long after it was due (a minimized window draws
+  // nothing), or at once when the movie has no picture.
+  static constexpr int32_t kFirstPictureWaitMs = 1000;
 
   // What happened to the pictures so far (for benchmarks).
   struct Stats {
@@ -63,8 +68,11 @@ class MovieSession {
   // Where the pictures go (w or h below 1: the whole screen).
   void place(int32_t x, int32_t y, int32_t w, int32_t h);
   // The newest picture that came due since the last call (older due ones
-  // are late and dropped).
+  // are late and dropped); before the clock starts, the first picture.
   bool takeFrame(MovieFrame* frame);
+  // The picture taken last is on the screen: the first one starts the
+  // clock.
+  void pictureShown();
   // Pixels of a picture shown before, for the decoder to fill again.
   void giveBack(std::vector<uint8_t> pixels);
   // Milliseconds of movie time until the next decoded picture is due (0

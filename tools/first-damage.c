@@ -2,8 +2,12 @@
  *
  * usage: first-damage TIMEOUT_MS [--follow]
  * Prints "ready" once it listens, then, when a window created on the root and larger than 1x1 is first
- * mapped and first drawn into, "mapped M damaged D" with both times as CLOCK_REALTIME microseconds, and
- * exits 0; exits 1 after TIMEOUT_MS without both. The mapped window is given the input focus, as a
+ * mapped, first drawn into and first holds a picture, "mapped M damaged D picture P" with the three times
+ * as CLOCK_REALTIME microseconds, and exits 0; exits 1 after TIMEOUT_MS without the first two (P is 0
+ * when no picture came by then). A picture is the window's pixels holding more than three colours, read
+ * back (XGetImage) at each drawing into the mapped window until one does, so a window first filled with
+ * one colour and drawn a moment later is seen at the moment it is drawn; P is the time of the Damage
+ * report after which the pixels were read. The mapped window is given the input focus, as a
  * window manager gives a new window (Xvfb runs without one), so that the program runs as in front.
  * With --follow it goes on: "damage T" for every later drawing into the window (each present of a
  * frame, one line or a few close together), until the window is destroyed or the watcher is killed. "Drawn into" is the first Damage report of the window:
@@ -13,6 +17,7 @@
  * Build: cc -O2 -o first-damage first-damage.c -lXdamage -lXfixes -lX11
  */
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/Xdamage.h>
 #include <poll.h>
 #include <stdio.h>
@@ -31,6 +36,28 @@ static int ignore_errors(Display* dpy, XErrorEvent* e) {
   (void)dpy;
   (void)e;
   return 0;
+}
+
+/* True when the window's pixels hold more than three colours (false when they cannot be read). */
+static int holds_picture(Display* dpy, Window w) {
+  XWindowAttributes a;
+  if (!XGetWindowAttributes(dpy, w, &a) || a.map_state != IsViewable) return 0;
+  XImage* image = XGetImage(dpy, w, 0, 0, (unsigned)a.width, (unsigned)a.height, AllPlanes, ZPixmap);
+  if (!image) return 0;
+  unsigned long seen[3];
+  int n = 0, more = 0;
+  for (int y = 0; y < image->height && !more; ++y) {
+    for (int x = 0; x < image->width && !more; ++x) {
+      unsigned long p = XGetPixel(image, x, y) & 0xffffff;
+      int known = 0;
+      for (int i = 0; i < n; ++i) known |= seen[i] == p;
+      if (known) continue;
+      if (n == 3) more = 1;
+      else seen[n++] = p;
+    }
+  }
+  XDestroyImage(image);
+  return more;
 }
 
 int main(int argc, char** argv) {
@@ -53,10 +80,10 @@ int main(int argc, char** argv) {
   printf("ready\n");
   fflush(stdout);
 
-  long long mapped = 0, damaged = 0, deadline = now_us() + timeout_ms * 1000;
+  long long mapped = 0, damaged = 0, picture = 0, deadline = now_us() + timeout_ms * 1000;
   Window shown = None;
   struct pollfd pfd = {ConnectionNumber(dpy), POLLIN, 0};
-  while (!(mapped && damaged)) {
+  while (!(mapped && damaged && picture)) {
     if (!XPending(dpy)) {
       long long left = deadline - now_us();
       if (left <= 0) break;
@@ -77,16 +104,18 @@ int main(int argc, char** argv) {
         XSetInputFocus(dpy, shown, RevertToPointerRoot, CurrentTime);
         XFlush(dpy);
       }
-    } else if (ev.type == damage_event + XDamageNotify && !damaged) {
+    } else if (ev.type == damage_event + XDamageNotify) {
       XDamageNotifyEvent* d = (XDamageNotifyEvent*)&ev;
-      XWindowAttributes a;
-      /* Pixels drawn while the window is unmapped never show: only a mapped window's first damage counts. */
-      if (XGetWindowAttributes(dpy, d->drawable, &a) && a.map_state == IsViewable) damaged = t;
       XDamageSubtract(dpy, d->damage, None, None);
+      if (d->drawable != shown) continue;
+      /* Pixels drawn while the window is unmapped never show: only a mapped window's damage counts. */
+      XWindowAttributes a;
+      if (!damaged && XGetWindowAttributes(dpy, d->drawable, &a) && a.map_state == IsViewable) damaged = t;
+      if (damaged && holds_picture(dpy, shown)) picture = t;
     }
   }
   if (!(mapped && damaged)) return 1;
-  printf("mapped %lld damaged %lld\n", mapped, damaged);
+  printf("mapped %lld damaged %lld picture %lld\n", mapped, damaged, picture);
   fflush(stdout);
   if (!follow) return 0;
   /* Each report is taken away at once, so the next drawing reports again. */

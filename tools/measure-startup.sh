@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
-# Measures what starting app_w on the sample game costs: the time to the window shown and to the first
-# presented frame, resident memory 5 s after start (the engine's own part apart from the GL driver's),
-# the shared libraries loaded before main and mapped at 5 s, CPU, wake-ups and presents over 10 s of an
-# idle page and optionally over a window while a page of text reveals, and the time to exit after
-# SIGTERM; min / median / max over a number of runs. Optionally measures another program (--peer) the
-# same way, interleaved run by run, with the ratio of the medians. A benchmark for people to run, not a
-# test: nothing in CI calls it. Linux only (it reads /proc); needs bash 5, coreutils, awk, sed, grep and
-# diffutils, and for the X11 runs Xvfb (package xvfb), xwininfo (x11-utils) and xwd (x11-apps).
+# Measures what starting app_w on the sample game costs: the time to the window shown, to the first
+# presented frame and to the first picture (the window holding more than three colours), resident memory
+# 5 s after start (the engine's own part apart from the GL driver's), the shared libraries loaded before
+# main and mapped at 5 s, CPU, wake-ups and presents over 10 s of an idle page and optionally over a
+# window while a page of text reveals, and the time to exit after SIGTERM; min / median / max over a
+# number of runs. Optionally measures another program (--peer) the same way, interleaved run by run, with
+# the ratio of the medians, and the floor (--floor: the least an SDL2 + OpenGL 3.3 program does before its
+# first picture) beside both; and, on further games for both programs, the time from launch to exit of a
+# game that quits at once, the time from SIGTERM to exit with music playing, and the CPU per present early
+# and late in a long page. A benchmark for people to run, not a test: nothing in CI calls it. Linux only
+# (it reads /proc); needs bash 5, coreutils, awk, sed, grep and diffutils, and for the X11 runs Xvfb
+# (package xvfb), xwininfo (x11-utils) and xwd (x11-apps).
 #
 # usage: tools/measure-startup.sh [APP_W] [--runs N] [--offscreen] [--peer "COMMAND"] [--peer-dir DIR]
 #                                 [--game DIR] [--idle SECONDS] [--idle-from SECONDS] [--reveal A-B]
+#                                 [--floor] [--quit-game DIR] [--music-game DIR] [--music-at SECONDS]
+#                                 [--long-page DIR] [--early A-B] [--late A-B]
 #                                 [--poll] [--no-warmup] [--keep]
 #   APP_W       the engine to measure (default build/app_w); it runs as `APP_W -d game.scm` in the game
 #               folder (default examples/sample), as `make run` does
@@ -19,12 +25,26 @@
 #   --idle S    length of the idle window (default 10)
 #   --idle-from S  when the idle window starts, in seconds after launch (default 5)
 #   --reveal A-B   also measure CPU and presents from A to B seconds after launch (a page revealing)
+#   --floor     also run tools/peers/floor/floor.c (built here with cc and SDL2's headers, package
+#               libsdl2-dev) in each round: a shown 800 x 600 window with an OpenGL 3.3 core context that
+#               presents one texture made in memory, and nothing else; its window and first picture
+#               are the third column, with app_w's ratio to them (X damage only)
+#   --quit-game DIR   a game that quits at once, for both programs (app_w's game.scm and the peer, each
+#               run in DIR): the time from launch to exit and the CPU it took (of all its threads)
+#   --music-game DIR  a game that plays music, for both programs: SIGTERM at --music-at seconds (default
+#               3) and the time to exit
+#   --long-page DIR   a long page revealing, for both programs: CPU per present from --early A-B and
+#               from --late A-B seconds after launch (defaults 1-4 and 11-14) and their ratio (X damage)
+#   The further games run without -d (as a player runs the game); each round runs app_w and the peer on
+#   each of them in turn, after the main runs.
 # tools/peers/onepage is one page of text for app_w (game.scm) and for Debian's onscripter (0.txt), the
 # same picture, window and text at the sample's speed (40 ms a character); the side-by-side run, with no
 # sound (onscripter ends when it finds no audio device) is
 #   SDL_AUDIODRIVER=dummy tools/measure-startup.sh --game tools/peers/onepage --peer-dir tools/peers/onepage \
 #     --peer "/usr/games/onscripter --root . --font /usr/share/fonts/opentype/ipafont-gothic/ipag.ttf" \
 #     --reveal 1-4 --idle-from 8
+#   and with the floor and the further games (tools/peers/README.md):
+#     ... --floor --quit-game tools/peers/quit --music-game tools/peers/music --long-page tools/peers/page16
 #   --poll      the X figures by polling even where the DAMAGE watcher can be built
 #   --no-warmup skip the unmeasured first start of each program (which warms the page, font and shader
 #               caches so that every measured run finds them alike)
@@ -36,9 +56,12 @@
 #   clock W us)" (W is CLOCK_REALTIME), minus the launch time;
 # - X damage (Xvfb only, for app_w and the peer alike; the default where `cc` and the Xdamage headers,
 #   package libxdamage-dev, are there to build tools/first-damage.c): a client of the X server, started
-#   before each launch, takes the time of the MapNotify of the program's top-level window and of the first
+#   before each launch, takes the time of the MapNotify of the program's top-level window, of the first
 #   Damage report of that window while mapped, which the server sends as the first frame's pixels reach
-#   it (a GL swap's PutImage as well as a 2-D blit). Event to timestamp is some microseconds;
+#   it (a GL swap's PutImage as well as a 2-D blit), and of the first Damage report after which the
+#   window's pixels, read back, hold more than three colours: the first picture, where a program that
+#   fills its window with one colour first (as ONScripter does) has its first frame earlier. Event to
+#   timestamp is some microseconds (the read-back some milliseconds, after the timestamp);
 # - X poll (Xvfb only, where the watcher cannot be built, or with --poll): "window mapped" is the first poll of
 #   `xwininfo -root -children` that finds a viewable top-level window larger than 1x1; "first frame" is
 #   the first `xwd` capture of that window that is not blank. Xvfb runs with a white root and no window
@@ -70,6 +93,11 @@
 # Every run starts with a fresh, empty XDG_DATA_HOME, XDG_CONFIG_HOME, XDG_RUNTIME_DIR and ZEP_REGISTRY_DIR
 # (nothing is written under ~, and a copy of the game already running does not hold the single-instance
 # lock against it) and ends with SIGTERM; the exit code and the time to exit are printed (SIGKILL after 5 s).
+# The time to exit runs from the SIGTERM to the moment the shell has the program's exit status (it waits
+# for it, no polling). The quit-at-once game's CPU is what the shell's `times` adds for the finished
+# program (user + system of all its threads, milliseconds).
+# CPU per present in the long page: the CPU of all threads (schedstat) over the window divided by the
+# presents the X damage watcher counted in it; "late / early" is the ratio per run, then its median.
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -79,6 +107,13 @@ runs=3
 offscreen=0
 peer=""
 peer_dir=$PWD
+floor=0
+quit_dir=""
+music_dir=""
+music_at_s=3
+page_dir=""
+early="1-4"
+late="11-14"
 idle_s=10
 idle_from_s=""
 reveal=""
@@ -101,6 +136,13 @@ while [ $# -gt 0 ]; do
     --idle) idle_s=${2:-}; shift 2 || die "--idle needs a number of seconds" ;;
     --idle-from) idle_from_s=${2:-}; shift 2 || die "--idle-from needs a number of seconds" ;;
     --reveal) reveal=${2:-}; shift 2 || die "--reveal needs A-B (seconds after launch)" ;;
+    --floor) floor=1; shift ;;
+    --quit-game) quit_dir=${2:-}; shift 2 || die "--quit-game needs a folder" ;;
+    --music-game) music_dir=${2:-}; shift 2 || die "--music-game needs a folder" ;;
+    --music-at) music_at_s=${2:-}; shift 2 || die "--music-at needs a number of seconds" ;;
+    --long-page) page_dir=${2:-}; shift 2 || die "--long-page needs a folder" ;;
+    --early) early=${2:-}; shift 2 || die "--early needs A-B (seconds after launch)" ;;
+    --late) late=${2:-}; shift 2 || die "--late needs A-B (seconds after launch)" ;;
     --poll) poll=1; shift ;;
     --no-warmup) warmup=0; shift ;;
     --keep) keep=1; shift ;;
@@ -120,6 +162,19 @@ if [ -n "$reveal" ]; then
     die "--reveal wants A-B, whole seconds with A < B, not '$reveal'"
   reveal_a=${BASH_REMATCH[1]}; reveal_b=${BASH_REMATCH[2]}
 fi
+[[ $early =~ ^([0-9]+)-([0-9]+)$ ]] && (( BASH_REMATCH[1] < BASH_REMATCH[2] )) ||
+  die "--early wants A-B, whole seconds with A < B, not '$early'"
+early_a=${BASH_REMATCH[1]}; early_b=${BASH_REMATCH[2]}
+[[ $late =~ ^([0-9]+)-([0-9]+)$ ]] && (( BASH_REMATCH[1] < BASH_REMATCH[2] && early_b <= BASH_REMATCH[1] )) ||
+  die "--late wants A-B, whole seconds with A < B, after --early's end, not '$late'"
+late_a=${BASH_REMATCH[1]}; late_b=${BASH_REMATCH[2]}
+[[ $music_at_s =~ ^[1-9][0-9]*$ ]] || die "--music-at wants whole seconds above 0, not '$music_at_s'"
+for d in "$quit_dir" "$music_dir" "$page_dir"; do
+  [ -z "$d" ] || [ -f "$d/game.scm" ] || die "no game.scm in $d"
+done
+[ -n "$quit_dir" ] && quit_dir=$(cd "$quit_dir" && pwd)
+[ -n "$music_dir" ] && music_dir=$(cd "$music_dir" && pwd)
+[ -n "$page_dir" ] && page_dir=$(cd "$page_dir" && pwd)
 [ -n "${EPOCHREALTIME:-}" ] || die "needs bash 5 or later (\$EPOCHREALTIME)"
 [ -r /proc/self/schedstat ] || die "needs /proc/PID/schedstat (a Linux kernel with CONFIG_SCHED_INFO)"
 case $app in /*) ;; *) app="$PWD/$app" ;; esac
@@ -129,6 +184,9 @@ game=$(cd "$game" && pwd)
 [ -d "$peer_dir" ] || die "no folder $peer_dir"
 if [ "$offscreen" = 1 ] && [ -n "$peer" ]; then
   die "--peer measures a window on an X server: it cannot be combined with --offscreen"
+fi
+if [ "$offscreen" = 1 ] && { [ "$floor" = 1 ] || [ -n "$page_dir" ]; }; then
+  die "--floor and --long-page read the window on an X server: they cannot be combined with --offscreen"
 fi
 
 need() { # command, Debian package
@@ -203,6 +261,17 @@ if [ "$offscreen" = 0 ]; then
     echo "measure-startup: tools/first-damage.c did not build (apt-get install libxdamage-dev): polling instead" >&2
   fi
 fi
+floor_bin=""
+if [ "$floor" = 1 ]; then
+  [ "$x_method" = damage ] || die "--floor reads the first picture with the X damage watcher (tools/first-damage.c)"
+  command -v pkg-config >/dev/null 2>&1 || die "--floor needs pkg-config and SDL2's headers: apt-get install libsdl2-dev"
+  cc -O2 -o "$work/floor" "$root/tools/peers/floor/floor.c" $(pkg-config --cflags --libs sdl2) 2>"$work/floor-cc.log" ||
+    { cat "$work/floor-cc.log" >&2; die "tools/peers/floor/floor.c did not build (apt-get install libsdl2-dev)"; }
+  floor_bin="$work/floor"
+fi
+if [ -n "$page_dir" ] && [ "$x_method" != damage ]; then
+  die "--long-page counts presents with the X damage watcher (tools/first-damage.c, apt-get install libxdamage-dev)"
+fi
 watch_pid=""
 x_begin() { # starts the watcher before a launch and waits until it listens
   [ "$x_method" = damage ] || return 0
@@ -211,16 +280,17 @@ x_begin() { # starts the watcher before a launch and waits until it listens
   watch_pid=$!
   while alive "$watch_pid" && ! grep -q ready "$work/watch.out"; do sleep 0.005; done
 }
-x_end() { # process, launch time (us): sets x_mapped_us and x_frame_us (empty when not seen); the
-          # watcher goes on counting presents until x_stop
-  x_mapped_us=""; x_frame_us=""; x_map_poll_us=""; x_frame_poll_us=""
+x_end() { # process, launch time (us): sets x_mapped_us, x_frame_us and x_picture_us (empty when not
+          # seen); the watcher goes on counting presents until x_stop
+  x_mapped_us=""; x_frame_us=""; x_picture_us=""; x_map_poll_us=""; x_frame_poll_us=""
   if [ "$x_method" = poll ]; then x_poll "$1" "$2" || true; return; fi
   [ "$x_method" = damage ] || return 0
   while alive "$watch_pid" && alive "$1" && ! grep -q '^mapped' "$work/watch.out"; do sleep 0.01; done
-  local m d
-  read -r _ m _ d < <(grep '^mapped' "$work/watch.out")
+  local m d p
+  read -r _ m _ d _ p < <(grep '^mapped' "$work/watch.out")
   [ -n "${m:-}" ] && x_mapped_us=$(( m - $2 ))
   [ -n "${d:-}" ] && x_frame_us=$(( d - $2 ))
+  [ -n "${p:-}" ] && [ "$p" != 0 ] && x_picture_us=$(( p - $2 ))
   return 0
 }
 x_stop() { # ends the watcher (the program has ended)
@@ -234,6 +304,11 @@ x_presents() { # from, to (absolute us) -> presents a second in between, or noth
   awk -v a="$1" -v b="$2" '
     $1 == "damage" && $2 >= a && $2 < b { if (last == "" || $2 - last >= 3000) n++; last = $2 }
     END { printf "%.2f\n", n / ((b - a) / 1e6) }' "$work/watch.out"
+}
+x_present_count() { # from, to (absolute us) -> presents in between
+  awk -v a="$1" -v b="$2" '
+    $1 == "damage" && $2 >= a && $2 < b { if (last == "" || $2 - last >= 3000) n++; last = $2 }
+    END { print n + 0 }' "$work/watch.out"
 }
 
 # ---- the X poll --------------------------------------------------------------------------------
@@ -379,9 +454,11 @@ add() { vals["$1 $2"]="${vals["$1 $2"]:-} $3"; }
 ms() { awk -v u="$1" 'BEGIN { printf "%.1f", u / 1000 }'; }
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 
-# Starts program $1 ("app" or "peer") with a fresh data folder; sets run_pid and run_t0 (us).
+# Starts program $1 ("app", "peer" or "floor") with a fresh data folder, app_w with -d unless $4 is
+# "plain", in folder $3 (default: app_w's game, the peer's folder); sets run_pid and run_t0 (us).
 launch() {
-  local log=$2 data
+  local log=$2 dir=${3:-} debug="-d" data
+  [ "${4:-}" = plain ] && debug=""
   data=$(mktemp -d "$work/data.XXXXXX")
   run_t0=${EPOCHREALTIME//[.,]/}
   mkdir -m 700 "$data/runtime"
@@ -393,35 +470,44 @@ launch() {
     fi
     export XDG_DATA_HOME="$data" XDG_CONFIG_HOME="$data" ZEP_REGISTRY_DIR="$data/registry"
     export XDG_RUNTIME_DIR="$data/runtime" SDL_VIDEODRIVER=$driver
-    if [ "$1" = app ]; then
-      cd "$game" && exec "$app" -d game.scm
-    else
-      cd "$peer_dir" && exec bash -c "exec $peer"
-    fi
+    case $1 in
+      app) cd "${dir:-$game}" && exec "$app" $debug game.scm ;;
+      peer) cd "${dir:-$peer_dir}" && exec bash -c "exec $peer" ;;
+      floor) exec "$floor_bin" ;;
+    esac
   ) >"$log" 2>&1 &
   run_pid=$!
 }
 
-# Ends the running program with SIGTERM; sets exit_code ("killed" after SIGKILL) and exit_ms.
+# Ends the running program with SIGTERM; sets exit_code ("killed" after SIGKILL) and exit_us, the time
+# from the signal until the shell has the exit status (SIGKILL after term_timeout_s).
 finish() {
-  local t
-  exit_ms=0
+  local t killer
+  exit_us=0
   if alive "$run_pid"; then
     t=${EPOCHREALTIME//[.,]/}
     kill -TERM "$run_pid" 2>/dev/null
-    while alive "$run_pid" && [ $(( ${EPOCHREALTIME//[.,]/} - t )) -lt $(( term_timeout_s * 1000000 )) ]; do sleep 0.02; done
-    exit_ms=$(( (${EPOCHREALTIME//[.,]/} - t) / 1000 ))
-    if alive "$run_pid"; then
-      kill -KILL "$run_pid" 2>/dev/null
-      wait "$run_pid" 2>/dev/null
-      exit_code=killed
-      run_pid=""
-      return
-    fi
+    ( sleep "$term_timeout_s"; kill -KILL "$run_pid" 2>/dev/null; echo killed >"$work/killed" ) &
+    killer=$!
+    wait "$run_pid"
+    exit_code=$?
+    exit_us=$(( ${EPOCHREALTIME//[.,]/} - t ))
+    kill "$killer" 2>/dev/null
+    wait "$killer" 2>/dev/null
+    if [ -s "$work/killed" ]; then exit_code=killed; rm -f "$work/killed"; fi
+    run_pid=""
+    return
   fi
   wait "$run_pid"
   exit_code=$?
   run_pid=""
+}
+children_cpu() { # sets children_ms: the user + system time of the shell's finished children, in ms
+  # (`times` in this shell: a command substitution's subshell has no children)
+  times >"$work/times"
+  children_ms=$(awk 'function ms(t,  m) { m = t; sub(/m.*/, "", m); sub(/^[0-9]+m/, "", t); sub(/s$/, "", t)
+                                       return (m * 60 + t) * 1000 }
+                     NR == 2 { printf "%.0f\n", ms($1) + ms($2) }' "$work/times")
 }
 
 log_line_us() { # log, text before ": N us after start" -> microseconds after the launch, or nothing
@@ -436,7 +522,7 @@ warm_up() { # $1 app|peer
   launch "$1" "$log"
   t=$(( run_t0 + 5000000 ))
   if [ "$1" = app ]; then
-    while alive "$run_pid" && [ "${EPOCHREALTIME//[.,]/}" -lt "$t" ] && ! grep -q 'first frame presented' "$log"; do sleep 0.05; done
+    while alive "$run_pid" && [ "${EPOCHREALTIME//[.,]/}" -lt "$t" ] && ! grep -q 'first frame presented' "$log" 2>/dev/null; do sleep 0.05; done
   fi
   x_end "$run_pid" "$run_t0"
   sleep 1
@@ -455,7 +541,7 @@ measure() { # $1 app|peer, $2 run number
   x_end "$run_pid" "$t0"
   if [ "$kind" = app ]; then
     while alive "$run_pid" && [ $(( ${EPOCHREALTIME//[.,]/} - t0 )) -lt $(( start_timeout_s * 1000000 )) ] &&
-          ! grep -q 'first frame presented' "$log"; do sleep 0.01; done
+          ! grep -q 'first frame presented' "$log" 2>/dev/null; do sleep 0.01; done
     shown=$(log_line_us "$log" "window shown")
     frame=$(log_line_us "$log" "first frame presented")
   fi
@@ -497,11 +583,13 @@ measure() { # $1 app|peer, $2 run number
   fi
   if [ "$offscreen" = 0 ]; then
     line+=" X $x_method: mapped ${x_mapped_us:+$(ms "$x_mapped_us")} ms, first frame ${x_frame_us:+$(ms "$x_frame_us")} ms"
+    [ "$x_method" = damage ] && line+=", first picture ${x_picture_us:+$(ms "$x_picture_us")} ms"
     [ "$x_method" = poll ] &&
       line+=" (polls every ${x_map_poll_us:+$(ms "$x_map_poll_us")} / ${x_frame_poll_us:+$(ms "$x_frame_poll_us")} ms)"
     line+=";"
     [ -n "$x_mapped_us" ] && add "$kind" xmapped "$x_mapped_us"
     [ -n "$x_frame_us" ] && add "$kind" xframe "$x_frame_us"
+    [ -n "$x_picture_us" ] && add "$kind" xpicture "$x_picture_us"
     [ -n "$x_map_poll_us" ] && add "$kind" xmappoll "$x_map_poll_us"
     [ -n "$x_frame_poll_us" ] && add "$kind" xframepoll "$x_frame_poll_us"
   fi
@@ -516,12 +604,105 @@ measure() { # $1 app|peer, $2 run number
     add "$kind" rcpu "$rcpu"; add "$kind" rwake "$rwake"
     [ -n "$reveal_presents" ] && add "$kind" rpresents "$reveal_presents"
   fi
-  line+=" idle ${cpu} % CPU, ${wake} wake-ups/s${presents:+, $presents presents/s} ($top); exit $exit_code after $exit_ms ms"
+  line+=" idle ${cpu} % CPU, ${wake} wake-ups/s${presents:+, $presents presents/s} ($top); exit $exit_code after $(ms "$exit_us") ms"
   echo "$line"
   add "$kind" rss "$rss"; add "$kind" hwm "$hwm"; add "$kind" own "$own"; add "$kind" drv "$drv"
-  add "$kind" anon "$anon"; add "$kind" cpu "$cpu"; add "$kind" wake "$wake"; add "$kind" exitms "$exit_ms"
+  add "$kind" anon "$anon"; add "$kind" cpu "$cpu"; add "$kind" wake "$wake"; add "$kind" exitus "$exit_us"
   add "$kind" libs "$libs"
   [ -n "$presents" ] && add "$kind" presents "$presents"
+}
+
+# The floor's window and first picture; $1 run number.
+measure_floor() {
+  local i=$1 log="$work/floor-$i.log"
+  x_begin
+  launch floor "$log"
+  local t0=$run_t0
+  x_end "$run_pid" "$t0"
+  finish
+  x_stop
+  echo "run $i/$runs floor: X $x_method: mapped ${x_mapped_us:+$(ms "$x_mapped_us")} ms, first frame ${x_frame_us:+$(ms "$x_frame_us")} ms, first picture ${x_picture_us:+$(ms "$x_picture_us")} ms; exit $exit_code"
+  [ -n "$x_mapped_us" ] && add floor xmapped "$x_mapped_us"
+  [ -n "$x_frame_us" ] && add floor xframe "$x_frame_us"
+  [ -n "$x_picture_us" ] && add floor xpicture "$x_picture_us"
+  [ "$exit_code" = 0 ] || { echo "run $i floor: exit $exit_code; log: $log" >&2; keep=1; }
+}
+
+# The quit-at-once game: launch to exit and the CPU; $1 app|peer, $2 run number.
+measure_quit() {
+  local kind=$1 i=$2 log="$work/quit-$1-$2.log" name before after t1 code
+  name=app_w; [ "$kind" = peer ] && name=$peer_name
+  children_cpu; before=$children_ms
+  launch "$kind" "$log" "$quit_dir" plain
+  ( sleep "$start_timeout_s"; kill -KILL "$run_pid" 2>/dev/null ) &
+  local killer=$!
+  wait "$run_pid"
+  code=$?
+  t1=${EPOCHREALTIME//[.,]/}
+  kill "$killer" 2>/dev/null
+  wait "$killer" 2>/dev/null
+  children_cpu; after=$children_ms
+  run_pid=""
+  echo "run $i/$runs $name, quit-at-once game: exit $code after $(ms $(( t1 - run_t0 ))) ms from launch, CPU $(( after - before )) ms"
+  add "$kind" quitus "$(( t1 - run_t0 ))"
+  add "$kind" quitcpu "$(( after - before ))"
+  [ "$code" = 0 ] || { echo "run $i $name quit-at-once game: exit $code; log: $log" >&2; keep=1; }
+}
+
+# The music game: SIGTERM at music_at_s and the time to exit; $1 app|peer, $2 run number.
+measure_music() {
+  local kind=$1 i=$2 log="$work/music-$1-$2.log" name
+  name=app_w; [ "$kind" = peer ] && name=$peer_name
+  launch "$kind" "$log" "$music_dir" plain
+  sleep_until_us $(( run_t0 + music_at_s * 1000000 ))
+  if ! alive "$run_pid"; then
+    finish
+    echo "run $i $name music game: ended before ${music_at_s} s (exit $exit_code); log: $log" >&2
+    keep=1
+    return
+  fi
+  finish
+  echo "run $i/$runs $name, music game: exit $exit_code $(ms "$exit_us") ms after SIGTERM"
+  add "$kind" musicus "$exit_us"
+}
+
+# The long page: CPU per present early and late; $1 app|peer, $2 run number.
+measure_page() {
+  local kind=$1 i=$2 log="$work/page-$1-$2.log" name e1 e2 l1 l2 ce cl pe pl
+  name=app_w; [ "$kind" = peer ] && name=$peer_name
+  x_begin
+  launch "$kind" "$log" "$page_dir" plain
+  local t0=$run_t0 pid=$run_pid
+  x_end "$run_pid" "$t0"
+  sleep_until_us $(( t0 + early_a * 1000000 )); e1=${EPOCHREALTIME//[.,]/}; thread_sample "$pid" "$work/page.e1"
+  sleep_until_us $(( t0 + early_b * 1000000 )); e2=${EPOCHREALTIME//[.,]/}; thread_sample "$pid" "$work/page.e2"
+  sleep_until_us $(( t0 + late_a * 1000000 )); l1=${EPOCHREALTIME//[.,]/}; thread_sample "$pid" "$work/page.l1"
+  sleep_until_us $(( t0 + late_b * 1000000 )); l2=${EPOCHREALTIME//[.,]/}; thread_sample "$pid" "$work/page.l2"
+  if ! alive "$pid"; then
+    finish; x_stop
+    echo "run $i $name long page: ended before ${late_b} s (exit $exit_code); log: $log" >&2
+    keep=1
+    return
+  fi
+  finish
+  x_stop
+  ce=$(cpu_ns_between "$work/page.e1" "$work/page.e2"); cl=$(cpu_ns_between "$work/page.l1" "$work/page.l2")
+  pe=$(x_present_count "$e1" "$e2"); pl=$(x_present_count "$l1" "$l2")
+  if [ "$pe" -lt 1 ] || [ "$pl" -lt 1 ]; then
+    echo "run $i $name long page: no presents early ($pe) or late ($pl); log: $log" >&2
+    keep=1
+    return
+  fi
+  local early_us=$(( ce / pe / 1000 )) late_us=$(( cl / pl / 1000 ))
+  echo "run $i/$runs $name, long page: early $(ms "$early_us") ms CPU a present ($pe presents), late $(ms "$late_us") ms ($pl presents), late / early $(awk -v a="$late_us" -v b="$early_us" 'BEGIN { printf "%.2f", a / b }')"
+  add "$kind" pageearly "$early_us"
+  add "$kind" pagelate "$late_us"
+  add "$kind" pageratio "$(awk -v a="$late_us" -v b="$early_us" 'BEGIN { printf "%.4f", a / b }')"
+}
+
+# The summed run time (ns) of the threads in sample $2 less sample $1 (threads that ended are left out).
+cpu_ns_between() {
+  awk 'FNR == NR { run[$1] = $2; next } { total += $2 - (($1 in run) ? run[$1] : 0) } END { printf "%d\n", total }' "$1" "$2"
 }
 
 # ---- the report --------------------------------------------------------------------------------
@@ -558,7 +739,7 @@ for v in LP_NUM_THREADS GALLIUM_DRIVER LIBGL_ALWAYS_SOFTWARE MESA_LOADER_DRIVER_
   envs+=" $v=${!v-(unset)}"
 done
 echo "environment (left as found):$envs"
-[ -z "${LP_NUM_THREADS+x}" ] && echo "  (LP_NUM_THREADS unset: app_w asks llvmpipe for one rasteriser thread per 1280x720 window pixels, 1 to 4; other programs get one per CPU, at most 16)"
+[ -z "${LP_NUM_THREADS+x}" ] && echo "  (LP_NUM_THREADS unset: app_w asks llvmpipe for one rasteriser thread per 640x720 window pixels, 2 to 4 and at most one per CPU; other programs get one per CPU, at most 16)"
 echo "each run: fresh XDG_DATA_HOME / XDG_CONFIG_HOME / XDG_RUNTIME_DIR / ZEP_REGISTRY_DIR; memory at ${mem_at_s} s;" \
   "${reveal_a:+revealing from $reveal_a s to $reveal_b s; }idle from ${idle_from_s} s to $(( idle_from_s + idle_s )) s"
 
@@ -566,6 +747,7 @@ if [ "$warmup" = 1 ]; then
   echo "warm-up: one unmeasured start of each program"
   warm_up app
   [ -n "$peer" ] && warm_up peer
+  [ "$floor" = 1 ] && warm_up floor
 fi
 renderer=$(sed -n 's/.*GL_RENDERER : \(.*\)$/\1/p' "$work/warmup-app.log" 2>/dev/null | head -n 1)
 [ -n "$renderer" ] && echo "app_w's GL renderer: $renderer"
@@ -573,6 +755,13 @@ renderer=$(sed -n 's/.*GL_RENDERER : \(.*\)$/\1/p' "$work/warmup-app.log" 2>/dev
 for i in $(seq "$runs"); do
   measure app "$i"
   [ -n "$peer" ] && measure peer "$i"
+  [ "$floor" = 1 ] && measure_floor "$i"
+  for kind in app peer; do
+    [ "$kind" = peer ] && [ -z "$peer" ] && continue
+    [ -n "$quit_dir" ] && measure_quit "$kind" "$i"
+    [ -n "$music_dir" ] && measure_music "$kind" "$i"
+    [ -n "$page_dir" ] && measure_page "$kind" "$i"
+  done
 done
 
 # Libraries loaded before main, once per program file.
@@ -584,36 +773,36 @@ if [ -n "$peer" ]; then
 fi
 
 echo
-cols="app_w"
-[ -n "$peer" ] && cols="$cols|$peer_name"
-row() { # label, metric, divisor, format; with a peer, the ratio of the medians last
-  local out c kind a p
-  out=$(printf '%-48s' "$1")
-  IFS='|' read -r -a names <<<"$cols"
-  for c in "${!names[@]}"; do
-    kind=$([ "$c" -eq 0 ] && echo app || echo peer)
-    out+=$(printf '  %-28s' "$(stats "${vals["$kind $2"]:-}" "$3" "$4")")
-  done
-  if [ -n "$peer" ]; then
-    a=$(median "${vals[app $2]:-}"); p=$(median "${vals[peer $2]:-}")
-    if [ -n "$a" ] && [ -n "$p" ] && awk -v p="$p" 'BEGIN { exit !(p > 0) }'; then
-      out+=$(printf '  %s' "$(awk -v a="$a" -v p="$p" 'BEGIN { printf "%.2f x", a / p }')")
-    else
-      out+="  -"
-    fi
+kinds="app"
+[ -n "$peer" ] && kinds+=" peer"
+[ "$floor" = 1 ] && kinds+=" floor"
+name_of() { case $1 in app) echo app_w ;; peer) echo "$peer_name" ;; floor) echo floor ;; esac; }
+ratio() { # metric, kind -> app_w's median over that kind's, or "-"
+  local a p
+  a=$(median "${vals[app $1]:-}"); p=$(median "${vals[$2 $1]:-}")
+  if [ -n "$a" ] && [ -n "$p" ] && awk -v p="$p" 'BEGIN { exit !(p > 0) }'; then
+    awk -v a="$a" -v p="$p" 'BEGIN { printf "%.2f x", a / p }'
+  else
+    echo "-"
   fi
+}
+row() { # label, metric, divisor, format; then the ratio of app_w's median to each other column's
+  local out kind
+  out=$(printf '%-48s' "$1")
+  for kind in $kinds; do out+=$(printf '  %-28s' "$(stats "${vals["$kind $2"]:-}" "$3" "$4")"); done
+  for kind in $kinds; do [ "$kind" = app ] || out+=$(printf '  %-10s' "$(ratio "$2" "$kind")"); done
   echo "$out"
 }
 header=$(printf '%-48s' "min / median / max over $runs runs")
-IFS='|' read -r -a names <<<"$cols"
-for c in "${names[@]}"; do header+=$(printf '  %-28s' "$c"); done
-[ -n "$peer" ] && header+="  app_w / $peer_name"
+for kind in $kinds; do header+=$(printf '  %-28s' "$(name_of "$kind")"); done
+for kind in $kinds; do [ "$kind" = app ] || header+=$(printf '  %-10s' "/ $(name_of "$kind")"); done
 echo "$header"
 row "window shown (log), ms" shown 1000 "%.1f"
 row "first frame presented (log), ms" frame 1000 "%.1f"
 if [ "$offscreen" = 0 ]; then
   row "window mapped (X $x_method), ms" xmapped 1000 "%.1f"
   row "first frame presented (X $x_method), ms" xframe 1000 "%.1f"
+  [ "$x_method" = damage ] && row "first picture, more than 3 colours (X damage), ms" xpicture 1000 "%.1f"
   if [ "$x_method" = poll ]; then
     row "  mean poll interval, window (X poll), ms" xmappoll 1000 "%.1f"
     row "  mean poll interval, frame (X poll), ms" xframepoll 1000 "%.1f"
@@ -634,7 +823,17 @@ fi
 row "idle CPU, % of one core" cpu 1 "%.3f"
 row "idle wake-ups a second" wake 1 "%.1f"
 [ "$x_method" = damage ] && row "idle presents a second" presents 1 "%.2f"
-row "time to exit after SIGTERM, ms" exitms 1 "%.0f"
+row "time to exit after SIGTERM, ms" exitus 1000 "%.1f"
+if [ -n "$quit_dir" ]; then
+  row "quit-at-once game: launch to exit, ms" quitus 1000 "%.1f"
+  row "  its CPU (all threads), ms" quitcpu 1 "%.0f"
+fi
+[ -n "$music_dir" ] && row "music playing: SIGTERM to exit, ms" musicus 1000 "%.1f"
+if [ -n "$page_dir" ]; then
+  row "long page: CPU a present ${early_a}-${early_b} s, ms" pageearly 1000 "%.2f"
+  row "long page: CPU a present ${late_a}-${late_b} s, ms" pagelate 1000 "%.2f"
+  row "  late / early (per run)" pageratio 1 "%.2f"
+fi
 
 echo
 verdict() { # label, value, comparison awk expression on v, goal text
@@ -666,14 +865,24 @@ compare() { # label, metric, goal ratio: app_w's median over the peer's
 if [ -n "$peer" ]; then
   [ -n "$reveal_a" ] && compare "CPU while the page reveals (medians)" rcpu 1.0
   compare "own memory (medians)" own 1.0
-  compare "time to exit after SIGTERM (medians)" exitms 1.0
+  compare "time to exit after SIGTERM (medians)" exitus 1.0
+  [ -n "$quit_dir" ] && compare "quit-at-once game, launch to exit (medians)" quitus 1.0
+  [ -n "$music_dir" ] && compare "music playing, SIGTERM to exit (medians)" musicus 1.0
 fi
-if [ -n "$peer" ] && [ "$offscreen" = 0 ]; then
-  a=$(median "${vals[app xframe]:-}"); p=$(median "${vals[peer xframe]:-}")
+if [ -n "$page_dir" ]; then
+  r=$(median "${vals[app pageratio]:-}")
+  verdict "long page: app_w's CPU a present late / early (median ${r:+$(fixed "$r" 2)})" "$r" "v <= 1.2" "<= 1.2"
+fi
+# The first picture against the floor when it ran, else against the peer.
+pic_kind=""
+[ -n "$peer" ] && pic_kind=peer
+[ "$floor" = 1 ] && pic_kind=floor
+if [ -n "$pic_kind" ] && [ "$x_method" = damage ]; then
+  a=$(median "${vals[app xpicture]:-}"); p=$(median "${vals[$pic_kind xpicture]:-}")
   if [ -n "$a" ] && [ -n "$p" ]; then
     r=$(awk -v a="$a" -v p="$p" 'BEGIN { printf "%.2f", a / p }')
-    verdict "first frame (X $x_method medians) app_w / $peer_name = $r" "$r" "v <= 0.9" "<= 0.9"
+    verdict "first picture (X damage medians, same rounds) app_w / $(name_of "$pic_kind") = $r" "$r" "v <= 1.1" "<= 1.1"
   else
-    echo "goal: first frame against $peer_name: no figure"
+    echo "goal: first picture against $(name_of "$pic_kind"): no figure"
   fi
 fi

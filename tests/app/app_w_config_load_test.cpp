@@ -2,7 +2,9 @@
 // unclosed form, a file above the size cap, a settings file that would lie
 // outside its save folder), on a scenario whose jumps name no label, and on
 // an author's mistakes, each named with its place: scenarios that do not
-// compile, a file saved as UTF-8, a missing default settings file.
+// compile, a file saved as UTF-8, a missing default settings file; and on
+// start scenarios compiled while the window is made, whose messages still
+// come once, when the scenario is entered.
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -96,6 +98,39 @@ TEST_F(AppWConfigLoad, JumpToNoLabelReportsAndGoesOnWideIntegerWarnsOnce) {
   EXPECT_EQ(result.output.compare(result.output.rfind('\n', at) + 1, 7, "[WARN ]"), 0) << result.output;
   EXPECT_EQ(result.output.find(wide, at + 1), std::string::npos) << result.output;
   EXPECT_NE(result.output.find("winsize (200, 120)"), std::string::npos) << result.output;
+}
+
+// The start scenario is compiled beside the window's creation; what its
+// compile logs is written once, when the scenario is entered (after the
+// window's lines), for a scenario that compiles and for one that does not.
+TEST_F(AppWConfigLoad, TheStartScenarioCompiledAheadLogsOnceWhenEntered) {
+  writeGame(mutex_);
+  struct Case {
+    std::string scenario;
+    std::string line;  // what entering it logs after "exec_set(9010, 0, 0)"
+    int exitCode;
+  };
+  const Case cases[] = {
+      {"(a3:define-set (0 0) (a3:call-user-func 6000))", "loadSet(9010, 0) numLocals(0)", 0},
+      {"(a3:define-set (0 0) (a3:no-such-form 1))", "未定義の命令です(a3:no-such-form)", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    dir_.write("scene/scene9010.scm", c.scenario + "\n");
+    const platform::ProcessResult result = run("-d game.scm");
+    const std::string& out = result.output;
+    EXPECT_EQ(result.exitCode, c.exitCode) << out;
+    const size_t window = out.find("GDev初期化OK");
+    const size_t entered = out.find("exec_set(9010, 0, 0)");
+    const size_t loading = out.find("loading from scene/scene9010.scm");
+    const size_t line = out.find(c.line);
+    ASSERT_NE(line, std::string::npos) << out;
+    EXPECT_LT(window, entered) << out;
+    EXPECT_LT(entered, loading) << out;
+    EXPECT_LT(loading, line) << out;
+    EXPECT_EQ(out.find("loading from scene/scene9010.scm", loading + 1), std::string::npos) << out;
+    EXPECT_EQ(out.find(c.line, line + 1), std::string::npos) << out;
+  }
 }
 
 // Each configuration would put the settings file in the test's folder, two

@@ -609,7 +609,17 @@ TEST_F(GLDeviceTest, AClippedFrameAndItsPartPresentMatchTheWhole) {
 
   ASSERT_TRUE(dev->setScreenClip(&clip));
   begin(nullptr, blue);  // the clear stays inside the clip too
+  // Drawings the clip keeps nothing of, moved there or not, reach no draw
+  // call; one that reaches into it does.
+  const uint64_t calls = dev->drawCalls();
+  dev->pushMatrix();
+  dev->translate(200, 0, 0);
+  dev->fillRect({0, 90, 30, 130}, red, GDEV_BLEND_COPY, 0);  // 200-230: right of the clip
+  dev->popMatrix();
+  dev->fillRect({10, 10, 90, 90}, red, GDEV_BLEND_COPY, 0);  // above and left of it
+  EXPECT_EQ(dev->drawCalls(), calls);
   dev->fillRect({90, 90, 130, 130}, red, GDEV_BLEND_COPY, 0);
+  EXPECT_EQ(dev->drawCalls(), calls + 1);
   ASSERT_TRUE(dev->impl_endScene(false, nullptr));
   ASSERT_TRUE(dev->setScreenClip(nullptr));
   glBindFramebuffer(GL_FRAMEBUFFER, 0);

@@ -61,4 +61,28 @@ TEST(AudioDeviceSdl, DiskDriverCapturesASecondOfRampSampleForSample) {
   EXPECT_NE(std::search(samples.begin(), samples.end(), ramp.begin(), ramp.end()), samples.end());
 }
 
+// At the end of the process a close lets SDL's thread go on (it ends with
+// the process) but stops the sound at once: the callback never runs again.
+// In a child process, since the setting holds for the rest of a process.
+TEST(AudioDeviceSdl, AtTheProcessEndACloseStopsTheSoundAtOnce) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  TempDir dir;
+  const std::string file = (dir.path() / "out.raw").string();
+  auto body = [&] {
+    ScopedEnv driver("SDL_AUDIODRIVER", "disk"), output("SDL_DISKAUDIOFILE", file.c_str()),
+        delay("SDL_DISKAUDIODELAY", "0");
+    std::unique_ptr<platform::AudioDevice> device = platform::CreateSdlAudioDevice();
+    std::atomic<int> frames{0};
+    std::string error;
+    if (!device->open(kRate, 2, &Fill, &frames, &error)) std::_Exit(2);
+    while (frames < 8192) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    platform::LetAudioOutputsEndWithProcess();
+    device->close();
+    const int produced = frames;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::_Exit(frames == produced ? 0 : 3);
+  };
+  EXPECT_EXIT(body(), testing::ExitedWithCode(0), "");
+}
+
 }  // namespace

@@ -223,6 +223,29 @@ TEST_F(GUIComponentTest, CompositesPaintChildrenInOrderTranslated) {
   EXPECT_THAT(device.calls, ElementsAre("quad 0,0,8,1 uv 0,0,1,1 blend 2", "quad 0,0,8,1 uv 0,0,2,0.5 blend 2"));
 }
 
+// In a frame drawn in parts, components whose painting lies wholly outside
+// the screen clip are not asked to draw; those that cannot tell are.
+TEST_F(GUIComponentTest, PaintingLeavesOutWhatLiesOutsideTheScreenClip) {
+  Box root;
+  root.setBounds(0, 0, 100, 100);
+  root.addChild(new Leaf(10, 20, 5, 6));  // inside
+  root.addChild(new Leaf(50, 50, 5, 5));  // outside
+  auto* nested = new Box(/*drawable=*/true);  // its extent is not told: drawn
+  nested->setBounds(30, 30, 50, 50);
+  nested->addChild(new Leaf(1, 2, 3, 4));    // 31-34, 32-36: inside
+  nested->addChild(new Leaf(20, 20, 5, 5));  // 50-55: outside
+  root.addChild(nested);
+  device.clipped = true;
+  device.clip = GDevRectF{0, 0, 40, 40};
+  root.paint(0);
+  EXPECT_THAT(device.calls,
+              ElementsAre("push", "translate 10,20,0", "fill 0,0,5,6 rgba 1,0,0,1 blend 2", "pop",  //
+                          "push", "translate 50,50,0", "pop",                                      //
+                          "push", "translate 30,30,0", "push",                                     //
+                          "push", "translate 1,2,0", "fill 0,0,3,4 rgba 1,0,0,1 blend 2", "pop",  //
+                          "push", "translate 20,20,0", "pop", "pop"));
+}
+
 TEST_F(GUIComponentTest, HitTestingAsksTopmostChildrenFirst) {
   Box root;
   root.setBounds(0, 0, 100, 100);

@@ -12,6 +12,7 @@
 
 #include "app/game_environment.h"
 #include "app/main_window.h"
+#include "app/screen_flags.h"
 #include "gdev/glyph_renderer.h"
 #include "gdev/texture_manager.h"
 #include "platform/utf8.h"
@@ -129,6 +130,47 @@ TEST_F(TextDrawingTest, LinesRevealStepsWithOutlinesAndRuby) {
       ASSERT_EQ(at(part, x, y).a, at(full, x, y).a) << x << "," << y;
     }
   }
+}
+
+// A reveal step marks as changed only what it adds: the base cells of its
+// steps and the ruby of the segments they touch; fewer steps, the whole line.
+TEST_F(TextDrawingTest, ARevealStepMarksOnlyWhatItAdds) {
+  GUIComponent* sceneRoot = GetScreenRoot();
+  Panel screen;
+  screen.setBounds(0, 0, 800, 600);
+  SetScreenRoot(&screen);
+  auto* line = new GUITextLine3;
+  screen.addChild(line);
+  line->setPosition(100, 200);
+  line->setRubyPitch(2);
+  // Three plain glyphs of 32, then two under five ruby glyphs of 12: the
+  // second segment's base at x 96-160, y 14-46, its ruby at 97-159, -1-13;
+  // each marked with a pixel more all round.
+  line->setLine(LineLayout{32, 12,
+                           {TextSegment{32, {Glyph(u'あ'), Glyph(u'い'), Glyph(u'う')}, 0, {}},
+                            TextSegment{32, {Glyph(u'漢'), Glyph(u'字')}, 12,
+                                        {Glyph(u'か'), Glyph(u'ん'), Glyph(u'じ'), Glyph(u'か'), Glyph(u'な')}}}});
+  ASSERT_EQ(line->height(), 46);
+  const auto marked = [] {
+    const ScreenArea* areas = nullptr;
+    size_t count = 0;
+    return ChangedScreenAreas(&areas, &count) && count == 1 ? areas[0] : ScreenArea{};
+  };
+  line->setVisibleCount(1);
+  ClearScreenChanges();
+  line->setVisibleCount(2);  // the second glyph's cell
+  EXPECT_EQ(marked(), (ScreenArea{131, 213, 165, 247}));
+  ClearScreenChanges();
+  line->setVisibleCount(4);  // the third glyph, the first fifth of the second segment and all its ruby
+  EXPECT_EQ(marked(), (ScreenArea{163, 198, 260, 247}));
+  ClearScreenChanges();
+  line->setVisibleCount(-1);  // the rest of the second segment and its ruby
+  EXPECT_EQ(marked(), (ScreenArea{196, 198, 261, 247}));
+  ClearScreenChanges();
+  line->setVisibleCount(1);  // fewer: all of it
+  EXPECT_EQ(marked(), (ScreenArea{99, 198, 261, 247}));
+  delete line;
+  SetScreenRoot(sceneRoot);
 }
 
 TEST_F(TextDrawingTest, PlainLinesColourTheirCellsAndRevealTheirLeftPart) {

@@ -2,9 +2,11 @@
 // paced at its buffer's duration, so that the captured mix is what a player
 // hears: a program stream's two tones heard whole and in order, silence
 // after its sound ends while its pictures go on, the pictures shown in time
-// order; files that are missing or no movie, and a missing movie module,
-// pass over with the script going on; and a quit signal ends the run at once while a movie that never
-// delivers a byte (a FIFO) is opening.
+// order, the first of them before the clock starts, even where the sound
+// runs ahead of real time; files that are missing or no movie, and a
+// missing movie module, pass over with the script going on; and a quit
+// signal ends the run at once while a movie that never delivers a byte (a
+// FIFO) is opening.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -109,7 +111,25 @@ TEST_F(AppWMovie, AProgramStreamsTwoTonesPlayWholeInOrderThenSilenceWhileItsPict
   for (size_t i = 1; i < times.size(); ++i) EXPECT_GT(times[i], times[i - 1]) << "picture " << i;
   EXPECT_GT(times.size(), size_t(kTestMovieFrames / 2));
   ASSERT_FALSE(times.empty());
+  EXPECT_EQ(times.front(), 0);
   EXPECT_GE(times.back(), (kTestMovieFrames - 2) * 40);
+}
+
+// The clock starts once the first picture is on the screen: even a sound
+// output that plays far faster than real time (the disk driver without its
+// pause) cannot make the first pictures late before the first is seen.
+TEST_F(AppWMovie, TheFirstPictureIsShownAndTheClockStartsWhenItIs) {
+  writeMovieGame({"movie/two_tones.mpg"});
+  std::filesystem::create_directories(dir_.path() / "movie");
+  std::filesystem::copy_file(kMovies / kTestMovieName, dir_.path() / "movie" / kTestMovieName);
+  const platform::ProcessResult result =
+      run("-d game.scm", "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=out.raw SDL_DISKAUDIODELAY=0");
+  ASSERT_EQ(result.exitCode, 0) << result.output;
+  std::smatch first;
+  ASSERT_TRUE(std::regex_search(result.output, first, std::regex("movie picture of ([0-9]+) ms shown at ([0-9]+) ms")))
+      << result.output;
+  EXPECT_EQ(first[1].str(), "0") << result.output;
+  EXPECT_EQ(first[2].str(), "0") << result.output;
 }
 
 TEST_F(AppWMovie, MissingEmptyGarbageAndTruncatedMoviesAndAMissingModulePassOverAndTheScriptGoesOn) {
