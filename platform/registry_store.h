@@ -36,6 +36,9 @@ enum : int {
 inline constexpr size_t kMaxKeyNameLength = 255;
 inline constexpr size_t kMaxKeyDepth = 512;
 
+// Whether a key path ("/" or "\\" between names) keeps to those limits.
+bool RegistryKeyWithinLimits(std::u16string_view key);
+
 struct RegistryValue {
   uint32_t type = kRegDword;
   uint32_t dword = 0;           // kRegDword

@@ -102,22 +102,6 @@ std::string normaliseKey(std::u16string_view key) {
   return out;
 }
 
-// Whether a key path keeps to the limits; checked on the caller's text, so
-// a path that could never be stored costs no more than reading it.
-bool withinLimits(std::u16string_view key) {
-  size_t depth = 0;
-  size_t length = 0;
-  for (const char16_t c : key) {
-    if (c == u'/' || c == u'\\') {
-      length = 0;
-      continue;
-    }
-    if (length++ == 0 && ++depth > kMaxKeyDepth) return false;
-    if (length > kMaxKeyNameLength) return false;
-  }
-  return true;
-}
-
 // ---- lookup ----
 
 // The node of a normalised path, or null when no key is at or below it.
@@ -509,6 +493,22 @@ class LockedHive {
 
 }  // namespace
 
+// Whether a key path keeps to the limits; checked on the caller's text, so
+// a path that could never be stored costs no more than reading it.
+bool RegistryKeyWithinLimits(std::u16string_view key) {
+  size_t depth = 0;
+  size_t length = 0;
+  for (const char16_t c : key) {
+    if (c == u'/' || c == u'\\') {
+      length = 0;
+      continue;
+    }
+    if (length++ == 0 && ++depth > kMaxKeyDepth) return false;
+    if (length > kMaxKeyNameLength) return false;
+  }
+  return true;
+}
+
 std::string RegistryHiveFile(RegistryHive hive) {
   const std::string name = hive == RegistryHive::kCurrentUser ? "HKCU.reg" : "HKLM.reg";
   const char* dir = getenv("ZEP_REGISTRY_DIR");
@@ -531,7 +531,7 @@ std::string RegistryHiveFile(RegistryHive hive) {
 
 int RegistryReadValue(RegistryHive which, std::u16string_view key, std::u16string_view name,
                       RegistryValue* out) {
-  if (!withinLimits(key)) return kRegInvalidParameter;
+  if (!RegistryKeyWithinLimits(key)) return kRegInvalidParameter;
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, false);
   if (store.status() != kRegOk) return store.status();
@@ -548,7 +548,7 @@ int RegistryReadValue(RegistryHive which, std::u16string_view key, std::u16strin
 }
 
 int RegistryKeyExists(RegistryHive which, std::u16string_view key) {
-  if (!withinLimits(key)) return kRegInvalidParameter;
+  if (!RegistryKeyWithinLimits(key)) return kRegInvalidParameter;
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, false);
   if (store.status() != kRegOk) return store.status();
@@ -557,7 +557,7 @@ int RegistryKeyExists(RegistryHive which, std::u16string_view key) {
 
 int RegistryWriteValue(RegistryHive which, std::u16string_view key, std::u16string_view name,
                        const RegistryValue& value) {
-  if (!withinLimits(key)) return kRegInvalidParameter;
+  if (!RegistryKeyWithinLimits(key)) return kRegInvalidParameter;
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, true);
   if (store.status() != kRegOk) return store.status();
@@ -576,7 +576,7 @@ int RegistryWriteValue(RegistryHive which, std::u16string_view key, std::u16stri
 }
 
 int RegistryDeleteValue(RegistryHive which, std::u16string_view key, std::u16string_view name) {
-  if (!withinLimits(key)) return kRegInvalidParameter;
+  if (!RegistryKeyWithinLimits(key)) return kRegInvalidParameter;
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, true);
   if (store.status() != kRegOk) return store.status();
@@ -593,7 +593,7 @@ int RegistryDeleteValue(RegistryHive which, std::u16string_view key, std::u16str
 }
 
 int RegistryCreateKey(RegistryHive which, std::u16string_view key) {
-  if (!withinLimits(key)) return kRegInvalidParameter;
+  if (!RegistryKeyWithinLimits(key)) return kRegInvalidParameter;
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, true);
   if (store.status() != kRegOk) return store.status();
@@ -602,7 +602,7 @@ int RegistryCreateKey(RegistryHive which, std::u16string_view key) {
 }
 
 int RegistryDeleteKey(RegistryHive which, std::u16string_view key, bool onlyWhenEmpty) {
-  if (!withinLimits(key)) return kRegInvalidParameter;
+  if (!RegistryKeyWithinLimits(key)) return kRegInvalidParameter;
   std::lock_guard<std::mutex> lock(g_mutex);
   LockedHive store(which, true);
   if (store.status() != kRegOk) return store.status();

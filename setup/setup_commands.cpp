@@ -133,14 +133,12 @@ int32_t deleteResult(const SetupAPIImpl& worker, const std::u16string& path, int
 // value write or a key creation there makes, which the uninstall may take
 // away again.
 std::vector<std::u16string> missingKeys(uint32_t hive, std::u16string_view key) {
+  // The store refuses a whole path past its limits (the write that needs it
+  // fails with a WARN) and makes none of its keys: nothing to record.
+  if (!platform::RegistryKeyWithinLimits(key)) return {};
   const std::u16string path = NormalRegistryKey(key);
   std::vector<std::u16string> missing;
-  size_t depth = 0;
-  for (size_t start = 0, end = path.find(u'/'); !path.empty(); start = end + 1, end = path.find(u'/', start)) {
-    // The store refuses a whole path past its limits (the write that needs
-    // it fails with a WARN) and makes none of its keys: nothing to record.
-    const size_t nameLength = (end == std::u16string::npos ? path.size() : end) - start;
-    if (++depth > platform::kMaxKeyDepth || nameLength > platform::kMaxKeyNameLength) return {};
+  for (size_t end = path.find(u'/'); !path.empty(); end = path.find(u'/', end + 1)) {
     const std::u16string prefix = path.substr(0, end);
     if (!missing.empty() || !Win32RegKeyExists(hive, prefix)) missing.push_back(prefix);
     if (end == std::u16string::npos) break;
