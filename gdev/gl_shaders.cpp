@@ -87,6 +87,14 @@ GLuint compile(GLenum stage, const char* header, const char* body, std::string* 
 
 }  // namespace
 
+const char* GLVertexStageSource() { return kVertexSource; }
+
+std::string GLFragmentStageSource(GLProgram which) {
+  const int i = static_cast<int>(which);
+  if (i < 0 || i >= static_cast<int>(GLProgram::Count)) return std::string();
+  return std::string(kFragmentHeader) + kFragmentBodies[i];
+}
+
 bool GLPrograms::init(GLProgram first, std::string* error) {
   release();
   vertex_ = compile(GL_VERTEX_SHADER, kVertexSource, nullptr, error);

@@ -38,6 +38,11 @@ struct GLTransformBlock {
 };
 constexpr GLuint kTransformBinding = 0;
 
+// The sources of the shared vertex stage and of one program's fragment
+// stage, as they are compiled (for a driver warm-up without the device).
+const char* GLVertexStageSource();
+std::string GLFragmentStageSource(GLProgram which);
+
 class GLPrograms {
  public:
   GLPrograms() = default;

@@ -18,6 +18,11 @@ namespace platform {
 // asked. Null on failure with SDL's reason in *error.
 SDL_Window* CreateGLWindow(std::u16string_view title, int width, int height, bool hidden, std::string* error);
 
+// Mesa's software renderer reads how many rasteriser threads to start from
+// the environment: sets it for a window of w x h unless it is set already.
+// Main thread, before other threads read the environment.
+void SetSoftwareRendererThreads(int width, int height);
+
 // Destroys the window and releases the video subsystem it started.
 void DestroyGLWindow(SDL_Window* window);
 

@@ -122,19 +122,22 @@ GLContext::GLContext(SDL_Window* window, void* context)
   if (HasWord(extensions, "GLX_MESA_copy_sub_buffer")) Find(&q.glXCopySubBufferMESA, "glXCopySubBufferMESA");
 }
 
-SDL_Window* CreateGLWindow(std::u16string_view title, int width, int height, bool hidden, std::string* error) {
-  // Mesa's software renderer starts a rasteriser thread per CPU; each
-  // frame wakes them all, which costs more than the few pixels a frame of
-  // this engine changes take to draw. One thread per 640 x 720 pixels of
-  // window, at least two (one alone holds a busy screen, a hundred moving
-  // layers, to half the frame rate two reach, while a revealing page costs
-  // a second thread little) and at most four, never more than there are
-  // CPUs, unless the environment says otherwise; set before the driver
-  // starts, other drivers do not read it.
+void SetSoftwareRendererThreads(int width, int height) {
+  // Left alone, the renderer starts a rasteriser thread per CPU; each frame
+  // wakes them all, which costs more than the few pixels a frame of this
+  // engine changes take to draw. One thread per 640 x 720 pixels of window,
+  // at least two (one alone holds a busy screen, a hundred moving layers,
+  // to half the frame rate two reach, while a revealing page costs a second
+  // thread little) and at most four, never more than there are CPUs; other
+  // drivers do not read it.
   const long long pixels = static_cast<long long>(width) * height;
   const long long cpus = std::max(1u, std::thread::hardware_concurrency());
   const long long threads = std::min(std::clamp<long long>((pixels + 230400) / 460800, 2, 4), cpus);
   setenv("LP_NUM_THREADS", std::to_string(threads).c_str(), 0);
+}
+
+SDL_Window* CreateGLWindow(std::u16string_view title, int width, int height, bool hidden, std::string* error) {
+  SetSoftwareRendererThreads(width, height);
   const bool quitSignals = BeginQuitSignals();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     if (error) *error = SDL_GetError();

@@ -1,5 +1,7 @@
 #include "script/app_controller.h"
 
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -12,9 +14,11 @@
 #include "app/registry.h"
 #include "gamestate/state_mgr.h"
 #include "gamestate/system_file.h"
+#include "gdev/gl_shaders.h"
 #include "gdev/glyph_renderer.h"
 #include "gdev/texture_manager.h"
 #include "platform/clock.h"
+#include "platform/gl_warm_up.h"
 #include "platform/instance_lock.h"
 #include "platform/utf8.h"
 #include "scene/scene_facade.h"
@@ -59,15 +63,20 @@ void readAlternativeResourceFolder(GameEnvironment* environment) {
   }
 }
 
+}  // namespace
+
 // The start-up's work that needs neither the window nor the script's run,
-// done on a thread of its own while the main thread starts SDL's video and
-// makes the window: the start scenario's compile (its log lines kept for
-// the moment the scenario is entered) and the configured system faces'
-// font lookups. A thread that cannot be started leaves it all to the main
-// thread, as it comes.
+// done on threads of their own while the main thread starts SDL's video
+// and makes the window: the start scenario's compile (its log lines kept
+// for the moment the scenario is entered) and the configured system faces'
+// font lookups on one, the GL driver's warm-up on the other. The warm-up's
+// context is ended once the window's context has its first program
+// (handOver), on its own thread. A thread that cannot be started leaves
+// its work to the main thread as it comes.
 class EarlyStartWork {
  public:
-  explicit EarlyStartWork(GameEnvironment* environment) : scenario_(environment->getScriptNo(0)) {
+  explicit EarlyStartWork(GameEnvironment* environment)
+      : scenario_(environment->getScriptNo(0)), warmUp_(windowWidth(environment), windowHeight(environment)) {
     const auto& fonts = environment->resource().fonts;
     for (const Config::FontRecord& font : fonts) {
       if (font.type == 0) faces_.push_back(font.name);
@@ -75,19 +84,28 @@ class EarlyStartWork {
     // Without a font 0 the default face stands in.
     if (fonts[0].type < 0 || fonts[0].type > 2) faces_.emplace_back();
     try {
+      warmThread_ = std::thread([this] { warmUp(); });
+    } catch (const std::system_error&) {
+    }
+    try {
       const GameEnvironment* reader = environment;
       thread_ = std::thread([this, reader] { run(*reader); });
     } catch (const std::system_error&) {
     }
   }
   ~EarlyStartWork() {
+    releaseWarmUp();
     if (thread_.joinable()) thread_.join();
+    if (warmThread_.joinable()) warmThread_.join();
   }
   EarlyStartWork(const EarlyStartWork&) = delete;
   EarlyStartWork& operator=(const EarlyStartWork&) = delete;
 
-  // Waits for the work and gives the compiled scenario to the machine's cache.
+  // After the window's context has linked its first program: waits for the
+  // compile, gives the compiled scenario to the machine's cache, and lets
+  // the warm-up end.
   void handOver(CompiledUnitCache& cache) {
+    releaseWarmUp();
     if (!thread_.joinable()) return;
     thread_.join();
     cache.offer(CompiledUnitCache::kSet, scenario_, 0, std::move(unit_), std::move(log_));
@@ -103,14 +121,41 @@ class EarlyStartWork {
     for (const std::u16string& face : faces_) LookUpSystemFontFace(face);
   }
 
+  void warmUp() {
+    warmUp_.run(GLVertexStageSource(), GLFragmentStageSource(GLProgram::Texture).c_str());
+    std::unique_lock<std::mutex> lock(mutex_);
+    released_.wait(lock, [this] { return warmUpReleased_; });
+    lock.unlock();
+    warmUp_.end();
+  }
+
+  void releaseWarmUp() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      warmUpReleased_ = true;
+    }
+    released_.notify_all();
+  }
+
+  // The main window's size, 800 x 600 where the configuration gives none.
+  static int windowWidth(GameEnvironment* environment) {
+    return environment->window().width > 0 ? environment->window().width : 800;
+  }
+  static int windowHeight(GameEnvironment* environment) {
+    return environment->window().height > 0 ? environment->window().height : 600;
+  }
+
   const int32_t scenario_;
   std::vector<std::u16string> faces_;
   std::unique_ptr<CompiledUnit> unit_;
   std::vector<DeferredLog::Line> log_;
   std::thread thread_;
+  platform::GLWarmUp warmUp_;
+  std::mutex mutex_;
+  std::condition_variable released_;
+  bool warmUpReleased_ = false;
+  std::thread warmThread_;
 };
-
-}  // namespace
 
 FramePump* MainWindowFramePump() {
   static WindowPump pump;
@@ -162,12 +207,12 @@ bool AppController::init() {
     }
   }
   readAlternativeResourceFolder(environment_);
-  EarlyStartWork early(environment_);
+  early_ = std::make_unique<EarlyStartWork>(environment_);
   if (!sceneInit(environment_)) {
     showInitBox(environment_, u"アプリケーションの初期化に失敗しました。終了します。");
     return false;
   }
-  early.handOver(machine_->cache());
+  early_->handOver(machine_->cache());
   sceneCreated_ = true;
   setMenuConfig(-1);
   setMsgwinConfig(0);

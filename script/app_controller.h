@@ -14,6 +14,7 @@
 #include "script/userfunc_base.h"
 #include "script/vm_event.h"
 
+class EarlyStartWork;
 class GameEnvironment;
 class ScriptVM;
 class StateMgr;
@@ -112,6 +113,7 @@ class AppController {
 
   GameEnvironment* environment_;
   FramePump* pump_;
+  std::unique_ptr<EarlyStartWork> early_;  // start-up work beside the window's making
   std::unique_ptr<ScriptVM> machine_;
   std::unique_ptr<StateMgr> state_;
   std::unique_ptr<UserfuncBase> userfuncs_;
