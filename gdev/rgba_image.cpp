@@ -1,6 +1,7 @@
 #include "gdev/rgba_image.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -124,8 +125,18 @@ int32_t RGBAImageRef::alphaKind() const {
   const RGBAImage* image = get();
   if (!image) return 1;
   const std::vector<uint8_t>& p = image->pixels;
-  for (size_t i = 3; i < p.size(); i += 4) {
-    if (p[i] != 255) return 3;
+  // Eight pixels a step: their words ANDed keep every alpha bit only when
+  // each alpha byte is 255.
+  constexpr uint64_t kAlphaBits = 0xFF000000FF000000ull;
+  const size_t pixels = p.size() / 4;
+  size_t i = 0;
+  for (; i + 8 <= pixels; i += 8) {
+    uint64_t words[4];
+    std::memcpy(words, p.data() + i * 4, sizeof words);
+    if ((words[0] & words[1] & words[2] & words[3] & kAlphaBits) != kAlphaBits) return 3;
+  }
+  for (; i < pixels; ++i) {
+    if (p[i * 4 + 3] != 255) return 3;
   }
   return 1;
 }

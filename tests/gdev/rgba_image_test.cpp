@@ -43,6 +43,15 @@ TEST(RGBAImageRef, AlphaKindAndTakingPixelsOver) {
   ref.getWA()->pixel(4, 0)[3] = 254;
   EXPECT_EQ(ref.alphaKind(), 3);
   EXPECT_EQ(RGBAImage(0, 3, 2).pixels.size(), 24u);
+
+  // Pixels read eight at a time and the rest one by one: any pixel's alpha
+  // counts, no colour byte does.
+  for (int32_t lower = -1; lower < 17; ++lower) {
+    SCOPED_TRACE(lower);
+    RGBAImageRef wide(RGBAImage(0, 17, 1));
+    for (int32_t x = 0; x < 17; ++x) wide.getWA()->pixel(x, 0)[3] = x == lower ? 254 : 255;
+    EXPECT_EQ(wide.alphaKind(), lower < 0 ? 1 : 3);
+  }
 }
 
 }  // namespace
