@@ -726,10 +726,14 @@ class AppWDiscPrompt : public AppWInstallAs {
     extraEnvironment_ = {"PATH=" + (dir_.path() / "bin").string()};
   }
 
-  // A display to show dialogs on (the engine's window stays offscreen).
+  // A display to show dialogs on (the engine's window stays offscreen),
+  // and a session bus that is not there: with none named, libdbus (which
+  // SDL's video start opens) would fork the engine, start-up threads and
+  // all, to start one for the display.
   void withDisplay() {
     extraEnvironment_.insert(extraEnvironment_.begin(), {"-u", "ZEP_NO_DIALOGS"});
     extraEnvironment_.push_back("DISPLAY=:zep-test");
+    extraEnvironment_.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=" + (dir_.path() / "no-bus").string());
   }
 
   void writeZenity(const std::string& body) {
