@@ -20,8 +20,9 @@ class GLWarmUp {
   // Main thread, before other threads start: reads the environment, and
   // settles what the software renderer reads from it for a window of
   // width x height (CreateGLWindow does the same where nothing came first).
-  // Where the driver would not be Mesa's (SDL's dummy video, an NVIDIA
-  // display) the warm-up does nothing.
+  // Where no display server is waited on (SDL's offscreen or dummy video)
+  // or the driver would not be Mesa's (an NVIDIA display) the warm-up does
+  // nothing.
   GLWarmUp(int width, int height);
   ~GLWarmUp();
   GLWarmUp(const GLWarmUp&) = delete;

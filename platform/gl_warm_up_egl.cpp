@@ -62,8 +62,11 @@ struct GLWarmUp::Egl {
 
 GLWarmUp::GLWarmUp(int width, int height) {
   SetSoftwareRendererThreads(width, height);
+  // Without a display server to wait on (SDL's offscreen and dummy video)
+  // the window's context comes at once: a warm-up beside it would only
+  // load the driver and compile a second time, at the same moment.
   const char* video = std::getenv("SDL_VIDEODRIVER");
-  if (video && std::strcmp(video, "dummy") == 0) return;
+  if (video && (std::strcmp(video, "dummy") == 0 || std::strcmp(video, "offscreen") == 0)) return;
   // glvnd picks the vendor; an NVIDIA display is not Mesa's unless told.
   const char* vendor = std::getenv("__GLX_VENDOR_LIBRARY_NAME");
   const bool mesaNamed = vendor && std::strcmp(vendor, "mesa") == 0;
