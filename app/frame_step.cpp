@@ -147,25 +147,35 @@ void handleFocusLost() {
   PostEvent(std::make_unique<AppEvent>(AppEvent::kDeactivated, 0));
 }
 
+// The event carries the size SDL asked for, which a window manager may not
+// have granted (or, without one, nobody): the window's real size counts.
 void handleResized(const platform::WindowEvent& e) {
   State& s = state();
   if (GDevFactory::device) GDevFactory::device->refreshWindow();
   GUIChangedFlag = 1;
-  if (s.fullScreen || e.x <= 0 || e.y <= 0 || platform::IsWindowMinimized(s.window)) return;
-  s.clientW = e.x;
-  s.clientH = e.y;
-  s.picture = {0, 0, e.x, e.y};
+  if (e.x <= 0 || e.y <= 0 || platform::IsWindowMinimized(s.window)) return;
+  int32_t width = 0, height = 0;
+  platform::GetClientSize(s.window, &width, &height);
+  if (width <= 0 || height <= 0) return;
+  if (s.fullScreen) {
+    if (width != s.clientW || height != s.clientH) followWindowSize();
+    LogWrite(LOG_TRACE, u"WM_SIZE(%d, %d) (cs:%d,%d)\n", width, height, s.clientW, s.clientH);
+    return;
+  }
+  s.clientW = width;
+  s.clientH = height;
+  s.picture = {0, 0, width, height};
   // A sizing border may not make the window smaller than its entry.
   if (s.resizable && s.currentEntry >= 0) {
     const WindowSizeEntry& entry = s.sizes[s.currentEntry];
-    if (e.x < entry.width || e.y < entry.height) {
+    if (width < entry.width || height < entry.height) {
       platform::SetClientSize(s.window, entry.width, entry.height);
       s.clientW = entry.width;
       s.clientH = entry.height;
       s.picture = {0, 0, entry.width, entry.height};
     }
   }
-  LogWrite(LOG_TRACE, u"WM_SIZE(%d, %d) (cs:%d,%d)\n", e.x, e.y, s.clientW, s.clientH);
+  LogWrite(LOG_TRACE, u"WM_SIZE(%d, %d) (cs:%d,%d)\n", width, height, s.clientW, s.clientH);
 }
 
 // Draws the scene (black without one) into the device's screen buffer,
@@ -322,6 +332,25 @@ void checkPointerLeave() {
 }
 
 }  // namespace
+
+bool passWindowStateEvent(const platform::WindowEvent& e) {
+  using K = platform::WindowEvent;
+  switch (e.kind) {
+    case K::kExposed:
+    case K::kResized:
+    case K::kFocusGained:
+    case K::kFocusLost:
+    case K::kMoved:
+    case K::kMinimized:
+    case K::kMaximized:
+    case K::kRestored:
+      handleWindowEvent(e);
+      if (GDevFactory::device) GDevFactory::device->refreshWindow();
+      return true;
+    default:
+      return false;
+  }
+}
 
 void handleWindowEvent(const platform::WindowEvent& e) {
   State& s = state();

@@ -179,19 +179,8 @@ bool handleBoxEvent(InputBoxModel* box, const InputBoxLayout& layout, const plat
       SetQuitFlag();
       box->cancel();
       return true;
-    case K::kExposed:
-    case K::kResized:
-    case K::kFocusGained:
-    case K::kFocusLost:
-    case K::kMoved:
-    case K::kMinimized:
-    case K::kMaximized:
-    case K::kRestored:
-      main_window_local::handleWindowEvent(e);
-      if (GDevFactory::device) GDevFactory::device->refreshWindow();
-      return true;
     default:
-      return false;
+      return main_window_local::passWindowStateEvent(e);
   }
 }
 

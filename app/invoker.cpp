@@ -11,13 +11,16 @@
 #include "app/file_helpers.h"
 #include "app/game_environment.h"
 #include "app/log.h"
+#include "app/message_box_window.h"
 #include "app/os_util.h"
 #include "app/string_util.h"
 #include "platform/audio_device.h"
 #include "platform/codepage.h"
+#include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/std_streams.h"
 #include "platform/utf8.h"
+#include "platform/x11_display.h"
 #include "scene/scene_setup.h"
 #include "script/app_controller.h"
 
@@ -31,6 +34,16 @@ constexpr uint32_t kMbOk = 0;
 std::u16string g_moduleFolder;
 bool g_debug = false;
 bool g_debugBreak = false;
+
+// What the X server refuses is logged and the run goes on; a display that
+// is gone ends it (exit code 1).
+void logXProtocolError(const std::string& text) {
+  LogWrite(LOG_WARN, u"X11:プロトコルエラー %s - 無視して続けます\n", platform::FromUtf8(text));
+}
+
+void logXConnectionLost(const std::string& text) {
+  LogWrite(LOG_ERROR, u"X11:%s - 終了します\n", platform::FromUtf8(text));
+}
 
 void showUsage() {
   int32_t button = 0;
@@ -182,6 +195,11 @@ bool DestroyApplication() {
 
 int InvokerMain(const std::vector<std::u16string>& commandLine) {
   std::setlocale(LC_ALL, "");
+  platform::SetXReportSinks(&logXProtocolError, &logXConnectionLost);
+  // This thread shows every box, also those other threads ask for, and
+  // draws its own where SDL cannot show one.
+  platform::SetMessageBoxThread();
+  platform::SetMessageBoxFallback(&ShowOwnMessageBox);
   g_moduleFolder = executableFolder();
   // Built-in files: the program registers none.
 

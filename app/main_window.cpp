@@ -99,6 +99,20 @@ void stepCursorAnimation(int64_t now) {
   }
 }
 
+void followWindowSize() {
+  State& s = state();
+  int32_t width = 0, height = 0;
+  platform::GetClientSize(s.window, &width, &height);
+  if (width < 1 || height < 1) {
+    width = s.logicalW;
+    height = s.logicalH;
+  }
+  s.clientW = width;
+  s.clientH = height;
+  s.picture = FullscreenPictureRect(s.fullScreenScaling, s.logicalW, s.logicalH, width, height);
+  if (GDevFactory::device) GDevFactory::device->setWindowSize(width, height, s.logicalW, s.logicalH);
+}
+
 }  // namespace main_window_local
 
 using namespace main_window_local;
@@ -346,18 +360,13 @@ void ApplyScreenMode(bool fullScreen, int32_t entry, bool keepPosition) {
   GUIChangedFlag = 0;
   GDev* device = GDevFactory::device;
   if (fullScreen) {
-    int32_t displayW = 0, displayH = 0;
-    if (!platform::GetDisplaySize(s.window, &displayW, &displayH)) {
-      displayW = s.logicalW;
-      displayH = s.logicalH;
-    }
     platform::SetWindowFullscreen(s.window, true);
-    s.picture = FullscreenPictureRect(s.fullScreenScaling, s.logicalW, s.logicalH, displayW, displayH);
-    if (device) device->setWindowSize(displayW, displayH, s.logicalW, s.logicalH);
     s.fullScreen = true;
     s.clientX = s.clientY = 0;
-    s.clientW = displayW;
-    s.clientH = displayH;
+    // The picture fits the size the window has now: a window manager grants
+    // the display's size later (a size change that follows it) or not at
+    // all, and without one the window keeps its size.
+    followWindowSize();
     platform::ShowWindow(s.window, true);
   } else {
     platform::SetWindowFullscreen(s.window, false);
@@ -368,7 +377,10 @@ void ApplyScreenMode(bool fullScreen, int32_t entry, bool keepPosition) {
       s.applyingScreenMode = false;
       showBox(u"画面の解像度が不足しています。", s.title);
       showBox(u"アプリケーションを終了します", s.title);
-      std::exit(0);
+      // The run ends as a quit does (settings written, threads ended), not
+      // through exit() under threads that still run.
+      s.quit = true;
+      return;
     }
     s.currentEntry = s.previousEntry = chosen;
     placeWindow(chosen, keepPosition);

@@ -105,7 +105,15 @@ void markPointerActivity();
 void applyClip();
 void autoHidePointer();
 void handleWindowEvent(const platform::WindowEvent& event);
+// While a modal box of the engine's is open: hands the main window the
+// events that say how it is shown (exposure, size, focus, moves, minimise
+// and restore) and refreshes the device; false for any other event (input
+// waits for the box to close).
+bool passWindowStateEvent(const platform::WindowEvent& event);
 void stepCursorAnimation(int64_t nowMs);
+// Full screen: the client size, the picture and the device's window size
+// become those of the size the window really has.
+void followWindowSize();
 // When the animated pointer shows its next picture (timer ms), or -1.
 int64_t nextCursorFrameAt(int64_t nowMs);
 // Shows the window now (logs the start-up line).

@@ -663,6 +663,7 @@ std::u16string GDevGL::formatStatus(std::u16string_view text) {
 void GDevGL::setDialogBoxMode(bool) {}
 
 void GDevGL::refreshWindow() {
+  if (context_) context_->refreshDrawableSize();
   frameDirty_ = true;
   windowStale_ = true;
 }

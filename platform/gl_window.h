@@ -52,8 +52,12 @@ class GLContext {
   // 1 waits for the vertical blank, 0 does not. False when the driver refuses.
   bool setSwapInterval(int interval);
   // The window's framebuffer in pixels (larger than the client size on
-  // high-density displays).
+  // high-density displays), as it was at the last refresh: on X11 the size
+  // the server has, which is not always the one SDL reports.
   void drawableSize(int* width, int* height) const;
+  // Asks again; after the window may have changed size (a size event, an
+  // exposure, a switch to or from full screen). One round trip on X11.
+  void refreshDrawableSize();
 
  private:
   enum class Keeps { kNothing, kLastFrame, kByAge };
@@ -63,6 +67,8 @@ class GLContext {
   SDL_Window* window_;
   void* context_;
   Keeps keeps_ = Keeps::kNothing;
+  int drawableWidth_ = 0;
+  int drawableHeight_ = 0;
   std::unique_ptr<Queries> queries_;
 };
 

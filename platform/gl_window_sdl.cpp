@@ -12,6 +12,7 @@
 
 #include "platform/quit_signals.h"
 #include "platform/utf8.h"
+#include "platform/x11_display.h"
 
 namespace platform {
 
@@ -83,6 +84,7 @@ void Find(F* f, const char* name) {
 
 GLContext::GLContext(SDL_Window* window, void* context)
     : window_(window), context_(context), queries_(std::make_unique<Queries>()) {
+  refreshDrawableSize();
   Queries& q = *queries_;
   const char* driver = SDL_GetCurrentVideoDriver();
   if (driver && std::strcmp(driver, "offscreen") == 0) {
@@ -152,7 +154,9 @@ SDL_Window* CreateGLWindow(std::u16string_view title, int width, int height, boo
     if (error) *error = SDL_GetError();
     if (quitSignals) EndQuitSignals();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return nullptr;
   }
+  InstallXErrorHandlers(window);
   return window;
 }
 
@@ -220,6 +224,15 @@ int GLContext::backBufferAge() const {
 
 bool GLContext::setSwapInterval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0; }
 
-void GLContext::drawableSize(int* width, int* height) const { SDL_GL_GetDrawableSize(window_, width, height); }
+void GLContext::drawableSize(int* width, int* height) const {
+  *width = drawableWidth_;
+  *height = drawableHeight_;
+}
+
+void GLContext::refreshDrawableSize() {
+  if (!GetXWindowSize(window_, &drawableWidth_, &drawableHeight_)) {
+    SDL_GL_GetDrawableSize(window_, &drawableWidth_, &drawableHeight_);
+  }
+}
 
 }  // namespace platform

@@ -115,7 +115,9 @@ bool GetDisplaySize(SDL_Window* window, int32_t* width, int32_t* height);
 // The frame the window manager adds around the client area (all 0 when it
 // is not known yet or there is none).
 void GetWindowFrame(SDL_Window* window, int32_t* left, int32_t* top, int32_t* right, int32_t* bottom);
-// Client size in window coordinates (the mouse's units).
+// Client size in window coordinates (the mouse's units), as the display
+// server has it: on X11 SDL reports the size it asked for, also where no
+// window manager granted it.
 void GetClientSize(SDL_Window* window, int32_t* width, int32_t* height);
 void SetClientSize(SDL_Window* window, int32_t width, int32_t height);
 // Client origin on the desktop.

@@ -11,7 +11,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/message_box.h"
 #include "platform/utf8.h"
+#include "platform/x11_display.h"
 
 namespace platform {
 
@@ -250,6 +252,9 @@ int waitWithoutDisplay(int32_t timeoutMs, SDL_Event* event) {
 }  // namespace
 
 bool WaitWindowEvent(int32_t timeoutMs, WindowEvent* out) {
+  // Boxes other threads wait on are shown before and after every wait (a
+  // request's own event ends the wait).
+  ServeMessageBoxRequests();
   SDL_Event event;
   int got = 0;
   if (timeoutMs <= 0) {
@@ -259,6 +264,7 @@ bool WaitWindowEvent(int32_t timeoutMs, WindowEvent* out) {
   } else {
     got = waitWithoutDisplay(timeoutMs, &event);
   }
+  ServeMessageBoxRequests();
   if (!got) return false;
   *out = TranslateSdlEvent(event, &processWheel());
   return true;
@@ -343,7 +349,7 @@ void GetWindowFrame(SDL_Window* window, int32_t* left, int32_t* top, int32_t* ri
 
 void GetClientSize(SDL_Window* window, int32_t* width, int32_t* height) {
   int w = 0, h = 0;
-  if (window) SDL_GetWindowSize(window, &w, &h);
+  if (window && !GetXWindowSize(window, &w, &h)) SDL_GetWindowSize(window, &w, &h);
   *width = w;
   *height = h;
 }

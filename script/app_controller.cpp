@@ -1,5 +1,6 @@
 #include "script/app_controller.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -20,6 +21,7 @@
 #include "platform/clock.h"
 #include "platform/gl_warm_up.h"
 #include "platform/instance_lock.h"
+#include "platform/message_box.h"
 #include "platform/utf8.h"
 #include "scene/scene_facade.h"
 #include "scene/scene_setup.h"
@@ -95,7 +97,7 @@ class EarlyStartWork {
   }
   ~EarlyStartWork() {
     releaseWarmUp();
-    if (thread_.joinable()) thread_.join();
+    joinServingBoxes();
     if (warmThread_.joinable()) warmThread_.join();
   }
   EarlyStartWork(const EarlyStartWork&) = delete;
@@ -107,7 +109,7 @@ class EarlyStartWork {
   void handOver(CompiledUnitCache& cache) {
     releaseWarmUp();
     if (!thread_.joinable()) return;
-    thread_.join();
+    joinServingBoxes();
     cache.offer(CompiledUnitCache::kSet, scenario_, 0, std::move(unit_), std::move(log_));
   }
 
@@ -119,6 +121,16 @@ class EarlyStartWork {
       log_ = deferred.take();
     }
     for (const std::u16string& face : faces_) LookUpSystemFontFace(face);
+    done_.store(true);
+    platform::NotifyMessageBoxThread();
+  }
+
+  // A box the compile asks for (a failure's) is shown while this thread
+  // waits for it.
+  void joinServingBoxes() {
+    if (!thread_.joinable()) return;
+    platform::WaitServingMessageBoxes([this] { return done_.load(); });
+    thread_.join();
   }
 
   void warmUp() {
@@ -149,6 +161,7 @@ class EarlyStartWork {
   std::vector<std::u16string> faces_;
   std::unique_ptr<CompiledUnit> unit_;
   std::vector<DeferredLog::Line> log_;
+  std::atomic<bool> done_{false};
   std::thread thread_;
   platform::GLWarmUp warmUp_;
   std::mutex mutex_;

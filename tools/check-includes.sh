@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Keeps every outside header in its owner folder:
-#   SDL, POSIX/Linux system headers, fontconfig, FFmpeg -> platform/
+#   SDL, Xlib, POSIX/Linux system headers, fontconfig, FFmpeg -> platform/
 #   OpenGL, FreeType, libpng                            -> gdev/
 #   zlib                                                -> app/
 #   libvorbis, libogg                                   -> sound/
@@ -17,7 +17,7 @@ fail=0
 owner_of() {  # header -> owner folder, or empty for everyone's
   local h=$1
   case "$h" in
-    SDL2/*|SDL.h|SDL_*.h|unistd.h|fcntl.h|sys/*|spawn.h|iconv.h|dirent.h|pthread.h|dlfcn.h|pwd.h|poll.h|termios.h|fontconfig/*|libavformat/*|libavcodec/*|libswscale/*|libswresample/*|libavutil/*)
+    SDL2/*|SDL.h|SDL_*.h|X11/*|unistd.h|fcntl.h|sys/*|spawn.h|iconv.h|dirent.h|pthread.h|dlfcn.h|pwd.h|poll.h|termios.h|fontconfig/*|libavformat/*|libavcodec/*|libswscale/*|libswresample/*|libavutil/*)
       echo platform ;;
     GL/*|GLES*/*|EGL/*|ft2build.h|freetype/*|png.h|pngconf.h)
       echo gdev ;;

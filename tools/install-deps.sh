@@ -7,7 +7,7 @@ packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  libsdl2-dev libopengl-dev libgl1-mesa-dri
+  libsdl2-dev libopengl-dev libgl1-mesa-dri libx11-dev xvfb
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-dejavu-core
   libpng-dev zlib1g-dev
   libvorbis-dev libogg-dev

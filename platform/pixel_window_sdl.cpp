@@ -1,0 +1,61 @@
+// Pixel windows over SDL's window surface, kept in software (no renderer, no
+// OpenGL context of its own).
+#include "platform/pixel_window.h"
+
+#include <SDL2/SDL.h>
+
+#include "platform/quit_signals.h"
+#include "platform/utf8.h"
+#include "platform/x11_display.h"
+
+namespace platform {
+
+std::unique_ptr<PixelWindow> PixelWindow::create(std::u16string_view title, int width, int height,
+                                                 std::string* error) {
+  if (width < 1 || height < 1) {
+    if (error) *error = "empty window";
+    return nullptr;
+  }
+  const bool quitSignals = BeginQuitSignals();
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (error) *error = SDL_GetError();
+    if (quitSignals) EndQuitSignals();
+    return nullptr;
+  }
+  // The window's surface stays a plain buffer SDL copies to the display.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  SDL_Window* window = SDL_CreateWindow(ToUtf8(title).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
+                                        height, SDL_WINDOW_SHOWN);
+  if (!window) {
+    if (error) *error = SDL_GetError();
+    if (quitSignals) EndQuitSignals();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return nullptr;
+  }
+  InstallXErrorHandlers(window);
+  SDL_RaiseWindow(window);
+  FocusXWindow(window);
+  return std::unique_ptr<PixelWindow>(new PixelWindow(window, quitSignals));
+}
+
+PixelWindow::~PixelWindow() {
+  SDL_DestroyWindow(window_);
+  if (quitSignals_) EndQuitSignals();
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+uint32_t PixelWindow::id() const { return SDL_GetWindowID(window_); }
+
+bool PixelWindow::show(const uint8_t* bgra, int width, int height) {
+  SDL_Surface* target = SDL_GetWindowSurface(window_);
+  if (!target || !bgra || width < 1 || height < 1) return false;
+  SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(bgra), width, height, 32, width * 4,
+                                                           SDL_PIXELFORMAT_BGRA32);
+  if (!source) return false;
+  SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
+  const bool copied = SDL_BlitSurface(source, nullptr, target, nullptr) == 0;
+  SDL_FreeSurface(source);
+  return copied && SDL_UpdateWindowSurface(window_) == 0;
+}
+
+}  // namespace platform
