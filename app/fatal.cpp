@@ -21,6 +21,9 @@ bool SetupRunFailed() { return g_setupRunFailed.load(); }
 
 void zep_abort(std::u16string_view message, std::u16string_view detail) {
   if (g_abortHook) g_abortHook(message);
+  // What other threads (and this one) hold back for later is written first:
+  // nothing logged before the end is lost.
+  FlushHeldLogs();
   const std::u16string text(message);
   LogWrite(LOG_FATAL, u"zep_abort(): program aborted. msg=%s\n", text);
   fflush(nullptr);

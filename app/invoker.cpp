@@ -42,6 +42,7 @@ void logXProtocolError(const std::string& text) {
 }
 
 void logXConnectionLost(const std::string& text) {
+  FlushHeldLogs();
   LogWrite(LOG_ERROR, u"X11:%s - 終了します\n", platform::FromUtf8(text));
 }
 

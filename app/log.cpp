@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <map>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -63,29 +64,97 @@ void emit(uint32_t level, const std::u16string& line) {
   if (g_observer) g_observer(g_observerContext, level, line);
 }
 
-// The lines of this thread's capture, if any.
-thread_local std::vector<DeferredLog::Line>* t_captured = nullptr;
+// The lines captures hold, by capture in the order the captures began.
+struct HeldStore {
+  std::mutex mutex;
+  std::map<uint64_t, std::vector<DeferredLog::Line>> batches;
+  uint64_t next = 1;
+};
 
-// Keeps the message in this thread's capture; false when there is none.
+HeldStore& held() {
+  static HeldStore store;
+  return store;
+}
+
+uint64_t newBatch() {
+  HeldStore& store = held();
+  std::lock_guard<std::mutex> lock(store.mutex);
+  const uint64_t id = store.next++;
+  store.batches[id];
+  return id;
+}
+
+std::vector<DeferredLog::Line> takeBatch(uint64_t batch) {
+  HeldStore& store = held();
+  std::lock_guard<std::mutex> lock(store.mutex);
+  const auto found = store.batches.find(batch);
+  if (found == store.batches.end()) return {};
+  std::vector<DeferredLog::Line> lines = std::move(found->second);
+  store.batches.erase(found);
+  return lines;
+}
+
+void writeHeld(const std::vector<DeferredLog::Line>& lines) {
+  for (const DeferredLog::Line& line : lines) {
+    const FormatArg message(line.message);
+    LogWriteLine(line.level, u"%s", std::span<const FormatArg>(&message, 1));
+  }
+}
+
+// The capture this thread's lines go to; 0 when none.
+thread_local uint64_t t_batch = 0;
+
+// Keeps the message in this thread's capture; false when there is none (or
+// its lines were flushed: then it is written at once).
 bool captureLine(uint32_t level, std::u16string_view format, std::span<const FormatArg> args) {
-  if (!t_captured) return false;
-  t_captured->push_back(DeferredLog::Line{level, FormatArgs(format, args)});
+  if (!t_batch) return false;
+  DeferredLog::Line line{level, FormatArgs(format, args)};
+  HeldStore& store = held();
+  std::lock_guard<std::mutex> lock(store.mutex);
+  const auto found = store.batches.find(t_batch);
+  if (found == store.batches.end()) return false;
+  found->second.push_back(std::move(line));
   return true;
 }
 
 }  // namespace
 
-DeferredLog::DeferredLog() : outer_(t_captured) { t_captured = &lines_; }
+HeldLog::HeldLog(HeldLog&& other) noexcept : batch_(std::exchange(other.batch_, 0)) {}
 
-DeferredLog::~DeferredLog() { t_captured = outer_; }
-
-std::vector<DeferredLog::Line> DeferredLog::take() { return std::exchange(lines_, {}); }
-
-void DeferredLog::replay(const std::vector<Line>& lines) {
-  for (const Line& line : lines) {
-    const FormatArg message(line.message);
-    LogWriteLine(line.level, u"%s", std::span<const FormatArg>(&message, 1));
+HeldLog& HeldLog::operator=(HeldLog&& other) noexcept {
+  if (this != &other) {
+    replay();
+    batch_ = std::exchange(other.batch_, 0);
   }
+  return *this;
+}
+
+void HeldLog::replay() {
+  if (!batch_) return;
+  writeHeld(takeBatch(std::exchange(batch_, 0)));
+}
+
+DeferredLog::DeferredLog() : batch_(newBatch()), outer_(t_batch) { t_batch = batch_; }
+
+DeferredLog::~DeferredLog() {
+  t_batch = outer_;
+  writeHeld(takeBatch(batch_));
+}
+
+HeldLog DeferredLog::take() {
+  HeldLog kept(batch_);
+  batch_ = t_batch = newBatch();
+  return kept;
+}
+
+void FlushHeldLogs() {
+  std::map<uint64_t, std::vector<DeferredLog::Line>> batches;
+  {
+    HeldStore& store = held();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    batches.swap(store.batches);
+  }
+  for (const auto& batch : batches) writeHeld(batch.second);
 }
 
 void SetLogLevelMask(uint32_t bits) { g_mask.store(bits | LOG_ERROR | LOG_FATAL); }

@@ -52,10 +52,31 @@ void LogWriteWithBox(uint32_t flags, uint32_t level, std::u16string_view format,
 // main window once there is one.
 void ShowDebugMessageBox(std::u16string_view text);
 
+// Lines kept for later by a DeferredLog: written when replayed, or at the
+// latest when the handle goes, and in any case before the process ends
+// (zep_abort and the other ends that skip destructors flush them).
+class HeldLog {
+ public:
+  HeldLog() = default;
+  explicit HeldLog(uint64_t batch) : batch_(batch) {}
+  HeldLog(HeldLog&& other) noexcept;
+  HeldLog& operator=(HeldLog&& other) noexcept;
+  HeldLog(const HeldLog&) = delete;
+  HeldLog& operator=(const HeldLog&) = delete;
+  ~HeldLog() { replay(); }
+  // Writes the lines on the calling thread (as if logged now) and lets them
+  // go; later calls write nothing.
+  void replay();
+
+ private:
+  uint64_t batch_ = 0;
+};
+
 // While one lives, the lines its thread logs (those the mask lets through)
-// are kept in it instead of written: work done ahead on another thread keeps
-// its lines for the moment its result is used, and replay writes them then,
-// as if logged at that moment. Captures on one thread nest.
+// are kept instead of written: work done ahead on another thread keeps its
+// lines for the moment its result is used. Captures on one thread nest: the
+// lines an inner capture still holds when it goes are logged into the outer
+// one.
 class DeferredLog {
  public:
   struct Line {
@@ -66,15 +87,18 @@ class DeferredLog {
   ~DeferredLog();
   DeferredLog(const DeferredLog&) = delete;
   DeferredLog& operator=(const DeferredLog&) = delete;
-  // The lines kept so far (taken out of the capture).
-  std::vector<Line> take();
-  // Writes the lines, on the calling thread.
-  static void replay(const std::vector<Line>& lines);
+  // The lines kept so far; later lines are kept apart from them.
+  HeldLog take();
 
  private:
-  std::vector<Line> lines_;
-  std::vector<Line>* outer_;  // the capture this one stands inside, if any
+  uint64_t batch_;
+  uint64_t outer_;  // the capture this one stands inside, 0 when none
 };
+
+// Writes every line still held, oldest capture first, on the calling thread;
+// what is logged into those captures afterwards is written at once. For the
+// ends of the process that skip destructors.
+void FlushHeldLogs();
 
 // Every written line is also handed to the observer (tools and tests use it
 // to read the log). Null removes it. The observer runs on the logging thread

@@ -160,7 +160,7 @@ class EarlyStartWork {
   const int32_t scenario_;
   std::vector<std::u16string> faces_;
   std::unique_ptr<CompiledUnit> unit_;
-  std::vector<DeferredLog::Line> log_;
+  HeldLog log_;
   std::atomic<bool> done_{false};
   std::thread thread_;
   platform::GLWarmUp warmUp_;

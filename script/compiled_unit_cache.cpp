@@ -29,7 +29,7 @@ CompiledUnit* CompiledUnitCache::get(Kind kind, int32_t scenario, int32_t number
   }
   std::unique_ptr<CompiledUnit> unit;
   if (auto ahead = offered_[kind].find(key); ahead != offered_[kind].end()) {
-    DeferredLog::replay(ahead->second.log);
+    ahead->second.log.replay();
     unit = std::move(ahead->second.unit);
     offered_[kind].erase(ahead);
   } else {
@@ -45,7 +45,7 @@ CompiledUnit* CompiledUnitCache::get(Kind kind, int32_t scenario, int32_t number
 }
 
 void CompiledUnitCache::offer(Kind kind, int32_t scenario, int32_t number, std::unique_ptr<CompiledUnit> unit,
-                              std::vector<DeferredLog::Line> log) {
+                              HeldLog log) {
   offered_[kind][{scenario, number}] = Offered{std::move(unit), std::move(log)};
 }
 

@@ -33,7 +33,7 @@ class CompiledUnitCache {
   // number) takes this result, null for a failed load, instead of loading,
   // and writes the lines the load logged at that moment.
   void offer(Kind kind, int32_t scenario, int32_t number, std::unique_ptr<CompiledUnit> unit,
-             std::vector<DeferredLog::Line> log);
+             HeldLog log);
 
   size_t size(Kind kind) const { return tables_[kind].units.size(); }
   bool contains(Kind kind, int32_t scenario, int32_t number) const {
@@ -48,7 +48,7 @@ class CompiledUnitCache {
   };
   struct Offered {
     std::unique_ptr<CompiledUnit> unit;
-    std::vector<DeferredLog::Line> log;
+    HeldLog log;
   };
 
   const GameEnvironment* environment_;

@@ -196,6 +196,10 @@ TEST_F(AppWConfigLoad, AnAuthorsMistakesAreNamedWithTheirPlace) {
       {"misspelt", "",
        "(a3:define-set (0 0)\n" + std::string(5, '\n') + "  (a3:call-user-fnuc 6000))\n", 1,
        {"[ERROR] ", "未定義の命令です(a3:call-user-fnuc)", "[WARN ] ", "シナリオファイルの解析に失敗(scene/scene9010.scm:7)"}},
+      // Compiled on a start-up thread: its lines reach the log before the end.
+      {"start-up abort", "", "(a3:define-set (0 0)\n  (a3:label 70000)\n  (a3:call-user-func 6000))\n", 1,
+       {"[ERROR] ", "(scene/scene9010.scm:2, set 0):(a3:label 70000)", "[FATAL] ",
+        "zep_abort(): program aborted. msg=内部エラー：コード解析に失敗", "[異常終了] "}},
       {"utf8", "(:string-constants (1 . \"\xE5\xA4\x95\xE6\x9A\xAE\xE3\x82\x8C\"))\n",
        "(a3:define-set (0 0) (a3:call-user-func 6000))\n", 0,
        {"[WARN ] ", "UTF-8で書かれたファイルのようです。CP932として読みます(game.scm)"}},
