@@ -175,13 +175,18 @@ int32_t sorn_streamOpen(int32_t channel, const SoundMediaDesc* desc) {
   UTSoundSystem& system = GetSoundSystem();
   if (const int32_t state = ChannelState(system)) return state;
   if (!StreamChannelInRange(channel) || !desc) return kSornBadArgument;
+  const size_t n = static_cast<size_t>(channel);
+  // The previous stream goes first, so that a media that does not open
+  // leaves the channel silent rather than holding the old track for the
+  // next play.
+  {
+    std::lock_guard<std::mutex> held(system.lock);
+    CloseStream(system, n);
+  }
   std::unique_ptr<UTDataSource> decoder;
   const int32_t opened = OpenMediaDecoder(*desc, &decoder);
   if (opened != kSornOk) return opened;
   StreamLock lock(system, channel);
-  const size_t n = static_cast<size_t>(channel);
-  system.streamOpen[n].store(false);
-  system.streams[n].reset();
   std::unique_ptr<DSStreamChannel> stream;
   const int32_t made = system.device->createStreamChannel(&stream, std::move(decoder), desc->options);
   if (made != kSornOk) return made;
@@ -256,12 +261,18 @@ int32_t sorn_sfxLoad(int32_t slot, const SoundMediaDesc* desc) {
   UTSoundSystem& system = GetSoundSystem();
   if (const int32_t state = ChannelState(system)) return state;
   if (slot < 0 || slot >= UTSoundSystem::kToneSlots || !desc) return kSornBadArgument;
+  const size_t n = static_cast<size_t>(slot);
+  // The old tone goes before the media is read, so that a media that does
+  // not load leaves the slot empty rather than holding the old tone for the
+  // next play.
+  {
+    std::lock_guard<std::mutex> held(system.lock);
+    UnloadTone(system, n);
+  }
   DecodedTone decodedTone;
   const int32_t decoded = DecodeToneMedia(*desc, &decodedTone);
   if (decoded != kSornOk) return decoded;
   std::lock_guard<std::mutex> held(system.lock);
-  const size_t n = static_cast<size_t>(slot);
-  UnloadTone(system, n);
   UTLog(kUTProgress, u"createSfxTone...\n");
   std::unique_ptr<DSSfxTone> tone;
   const int32_t made = system.device->createSfxTone(std::move(decodedTone), &tone);

@@ -17,6 +17,18 @@ constexpr int32_t kMusicStopMask = 0x201;
 
 bool MusicChannelInRange(int32_t channel) { return static_cast<uint32_t>(channel) <= 3; }
 
+// The file loaded into tone slot `slot` and played on effect channel
+// `channel`. A file that does not load plays nothing: neither the tone the
+// slot held before (a name that names no file never reaches the library)
+// nor what the channel still plays.
+void PlayEffect(int32_t channel, int32_t slot, const std::u16string& path, int32_t volume) {
+  if (SoundSfxLoad(slot, path)) {
+    SoundSfxPlay(channel, slot, volume);
+  } else {
+    SoundSfxStop(channel);
+  }
+}
+
 }  // namespace
 
 // (channel, music, start position ms, not read): 3003 without a loop region.
@@ -31,7 +43,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_music_start_plain(const Args& args) {
 // (channel, music, start position ms, not read, loop setting 0..1, loop
 // start, loop end, loop count): -1 for a channel or loop setting out of
 // range or no music argument (nothing plays), else 0 whatever the glue
-// answers.
+// answers; music that does not open leaves the channel stopped.
 std::unique_ptr<UFResult> UserfuncImpl::uf_music_start(const Args& args) {
   const int32_t channel = intArg(args, 0);
   const int32_t start = intArg(args, 2);
@@ -53,7 +65,12 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_music_start(const Args& args) {
   const APValue music = resourceArg(args, 1);
   stateMgr().setSavedMusic(channel, music, start, loopSetting, loopStart, loopEnd, intArg(args, 7));
   const std::u16string path = environment() ? environment()->getMusicPath(music) : std::u16string();
-  SoundStreamOpen(channel, path, loopSetting, loopStart, loopEnd);
+  if (!SoundStreamOpen(channel, path, loopSetting, loopStart, loopEnd)) {
+    // A name that names no file never reaches the library: the track the
+    // channel held must not play again in its place.
+    SoundStreamStop(channel, 0);
+    return make_zero_ufresult();
+  }
   SoundStreamSetVolume(channel, stateMgr().getMusicVolume(channel), 0);
   SoundStreamPlayFromMs(channel, start);
   return make_zero_ufresult();
@@ -100,8 +117,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_sound_start(const Args& args) {
   }
   if (isSkipActive()) return make_zero_ufresult();
   const std::u16string path = environment() ? environment()->getSoundPath(resourceArg(args, 1)) : std::u16string();
-  SoundSfxLoad(0, path);
-  SoundSfxPlay(kEffectChannel, 0, stateMgr().getSoundVolume());
+  PlayEffect(kEffectChannel, 0, path, stateMgr().getSoundVolume());
   return make_zero_ufresult();
 }
 
@@ -154,6 +170,5 @@ void UserfuncImpl::startVoice(int32_t group, int32_t number) {
   if (isSkipActive()) return;
   const int32_t volume = state.getVoiceVolume(group);
   const std::u16string path = environment() ? environment()->getVoicePath(group, number) : std::u16string();
-  SoundSfxLoad(1, path);
-  SoundSfxPlay(kVoiceChannel, 1, volume);
+  PlayEffect(kVoiceChannel, 1, path, volume);
 }

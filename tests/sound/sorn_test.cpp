@@ -99,6 +99,9 @@ TEST_F(SornTest, ResultCodesToneReloadsAndAFullStop) {
   EXPECT_EQ(sorn_streamSetVolume(0, 280), kSornOk);
   EXPECT_EQ(sorn_streamFade(0, -1, 0, 0), kSornOk);
   EXPECT_EQ(sorn_streamOpen(1, &missing), kSornCannotOpenMedia);
+  // A media that does not open leaves the channel without the old stream.
+  EXPECT_EQ(sorn_streamOpen(0, &missing), kSornCannotOpenMedia);
+  EXPECT_EQ(sorn_streamPlay(0, 0), kSornStreamNotOpen);
 
   // Reloading a tone slot stops the channels playing it.
   const Bytes ogg = MakeOgg(44100, 1, 44100);
@@ -117,6 +120,11 @@ TEST_F(SornTest, ResultCodesToneReloadsAndAFullStop) {
   ASSERT_EQ(sorn_sfxPlay(1, 4), kSornOk);
   ASSERT_EQ(sorn_sfxGetStatus(1, &sfx), kSornOk);
   EXPECT_EQ(sfx.lengthMs, 100);
+  // So does one that does not load: the slot is left empty.
+  EXPECT_EQ(sorn_sfxLoad(4, &missing), kSornCannotOpenMedia);
+  ASSERT_EQ(sorn_sfxGetStatus(1, &sfx), kSornOk);
+  EXPECT_EQ(sfx.state, 1);
+  EXPECT_EQ(sorn_sfxPlay(1, 4), kSornEmptyTone);
 
   // Media information with a loop-region record: field A carries the end,
   // field B the start; without looping both are -1.
