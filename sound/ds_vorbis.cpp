@@ -269,14 +269,14 @@ int64_t DSVorbis::resumeFrom(int64_t offset) {
 }
 
 bool DSVorbis::landNear(int64_t frame, const Checkpoint& from) {
-  if (!ov_seekable(file_.get())) return false;
-  // Where decoding resumes grows with the offset raw-sought to (in a sound
-  // file): halve the bytes between the last offset known to resume at or
-  // before the frame and one known to resume after it, until the frame is
-  // near or the pages allow no nearer. A damaged file may break that order;
-  // every landing is checked, and the seek then decodes forward from it.
-  // Within the link that holds the frame: libvorbisfile misplaces a raw
-  // seek that meets the next link's first page from inside the one before.
+  // Where decoding resumes grows with the offset raw-sought to (in an
+  // undamaged file): halve the bytes between the last offset known to
+  // resume at or before the frame and one known to resume after it, until
+  // the frame is near or the pages allow no nearer. A damaged file may
+  // break that order; every landing is checked, and the seek then decodes
+  // forward from it. The search keeps to the link that holds the frame: a
+  // raw seek from inside one link that meets the next link's first page is
+  // answered with the end of the whole stream.
   const int links = static_cast<int>(ov_streams(file_.get()));
   int64_t linkOffset = 0, linkFrame = 0;
   int link = 0;
@@ -325,7 +325,7 @@ int64_t DSVorbis::seek(int64_t frame) {
   auto next = after();
   const Checkpoint known = *std::prev(next);
   const bool onward = position_ <= frame && position_ >= known.frame;
-  if (frame - (onward ? position_ : known.frame) > format_.sampleRate) {
+  if (frame - (onward ? position_ : known.frame) > format_.sampleRate && ov_seekable(file_.get())) {
     // Far from all the stream has decoded: to a page shortly before the
     // frame, then decode on (what is decoded there is what a decode from
     // the start gives at the same frames).
