@@ -1,9 +1,9 @@
 // The body the two sound-source fuzzers share: arbitrary bytes opened as a
 // memory descriptor, then everything a stream channel and the media-info
-// query do with a decoder (format, reads to the end, seeks, seek points,
-// metadata, loop resolution), with the decoder's contracts checked, and the
-// whole-file decode that makes an effect tone. Called from the fuzzer's one
-// thread.
+// query do with a decoder (format, reads to the end, seeks, seek points, a
+// late start, metadata, loop resolution), with the decoder's contracts
+// checked, and the whole-file decode that makes an effect tone. Called from
+// the fuzzer's one thread.
 #pragma once
 
 #include <cstddef>
@@ -129,6 +129,15 @@ inline void FuzzSoundSource(const uint8_t* data, size_t size) {
   source->createSeekPoint(format.length / 3, &point);
   source->restoreSeekPoint(*point);
   readChecked(100);
+
+  // A start far into a fresh source (nothing decoded before it) lands as
+  // well, and so does a seek back from there.
+  if (OpenMediaDecoder(desc, &source) != 0) std::abort();
+  for (int64_t frame : {format.length - format.length / 8, format.length / 4}) {
+    const int64_t at = source->seek(frame);
+    if (at < 0 || at > format.length || source->tell() != at) std::abort();
+    readToEnd(at);
+  }
 
   MetaDataList meta;
   source->getMetaData(&meta);

@@ -25,6 +25,9 @@ constexpr int kMaxHolesInARow = 64;
 constexpr size_t kMaxCheckpoints = 1 << 16;
 // Frames decoded at a time while skipping to a seek's frame.
 constexpr int32_t kSkipFrames = 4096;
+// Raw seeks tried while searching the pages for a seek's frame: enough to
+// halve any file down to one byte.
+constexpr int kMaxProbes = 64;
 
 size_t ReadMedia(void* buffer, size_t size, size_t count, void* media) {
   if (size == 0 || count == 0 || count > SIZE_MAX / size) return 0;
@@ -234,12 +237,20 @@ int32_t DSVorbis::read(void* buffer, int32_t frames) {
 }
 
 void DSVorbis::noteCheckpoint(int64_t frame) {
-  const Checkpoint& last = checkpoints_.back();
-  if (checkpoints_.size() >= kMaxCheckpoints || frame - last.frame < format_.sampleRate) return;
+  if (checkpoints_.size() >= kMaxCheckpoints) return;
+  // Kept in order of frame and offset alike, about a second apart: decoding
+  // that started far in (a late start) notes its pages among the others.
+  auto next = std::upper_bound(checkpoints_.begin(), checkpoints_.end(), frame,
+                               [](int64_t f, const Checkpoint& c) { return f < c.frame; });
+  const Checkpoint& last = *std::prev(next);
+  if (frame - last.frame < format_.sampleRate) return;
+  if (next != checkpoints_.end() && next->frame - frame < format_.sampleRate) return;
   // The stream has read up to the end of a page: the next one starts here.
   // Sound decoded from there starts at or after the frames delivered so far.
   const int64_t offset = ov_raw_tell(file_.get());
-  if (offset > last.offset) checkpoints_.push_back({offset, frame});
+  if (offset > last.offset && (next == checkpoints_.end() || offset < next->offset)) {
+    checkpoints_.insert(next, {offset, frame});
+  }
 }
 
 bool DSVorbis::skipTo(int64_t frame) {
@@ -251,22 +262,85 @@ bool DSVorbis::skipTo(int64_t frame) {
   return true;
 }
 
+int64_t DSVorbis::resumeFrom(int64_t offset) {
+  if (ov_raw_seek(file_.get(), offset) != 0) return -1;
+  // The start is frame 0 by definition.
+  return offset == 0 ? 0 : ov_pcm_tell(file_.get());
+}
+
+bool DSVorbis::landNear(int64_t frame, const Checkpoint& from) {
+  // Where decoding resumes grows with the offset raw-sought to (in an
+  // undamaged file): halve the bytes between the last offset known to
+  // resume at or before the frame and one known to resume after it, until
+  // the frame is near or the pages allow no nearer. A damaged file may
+  // break that order; every landing is checked, and the seek then decodes
+  // forward from it. The search keeps to the link that holds the frame: a
+  // raw seek from inside one link that meets the next link's first page is
+  // answered with the end of the whole stream.
+  const int links = static_cast<int>(ov_streams(file_.get()));
+  int64_t linkOffset = 0, linkFrame = 0;
+  int link = 0;
+  for (; link + 1 < links; ++link) {
+    const int64_t frames = ov_pcm_total(file_.get(), link);
+    const int64_t bytes = ov_raw_total(file_.get(), link);
+    if (frames < 0 || bytes < 0 || linkFrame + frames > frame) break;
+    linkFrame += frames;
+    linkOffset += bytes;
+  }
+  int64_t low = from.offset;
+  int64_t lowFrame = from.frame;  // at or before where `low` resumes
+  if (from.offset < linkOffset) {
+    low = linkOffset;
+    lowFrame = linkFrame;
+  }
+  int64_t high = links > 1 ? linkOffset + ov_raw_total(file_.get(), link) : ov_raw_total(file_.get(), -1);
+  const int64_t near = std::max<int64_t>(format_.sampleRate / 8, 1);
+  bool found = low != from.offset;
+  for (int probes = 0; probes < kMaxProbes && high - low > 1 && frame - lowFrame > near; ++probes) {
+    const int64_t middle = low + (high - low) / 2;
+    const int64_t at = resumeFrom(middle);
+    if (at >= 0 && at <= frame) {
+      low = middle;
+      lowFrame = at;
+      found = true;
+    } else {
+      high = middle;
+    }
+  }
+  // Nothing nearer than where the search began: the caller decodes from there.
+  if (!found) return false;
+  if (resumeFrom(low) != lowFrame) return false;
+  position_ = lowFrame;
+  return true;
+}
+
 int64_t DSVorbis::seek(int64_t frame) {
   if (frame < 0 || frame > format_.length) return position_;
   // The last checkpoint at or before the frame; the first one is the start.
-  auto next = std::upper_bound(checkpoints_.begin(), checkpoints_.end(), frame,
-                               [](int64_t f, const Checkpoint& c) { return f < c.frame; });
-  // Ahead of the stream and no checkpoint in between: decode on from here.
-  if (position_ <= frame && position_ >= std::prev(next)->frame) {
+  // Decoding notes new checkpoints: found again after each try.
+  auto after = [this, frame] {
+    return std::upper_bound(checkpoints_.begin(), checkpoints_.end(), frame,
+                            [](int64_t f, const Checkpoint& c) { return f < c.frame; });
+  };
+  auto next = after();
+  const Checkpoint known = *std::prev(next);
+  const bool onward = position_ <= frame && position_ >= known.frame;
+  if (frame - (onward ? position_ : known.frame) > format_.sampleRate && ov_seekable(file_.get())) {
+    // Far from all the stream has decoded: to a page shortly before the
+    // frame, then decode on (what is decoded there is what a decode from
+    // the start gives at the same frames).
+    if (landNear(frame, known) && skipTo(frame)) return position_;
+    next = after();
+  } else if (onward) {
+    // Ahead of the stream and no checkpoint in between: decode on from here.
     if (skipTo(frame)) return position_;
     next = checkpoints_.begin() + 1;  // only the start is left to try
   }
   while (next != checkpoints_.begin()) {
-    const Checkpoint& from = *--next;
-    if (ov_raw_seek(file_.get(), from.offset) != 0) continue;
-    // Where libvorbisfile resumes; the start is frame 0 by definition. A
-    // damaged stream may resume past the frame: an earlier checkpoint then.
-    const int64_t at = from.offset == 0 ? 0 : ov_pcm_tell(file_.get());
+    const Checkpoint from = *--next;
+    // Where libvorbisfile resumes. A damaged stream may resume past the
+    // frame: an earlier checkpoint then.
+    const int64_t at = resumeFrom(from.offset);
     if (at < 0 || at > frame) continue;
     position_ = at;
     if (skipTo(frame)) return position_;

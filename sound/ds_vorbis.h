@@ -3,8 +3,9 @@
 // every link of a chained stream must share rate and channel count. Seeks
 // never use libvorbisfile's bisecting seeks (they crash on some damaged
 // files): a seek goes by raw seek to a page the decoder has passed itself,
-// or to the start, and decodes forward from there. One thread at a time
-// (see UTDataSource).
+// to the start, or, far from both, to a page found by halving the file's
+// bytes, and decodes forward from there. One thread at a time (see
+// UTDataSource).
 #pragma once
 
 #include <cstdint>
@@ -58,8 +59,15 @@ class DSVorbis final : public UTDataSource {
   // stream ends or breaks first.
   bool skipTo(int64_t frame);
   // Notes the page boundary the stream stands at, `frame` frames in, when
-  // that is far enough past the last checkpoint.
+  // that is far enough from the checkpoints around it.
   void noteCheckpoint(int64_t frame);
+  // Raw-seeks to the byte offset; the frame decoding resumes at, or -1.
+  int64_t resumeFrom(int64_t offset);
+  // Raw-seeks to a page after `from` from which decoding resumes shortly
+  // before `frame` (an eighth of a second, or as near as the pages allow)
+  // and sets the position there. False, the stream standing anywhere, when
+  // no page after `from` resumes at or before the frame.
+  bool landNear(int64_t frame, const Checkpoint& from);
 
   UTFormat format_;
   // Declared before the stream state: the state is cleared first.
@@ -67,6 +75,7 @@ class DSVorbis final : public UTDataSource {
   std::unique_ptr<OggVorbis_File, FileDeleter> file_;
   MetaDataList meta_;
   int64_t position_ = 0;
-  // Ascending in offset and frame; the first is the start (0, 0).
+  // Ascending in offset and frame, about a second of sound apart at least;
+  // the first is the start (0, 0).
   std::vector<Checkpoint> checkpoints_;
 };

@@ -100,6 +100,8 @@ int64_t ReferenceOggReader::read(int16_t* pcm, int64_t frames) {
   return got / (channels_ * 2);
 }
 
+bool ReferenceOggReader::seek(int64_t frame) { return open_ && ov_pcm_seek(&state_->file, frame) == 0; }
+
 bool EncodeOggVorbis(const int16_t* pcm, int64_t frames, int32_t channels, int32_t rate, float quality,
                      int32_t serial, const std::vector<std::string>& comments, std::vector<uint8_t>* out) {
   vorbis_info info;

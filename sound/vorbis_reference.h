@@ -29,6 +29,9 @@ class ReferenceOggReader {
   // Up to `frames` frames into pcm (frames x channels samples); the frames
   // decoded, 0 at the end.
   int64_t read(int16_t* pcm, int64_t frames);
+  // libvorbisfile's own sample-exact seek (ov_pcm_seek); false when it fails.
+  // For valid files only: it crashes on some damaged ones.
+  bool seek(int64_t frame);
 
  private:
   struct State;

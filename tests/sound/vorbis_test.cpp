@@ -119,6 +119,62 @@ TEST(VorbisSource, SeeksLandOnTheirFrameInAnyOrder) {
   }
 }
 
+// The granule position of each page of the given stream (the frame its
+// sound ends at), in file order.
+std::vector<int64_t> PageGranules(const Bytes& ogg, uint32_t serial) {
+  std::vector<int64_t> granules;
+  for (size_t at = 0; at + 27 <= ogg.size();) {
+    int64_t granule = 0;
+    uint32_t pageSerial = 0;
+    for (int i = 7; i >= 0; --i) granule = granule << 8 | ogg[at + 6 + size_t(i)];
+    for (int i = 3; i >= 0; --i) pageSerial = pageSerial << 8 | ogg[at + 14 + size_t(i)];
+    const size_t segments = ogg[at + 26];
+    size_t length = 27 + segments;
+    for (size_t k = 0; k < segments; ++k) length += ogg.at(at + 27 + k);
+    if (pageSerial == serial && granule > 0) granules.push_back(granule);
+    at += length;
+  }
+  return granules;
+}
+
+// A start far into a fresh stream (a late start, or a load that restores
+// music part-way) is found among the file's pages, not decoded up to: from
+// the frames at, before and after a page's end, in one stream and in the
+// second link of a chain, the sound is what a decode from the start gives.
+TEST(VorbisSource, AFarStartInAFreshStreamIsWhatADecodeFromTheStartGives) {
+  const int64_t single = 22050 * 40, link = 22050 * 15;
+  const Bytes one = MakeOgg(22050, 2, single, {}, 3);
+  const Bytes chain = Concat(MakeOgg(22050, 1, link, {}, 4), MakeOgg(22050, 1, link, {}, 5));
+  const struct {
+    const Bytes& ogg;
+    int64_t length;
+    int32_t frameBytes;
+    int64_t granule;  // a page's end far into the file
+  } files[] = {{one, single, 4, PageGranules(one, 3).at(PageGranules(one, 3).size() * 3 / 4)},
+               {chain, 2 * link, 2, link + PageGranules(chain, 5).at(PageGranules(chain, 5).size() / 2)}};
+  for (const auto& file : files) {
+    ASSERT_GT(file.granule, 22050 * 8);
+    const Bytes reference = Reference(file.ogg);
+    ASSERT_EQ(int64_t(reference.size()), file.length * file.frameBytes);
+    for (const int64_t frame : {file.granule - 1, file.granule, file.granule + 1, file.length - 1}) {
+      std::unique_ptr<UTDataSource> source;
+      ASSERT_EQ(OpenMediaDecoder(MemoryDesc(file.ogg), &source), 0);
+      ASSERT_EQ(source->seek(frame), frame);
+      const int64_t want = std::min<int64_t>(3000, file.length - frame);
+      Bytes buffer(size_t(3000 * file.frameBytes));
+      ASSERT_EQ(source->read(buffer.data(), 3000), want) << frame;
+      EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + want * file.frameBytes,
+                             reference.begin() + frame * file.frameBytes))
+          << frame;
+      // A seek back into the sound decoded meanwhile lands as exactly.
+      ASSERT_EQ(source->seek(frame - 22050 * 3), frame - 22050 * 3);
+      ASSERT_EQ(source->read(buffer.data(), 3000), 3000);
+      EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), reference.begin() + (frame - 22050 * 3) * file.frameBytes))
+          << frame;
+    }
+  }
+}
+
 TEST(VorbisSource, RefusesStreamsItCannotPlayAndPlaysWhatACutFileHolds) {
   ScopedLogMask mask(LOG_WARN);
   LogCapture log;
