@@ -1,8 +1,6 @@
 #include "script/app_controller.h"
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -15,11 +13,10 @@
 #include "app/registry.h"
 #include "gamestate/state_mgr.h"
 #include "gamestate/system_file.h"
-#include "gdev/gl_shaders.h"
 #include "gdev/glyph_renderer.h"
 #include "gdev/texture_manager.h"
 #include "platform/clock.h"
-#include "platform/gl_warm_up.h"
+#include "platform/gl_window.h"
 #include "platform/instance_lock.h"
 #include "platform/message_box.h"
 #include "platform/utf8.h"
@@ -68,17 +65,17 @@ void readAlternativeResourceFolder(GameEnvironment* environment) {
 }  // namespace
 
 // The start-up's work that needs neither the window nor the script's run,
-// done on threads of their own while the main thread starts SDL's video
-// and makes the window: the start scenario's compile (its log lines kept
-// for the moment the scenario is entered) and the configured system faces'
-// font lookups on one, the GL driver's warm-up on the other. The warm-up's
-// context is ended once the window's context has its first program
-// (handOver), on its own thread. A thread that cannot be started leaves
-// its work to the main thread as it comes.
+// done on a thread of its own while the main thread starts SDL's video and
+// makes the window: the start scenario's compile (its log lines kept for
+// the moment the scenario is entered) and the configured system faces' font
+// lookups. A thread that cannot be started leaves its work to the main
+// thread as it comes.
 class EarlyStartWork {
  public:
-  explicit EarlyStartWork(GameEnvironment* environment)
-      : scenario_(environment->getScriptNo(0)), warmUp_(windowWidth(environment), windowHeight(environment)) {
+  explicit EarlyStartWork(GameEnvironment* environment) : scenario_(environment->getScriptNo(0)) {
+    // The window's making sets what Mesa reads from the environment; set
+    // here, before the thread starts, nothing reads it while it changes.
+    platform::SetSoftwareRendererThreads(windowWidth(environment), windowHeight(environment));
     const auto& fonts = environment->resource().fonts;
     for (const Config::FontRecord& font : fonts) {
       if (font.type == 0) faces_.push_back(font.name);
@@ -86,28 +83,18 @@ class EarlyStartWork {
     // Without a font 0 the default face stands in.
     if (fonts[0].type < 0 || fonts[0].type > 2) faces_.emplace_back();
     try {
-      warmThread_ = std::thread([this] { warmUp(); });
-    } catch (const std::system_error&) {
-    }
-    try {
       const GameEnvironment* reader = environment;
       thread_ = std::thread([this, reader] { run(*reader); });
     } catch (const std::system_error&) {
     }
   }
-  ~EarlyStartWork() {
-    releaseWarmUp();
-    joinServingBoxes();
-    if (warmThread_.joinable()) warmThread_.join();
-  }
+  ~EarlyStartWork() { joinServingBoxes(); }
   EarlyStartWork(const EarlyStartWork&) = delete;
   EarlyStartWork& operator=(const EarlyStartWork&) = delete;
 
-  // After the window's context has linked its first program: waits for the
-  // compile, gives the compiled scenario to the machine's cache, and lets
-  // the warm-up end.
+  // Once the window is made: waits for the compile and gives the compiled
+  // scenario to the machine's cache.
   void handOver(CompiledUnitCache& cache) {
-    releaseWarmUp();
     if (!thread_.joinable()) return;
     joinServingBoxes();
     cache.offer(CompiledUnitCache::kSet, scenario_, 0, std::move(unit_), std::move(log_));
@@ -133,22 +120,6 @@ class EarlyStartWork {
     thread_.join();
   }
 
-  void warmUp() {
-    warmUp_.run(GLVertexStageSource(), GLFragmentStageSource(GLProgram::Texture).c_str());
-    std::unique_lock<std::mutex> lock(mutex_);
-    released_.wait(lock, [this] { return warmUpReleased_; });
-    lock.unlock();
-    warmUp_.end();
-  }
-
-  void releaseWarmUp() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      warmUpReleased_ = true;
-    }
-    released_.notify_all();
-  }
-
   // The main window's size, 800 x 600 where the configuration gives none.
   static int windowWidth(GameEnvironment* environment) {
     return environment->window().width > 0 ? environment->window().width : 800;
@@ -163,11 +134,6 @@ class EarlyStartWork {
   HeldLog log_;
   std::atomic<bool> done_{false};
   std::thread thread_;
-  platform::GLWarmUp warmUp_;
-  std::mutex mutex_;
-  std::condition_variable released_;
-  bool warmUpReleased_ = false;
-  std::thread warmThread_;
 };
 
 FramePump* MainWindowFramePump() {

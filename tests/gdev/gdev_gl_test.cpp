@@ -11,7 +11,6 @@
 #include "gdev/gl_shaders.h"
 #include "gdev/image_ops.h"
 #include "gdev/texture_manager.h"
-#include "platform/gl_warm_up.h"
 #include "tests/gdev/gl_device_fixture.h"
 #include "tests/support/test_support.h"
 
@@ -218,40 +217,6 @@ TEST_F(GLDeviceTest, CrossFadeMixesClampsProgressAndRefusesDifferentRectangles) 
   ASSERT_TRUE(dev->impl_endScene(false, nullptr));
   EXPECT_TRUE(log.contains("クロスフェードは同じ矩形にしかまだかけられません")) << log.all();
   EXPECT_EQ(at(4, 4), (Pixel{0, 0, 255, 255}));
-}
-
-// The start-up's driver warm-up, on a thread of its own, ended while the
-// device's context lives: the device still links the programs it had not
-// used and draws with them; under SDL's dummy video there is none.
-TEST_F(GLDeviceTest, ADriverWarmUpOnAnotherThreadLeavesTheDeviceBuildingProgramsAfterItEnds) {
-  const std::string renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-  const std::string fragment = GLFragmentStageSource(GLProgram::Texture);
-  // Made as for a window on an X display; it needs none itself.
-  std::optional<ScopedEnv> x11(std::in_place, "SDL_VIDEODRIVER", "x11");
-  platform::GLWarmUp warmUp(800, 600);
-  x11.reset();
-  bool warmed = false;
-  std::thread([&] { warmed = warmUp.run(GLVertexStageSource(), fragment.c_str()); }).join();
-  // Mesa's software renderer has the surfaceless platform it uses.
-  if (renderer.find("llvmpipe") != std::string::npos) {
-    EXPECT_TRUE(warmed) << renderer;
-  }
-  warmUp.end();
-
-  TestPixelSource& blackPixels = makeSource(2, 2, Solid(4, 0, 0, 0, 255));
-  TestPixelSource& whitePixels = makeSource(2, 2, Solid(4, 255, 255, 255, 255));
-  const GDevRect r{0, 0, 8, 8};
-  begin();
-  dev->crossFade(r, kWhole, r, kWhole, texture(blackPixels, 1), texture(whitePixels, 1), 0.5f, GDEV_BLEND_NORMAL, 0);
-  ASSERT_TRUE(dev->impl_endScene(false, nullptr));
-  EXPECT_TRUE(Near(at(4, 4), Pixel{127, 127, 127, 255}));
-
-  // Without a display server the window's context comes at once.
-  for (const char* video : {"offscreen", "dummy"}) {
-    ScopedEnv driver("SDL_VIDEODRIVER", video);
-    platform::GLWarmUp none(800, 600);
-    EXPECT_FALSE(none.run(GLVertexStageSource(), fragment.c_str())) << video;
-  }
 }
 
 TEST_F(GLDeviceTest, RuleFadeTakesEachPixelsShareFromTheRuleAlpha) {
