@@ -17,10 +17,13 @@
 #                                 [--floor] [--quit-game DIR] [--music-game DIR] [--music-at SECONDS]
 #                                 [--long-page DIR] [--early A-B] [--late A-B]
 #                                 [--poll] [--no-warmup] [--keep]
-#   APP_W       the engine to measure (default build/app_w); it runs as `APP_W -d game.scm` in the game
-#               folder (default examples/sample), as `make run` does
+#   APP_W       the engine to measure (default build/app_w); it runs as `APP_W game.scm` in the game
+#               folder (default examples/sample), as `make run` and a player run it: nothing it does
+#               for -d (the trace and debug lines written to the terminal) counts in what is measured
 #   --runs N    measured runs of each program (default 3)
-#   --offscreen SDL's offscreen driver (EGL, no X server) instead of Xvfb; only the log figures then
+#   --offscreen SDL's offscreen driver (EGL, no X server) instead of Xvfb; only the log figures then,
+#               and for them app_w runs as `APP_W -d game.scm` (no window to watch: only its log says
+#               when the window was shown and the first frame presented)
 #   --peer CMD  a second program to measure, run as `exec CMD` by bash in --peer-dir (default: here)
 #   --idle S    length of the idle window (default 10)
 #   --idle-from S  when the idle window starts, in seconds after launch (default 5)
@@ -35,8 +38,8 @@
 #               3) and the time to exit
 #   --long-page DIR   a long page revealing, for both programs: CPU per present from --early A-B and
 #               from --late A-B seconds after launch (defaults 1-4 and 11-14) and their ratio (X damage)
-#   The further games run without -d (as a player runs the game); each round runs app_w and the peer on
-#   each of them in turn, after the main runs.
+#   The further games run without -d, under --offscreen too; each round runs app_w and the peer on each
+#   of them in turn, after the main runs.
 # tools/peers/onepage is one page of text for app_w (game.scm) and for Debian's onscripter (0.txt), the
 # same picture, window and text at the sample's speed (40 ms a character); the side-by-side run, with no
 # sound (onscripter ends when it finds no audio device) is
@@ -47,13 +50,15 @@
 #     ... --floor --quit-game tools/peers/quit --music-game tools/peers/music --long-page tools/peers/page16
 #   --poll      the X figures by polling even where the DAMAGE watcher can be built
 #   --no-warmup skip the unmeasured first start of each program (which warms the page, font and shader
-#               caches so that every measured run finds them alike)
+#               caches so that every measured run finds them alike; app_w's warm-up runs with -d,
+#               so that its log names the GL renderer printed with the results)
 #   --keep      keep the work folder (logs of every run) and say where it is
 #
 # Times are measured from a launch time taken with $EPOCHREALTIME just before the fork, so exec and
 # dynamic loading count. Three methods:
-# - log: app_w's `-d` lines "window shown: ... (wall clock W us)" and "first frame presented: ... (wall
-#   clock W us)" (W is CLOCK_REALTIME), minus the launch time;
+# - log (--offscreen only, where there is no window to watch): app_w's `-d` lines "window shown: ...
+#   (wall clock W us)" and "first frame presented: ... (wall clock W us)" (W is CLOCK_REALTIME), minus
+#   the launch time;
 # - X damage (Xvfb only, for app_w and the peer alike; the default where `cc` and the Xdamage headers,
 #   package libxdamage-dev, are there to build tools/first-damage.c): a client of the X server, started
 #   before each launch, takes the time of the MapNotify of the program's top-level window, of the first
@@ -454,11 +459,11 @@ add() { vals["$1 $2"]="${vals["$1 $2"]:-} $3"; }
 ms() { awk -v u="$1" 'BEGIN { printf "%.1f", u / 1000 }'; }
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 
-# Starts program $1 ("app", "peer" or "floor") with a fresh data folder, app_w with -d unless $4 is
-# "plain", in folder $3 (default: app_w's game, the peer's folder); sets run_pid and run_t0 (us).
+# Starts program $1 ("app", "peer" or "floor") with a fresh data folder, writing to log $2, in folder
+# $3 (default: app_w's game, the peer's folder), app_w as a player runs it unless $4 is "-d"; sets
+# run_pid and run_t0 (us).
 launch() {
-  local log=$2 dir=${3:-} debug="-d" data
-  [ "${4:-}" = plain ] && debug=""
+  local log=$2 dir=${3:-} debug=${4:-} data
   data=$(mktemp -d "$work/data.XXXXXX")
   run_t0=${EPOCHREALTIME//[.,]/}
   mkdir -m 700 "$data/runtime"
@@ -471,7 +476,7 @@ launch() {
     export XDG_DATA_HOME="$data" XDG_CONFIG_HOME="$data" ZEP_REGISTRY_DIR="$data/registry"
     export XDG_RUNTIME_DIR="$data/runtime" SDL_VIDEODRIVER=$driver
     case $1 in
-      app) cd "${dir:-$game}" && exec "$app" $debug game.scm ;;
+      app) cd "${dir:-$game}" && exec "$app" ${debug:+"$debug"} game.scm ;;
       peer) cd "${dir:-$peer_dir}" && exec bash -c "exec $peer" ;;
       floor) exec "$floor_bin" ;;
     esac
@@ -516,10 +521,10 @@ log_line_us() { # log, text before ": N us after start" -> microseconds after th
   [ -n "$w" ] && echo $(( w - run_t0 ))
 }
 
-warm_up() { # $1 app|peer
+warm_up() { # $1 app|peer; app_w with -d, for its GL renderer (the warm-up is not measured)
   local log="$work/warmup-$1.log" t
   x_begin
-  launch "$1" "$log"
+  launch "$1" "$log" "" -d
   t=$(( run_t0 + 5000000 ))
   if [ "$1" = app ]; then
     while alive "$run_pid" && [ "${EPOCHREALTIME//[.,]/}" -lt "$t" ] && ! grep -q 'first frame presented' "$log" 2>/dev/null; do sleep 0.05; done
@@ -535,11 +540,15 @@ measure() { # $1 app|peer, $2 run number
   local ta="" tb="" ra="" rb="" ev at what early=""
   name=app_w; [ "$kind" = peer ] && name=$peer_name
   log="$work/$kind-$i.log"
+  # As a player runs it; under --offscreen with -d: there its log is the only witness of the window
+  # shown and the first frame presented, which the X server shows otherwise.
+  local debug=""
+  [ "$offscreen" = 1 ] && debug=-d
   x_begin
-  launch "$kind" "$log"
+  launch "$kind" "$log" "" "$debug"
   local t0=$run_t0 run_pid_was=$run_pid
   x_end "$run_pid" "$t0"
-  if [ "$kind" = app ]; then
+  if [ "$kind" = app ] && [ "$offscreen" = 1 ]; then
     while alive "$run_pid" && [ $(( ${EPOCHREALTIME//[.,]/} - t0 )) -lt $(( start_timeout_s * 1000000 )) ] &&
           ! grep -q 'first frame presented' "$log" 2>/dev/null; do sleep 0.01; done
     shown=$(log_line_us "$log" "window shown")
@@ -575,7 +584,7 @@ measure() { # $1 app|peer, $2 run number
   read -r rss hwm own drv anon <<<"$mem"
   read -r cpu wake top <<<"$idle"
   line="run $i/$runs $name:"
-  if [ "$kind" = app ]; then
+  if [ "$kind" = app ] && [ "$offscreen" = 1 ]; then
     line+=" log: shown ${shown:+$(ms "$shown")} ms, first frame ${frame:+$(ms "$frame")} ms;"
     [ -n "$shown" ] && add "$kind" shown "$shown"
     [ -n "$frame" ] && add "$kind" frame "$frame"
@@ -633,7 +642,7 @@ measure_quit() {
   local kind=$1 i=$2 log="$work/quit-$1-$2.log" name before after t1 code
   name=app_w; [ "$kind" = peer ] && name=$peer_name
   children_cpu; before=$children_ms
-  launch "$kind" "$log" "$quit_dir" plain
+  launch "$kind" "$log" "$quit_dir"
   ( sleep "$start_timeout_s"; kill -KILL "$run_pid" 2>/dev/null ) &
   local killer=$!
   wait "$run_pid"
@@ -653,7 +662,7 @@ measure_quit() {
 measure_music() {
   local kind=$1 i=$2 log="$work/music-$1-$2.log" name
   name=app_w; [ "$kind" = peer ] && name=$peer_name
-  launch "$kind" "$log" "$music_dir" plain
+  launch "$kind" "$log" "$music_dir"
   sleep_until_us $(( run_t0 + music_at_s * 1000000 ))
   if ! alive "$run_pid"; then
     finish
@@ -671,7 +680,7 @@ measure_page() {
   local kind=$1 i=$2 log="$work/page-$1-$2.log" name e1 e2 l1 l2 ce cl pe pl
   name=app_w; [ "$kind" = peer ] && name=$peer_name
   x_begin
-  launch "$kind" "$log" "$page_dir" plain
+  launch "$kind" "$log" "$page_dir"
   local t0=$run_t0 pid=$run_pid
   x_end "$run_pid" "$t0"
   sleep_until_us $(( t0 + early_a * 1000000 )); e1=${EPOCHREALTIME//[.,]/}; thread_sample "$pid" "$work/page.e1"
@@ -797,9 +806,10 @@ header=$(printf '%-48s' "min / median / max over $runs runs")
 for kind in $kinds; do header+=$(printf '  %-28s' "$(name_of "$kind")"); done
 for kind in $kinds; do [ "$kind" = app ] || header+=$(printf '  %-10s' "/ $(name_of "$kind")"); done
 echo "$header"
-row "window shown (log), ms" shown 1000 "%.1f"
-row "first frame presented (log), ms" frame 1000 "%.1f"
-if [ "$offscreen" = 0 ]; then
+if [ "$offscreen" = 1 ]; then
+  row "window shown (log), ms" shown 1000 "%.1f"
+  row "first frame presented (log), ms" frame 1000 "%.1f"
+else
   row "window mapped (X $x_method), ms" xmapped 1000 "%.1f"
   row "first frame presented (X $x_method), ms" xframe 1000 "%.1f"
   [ "$x_method" = damage ] && row "first picture, more than 3 colours (X damage), ms" xpicture 1000 "%.1f"
