@@ -105,15 +105,16 @@ TEST(UninstallMode, ListDeletesOnlyWhatTheInstallationMadeDeepestFirst) {
   // installation's own, only when empty; nested subkeys deepest first also
   // when their spellings differ in case.
   // The install folder, which holds the record, is left to the end of the
-  // run; VERSION goes before the setup files, the uninstaller last of them,
-  // and the registration after them.
+  // run; VERSION goes before the setup files, the uninstaller first of them
+  // (so that, while it is there, so is all it needs to run again), and the
+  // registration after them.
   const std::vector<std::string> expected = {
       "3 " + menu + "/game.desktop <" + programs, "3 " + menu + "/gone.desktop <" + programs,
       "3 " + game + "/a.txt <" + game, "4 " + game + "/data/bg <" + game, "4 " + game + "/data <" + game,
       "4 " + menu + " <" + programs, "4 " + programs + "/Maker <" + programs, "4 " + programs + " <",
-      "3 " + game + "/VERSION <" + game, "3 " + game + "/st_menu.lst <" + game, "3 " + game + "/st_menu.ins <" + game,
-      "3 " + game + "/st_menu.ini <" + game, "3 " + game + "/st_menu.scm <" + game,
-      "3 " + game + "/libzep_movie.so <" + game, "3 " + game + "/st_menu <" + game,
+      "3 " + game + "/VERSION <" + game, "3 " + game + "/st_menu <" + game, "3 " + game + "/st_menu.scm <" + game,
+      "3 " + game + "/st_menu.ini <" + game, "3 " + game + "/st_menu.ins <" + game,
+      "3 " + game + "/st_menu.lst <" + game, "3 " + game + "/libzep_movie.so <" + game,
       "7 1 SOFTWARE/maker/game path", "7 2 " + product + " DisplayName", "8 2 " + product,
       "8 2 SOFTWARE/Microsoft/Windows/CurrentVersion/Uninstall ?", "8 1 SOFTWARE/maker/game", "8 1 Software/Maker ?",
       "14"};
