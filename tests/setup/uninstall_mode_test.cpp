@@ -136,11 +136,13 @@ TEST(UninstallMode, ListDeletesOnlyWhatTheInstallationMadeDeepestFirst) {
   }
 }
 
-// The uninstall list of an installation without a record (the setup files
-// and VERSION) run command by command, then the end of the run.
-void UninstallWithoutRecord(const std::string& folder) {
+// The uninstall list of an installation without a record of files (the
+// setup files and VERSION, and the given folders) run command by command,
+// then the end of the run.
+void UninstallWithoutRecord(const std::string& folder, const std::vector<std::string>& folders = {}) {
   SetupAPIImpl worker;
   worker.prepareForTests({}, FromUtf8(folder), u"", worker.stateForTests());
+  for (const std::string& recorded : folders) worker.uninstallLog().addFolder(FromUtf8(recorded));
   ASSERT_TRUE(worker.buildUninstallCommands());
   for (const auto& command : worker.commands()) command->execute(worker);
   removeRecordAndInstallFolder(FromUtf8(folder), worker.uninstallLog());
@@ -154,9 +156,14 @@ TEST(UninstallMode, RemovesSetupFilesAndEmptiedFoldersButNotHiddenOrLinkedOnes) 
                            "setup/a.txt", "setup/sub/deeper/b.txt", "setup/sub/thumbs.db"}) {
     dir.write("opt/maker/game/" + std::string(name), "x");
   }
-  UninstallWithoutRecord(game.string());
+  // An empty folder whose name begins like the maker's is not above the
+  // install folder, whatever the record says.
+  fs::create_directories(dir.path() / "opt/mak");
+  LogCapture log;
+  UninstallWithoutRecord(game.string(), {(dir.path() / "opt/mak").string()});
   EXPECT_FALSE(fs::exists(maker));  // emptied, so both went
-  EXPECT_TRUE(fs::exists(dir.path() / "opt"));
+  EXPECT_TRUE(fs::exists(dir.path() / "opt/mak"));
+  EXPECT_TRUE(log.contains("不適切なパスを無視します(" + (dir.path() / "opt/mak").string() + ")")) << log.all();
 
   // A hidden file keeps its folder; nothing behind a link is touched.
   dir.write("outside/keep.txt", "x");
