@@ -96,38 +96,41 @@ bool isSameOrAbove(const std::u16string& path, const std::u16string& folder) {
 }
 
 // The setup program's own files, which the install copied beside the game:
-// the files of its "setup" folder (hidden entries stay, and with them their
-// folder), that folder's subfolders deepest first and the folder itself,
-// then the fixed files, the uninstaller that runs this list last. A link in
-// the setup folder's place is not entered (what it leads to was never
-// installed).
+// first the fixed files in the order they were copied, the uninstaller
+// first, then the movie module beside it; then the files of its "setup"
+// folder (hidden entries stay, and with them their folder) and that
+// folder's subfolders deepest first with the folder itself. While the
+// uninstaller is there, its configuration and its scripts below "setup" are
+// too, so a run cut short is finished by the same command; once it is gone,
+// an install takes the rest over. A link in the setup folder's place is not
+// entered (what it leads to was never installed).
 void appendSetupFileCommands(const std::u16string& installFolder,
                              std::vector<std::unique_ptr<libsetup::Command>>* commands) {
-  const std::string found = platform::FindPathIgnoringCase(platform::ToUtf8(installFolder + u"/setup"));
-  const std::u16string base = platform::FromUtf8(found);
-  if (!found.empty() && !isLink(found) && base.size() > installFolder.size() &&
-      base.compare(0, installFolder.size(), installFolder) == 0 && base[installFolder.size()] == u'/') {
-    std::vector<std::u16string> files;
-    listFiles(base + u"/*.*", true, false, &files);
-    std::set<std::u16string, std::greater<>> folders = {base};
-    for (const std::u16string& file : files) {
-      if (file.size() <= base.size() || file.compare(0, base.size(), base) != 0 || file[base.size()] != u'/') continue;
-      commands->push_back(std::make_unique<libsetup::CmdDeleteFile>(installFolder, file));
-      for (size_t slash = file.find(u'/', base.size() + 1); slash != std::u16string::npos;
-           slash = file.find(u'/', slash + 1)) {
-        folders.insert(file.substr(0, slash));
-      }
-    }
-    for (const std::u16string& folder : folders) {
-      commands->push_back(std::make_unique<libsetup::CmdRmdir>(installFolder, folder));
-    }
-  }
-  std::vector<std::u16string_view> names(kSetupFileNames.rbegin(), kSetupFileNames.rend() - 1);
+  std::vector<std::u16string_view> names(kSetupFileNames.begin(), kSetupFileNames.end());
   names.push_back(kMovieModuleFileName);
-  names.push_back(kSetupFileNames[0]);
   for (std::u16string_view name : names) {
     commands->push_back(
         std::make_unique<libsetup::CmdDeleteFile>(installFolder, installFolder + u"/" + std::u16string(name)));
+  }
+  const std::string found = platform::FindPathIgnoringCase(platform::ToUtf8(installFolder + u"/setup"));
+  const std::u16string base = platform::FromUtf8(found);
+  if (found.empty() || isLink(found) || base.size() <= installFolder.size() ||
+      base.compare(0, installFolder.size(), installFolder) != 0 || base[installFolder.size()] != u'/') {
+    return;
+  }
+  std::vector<std::u16string> files;
+  listFiles(base + u"/*.*", true, false, &files);
+  std::set<std::u16string, std::greater<>> folders = {base};
+  for (const std::u16string& file : files) {
+    if (file.size() <= base.size() || file.compare(0, base.size(), base) != 0 || file[base.size()] != u'/') continue;
+    commands->push_back(std::make_unique<libsetup::CmdDeleteFile>(installFolder, file));
+    for (size_t slash = file.find(u'/', base.size() + 1); slash != std::u16string::npos;
+         slash = file.find(u'/', slash + 1)) {
+      folders.insert(file.substr(0, slash));
+    }
+  }
+  for (const std::u16string& folder : folders) {
+    commands->push_back(std::make_unique<libsetup::CmdRmdir>(installFolder, folder));
   }
 }
 

@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -144,6 +146,41 @@ TEST(LibPngUtil, DecodesEveryColourTypeToFourBytesPerPixel) {
   int32_t w = 0, h = 0;
   ASSERT_EQ(DecodePngWithImageApi(interlaced.data(), interlaced.size(), &reference, &w, &h), 0);
   EXPECT_EQ(reference, expected);
+
+  // Taller than two bands of rows: every colour type decodes interlaced to
+  // the same pixels as not interlaced (the first differing byte is the end).
+  PngSpec tall;
+  tall.width = 7;
+  tall.height = 150;
+  uint32_t seed = 7;
+  const auto next = [&] { return uint8_t((seed = seed * 1103515245u + 12345u) >> 24); };
+  for (const auto& [colorType, bitDepth, samples] :
+       {std::tuple{PNG_COLOR_TYPE_GRAY, 2, 1}, {PNG_COLOR_TYPE_RGB, 16, 3}, {PNG_COLOR_TYPE_PALETTE, 8, 1},
+        {PNG_COLOR_TYPE_GRAY_ALPHA, 8, 2}, {PNG_COLOR_TYPE_RGB_ALPHA, 8, 4}}) {
+    SCOPED_TRACE(colorType);
+    tall.colorType = colorType;
+    tall.bitDepth = bitDepth;
+    tall.palette.clear();
+    tall.trns.clear();
+    if (colorType == PNG_COLOR_TYPE_PALETTE) {
+      for (int i = 0; i < 256; ++i) tall.palette.push_back({next(), next(), next()});
+      for (int i = 0; i < 100; ++i) tall.trns.push_back(next());
+    }
+    std::vector<Bytes> tallRows(tall.height, Bytes((tall.width * samples * bitDepth + 7) / 8));
+    for (Bytes& row : tallRows) {
+      for (uint8_t& b : row) b = next();
+    }
+    tall.interlaced = false;
+    const Decoded plain = Decode(MakePng(tall, tallRows), kPngBGR);
+    tall.interlaced = true;
+    const Decoded adam7 = Decode(MakePng(tall, tallRows), kPngBGR);
+    ASSERT_EQ(plain.code, 0);
+    ASSERT_EQ(adam7.code, 0);
+    ASSERT_EQ(plain.pixels.size(), size_t{tall.width} * tall.height * 4);
+    ASSERT_EQ(adam7.pixels.size(), plain.pixels.size());
+    EXPECT_EQ(std::mismatch(adam7.pixels.begin(), adam7.pixels.end(), plain.pixels.begin()).first - adam7.pixels.begin(),
+              std::ssize(plain.pixels));
+  }
 }
 
 TEST(LibPngUtil, EncodesWithAndWithoutAlpha) {

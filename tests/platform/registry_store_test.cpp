@@ -183,6 +183,15 @@ TEST_F(RegistryStoreTest, KeysPastTheLimitsAndHivesPastTheCapAreRefused) {
   ASSERT_EQ(RegistryCreateKey(kCU, path(2, 255)), kRegOk);
   EXPECT_EQ(ReadDword(kCU, path(512, 1), u"v"), 1);
   EXPECT_EQ(RegistryDeleteKey(kCU, path(511, 1)), kRegAccessDenied);
+  // Names count UTF-16 units, two for a character above U+FFFF: a section
+  // whose name is 256 units long is not entered either, 255 units are.
+  std::u16string name;
+  for (int i = 0; i < 127; ++i) name += u"\U0001F600";
+  std::ofstream(RegistryHiveFile(kCU), std::ios::app)
+      << "[s/in/" << ToUtf8(name + u"a") << "]\n[s/out/" << ToUtf8(name + u"\U0001F600") << "]\n";
+  EXPECT_EQ(RegistryKeyExists(kCU, u"s/in/" + name + u"a"), kRegOk);
+  EXPECT_EQ(RegistryDeleteKey(kCU, u"s/in"), kRegAccessDenied);
+  EXPECT_EQ(RegistryDeleteKey(kCU, u"s/out"), kRegOk);
 
   const std::string before = ReadAll(RegistryHiveFile(kCU));
   EXPECT_NE(before.find(deepSection), std::string::npos);

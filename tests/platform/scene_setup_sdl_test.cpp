@@ -1,13 +1,14 @@
-// The global scene set-up under the offscreen driver: font failures and the
-// default font, the texture-cache limits, the scene joined to the window
-// (input reaches it, frames paint it), painting a component into a texture,
-// and the drawn input box fed typed text. Skips only where no OpenGL context
-// can be made at all.
+// The global scene set-up under the offscreen driver: bitmap-font sheets found
+// without a font folder, font failures and the default font, the
+// texture-cache limits, the scene joined to the window (input reaches it,
+// frames paint it), painting a component into a texture, and the drawn input
+// box fed typed text. Skips only where no OpenGL context can be made at all.
 #include <gtest/gtest.h>
 
 #include <SDL2/SDL.h>
 
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -64,16 +65,46 @@ class SceneSetupTest : public ::testing::Test {
 
 }  // namespace
 
+namespace {
+
+// A 4-bit sheet of 16 x 2 cells of the given width, 2 pixels high.
+std::string SheetOfCellWidth(uint32_t width) {
+  std::string bytes(118 + 16 * width, '\0');
+  const auto put = [&](size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
+  };
+  bytes[0] = 'B';
+  bytes[1] = 'M';
+  put(10, 118);
+  put(18, 16 * width);
+  put(22, 2);
+  bytes[28] = 4;
+  return bytes;
+}
+
+}  // namespace
+
 TEST_F(SceneSetupTest, AnUnknownFontTypeFailsBeforeAnyWindow) {
+  // Without :font-basedir, bitmap-font sheets are found by their own names
+  // in the game folder (the working folder).
+  TempDir game;
+  game.write("full.bmp", SheetOfCellWidth(2));
+  game.write("half.bmp", SheetOfCellWidth(1));
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(game.path());
   auto env = makeEnvironment();
+  env->resource().fonts[1].type = 2;
+  env->resource().fonts[1].sizes[2] = {u"full.bmp", u"full.bmp", u"full.bmp", u"half.bmp"};
   env->resource().fonts[3].type = 5;
   std::unique_ptr<SceneImpl> scene;
   LogCapture log;
   EXPECT_FALSE(InitFontRenderers(env.get(), &scene));
+  std::filesystem::current_path(previous);
   EXPECT_EQ(scene, nullptr);
   EXPECT_FALSE(MainWindowExists());
   EXPECT_TRUE(GetFontRendererTable().has(0));  // fonts before the bad one were made
-  EXPECT_FALSE(log.contains("ビットマップフォント"));
+  EXPECT_TRUE(GetFontRendererTable().has(1));
+  EXPECT_FALSE(log.contains("ビットマップフォント")) << log.all();
   EXPECT_FALSE(sceneInit(env.get()));
   EXPECT_EQ(GetGlobalScene(), nullptr);
 }

@@ -105,15 +105,16 @@ TEST(UninstallMode, ListDeletesOnlyWhatTheInstallationMadeDeepestFirst) {
   // installation's own, only when empty; nested subkeys deepest first also
   // when their spellings differ in case.
   // The install folder, which holds the record, is left to the end of the
-  // run; VERSION goes before the setup files, the uninstaller last of them,
-  // and the registration after them.
+  // run; VERSION goes before the setup files, the uninstaller first of them
+  // (so that, while it is there, so is all it needs to run again), and the
+  // registration after them.
   const std::vector<std::string> expected = {
       "3 " + menu + "/game.desktop <" + programs, "3 " + menu + "/gone.desktop <" + programs,
       "3 " + game + "/a.txt <" + game, "4 " + game + "/data/bg <" + game, "4 " + game + "/data <" + game,
       "4 " + menu + " <" + programs, "4 " + programs + "/Maker <" + programs, "4 " + programs + " <",
-      "3 " + game + "/VERSION <" + game, "3 " + game + "/st_menu.lst <" + game, "3 " + game + "/st_menu.ins <" + game,
-      "3 " + game + "/st_menu.ini <" + game, "3 " + game + "/st_menu.scm <" + game,
-      "3 " + game + "/libzep_movie.so <" + game, "3 " + game + "/st_menu <" + game,
+      "3 " + game + "/VERSION <" + game, "3 " + game + "/st_menu <" + game, "3 " + game + "/st_menu.scm <" + game,
+      "3 " + game + "/st_menu.ini <" + game, "3 " + game + "/st_menu.ins <" + game,
+      "3 " + game + "/st_menu.lst <" + game, "3 " + game + "/libzep_movie.so <" + game,
       "7 1 SOFTWARE/maker/game path", "7 2 " + product + " DisplayName", "8 2 " + product,
       "8 2 SOFTWARE/Microsoft/Windows/CurrentVersion/Uninstall ?", "8 1 SOFTWARE/maker/game", "8 1 Software/Maker ?",
       "14"};
@@ -135,11 +136,13 @@ TEST(UninstallMode, ListDeletesOnlyWhatTheInstallationMadeDeepestFirst) {
   }
 }
 
-// The uninstall list of an installation without a record (the setup files
-// and VERSION) run command by command, then the end of the run.
-void UninstallWithoutRecord(const std::string& folder) {
+// The uninstall list of an installation without a record of files (the
+// setup files and VERSION, and the given folders) run command by command,
+// then the end of the run.
+void UninstallWithoutRecord(const std::string& folder, const std::vector<std::string>& folders = {}) {
   SetupAPIImpl worker;
   worker.prepareForTests({}, FromUtf8(folder), u"", worker.stateForTests());
+  for (const std::string& recorded : folders) worker.uninstallLog().addFolder(FromUtf8(recorded));
   ASSERT_TRUE(worker.buildUninstallCommands());
   for (const auto& command : worker.commands()) command->execute(worker);
   removeRecordAndInstallFolder(FromUtf8(folder), worker.uninstallLog());
@@ -153,9 +156,14 @@ TEST(UninstallMode, RemovesSetupFilesAndEmptiedFoldersButNotHiddenOrLinkedOnes) 
                            "setup/a.txt", "setup/sub/deeper/b.txt", "setup/sub/thumbs.db"}) {
     dir.write("opt/maker/game/" + std::string(name), "x");
   }
-  UninstallWithoutRecord(game.string());
+  // An empty folder whose name begins like the maker's is not above the
+  // install folder, whatever the record says.
+  fs::create_directories(dir.path() / "opt/mak");
+  LogCapture log;
+  UninstallWithoutRecord(game.string(), {(dir.path() / "opt/mak").string()});
   EXPECT_FALSE(fs::exists(maker));  // emptied, so both went
-  EXPECT_TRUE(fs::exists(dir.path() / "opt"));
+  EXPECT_TRUE(fs::exists(dir.path() / "opt/mak"));
+  EXPECT_TRUE(log.contains("不適切なパスを無視します(" + (dir.path() / "opt/mak").string() + ")")) << log.all();
 
   // A hidden file keeps its folder; nothing behind a link is touched.
   dir.write("outside/keep.txt", "x");

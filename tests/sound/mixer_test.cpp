@@ -104,10 +104,13 @@ TEST(Mixer, OutputRateRampFollowsTheGainRuleAndDuplicatesPlayItWithTheirOwnCurso
   EXPECT_NEAR(out[1], 7000 * kMinus600, 1.0);
   ASSERT_EQ(two->stop(), kBufferOk);
 
-  // 8-bit mono: (b - 128) x 256 on both sides.
-  std::unique_ptr<SoundBuffer> bytes8 = MakeBuffer(mixer, kRate, 1, 8, {0, 127, 128, 129, 255});
+  // 8-bit mono: (b - 128) x 256 on both sides; a new buffer holds silence.
+  std::unique_ptr<SoundBuffer> bytes8 = MakeBuffer(mixer, kRate, 1, 8, {0, 127, 128, 129, 255}), silent8;
   ASSERT_EQ(bytes8->play(false), kBufferOk);
   EXPECT_EQ(Render(mixer, 6), (std::vector<int16_t>{-32768, -32768, -256, -256, 0, 0, 256, 256, 32512, 32512, 0, 0}));
+  ASSERT_EQ(mixer.createBuffer({kRate, 2, 8}, 8, &silent8), kBufferOk);
+  ASSERT_EQ(silent8->play(false), kBufferOk);
+  EXPECT_EQ(Render(mixer, 4), std::vector<int16_t>(8, 0));
 }
 
 TEST(Mixer, OtherRatesInterpolateAndFrequencyZeroIsTheBuffersOwnRate) {
