@@ -49,7 +49,7 @@ bool ReadSavePoint(Cell* entries, SavePoint* point) {
               ReadEntryString(entry.key, entry.value, u"text2", &point->text2);
     }
     if (!known) {
-      LogWrite(LOG_WARN, u"Config.FlowmodeConfig.Savepoint:未知のエントリ<%s> - 無視されました\n", entry.key);
+      LogWriteAt(LOG_WARN, ConfigEntryPlace(), u"Config.FlowmodeConfig.Savepoint:未知のエントリ<%s> - 無視されました\n", entry.key);
     }
   }
   return true;
@@ -65,7 +65,7 @@ bool ReadConnection(Cell* entries, Connection* connection) {
                        ReadEntryInt(entry.key, entry.value, u"outDir", &connection->outDir) ||
                        ReadEntryInt(entry.key, entry.value, u"inDir", &connection->inDir);
     if (!known) {
-      LogWrite(LOG_WARN, u"Config.FlowmodeConfig.Connection:未知のエントリ<%s> - 無視されました\n", entry.key);
+      LogWriteAt(LOG_WARN, ConfigEntryPlace(), u"Config.FlowmodeConfig.Connection:未知のエントリ<%s> - 無視されました\n", entry.key);
     }
   }
   return true;
@@ -116,7 +116,7 @@ bool ParseFlowmodeSection(FlowmodeConfig* config, Cell* section) {
     } else if (word == u"connList") {
       ok = ReadConnectionList(Rest(element), config);
     }
-    if (!ok) LogWrite(LOG_WARN, u"Config.FlowmodeConfig:未知のエントリ<%s> - 無視されました\n", word);
+    if (!ok) LogWriteAt(LOG_WARN, ConfigPlaceOf(c), u"Config.FlowmodeConfig:未知のエントリ<%s> - 無視されました\n", word);
   }
   return FinishFlowmodeConfig(config);
 }

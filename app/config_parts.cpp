@@ -126,7 +126,7 @@ bool ReadPartEntries(Cell* entries, std::u16string_view unknownMessage, F&& read
     if (!key) return false;
     if (key->text == u"type") return true;
     const EntryResult result = read(key->text, entry);
-    if (result == kUnknown) LogWrite(LOG_WARN, unknownMessage, key->text);
+    if (result == kUnknown) LogWriteAt(LOG_WARN, ConfigEntryPlace(), unknownMessage, key->text);
     return result != kFailed;
   });
 }
@@ -173,6 +173,7 @@ SharedRef<XGChipConfig::ConfigBase> MakePart(GameEnvironment* env, Cell* entries
 
 bool ParsePartsSection(Config::PartsTable* table, Cell* section, GameEnvironment* env) {
   return ForEachElement(Cdr(section), [&](Cell* element) {
+    const std::u16string place = ConfigEntryPlace();  // the part's line, before its entries are read
     if (!tokenizer::isCons(element)) return false;
     const Token* number = IntToken(tokenizer::carOf(element));
     if (!number) return false;
@@ -194,14 +195,14 @@ bool ParsePartsSection(Config::PartsTable* table, Cell* section, GameEnvironment
     } else if (word == u"touchmap") {
       part = MakePart<XGChipConfig::TouchmapConfig>(env, entries);
     } else {
-      LogWrite(LOG_WARN, u"Config.Parts:未知のパーツタイプ名<%s> - 無視されました\n", word);
+      LogWriteAt(LOG_WARN, place, u"Config.Parts:未知のパーツタイプ名<%s> - 無視されました\n", word);
       return true;
     }
     if (!part || number->value < 0) return false;
 
     auto [it, inserted] = table->try_emplace(number->value, part);
     if (!inserted) {
-      LogWrite(LOG_WARN, u"パーツ定義が重複しています(index:%d)\n", number->value);
+      LogWriteAt(LOG_WARN, place, u"パーツ定義が重複しています(index:%d)\n", number->value);
       it->second = part;
     }
     return true;

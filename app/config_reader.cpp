@@ -20,6 +20,22 @@ namespace {
 
 // The line of the entry the section parsers came to last (0: none yet).
 thread_local uint32_t t_entryLine = 0;
+// The file being loaded, as the loader names it (empty outside a load).
+thread_local std::u16string t_fileName;
+
+// Names the file for the entry messages while a load runs.
+class ConfigFileScope {
+ public:
+  explicit ConfigFileScope(const std::u16string& name) { t_fileName = name; }
+  ~ConfigFileScope() { t_fileName.clear(); }
+  ConfigFileScope(const ConfigFileScope&) = delete;
+  ConfigFileScope& operator=(const ConfigFileScope&) = delete;
+};
+
+std::u16string placeOfLine(uint32_t line) {
+  if (t_fileName.empty() || line == 0) return std::u16string();
+  return tokenizer::PlaceText(t_fileName, {line, 0});
+}
 
 // The entry the running dispatch failed at, printed (main thread, at
 // start-up).
@@ -33,6 +49,10 @@ constexpr size_t kMaxEntryText = 120;
 void NoteConfigEntry(const Cell* link) {
   if (const uint32_t line = tokenizer::lineOf(link)) t_entryLine = line;
 }
+
+std::u16string ConfigEntryPlace() { return placeOfLine(t_entryLine); }
+
+std::u16string ConfigPlaceOf(const Cell* link) { return placeOfLine(tokenizer::lineOf(link)); }
 
 void NoteFailedConfigEntry(const Cell* entry) {
   TokenizerSupportUtil::MyOStringStream out;
@@ -68,6 +88,7 @@ bool LoadSystemConfig(GameEnvironment* environment, std::u16string_view fileName
   }
   uint32_t failedLine = 0;
   std::u16string failed;
+  const ConfigFileScope scope(name);
   if (!DispatchConfigSections(environment, reader.root(), &failedLine, &failed)) {
     LogWrite(LOG_WARN, u"コンフィグファイルの読み込みに失敗(%s) %s\n", tokenizer::PlaceText(name, {failedLine, 0}), failed);
     return false;
@@ -120,7 +141,7 @@ bool DispatchConfigSections(GameEnvironment* env, Cell* root, uint32_t* failedLi
     } else if (word == u":flowmode") {
       ok = ParseFlowmodeSection(&env->flowmode(), section);
     } else {
-      LogWrite(LOG_WARN, u"Config:使用されなかったエントリ<%s>\n", word);
+      LogWriteAt(LOG_WARN, ConfigPlaceOf(c), u"Config:使用されなかったエントリ<%s>\n", word);
       continue;
     }
     if (!ok) {

@@ -31,6 +31,12 @@ bool DispatchConfigSections(GameEnvironment* environment, tokenizer::Cell* root,
 // entry it failed on. Main thread (kept per thread).
 void NoteConfigEntry(const tokenizer::Cell* link);
 
+// "file:line" of the entry noted last, and of the element a link holds, for
+// the messages about an entry (LogWriteAt); empty outside a load of a file,
+// or when the line is not known. Main thread (kept per thread).
+std::u16string ConfigEntryPlace();
+std::u16string ConfigPlaceOf(const tokenizer::Cell* link);
+
 // Notes the entry a section parser fails at, for the loader's message (the
 // last note of a dispatch counts).
 void NoteFailedConfigEntry(const tokenizer::Cell* entry);

@@ -106,7 +106,7 @@ bool ParseProductInfo(Config::ProductInfo* p, Cell* section) {
     if (ReadEntryInt(e.key, e.value, u":savedata-encmode", &p->savedataEncmode)) {
       // The writer takes any mode but 0 and 2 as 1 ("EENC").
       if (p->savedataEncmode < 0 || p->savedataEncmode > 2) {
-        LogWrite(LOG_WARN, u"Config.ProductInfo:不明な符号化モード(:savedata-encmode %d) - EENCで保存します\n",
+        LogWriteAt(LOG_WARN, ConfigEntryPlace(), u"Config.ProductInfo:不明な符号化モード(:savedata-encmode %d) - EENCで保存します\n",
                  p->savedataEncmode);
       }
       return true;
@@ -121,7 +121,7 @@ bool ParseProductInfo(Config::ProductInfo* p, Cell* section) {
         ReadEntryString(e.key, e.value, u":alternative-resource-searchpath-regkey", &p->altSearchPathRegkey)) {
       return true;
     }
-    LogWrite(LOG_WARN, u"Config.ProductInfo:使用されなかったエントリ<%s>\n", e.key);
+    LogWriteAt(LOG_WARN, ConfigEntryPlace(), u"Config.ProductInfo:使用されなかったエントリ<%s>\n", e.key);
     return true;
   });
 }
@@ -131,7 +131,7 @@ bool ParseSystemSection(Config::SystemRecord* s, Cell* section) {
     if (!ReadEntryString(e.key, e.value, u":mutex-name", &s->mutexName) &&
         !ReadEntryInt(e.key, e.value, u":texture-cache-num", &s->textureCacheNum) &&
         !ReadEntryInt(e.key, e.value, u":texture-cache-purge-timelimit", &s->textureCachePurgeTimelimit)) {
-      LogWrite(LOG_WARN, u"Config.System:使用されなかったエントリ<%s>\n", e.key);
+      LogWriteAt(LOG_WARN, ConfigEntryPlace(), u"Config.System:使用されなかったエントリ<%s>\n", e.key);
     }
     return true;
   });
@@ -157,7 +157,7 @@ bool ParseResourceSection(Config::ResourceRecord* r, Cell* section) {
         ReadEntryString(e.key, e.value, u":save-syssave-name", &s.sysSaveName) ||
         ReadEntryString(e.key, e.value, u":save-syssave-default-name", &s.sysSaveDefaultName) ||
         readRule(e, u"storage", &r->storage) || readRule(e, u"cursor", &r->cursor);
-    if (!matched) LogWrite(LOG_WARN, u"Config.Resource:使用されなかったエントリ<%s>\n", e.key);
+    if (!matched) LogWriteAt(LOG_WARN, ConfigEntryPlace(), u"Config.Resource:使用されなかったエントリ<%s>\n", e.key);
     return true;
   });
 }
@@ -190,7 +190,7 @@ bool ParseKeySection(std::map<int32_t, int32_t>* keyMap, Cell* section) {
     if (!name || name->type != Token::kString) return false;
     const int32_t event = systemCommandFromName(name->text);
     if (event == 0) {
-      LogWrite(LOG_WARN, u"Config.Key:未知のイベント名(%s)\n", name->text);
+      LogWriteAt(LOG_WARN, ConfigEntryPlace(), u"Config.Key:未知のイベント名(%s)\n", name->text);
       return false;
     }
     const Token* value = PairValue(entry);
@@ -198,14 +198,14 @@ bool ParseKeySection(std::map<int32_t, int32_t>* keyMap, Cell* section) {
     if (value && value->type == Token::kString) {
       code = keyCodeFromName(value->text);
       if (code == 0) {
-        LogWrite(LOG_WARN, u"Config.Key:未知のキーコード名(%s)\n", value->text);
+        LogWriteAt(LOG_WARN, ConfigEntryPlace(), u"Config.Key:未知のキーコード名(%s)\n", value->text);
         return false;
       }
     } else if (value && value->type == Token::kInt) {
       code = value->value;
       if (code == 0) continue;
     } else {
-      LogWrite(LOG_WARN, u"Config.Key:キーコードは文字列または数値\n");
+      LogWriteAt(LOG_WARN, ConfigEntryPlace(), u"Config.Key:キーコードは文字列または数値\n");
       return false;
     }
     keyMap->emplace(code, event);  // the first entry for a key code wins
@@ -233,7 +233,7 @@ bool ParseWindowSection(Config::WindowRecord* w, Cell* section) {
         return true;
       }
     }
-    LogWrite(LOG_WARN, u"Config.Window:使用されなかったエントリ<%s>\n", e.key);
+    LogWriteAt(LOG_WARN, ConfigEntryPlace(), u"Config.Window:使用されなかったエントリ<%s>\n", e.key);
     return true;
   });
   w->sizes[0] = Config::Rect{0, 0, w->width, w->height};

@@ -84,7 +84,7 @@ bool ReadPairEntries(Cell* entries, std::u16string_view unknownMessage, F&& read
     NoteConfigEntry(c);
     ConfigEntry entry;
     if (!ReadPairEntry(static_cast<Cons*>(c)->car, &entry)) return false;
-    if (!read(entry)) LogWrite(LOG_WARN, unknownMessage, entry.key);
+    if (!read(entry)) LogWriteAt(LOG_WARN, ConfigEntryPlace(), unknownMessage, entry.key);
   }
   return true;
 }
@@ -169,7 +169,7 @@ bool ParseColorTable(Config::ColorTable* table, Cell* section) {
     const Token* index = tokenizer::carAsToken(element);
     if (!index || index->type != Token::kInt) return false;
     if (index->value < 0 || index->value > 65535) {
-      LogWrite(LOG_WARN, u"カラーテーブルのテーブルインデックス値がおかしいです(%d)\n", index->value);
+      LogWriteAt(LOG_WARN, ConfigEntryPlace(), u"カラーテーブルのテーブルインデックス値がおかしいです(%d)\n", index->value);
       return false;
     }
     uint32_t color;
@@ -197,7 +197,7 @@ bool ParseSelectWindowSection(Config::SelectWindowTable* table, Cell* section) {
     if (!ok) return false;
 
     if (!table->try_emplace(number->value, window).second) {
-      LogWrite(LOG_WARN, u"ウィンドウ設定番号が重複しています(%d)\n", number->value);
+      LogWriteAt(LOG_WARN, ConfigPlaceOf(c), u"ウィンドウ設定番号が重複しています(%d)\n", number->value);
     }
   }
   return true;
@@ -274,11 +274,11 @@ bool ParseMessageWindowSection(Config::MessageWindowTable* table, Cell* section)
         break;
       }
     }
-    LogWrite(LOG_WARN, u"Config.MessageWindow:未知のエントリ<%s> - 無視されました\n", head);
+    LogWriteAt(LOG_WARN, ConfigPlaceOf(c), u"Config.MessageWindow:未知のエントリ<%s> - 無視されました\n", head);
   }
   if (table->find(0) == table->end()) {
     NoteConfigEntry(section);  // the section's own line: no entry is at fault
-    LogWrite(LOG_ERROR, u"Config.MessageWindow:0番が定義されていません");
+    LogWriteAt(LOG_ERROR, ConfigEntryPlace(), u"Config.MessageWindow:0番が定義されていません");
     return false;
   }
   return true;
@@ -315,7 +315,7 @@ bool ParseMenuSection(Config::MenuTable* table, Cell* section) {
     Cell* element = static_cast<Cons*>(c)->car;
     const std::u16string head = HeadText(element);
     if (head == u"entryMap" && ReadEntryMap(table, element, ParseMenuEntry)) continue;
-    LogWrite(LOG_WARN, u"Config.MenuConfig:未知のエントリ<%s> - 無視されました\n", head);
+    LogWriteAt(LOG_WARN, ConfigPlaceOf(c), u"Config.MenuConfig:未知のエントリ<%s> - 無視されました\n", head);
   }
   return true;
 }

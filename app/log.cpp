@@ -165,6 +165,13 @@ bool IsLogLevelEnabled(uint32_t level) {
   return (GetLogLevelMask() & level) != 0 || (level & (LOG_ERROR | LOG_FATAL)) != 0;
 }
 
+std::u16string WithPlace(std::u16string message, std::u16string_view place) {
+  if (place.empty()) return message;
+  const size_t end = !message.empty() && message.back() == u'\n' ? message.size() - 1 : message.size();
+  message.insert(end, u" (" + std::u16string(place) + u")");
+  return message;
+}
+
 void LogWriteLine(uint32_t level, std::u16string_view format, std::span<const FormatArg> args) {
   if (captureLine(level, format, args)) return;
   emit(level, buildLine(level, format, args));

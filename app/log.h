@@ -37,6 +37,19 @@ void LogWrite(uint32_t level, std::u16string_view format, const A&... args) {
   WithFormatArgs([&](std::span<const FormatArg> list) { LogWriteLine(level, format, list); }, args...);
 }
 
+// The message with " (place)" put before its line end (after the text when
+// it has no "\n" at its end); unchanged when the place is empty.
+std::u16string WithPlace(std::u16string message, std::u16string_view place);
+
+// LogWrite for a mistake at a place in a file (a script statement, a
+// configuration entry, as "file:line"): the message's own text, then " (place)".
+// An empty place (not known) writes the message as LogWrite does.
+template <class... A>
+void LogWriteAt(uint32_t level, std::u16string_view place, std::u16string_view format, const A&... args) {
+  if (!IsLogLevelEnabled(level)) return;
+  LogWrite(level, u"%s", WithPlace(Format(format, args...), place));
+}
+
 // Writes the line like LogWriteLine; when flags bit 0 is set, also shows the
 // finished line in a debug message box. Does not look at the mask.
 void LogWriteWithBoxArgs(uint32_t flags, uint32_t level, std::u16string_view format,

@@ -133,6 +133,7 @@ class CompiledUnit {
   CompiledUnit() {
     nodes_.reserve(3000);
     statements.reserve(100);
+    lines.reserve(100);
   }
 
   // Creates a node owned by the unit.
@@ -144,6 +145,13 @@ class CompiledUnit {
   }
 
   std::vector<Code*> statements;
+  // Where each statement stands, beside the code (no node moves for it):
+  // the file the unit was compiled from, and per statement index the line
+  // it begins on (0: not known). Empty for a unit not made from a file.
+  std::u16string path;
+  std::vector<uint32_t> lines;
+  // The line of statement `index`; 0 when not known.
+  uint32_t lineOf(size_t index) const { return index < lines.size() ? lines[index] : 0; }
   int32_t numLocals = 0;
   // Label number -> index of its SLabel statement; -1 for a label that was
   // never defined.

@@ -6,7 +6,8 @@
 #include "app/log.h"
 #include "script/scenario_compiler.h"
 
-CompiledUnit* CompiledUnitCache::get(Kind kind, int32_t scenario, int32_t number, const CompiledUnit* running) {
+CompiledUnit* CompiledUnitCache::get(Kind kind, int32_t scenario, int32_t number, const CompiledUnit* running,
+                                     std::u16string_view caller) {
   Table& table = tables_[kind];
   const Key key{scenario, number};
   const auto found = table.units.find(key);
@@ -34,7 +35,7 @@ CompiledUnit* CompiledUnitCache::get(Kind kind, int32_t scenario, int32_t number
     offered_[kind].erase(ahead);
   } else {
     if (kind == kScriptFunc || !environment_) return nullptr;
-    unit = LoadCompiledUnit(*environment_, scenario, kind == kSet ? number : -1, kind == kSub ? number : -1);
+    unit = LoadCompiledUnit(*environment_, scenario, kind == kSet ? number : -1, kind == kSub ? number : -1, caller);
   }
   if (!unit) return nullptr;
   LogWrite(LOG_TRACE, kind == kSet ? u"loadSet(%d, %d) numLocals(%d)\n" : u"loadSub(%d, %d) numLocals(%d)\n",

@@ -8,6 +8,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -24,8 +25,10 @@ class CompiledUnitCache {
       : environment_(environment), capacity_(capacity) {}
 
   // The unit of (scenario, number), loaded on a miss; null when it cannot be
-  // loaded. `running` is kept whatever its age.
-  CompiledUnit* get(Kind kind, int32_t scenario, int32_t number, const CompiledUnit* running);
+  // loaded. `running` is kept whatever its age. `caller`: the place of the
+  // statement that asks for it, for the loader's messages (LoadCompiledUnit).
+  CompiledUnit* get(Kind kind, int32_t scenario, int32_t number, const CompiledUnit* running,
+                    std::u16string_view caller = {});
 
   // Puts a unit in the cache as if it had been loaded (tests and tools).
   void insert(Kind kind, int32_t scenario, int32_t number, std::unique_ptr<CompiledUnit> unit);

@@ -355,6 +355,8 @@ bool compileStatements(CompiledUnit* unit, Cell* statements, const CompileSite& 
   size_t count = 0;
   for (Cell* c = statements; tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) ++count;
   unit->statements.reserve(unit->statements.size() + count);
+  unit->lines.resize(unit->statements.size(), 0);
+  unit->lines.reserve(unit->statements.size() + count);
   for (Cell* c = statements; tokenizer::isCons(c); c = static_cast<Cons*>(c)->cdr) {
     builder.statementLine = static_cast<Cons*>(c)->line;
     Code* statement = compileStatement(&builder, static_cast<Cons*>(c)->car);
@@ -368,6 +370,7 @@ bool compileStatements(CompiledUnit* unit, Cell* statements, const CompileSite& 
       unit->labels[static_cast<size_t>(n)] = static_cast<int32_t>(unit->statements.size());
     }
     unit->statements.push_back(statement);
+    unit->lines.push_back(builder.statementLine);
   }
   return true;
 }
@@ -376,10 +379,10 @@ bool compileStatements(CompiledUnit* unit, Cell* statements, const CompileSite& 
 // file; null (logged) when the read failed, no form matches or the compile
 // fails.
 std::unique_ptr<CompiledUnit> compileParsed(const tokenizer::Tokenizer& reader, bool parsed, int32_t set,
-                                            int32_t sub, const std::u16string& name) {
+                                            int32_t sub, const std::u16string& name, std::u16string_view caller) {
   if (!parsed) {
-    LogWrite(LOG_WARN, u"シナリオファイルの解析に失敗:%s(%s)\n", reader.error(),
-             tokenizer::PlaceText(name, reader.errorAt()));
+    LogWriteAt(LOG_WARN, caller, u"シナリオファイルの解析に失敗:%s(%s)\n", reader.error(),
+               tokenizer::PlaceText(name, reader.errorAt()));
     return nullptr;
   }
   const bool wantSet = set >= 0;
@@ -396,6 +399,7 @@ std::unique_ptr<CompiledUnit> compileParsed(const tokenizer::Tokenizer& reader, 
     const Token* id = tokenizer::carAsToken(signature);
     if (!tokenizer::isCons(signature) || !id || id->type != Token::kInt || id->value != number) continue;
     auto unit = std::make_unique<CompiledUnit>();
+    unit->path = name;
     const Token* locals = tokenizer::carAsToken(tokenizer::cdrOr(signature, nullptr));
     unit->numLocals = locals && locals->type == Token::kInt ? locals->value : 0;
     if (unit->numLocals < 0 || unit->numLocals > kMaxScriptIndex) {
@@ -409,8 +413,8 @@ std::unique_ptr<CompiledUnit> compileParsed(const tokenizer::Tokenizer& reader, 
     }
     return unit;
   }
-  LogWrite(LOG_WARN, u"シナリオファイルの解析に失敗(%s) (%s %d)%s\n", tokenizer::PlaceText(name, {failedLine, 0}),
-           std::u16string(keyword), number, why);
+  LogWriteAt(LOG_WARN, caller, u"シナリオファイルの解析に失敗(%s) (%s %d)%s\n",
+             tokenizer::PlaceText(name, {failedLine, 0}), std::u16string(keyword), number, why);
   return nullptr;
 }
 
@@ -424,34 +428,35 @@ std::unique_ptr<CompiledUnit> CompileScenarioText(std::u16string_view text, int3
                                                   std::u16string_view path) {
   tokenizer::Tokenizer reader;
   const bool parsed = reader.parseFile(text);
-  return compileParsed(reader, parsed, set, sub, std::u16string(path));
+  return compileParsed(reader, parsed, set, sub, std::u16string(path), {});
 }
 
 std::unique_ptr<CompiledUnit> CompileScenarioBytes(std::vector<uint8_t> bytes, int32_t set, int32_t sub,
-                                                   std::u16string_view path) {
+                                                   std::u16string_view path, std::u16string_view caller) {
   tokenizer::Tokenizer reader;
   const bool parsed = reader.parseFile(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   std::vector<uint8_t>().swap(bytes);  // the cells hold copies of what they need
-  return compileParsed(reader, parsed, set, sub, std::u16string(path));
+  return compileParsed(reader, parsed, set, sub, std::u16string(path), caller);
 }
 
 std::unique_ptr<CompiledUnit> LoadCompiledUnit(const GameEnvironment& environment, int32_t scenario, int32_t set,
-                                               int32_t sub) {
+                                               int32_t sub, std::u16string_view caller) {
   const std::u16string path = environment.getScriptPath(scenario);
   std::vector<uint8_t> bytes;
   bool tooLarge = false;
   if (!environment.loadResource(&bytes, path, true, true, tokenizer::Tokenizer::kMaxFileBytes, &tooLarge)) {
     if (tooLarge) {
-      LogWrite(LOG_WARN, u"シナリオファイルの解析に失敗:%s(%s)\n", tokenizer::Tokenizer::kFileTooLargeError, path);
+      LogWriteAt(LOG_WARN, caller, u"シナリオファイルの解析に失敗:%s(%s)\n", tokenizer::Tokenizer::kFileTooLargeError,
+                 path);
     } else {
-      LogWrite(LOG_WARN, u"シナリオファイルが見つからない(%s)\n", path);
+      LogWriteAt(LOG_WARN, caller, u"シナリオファイルが見つからない(%s)\n", path);
     }
     return nullptr;
   }
   if (bytes.empty()) {
-    LogWrite(LOG_WARN, u"シナリオファイルが０バイト(%s)\n", path);
+    LogWriteAt(LOG_WARN, caller, u"シナリオファイルが０バイト(%s)\n", path);
     return nullptr;
   }
   WarnIfUtf8Text(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), path);
-  return CompileScenarioBytes(std::move(bytes), set, sub, path);
+  return CompileScenarioBytes(std::move(bytes), set, sub, path, caller);
 }

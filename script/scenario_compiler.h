@@ -21,16 +21,18 @@ constexpr int32_t kMaxScriptIndex = 65536;
 
 // Loads scenario `scenario` through the environment's script naming rule
 // and compiles set `set` (or, with set -1, sub `sub`). Null on failure
-// (logged).
+// (logged). `caller`, when given, is the place ("file:line") of the
+// statement that asked for the unit (a call): the messages saying that the
+// unit could not be had name it after their own text.
 std::unique_ptr<CompiledUnit> LoadCompiledUnit(const GameEnvironment& environment, int32_t scenario,
-                                               int32_t set, int32_t sub);
+                                               int32_t set, int32_t sub, std::u16string_view caller = {});
 
 // The same for the bytes of a scenario file (CP932, already decoded from an
 // encoded block; freed once read); `path` only names it in messages. A NUL
 // byte before the end of the text or a list or string left open fails the
 // load with the reader's message.
 std::unique_ptr<CompiledUnit> CompileScenarioBytes(std::vector<uint8_t> bytes, int32_t set, int32_t sub,
-                                                   std::u16string_view path);
+                                                   std::u16string_view path, std::u16string_view caller = {});
 
 // The same for scenario text already decoded.
 std::unique_ptr<CompiledUnit> CompileScenarioText(std::u16string_view text, int32_t set, int32_t sub,

@@ -107,7 +107,7 @@ AppController::CallStep AppController::handleResult(UFResult& r) {
       frame(1);
       break;
     default:
-      LogWrite(LOG_ERROR, u"CallUserfunc:不明な結果種別(%d)\n", r.kind);
+      LogWriteAt(LOG_ERROR, machine_->statementPlace(), u"CallUserfunc:不明な結果種別(%d)\n", r.kind);
       break;
   }
   if (!alive && step.status == 0) {
@@ -374,7 +374,7 @@ AppController::EventAnswer AppController::processEvent(std::unique_ptr<UFResult>
     default:
       if (!current || !current->checker) {
         // Nothing can decide this wait: end it rather than wait for ever.
-        LogWrite(LOG_ERROR, u"process_event:checker==0 (%d)\n", ev.code);
+        LogWriteAt(LOG_ERROR, machine_->statementPlace(), u"process_event:checker==0 (%d)\n", ev.code);
         answer.result = std::make_unique<UFResult>();
         break;
       }

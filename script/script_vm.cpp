@@ -3,6 +3,7 @@
 #include "app/game_environment.h"
 #include "app/log.h"
 #include "script/scenario_compiler.h"
+#include "script/tokenizer.h"
 
 namespace {
 
@@ -21,8 +22,9 @@ void logFrameEntry(const char16_t* format, int32_t scenario, int32_t number, int
 
 ScriptVM::ScriptVM(const GameEnvironment* environment) : cache_(environment, 10) {}
 
-int32_t ScriptVM::enter(CompiledUnitCache::Kind kind, int32_t scenario, int32_t number, int32_t pc) {
-  CompiledUnit* unit = cache_.get(kind, scenario, number, unit_);
+int32_t ScriptVM::enter(CompiledUnitCache::Kind kind, int32_t scenario, int32_t number, int32_t pc,
+                        std::u16string_view caller) {
+  CompiledUnit* unit = cache_.get(kind, scenario, number, unit_, caller);
   if (!unit || pc < 0 || static_cast<size_t>(pc) > unit->statements.size()) return 0;
   scenario_ = scenario;
   unit_ = unit;
@@ -53,12 +55,17 @@ int32_t ScriptVM::exec_scriptfunc(int32_t scenario, int32_t number, int32_t pc, 
   return 0;
 }
 
+std::u16string ScriptVM::statementPlace() const {
+  if (!unit_ || pc_ < 1 || unit_->path.empty()) return std::u16string();
+  return tokenizer::PlaceText(unit_->path, {unit_->lineOf(static_cast<size_t>(pc_) - 1), 0});
+}
+
 int32_t ScriptVM::enterPendingCall() {
   int32_t result = 0;
-  if (pendingKind_ == kFar) {
-    result = exec_sub(farScenario_, callSub_, 0);
-  } else if (pendingKind_ == kSub) {
-    result = exec_sub(scenario_, callSub_, 0);
+  if (pendingKind_ == kFar || pendingKind_ == kSub) {
+    const int32_t scenario = pendingKind_ == kFar ? farScenario_ : scenario_;
+    logFrameEntry(u"exec_sub(%d, %d, %d)\n", scenario, callSub_, 0);
+    result = enter(CompiledUnitCache::kSub, scenario, callSub_, 0, statementPlace());
   }
   if (result == 0) {
     state_ = kError;
@@ -117,7 +124,7 @@ void ScriptVM::setWord(int32_t index, int32_t value) {
 int32_t* ScriptVM::globalSlot(std::vector<int32_t>& array, int32_t index) {
   if (index < 0) return nullptr;
   if (index >= kMaxScriptIndex) {
-    LogWrite(LOG_WARN, u"変数の番号が大きすぎます(%d)\n", index);
+    LogWriteAt(LOG_WARN, statementPlace(), u"変数の番号が大きすぎます(%d)\n", index);
     return nullptr;
   }
   if (static_cast<size_t>(index) >= array.size()) array.resize(static_cast<size_t>(index) + 1, 0);
@@ -158,7 +165,7 @@ void ScriptVM::jumpTo(int32_t label) {
   if (target < 0) {
     // Not a label of this unit: report it and go on with the next statement.
     ShowDebugMessageBox(u"jumpのとび先がlabelではない");
-    LogWrite(LOG_ERROR, u"jump:未定義のラベルです(%d)\n", label);
+    LogWriteAt(LOG_ERROR, statementPlace(), u"jump:未定義のラベルです(%d)\n", label);
     return;
   }
   const size_t count = unit_->statements.size();
@@ -194,7 +201,8 @@ int32_t ScriptVM::execStatement() {
       const int32_t scenario = s.isInt() ? s.ivalue : -1;
       const int32_t sub = n.isInt() ? n.ivalue : -1;
       if (scenario < 0 || sub < 0) {
-        LogWrite(LOG_WARN, u"call_far:不正なPRG番号/SUB番号(prgno=%d, subno=%d)\n", scenario, sub);
+        LogWriteAt(LOG_WARN, statementPlace(), u"call_far:不正なPRG番号/SUB番号(prgno=%d, subno=%d)\n", scenario,
+                   sub);
         return kError;
       }
       farScenario_ = scenario;
@@ -206,7 +214,7 @@ int32_t ScriptVM::execStatement() {
       const APValue n = evalExpression(static_cast<const OneChildCode*>(statement)->child);
       const int32_t sub = n.isInt() ? n.ivalue : -1;
       if (sub < 0) {
-        LogWrite(LOG_WARN, u"call:不正なSUB番号(subno=%d)\n", sub);
+        LogWriteAt(LOG_WARN, statementPlace(), u"call:不正なSUB番号(subno=%d)\n", sub);
         return kError;
       }
       callSub_ = sub;
@@ -241,7 +249,7 @@ int32_t ScriptVM::execStatement() {
       takeCall(static_cast<const CallCode*>(statement), kScriptFunc);
       return kPendingCall;
     default:
-      LogWrite(LOG_ERROR, u"execStatement:不正なオペコード(%d)\n", statement->opcode);
+      LogWriteAt(LOG_ERROR, statementPlace(), u"execStatement:不正なオペコード(%d)\n", statement->opcode);
       return kRunning;
   }
 }
@@ -271,7 +279,9 @@ APValue ScriptVM::evalExpression(const Code* node) {
     case EBMod::kOpcode: {
       const int32_t b = evalInt(two()->right);
       if (b == 0) {
-        LogWrite(LOG_DEBUG, op == EBDiv::kOpcode ? u"ゼロ除算をしました\n" : u"ゼロ剰余算をしました\n");
+        if (IsLogLevelEnabled(LOG_DEBUG)) {
+          LogWriteAt(LOG_DEBUG, statementPlace(), op == EBDiv::kOpcode ? u"ゼロ除算をしました\n" : u"ゼロ剰余算をしました\n");
+        }
         return APValue(0);
       }
       const int32_t a = evalInt(two()->left);
@@ -311,9 +321,10 @@ APValue ScriptVM::evalExpression(const Code* node) {
       const int32_t i = evalInt(one());
       const std::vector<int32_t>& array = op == IDRefLocal::kOpcode ? locals_ : args_;
       if (i < 0 || static_cast<size_t>(i) >= array.size()) {
-        LogWrite(LOG_ERROR, op == IDRefLocal::kOpcode ? u"idref:不正なローカル変数インデックス(%d)\n"
-                                                      : u"idref:不正な引数インデックス(%d)\n",
-                 i);
+        LogWriteAt(LOG_ERROR, statementPlace(),
+                   op == IDRefLocal::kOpcode ? u"idref:不正なローカル変数インデックス(%d)\n"
+                                             : u"idref:不正な引数インデックス(%d)\n",
+                   i);
         return APValue(0);
       }
       return APValue(array[static_cast<size_t>(i)]);
@@ -341,12 +352,13 @@ APValue ScriptVM::evalExpression(const Code* node) {
       const int32_t v = evalInt(two()->right);
       std::vector<int32_t>& array = op == AssignLocal::kOpcode ? locals_ : args_;
       if (i < 0 || static_cast<size_t>(i) >= array.size()) {
-        LogWrite(LOG_ERROR, op == AssignLocal::kOpcode ? u"assign:不正なローカル変数インデックス(%d)\n"
-                                                       : u"assign:不正な引数インデックス(%d)\n",
-                 i);
+        LogWriteAt(LOG_ERROR, statementPlace(),
+                   op == AssignLocal::kOpcode ? u"assign:不正なローカル変数インデックス(%d)\n"
+                                              : u"assign:不正な引数インデックス(%d)\n",
+                   i);
         if (i < 0) return APValue(0);
         if (i >= kMaxScriptIndex) {
-          LogWrite(LOG_WARN, u"変数の番号が大きすぎます(%d)\n", i);
+          LogWriteAt(LOG_WARN, statementPlace(), u"変数の番号が大きすぎます(%d)\n", i);
           return APValue(0);
         }
         array.resize(static_cast<size_t>(i) + 1, 0);
@@ -382,7 +394,7 @@ APValue ScriptVM::evalExpression(const Code* node) {
       if (i < 0 || static_cast<size_t>(i) >= array.size()) {
         const char16_t* message = incr ? (local ? u"incr:不正なローカル変数インデックス(%d)\n" : u"incr:不正な引数インデックスです(%d)\n")
                                        : (local ? u"decr:不正なローカル変数インデックスです(%d)\n" : u"decr:不正な引数インデックスです(%d)\n");
-        LogWrite(LOG_ERROR, message, i);
+        LogWriteAt(LOG_ERROR, statementPlace(), message, i);
         return APValue(0);
       }
       int32_t& slot = array[static_cast<size_t>(i)];
@@ -412,6 +424,6 @@ APValue ScriptVM::evalExpression(const Code* node) {
       default: break;
     }
   }
-  LogWrite(LOG_ERROR, u"evalExpression:不正なオペコード(%d)\n", op);
+  LogWriteAt(LOG_ERROR, statementPlace(), u"evalExpression:不正なオペコード(%d)\n", op);
   return APValue(false);
 }

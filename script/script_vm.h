@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "script/ap_value.h"
@@ -24,6 +26,10 @@ class ScriptVM {
   // Enter a frame: 0 failure (nothing changes), 1 running, 2 already at the end.
   int32_t exec_set(int32_t scenario, int32_t set, int32_t pc);
   int32_t exec_sub(int32_t scenario, int32_t sub, int32_t pc);
+  // The place ("file:line") of the statement being run: the one before pc,
+  // which a pending call or a waiting built-in still is. Empty when the
+  // unit keeps no places (not made from a file) or no statement ran yet.
+  std::u16string statementPlace() const;
   // Script functions do not exist: logs and gives 0.
   int32_t exec_scriptfunc(int32_t scenario, int32_t number, int32_t pc, const std::vector<int32_t>& args);
   // Enters the target of the pending far or sub call (the scheduler has saved
@@ -83,7 +89,10 @@ class ScriptVM {
   CompiledUnitCache& cache() { return cache_; }
 
  private:
-  int32_t enter(CompiledUnitCache::Kind kind, int32_t scenario, int32_t number, int32_t pc);
+  // `caller`: the place of the call statement that enters the unit, for the
+  // loader's messages.
+  int32_t enter(CompiledUnitCache::Kind kind, int32_t scenario, int32_t number, int32_t pc,
+                std::u16string_view caller = {});
   void jumpTo(int32_t label);
   void takeCall(const CallCode* call, int32_t kind);
   static int32_t intOf(const APValue& v) { return v.isInt() ? v.ivalue : 0; }

@@ -87,7 +87,7 @@ constexpr int64_t kMaxStorageRange = 65536;
 std::unique_ptr<UFResult> UserfuncImpl::uf_flowmode_pass(const Args& args) {
   const int32_t spid = intArg(args, 0);
   if (spid < 0) {
-    LogWrite(LOG_WARN, u"flowmode_pass: セーブポイント番号が不正です(%d)\n", spid);
+    logAtStatement(LOG_WARN, u"flowmode_pass: セーブポイント番号が不正です(%d)\n", spid);
     return make_value_ufresult(-1);
   }
   return make_value_ufresult(stateMgr().flowmode_pass(spid) ? 0 : -1);

@@ -3,8 +3,9 @@
 // MOUSE layers. Each handler turns its (kind, number) target into a layer
 // number and hands the rest to one layer-table operation of the StateMgr;
 // the table logs its own refusals. Results: 0 when the operation was
-// carried out, -1 for a target that does not resolve or a refusal. Motion,
-// transition and effect may wait; their finalizers end the change at once.
+// carried out, -1 for a target that does not resolve (named at DEBUG only)
+// or a refusal. Motion, transition and effect may wait; their finalizers
+// end the change at once.
 // Main thread.
 #include <algorithm>
 #include <array>
@@ -66,12 +67,45 @@ std::array<int32_t, N> IntBlock(const UserfuncImpl::Args& args, size_t first) {
   return block;
 }
 
+// A built-in as its target messages name it.
+struct Builtin {
+  int32_t number;
+  const char16_t* name;
+};
+
+// A target that does not resolve makes the built-in answer -1 at once; with
+// -d a DEBUG line names the built-in, the target and the statement.
+void NoTarget(const UserfuncImpl& self, Builtin builtin, int32_t kind, int32_t number) {
+  self.logAtStatement(LOG_DEBUG, u"%s(%d):対象のレイヤがありません(種類:%d, 番号:%d)\n", builtin.name, builtin.number,
+                      kind, number);
+}
+
+// The layer of the (kind, number) target at argument `at`: kind 1 a layer,
+// kind 2 the layer of a picture; below 0 when there is none.
+int32_t Target(const UserfuncImpl& self, Builtin builtin, const UserfuncImpl::Args& args, size_t at) {
+  const int32_t kind = IntArg(args, at), number = IntArg(args, at + 1);
+  const int32_t layer = self.stateMgr().resolveLayer(kind, number);
+  if (layer < 0) NoTarget(self, builtin, kind, number);
+  return layer;
+}
+
 // A target of the (screen) built-ins: kind 1 with number -1 is the whole
 // screen without asking the table, and so is a picture on no layer; only
 // a missing layer (-2) fails.
-int32_t ScreenTarget(const StateMgr& state, int32_t kind, int32_t number) {
+int32_t ScreenTarget(const UserfuncImpl& self, Builtin builtin, const UserfuncImpl::Args& args, size_t at) {
+  const int32_t kind = IntArg(args, at), number = IntArg(args, at + 1);
   if (kind == 1 && number == kScreen) return kScreen;
-  return state.resolveLayer(kind, number);
+  const int32_t layer = self.stateMgr().resolveLayer(kind, number);
+  if (layer == kNoLayer) NoTarget(self, builtin, kind, number);
+  return layer;
+}
+
+// The layer holding a picture (the target of the picture built-ins); below
+// 0 when it lies on none.
+int32_t PictureLayer(const UserfuncImpl& self, Builtin builtin, int32_t picture) {
+  const int32_t layer = self.stateMgr().layerOfPicture(picture);
+  if (layer < 0) NoTarget(self, builtin, 2, picture);
+  return layer;
 }
 
 std::unique_ptr<UFResult> Answer(bool done) { return UserfuncImpl::make_value_ufresult(done ? 0 : -1); }
@@ -133,7 +167,7 @@ void UserfuncImpl::registerLayerHandlers() {
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_configure(const Args& args) {
   const int32_t mode = intArg(args, 1);
   if (mode < 1 || mode > 3) {
-    LogWrite(LOG_WARN, u"gl_configure:無効なモード値です(%d)\n", mode);
+    logAtStatement(LOG_WARN, u"gl_configure:無効なモード値です(%d)\n", mode);
     return Fail();
   }
   return Answer(stateMgr().gl_configure(intArg(args, 0), mode, intArg(args, 2), intArg(args, 3)));
@@ -141,25 +175,25 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_gl_configure(const Args& args) {
 
 // (kind, number)
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_commit(const Args& args) {
-  const int32_t layer = stateMgr().resolveLayer(intArg(args, 0), intArg(args, 1));
+  const int32_t layer = Target(*this, {1001, u"gl_commit"}, args, 0);
   return Answer(layer >= 0 && stateMgr().gl_commit(layer));
 }
 
 // (selector, kind, number, op)
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_composition(const Args& args) {
-  const int32_t layer = stateMgr().resolveLayer(intArg(args, 1), intArg(args, 2));
+  const int32_t layer = Target(*this, {1002, u"gl_composition"}, args, 1);
   return Answer(layer >= 0 && stateMgr().gl_composition(intArg(args, 0), layer, intArg(args, 3)));
 }
 
 // (selector, kind, number, op)
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_mask(const Args& args) {
-  const int32_t layer = stateMgr().resolveLayer(intArg(args, 1), intArg(args, 2));
+  const int32_t layer = Target(*this, {1003, u"gl_mask"}, args, 1);
   return Answer(layer >= 0 && stateMgr().gl_mask(intArg(args, 0), layer, intArg(args, 3)));
 }
 
 // (selector, kind, number, picture (< 0: none), edge)
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_maskpicture(const Args& args) {
-  const int32_t layer = stateMgr().resolveLayer(intArg(args, 1), intArg(args, 2));
+  const int32_t layer = Target(*this, {1004, u"gl_maskpicture"}, args, 1);
   return Answer(layer >= 0 &&
                 stateMgr().gl_maskpicture(intArg(args, 0), layer, intArg(args, 3), intArg(args, 4)));
 }
@@ -177,7 +211,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_gl_motion(const Args& args) {
   for (size_t i = MotionParams::kCount - 4; i < MotionParams::kCount; ++i) record[i] = std::clamp(record[i], 0, 255);
   ZeroUntimed(motion, time);
 
-  const int32_t layer = stateMgr().resolveLayer(intArg(args, 1), intArg(args, 2));
+  const int32_t layer = Target(*this, {1006, u"gl_motion"}, args, 1);
   if (layer < 0) return Fail();
   bool yield = false;
   if (normalizeWaitMode(mode, motion, time, yield)) stopSkipForEffect();
@@ -197,7 +231,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_gl_transit(const Args& args) {
   const std::array<int32_t, 8> values = IntBlock<8>(args, 7);
   ZeroUntimed(transition, time);
 
-  const int32_t layer = ScreenTarget(stateMgr(), intArg(args, 0), intArg(args, 1));
+  const int32_t layer = ScreenTarget(*this, {1007, u"gl_transit"}, args, 0);
   if (layer == kNoLayer) return Fail();
   bool yield = false;
   if (normalizeWaitMode(mode, transition, time, yield)) stopSkipForEffect();
@@ -212,15 +246,15 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_gl_init_picture(const Args& args) {
   const APValue image = resourceArg(args, 2);
   const int32_t type = intArg(args, 3), numsel = intArg(args, 4);
   if (!image.isInt() && !image.isString()) {
-    LogWrite(LOG_WARN, u"gl_init_picture:画像番号は数値か文字列\n");
+    logAtStatement(LOG_WARN, u"gl_init_picture:画像番号は数値か文字列\n");
     return Fail();
   }
   if (type != 1 && type != 2) {
-    LogWrite(LOG_WARN, u"gl_init_picture:リソースタイプが変(%d)\n", type);
+    logAtStatement(LOG_WARN, u"gl_init_picture:リソースタイプが変(%d)\n", type);
     return Fail();
   }
   if (numsel != 1 && numsel != 2) {
-    LogWrite(LOG_WARN, u"gl_init_picture:リソースNUMSELが変(%d)\n", numsel);
+    logAtStatement(LOG_WARN, u"gl_init_picture:リソースNUMSELが変(%d)\n", numsel);
     return Fail();
   }
   if (!stateMgr().gl_init_picture(intArg(args, 0), intArg(args, 1), image, type, numsel)) return Fail();
@@ -235,7 +269,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_gl_delete_picture(const Args& args) {
   const int32_t picture = intArg(args, 0);
   const int32_t layer = stateMgr().layerOfPicture(picture);
   if (layer < 0) {
-    LogWrite(LOG_WARN, u"gl_delete_picture:未使用のピクチャ番号(%d)\n", picture);
+    logAtStatement(LOG_WARN, u"gl_delete_picture:未使用のピクチャ番号(%d)\n", picture);
     return Fail();
   }
   return Answer(stateMgr().gl_delete_picture(layer, picture));
@@ -244,20 +278,20 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_gl_delete_picture(const Args& args) {
 // (selector, picture, control)
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_sa_ctrl(const Args& args) {
   const int32_t picture = intArg(args, 1);
-  const int32_t layer = stateMgr().layerOfPicture(picture);
+  const int32_t layer = PictureLayer(*this, {1010, u"gl_sa_ctrl"}, picture);
   return Answer(layer >= 0 && stateMgr().gl_sa_ctrl(intArg(args, 0), layer, picture, intArg(args, 2)));
 }
 
 // (selector, picture, loop flag)
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_sa_loopflag(const Args& args) {
   const int32_t picture = intArg(args, 1);
-  const int32_t layer = stateMgr().layerOfPicture(picture);
+  const int32_t layer = PictureLayer(*this, {1011, u"gl_sa_loopflag"}, picture);
   return Answer(layer >= 0 && stateMgr().gl_sa_loopflag(intArg(args, 0), layer, picture, flagArg(args, 2)));
 }
 
 // (kind, number, order)
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_order(const Args& args) {
-  const int32_t layer = stateMgr().resolveLayer(intArg(args, 0), intArg(args, 1));
+  const int32_t layer = Target(*this, {1012, u"gl_order"}, args, 0);
   return Answer(layer >= 0 && stateMgr().gl_order(layer, intArg(args, 2)));
 }
 
@@ -273,7 +307,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_gl_effect(const Args& args) {
   const std::array<int32_t, 8> values = IntBlock<8>(args, 7);
   ZeroUntimed(effect, time);
 
-  const int32_t layer = ScreenTarget(stateMgr(), intArg(args, 1), intArg(args, 2));
+  const int32_t layer = ScreenTarget(*this, {1013, u"gl_effect"}, args, 1);
   if (layer == kNoLayer) return Fail();
   bool yield = false;
   if (normalizeWaitMode(mode, effect, time, yield)) stopSkipForEffect();
@@ -286,7 +320,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_gl_delete_all_picture(const Args& arg
   const int32_t kind = intArg(args, 0), number = intArg(args, 1);
   const int32_t layer = stateMgr().resolveLayer(kind, number);
   if (layer < 0) {
-    LogWrite(LOG_WARN, u"gl_delete_all_picture:未定義のレイヤ(%d, %d)\n", kind, number);
+    logAtStatement(LOG_WARN, u"gl_delete_all_picture:未定義のレイヤ(%d, %d)\n", kind, number);
     return Fail();
   }
   return Answer(stateMgr().gl_delete_all_picture(layer));
@@ -296,14 +330,14 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_gl_reset_layers(const Args&) { return
 
 // (selector, kind, number, visible). Screen target: every layer at once.
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_visible(const Args& args) {
-  const int32_t layer = ScreenTarget(stateMgr(), intArg(args, 1), intArg(args, 2));
+  const int32_t layer = ScreenTarget(*this, {1016, u"gl_visible"}, args, 1);
   return Answer(layer != kNoLayer && stateMgr().gl_visible(intArg(args, 0), layer, flagArg(args, 3)));
 }
 
 // (kind, number, storage file number or text, alpha flag, encode flag,
 // width, height; 0 keeps the captured size). Screen target.
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_capture(const Args& args) {
-  const int32_t layer = ScreenTarget(stateMgr(), intArg(args, 0), intArg(args, 1));
+  const int32_t layer = ScreenTarget(*this, {1017, u"gl_capture"}, args, 0);
   const int32_t width = intArg(args, 5), height = intArg(args, 6);
   if (layer == kNoLayer || width < 0 || height < 0) return Fail();
   return Answer(stateMgr().gl_capture(layer, resourceArg(args, 2), intArg(args, 3), intArg(args, 4), width, height));
@@ -320,26 +354,26 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_gl_release_layers(const Args& args) {
 
 // (kind, number, picture (< 0: none))
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_single_change_picture(const Args& args) {
-  const int32_t layer = stateMgr().resolveLayer(intArg(args, 0), intArg(args, 1));
+  const int32_t layer = Target(*this, {1020, u"gl_single_change_picture"}, args, 0);
   return Answer(layer >= 0 && stateMgr().gl_single_change_picture(layer, intArg(args, 2)));
 }
 
 // (kind, number, kind2, number2)
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_single_link(const Args& args) {
-  const int32_t a = stateMgr().resolveLayer(intArg(args, 0), intArg(args, 1));
-  const int32_t b = stateMgr().resolveLayer(intArg(args, 2), intArg(args, 3));
+  const int32_t a = Target(*this, {1021, u"gl_single_link"}, args, 0);
+  const int32_t b = Target(*this, {1021, u"gl_single_link"}, args, 2);
   return Answer(a >= 0 && b >= 0 && stateMgr().gl_single_link(a, b));
 }
 
 // (kind, number, how: 0 the whole group, 1 this layer)
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_single_unlink(const Args& args) {
-  const int32_t layer = stateMgr().resolveLayer(intArg(args, 0), intArg(args, 1));
+  const int32_t layer = Target(*this, {1022, u"gl_single_unlink"}, args, 0);
   return Answer(layer >= 0 && stateMgr().gl_single_unlink(layer, intArg(args, 2)));
 }
 
 // (kind, number, r, g, b, a), each held to 0..255.
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_vram_clear(const Args& args) {
-  const int32_t layer = stateMgr().resolveLayer(intArg(args, 0), intArg(args, 1));
+  const int32_t layer = Target(*this, {1030, u"gl_vram_clear"}, args, 0);
   return Answer(layer >= 0 && stateMgr().gl_vram_clear(layer, ColourArg(args, 2), ColourArg(args, 3),
                                                        ColourArg(args, 4), ColourArg(args, 5)));
 }
@@ -350,20 +384,20 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_gl_vram_clear(const Args& args) {
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_vram_draw_picture(const Args& args) {
   std::array<int32_t, 16> record = IntBlock<16>(args, 0);
   for (size_t i = 11; i <= 14; ++i) record[i] = std::clamp(record[i], 0, 255);
-  const int32_t layer = stateMgr().layerOfPicture(record[0]);
+  const int32_t layer = PictureLayer(*this, {1031, u"gl_vram_draw_picture"}, record[0]);
   return Answer(layer >= 0 && stateMgr().gl_vram_draw_picture(layer, record));
 }
 
 // (kind, number, unused, 16 integers; the first is the filter mode)
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_vram_modify(const Args& args) {
-  const int32_t layer = stateMgr().resolveLayer(intArg(args, 0), intArg(args, 1));
+  const int32_t layer = Target(*this, {1032, u"gl_vram_modify"}, args, 0);
   return Answer(layer >= 0 && stateMgr().gl_vram_modify(layer, intArg(args, 2), IntBlock<16>(args, 3)));
 }
 
 // (kind, number, kind2, number2): target, source
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_vram_copy(const Args& args) {
-  const int32_t target = stateMgr().resolveLayer(intArg(args, 0), intArg(args, 1));
-  const int32_t source = stateMgr().resolveLayer(intArg(args, 2), intArg(args, 3));
+  const int32_t target = Target(*this, {1033, u"gl_vram_copy"}, args, 0);
+  const int32_t source = Target(*this, {1033, u"gl_vram_copy"}, args, 2);
   return Answer(target >= 0 && source >= 0 && stateMgr().gl_vram_copy(target, source));
 }
 
@@ -371,32 +405,32 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_gl_vram_copy(const Args& args) {
 
 // (kind, number, parts number of a touch map)
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_hitmap_area(const Args& args) {
-  const int32_t layer = stateMgr().resolveLayer(intArg(args, 0), intArg(args, 1));
+  const int32_t layer = Target(*this, {1040, u"gl_hitmap_area"}, args, 0);
   return Answer(layer >= 0 && stateMgr().gl_hitmap_area(layer, intArg(args, 2)));
 }
 
 // (kind, number, item event type 1..5, event number)
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_hitmap_area_event(const Args& args) {
-  const int32_t layer = stateMgr().resolveLayer(intArg(args, 0), intArg(args, 1));
+  const int32_t layer = Target(*this, {1041, u"gl_hitmap_area_event"}, args, 0);
   return Answer(layer >= 0 && stateMgr().gl_hitmap_area_event(layer, intArg(args, 2), intArg(args, 3)));
 }
 
 // (kind, number, cursor number or text) for every area
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_hitmap_cursor(const Args& args) {
-  const int32_t layer = stateMgr().resolveLayer(intArg(args, 0), intArg(args, 1));
+  const int32_t layer = Target(*this, {1042, u"gl_hitmap_cursor"}, args, 0);
   return Answer(layer >= 0 && stateMgr().gl_hitmap_cursor(layer, kAllAreas, resourceArg(args, 2)));
 }
 
 // (kind, number, ctrl, cond, unit, current) for every area
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_hitmap_accmove_config(const Args& args) {
-  const int32_t layer = stateMgr().resolveLayer(intArg(args, 0), intArg(args, 1));
+  const int32_t layer = Target(*this, {1043, u"gl_hitmap_accmove_config"}, args, 0);
   return Answer(layer >= 0 && stateMgr().gl_hitmap_accmove_config(layer, kAllAreas, intArg(args, 2), intArg(args, 3),
                                                                    intArg(args, 4), intArg(args, 5)));
 }
 
 // (kind, number): the count of the record for every area, -1 unless set
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_hitmap_accmove_getcount(const Args& args) {
-  const int32_t layer = stateMgr().resolveLayer(intArg(args, 0), intArg(args, 1));
+  const int32_t layer = Target(*this, {1044, u"gl_hitmap_accmove_getcount"}, args, 0);
   int32_t count = -1;
   if (layer < 0 || !stateMgr().gl_hitmap_accmove_getcount(layer, kAllAreas, &count)) return Fail();
   return make_value_ufresult(count);
@@ -404,7 +438,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_gl_hitmap_accmove_getcount(const Args
 
 // (kind, number, which: passed on, not read): x << 16 | (y & 0xFFFF)
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_hitmap_last_mouse_position(const Args& args) {
-  const int32_t layer = stateMgr().resolveLayer(intArg(args, 0), intArg(args, 1));
+  const int32_t layer = Target(*this, {1045, u"gl_hitmap_last_mouse_position"}, args, 0);
   int32_t x = 0, y = 0;
   if (layer < 0 || !stateMgr().gl_hitmap_last_mouse_position(layer, intArg(args, 2), &x, &y)) return Fail();
   return make_value_ufresult(packXY(x, y));
@@ -412,20 +446,20 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_gl_hitmap_last_mouse_position(const A
 
 // (kind, number, area, cursor number or text)
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_hitmap_area_cursor(const Args& args) {
-  const int32_t layer = stateMgr().resolveLayer(intArg(args, 0), intArg(args, 1));
+  const int32_t layer = Target(*this, {1046, u"gl_hitmap_area_cursor"}, args, 0);
   return Answer(layer >= 0 && stateMgr().gl_hitmap_cursor(layer, intArg(args, 2), resourceArg(args, 3)));
 }
 
 // (kind, number, area, ctrl, cond, unit, current)
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_hitmap_area_accmove_config(const Args& args) {
-  const int32_t layer = stateMgr().resolveLayer(intArg(args, 0), intArg(args, 1));
+  const int32_t layer = Target(*this, {1047, u"gl_hitmap_area_accmove_config"}, args, 0);
   return Answer(layer >= 0 && stateMgr().gl_hitmap_accmove_config(layer, intArg(args, 2), intArg(args, 3),
                                                                    intArg(args, 4), intArg(args, 5), intArg(args, 6)));
 }
 
 // (kind, number, area): the area's count, -1 unless set
 std::unique_ptr<UFResult> UserfuncImpl::uf_gl_hitmap_area_accmove_getcount(const Args& args) {
-  const int32_t layer = stateMgr().resolveLayer(intArg(args, 0), intArg(args, 1));
+  const int32_t layer = Target(*this, {1048, u"gl_hitmap_area_accmove_getcount"}, args, 0);
   int32_t count = -1;
   if (layer < 0 || !stateMgr().gl_hitmap_accmove_getcount(layer, intArg(args, 2), &count)) return Fail();
   return make_value_ufresult(count);

@@ -271,7 +271,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_parts_image(const Args& args) {
       if (env) path = env->getCellImagePath(image);
       break;
     default:
-      LogWrite(LOG_WARN, u"submenu_P_image: resourceNumSelが範囲外(%d)\n", kind);
+      logAtStatement(LOG_WARN, u"submenu_P_image: resourceNumSelが範囲外(%d)\n", kind);
       break;
   }
   scenePartsB_setImage(n, path, sizeMode, x, y, w, h);

@@ -51,15 +51,15 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_music_start(const Args& args) {
   const int32_t loopStart = intArg(args, 5);
   const int32_t loopEnd = intArg(args, 6);
   if (!MusicChannelInRange(channel)) {
-    LogWrite(LOG_WARN, u"music_start: chnoが範囲外(%d)\n", channel);
+    logAtStatement(LOG_WARN, u"music_start: chnoが範囲外(%d)\n", channel);
     return make_value_ufresult(-1);
   }
   if (!hasArg(args, 1)) {
-    LogWrite(LOG_WARN, u"music_start: musicがありません\n");
+    logAtStatement(LOG_WARN, u"music_start: musicがありません\n");
     return make_value_ufresult(-1);
   }
   if (loopSetting < 0 || loopSetting > 1) {
-    LogWrite(LOG_WARN, u"music_start: loopsettingが範囲外(%d)\n", loopSetting);
+    logAtStatement(LOG_WARN, u"music_start: loopsettingが範囲外(%d)\n", loopSetting);
     return make_value_ufresult(-1);
   }
   const APValue music = resourceArg(args, 1);
@@ -82,7 +82,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_music_stop(const Args& args) {
   const int32_t channel = intArg(args, 0);
   int32_t fade = intArg(args, 1);
   if (!MusicChannelInRange(channel)) {
-    LogWrite(LOG_WARN, u"music_stop: chnoが範囲外(%d)\n", channel);
+    logAtStatement(LOG_WARN, u"music_stop: chnoが範囲外(%d)\n", channel);
     return make_value_ufresult(-1);
   }
   // Passed over by skip, a fade lets one frame pass.
@@ -101,7 +101,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_music_stop(const Args& args) {
 std::unique_ptr<UFResult> UserfuncImpl::uf_music_volume(const Args& args) {
   const int32_t channel = intArg(args, 0);
   if (!MusicChannelInRange(channel)) {
-    LogWrite(LOG_WARN, u"music_volume: chnoが範囲外(%d)\n", channel);
+    logAtStatement(LOG_WARN, u"music_volume: chnoが範囲外(%d)\n", channel);
     return make_value_ufresult(-1);
   }
   const int32_t fade = isSkipActive() ? 0 : intArg(args, 2);
@@ -112,7 +112,7 @@ std::unique_ptr<UFResult> UserfuncImpl::uf_music_volume(const Args& args) {
 // (not read, sound): -1 without a sound argument (nothing plays), else 0.
 std::unique_ptr<UFResult> UserfuncImpl::uf_sound_start(const Args& args) {
   if (!hasArg(args, 1)) {
-    LogWrite(LOG_WARN, u"sound_start: soundがありません\n");
+    logAtStatement(LOG_WARN, u"sound_start: soundがありません\n");
     return make_value_ufresult(-1);
   }
   if (isSkipActive()) return make_zero_ufresult();

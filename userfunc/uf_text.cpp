@@ -119,7 +119,7 @@ std::unique_ptr<UFResult> UserfuncImpl::writeText(const APValue& value, bool ski
       return make_nextframe_ufresult();
     }
     default:
-      LogWrite(LOG_ERROR, u"内部エラー：テキストクリアコマンドが範囲外(%d)\n", code);
+      logAtStatement(LOG_ERROR, u"内部エラー：テキストクリアコマンドが範囲外(%d)\n", code);
       return nullptr;
   }
 }

@@ -5,6 +5,7 @@
 
 #include "app/log.h"
 #include "gamestate/state_mgr.h"
+#include "script/script_vm.h"
 
 UserfuncImpl::UserfuncImpl(GameEnvironment* environment, StateMgr* state)
     : environment_(environment), state_(state) {
@@ -151,10 +152,15 @@ void UserfuncImpl::registerAll() {
 std::unique_ptr<UFResult> UserfuncImpl::call(int32_t number, const Args& args) {
   const auto it = handlers_.find(number);
   if (it == handlers_.end()) {
-    LogWrite(LOG_WARN, u"未定義のUserfunc番号です(%d)\n", number);
+    logAtStatement(LOG_WARN, u"未定義のUserfunc番号です(%d)\n", number);
     return nullptr;
   }
   return (this->*(it->second))(args);
+}
+
+std::u16string UserfuncImpl::statementPlace() const {
+  const ScriptVM* machine = state_ ? state_->machine() : nullptr;
+  return machine ? machine->statementPlace() : std::u16string();
 }
 
 int32_t UserfuncImpl::intArg(const Args& args, size_t i, int32_t fallback) {

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/log.h"
 #include "app/shared_ref.h"
 #include "script/userfunc_base.h"
 #include "setup/setup_records.h"
@@ -56,6 +57,16 @@ class UserfuncImpl : public UserfuncBase {
   // slot 1) the voice.
   static constexpr int32_t kEffectChannel = 0;
   static constexpr int32_t kVoiceChannel = 1;
+
+  // The place ("file:line") of the statement that called the built-in;
+  // empty when it is not known.
+  std::u16string statementPlace() const;
+  // LogWrite for a mistake in the calling statement (an argument out of
+  // range, missing or of no use): the statement's place follows the text.
+  template <class... A>
+  void logAtStatement(uint32_t level, std::u16string_view format, const A&... args) const {
+    if (IsLogLevelEnabled(level)) LogWriteAt(level, statementPlace(), format, args...);
+  }
 
   // ---- Argument readers (index past the list: the default) ----
   // The integer when argument i is one, else the default.

@@ -4,7 +4,8 @@
 // an author's mistakes, each named with its place: scenarios that do not
 // compile, a file saved as UTF-8, a missing default settings file; and on
 // start scenarios compiled while the window is made, whose messages still
-// come once, when the scenario is entered.
+// come once, when the scenario is entered; and on run-time mistakes, which
+// name the statement's file and line.
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -219,6 +220,51 @@ TEST_F(AppWConfigLoad, AnAuthorsMistakesAreNamedWithTheirPlace) {
     for (const std::string& text : c.lines) {
       at = result.output.find(text, at);
       ASSERT_NE(at, std::string::npos) << text << "\n" << result.output;
+    }
+  }
+}
+
+// A run-time mistake names the statement's file and line after the message's
+// own text, and a misspelt configuration key its line; a layer built-in on a
+// layer that does not exist answers -1 with one DEBUG line under -d and no
+// line at all without it.
+TEST_F(AppWConfigLoad, RunTimeMistakesNameTheirFileAndLine) {
+  writeGame(mutex_, "(:window (:window-titel \"x\"))\n"
+                    "(:select-window (0 (item-hieght . 3)))\n");
+  struct Case {
+    std::string scenario;
+    std::string options;
+    int exitCode;
+    std::vector<std::string> lines;
+    std::string absent;  // a text no line may hold
+  };
+  const std::string place = " (scene/scene9010.scm:";
+  const Case cases[] = {
+      {"(a3:define-set (0 0)\n  (a3:call-user-func 1020 1 5 0)\n  (a3:call-user-func 3910))\n", "-d", 1,
+       {"Config.Window:使用されなかったエントリ<:window-titel> (game.scm:6)\n",
+        "Config.SelectWindow:未知のエントリ<item-hieght> - 無視されました (game.scm:7)\n",
+        "[DEBUG] ", "gl_single_change_picture(1020):対象のレイヤがありません(種類:1, 番号:5)" + place + "2)\n",
+        "[WARN ] ", "未定義のUserfunc番号です(3910)" + place + "3)\n"},
+       ""},
+      {"(a3:define-set (0 0)\n  (a3:call-user-func 1020 1 5 0)\n  (a3:call-user-func 3910))\n", "", 1,
+       {"未定義のUserfunc番号です(3910)" + place + "3)\n"}, place + "2)"},
+      {"(a3:define-set (0 0)\n  (a3:goto 77)\n  (a3:call-sub 99))\n", "", 1,
+       {"jump:未定義のラベルです(77)" + place + "2)\n",
+        "シナリオファイルの解析に失敗(scene/scene9010.scm) (a3:define-sub 99)がありません" + place + "3)\n"},
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options + " " + c.scenario);
+    dir_.write("scene/scene9010.scm", c.scenario);
+    const platform::ProcessResult result = run(c.options + " game.scm");
+    EXPECT_EQ(result.exitCode, c.exitCode) << result.output;
+    size_t at = 0;
+    for (const std::string& text : c.lines) {
+      at = result.output.find(text, at);
+      ASSERT_NE(at, std::string::npos) << text << "\n" << result.output;
+    }
+    if (!c.absent.empty()) {
+      EXPECT_EQ(result.output.find(c.absent), std::string::npos) << result.output;
     }
   }
 }

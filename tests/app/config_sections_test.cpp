@@ -54,7 +54,7 @@ TEST_F(ConfigTest, EncodedConfigurationLoads) {
 
 TEST_F(ConfigTest, DispatcherSkipsAtomsAndEmptyListsAndReportsUnknownSections) {
   ASSERT_TRUE(load("sym 12 () (:colors (1 2 3)) (:system (:mutex-name . \"after\"))"));
-  EXPECT_TRUE(log_.contains("Config:使用されなかったエントリ<:colors>\n"));
+  EXPECT_TRUE(log_.contains("Config:使用されなかったエントリ<:colors> (game.scm:1)\n"));
   EXPECT_EQ(env_->systemRecord().mutexName, u"after");
 }
 
@@ -96,8 +96,8 @@ TEST_F(ConfigTest, RepeatedSectionOverwritesOnlyItsOwnKeys) {
   EXPECT_EQ(p.savedataVersion, 3);  // a value of the wrong type is ignored
   EXPECT_EQ(p.authorKey, u"ak");
   EXPECT_EQ(p.altSearchPathRegkey, u"alt");
-  EXPECT_TRUE(log_.contains("Config.ProductInfo:使用されなかったエントリ<:bogus>\n"));
-  EXPECT_TRUE(log_.contains("Config.ProductInfo:使用されなかったエントリ<:savedata-version>\n"));
+  EXPECT_TRUE(log_.contains("Config.ProductInfo:使用されなかったエントリ<:bogus> (game.scm:1)\n"));
+  EXPECT_TRUE(log_.contains("Config.ProductInfo:使用されなかったエントリ<:savedata-version> (game.scm:1)\n"));
 }
 
 TEST_F(ConfigTest, SystemSection) {
@@ -106,7 +106,7 @@ TEST_F(ConfigTest, SystemSection) {
   EXPECT_EQ(env_->systemRecord().mutexName, u"m");
   EXPECT_EQ(env_->systemRecord().textureCacheNum, 8);
   EXPECT_EQ(env_->systemRecord().textureCachePurgeTimelimit, 3);
-  EXPECT_TRUE(log_.contains("Config.System:使用されなかったエントリ<:other>\n"));
+  EXPECT_TRUE(log_.contains("Config.System:使用されなかったエントリ<:other> (game.scm:1)\n"));
 }
 
 TEST_F(ConfigTest, ResourceNamingRulesFontsAndSaveNames) {
@@ -128,8 +128,8 @@ TEST_F(ConfigTest, ResourceNamingRulesFontsAndSaveNames) {
   EXPECT_EQ(r.fonts[1].sizes.at(24)[2], u"s24");
   EXPECT_EQ(r.fonts[1].sizes.count(25), 0u);
   EXPECT_EQ(r.fonts[7].sizes.at(126)[0], u"");  // a number is stored as an empty name
-  EXPECT_TRUE(log_.contains("Config.Resource:使用されなかったエントリ<:font-1-2-25>\n"));
-  EXPECT_TRUE(log_.contains("Config.Resource:使用されなかったエントリ<:font-8-type>\n"));
+  EXPECT_TRUE(log_.contains("Config.Resource:使用されなかったエントリ<:font-1-2-25> (game.scm:1)\n"));
+  EXPECT_TRUE(log_.contains("Config.Resource:使用されなかったエントリ<:font-8-type> (game.scm:1)\n"));
   EXPECT_EQ(env_->getSysSavePath(), u"save/sys.dat");
   EXPECT_EQ(env_->getSysSaveDefaultPath(), u"save/def.dat");
   EXPECT_EQ(env_->getCursorPath(APValue(7)), u"cur/07");
@@ -170,11 +170,11 @@ TEST_F(ConfigTest, KeySectionMapsNamesAndNumbersFirstEntryWins) {
 TEST_F(ConfigTest, KeySectionFailures) {
   EXPECT_FALSE(load("(:key (save . \"F5\"))"));
   EXPECT_FALSE(load("(:key (\"jump\" . \"F5\"))"));
-  EXPECT_TRUE(log_.contains("Config.Key:未知のイベント名(jump)\n"));
+  EXPECT_TRUE(log_.contains("Config.Key:未知のイベント名(jump) (game.scm:1)\n"));
   EXPECT_FALSE(load("(:key (\"save\" . \"F13\"))"));
-  EXPECT_TRUE(log_.contains("Config.Key:未知のキーコード名(F13)\n"));
+  EXPECT_TRUE(log_.contains("Config.Key:未知のキーコード名(F13) (game.scm:1)\n"));
   EXPECT_FALSE(load("(:key (\"save\" . #t))"));
-  EXPECT_TRUE(log_.contains("Config.Key:キーコードは文字列または数値\n"));
+  EXPECT_TRUE(log_.contains("Config.Key:キーコードは文字列または数値 (game.scm:1)\n"));
 }
 
 TEST_F(ConfigTest, WindowSectionFillsSizeEntriesBySuffix) {
@@ -188,7 +188,7 @@ TEST_F(ConfigTest, WindowSectionFillsSizeEntriesBySuffix) {
   EXPECT_EQ(w.sizes[0].bottom, 600);
   EXPECT_EQ(w.sizes[2].right, 0);
   EXPECT_EQ(w.sizes[2].bottom, 480);
-  EXPECT_TRUE(log_.contains("Config.Window:使用されなかったエントリ<:window-width-10>\n"));
+  EXPECT_TRUE(log_.contains("Config.Window:使用されなかったエントリ<:window-width-10> (game.scm:1)\n"));
   // A later section starts from an empty size table.
   ASSERT_TRUE(load("(:window (:window-height-2 480)) (:window)"));
   EXPECT_EQ(env_->window().sizes[2].bottom, 0);
