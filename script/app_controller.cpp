@@ -207,6 +207,7 @@ bool AppController::init() {
   state_->setPresentationRestore(PresentationRestoreImpl::instance());
   if (!state_->loadSystemFile() && !state_->initSystemFile()) return false;
   cmd_setCursorClip(state_->isCursorClipOn());
+  warnCommandsWithoutScript();
   return true;
 }
 

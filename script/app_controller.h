@@ -110,6 +110,10 @@ class AppController {
   // Runs one frame at once and settles its events; false ends the run.
   bool giveWindowATurn();
   void logCall(int32_t number, const vector_mtus<APValue>& args) const;
+  // One WARN for each key, message-window button and menu item of the
+  // configuration whose command opens a system script that no file
+  // provides: pressing it would end the run.
+  void warnCommandsWithoutScript() const;
 
   GameEnvironment* environment_;
   FramePump* pump_;

@@ -439,12 +439,26 @@ std::unique_ptr<CompiledUnit> CompileScenarioBytes(std::vector<uint8_t> bytes, i
   return compileParsed(reader, parsed, set, sub, std::u16string(path), caller);
 }
 
+namespace {
+
+// Scenario files are looked up among the built-in files first.
+constexpr bool kScenarioSearchesBuiltins = true;
+
+}  // namespace
+
+bool ScenarioFileExists(const GameEnvironment& environment, int32_t scenario) {
+  std::u16string found;
+  bool builtin = false;
+  return environment.findFile(environment.getScriptPath(scenario), &found, kScenarioSearchesBuiltins, &builtin);
+}
+
 std::unique_ptr<CompiledUnit> LoadCompiledUnit(const GameEnvironment& environment, int32_t scenario, int32_t set,
                                                int32_t sub, std::u16string_view caller) {
   const std::u16string path = environment.getScriptPath(scenario);
   std::vector<uint8_t> bytes;
   bool tooLarge = false;
-  if (!environment.loadResource(&bytes, path, true, true, tokenizer::Tokenizer::kMaxFileBytes, &tooLarge)) {
+  if (!environment.loadResource(&bytes, path, true, kScenarioSearchesBuiltins, tokenizer::Tokenizer::kMaxFileBytes,
+                                &tooLarge)) {
     if (tooLarge) {
       LogWriteAt(LOG_WARN, caller, u"シナリオファイルの解析に失敗:%s(%s)\n", tokenizer::Tokenizer::kFileTooLargeError,
                  path);

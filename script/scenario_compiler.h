@@ -40,3 +40,9 @@ std::unique_ptr<CompiledUnit> CompileScenarioText(std::u16string_view text, int3
 
 // Compiles a statement list into the unit; false when a statement fails.
 bool CompileStatements(CompiledUnit* unit, tokenizer::Cell* statements);
+
+// Whether LoadCompiledUnit finds a file for scenario `scenario`: its path
+// by the script naming rule among the built-in files, as given and on the
+// load paths, each also in another ASCII case. Whether it compiles is not
+// looked at.
+bool ScenarioFileExists(const GameEnvironment& environment, int32_t scenario);

@@ -1,17 +1,20 @@
 // The scheduler's side of the controller: one built-in call with its waits
-// and yields, the events of each frame, and what each event code does to
-// the run.
+// and yields, the events of each frame, what each event code does to the
+// run, and the start-up check of the configured commands that open system
+// scripts.
 #include <algorithm>
 #include <string>
 
 #include "app/event_queue.h"
 #include "app/string_util.h"
 #include "app/game_environment.h"
+#include "app/key_names.h"
 #include "app/log.h"
 #include "app/main_window.h"
 #include "gamestate/state_mgr.h"
 #include "platform/clock.h"
 #include "script/app_controller.h"
+#include "script/scenario_compiler.h"
 #include "script/script_vm.h"
 #include "sound/sound_glue.h"
 #include "userfunc/wait_checkers.h"
@@ -41,6 +44,52 @@ enum ScriptType : int32_t {
   kFlowMode = 12,
 };
 
+// The system-script type that command `code` opens in processEvent; -1 for
+// a command that opens none.
+int32_t systemScriptTypeOf(int32_t code) {
+  switch (code) {
+    case 2: return kSave;
+    case 3: return kLoad;
+    case 4: return kConfig;
+    case 5: return kEraseWindow;
+    case 6: return kQuit;
+    case 7: return kAfterStory;
+    case 9: return kFlowMode;
+    case 10: return kBacklog;
+    case 14: return kQuickSave;
+    case 15: return kQuickLoad;
+    default: return -1;
+  }
+}
+
+// The number and path of the system script that command `code` opens, when
+// it opens one that no file provides.
+bool scriptMissingFor(const GameEnvironment& environment, int32_t code, int32_t* script, std::u16string* path) {
+  const int32_t type = systemScriptTypeOf(code);
+  if (type < 0) return false;
+  *script = environment.getScriptNo(type);
+  if (ScenarioFileExists(environment, *script)) return false;
+  *path = environment.getScriptPath(*script);
+  return true;
+}
+
+// The buttons of control points that can be pressed (a part is bound) and
+// open a system script that is missing; `prefix` names the list's keys.
+template <class Warn>
+void warnMissingButtons(const GameEnvironment& environment, const std::vector<Config::ControlPointConfig>& points,
+                        std::u16string_view prefix, Warn&& warn) {
+  for (size_t i = 0; i < points.size(); ++i) {
+    const Config::ControlPointConfig& point = points[i];
+    int32_t script = 0;
+    std::u16string path;
+    if (point.partsNo < 0 || !point.parts ||
+        !scriptMissingFor(environment, systemCommandFromName(point.event), &script, &path)) {
+      continue;
+    }
+    warn(FormatString1024(u"%s%d", prefix, static_cast<int32_t>(i)), point.event, script, path);
+  }
+}
+
 std::u16string describeArg(const APValue& v) {
   if (v.isInt()) return FormatString1024(u"%d", v.ivalue);
   if (v.isBool()) return v.flag ? u"#t" : u"#f";
@@ -48,6 +97,35 @@ std::u16string describeArg(const APValue& v) {
 }
 
 }  // namespace
+
+void AppController::warnCommandsWithoutScript() const {
+  GameEnvironment& environment = *environment_;
+  int32_t script = 0;
+  std::u16string path;
+  for (const auto& [key, command] : environment.keyMap()) {
+    if (!scriptMissingFor(environment, command, &script, &path)) continue;
+    LogWrite(LOG_WARN, u"Config.Key:キー<%s>(%s)のシステムスクリプト(%d)が見つかりません(%s)\n", keyNameFromCode(key),
+             std::u16string(systemCommandName(command)), script, path);
+  }
+  for (const auto& [number, window] : environment.messageWindowTable()) {
+    const auto warn = [number = number](const std::u16string& point, const std::u16string& word, int32_t n,
+                                        const std::u16string& file) {
+      LogWrite(LOG_WARN, u"Config.MessageWindow:ウィンドウ%d番のボタン<%s>(%s)のシステムスクリプト(%d)が見つかりません(%s)\n",
+               number, point, word, n, file);
+    };
+    warnMissingButtons(environment, window.controlPoints, u"cp-", warn);
+    warnMissingButtons(environment, window.hiddenControlPoints, u"cp-c0-", warn);
+  }
+  for (const auto& [number, menu] : environment.menuTable()) {
+    warnMissingButtons(environment, menu.controlPoints, u"cp-",
+                       [number = number](const std::u16string& point, const std::u16string& word, int32_t n,
+                                         const std::u16string& file) {
+                         LogWrite(LOG_WARN,
+                                  u"Config.MenuConfig:メニュー%d番の項目<%s>(%s)のシステムスクリプト(%d)が見つかりません(%s)\n",
+                                  number, point, word, n, file);
+                       });
+  }
+}
 
 void AppController::logCall(int32_t number, const vector_mtus<APValue>& args) const {
   std::u16string text = FormatString1024(u"%d", number);

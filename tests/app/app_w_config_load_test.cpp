@@ -269,4 +269,53 @@ TEST_F(AppWConfigLoad, RunTimeMistakesNameTheirFileAndLine) {
   }
 }
 
+// A key, a message-window button or a menu item whose system script no
+// file provides would end the run when pressed: start-up names each one in
+// a WARN. The same commands draw none once their scripts are found where a
+// run finds them (a number the constants give, a name in another case, a
+// load path), and commands that open no script never draw one.
+TEST_F(AppWConfigLoad, ACommandWhoseSystemScriptIsMissingIsNamedAtStartUp) {
+  const std::string commands =
+      "(:key (\"qsave\" . \"F6\") (\"skipmsg\" . 17))\n"
+      "(:parts (1 (type . text) (string . \"Q\")))\n"
+      "(:message-window (cp-0-parts . 1) (cp-0-event . \"qload\") (cp-1-parts . 1) (cp-1-event . \"automsg\")\n"
+      "  (cp-c0-2-parts . 1) (cp-c0-2-event . \"erasewin\"))\n"
+      "(:menu (entryMap (2 (cp-3-parts . 1) (cp-3-event . \"save\"))))\n";
+  const std::string lines[] = {
+      "Config.Key:キー<F6>(qsave)のシステムスクリプト(9014)が見つかりません(scene/scene9014.scm)\n",
+      "Config.MessageWindow:ウィンドウ0番のボタン<cp-0>(qload)のシステムスクリプト(9015)が見つかりません"
+      "(scene/scene9015.scm)\n",
+      "Config.MessageWindow:ウィンドウ0番のボタン<cp-c0-2>(erasewin)のシステムスクリプト(9007)が見つかりません"
+      "(scene/scene9007.scm)\n",
+      "Config.MenuConfig:メニュー2番の項目<cp-3>(save)のシステムスクリプト(9006)が見つかりません"
+      "(scene/scene9006.scm)\n",
+  };
+  writeGame(mutex_, commands);
+  dir_.write("scene/scene9010.scm", "(a3:define-set (0 0) (a3:call-user-func 6000))\n");
+  platform::ProcessResult result = run("game.scm");
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  const std::string& out = result.output;
+  for (const std::string& line : lines) {
+    const size_t at = out.find(line);
+    ASSERT_NE(at, std::string::npos) << line << "\n" << out;
+    const size_t start = out.rfind('\n', at);
+    EXPECT_EQ(out.compare(start == std::string::npos ? 0 : start + 1, 7, "[WARN ]"), 0) << line << "\n" << out;
+    EXPECT_EQ(out.find(line, at + 1), std::string::npos) << line << "\n" << out;
+  }
+  // Nothing for the commands that open no script.
+  size_t warnings = 0;
+  for (size_t at = out.find("のシステムスクリプト("); at != std::string::npos; at = out.find("のシステムスクリプト(", at + 1)) {
+    ++warnings;
+  }
+  EXPECT_EQ(warnings, 4u) << out;
+
+  writeGame(mutex_, commands + "(:flag-constants (45 . 9100) (50 . 9100))\n");
+  dir_.write("scene/scene9100.scm", "(a3:define-set (0 0))\n");
+  dir_.write("scene/Scene9015.SCM", "(a3:define-set (0 0))\n");
+  dir_.write("extra/scene/scene9006.scm", "(a3:define-set (0 0))\n");
+  result = run("-loadpath extra game.scm");
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  EXPECT_EQ(result.output.find("[WARN ]"), std::string::npos) << result.output;
+}
+
 }  // namespace
