@@ -489,7 +489,7 @@ TEST(SampleGame, LanternChapterMovesFadesWipesCapturesAndAnswersAClickOnTheStall
 
   enum Step { kStory, kStall, kAnswer, kKeepsake, kPartTwo, kDone };
   Step step = kStory;
-  int stallFrame = 0;
+  int stallFrame = 0, answerClickFrame = 0, answerTurned = -1;
   // Game-clock times: part two's note and last page up, the last page gone.
   int64_t noteAt = -1, lastPageAt = -1, lastPageGone = -1;
   bool wiping = false;
@@ -531,11 +531,16 @@ TEST(SampleGame, LanternChapterMovesFadesWipesCapturesAndAnswersAClickOnTheStall
         break;
       case kAnswer:
         if (!Revealing() && NewestTextStart() == u'ま') {
-          game.click(400, 300);
+          // On the answer's text, which the story window shows over the
+          // middle pinwheel's area: the stall took its pick and lets go.
+          game.click(400, 460);
+          answerClickFrame = frame;
           step = kKeepsake;
         }
         break;
       case kKeepsake:
+        if (answerTurned < 0 && NewestTextStart() != u'ま') answerTurned = frame - answerClickFrame;
+        if (answerTurned < 0 && frame == answerClickFrame + 60) game.key(GameRun::kKeyReturn);  // on regardless
         if (!Revealing() && NewestTextStart() == u'ゆ') {
           keepsake = At(game.capture(), 580 + 100, 20 + 75);  // the middle of the quarter-size capture
           game.click(400, 300);
@@ -593,6 +598,9 @@ TEST(SampleGame, LanternChapterMovesFadesWipesCapturesAndAnswersAClickOnTheStall
   EXPECT_TRUE(Within1(lanternGone, At(morning, 640, 348)));
   EXPECT_TRUE(Within1(pinwheel, {120, 190, 255})) << pinwheel.r << " " << pinwheel.g << " " << pinwheel.b;
   EXPECT_TRUE(Near(keepsake, At(shot, 400, 300)));
+  // The click on the answer's text over the stall turned the page.
+  EXPECT_GE(answerTurned, 0);
+  EXPECT_LT(answerTurned, 30);
   // Released: part two looks as before.
   EXPECT_TRUE(layers.layers.empty() && layers.pictures.empty() && layers.groups.empty());
   EXPECT_TRUE(Within1(partTwo, At(morning, 4, 4)));
