@@ -620,14 +620,18 @@ std::u16string PartTextB(int32_t part) {
   return entry ? entry->chip->text() : std::u16string();
 }
 
-// Once the save or load screen lists its slots: *line := slot 2's line,
-// and a click on its row. False while the screen is not up.
-bool PickSlotTwo(GameRun& game, std::u16string* line) {
-  if (PartTextB(12).empty()) return false;
-  *line = PartTextB(12);
-  game.click(400, 248);
-  return true;
+// Pixels of the screen's rectangle within 40 of the colour in every channel.
+int PixelsNear(const RGBAImageRef& screen, int32_t x0, int32_t y0, int32_t x1, int32_t y1, Rgb colour) {
+  int n = 0;
+  for (int32_t y = y0; y < y1; ++y) {
+    for (int32_t x = x0; x < x1; ++x) {
+      const Rgb p = At(screen, x, y);
+      n += std::abs(p.r - colour.r) <= 40 && std::abs(p.g - colour.g) <= 40 && std::abs(p.b - colour.b) <= 40;
+    }
+  }
+  return n;
 }
+
 
 TEST(SampleGame, ASaveMadeOnTheSaveScreenIsListedAndLoadedAfterARestart) {
   std::string why;
@@ -635,13 +639,17 @@ TEST(SampleGame, ASaveMadeOnTheSaveScreenIsListedAndLoadedAfterARestart) {
   TempDir data;
   char16_t savedPage = 0;
   std::u16string emptyLine, listedLine;
+  // Gold pixels of slot 1's and slot 2's lines while the keys light slot 2.
+  int litFirst = -1, litSecond = -1;
+  constexpr Rgb kGold{255, 214, 96};
   // Pages through the story until `texts` texts have shown, opens the
-  // screen with `key`, picks slot 2 and runs until the screen is gone and
-  // the page `until` shows (any page when 0).
-  const auto session = [&](int32_t texts, int32_t key, std::u16string* line, char16_t until) {
+  // screen with `key`, picks slot 2 (with the pointer, or with the arrow
+  // keys and Return) and runs until the screen is gone and the page `until`
+  // shows (any page when 0).
+  const auto session = [&](int32_t texts, int32_t key, std::u16string* line, char16_t until, bool byKeys) {
     GameRun game(kSample, data.path());
     ASSERT_TRUE(game.init());
-    int shown = 0, picked = 0;
+    int shown = 0, picked = 0, keysAt = 0;
     bool arrived = false;
     char16_t last = 0;
     game.onFrame = [&](int frame) {
@@ -652,7 +660,24 @@ TEST(SampleGame, ASaveMadeOnTheSaveScreenIsListedAndLoadedAfterARestart) {
         ++shown;
       }
       if (picked < 0) {
-        if (PickSlotTwo(game, line)) picked = frame;
+        // The screen lists its slots on parts 11 to 14, slot 2's row at y 228.
+        if (PartTextB(12).empty()) return;
+        if (!byKeys) {
+          *line = PartTextB(12);
+          game.click(400, 248);
+          picked = frame;
+        } else if (keysAt == 0) {
+          *line = PartTextB(12);
+          game.key(GameRun::kKeyDown);  // slot 1 lit
+          game.key(GameRun::kKeyDown);  // slot 2
+          keysAt = frame;
+        } else if (frame == keysAt + 2) {
+          const RGBAImageRef screen = game.capture();
+          litFirst = PixelsNear(screen, 120, 164, 700, 188, kGold);
+          litSecond = PixelsNear(screen, 120, 228, 700, 252, kGold);
+          game.key(GameRun::kKeyReturn);
+          picked = frame;
+        }
       } else if (picked > 0) {
         arrived = frame > picked + 4 && PartTextB(12).empty() && (until == 0 || NewestTextStart() == until);
         if (arrived) game.stop();
@@ -669,14 +694,17 @@ TEST(SampleGame, ASaveMadeOnTheSaveScreenIsListedAndLoadedAfterARestart) {
     EXPECT_TRUE(game.run());
     EXPECT_TRUE(arrived);
   };
-  // The story's second page (its third text) saved in slot 2 ...
-  session(3, GameRun::kKeyF5, &emptyLine, 0);
+  // The story's second page (its third text) saved in slot 2, picked with
+  // the keys ...
+  session(3, GameRun::kKeyF5, &emptyLine, 0, true);
   const char16_t page = savedPage;
   EXPECT_EQ(emptyLine, u"Slot 2:  (empty)");
+  EXPECT_EQ(litFirst, 0);
+  EXPECT_GT(litSecond, 30);
   EXPECT_TRUE(std::filesystem::exists(data.path() / "zep sample" / "Sample Game" / "save" / "system.dat"));
-  // ... is listed with its part's title after a restart, and loading it on
-  // the first page brings that page back.
-  session(1, GameRun::kKeyF9, &listedLine, page);
+  // ... is listed with its part's title after a restart, and loading it
+  // with a click on the first page brings that page back.
+  session(1, GameRun::kKeyF9, &listedLine, page, false);
   EXPECT_NE(savedPage, page);
   EXPECT_EQ(listedLine.substr(0, 36), u"Slot 2:  Part one: the evening river");
 }
@@ -735,18 +763,6 @@ TEST(SampleGame, TheStorysMusicIsHeardUntilItsStopFadesItOut) {
   // The fade takes half a second, the output's buffers a little more.
   ASSERT_GT(raw.size(), stopped + kBytesPerSecond * 5 / 4);
   EXPECT_EQ(peak(stopped + kBytesPerSecond, raw.size()), 0);
-}
-
-// Pixels of the screen's rectangle within 40 of the colour in every channel.
-int PixelsNear(const RGBAImageRef& screen, int32_t x0, int32_t y0, int32_t x1, int32_t y1, Rgb colour) {
-  int n = 0;
-  for (int32_t y = y0; y < y1; ++y) {
-    for (int32_t x = x0; x < x1; ++x) {
-      const Rgb p = At(screen, x, y);
-      n += std::abs(p.r - colour.r) <= 40 && std::abs(p.g - colour.g) <= 40 && std::abs(p.b - colour.b) <= 40;
-    }
-  }
-  return n;
 }
 
 // The tutorial as docs/authoring.md builds it, played through: the title,
