@@ -768,8 +768,9 @@ TEST(SampleGame, TheStorysMusicIsHeardUntilItsStopFadesItOut) {
 // The tutorial as docs/authoring.md builds it, played through: the title,
 // its text in the window, Space (system script type 5) and back, the
 // character at its own size, the ruby page, a choice, the morning, a save on
-// its save screen, and back to the title, with the untagged music looping
-// all along and not one warning logged.
+// its save screen, F9's load screen left with a key, back to the title,
+// and the title's load line, which loads the save: the morning again, with
+// the untagged music looping all along and not one warning logged.
 TEST(TutorialGame, PlaysFromTitleToSaveAndBackWithoutAWarning) {
   std::string why;
   if (!OpenGLContextAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
@@ -777,12 +778,13 @@ TEST(TutorialGame, PlaysFromTitleToSaveAndBackWithoutAWarning) {
   GameRun game(kTutorial);
   ASSERT_TRUE(game.init());
   constexpr Rgb kGold{255, 214, 96}, kWhite{255, 255, 255}, kRobe{200, 60, 70};
-  enum Step { kTitle, kEvening, kSpace, kCharacter, kRuby, kChoice, kAnswer, kMorning, kSaveScreen, kSaved, kEnd, kDone };
+  enum Step { kTitle, kEvening, kSpace, kCharacter, kRuby, kChoice, kAnswer, kMorning, kSaveScreen, kSaved, kLoadScreen,
+              kBackInStory, kEnd, kLoadFromTitle, kLoaded, kDone };
   Step step = kTitle;
   int titleGold = 0, textWhite = 0, nameGold = 0, robe = 0, headTop = -1, looping = 0;
   char16_t answer = 0;
-  Rgb morning{};
-  std::u16string slotLine, rubyBase, ruby;
+  Rgb morning{}, loadedMorning{};
+  std::u16string slotLine, loadLine, rubyBase, ruby;
   const auto shown = [](char16_t first) { return NewestTextStart() == first && !Revealing(); };
   game.onFrame = [&](int frame) {
     if (frame > 3000) game.stop();
@@ -868,13 +870,39 @@ TEST(TutorialGame, PlaysFromTitleToSaveAndBackWithoutAWarning) {
         break;
       case kSaved:
         if (GetGlobalScene()->getPartsB()->partCount() == 0) {
+          game.key(GameRun::kKeyF9);
+          step = kLoadScreen;
+        }
+        break;
+      case kLoadScreen:
+        if (!PartTextB(0).empty()) {
+          loadLine = PartTextB(0);
+          game.key(GameRun::kKeyDown);  // a key: back without loading
+          step = kBackInStory;
+        }
+        break;
+      case kBackInStory:
+        if (GetGlobalScene()->getPartsB()->partCount() == 0 && shown(u'M')) {
           game.click(400, 300);  // the morning's page, then the end
           step = kEnd;
         }
         break;
       case kEnd:
         // The story over, its start script shows the title again.
-        if (GetGlobalScene()->getPartsA()->partCount() == 2) {
+        if (GetGlobalScene()->getPartsA()->partCount() == 4) {
+          game.click(400, 390);  // "Load a save"
+          step = kLoadFromTitle;
+        }
+        break;
+      case kLoadFromTitle:
+        if (!PartTextB(0).empty()) {
+          game.click(400, 300);  // loads slot 1
+          step = kLoaded;
+        }
+        break;
+      case kLoaded:
+        if (GetGlobalScene()->getPartsB()->partCount() == 0 && shown(u'M')) {
+          loadedMorning = At(game.capture(), 4, 4);
           step = kDone;
           game.stop();
         }
@@ -898,6 +926,8 @@ TEST(TutorialGame, PlaysFromTitleToSaveAndBackWithoutAWarning) {
   StateMgr::SaveInfo saved;
   EXPECT_TRUE(game.controller().state().getSaveInfo(1, &saved));
   EXPECT_EQ(saved.comment, u"By the river");
+  EXPECT_EQ(loadLine, u"Slot 1: By the river");
+  EXPECT_TRUE(Near(loadedMorning, morning)) << loadedMorning.r << " " << loadedMorning.g << " " << loadedMorning.b;
   EXPECT_GT(looping, 100);
   for (const std::string& line : log.lines()) {
     EXPECT_TRUE(line.find("[WARN ]") == std::string::npos && line.find("[ERROR]") == std::string::npos) << line;
