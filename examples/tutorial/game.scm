@@ -31,9 +31,11 @@
   (:save-syssave-name "system.dat")                          ; the player's settings and saves
   (:save-syssave-default-name "default.dat"))                ; read while there is none yet
 
-; F5 opens the save screen (system script type 6: scene/scene9006.scm).
+; F5 opens the save screen (system script type 6: scene/scene9006.scm),
+; F9 the load screen (type 7: scene/scene9002.scm).
 (:key
-  ("save" . "F5"))
+  ("save" . "F5")
+  ("load" . "F9"))
 
 ; The window: its title and its size in pixels.
 (:window
@@ -73,13 +75,19 @@
      (item-width . 360) (item-height . 36) (item-height-gap . 6) ; each line's size
      (item-offset-x . 20) (item-offset-y . 12)))                ; and where the first starts
 
-; Interface parts by number: the title's two lines of text, and one line
-; of the save screen, whose text its script sets. A text part without a
-; size is as large as its text (a size would stretch the text over it).
+; Interface parts by number: the title's three lines of text and the
+; touch area over its load line, and one line of the save and load screens,
+; whose text their scripts set. A text part without a size is as large as
+; its text (a size would stretch the text over it); a touch map draws
+; nothing, its areas only post events.
 (:parts
   (1 (type . text) (string . "The Lanterns")                    ; the game's name,
      (fontsize . 40) (fontcolor . 2))                           ; 40 pixels, in gold
   (2 (type . text) (string . "Click to begin")                  ; the hint below it,
      (fontsize . 20) (fontcolor 230 230 240))                   ; 20 pixels, in pale grey
-  (3 (type . text) (string . "")                                ; a line of the save screen,
-     (fontsize . 22) (fontcolor 255 255 255)))                  ; 22 pixels, in white
+  (3 (type . text) (string . "")                                ; a line of the save and load screens,
+     (fontsize . 22) (fontcolor 255 255 255))                   ; 22 pixels, in white
+  (4 (type . text) (string . "Load a save (F9)")                ; the title's load line,
+     (fontsize . 20) (fontcolor . 2))                           ; 20 pixels, in gold
+  (5 (type . touchmap)                                          ; the area over it:
+     (map (rect (rect 300 370 200 40) (event . 1)))))           ; x, y, width, height; area 1

@@ -489,7 +489,7 @@ TEST(SampleGame, LanternChapterMovesFadesWipesCapturesAndAnswersAClickOnTheStall
 
   enum Step { kStory, kStall, kAnswer, kKeepsake, kPartTwo, kDone };
   Step step = kStory;
-  int stallFrame = 0;
+  int stallFrame = 0, answerClickFrame = 0, answerTurned = -1;
   // Game-clock times: part two's note and last page up, the last page gone.
   int64_t noteAt = -1, lastPageAt = -1, lastPageGone = -1;
   bool wiping = false;
@@ -531,11 +531,16 @@ TEST(SampleGame, LanternChapterMovesFadesWipesCapturesAndAnswersAClickOnTheStall
         break;
       case kAnswer:
         if (!Revealing() && NewestTextStart() == u'ま') {
-          game.click(400, 300);
+          // On the answer's text, which the story window shows over the
+          // middle pinwheel's area: the stall took its pick and lets go.
+          game.click(400, 460);
+          answerClickFrame = frame;
           step = kKeepsake;
         }
         break;
       case kKeepsake:
+        if (answerTurned < 0 && NewestTextStart() != u'ま') answerTurned = frame - answerClickFrame;
+        if (answerTurned < 0 && frame == answerClickFrame + 60) game.key(GameRun::kKeyReturn);  // on regardless
         if (!Revealing() && NewestTextStart() == u'ゆ') {
           keepsake = At(game.capture(), 580 + 100, 20 + 75);  // the middle of the quarter-size capture
           game.click(400, 300);
@@ -593,6 +598,9 @@ TEST(SampleGame, LanternChapterMovesFadesWipesCapturesAndAnswersAClickOnTheStall
   EXPECT_TRUE(Within1(lanternGone, At(morning, 640, 348)));
   EXPECT_TRUE(Within1(pinwheel, {120, 190, 255})) << pinwheel.r << " " << pinwheel.g << " " << pinwheel.b;
   EXPECT_TRUE(Near(keepsake, At(shot, 400, 300)));
+  // The click on the answer's text over the stall turned the page.
+  EXPECT_GE(answerTurned, 0);
+  EXPECT_LT(answerTurned, 30);
   // Released: part two looks as before.
   EXPECT_TRUE(layers.layers.empty() && layers.pictures.empty() && layers.groups.empty());
   EXPECT_TRUE(Within1(partTwo, At(morning, 4, 4)));
@@ -612,14 +620,18 @@ std::u16string PartTextB(int32_t part) {
   return entry ? entry->chip->text() : std::u16string();
 }
 
-// Once the save or load screen lists its slots: *line := slot 2's line,
-// and a click on its row. False while the screen is not up.
-bool PickSlotTwo(GameRun& game, std::u16string* line) {
-  if (PartTextB(12).empty()) return false;
-  *line = PartTextB(12);
-  game.click(400, 248);
-  return true;
+// Pixels of the screen's rectangle within 40 of the colour in every channel.
+int PixelsNear(const RGBAImageRef& screen, int32_t x0, int32_t y0, int32_t x1, int32_t y1, Rgb colour) {
+  int n = 0;
+  for (int32_t y = y0; y < y1; ++y) {
+    for (int32_t x = x0; x < x1; ++x) {
+      const Rgb p = At(screen, x, y);
+      n += std::abs(p.r - colour.r) <= 40 && std::abs(p.g - colour.g) <= 40 && std::abs(p.b - colour.b) <= 40;
+    }
+  }
+  return n;
 }
+
 
 TEST(SampleGame, ASaveMadeOnTheSaveScreenIsListedAndLoadedAfterARestart) {
   std::string why;
@@ -627,13 +639,17 @@ TEST(SampleGame, ASaveMadeOnTheSaveScreenIsListedAndLoadedAfterARestart) {
   TempDir data;
   char16_t savedPage = 0;
   std::u16string emptyLine, listedLine;
+  // Gold pixels of slot 1's and slot 2's lines while the keys light slot 2.
+  int litFirst = -1, litSecond = -1;
+  constexpr Rgb kGold{255, 214, 96};
   // Pages through the story until `texts` texts have shown, opens the
-  // screen with `key`, picks slot 2 and runs until the screen is gone and
-  // the page `until` shows (any page when 0).
-  const auto session = [&](int32_t texts, int32_t key, std::u16string* line, char16_t until) {
+  // screen with `key`, picks slot 2 (with the pointer, or with the arrow
+  // keys and Return) and runs until the screen is gone and the page `until`
+  // shows (any page when 0).
+  const auto session = [&](int32_t texts, int32_t key, std::u16string* line, char16_t until, bool byKeys) {
     GameRun game(kSample, data.path());
     ASSERT_TRUE(game.init());
-    int shown = 0, picked = 0;
+    int shown = 0, picked = 0, keysAt = 0;
     bool arrived = false;
     char16_t last = 0;
     game.onFrame = [&](int frame) {
@@ -644,7 +660,24 @@ TEST(SampleGame, ASaveMadeOnTheSaveScreenIsListedAndLoadedAfterARestart) {
         ++shown;
       }
       if (picked < 0) {
-        if (PickSlotTwo(game, line)) picked = frame;
+        // The screen lists its slots on parts 11 to 14, slot 2's row at y 228.
+        if (PartTextB(12).empty()) return;
+        if (!byKeys) {
+          *line = PartTextB(12);
+          game.click(400, 248);
+          picked = frame;
+        } else if (keysAt == 0) {
+          *line = PartTextB(12);
+          game.key(GameRun::kKeyDown);  // slot 1 lit
+          game.key(GameRun::kKeyDown);  // slot 2
+          keysAt = frame;
+        } else if (frame == keysAt + 2) {
+          const RGBAImageRef screen = game.capture();
+          litFirst = PixelsNear(screen, 120, 164, 700, 188, kGold);
+          litSecond = PixelsNear(screen, 120, 228, 700, 252, kGold);
+          game.key(GameRun::kKeyReturn);
+          picked = frame;
+        }
       } else if (picked > 0) {
         arrived = frame > picked + 4 && PartTextB(12).empty() && (until == 0 || NewestTextStart() == until);
         if (arrived) game.stop();
@@ -661,14 +694,17 @@ TEST(SampleGame, ASaveMadeOnTheSaveScreenIsListedAndLoadedAfterARestart) {
     EXPECT_TRUE(game.run());
     EXPECT_TRUE(arrived);
   };
-  // The story's second page (its third text) saved in slot 2 ...
-  session(3, GameRun::kKeyF5, &emptyLine, 0);
+  // The story's second page (its third text) saved in slot 2, picked with
+  // the keys ...
+  session(3, GameRun::kKeyF5, &emptyLine, 0, true);
   const char16_t page = savedPage;
   EXPECT_EQ(emptyLine, u"Slot 2:  (empty)");
+  EXPECT_EQ(litFirst, 0);
+  EXPECT_GT(litSecond, 30);
   EXPECT_TRUE(std::filesystem::exists(data.path() / "zep sample" / "Sample Game" / "save" / "system.dat"));
-  // ... is listed with its part's title after a restart, and loading it on
-  // the first page brings that page back.
-  session(1, GameRun::kKeyF9, &listedLine, page);
+  // ... is listed with its part's title after a restart, and loading it
+  // with a click on the first page brings that page back.
+  session(1, GameRun::kKeyF9, &listedLine, page, false);
   EXPECT_NE(savedPage, page);
   EXPECT_EQ(listedLine.substr(0, 36), u"Slot 2:  Part one: the evening river");
 }
@@ -729,23 +765,12 @@ TEST(SampleGame, TheStorysMusicIsHeardUntilItsStopFadesItOut) {
   EXPECT_EQ(peak(stopped + kBytesPerSecond, raw.size()), 0);
 }
 
-// Pixels of the screen's rectangle within 40 of the colour in every channel.
-int PixelsNear(const RGBAImageRef& screen, int32_t x0, int32_t y0, int32_t x1, int32_t y1, Rgb colour) {
-  int n = 0;
-  for (int32_t y = y0; y < y1; ++y) {
-    for (int32_t x = x0; x < x1; ++x) {
-      const Rgb p = At(screen, x, y);
-      n += std::abs(p.r - colour.r) <= 40 && std::abs(p.g - colour.g) <= 40 && std::abs(p.b - colour.b) <= 40;
-    }
-  }
-  return n;
-}
-
 // The tutorial as docs/authoring.md builds it, played through: the title,
 // its text in the window, Space (system script type 5) and back, the
 // character at its own size, the ruby page, a choice, the morning, a save on
-// its save screen, and back to the title, with the untagged music looping
-// all along and not one warning logged.
+// its save screen, F9's load screen left with a key, back to the title,
+// and the title's load line, which loads the save: the morning again, with
+// the untagged music looping all along and not one warning logged.
 TEST(TutorialGame, PlaysFromTitleToSaveAndBackWithoutAWarning) {
   std::string why;
   if (!OpenGLContextAvailable(&why)) GTEST_SKIP() << "no OpenGL context: " << why;
@@ -753,12 +778,13 @@ TEST(TutorialGame, PlaysFromTitleToSaveAndBackWithoutAWarning) {
   GameRun game(kTutorial);
   ASSERT_TRUE(game.init());
   constexpr Rgb kGold{255, 214, 96}, kWhite{255, 255, 255}, kRobe{200, 60, 70};
-  enum Step { kTitle, kEvening, kSpace, kCharacter, kRuby, kChoice, kAnswer, kMorning, kSaveScreen, kSaved, kEnd, kDone };
+  enum Step { kTitle, kEvening, kSpace, kCharacter, kRuby, kChoice, kAnswer, kMorning, kSaveScreen, kSaved, kLoadScreen,
+              kBackInStory, kEnd, kLoadFromTitle, kLoaded, kDone };
   Step step = kTitle;
   int titleGold = 0, textWhite = 0, nameGold = 0, robe = 0, headTop = -1, looping = 0;
   char16_t answer = 0;
-  Rgb morning{};
-  std::u16string slotLine, rubyBase, ruby;
+  Rgb morning{}, loadedMorning{};
+  std::u16string slotLine, loadLine, rubyBase, ruby;
   const auto shown = [](char16_t first) { return NewestTextStart() == first && !Revealing(); };
   game.onFrame = [&](int frame) {
     if (frame > 3000) game.stop();
@@ -844,13 +870,39 @@ TEST(TutorialGame, PlaysFromTitleToSaveAndBackWithoutAWarning) {
         break;
       case kSaved:
         if (GetGlobalScene()->getPartsB()->partCount() == 0) {
+          game.key(GameRun::kKeyF9);
+          step = kLoadScreen;
+        }
+        break;
+      case kLoadScreen:
+        if (!PartTextB(0).empty()) {
+          loadLine = PartTextB(0);
+          game.key(GameRun::kKeyDown);  // a key: back without loading
+          step = kBackInStory;
+        }
+        break;
+      case kBackInStory:
+        if (GetGlobalScene()->getPartsB()->partCount() == 0 && shown(u'M')) {
           game.click(400, 300);  // the morning's page, then the end
           step = kEnd;
         }
         break;
       case kEnd:
         // The story over, its start script shows the title again.
-        if (GetGlobalScene()->getPartsA()->partCount() == 2) {
+        if (GetGlobalScene()->getPartsA()->partCount() == 4) {
+          game.click(400, 390);  // "Load a save"
+          step = kLoadFromTitle;
+        }
+        break;
+      case kLoadFromTitle:
+        if (!PartTextB(0).empty()) {
+          game.click(400, 300);  // loads slot 1
+          step = kLoaded;
+        }
+        break;
+      case kLoaded:
+        if (GetGlobalScene()->getPartsB()->partCount() == 0 && shown(u'M')) {
+          loadedMorning = At(game.capture(), 4, 4);
           step = kDone;
           game.stop();
         }
@@ -874,6 +926,8 @@ TEST(TutorialGame, PlaysFromTitleToSaveAndBackWithoutAWarning) {
   StateMgr::SaveInfo saved;
   EXPECT_TRUE(game.controller().state().getSaveInfo(1, &saved));
   EXPECT_EQ(saved.comment, u"By the river");
+  EXPECT_EQ(loadLine, u"Slot 1: By the river");
+  EXPECT_TRUE(Near(loadedMorning, morning)) << loadedMorning.r << " " << loadedMorning.g << " " << loadedMorning.b;
   EXPECT_GT(looping, 100);
   for (const std::string& line : log.lines()) {
     EXPECT_TRUE(line.find("[WARN ]") == std::string::npos && line.find("[ERROR]") == std::string::npos) << line;

@@ -6,9 +6,9 @@
 ; half way first (the moment is kept in storage file 1), then out. A rule
 ; wipe from the left brings the morning, three pinwheels turn at a stall,
 ; and clicking one of them (the MOUSE layer posts event 100 + its area)
-; picks the next line. The evening's keepsake comes up in a corner, the
-; screen goes black, the layers are released, a short movie plays (a click
-; skips it) and part two follows.
+; picks the next line; the touch areas go with the pick. The evening's
+; keepsake comes up in a corner, the screen goes black, the layers are
+; released, a short movie plays (a click skips it) and part two follows.
 (a3:define-set (0 0)
   (a3:eval-noeffect (a3:assign-word 90 3))
   (a3:call-user-func 4100 90 "The lantern chapter")
@@ -86,19 +86,24 @@
   (a3:call-user-func 4000 65536 -1 0)
   (a3:eval (a3:idref-reflag))
   (a3:switch (111 10) (112 20) (113 30) (default 5))
+  ; Picked: layer 7 goes, or its areas would keep every click over them,
+  ; also those on the story window's text drawn over the stall.
   (a3:label 10)
+  (a3:call-user-func 1018 7 7)
   (a3:send-string clear)
   (a3:call-user-func 2020 0)
   (a3:send-string "左の風車を手に取ると、川風を受けて勢いよく回った。" 16)
   (a3:send-string wait-e 16)
   (a3:goto 40)
   (a3:label 20)
+  (a3:call-user-func 1018 7 7)
   (a3:send-string clear)
   (a3:call-user-func 2020 0)
   (a3:send-string "まん中の風車は、灯籠と同じ色をしていた。" 17)
   (a3:send-string wait-e 17)
   (a3:goto 40)
   (a3:label 30)
+  (a3:call-user-func 1018 7 7)
   (a3:send-string clear)
   (a3:call-user-func 2020 0)
   (a3:send-string "右の風車を選ぶと、屋台の主人がにっこり笑った。" 18)

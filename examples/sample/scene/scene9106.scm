@@ -1,9 +1,10 @@
-; The save screen (system screen 6: F5, or the menu's save button): a click
-; on a slot saves the story there, with the part's number as the scene
-; number, its title as the comment and the clock as the save time, and the
-; story goes on; a key goes back without saving.
+; The save screen (system screen 6: F5, or the menu's save button): a slot
+; picked (a click on it, or Up and Down to light it and Return) saves the
+; story there, with the part's number as the scene number, its title as the
+; comment and the clock as the save time, and the story goes on; any other
+; key goes back without saving.
 (a3:define-set (0 0)
-  (a3:call-user-func 4100 905 "Save: click a slot (a key goes back)")
+  (a3:call-user-func 4100 905 "Save: click a slot or Up/Down, Return (other keys: back)")
   (a3:call-far 9105 1)
   (a3:call-far 9105 2)
   (a3:eval (a3:bop-equal? (a3:idref-word 904) 0))

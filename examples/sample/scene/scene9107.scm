@@ -1,8 +1,9 @@
-; The load screen (system screen 7: F9, or the menu's load button): a click
-; on a saved slot loads it and the story goes on from there; an empty slot
-; is passed over; a key goes back to the story as it was.
+; The load screen (system screen 7: F9, or the menu's load button): a saved
+; slot picked (a click on it, or Up and Down to light it and Return) loads
+; it and the story goes on from there; an empty slot is passed over; any
+; other key goes back to the story as it was.
 (a3:define-set (0 0)
-  (a3:call-user-func 4100 905 "Load: click a saved slot (a key goes back)")
+  (a3:call-user-func 4100 905 "Load: click a slot or Up/Down, Return (other keys: back)")
   (a3:call-far 9105 1)
   (a3:label 1)
   (a3:call-far 9105 2)
