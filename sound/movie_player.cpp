@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/event.h"
 #include "app/event_queue.h"
@@ -28,11 +29,21 @@ struct Player {
   int32_t id = 0;
   int32_t x = 0, y = 0, w = 0, h = 0;
   std::function<std::unique_ptr<platform::MovieDecoder>()> decoderFactory;
+  // The picture buffers of the last movie, for the next one.
+  std::vector<std::vector<uint8_t>> pixels;
 };
 
 Player& player() {
   static Player* instance = new Player;
   return *instance;
+}
+
+// Ends the movie, keeping its picture buffers.
+void ReleaseSession() {
+  Player& p = player();
+  if (!p.session) return;
+  p.pixels = p.session->takePixels();
+  p.session.reset();
 }
 
 // The decoder thread wakes the main thread's event wait.
@@ -50,7 +61,7 @@ void ClearPlayingFlag() {
 bool DropFailedMovie() {
   Player& p = player();
   if (!p.session || p.session->state() != MovieSession::kFailed) return false;
-  p.session.reset();
+  ReleaseSession();
   ClearPlayingFlag();
   return true;
 }
@@ -73,6 +84,8 @@ void Open(std::u16string_view file, int32_t id) {
   p.session = std::make_unique<MovieSession>(std::move(factory), platform::ToUtf8(path), id, std::move(sound), rate,
                                              p.volume, &NotifyMainThread);
   p.session->place(p.x, p.y, p.w, p.h);
+  for (std::vector<uint8_t>& pixels : p.pixels) p.session->giveBack(std::move(pixels));
+  p.pixels.clear();
   p.session->start();
 }
 
@@ -167,7 +180,7 @@ void movie_onGraphEvent(int64_t parameter) {
   }
 }
 
-void movie_releaseAll() { player().session.reset(); }
+void movie_releaseAll() { ReleaseSession(); }
 
 int32_t movie_volume() { return player().volume; }
 

@@ -59,6 +59,10 @@ struct MovieSession::Core {
   void readyLocked();
   void startPlayingLocked();
   void endLocked(State to);
+  // Keeps the pixels of a picture that was shown or never will be for a
+  // later one: a new picture buffer costs its allocation, its clearing and
+  // a page fault for each of its pages before the decoder writes it.
+  void recycleLocked(std::vector<uint8_t>&& pixels);
   // How long the thread may sleep when it has nothing to do.
   int64_t idleMsLocked(int64_t clock) const;
   int64_t framesToMs(int64_t frames) const { return frames * 1000 / audioRate; }
@@ -95,7 +99,9 @@ struct MovieSession::Core {
   bool withSound = false;
   size_t capacity = kMaxFrames;  // pictures kept ahead
   std::deque<platform::MovieVideoFrame> frames;
-  std::vector<std::vector<uint8_t>> spare;  // pixels given back, filled again by the decoder
+  // Pixels given back, filled again by the decoder; any size until the
+  // file is open, then only the movie's own.
+  std::vector<std::vector<uint8_t>> spare;
   int32_t width = 0;
   int32_t height = 0;
   int32_t x = 0, y = 0, w = 0, h = 0;
@@ -199,6 +205,7 @@ bool MovieSession::takeFrame(MovieFrame* frame) {
     c.firstTaken = due = true;
   }
   while (c.started && !c.frames.empty() && c.frames.front().timeMs <= clock) {
+    c.recycleLocked(std::move(newest.bgra));  // late: never shown
     newest = std::move(c.frames.front());
     c.frames.pop_front();
     due = true;
@@ -229,11 +236,25 @@ void MovieSession::pictureShown() {
 }
 
 void MovieSession::giveBack(std::vector<uint8_t> pixels) {
+  std::lock_guard<std::mutex> lock(core_->mutex);
+  core_->recycleLocked(std::move(pixels));
+}
+
+std::vector<std::vector<uint8_t>> MovieSession::takePixels() {
   Core& c = *core_;
   std::lock_guard<std::mutex> lock(c.mutex);
-  if (c.spare.size() < c.capacity && pixels.size() == size_t(c.width) * size_t(c.height) * 4) {
-    c.spare.push_back(std::move(pixels));
-  }
+  std::vector<std::vector<uint8_t>> pixels;
+  size_t bytes = 0;
+  const auto keep = [&](std::vector<uint8_t>& p) {
+    if (p.empty() || pixels.size() >= c.capacity || bytes + p.size() > kMaxQueuedBytes) return;
+    bytes += p.size();
+    pixels.push_back(std::move(p));
+  };
+  for (std::vector<uint8_t>& p : c.spare) keep(p);
+  for (platform::MovieVideoFrame& f : c.frames) keep(f.bgra);
+  c.spare.clear();
+  c.frames.clear();
+  return pixels;
 }
 
 int64_t MovieSession::nextFrameInMs() {
@@ -296,13 +317,19 @@ void MovieSession::run(const std::shared_ptr<Core>& core) {
   c.withSound = rate != 0 && c.decoder->hasAudio();
   const size_t frameBytes = std::max<size_t>(size_t(c.width) * size_t(c.height) * 4, 1);
   c.capacity = std::clamp<size_t>(kMaxQueuedBytes / frameBytes, 2, kMaxFrames);
+  // Pixels of an earlier movie serve this one when they have its size.
+  std::erase_if(c.spare, [frameBytes](const std::vector<uint8_t>& p) { return p.size() != frameBytes; });
+  if (c.spare.size() > c.capacity) c.spare.resize(c.capacity);
   bool damageTold = false;
   while (!c.quit) {
     const int64_t clock = c.clockLocked();
     c.clearPlayedLocked();
     c.writePendingLocked();
     // The newest due picture stays for the screen to take.
-    while (c.frames.size() >= 2 && c.frames[1].timeMs <= clock) c.frames.pop_front();
+    while (c.frames.size() >= 2 && c.frames[1].timeMs <= clock) {
+      c.recycleLocked(std::move(c.frames.front().bgra));
+      c.frames.pop_front();
+    }
     const bool soundOver = !c.withSound || (c.soundDone && !c.havePending);
     if (c.started && c.videoDone && soundOver && clock >= c.endMs) {
       c.endLocked(kEnded);
@@ -373,6 +400,8 @@ void MovieSession::run(const std::shared_ptr<Core>& core) {
         c.endLocked(kFailed);
         return leave(lock);
     }
+    // The pixels lent for a picture that did not come.
+    if (result != platform::MovieDecoder::kVideo) c.recycleLocked(std::move(frame.bgra));
   }
   leave(lock);
 }
@@ -466,6 +495,13 @@ void MovieSession::Core::startPlayingLocked() {
     lastCursor = 0;
     sound->play(true);
   }
+}
+
+void MovieSession::Core::recycleLocked(std::vector<uint8_t>&& pixels) {
+  if (pixels.empty() || spare.size() >= capacity) return;
+  // Before the file is open the size is not known yet.
+  if (width > 0 && pixels.size() != size_t(width) * size_t(height) * 4) return;
+  spare.push_back(std::move(pixels));
 }
 
 void MovieSession::Core::endLocked(State to) {

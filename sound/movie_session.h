@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/movie_screen.h"
 #include "platform/movie_decoder.h"
@@ -73,8 +74,14 @@ class MovieSession {
   // The picture taken last is on the screen: the first one starts the
   // clock.
   void pictureShown();
-  // Pixels of a picture shown before, for the decoder to fill again.
+  // Pixels of a picture shown before, for the decoder to fill again; given
+  // before start(), pixels of an earlier movie, kept when they have this
+  // movie's size.
   void giveBack(std::vector<uint8_t> pixels);
+  // The pixels of pictures given back or not yet shown, at most as many
+  // and as many bytes as the movie keeps ahead, for the next movie (whose
+  // first pictures then need no new memory). The queue is empty afterwards.
+  std::vector<std::vector<uint8_t>> takePixels();
   // Milliseconds of movie time until the next decoded picture is due (0
   // when it is due now), or -1 when none is decoded.
   int64_t nextFrameInMs();

@@ -1,16 +1,19 @@
 // The movie built-ins over the real player with the fake decoder (no sound
 // device: the movie's clock is the monotonic one): the skip rules, input
 // that may or may not cut a movie short, an earlier movie's end, an
-// unplayable file, the volume rules, the end notice, and a stop while the
-// decoder is busy.
+// unplayable file, the volume rules, the end notice, a stop while the
+// decoder is busy, and picture buffers that serve again.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <thread>
+#include <vector>
 
 #include "app/event_queue.h"
 #include "app/game_environment.h"
+#include "app/movie_screen.h"
 #include "app/screen_flags.h"
 #include "platform/movie_decoder_fake.h"
 #include "sound/movie_player.h"
@@ -22,6 +25,31 @@ int ThreadCount() {
   return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
                                         std::filesystem::directory_iterator()));
 }
+
+// The fake decoder, counting the pictures it is asked for without a buffer
+// of the picture's size to fill.
+class CountingDecoder final : public platform::MovieDecoder {
+ public:
+  CountingDecoder(const platform::FakeMovieScript& script, std::atomic<int>* fresh)
+      : inner_(platform::CreateFakeMovieDecoder(script)), fresh_(fresh) {}
+  bool open(const std::string& path, int32_t rate, const std::atomic<bool>* stop, std::string* error) override {
+    return inner_->open(path, rate, stop, error);
+  }
+  int32_t width() const override { return inner_->width(); }
+  int32_t height() const override { return inner_->height(); }
+  bool hasAudio() const override { return inner_->hasAudio(); }
+  Result nextPicture(platform::MovieVideoFrame* video, std::string* error) override {
+    if (video->bgra.size() != size_t(width()) * size_t(height()) * 4) ++*fresh_;
+    return inner_->nextPicture(video, error);
+  }
+  Result nextSound(platform::MovieSoundBlock* sound, std::string* error) override {
+    return inner_->nextSound(sound, error);
+  }
+
+ private:
+  std::unique_ptr<platform::MovieDecoder> inner_;
+  std::atomic<int>* fresh_;
+};
 
 class MovieBuiltinTest : public UserfuncTest {
  protected:
@@ -165,6 +193,48 @@ TEST_F(MovieBuiltinTest, AStopWhileTheDecoderIsBusyJoinsItsThread) {
   EXPECT_EQ(ThreadCount(), baseline);
   EXPECT_EQ(movieState(), 0);
   EXPECT_EQ(MoviePlayingFlag, 0);
+}
+
+TEST_F(MovieBuiltinTest, PictureBuffersServeAgainForLaterPicturesAndTheNextMovieOfTheirSize) {
+  // The screen takes a picture every 25 ms of a movie with one every 10 ms
+  // and gives the one before back, as the main window does: most pictures
+  // are late and dropped. New buffers go only to the pictures kept ahead
+  // (at most 8), the one being decoded and the one on the screen.
+  MovieScreen* const before = GetMovieScreen();
+  movie_install();
+  MovieScreen* screen = GetMovieScreen();
+  std::atomic<int> fresh{0};
+  const auto play = [&](const platform::FakeMovieScript& script, MovieFrame* shown) {
+    fresh = 0;
+    movie_setDecoderForTests([script, &fresh] { return std::make_unique<CountingDecoder>(script, &fresh); });
+    int32_t result = 0;
+    movie_play(movie, 1, result);
+    int taken = 0;
+    for (int i = 0; i < 400 && movieState() != 1; ++i) {
+      MovieFrame next;
+      if (screen->takeFrame(&next)) {
+        EXPECT_EQ(next.bgra.size(), size_t(script.width) * size_t(script.height) * 4);
+        if (shown->width == next.width && shown->height == next.height) screen->giveBack(std::move(shown->bgra));
+        *shown = std::move(next);
+        screen->pictureShown();
+        ++taken;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    EXPECT_EQ(movieState(), 1);
+    EXPECT_LT(taken, script.frames);
+  };
+  MovieFrame shown;
+  play(platform::FakeMovieScript{64, 48, 60, 10, 0, 0, ""}, &shown);
+  EXPECT_LE(fresh, 10);
+  // The next movie of that size needs no new buffer; one of another size
+  // gets its own, of its size.
+  play(platform::FakeMovieScript{64, 48, 30, 10, 0, 0, ""}, &shown);
+  EXPECT_EQ(fresh, 0);
+  play(platform::FakeMovieScript{32, 24, 30, 10, 0, 0, ""}, &shown);
+  EXPECT_GE(fresh, 8);
+  EXPECT_LE(fresh, 10);
+  SetMovieScreen(before);
 }
 
 }  // namespace
