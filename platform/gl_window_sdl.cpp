@@ -12,6 +12,7 @@
 
 #include "platform/quit_signals.h"
 #include "platform/utf8.h"
+#include "platform/video_window.h"
 #include "platform/x11_display.h"
 
 namespace platform {
@@ -138,16 +139,15 @@ void SetSoftwareRendererThreads(int width, int height) {
   setenv("LP_NUM_THREADS", std::to_string(threads).c_str(), 0);
 }
 
-SDL_Window* CreateGLWindow(std::u16string_view title, int width, int height, bool hidden, std::string* error) {
-  SetSoftwareRendererThreads(width, height);
+SDL_Window* CreateVideoWindow(std::u16string_view title, int width, int height, uint32_t flags, void (*prepare)(),
+                              std::string* error) {
   const bool quitSignals = BeginQuitSignals();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     if (error) *error = SDL_GetError();
     if (quitSignals) EndQuitSignals();
     return nullptr;
   }
-  requestCoreContext();
-  const Uint32 flags = SDL_WINDOW_OPENGL | (hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN);
+  if (prepare) prepare();
   SDL_Window* window = SDL_CreateWindow(ToUtf8(title).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                         width, height, flags);
   if (!window) {
@@ -160,12 +160,20 @@ SDL_Window* CreateGLWindow(std::u16string_view title, int width, int height, boo
   return window;
 }
 
-void DestroyGLWindow(SDL_Window* window) {
+void DestroyVideoWindow(SDL_Window* window) {
   if (!window) return;
   SDL_DestroyWindow(window);
   EndQuitSignals();
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
+
+SDL_Window* CreateGLWindow(std::u16string_view title, int width, int height, bool hidden, std::string* error) {
+  SetSoftwareRendererThreads(width, height);
+  return CreateVideoWindow(title, width, height, SDL_WINDOW_OPENGL | (hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN),
+                           &requestCoreContext, error);
+}
+
+void DestroyGLWindow(SDL_Window* window) { DestroyVideoWindow(window); }
 
 std::unique_ptr<GLContext> GLContext::create(SDL_Window* window, std::string* error) {
   if (!window) {

@@ -28,9 +28,8 @@ class PixelWindow {
   bool show(const uint8_t* bgra, int width, int height);
 
  private:
-  PixelWindow(SDL_Window* window, bool quitSignals) : window_(window), quitSignals_(quitSignals) {}
+  explicit PixelWindow(SDL_Window* window) : window_(window) {}
   SDL_Window* window_;
-  bool quitSignals_;
 };
 
 }  // namespace platform

@@ -4,8 +4,7 @@
 
 #include <SDL2/SDL.h>
 
-#include "platform/quit_signals.h"
-#include "platform/utf8.h"
+#include "platform/video_window.h"
 #include "platform/x11_display.h"
 
 namespace platform {
@@ -16,33 +15,16 @@ std::unique_ptr<PixelWindow> PixelWindow::create(std::u16string_view title, int 
     if (error) *error = "empty window";
     return nullptr;
   }
-  const bool quitSignals = BeginQuitSignals();
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    if (error) *error = SDL_GetError();
-    if (quitSignals) EndQuitSignals();
-    return nullptr;
-  }
   // The window's surface stays a plain buffer SDL copies to the display.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  SDL_Window* window = SDL_CreateWindow(ToUtf8(title).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
-                                        height, SDL_WINDOW_SHOWN);
-  if (!window) {
-    if (error) *error = SDL_GetError();
-    if (quitSignals) EndQuitSignals();
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    return nullptr;
-  }
-  InstallXErrorHandlers(window);
+  SDL_Window* window = CreateVideoWindow(title, width, height, SDL_WINDOW_SHOWN, nullptr, error);
+  if (!window) return nullptr;
   SDL_RaiseWindow(window);
   FocusXWindow(window);
-  return std::unique_ptr<PixelWindow>(new PixelWindow(window, quitSignals));
+  return std::unique_ptr<PixelWindow>(new PixelWindow(window));
 }
 
-PixelWindow::~PixelWindow() {
-  SDL_DestroyWindow(window_);
-  if (quitSignals_) EndQuitSignals();
-  SDL_QuitSubSystem(SDL_INIT_VIDEO);
-}
+PixelWindow::~PixelWindow() { DestroyVideoWindow(window_); }
 
 uint32_t PixelWindow::id() const { return SDL_GetWindowID(window_); }
 
