@@ -5,7 +5,6 @@
 #include "app/main_window.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <vector>
 
 #include "app/game_environment.h"
