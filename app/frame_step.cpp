@@ -504,6 +504,7 @@ int32_t FrameStep(bool frameDue) {
   bool presented = false;
   int64_t swapMicros = 0;
   if (!s.window || !platform::IsWindowMinimized(s.window)) presented = renderStep(now, frameDue, &swapMicros);
+  if (MovieScreen* movie = GetMovieScreen()) movie->frameStepped();
   // The pacer moves on every step, so a minimised window does not spin.
   s.pacer.frameRan(now * 1000, presented, swapMicros);
   ++s.stepCount;

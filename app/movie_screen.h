@@ -33,6 +33,10 @@ class MovieScreen {
   // The picture taken last has been presented (the first one starts the
   // movie's clock).
   virtual void pictureShown() = 0;
+  // A frame step ran, drawn or not (a minimized window draws nothing):
+  // the first picture's wait counts only the screen's turns, so a main
+  // thread held up does not lose the movie's start.
+  virtual void frameStepped() = 0;
   // Hands back the pixels of a picture no longer needed, for a later one.
   virtual void giveBack(std::vector<uint8_t> pixels) = 0;
   // The player's thread said it has news (the movie's end) for the movie

@@ -103,6 +103,9 @@ class PlayerScreen final : public MovieScreen {
   void pictureShown() override {
     if (MovieSession* session = player().session.get()) session->pictureShown();
   }
+  void frameStepped() override {
+    if (MovieSession* session = player().session.get()) session->screenTurn();
+  }
   void giveBack(std::vector<uint8_t> pixels) override {
     if (MovieSession* session = player().session.get()) session->giveBack(std::move(pixels));
   }

@@ -111,7 +111,7 @@ struct MovieSession::Core {
   // far enough ahead to start; the clock starts once the first picture,
   // handed out, is shown.
   bool ready = false;
-  int64_t readyMicros = 0;
+  int64_t firstTurnMicros = -1;  // the screen's first turn once the first picture was due
   bool firstTaken = false;
   bool started = false;
   int64_t startMicros = 0;
@@ -235,6 +235,14 @@ void MovieSession::pictureShown() {
   c.wake.notify_all();
 }
 
+void MovieSession::screenTurn() {
+  Core& c = *core_;
+  std::lock_guard<std::mutex> lock(c.mutex);
+  if (c.ready && !c.firstTaken && !c.started && c.firstTurnMicros < 0) {
+    c.firstTurnMicros = platform::MonotonicMicroseconds();
+  }
+}
+
 void MovieSession::giveBack(std::vector<uint8_t> pixels) {
   std::lock_guard<std::mutex> lock(core_->mutex);
   core_->recycleLocked(std::move(pixels));
@@ -347,8 +355,11 @@ void MovieSession::run(const std::shared_ptr<Core>& core) {
       // and look again when the clock has moved or the screen took
       // pictures.
       if (!c.ready) c.readyLocked();
-      if (!c.started && ((c.videoDone && c.frames.empty() && !c.firstTaken) ||
-                         platform::MonotonicMicroseconds() - c.readyMicros >= kFirstPictureWaitMs * 1000)) {
+      if (!c.started && c.videoDone && c.frames.empty() && !c.firstTaken) c.startPlayingLocked();
+      if (!c.started && !c.firstTaken && c.firstTurnMicros >= 0 &&
+          platform::MonotonicMicroseconds() - c.firstTurnMicros >= kFirstPictureWaitMs * 1000) {
+        LogWrite(LOG_TRACE, u"movie(%s) : the screen has shown nothing for %d ms; the clock starts\n",
+                 platform::FromUtf8(c.path), kFirstPictureWaitMs);
         c.startPlayingLocked();
       }
       c.idleSeen = c.idleAsked;
@@ -483,7 +494,6 @@ int64_t MovieSession::Core::idleMsLocked(int64_t clock) const {
 
 void MovieSession::Core::readyLocked() {
   ready = true;
-  readyMicros = platform::MonotonicMicroseconds();
   if (state == kOpening) state = kRunning;
 }
 

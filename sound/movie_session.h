@@ -33,8 +33,10 @@ class MovieSession {
   };
   static constexpr int32_t kJoinTimeoutMs = 2000;
   // The clock starts without the first picture shown when the screen has
-  // not shown it this long after it was due (a minimized window draws
-  // nothing), or at once when the movie has no picture.
+  // had its turns this long since it was due without showing it (a
+  // minimized window draws nothing), or at once when the movie has no
+  // picture. A screen that takes no turns (a main thread held up) is
+  // waited for: its first turn shows the first picture.
   static constexpr int32_t kFirstPictureWaitMs = 1000;
 
   // What happened to the pictures so far (for benchmarks).
@@ -74,6 +76,8 @@ class MovieSession {
   // The picture taken last is on the screen: the first one starts the
   // clock.
   void pictureShown();
+  // The screen had a turn (a frame step), whether or not it drew.
+  void screenTurn();
   // Pixels of a picture shown before, for the decoder to fill again; given
   // before start(), pixels of an earlier movie, kept when they have this
   // movie's size.

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "app/screen_flags.h"
 #include "platform/movie_decoder_fake.h"
 #include "sound/movie_player.h"
+#include "sound/movie_session.h"
 #include "tests/userfunc/userfunc_fixture.h"
 
 namespace {
@@ -56,9 +58,11 @@ class MovieBuiltinTest : public UserfuncTest {
   MovieBuiltinTest() {
     useFake(platform::FakeMovieScript{16, 12, 3, 10, 0, 0, ""});
     userMode();
+    movie_install();
   }
   ~MovieBuiltinTest() override {
     movie_releaseAll();
+    SetMovieScreen(before_);
     movie_setDecoderForTests(nullptr);
     MoviePlayingFlag = 0;
     GetEventQueue().takeAll();
@@ -72,15 +76,18 @@ class MovieBuiltinTest : public UserfuncTest {
     movie_getState(state, id);
     return state;
   }
-  // Ticks the wait until it ends (null after five seconds).
+  // Ticks the wait until it ends (null after five seconds), a frame step
+  // of a screen that draws nothing each time.
   std::unique_ptr<UFResult> tickUntilEnd(const UFResult& wait) {
     for (int i = 0; i < 1000; ++i) {
+      GetMovieScreen()->frameStepped();
       if (std::unique_ptr<UFResult> done = tick(wait)) return done;
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return nullptr;
   }
 
+  MovieScreen* const before_ = GetMovieScreen();
   TempDir dir;
   // The fake decoder ignores the file, but the player plays only names
   // that resolve to one.
@@ -165,6 +172,7 @@ TEST_F(MovieBuiltinTest, VolumesFollowTheSettingsAndTheEndIsPostedOnceWithTheMov
   movie_play(movie, 7, result);
   int32_t playState = 0, id = 0;
   for (int i = 0; i < 400 && playState != 1; ++i) {
+    GetMovieScreen()->frameStepped();
     movie_getState(playState, id);
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
@@ -195,13 +203,42 @@ TEST_F(MovieBuiltinTest, AStopWhileTheDecoderIsBusyJoinsItsThread) {
   EXPECT_EQ(MoviePlayingFlag, 0);
 }
 
+TEST_F(MovieBuiltinTest, TheClockWaitsForAScreenHeldUpButNotForOneThatStepsWithoutDrawing) {
+  // A main thread held up past the wait (no frame steps): its first turn
+  // shows the first picture. A screen that steps without drawing (a
+  // minimized window): the clock starts after the wait, and the picture
+  // shown on the return is a later one.
+  MovieScreen* screen = GetMovieScreen();
+  useFake(platform::FakeMovieScript{16, 12, 400, 10, 0, 0, ""});
+  const auto firstShownIsTheFirstPicture = [&](bool stepping) {
+    int32_t result = 0;
+    movie_play(movie, 1, result);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(MovieSession::kFirstPictureWaitMs + 800);
+    while (std::chrono::steady_clock::now() < until) {
+      if (stepping) screen->frameStepped();
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    MovieFrame frame;
+    bool taken = false;
+    for (int i = 0; i < 200 && !(taken = screen->takeFrame(&frame)); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(taken);
+    uint32_t color = 0;
+    if (frame.bgra.size() >= 4) std::memcpy(&color, frame.bgra.data(), 4);
+    screen->pictureShown();
+    movie_stop(result);
+    return color == platform::FakeMovieColor(0);
+  };
+  EXPECT_TRUE(firstShownIsTheFirstPicture(false));
+  EXPECT_FALSE(firstShownIsTheFirstPicture(true));
+}
+
 TEST_F(MovieBuiltinTest, PictureBuffersServeAgainForLaterPicturesAndTheNextMovieOfTheirSize) {
   // The screen takes a picture every 25 ms of a movie with one every 10 ms
   // and gives the one before back, as the main window does: most pictures
   // are late and dropped. New buffers go only to the pictures kept ahead
   // (at most 8), the one being decoded and the one on the screen.
-  MovieScreen* const before = GetMovieScreen();
-  movie_install();
   MovieScreen* screen = GetMovieScreen();
   std::atomic<int> fresh{0};
   const auto play = [&](const platform::FakeMovieScript& script, MovieFrame* shown) {
@@ -235,7 +272,6 @@ TEST_F(MovieBuiltinTest, PictureBuffersServeAgainForLaterPicturesAndTheNextMovie
   play(platform::FakeMovieScript{32, 24, 30, 10, 0, 0, ""}, &shown);
   EXPECT_GE(fresh, 8);
   EXPECT_LE(fresh, 10);
-  SetMovieScreen(before);
 }
 
 }  // namespace
